@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# Builds Twinfol and opens it, or runs its tests. Installs what a fresh Debian 12 machine lacks.
+#   ./dev.sh run      build and open Twinfol
+#   ./dev.sh test     build and run every test
+#   ./dev.sh sanitize build and run every test under AddressSanitizer + UndefinedBehaviorSanitizer
+#   ./dev.sh tsan     build and run the run-control tests under ThreadSanitizer
+#   ./dev.sh fuzz     build the fuzz targets with clang and run each for a short, fixed time
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake g++ make qt6-base-dev libgtest-dev libqt6svg6)
+jobs=$(nproc 2>/dev/null || echo 2)
+
+ensure_packages() {
+    local wanted=("$@") missing=()
+    for package in "${wanted[@]}"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -eq 0 ]; then
+        echo "Installing ${missing[*]}"
+        export DEBIAN_FRONTEND=noninteractive
+        apt-get update -qq
+        apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    else
+        echo "Twinfol needs these packages. Install them with:"
+        echo "  sudo apt-get install -y ${missing[*]}"
+        exit 1
+    fi
+}
+
+build() {
+    local dir=$1
+    shift
+    cmake -S . -B "$dir" "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+run_tests() {
+    local dir=$1
+    shift
+    (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j "$jobs" "$@")
+}
+
+case "${1:-}" in
+run)
+    ensure_packages "${packages[@]}"
+    build build -DTWINFOL_BUILD_TESTS=OFF
+    exec ./build/twinfol "${@:2}"
+    ;;
+test)
+    ensure_packages "${packages[@]}"
+    build build -DTWINFOL_WERROR=ON
+    run_tests build
+    ;;
+sanitize)
+    ensure_packages "${packages[@]}"
+    build build-asan -DTWINFOL_WERROR=ON -DTWINFOL_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    ;;
+tsan)
+    ensure_packages "${packages[@]}"
+    build build-tsan -DTWINFOL_SANITIZE=thread -DCMAKE_BUILD_TYPE=Debug
+    TSAN_OPTIONS=halt_on_error=1 run_tests build-tsan -R "${2:-RunControl|Engine}"
+    ;;
+fuzz)
+    ensure_packages "${packages[@]}" clang libclang-rt-14-dev
+    CXX=clang++ build build-fuzz -DTWINFOL_FUZZ=ON -DTWINFOL_BUILD_GUI=OFF -DTWINFOL_BUILD_TESTS=OFF
+    seconds=${2:-60}
+    for target in build-fuzz/fuzz/fuzz_*; do
+        [ -x "$target" ] || continue
+        corpus="build-fuzz/corpus-$(basename "$target")"
+        mkdir -p "$corpus"
+        echo "Fuzzing $(basename "$target") for ${seconds}s"
+        "$target" -max_total_time="$seconds" -max_len=65536 -rss_limit_mb=2048 "$corpus" fuzz/seeds 2>&1 | tail -n 3
+    done
+    ;;
+*)
+    sed -n '2,8p' "$0" | sed 's/^# \{0,1\}//'
+    exit 2
+    ;;
+esac

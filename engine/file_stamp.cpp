@@ -1,0 +1,75 @@
+// Packing and comparing file stamps.
+#include "engine/file_stamp.h"
+
+#include <limits>
+
+namespace twinfol {
+namespace {
+
+bool IsLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+int DaysInMonth(int year, int month)
+{
+    static constexpr int lengths[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month == 2 && IsLeapYear(year) ? 29 : lengths[month - 1];
+}
+
+// Days from 1970-01-01 to the given proleptic Gregorian date (Hinnant's days_from_civil).
+std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day)
+{
+    year -= month <= 2;
+    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
+    const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
+}
+
+std::int64_t SecondOfDay(const FileStamp& stamp)
+{
+    return stamp.Hour() * 3600 + stamp.Minute() * 60 + stamp.Second();
+}
+
+}  // namespace
+
+FileStamp FileStamp::FromCalendar(int year, int month, int day, int hour, int minute, int second)
+{
+    FileStamp stamp;
+    const bool dateValid = year >= 0 && year <= 0xFFFF && month >= 1 && month <= 12 && day >= 1 &&
+                           day <= DaysInMonth(year, month);
+    if (dateValid)
+        stamp.date = static_cast<std::uint32_t>(year) * 65536 + static_cast<std::uint32_t>(month) * 256 +
+                     static_cast<std::uint32_t>(day);
+    const auto field = [](int value, int limit) {
+        return value >= 0 && value < limit ? static_cast<std::uint32_t>(value) : 0u;
+    };
+    stamp.time = field(hour, 24) * 4096 + field(minute, 60) * 64 + field(second, 60);
+    return stamp;
+}
+
+FileStamp FileStamp::FromUnixTime(std::time_t seconds)
+{
+    std::tm fields{};
+    if (gmtime_r(&seconds, &fields) == nullptr)
+        return {};
+    return FromCalendar(fields.tm_year + 1900, fields.tm_mon + 1, fields.tm_mday, fields.tm_hour,
+                        fields.tm_min, fields.tm_sec);
+}
+
+std::int32_t StampDifference(const FileStamp& a, const FileStamp& b)
+{
+    std::int64_t days = 0;
+    if (a.date != 0 && b.date != 0)
+        days = DaysFromCivil(a.Year(), a.Month(), a.Day()) - DaysFromCivil(b.Year(), b.Month(), b.Day());
+    const std::int64_t seconds = days * 86400 + SecondOfDay(a) - SecondOfDay(b);
+    if (seconds > std::numeric_limits<std::int32_t>::max())
+        return std::numeric_limits<std::int32_t>::max();
+    if (seconds < std::numeric_limits<std::int32_t>::min())
+        return std::numeric_limits<std::int32_t>::min();
+    return static_cast<std::int32_t>(seconds);
+}
+
+}  // namespace twinfol

@@ -1,0 +1,59 @@
+// The folder-tree operations, built on the single-entry operations of the layer.
+#include "engine/file_system.h"
+
+namespace twinfol {
+
+bool IsTemporaryName(std::string_view name)
+{
+    return name.size() > temporaryNamePrefix.size() + temporaryNameSuffix.size() &&
+           name.starts_with(temporaryNamePrefix) && name.ends_with(temporaryNameSuffix);
+}
+
+FsStatus FileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                                    const StopFlag& stop)
+{
+    if (FsStatus made = MakeFolder(targetFolder); !made)
+        return made;
+    FsStatus result;
+    const FsStatus listed = ListFolder(sourceFolder, [&](std::string_view name, bool isFolder) {
+        if (IsTemporaryName(name))
+            return true;
+        std::string from = sourceFolder;
+        from += name;
+        std::string to = targetFolder;
+        to += name;
+        if (isFolder) {
+            from += pathSeparator;
+            to += pathSeparator;
+            result = CopyFolderTree(from, to, stop);
+        } else {
+            result = CopyFile(from, to);
+        }
+        return result.IsOk() && !stop.load(std::memory_order_relaxed);
+    });
+    return listed ? result : listed;
+}
+
+FsStatus FileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
+{
+    FsStatus result;
+    const FsStatus listed = ListFolder(folder, [&](std::string_view name, bool isFolder) {
+        std::string path = folder;
+        path += name;
+        if (isFolder) {
+            path += pathSeparator;
+            result = DeleteFolderTree(path, stop);
+        } else {
+            result = DeleteFile(path);
+        }
+        return result.IsOk() && !stop.load(std::memory_order_relaxed);
+    });
+    if (!listed)
+        return listed;
+    if (!result)
+        return result;
+    // After a stop part-way the folder is not empty, so removing it fails and so does the whole delete.
+    return RemoveFolder(folder);
+}
+
+}  // namespace twinfol

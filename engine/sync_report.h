@@ -1,0 +1,55 @@
+// The outcome of a run: its roots, five counts, five sorted lists of target paths and the problem log.
+#pragma once
+
+#include <cstdint>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace twinfol {
+
+// std::string orders by unsigned bytes, a prefix first: exactly the order the report lists need.
+using PathSet = std::set<std::string>;
+
+enum class ReportList { OverwrittenFiles, AddedFiles, DeletedFiles, AddedFolders, DeletedFolders };
+
+enum class ProblemKind { CopyFile, DeleteFile, CopyFolder, DeleteFolder, ReadFolder };
+
+// The fixed text that starts a problem-log line of the given kind.
+std::string_view ProblemPrefix(ProblemKind kind);
+
+struct SyncReport {
+    std::string source;
+    std::string target;
+    std::int32_t overwrittenFileCount = 0;
+    std::int32_t addedFileCount = 0;
+    std::int32_t deletedFileCount = 0;
+    std::int32_t addedFolderCount = 0;
+    std::int32_t deletedFolderCount = 0;
+    PathSet overwrittenFiles;
+    PathSet addedFiles;
+    PathSet deletedFiles;
+    PathSet addedFolders;
+    PathSet deletedFolders;
+    std::vector<std::string> problemLog;
+    // Whether the run that filled this report was stopped; taken from the run state's stop request
+    // when the run ends.
+    bool interrupted = false;
+
+    // Empties the counts, lists and problem log; the roots keep the previous run's values.
+    void ResetForRun();
+    // Records the roots (and whether it was stopped) of the run that has just ended.
+    void RecordRun(std::string runSource, std::string runTarget, bool wasInterrupted);
+    // Inserts a full target path into one list; its count grows only when the path was new.
+    void Record(ReportList list, std::string path);
+    // Appends one problem-log line: the kind's prefix followed by the path.
+    void RecordProblem(ProblemKind kind, std::string_view path);
+
+    const PathSet& List(ReportList list) const;
+    std::int32_t Count(ReportList list) const;
+    // True when a "Last Report" can be shown: both roots are known.
+    bool HasRun() const { return !source.empty() && !target.empty(); }
+};
+
+}  // namespace twinfol
