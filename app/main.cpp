@@ -1,19 +1,45 @@
-// Start-up of the desktop program.
+// Start-up of the desktop program: one main window, opened with the profile named on the command line.
 #include <QApplication>
-#include <QPushButton>
-#include <QVBoxLayout>
-#include <QWidget>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/dialog_service.h"
+#include "app/main_dialog.h"
+#include "engine/posix_file_system.h"
+#include "profile/settings_store.h"
+
+namespace {
+
+void PrintHelp()
+{
+    std::printf("Usage: twinfol [PROFILE.twp]\n"
+                "Keeps two folders in step. With a profile, opens it; a profile whose auto start is set\n"
+                "starts its synchronisation one second after the window opens.\n"
+                "Arguments that begin with \"-\" are switches without effect, apart from these:\n"
+                "  --help     show this text and exit\n"
+                "  --version  show the version and exit\n"
+                "For scripts and schedulers, see twinfol-sync --help.\n");
+}
+
+}  // namespace
 
 int main(int argc, char* argv[])
 {
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
+    switch (twinfol::StartActionFromArguments(arguments)) {
+    case twinfol::StartAction::PrintHelp: PrintHelp(); return 0;
+    case twinfol::StartAction::PrintVersion: std::printf("twinfol %s\n", TWINFOL_VERSION); return 0;
+    case twinfol::StartAction::OpenWindow: break;
+    }
     QApplication application(argc, argv);
-    QWidget window;
-    window.setWindowTitle(QStringLiteral("Twinfol"));
-    auto* layout = new QVBoxLayout(&window);
-    auto* exitButton = new QPushButton(QStringLiteral("Exit"), &window);
-    exitButton->setObjectName(QStringLiteral("exitButton"));
-    layout->addWidget(exitButton);
-    QObject::connect(exitButton, &QPushButton::clicked, &window, &QWidget::close);
-    window.show();
-    return application.exec();
+    twinfol::PosixFileSystem fileSystem;
+    twinfol::SettingsStore settings = twinfol::SettingsStore::ForCurrentUser();
+    twinfol::DialogService dialogs;
+    twinfol::MainDialog window(fileSystem, settings, dialogs);
+    window.SetCommandLineProfile(twinfol::ProfileFromArguments(arguments));
+    window.exec();
+    return 0;
 }

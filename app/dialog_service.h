@@ -1,0 +1,36 @@
+// The one place where the windows put questions and messages to the person: message boxes, the folder
+// browser, delete questions and the report. Tests replace it to answer without showing anything.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include <QString>
+
+#include "engine/delete_confirmation.h"
+#include "engine/sync_report.h"
+
+class QWidget;
+
+namespace twinfol {
+
+class DialogService {
+public:
+    virtual ~DialogService() = default;
+
+    // A modal message with the exclamation icon and one OK button, captioned with the program's name.
+    virtual void ShowMessage(QWidget* parent, const QString& text);
+    // The folder browser; the chosen folder ends with the separator, nothing when cancelled.
+    virtual std::optional<std::string> BrowseFolder(QWidget* parent, const QString& caption,
+                                                    const std::string& startFolder);
+    // The delete question, modal over the parent.
+    virtual ConfirmAnswer AskDelete(QWidget* parent, const ConfirmQuestion& question);
+    // The report of a run, modal over the parent.
+    virtual void ShowReport(QWidget* parent, const SyncReport& report, const std::string& source,
+                            const std::string& target);
+};
+
+// The caption of every message box: the base name of the executable.
+QString ProgramName();
+
+}  // namespace twinfol

@@ -1,0 +1,91 @@
+// The engine thread of the window and its hand-over of progress texts and delete questions.
+#include "app/sync_worker.h"
+
+#include <chrono>
+#include <future>
+#include <memory>
+
+#include <QMetaObject>
+
+#include "engine/sync_engine.h"
+
+namespace twinfol {
+
+SyncWorker::SyncWorker(FileSystem& fileSystem, SyncRunState& runState, SyncReport& report,
+                       QuestionHandler askOnWindow, QObject* parent)
+    : QObject(parent), fileSystem_(fileSystem), runState_(runState), report_(report),
+      askOnWindow_(std::move(askOnWindow))
+{
+}
+
+SyncWorker::~SyncWorker()
+{
+    // Only reached mid-run when the window is torn down without closing (tests); the engine then ends
+    // at its next stop test, and questions asked meanwhile are answered with Cancel.
+    if (thread_.joinable()) {
+        abandoned_.store(true);
+        runState_.RequestStop();
+        thread_.join();
+    }
+}
+
+void SyncWorker::Start(std::string source, std::string target, const SyncOptions& options,
+                       ExclusionList exclusions)
+{
+    exclusions_ = std::move(exclusions);
+    {
+        std::lock_guard lock(progressMutex_);
+        progressText_.clear();
+        progressChanged_ = false;
+    }
+    thread_ = std::thread(&SyncWorker::Run, this, std::move(source), std::move(target), options);
+}
+
+void SyncWorker::Run(std::string source, std::string target, SyncOptions options)
+{
+    SyncEngine engine(fileSystem_, exclusions_, runState_, report_, *this);
+    engine.SynchroniseFolder(source, target, options.addMissing != 0, options.deleteMissing != 0,
+                             options.confirmDeletes != 0, options.checkSubFolders != 0);
+    QMetaObject::invokeMethod(this, &SyncWorker::OnEngineReturned, Qt::QueuedConnection);
+}
+
+void SyncWorker::OnEngineReturned()
+{
+    thread_.join();
+    emit Finished();
+}
+
+std::optional<std::string> SyncWorker::TakeProgressText()
+{
+    std::lock_guard lock(progressMutex_);
+    if (!progressChanged_)
+        return std::nullopt;
+    progressChanged_ = false;
+    return progressText_;
+}
+
+void SyncWorker::SetProgressText(const std::string& text)
+{
+    std::lock_guard lock(progressMutex_);
+    progressText_ = text;
+    progressChanged_ = true;
+}
+
+ConfirmAnswer SyncWorker::Ask(const ConfirmQuestion& question)
+{
+    if (runState_.IsStopped())
+        return ConfirmAnswer::Cancel;
+    // Not a blocking queued call: the window must stay free to tear the worker down while a question
+    // is pending, and the engine then gives up waiting.
+    auto answer = std::make_shared<std::promise<ConfirmAnswer>>();
+    std::future<ConfirmAnswer> answered = answer->get_future();
+    QMetaObject::invokeMethod(
+        this, [this, question, answer] { answer->set_value(askOnWindow_(question)); }, Qt::QueuedConnection);
+    while (answered.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (abandoned_.load())
+            return ConfirmAnswer::Cancel;
+    }
+    return answered.get();
+}
+
+}  // namespace twinfol

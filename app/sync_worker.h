@@ -1,0 +1,63 @@
+// Runs the engine on a thread of its own so that the window never freezes. Progress texts are kept
+// for the window to pick up at a readable rate; delete questions are put to the window thread and the
+// engine waits for the answer.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include <QObject>
+
+#include "engine/file_system.h"
+#include "engine/sync_host.h"
+#include "engine/sync_options.h"
+#include "engine/sync_report.h"
+#include "engine/sync_run_state.h"
+#include "profile/exclusion_list.h"
+
+namespace twinfol {
+
+class SyncWorker : public QObject, private SyncHost {
+    Q_OBJECT
+
+public:
+    using QuestionHandler = std::function<ConfirmAnswer(const ConfirmQuestion&)>;
+
+    // The worker lives on the window thread; questions are answered there by the handler.
+    SyncWorker(FileSystem& fileSystem, SyncRunState& runState, SyncReport& report, QuestionHandler askOnWindow,
+               QObject* parent = nullptr);
+    ~SyncWorker() override;
+
+    // Starts one run on the engine thread; Finished is emitted on the window thread when it is over.
+    void Start(std::string source, std::string target, const SyncOptions& options, ExclusionList exclusions);
+    bool IsRunning() const { return thread_.joinable(); }
+
+    // The newest progress text, when it changed since the last call.
+    std::optional<std::string> TakeProgressText();
+
+signals:
+    void Finished();
+
+private:
+    void SetProgressText(const std::string& text) override;
+    ConfirmAnswer Ask(const ConfirmQuestion& question) override;
+    void Run(std::string source, std::string target, SyncOptions options);
+    void OnEngineReturned();
+
+    FileSystem& fileSystem_;
+    SyncRunState& runState_;
+    SyncReport& report_;
+    QuestionHandler askOnWindow_;
+    ExclusionList exclusions_;
+    std::thread thread_;
+    std::mutex progressMutex_;
+    std::string progressText_;
+    bool progressChanged_ = false;
+    std::atomic<bool> abandoned_{false};
+};
+
+}  // namespace twinfol
