@@ -39,16 +39,9 @@ const char* Digit(bool flag)
     return flag ? "1" : "0";
 }
 
-// Values are written raw, so a line break inside one, or an entry that reads as the end of the
-// block, would come back as something else. Such a profile is refused rather than saved wrongly.
-bool CanBeWritten(const Profile& profile)
+bool IsBlank(std::string_view text)
 {
-    if (profile.location1.find('\n') != std::string::npos || profile.location2.find('\n') != std::string::npos)
-        return false;
-    for (const std::string& entry : profile.exclusions.Entries())
-        if (entry.find('\n') != std::string::npos || entry == "end_exclusions")
-            return false;
-    return true;
+    return text.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
 }
 
 // Reads at most limit bytes of the file; a longer file fails the reader's own bound.
@@ -103,7 +96,7 @@ std::string Profile::ToText() const
 
 std::ostream& Profile::Write(std::ostream& out)
 {
-    if (!CanBeWritten(*this)) {
+    if (!CanBeWritten()) {
         out.setstate(std::ios::failbit);
         return out;
     }
@@ -153,12 +146,43 @@ ProfileLoadResult Profile::ReadFile(const std::string& path)
 
 FsStatus Profile::WriteFile(const std::string& path, const AtomicFileWriter& writer)
 {
-    if (!CanBeWritten(*this))
+    if (!CanBeWritten())
         return FsStatus::Failure(EINVAL);
     const FsStatus status = writer.Replace(path, ToText());
     if (status)
         modified = false;
     return status;
+}
+
+// Values are written raw, so a line break inside one, or an entry that reads as the end of the
+// block, would come back as something else. The reader skips white space before the first entry, so
+// the first entry that is not blank must not begin with white space either (it could lose it, or
+// even close the block early). Blank entries ahead of it are lost on reading, which is harmless: no
+// path is blank.
+bool Profile::CanBeWritten() const
+{
+    if (location1.find('\n') != std::string::npos || location2.find('\n') != std::string::npos)
+        return false;
+    bool beforeFirstEntry = true;
+    for (const std::string& entry : exclusions.Entries()) {
+        if (entry.find('\n') != std::string::npos || entry == "end_exclusions")
+            return false;
+        if (beforeFirstEntry && !IsBlank(entry)) {
+            if (IsBlank(entry.substr(0, 1)))
+                return false;
+            beforeFirstEntry = false;
+        }
+    }
+    return true;
+}
+
+bool operator==(const Profile& left, const Profile& right)
+{
+    return left.modified == right.modified && left.valid == right.valid && left.deleteFiles == right.deleteFiles &&
+           left.confirmDeletes == right.confirmDeletes && left.addFiles == right.addFiles &&
+           left.checkSubFolders == right.checkSubFolders && left.location1 == right.location1 &&
+           left.location2 == right.location2 && left.exclusions == right.exclusions &&
+           left.autoStart == right.autoStart;
 }
 
 void Profile::Reset()

@@ -45,6 +45,9 @@ public:
     // read and its eofbit when the input ended.
     std::istream& Read(std::istream& in) override;
 
+    // False when the format cannot hold the profile as it stands (a line break in a value, say);
+    // Write and WriteFile then refuse it instead of saving something that reads back otherwise.
+    bool CanBeWritten() const;
     // The text that Write puts out.
     std::string ToText() const;
     // Reads a profile held in memory; returns `valid`.
@@ -70,7 +73,8 @@ public:
     ExclusionList exclusions;
     std::int32_t autoStart = 0;
 
-    friend bool operator==(const Profile&, const Profile&) = default;
+    // Every field equal, `modified` and `valid` included.
+    friend bool operator==(const Profile& left, const Profile& right);
 };
 
 }  // namespace twinfol
