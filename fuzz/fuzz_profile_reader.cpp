@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         return 0;
     }
-    if (profile.modified || !std::is_sorted(profile.exclusions.Entries().begin(), profile.exclusions.Entries().end()))
+    if (profile.modified ||
+        !std::is_sorted(profile.exclusions.Entries().begin(), profile.exclusions.Entries().end()))
         std::abort();
     if (!profile.CanBeWritten())
         return 0;
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (again.location1 != profile.location1 || again.location2 != profile.location2 ||
         again.autoStart != profile.autoStart || again.deleteFiles != profile.deleteFiles ||
         again.addFiles != profile.addFiles || again.confirmDeletes != profile.confirmDeletes ||
-        again.checkSubFolders != profile.checkSubFolders || NonBlankEntries(again) != NonBlankEntries(profile))
+        again.checkSubFolders != profile.checkSubFolders ||
+        NonBlankEntries(again) != NonBlankEntries(profile))
         std::abort();
     return 0;
 }

@@ -178,11 +178,11 @@ bool Profile::CanBeWritten() const
 
 bool operator==(const Profile& left, const Profile& right)
 {
-    return left.modified == right.modified && left.valid == right.valid && left.deleteFiles == right.deleteFiles &&
-           left.confirmDeletes == right.confirmDeletes && left.addFiles == right.addFiles &&
-           left.checkSubFolders == right.checkSubFolders && left.location1 == right.location1 &&
-           left.location2 == right.location2 && left.exclusions == right.exclusions &&
-           left.autoStart == right.autoStart;
+    return left.modified == right.modified && left.valid == right.valid &&
+           left.deleteFiles == right.deleteFiles && left.confirmDeletes == right.confirmDeletes &&
+           left.addFiles == right.addFiles && left.checkSubFolders == right.checkSubFolders &&
+           left.location1 == right.location1 && left.location2 == right.location2 &&
+           left.exclusions == right.exclusions && left.autoStart == right.autoStart;
 }
 
 void Profile::Reset()

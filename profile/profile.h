@@ -17,14 +17,14 @@ namespace twinfol {
 
 // What opening a profile file came to; the window words its message after it.
 enum class ProfileLoadStatus {
-    Loaded,       // a valid profile was read
-    CannotOpen,   // the file could not be opened or read ("Could not open file: ...")
-    NotAProfile,  // the bytes are not a valid profile ("... is not a valid Twinfol profile")
+    Loaded,      // a valid profile was read
+    CannotOpen,  // the file could not be opened or read ("Could not open file: ...")
+    NotAProfile, // the bytes are not a valid profile ("... is not a valid Twinfol profile")
 };
 
 struct ProfileLoadResult {
     ProfileLoadStatus status = ProfileLoadStatus::Loaded;
-    int error = 0;  // the errno value when the file could not be opened or read
+    int error = 0; // the errno value when the file could not be opened or read
 };
 
 class Profile : public Serializable {

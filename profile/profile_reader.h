@@ -14,9 +14,9 @@ class Profile;
 class ProfileReader {
 public:
     enum class Outcome {
-        EndOfInput,     // the input ended
-        ValueFailed,    // a value could not be read; the fields read so far stand
-        LimitExceeded,  // the input broke one of the bounds of Profile; it is no profile
+        EndOfInput,    // the input ended
+        ValueFailed,   // a value could not be read; the fields read so far stand
+        LimitExceeded, // the input broke one of the bounds of Profile; it is no profile
     };
 
     // Fills the profile's fields from the buffer, setting `valid` when the version key is met.

@@ -80,7 +80,8 @@ void AppendEscaped(std::string& out, std::string_view value)
 // Creates every missing folder of the path, private to the user as configuration folders should be.
 bool MakeFolders(const std::string& folder)
 {
-    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos; slash = folder.find('/', slash + 1)) {
+    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
+         slash = folder.find('/', slash + 1)) {
         const std::string part = folder.substr(0, slash);
         if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
             return false;

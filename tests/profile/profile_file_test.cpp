@@ -76,7 +76,8 @@ TEST(ProfileFile, SavesCrLfLinesAndReadsThemBack)
     ASSERT_TRUE(profile.WriteFile(tree.Path("job.twp")));
     EXPECT_FALSE(profile.modified);
     EXPECT_EQ(tree.ReadFile("job.twp"), profile.ToText());
-    EXPECT_TRUE(tree.ReadFile("job.twp")->starts_with("twin_fol_version=1.01\r\nlocation1=/home/me/work/\r\n"));
+    EXPECT_TRUE(
+        tree.ReadFile("job.twp")->starts_with("twin_fol_version=1.01\r\nlocation1=/home/me/work/\r\n"));
 
     Profile read;
     EXPECT_EQ(read.ReadFile(tree.Path("job.twp")).status, ProfileLoadStatus::Loaded);
@@ -92,7 +93,7 @@ TEST(ProfileFile, OpeningTellsAMissingFileFromOneThatIsNoProfile)
     const ProfileLoadResult missing = profile.ReadFile(tree.Path("missing.twp"));
     EXPECT_EQ(missing.status, ProfileLoadStatus::CannotOpen);
     EXPECT_EQ(missing.error, ENOENT);
-    EXPECT_EQ(profile.location1, "/home/me/work/");  // untouched when nothing could be read
+    EXPECT_EQ(profile.location1, "/home/me/work/"); // untouched when nothing could be read
 
     tree.MakeFolder("folder.twp");
     EXPECT_EQ(profile.ReadFile(tree.Path("folder.twp")).status, ProfileLoadStatus::CannotOpen);
@@ -107,7 +108,7 @@ TEST(ProfileFile, AHugeFileIsRejectedWithoutBeingLoadedWhole)
 {
     TempTree tree;
     const std::string path = tree.WriteFile("huge.twp", "twin_fol_version=1.01\r\nlocation1=");
-    ASSERT_EQ(truncate(path.c_str(), 100 * 1024 * 1024), 0);  // sparse: a 100 MB line of zero bytes
+    ASSERT_EQ(truncate(path.c_str(), 100 * 1024 * 1024), 0); // sparse: a 100 MB line of zero bytes
     Profile profile;
     EXPECT_EQ(profile.ReadFile(path).status, ProfileLoadStatus::NotAProfile);
     EXPECT_EQ(profile.location1, "");

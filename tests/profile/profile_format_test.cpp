@@ -65,7 +65,10 @@ const std::string version = "twin_fol_version=1.01\r\n";
 // Serves a run of one byte without holding it, and counts how many bytes the reader took.
 class EndlessBytes : public std::streambuf {
 public:
-    EndlessBytes(char byte, std::size_t count) : count_(count) { std::fill(std::begin(chunk_), std::end(chunk_), byte); }
+    EndlessBytes(char byte, std::size_t count) : count_(count)
+    {
+        std::fill(std::begin(chunk_), std::end(chunk_), byte);
+    }
     std::size_t Served() const { return served_; }
 
 protected:
@@ -142,7 +145,8 @@ TEST(ProfileFormat, ValidityComesFromTheVersionKeyAlone)
     // The version number plays no part.
     EXPECT_EQ(ReadFrom("twin_fol_version=7\r\nlocation1=/x/\r\n").location1, "/x/");
     // Anywhere in the file, after the exclusion block too.
-    const Profile late = ReadFrom("location1=/x/\r\nexclusions=\r\n/x/a\r\nend_exclusions\r\ntwin_fol_version=1.01\r\n");
+    const Profile late =
+        ReadFrom("location1=/x/\r\nexclusions=\r\n/x/a\r\nend_exclusions\r\ntwin_fol_version=1.01\r\n");
     EXPECT_TRUE(late.valid);
     EXPECT_EQ(late.location1, "/x/");
     EXPECT_EQ(late.exclusions.Entries(), std::vector<std::string>{"/x/a"});
@@ -168,7 +172,7 @@ TEST(ProfileFormat, AFlagThatIsNotZeroOrOneEndsTheReading)
         profile.Read(in);
         EXPECT_TRUE(in.fail());
         EXPECT_TRUE(profile.valid);
-        EXPECT_FALSE(profile.deleteFiles);  // keeps the value read before
+        EXPECT_FALSE(profile.deleteFiles); // keeps the value read before
         EXPECT_EQ(profile.location1, "/a/");
         EXPECT_EQ(profile.location2, "");
         // Before the version line, the same stop leaves a file that is no profile.
@@ -178,8 +182,8 @@ TEST(ProfileFormat, AFlagThatIsNotZeroOrOneEndsTheReading)
 
 TEST(ProfileFormat, WhiteSpaceInAndAroundKeysIsIgnored)
 {
-    const Profile profile = ReadFrom(version + "   check_sub_folders   =   0  \r\n" + "\tadd _files\t=0\r\n\r\n\r\n" +
-                                     "confirm_deletes\r\n=\r\n0\r\n");
+    const Profile profile = ReadFrom(version + "   check_sub_folders   =   0  \r\n" +
+                                     "\tadd _files\t=0\r\n\r\n\r\n" + "confirm_deletes\r\n=\r\n0\r\n");
     EXPECT_TRUE(profile.valid);
     EXPECT_FALSE(profile.checkSubFolders);
     EXPECT_FALSE(profile.addFiles);
@@ -195,7 +199,8 @@ TEST(ProfileFormat, LocationsAreKeptVerbatim)
     EXPECT_EQ(profile.location2, "");
     // A lone carriage return inside a value is kept; only the one of a CR LF pair is dropped.
     EXPECT_EQ(ReadFrom(version + "location1=/a\rb/\r\r\n").location1, "/a\rb/\r");
-    EXPECT_EQ(ReadFrom(version + std::string("location1=/a\0b/\r\n", 18)).location1, std::string("/a\0b/", 5));
+    EXPECT_EQ(ReadFrom(version + std::string("location1=/a\0b/\r\n", 18)).location1,
+              std::string("/a\0b/", 5));
 }
 
 TEST(ProfileFormat, LineFeedsAloneReadLikeCrLf)
@@ -209,9 +214,10 @@ TEST(ProfileFormat, LineFeedsAloneReadLikeCrLf)
 
 TEST(ProfileFormat, TheLastSingleValueWinsAndBlocksAddUp)
 {
-    const Profile profile = ReadFrom(version + "location1=/first/\r\nauto_start=2\r\nexclusions=\r\n/m\r\n/z\r\n" +
-                                     "end_exclusions\r\nlocation1=/second/\r\nauto_start=0\r\n" +
-                                     "exclusions=\r\n/a\r\n/m\r\nend_exclusions\r\n");
+    const Profile profile =
+        ReadFrom(version + "location1=/first/\r\nauto_start=2\r\nexclusions=\r\n/m\r\n/z\r\n" +
+                 "end_exclusions\r\nlocation1=/second/\r\nauto_start=0\r\n" +
+                 "exclusions=\r\n/a\r\n/m\r\nend_exclusions\r\n");
     EXPECT_EQ(profile.location1, "/second/");
     EXPECT_EQ(profile.autoStart, 0);
     const std::vector<std::string> expected = {"/a", "/m", "/m", "/z"};
@@ -220,10 +226,11 @@ TEST(ProfileFormat, TheLastSingleValueWinsAndBlocksAddUp)
 
 TEST(ProfileFormat, ExclusionBlockTakesEveryLineUpToItsExactEnd)
 {
-    const Profile profile = ReadFrom(version + "exclusions=/first\r\n/b\r\n\r\nEND_EXCLUSIONS\r\n" +
-                                     "end_exclusions \r\n end_exclusions\r\nend_exclusions\r\nlocation1=/x/\r\n");
-    const std::vector<std::string> expected = {"", " end_exclusions", "/b", "/first", "END_EXCLUSIONS",
-                                               "end_exclusions "};
+    const Profile profile =
+        ReadFrom(version + "exclusions=/first\r\n/b\r\n\r\nEND_EXCLUSIONS\r\n" +
+                 "end_exclusions \r\n end_exclusions\r\nend_exclusions\r\nlocation1=/x/\r\n");
+    const std::vector<std::string> expected = {"",       " end_exclusions", "/b",
+                                               "/first", "END_EXCLUSIONS",  "end_exclusions "};
     EXPECT_EQ(profile.exclusions.Entries(), expected);
     EXPECT_EQ(profile.location1, "/x/");
     // Blank lines and indentation before the first entry are skipped.
@@ -254,7 +261,8 @@ TEST(ProfileChoices, ReadStartsFromAResetProfile)
 
 TEST(ProfileChoices, EntriesAreSortedByBytesKeepingDuplicatesAndEmptyOnes)
 {
-    const Profile profile = ReadFrom(version + "exclusions=/b\r\n\xC3\xA9\r\n\r\n/Z\r\n/b\r\n/a\r\nend_exclusions\r\n");
+    const Profile profile =
+        ReadFrom(version + "exclusions=/b\r\n\xC3\xA9\r\n\r\n/Z\r\n/b\r\n/a\r\nend_exclusions\r\n");
     const std::vector<std::string> expected = {"", "/Z", "/a", "/b", "/b", "\xC3\xA9"};
     EXPECT_EQ(profile.exclusions.Entries(), expected);
     EXPECT_TRUE(profile.exclusions.IsExcluded("/a"));
@@ -281,7 +289,8 @@ TEST(ProfileChoices, AnAutoStartThatIsNoIntegerLeavesTheValueAndEndsTheReading)
 {
     for (const std::string bad : {"soon", "", "99999999999", "-2147483649"}) {
         SCOPED_TRACE(bad);
-        const Profile profile = ReadFrom(version + "auto_start=2\r\nauto_start=" + bad + "\r\nlocation1=/x/\r\n");
+        const Profile profile =
+            ReadFrom(version + "auto_start=2\r\nauto_start=" + bad + "\r\nlocation1=/x/\r\n");
         EXPECT_TRUE(profile.valid);
         EXPECT_EQ(profile.autoStart, 2);
         EXPECT_EQ(profile.location1, "");
@@ -292,8 +301,12 @@ TEST(ProfileChoices, ProfilesTheFormatCannotHoldAreNotWritten)
 {
     for (auto spoil : std::vector<void (*)(Profile&)>{
              [](Profile& p) { p.SetLocation2("/a\nb/"); },
-             [](Profile& p) { p.exclusions = ExclusionList({"/a", "end_exclusions"}); },
-             [](Profile& p) { p.exclusions = ExclusionList({"", " /leading/space"}); },
+             [](Profile& p) {
+                 p.exclusions = ExclusionList({"/a", "end_exclusions"});
+             },
+             [](Profile& p) {
+                 p.exclusions = ExclusionList({"", " /leading/space"});
+             },
          }) {
         Profile profile = WorkedExampleProfile();
         spoil(profile);

@@ -52,7 +52,7 @@ TEST_F(SettingsStoreTest, TheFirstWriteCreatesTheFolderAndFile)
     EXPECT_FALSE(tree.Exists("etc"));
     // The file holds the two values and nothing was left beside it but the lock file.
     const auto entries = tree.Snapshot();
-    EXPECT_EQ(entries.size(), 4u);  // two folders, the file and its lock
+    EXPECT_EQ(entries.size(), 4u); // two folders, the file and its lock
     EXPECT_NE(entries.at("config/Quillmark/Twinfol.conf").find("\nSubFolders=0\n"), std::string::npos);
 }
 
@@ -71,7 +71,8 @@ TEST_F(SettingsStoreTest, UserValuesComeFirstAndMachineValuesFillTheGaps)
     EXPECT_EQ(text, "/srv/shared/");
     EXPECT_FALSE(Store().ReadRegString(settings::location2Names[4], text));
     // Writes never reach the machine-wide file.
-    EXPECT_EQ(tree.ReadFile("etc/Quillmark/Twinfol.conf"), "Location1A=/srv/shared/\nAddMissing=0\nDelMissing=0\n");
+    EXPECT_EQ(tree.ReadFile("etc/Quillmark/Twinfol.conf"),
+              "Location1A=/srv/shared/\nAddMissing=0\nDelMissing=0\n");
 }
 
 TEST_F(SettingsStoreTest, TextsKeepEveryByteUpToAZeroByte)
@@ -101,9 +102,9 @@ TEST_F(SettingsStoreTest, ANumberMustBeDigitsThatFitThirtyTwoBits)
     std::uint32_t number = 5;
     EXPECT_TRUE(Store().ReadRegNumber(settings::addMissing, number));
     EXPECT_EQ(number, 4294967295u);
-    for (std::string_view name : {settings::deleteMissing, settings::confirmDeletes, settings::checkSubFolders,
-                                  settings::location1Names[0], settings::location1Names[1],
-                                  settings::location1Names[2]}) {
+    for (std::string_view name :
+         {settings::deleteMissing, settings::confirmDeletes, settings::checkSubFolders,
+          settings::location1Names[0], settings::location1Names[1], settings::location1Names[2]}) {
         number = 5;
         EXPECT_FALSE(Store().ReadRegNumber(name, number)) << name;
         EXPECT_EQ(number, 5u);
@@ -129,13 +130,14 @@ TEST_F(SettingsStoreTest, MalformedLinesAndFilesReadAsMissingValues)
     EXPECT_TRUE(Store().ReadRegString(settings::location1Names[1], text));
     EXPECT_EQ(text, "/last/");
 
-    tree.WriteFile("etc/Quillmark/Twinfol.conf", std::string(SettingsStore::maxFileBytes + 1, 'x') + "\nOpenPath=/x\n");
+    tree.WriteFile("etc/Quillmark/Twinfol.conf",
+                   std::string(SettingsStore::maxFileBytes + 1, 'x') + "\nOpenPath=/x\n");
     EXPECT_FALSE(Store().ReadRegString(settings::openPath, text));
 }
 
 TEST_F(SettingsStoreTest, AnUnreadableUserFileIsNeitherReadNorReplaced)
 {
-    tree.MakeFolder("config/Quillmark/Twinfol.conf");  // a folder where the file belongs: read fails
+    tree.MakeFolder("config/Quillmark/Twinfol.conf"); // a folder where the file belongs: read fails
     tree.WriteFile("etc/Quillmark/Twinfol.conf", "OpenPath=/machine/\n");
     std::string text;
     EXPECT_TRUE(Store().ReadRegString(settings::openPath, text));
@@ -173,8 +175,10 @@ TEST_F(SettingsStoreTest, WritersInSeveralProcessesLoseNoValue)
             bool allStored = true;
             for (int i = 0; i < valuesEach; ++i) {
                 const std::string name = "Writer" + std::to_string(writer) + "Value" + std::to_string(i);
-                allStored = store.WriteRegNumber(name, static_cast<std::uint32_t>(writer * 1000 + i)) && allStored;
-                allStored = store.WriteRegString(name + "Text", "line\none\\" + std::to_string(i)) && allStored;
+                allStored =
+                    store.WriteRegNumber(name, static_cast<std::uint32_t>(writer * 1000 + i)) && allStored;
+                allStored =
+                    store.WriteRegString(name + "Text", "line\none\\" + std::to_string(i)) && allStored;
             }
             _exit(allStored ? 0 : 1);
         }
