@@ -2,6 +2,7 @@
 #include "app/dialog_service.h"
 
 #include <QCoreApplication>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -27,6 +28,38 @@ std::optional<std::string> DialogService::BrowseFolder(QWidget* parent, const QS
                                                        const std::string& startFolder)
 {
     return FolderBrowserDialog::Choose(parent, caption, startFolder);
+}
+
+namespace {
+
+std::optional<std::string> AskProfileName(QWidget* parent, const std::string& startFile, QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(mode);
+    // A typed name that does not exist is passed on, so that opening it reports the missing file.
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QStringLiteral("Twinfol profiles (*.twp)"));
+    dialog.setDefaultSuffix(QStringLiteral("twp"));
+    if (!startFile.empty()) {
+        const QFileInfo start(QString::fromUtf8(startFile.data(), static_cast<qsizetype>(startFile.size())));
+        dialog.setDirectory(start.absolutePath());
+        dialog.selectFile(start.fileName());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst().toUtf8().toStdString();
+}
+
+}  // namespace
+
+std::optional<std::string> DialogService::OpenProfileName(QWidget* parent, const std::string& startFile)
+{
+    return AskProfileName(parent, startFile, QFileDialog::AcceptOpen);
+}
+
+std::optional<std::string> DialogService::SaveProfileName(QWidget* parent, const std::string& startFile)
+{
+    return AskProfileName(parent, startFile, QFileDialog::AcceptSave);
 }
 
 ConfirmAnswer DialogService::AskDelete(QWidget* parent, const ConfirmQuestion& question)

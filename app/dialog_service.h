@@ -23,6 +23,10 @@ public:
     // The folder browser; the chosen folder ends with the separator, nothing when cancelled.
     virtual std::optional<std::string> BrowseFolder(QWidget* parent, const QString& caption,
                                                     const std::string& startFolder);
+    // The file dialogs for profiles, starting at the given file; the chosen path, nothing when cancelled.
+    virtual std::optional<std::string> OpenProfileName(QWidget* parent, const std::string& startFile);
+    // Adds ".twp" to a name typed without an extension and asks before replacing an existing file.
+    virtual std::optional<std::string> SaveProfileName(QWidget* parent, const std::string& startFile);
     // The delete question, modal over the parent.
     virtual ConfirmAnswer AskDelete(QWidget* parent, const ConfirmQuestion& question);
     // The report of a run, modal over the parent.

@@ -67,6 +67,9 @@ void MainDialog::ConnectControls()
     connect(ui->autoStartCheck, &QCheckBox::clicked, this, &MainDialog::OnAutoStartClicked);
     connect(ui->direction1To2Radio, &QRadioButton::clicked, this, &MainDialog::OnDirectionClicked);
     connect(ui->direction2To1Radio, &QRadioButton::clicked, this, &MainDialog::OnDirectionClicked);
+    connect(ui->openButton, &QPushButton::clicked, this, &MainDialog::OnOpenProfile);
+    connect(ui->saveButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfile);
+    connect(ui->saveAsButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfileAs);
     connect(ui->lastReportButton, &QPushButton::clicked, this, &MainDialog::OnLastReport);
     connect(ui->exitButton, &QPushButton::clicked, this, &MainDialog::OnExit);
     connect(ui->location1To2Button, &QPushButton::clicked, this, &MainDialog::OnLocation1ToLocation2);
@@ -110,6 +113,9 @@ void MainDialog::Initialise()
     location2 = location2History.front();
     FillLocationLists();
     autoStartDirection = 0;
+    // Show the first direction before a command-line profile is opened: opening reads the controls,
+    // and a profile without an automatic start then keeps the radio pair on its first button.
+    WriteControls();
     if (!commandLineProfile.empty())
         OpenProfile(commandLineProfile);
     else
@@ -286,6 +292,90 @@ void MainDialog::OnDirectionClicked()
     currentProfile.autoStart = autoStartDirection == 0 ? 1 : 2;
     currentProfile.modified = true;
     UpdateControls();
+}
+
+void MainDialog::OpenProfile(const std::string& path)
+{
+    ReadControls();
+    const ProfileLoadResult loaded = currentProfile.ReadFile(path);
+    if (loaded.status == ProfileLoadStatus::CannotOpen) {
+        dialogs.ShowMessage(this, tr("Could not open file: ") + FromBytes(path));
+        return;
+    }
+    if (loaded.status == ProfileLoadStatus::Loaded) {
+        profilePath = path;
+    } else {
+        dialogs.ShowMessage(this, FromBytes(path) + tr(" is not a valid Twinfol profile"));
+        profilePath.clear();
+    }
+    deleteMissing = currentProfile.deleteFiles ? 1 : 0;
+    confirmDeletes = currentProfile.confirmDeletes ? 1 : 0;
+    addMissing = currentProfile.addFiles ? 1 : 0;
+    checkSubFolders = currentProfile.checkSubFolders ? 1 : 0;
+    location1 = currentProfile.location1;
+    location2 = currentProfile.location2;
+    switch (currentProfile.autoStart) {
+    case 0: autoStart = 0; break;
+    case 1: autoStart = 1; autoStartDirection = 0; break;
+    case 2: autoStart = 1; autoStartDirection = 1; break;
+    default: break;
+    }
+    WriteControls();
+    PushLocationHistory(location1History, currentProfile.location1);
+    PushLocationHistory(location2History, currentProfile.location2);
+    UpdateControls();
+}
+
+void MainDialog::OnOpenProfile()
+{
+    const std::optional<std::string> chosen = dialogs.OpenProfileName(this, ReadSetting("OpenPath"));
+    if (!chosen)
+        return;
+    settings.WriteRegString("OpenPath", *chosen);
+    OpenProfile(*chosen);
+}
+
+void MainDialog::OnSaveProfile()
+{
+    if (profilePath.empty()) {
+        OnSaveProfileAs();
+        return;
+    }
+    if (!currentProfile.WriteFile(profilePath))
+        dialogs.ShowMessage(this, tr("Could not open file: ") + FromBytes(profilePath));
+    UpdateControls();
+}
+
+void MainDialog::OnSaveProfileAs()
+{
+    const std::optional<std::string> chosen = dialogs.SaveProfileName(this, ReadSetting("OpenPath"));
+    if (!chosen)
+        return;
+    settings.WriteRegString("OpenPath", *chosen);
+    if (profilePath.empty())
+        CopyShownStateIntoProfile();
+    if (!currentProfile.WriteFile(*chosen)) {
+        dialogs.ShowMessage(this, tr("Could not open file: ") + FromBytes(*chosen));
+        return;
+    }
+    ReadControls();
+    profilePath = *chosen;
+    WriteControls();
+    UpdateControls();
+}
+
+// Until a profile has a file of its own, the window may show options and locations restored from
+// the settings store that the profile never saw; what is saved is what the user sees.
+void MainDialog::CopyShownStateIntoProfile()
+{
+    ReadControls();
+    currentProfile.location1 = location1;
+    currentProfile.location2 = location2;
+    currentProfile.deleteFiles = deleteMissing != 0;
+    currentProfile.confirmDeletes = confirmDeletes != 0;
+    currentProfile.addFiles = addMissing != 0;
+    currentProfile.checkSubFolders = checkSubFolders != 0;
+    currentProfile.autoStart = autoStart == 0 ? 0 : autoStartDirection == 1 ? 2 : 1;
 }
 
 void MainDialog::OnLastReport()

@@ -50,6 +50,11 @@ public:
     void PushLocationHistory(std::vector<std::string>& history, const std::string& path);
     void FillLocationLists();
 
+    void OpenProfile(const std::string& path);
+    void OnOpenProfile();
+    void OnSaveProfile();
+    void OnSaveProfileAs();
+
     void OnLocation1ToLocation2();
     void OnLocation2ToLocation1();
     void OnStop();
@@ -75,6 +80,7 @@ private:
     void OnAutoStartClicked();
     void OnDirectionClicked();
     void OnLastReport();
+    void CopyShownStateIntoProfile();
     void OnExit();
 
     void StartRun(SyncDirection direction);
