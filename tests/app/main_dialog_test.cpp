@@ -1,0 +1,355 @@
+// The main window driven through its real widgets: start-up state, histories and options kept in the
+// settings store, whole runs on real folders, Stop, questions, refusals and the close guard.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+#include "app/main_dialog.h"
+#include "engine/posix_file_system.h"
+#include "gui/scripted_dialogs.h"
+#include "profile/settings_store.h"
+#include "support/fault_injecting_file_system.h"
+#include "support/temp_tree.h"
+
+using namespace twinfol;
+using namespace twinfol::test;
+
+namespace {
+
+class MainDialogTest : public ::testing::Test {
+protected:
+    MainDialog& Open(const std::string& commandLineProfile = {})
+    {
+        window = std::make_unique<MainDialog>(faults, settings, dialogs);
+        window->SetCommandLineProfile(commandLineProfile);
+        window->show();
+        return *window;
+    }
+
+    template <typename Widget>
+    Widget* Find(const char* name)
+    {
+        auto* widget = window->findChild<Widget*>(name);
+        EXPECT_NE(widget, nullptr) << name;
+        return widget;
+    }
+
+    // Clicks near the left edge, where a wide check box has its box and text.
+    void Click(const char* name)
+    {
+        QWidget* widget = Find<QWidget>(name);
+        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
+    }
+
+    bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
+    bool Checked(const char* name) { return Find<QAbstractButton>(name)->isChecked(); }
+    bool Shown(const char* name) { return Find<QWidget>(name)->isVisible(); }
+    QString Text(const char* name) { return Find<QLineEdit>(name)->text(); }
+
+    std::string Setting(const char* name)
+    {
+        std::string value;
+        return settings.ReadRegString(name, value) ? value : "<missing>";
+    }
+
+    void SetLocations(const std::string& first, const std::string& second)
+    {
+        EXPECT_TRUE(settings.WriteRegString("Location1A", first));
+        EXPECT_TRUE(settings.WriteRegString("Location2A", second));
+    }
+
+    void SetOptions(std::uint32_t add, std::uint32_t del, std::uint32_t confirm, std::uint32_t sub)
+    {
+        settings.WriteRegNumber("AddMissing", add);
+        settings.WriteRegNumber("DelMissing", del);
+        settings.WriteRegNumber("CheckDel", confirm);
+        settings.WriteRegNumber("SubFolders", sub);
+    }
+
+    // Runs the callback from the window's event loop once the engine is held inside a copy and the
+    // progress line shows it; the run itself goes on in the clicked button's handler.
+    void WhenCopyHeld(std::function<void()> callback)
+    {
+        auto* poll = new QTimer(window.get());
+        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, callback] {
+            if (!faults.WaitUntilHeld(std::chrono::milliseconds(0)) || Text("executionEdit").isEmpty())
+                return;
+            poll->stop();
+            callback();
+        });
+        poll->start(5);
+    }
+
+    TempTree config;
+    TempTree disk;
+    PosixFileSystem posix;
+    FaultInjectingFileSystem faults{posix};
+    SettingsStore settings{config.Path("user/Twinfol.conf"), config.Path("machine/Twinfol.conf")};
+    ScriptedDialogs dialogs;
+    std::unique_ptr<MainDialog> window;
+};
+
+TEST_F(MainDialogTest, FirstStartShowsDefaults)
+{
+    Open();
+    EXPECT_EQ(window->windowTitle(), "Twinfol");
+    for (const char* list : {"location1Combo", "location2Combo"}) {
+        auto* combo = Find<QComboBox>(list);
+        ASSERT_EQ(combo->count(), 5);
+        EXPECT_EQ(combo->currentIndex(), 0);
+        EXPECT_TRUE(combo->currentText().isEmpty());
+    }
+    for (const char* box : {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck", "checkSubFoldersCheck"})
+        EXPECT_TRUE(Checked(box)) << box;
+    EXPECT_FALSE(Checked("autoStartCheck"));
+    EXPECT_FALSE(Enabled("autoStartCheck"));
+    EXPECT_TRUE(Checked("direction1To2Radio"));
+    EXPECT_FALSE(Enabled("direction1To2Radio"));
+    EXPECT_FALSE(Enabled("direction2To1Radio"));
+    EXPECT_FALSE(Enabled("lastReportButton"));
+    EXPECT_TRUE(Enabled("saveButton"));
+    EXPECT_TRUE(Enabled("saveAsButton"));
+    EXPECT_FALSE(Enabled("stopButton"));
+    EXPECT_FALSE(Shown("running1To2Frame"));
+    EXPECT_FALSE(Shown("running2To1Frame"));
+    EXPECT_TRUE(Shown("location1To2Button"));
+    EXPECT_TRUE(Shown("location2To1Button"));
+    EXPECT_FALSE(config.Exists("user/Twinfol.conf"));  // reading never creates the store
+}
+
+TEST_F(MainDialogTest, RestoresHistoriesAndOptionsAndExitStoresAllFourteenValues)
+{
+    settings.WriteRegString("Location1A", "/a/");
+    settings.WriteRegString("Location1B", "/b/");
+    settings.WriteRegString("Location2C", "/c/");
+    SetOptions(0, 1, 0, 1);
+    Open();
+    EXPECT_EQ(Find<QComboBox>("location1Combo")->currentText(), "/a/");
+    EXPECT_EQ(Find<QComboBox>("location1Combo")->itemText(1), "/b/");
+    EXPECT_EQ(Find<QComboBox>("location2Combo")->itemText(2), "/c/");
+    EXPECT_FALSE(Checked("addMissingCheck"));
+    EXPECT_TRUE(Checked("deleteMissingCheck"));
+    EXPECT_FALSE(Checked("confirmDeletesCheck"));
+
+    dialogs.browseAnswers.push_back(std::string("/b/"));
+    Click("browse1Button");
+    EXPECT_EQ(dialogs.browseCaptions.back(), "Select Folder Location 1");
+    EXPECT_EQ(dialogs.browseStarts.back(), "/a/");
+    EXPECT_EQ(window->Location1History(), (std::vector<std::string>{"/b/", "/a/", "", "", ""}));
+    Click("addMissingCheck");
+    Click("exitButton");
+
+    EXPECT_EQ(Setting("Location1A"), "/b/");
+    EXPECT_EQ(Setting("Location1B"), "/a/");
+    EXPECT_EQ(Setting("Location1E"), "");
+    EXPECT_EQ(Setting("Location2C"), "/c/");
+    EXPECT_EQ(Setting("Location2A"), "");
+    std::uint32_t add = 0;
+    ASSERT_TRUE(settings.ReadRegNumber("AddMissing", add));
+    EXPECT_EQ(add, 1u);
+    EXPECT_FALSE(window->isVisible());
+}
+
+TEST_F(MainDialogTest, CloseBoxStoresNothing)
+{
+    Open();
+    Click("addMissingCheck");
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_FALSE(config.Exists("user/Twinfol.conf"));
+}
+
+TEST_F(MainDialogTest, HistoryMovesAnEntryToTheFrontAndDropsTheOldest)
+{
+    for (const char* letter : {"A", "B", "C", "D", "E"})
+        settings.WriteRegString(std::string("Location1") + letter, std::string("/") + letter + "/");
+    Open();
+    auto history = window->Location1History();
+    window->PushLocationHistory(history, "/C/");
+    EXPECT_EQ(history, (std::vector<std::string>{"/C/", "/A/", "/B/", "/D/", "/E/"}));
+    window->PushLocationHistory(history, "/new/");
+    EXPECT_EQ(history, (std::vector<std::string>{"/new/", "/C/", "/A/", "/B/", "/D/"}));
+    window->PushLocationHistory(history, "");
+    EXPECT_EQ(history, (std::vector<std::string>{"/new/", "/C/", "/A/", "/B/", "/D/"}));
+}
+
+TEST_F(MainDialogTest, ChoosingARowMovesItToTheFrontAndIntoTheProfile)
+{
+    settings.WriteRegString("Location1A", "/a/");
+    settings.WriteRegString("Location1B", "/b/");
+    Open();
+    auto* combo = Find<QComboBox>("location1Combo");
+    combo->setCurrentIndex(1);
+    emit combo->activated(1);
+    EXPECT_EQ(window->Location1History().front(), "/b/");
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(window->CurrentProfile().location1, "/b/");
+    EXPECT_TRUE(window->CurrentProfile().modified);
+
+    // A blank row names no folder: the profile keeps its location, the list shows the front entry.
+    combo->setCurrentIndex(3);
+    emit combo->activated(3);
+    EXPECT_EQ(window->CurrentProfile().location1, "/b/");
+    EXPECT_EQ(combo->currentText(), "/b/");
+}
+
+TEST_F(MainDialogTest, RunsInBothDirectionsAndShowsTheReport)
+{
+    disk.WriteFile("one/only-in-one.txt", "1");
+    disk.WriteFile("two/only-in-two.txt", "2");
+    disk.WriteFile("two/sub/deep.txt", "3");
+    SetLocations(disk.Path("one/"), disk.Path("two/"));
+    SetOptions(1, 0, 0, 1);
+    Open();
+    EXPECT_FALSE(Enabled("lastReportButton"));
+
+    Click("location1To2Button");
+    ASSERT_EQ(dialogs.reports.size(), 1u);
+    EXPECT_EQ(disk.ReadFile("two/only-in-one.txt"), "1");
+    EXPECT_EQ(dialogs.reportRoots[0], std::make_pair(disk.Path("one/"), disk.Path("two/")));
+    EXPECT_EQ(dialogs.reports[0].addedFileCount, 1);
+    EXPECT_FALSE(dialogs.reports[0].interrupted);
+    EXPECT_TRUE(Enabled("lastReportButton"));
+    EXPECT_TRUE(Text("executionEdit").isEmpty());
+    EXPECT_FALSE(Enabled("stopButton"));
+    EXPECT_FALSE(Shown("running1To2Frame"));
+
+    Click("location2To1Button");
+    ASSERT_EQ(dialogs.reports.size(), 2u);
+    EXPECT_EQ(disk.ReadFile("one/only-in-two.txt"), "2");
+    EXPECT_EQ(disk.ReadFile("one/sub/deep.txt"), "3");
+    EXPECT_EQ(dialogs.reportRoots[1], std::make_pair(disk.Path("two/"), disk.Path("one/")));
+    EXPECT_EQ(dialogs.reports[1].addedFolderCount, 1);
+
+    Click("lastReportButton");
+    ASSERT_EQ(dialogs.reports.size(), 3u);
+    EXPECT_EQ(dialogs.reportRoots[2], dialogs.reportRoots[1]);
+}
+
+TEST_F(MainDialogTest, StopDuringAHeldCopyInterruptsTheRunWhileTheWindowStaysUsable)
+{
+    disk.WriteFile("src/a.txt", "a");
+    disk.WriteFile("src/b.txt", "b");
+    disk.MakeFolder("dst");
+    SetLocations(disk.Path("src/"), disk.Path("dst/"));
+    SetOptions(1, 0, 0, 1);
+    Open();
+    faults.Hold(FsOperation::CopyFile);
+
+    bool sawRunningState = false;
+    WhenCopyHeld([&] {
+        sawRunningState = true;
+        EXPECT_TRUE(Shown("running1To2Frame"));
+        EXPECT_FALSE(Shown("running2To1Frame"));
+        EXPECT_TRUE(Enabled("stopButton"));
+        EXPECT_FALSE(Enabled("exitButton"));
+        EXPECT_FALSE(Enabled("openButton"));
+        EXPECT_FALSE(Enabled("location1Combo"));
+        EXPECT_FALSE(Enabled("lastReportButton"));
+        EXPECT_TRUE(Text("executionEdit").startsWith("Adding file: "));
+
+        Click("location2To1Button");
+        ASSERT_EQ(dialogs.messages.size(), 1u);
+        EXPECT_EQ(dialogs.messages[0], "There is already a synchronisation running");
+        EXPECT_TRUE(Shown("running1To2Frame"));
+
+        window->close();
+        ASSERT_EQ(dialogs.messages.size(), 2u);
+        EXPECT_EQ(dialogs.messages[1],
+                  "Twinfol cannot be closed whilst a synchronisation is running.\nUse the Stop button first");
+        EXPECT_TRUE(window->isVisible());
+
+        Click("stopButton");
+        faults.Release();
+    });
+    Click("location1To2Button");
+
+    EXPECT_TRUE(sawRunningState);
+    ASSERT_EQ(dialogs.reports.size(), 1u);
+    const SyncReport& report = dialogs.reports[0];
+    EXPECT_TRUE(report.interrupted);
+    // The copy under way when Stop came completes and counts; nothing after it starts.
+    EXPECT_EQ(report.addedFileCount, 1);
+    EXPECT_EQ(disk.ReadFile("dst/a.txt"), "a");
+    EXPECT_FALSE(disk.Exists("dst/b.txt"));
+    EXPECT_FALSE(Shown("running1To2Frame"));
+    EXPECT_TRUE(Enabled("exitButton"));
+}
+
+TEST_F(MainDialogTest, DeleteQuestionsAreAnsweredOnTheWindowThread)
+{
+    disk.MakeFolder("src");
+    disk.WriteFile("dst/keep.txt", "k");
+    disk.WriteFile("dst/zap.txt", "z");
+    SetLocations(disk.Path("src/"), disk.Path("dst/"));
+    SetOptions(1, 1, 1, 1);
+    Open();
+    dialogs.deleteAnswers = {ConfirmAnswer::No, ConfirmAnswer::Yes};
+    Click("location1To2Button");
+
+    ASSERT_EQ(dialogs.questions.size(), 2u);
+    EXPECT_EQ(dialogs.questions[0].caption, "Delete File");
+    EXPECT_EQ(dialogs.questions[0].lines[0], "Delete file: " + disk.Path("dst/keep.txt"));
+    EXPECT_TRUE(disk.Exists("dst/keep.txt"));
+    EXPECT_FALSE(disk.Exists("dst/zap.txt"));
+    ASSERT_EQ(dialogs.reports.size(), 1u);
+    EXPECT_EQ(dialogs.reports[0].deletedFiles, PathSet{disk.Path("dst/zap.txt")});
+}
+
+TEST_F(MainDialogTest, RefusedRootsAreReportedAndNothingIsTouched)
+{
+    disk.WriteFile("dst/precious.txt", "p");
+    SetLocations(disk.Path("missing/"), disk.Path("dst/"));
+    SetOptions(1, 1, 0, 1);
+    Open();
+    Click("location1To2Button");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].contains(QString::fromStdString(disk.Path("missing"))));
+    EXPECT_TRUE(dialogs.reports.empty());
+    EXPECT_TRUE(disk.Exists("dst/precious.txt"));
+    EXPECT_FALSE(Enabled("lastReportButton"));
+
+    SetLocations("", disk.Path("dst/"));
+    window.reset();
+    Open();
+    Click("location1To2Button");
+    EXPECT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_TRUE(dialogs.reports.empty());
+}
+
+TEST_F(MainDialogTest, SaveEnablingFollowsEveryKindOfEdit)
+{
+    Open();
+    const std::string profile = disk.Path("job.twp");
+    dialogs.saveAnswers.push_back(profile);
+    Click("saveButton");  // no profile yet: Save acts as Save As
+    EXPECT_EQ(Text("profilePathEdit").toStdString(), profile);
+    EXPECT_FALSE(Enabled("saveButton"));
+    EXPECT_TRUE(Enabled("autoStartCheck"));
+    EXPECT_EQ(Setting("OpenPath"), profile);
+
+    Click("checkSubFoldersCheck");
+    EXPECT_TRUE(Enabled("saveButton"));
+    EXPECT_FALSE(window->CurrentProfile().checkSubFolders);
+    Click("saveButton");
+    EXPECT_FALSE(Enabled("saveButton"));
+
+    Click("autoStartCheck");
+    EXPECT_EQ(window->CurrentProfile().autoStart, 1);
+    EXPECT_TRUE(Enabled("direction2To1Radio"));
+    Click("direction2To1Radio");
+    EXPECT_EQ(window->CurrentProfile().autoStart, 2);
+    EXPECT_TRUE(Enabled("saveButton"));
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// A dialog service for window tests: records every message, report and question, and answers from
+// scripts instead of showing anything.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dialog_service.h"
+
+namespace twinfol::test {
+
+class ScriptedDialogs : public DialogService {
+public:
+    void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
+    std::optional<std::string> BrowseFolder(QWidget*, const QString& caption, const std::string& start) override
+    {
+        browseCaptions.push_back(caption);
+        browseStarts.push_back(start);
+        return Next(browseAnswers);
+    }
+    std::optional<std::string> OpenProfileName(QWidget*, const std::string& start) override
+    {
+        fileDialogStarts.push_back(start);
+        return Next(openAnswers);
+    }
+    std::optional<std::string> SaveProfileName(QWidget*, const std::string& start) override
+    {
+        fileDialogStarts.push_back(start);
+        return Next(saveAnswers);
+    }
+    ConfirmAnswer AskDelete(QWidget*, const ConfirmQuestion& question) override
+    {
+        questions.push_back(question);
+        if (onQuestion)
+            onQuestion();
+        if (deleteAnswers.empty())
+            return ConfirmAnswer::Cancel;
+        const ConfirmAnswer answer = deleteAnswers.front();
+        deleteAnswers.pop_front();
+        return answer;
+    }
+    void ShowReport(QWidget*, const SyncReport& report, const std::string& source, const std::string& target) override
+    {
+        reports.push_back(report);
+        reportRoots.emplace_back(source, target);
+    }
+
+    std::vector<QString> messages;
+    std::vector<QString> browseCaptions;
+    std::vector<std::string> browseStarts;
+    std::vector<std::string> fileDialogStarts;
+    std::deque<std::optional<std::string>> browseAnswers;
+    std::deque<std::optional<std::string>> openAnswers;
+    std::deque<std::optional<std::string>> saveAnswers;
+    std::deque<ConfirmAnswer> deleteAnswers;
+    std::vector<ConfirmQuestion> questions;
+    std::function<void()> onQuestion;
+    std::vector<SyncReport> reports;
+    std::vector<std::pair<std::string, std::string>> reportRoots;
+
+private:
+    template <typename T>
+    static std::optional<std::string> Next(T& answers)
+    {
+        if (answers.empty())
+            return std::nullopt;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+}  // namespace twinfol::test
