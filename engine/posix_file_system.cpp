@@ -109,8 +109,8 @@ FsStatus CopyData(int in, int out, off_t size)
     std::vector<char> buffer;
     while (remaining > 0) {
         if (kernelCopy) {
-            const ssize_t copied = copy_file_range(in, nullptr, out, nullptr,
-                                                   static_cast<std::size_t>(std::min(remaining, largestKernelCopy)), 0);
+            const auto chunk = static_cast<std::size_t>(std::min(remaining, largestKernelCopy));
+            const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
             if (copied > 0) {
                 remaining -= copied;
                 continue;
@@ -172,13 +172,9 @@ PosixFileSystem::PosixFileSystem(TemporaryFileKind temporaryFiles) : temporaryFi
 
 FsStatus PosixFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
 {
-    UniqueFd fd(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd)
-        return FsStatus::Failure(errno);
-    DirStream dir(fdopendir(fd.Get()));
+    DirStream dir(opendir(folder.c_str()));
     if (!dir)
         return FsStatus::Failure(errno);
-    fd.Release();
 
     // The names are read completely before any is handed out: the visitor may then change the
     // folder, and a walk down a deep tree keeps no folder open per level.
@@ -292,7 +288,8 @@ FsStatus PosixFileSystem::CopyRegularFile(int source, const struct stat& sourceI
     const std::string folder = FolderOf(to);
     if (temporaryFiles_ == TemporaryFileKind::UnnamedWhereSupported) {
         // An unnamed file vanishes with the process, so a crash mid-copy leaves nothing behind.
-        UniqueFd temporary(open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
+        const char* folderPath = folder.empty() ? "." : folder.c_str();
+        UniqueFd temporary(open(folderPath, O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600));
         if (temporary) {
             if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get()); !filled)
                 return filled;
@@ -307,7 +304,8 @@ FsStatus PosixFileSystem::CopyRegularFile(int source, const struct stat& sourceI
     UniqueFd temporary;
     for (int attempt = 0; attempt < temporaryNameAttempts && !temporary; ++attempt) {
         temporaryPath = TemporaryPathIn(folder);
-        temporary.Reset(open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+        temporary.Reset(
+            open(temporaryPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (!temporary && errno != EEXIST)
             return FsStatus::Failure(errno);
     }

@@ -31,8 +31,7 @@ struct FaultInjectingLayer {
 };
 
 struct LayerNames {
-    template <typename Layer>
-    static std::string GetName(int)
+    template <typename Layer> static std::string GetName(int)
     {
         if constexpr (std::is_same_v<Layer, PosixLayer>)
             return "Posix";
@@ -83,18 +82,18 @@ private:
     sighandler_t savedHandler_ = SIG_DFL;
 };
 
-template <typename Layer>
-class FileSystemContract : public ::testing::Test {
+template <typename Layer> class FileSystemContract : public ::testing::Test {
 protected:
     FileSystem& Fs() { return layer_.fs; }
 
     std::map<std::string, bool> List(const std::string& relativeFolder)
     {
         std::map<std::string, bool> entries;
-        const FsStatus listed = Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool isFolder) {
-            entries.emplace(name, isFolder);
-            return true;
-        });
+        const FsStatus listed =
+            Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool isFolder) {
+                entries.emplace(name, isFolder);
+                return true;
+            });
         EXPECT_TRUE(listed) << relativeFolder << ": errno " << listed.Error();
         return entries;
     }
@@ -150,8 +149,8 @@ TYPED_TEST(FileSystemContract, ListsEveryEntryWithLinksAndSpecialFilesAsFiles)
     this->tree.MakeFifo("dir/fifo");
 
     const std::map<std::string, bool> expected = {
-        {".hidden", false}, {".hiddenSub", true}, {"dangling", false}, {"fifo", false},
-        {"plain.txt", false}, {"sub", true},      {"toFile", false},   {"toSub", false}};
+        {".hidden", false},   {".hiddenSub", true}, {"dangling", false}, {"fifo", false},
+        {"plain.txt", false}, {"sub", true},        {"toFile", false},   {"toSub", false}};
     EXPECT_EQ(this->List("dir/"), expected);
     EXPECT_TRUE(this->List("dir/sub/").empty());
 }
@@ -173,11 +172,12 @@ TYPED_TEST(FileSystemContract, VisitorMayDeleteEntriesOrEndTheListing)
         this->tree.WriteFile(std::string("some/") + name, name);
     }
     int visited = 0;
-    const FsStatus deleting = this->Fs().ListFolder(this->tree.Path("all/"), [&](std::string_view name, bool) {
-        ++visited;
-        EXPECT_TRUE(this->Fs().DeleteFile(this->tree.Path("all/" + std::string(name))));
-        return true;
-    });
+    const FsStatus deleting =
+        this->Fs().ListFolder(this->tree.Path("all/"), [&](std::string_view name, bool) {
+            ++visited;
+            EXPECT_TRUE(this->Fs().DeleteFile(this->tree.Path("all/" + std::string(name))));
+            return true;
+        });
     EXPECT_TRUE(deleting);
     EXPECT_EQ(visited, 5);
     EXPECT_TRUE(this->List("all/").empty());
@@ -197,8 +197,10 @@ TYPED_TEST(FileSystemContract, ReadsStampsOfFilesAndLinksInWholeUtcSeconds)
     this->tree.MakeSymlink("link", "leap.txt");
     this->tree.SetModified("link", 946684800);  // 2000-01-01 00:00:00 UTC
 
-    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("leap.txt")), FileStamp::FromCalendar(2024, 2, 29, 23, 59, 59));
-    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("link")), FileStamp::FromCalendar(2000, 1, 1, 0, 0, 0));
+    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("leap.txt")),
+              FileStamp::FromCalendar(2024, 2, 29, 23, 59, 59));
+    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("link")),
+              FileStamp::FromCalendar(2000, 1, 1, 0, 0, 0));
     EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("missing")), std::nullopt);
 }
 
@@ -238,7 +240,8 @@ TYPED_TEST(FileSystemContract, CopyAddsFileWithContentTimeStampAndExactMode)
     this->tree.MakeFolder("dst");
 
     const mode_t savedMask = umask(077);  // The copy's mode is the source's, not the umask's.
-    const FsStatus copied = this->Fs().CopyFile(this->tree.Path("src/data.bin"), this->tree.Path("dst/data.bin"));
+    const FsStatus copied =
+        this->Fs().CopyFile(this->tree.Path("src/data.bin"), this->tree.Path("dst/data.bin"));
     umask(savedMask);
 
     ASSERT_TRUE(copied) << "errno " << copied.Error();
@@ -348,7 +351,8 @@ TYPED_TEST(FileSystemContract, ReadOnlyFileIsNeitherOverwrittenNorDeleted)
     this->tree.SetMode("dst/ro.txt", 0444);
 
     // Also when running as root, which the kernel would let write anyway.
-    EXPECT_EQ(this->Fs().CopyFile(this->tree.Path("src/ro.txt"), this->tree.Path("dst/ro.txt")).Error(), EACCES);
+    EXPECT_EQ(this->Fs().CopyFile(this->tree.Path("src/ro.txt"), this->tree.Path("dst/ro.txt")).Error(),
+              EACCES);
     EXPECT_EQ(this->Fs().DeleteFile(this->tree.Path("dst/ro.txt")).Error(), EACCES);
 
     EXPECT_EQ(this->tree.ReadFile("dst/ro.txt"), "keep");
@@ -390,9 +394,8 @@ TYPED_TEST(FileSystemContract, CopiesLinksAsLinks)
     ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/link"), this->tree.Path("dst/added")));
     ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/dangling"), this->tree.Path("dst/dangling")));
 
-    const std::map<std::string, std::string> expected = {{"added", "-> ../outside/file.txt"},
-                                                         {"dangling", "-> nowhere"},
-                                                         {"link", "-> ../outside/file.txt"}};
+    const std::map<std::string, std::string> expected = {
+        {"added", "-> ../outside/file.txt"}, {"dangling", "-> nowhere"}, {"link", "-> ../outside/file.txt"}};
     EXPECT_EQ(this->Under("dst/"), expected);
     EXPECT_EQ(this->tree.Modified("dst/link"), 777777);
     EXPECT_EQ(this->tree.ReadFile("outside/file.txt"), "outside");
@@ -454,8 +457,8 @@ TYPED_TEST(FileSystemContract, TreeCopyIntoExistingFolderReplacesSameNamesAndKee
     ASSERT_TRUE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop));
 
     const std::map<std::string, std::string> expected = {
-        {".hidden", "h"},   {"a.txt", "new a"},     {"keep.txt", "keep"},        {"sub/", ""},
-        {"sub/b.txt", "b"}, {"sub/empty/", ""},     {"sub/other.txt", "other"}};
+        {".hidden", "h"},   {"a.txt", "new a"}, {"keep.txt", "keep"},      {"sub/", ""},
+        {"sub/b.txt", "b"}, {"sub/empty/", ""}, {"sub/other.txt", "other"}};
     EXPECT_EQ(this->Under("dst/"), expected);
     EXPECT_EQ(this->tree.Modified("dst/a.txt"), 3000);
     EXPECT_EQ(this->tree.Modified("dst/sub/b.txt"), 4000);
