@@ -278,7 +278,7 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
     }
 
     if (!source)
-        return CopyLink(from, to, placement);
+        return CopyLink(from, sourceInfo, to, placement);
     return CopyRegularFile(source.Get(), sourceInfo, to, placement);
 }
 
@@ -363,13 +363,9 @@ FsStatus PosixFileSystem::PlaceNamedFile(const std::string& temporaryPath, const
     return FsStatus::Failure(error);
 }
 
-FsStatus PosixFileSystem::CopyLink(const std::string& from, const std::string& to, Placement placement)
+FsStatus PosixFileSystem::CopyLink(const std::string& from, const struct stat& info, const std::string& to,
+                                   Placement placement)
 {
-    struct stat info {};
-    if (lstat(from.c_str(), &info) != 0)
-        return FsStatus::Failure(errno);
-    if (!S_ISLNK(info.st_mode))
-        return FsStatus::Failure(ELOOP);
     // st_size is the length of the link's text, but it may change meanwhile, so read until it fits.
     std::string pointsTo(static_cast<std::size_t>(info.st_size) + 1, '\0');
     for (;;) {

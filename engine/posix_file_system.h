@@ -35,7 +35,8 @@ private:
 
     FsStatus CopyRegularFile(int source, const struct stat& sourceInfo, const std::string& to,
                              Placement placement);
-    FsStatus CopyLink(const std::string& from, const std::string& to, Placement placement);
+    FsStatus CopyLink(const std::string& from, const struct stat& info, const std::string& to,
+                      Placement placement);
     FsStatus PlaceUnnamedFile(int temporary, const std::string& to, Placement placement);
     FsStatus PlaceNamedFile(const std::string& temporaryPath, const std::string& to, Placement placement);
 
