@@ -2,7 +2,10 @@
 #include "app/dialog_service.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
+#include <QUrl>
 #include <QFileInfo>
 #include <QMessageBox>
 
@@ -60,6 +63,34 @@ std::optional<std::string> DialogService::OpenProfileName(QWidget* parent, const
 std::optional<std::string> DialogService::SaveProfileName(QWidget* parent, const std::string& startFile)
 {
     return AskProfileName(parent, startFile, QFileDialog::AcceptSave);
+}
+
+std::vector<std::string> DialogService::ChooseFiles(QWidget* parent, const std::string& startPath)
+{
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFiles);
+    dialog.setNameFilter(QStringLiteral("All Files (*.*)"));
+    dialog.setFilter(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (!startPath.empty())
+        dialog.setDirectory(QFileInfo(QString::fromUtf8(startPath.data(), static_cast<qsizetype>(startPath.size())))
+                                .absolutePath());
+    std::vector<std::string> chosen;
+    if (dialog.exec() == QDialog::Accepted)
+        for (const QString& path : dialog.selectedFiles())
+            chosen.push_back(path.toUtf8().toStdString());
+    return chosen;
+}
+
+int DialogService::Run(QDialog& dialog)
+{
+    return dialog.exec();
+}
+
+bool DialogService::OpenDocument(const std::string& path)
+{
+    return QDesktopServices::openUrl(
+        QUrl::fromLocalFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()))));
 }
 
 ConfirmAnswer DialogService::AskDelete(QWidget* parent, const ConfirmQuestion& question)

@@ -4,12 +4,14 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <QString>
 
 #include "engine/delete_confirmation.h"
 #include "engine/sync_report.h"
 
+class QDialog;
 class QWidget;
 
 namespace twinfol {
@@ -27,6 +29,12 @@ public:
     virtual std::optional<std::string> OpenProfileName(QWidget* parent, const std::string& startFile);
     // Adds ".twp" to a name typed without an extension and asks before replacing an existing file.
     virtual std::optional<std::string> SaveProfileName(QWidget* parent, const std::string& startFile);
+    // The open-file dialog for exclusions: several files at once, any name; nothing when cancelled.
+    virtual std::vector<std::string> ChooseFiles(QWidget* parent, const std::string& startPath);
+    // Shows a dialog of ours modally and returns its result.
+    virtual int Run(QDialog& dialog);
+    // Opens a document in the desktop's browser; false when it could not be handed over.
+    virtual bool OpenDocument(const std::string& path);
     // The delete question, modal over the parent.
     virtual ConfirmAnswer AskDelete(QWidget* parent, const ConfirmQuestion& question);
     // The report of a run, modal over the parent.

@@ -6,7 +6,9 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include "app/about_dialog.h"
 #include "app/dialog_service.h"
+#include "app/exclusions_dialog.h"
 #include "app/sync_worker.h"
 #include "engine/sync_roots.h"
 #include "ui_main_dialog.h"
@@ -70,6 +72,9 @@ void MainDialog::ConnectControls()
     connect(ui->openButton, &QPushButton::clicked, this, &MainDialog::OnOpenProfile);
     connect(ui->saveButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfile);
     connect(ui->saveAsButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfileAs);
+    connect(ui->exclusionsButton, &QPushButton::clicked, this, &MainDialog::OnExclusions);
+    connect(ui->aboutButton, &QPushButton::clicked, this, &MainDialog::OnAbout);
+    connect(ui->helpButton, &QPushButton::clicked, this, &MainDialog::OnHelp);
     connect(ui->lastReportButton, &QPushButton::clicked, this, &MainDialog::OnLastReport);
     connect(ui->exitButton, &QPushButton::clicked, this, &MainDialog::OnExit);
     connect(ui->location1To2Button, &QPushButton::clicked, this, &MainDialog::OnLocation1ToLocation2);
@@ -376,6 +381,36 @@ void MainDialog::CopyShownStateIntoProfile()
     currentProfile.addFiles = addMissing != 0;
     currentProfile.checkSubFolders = checkSubFolders != 0;
     currentProfile.autoStart = autoStart == 0 ? 0 : autoStartDirection == 1 ? 2 : 1;
+}
+
+void MainDialog::OnExclusions()
+{
+    ExclusionsDialog dialog(this, currentProfile.exclusions, dialogs);
+    if (dialogs.Run(dialog) != QDialog::Accepted)
+        return;
+    currentProfile.exclusions = dialog.Entries();
+    currentProfile.exclusions.Sort();
+    currentProfile.modified = true;
+    UpdateControls();
+}
+
+void MainDialog::OnAbout()
+{
+    AboutDialog dialog(this, appIcon);
+    dialogs.Run(dialog);
+}
+
+// The manual lies beside the program when it runs from its build folder, and under the shared
+// documentation folder once installed. When neither can be opened nothing is shown.
+void MainDialog::OnHelp()
+{
+    for (const std::string& candidate : {programFolder + "twinfol-manual.html",
+                                         programFolder + "../share/doc/twinfol/twinfol-manual.html"}) {
+        if (fileSystem.KindOf(candidate) == EntryKind::File) {
+            dialogs.OpenDocument(candidate);
+            return;
+        }
+    }
 }
 
 void MainDialog::OnLastReport()

@@ -55,6 +55,10 @@ public:
     void OnSaveProfile();
     void OnSaveProfileAs();
 
+    void OnExclusions();
+    void OnAbout();
+    void OnHelp();
+
     void OnLocation1ToLocation2();
     void OnLocation2ToLocation1();
     void OnStop();

@@ -1,0 +1,29 @@
+// "About Twinfol": the program's icon, name and version.
+#pragma once
+
+#include <memory>
+
+#include <QDialog>
+#include <QString>
+
+namespace Ui {
+class AboutDialog;
+}
+
+namespace twinfol {
+
+class AboutDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit AboutDialog(QWidget* parent, const QIcon& icon);
+    ~AboutDialog() override;
+
+    const QString& VersionText() const { return versionText; }
+
+private:
+    std::unique_ptr<Ui::AboutDialog> ui;
+    QString versionText;
+};
+
+}  // namespace twinfol
