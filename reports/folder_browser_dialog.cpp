@@ -147,14 +147,15 @@ void FolderBrowserDialog::OnCurrentItemChanged(QTreeWidgetItem* current)
 
 void FolderBrowserDialog::SelectPath(const std::string& wantedPath)
 {
+    // Selecting folders replaces the path held, which may be the very string passed in: walk a copy.
+    const std::string path = CompleteFolderPath(wantedPath);
     QTreeWidgetItem* computer = ui_->folderTree->topLevelItem(0);
-    if (computer == nullptr || !FolderExists(wantedPath))
+    if (computer == nullptr || wantedPath.empty() || !FolderExists(wantedPath))
         return;
     // Only an absolute path can be walked from the root; there are no drive parts to match here.
-    if (wantedPath.front() != '/' || computer->childCount() == 0)
+    if (path.front() != '/' || computer->childCount() == 0)
         return;
     SelectAndReveal(computer->child(0));
-    const std::string path = CompleteFolderPath(wantedPath);
     std::size_t start = 1;
     while (start < path.size()) {
         const std::size_t end = path.find('/', start);
