@@ -77,10 +77,11 @@ void FolderBrowserDialog::showEvent(QShowEvent* event)
     ui_->folderTree->setCurrentItem(computer);
     if (!path_.empty())
         SelectPath(path_);
-    // The view knows its final size only once the window is laid out; reveal the selection again then.
+    // The view knows its final size only once the window is laid out; reveal the selection again
+    // then, in the middle of the view so that the folders around it show too.
     QTimer::singleShot(0, this, [this] {
         if (QTreeWidgetItem* current = ui_->folderTree->currentItem())
-            ui_->folderTree->scrollToItem(current);
+            ui_->folderTree->scrollToItem(current, QAbstractItemView::PositionAtCenter);
     });
 }
 
