@@ -52,8 +52,7 @@ void ConfirmDialog::ShowLines()
 {
     // The window keeps its size, so a path too long for a line loses its middle rather than its end:
     // the name of the item to be deleted stays readable. The whole line is in the tool tip.
-    const std::array<QLabel*, 4> labels{ui_->line1Label, ui_->line2Label, ui_->line3Label,
-                                        ui_->line4Label};
+    const std::array<QLabel*, 4> labels{ui_->line1Label, ui_->line2Label, ui_->line3Label, ui_->line4Label};
     for (std::size_t i = 0; i < labels.size(); ++i) {
         QLabel* label = labels[i];
         const QString shown =

@@ -12,7 +12,7 @@ namespace {
 
 const std::array<QString, 5> kNowShowingTexts{
     QStringLiteral("Now Showing Overwritten Files"), QStringLiteral("Now Showing Added Files"),
-    QStringLiteral("Now Showing Deleted Files"),     QStringLiteral("Now Showing Added Folders"),
+    QStringLiteral("Now Showing Deleted Files"), QStringLiteral("Now Showing Added Folders"),
     QStringLiteral("Now Showing Deleted Folders")};
 
 std::size_t Index(DetailView view)

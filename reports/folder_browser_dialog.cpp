@@ -88,8 +88,8 @@ void FolderBrowserDialog::showEvent(QShowEvent* event)
 void FolderBrowserDialog::FillTopLevel()
 {
     ui_->folderTree->clear();
-    auto computer = std::make_unique<FolderTreeItem>(FolderItemKind::Computer, std::string(),
-                                                     "Computer", computerIcon_);
+    auto computer =
+        std::make_unique<FolderTreeItem>(FolderItemKind::Computer, std::string(), "Computer", computerIcon_);
     // The computer's only child is the root of the one file-system tree.
     auto root = std::make_unique<FolderTreeItem>(FolderItemKind::Folder, "/", "/", driveIcon_);
     computer->addChild(root.release());
@@ -99,7 +99,7 @@ void FolderBrowserDialog::FillTopLevel()
     const std::string home = QDir::homePath().toStdString();
     if (!home.empty() && home != "/") {
         auto homeItem = std::make_unique<FolderTreeItem>(FolderItemKind::Folder, CompleteFolderPath(home),
-                                                          "Home", homeIcon_);
+                                                         "Home", homeIcon_);
         ui_->folderTree->addTopLevelItem(homeItem.release());
     }
 }

@@ -30,7 +30,7 @@ bool IsDotOrDotDot(const char* name)
 
 bool PointsAtFolder(int directoryFd, const char* name)
 {
-    struct stat target{};
+    struct stat target {};
     return fstatat(directoryFd, name, &target, 0) == 0 && S_ISDIR(target.st_mode);
 }
 
@@ -40,7 +40,7 @@ bool Classify(int directoryFd, const dirent& entry, FolderEntryKind& kind)
     unsigned char type = entry.d_type;
     if (type == DT_UNKNOWN) {
         // Some file systems do not fill in the type; ask for it without following links.
-        struct stat own{};
+        struct stat own {};
         if (fstatat(directoryFd, entry.d_name, &own, AT_SYMLINK_NOFOLLOW) != 0)
             return false;
         type = S_ISDIR(own.st_mode) ? DT_DIR : S_ISLNK(own.st_mode) ? DT_LNK : DT_REG;
@@ -139,7 +139,7 @@ bool FolderExists(const std::string& path)
     std::string entry = path;
     if (entry.size() > 1 && entry.back() == '/')
         entry.pop_back();
-    struct stat status{};
+    struct stat status {};
     if (lstat(entry.c_str(), &status) == 0)
         return true;
     if (entry.front() != '/')

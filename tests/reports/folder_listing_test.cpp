@@ -30,7 +30,8 @@ TEST(FolderListing, ListsFoldersHiddenOnesAndLinksToFoldersOnly)
     tree.MakeSymlink("base/broken", tree.Path("nowhere"));
 
     const std::vector<FolderEntry> entries = ListSubFolders(tree.Path("base/"));
-    EXPECT_EQ(Names(entries), (std::vector<std::string>{".hidden", "alpha", "Beta", "gamma", "linkToFolder"}));
+    EXPECT_EQ(Names(entries),
+              (std::vector<std::string>{".hidden", "alpha", "Beta", "gamma", "linkToFolder"}));
     for (const FolderEntry& entry : entries)
         EXPECT_EQ(entry.kind == FolderEntryKind::LinkToFolder, entry.name == "linkToFolder") << entry.name;
 }

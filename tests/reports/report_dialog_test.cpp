@@ -43,8 +43,7 @@ QString EditText(QWidget& window, const char* name)
     return edit != nullptr ? edit->text() : QStringLiteral("<missing>");
 }
 
-template <class Widget>
-Widget* Child(QWidget& window, const char* name)
+template <class Widget> Widget* Child(QWidget& window, const char* name)
 {
     auto* child = window.findChild<Widget*>(QString::fromLatin1(name));
     EXPECT_NE(child, nullptr) << name;
