@@ -213,6 +213,21 @@ TEST_F(DetailedReport, ViewButtonsSwitchTheListAndDisableOnlyTheCurrentOne)
     EXPECT_EQ(EnabledButtons(), (std::vector<bool>{true, true, false, true, true}));
 }
 
+TEST(DetailedReportOrder, NamesOutsideAsciiKeepTheByteOrderAndShowAsUtf8)
+{
+    // U+FF21 (bytes EF BC A1) sorts before U+1F600 (bytes F0 9F 98 80) by bytes, but after it in
+    // UTF-16, the order a sorting list widget would use.
+    const std::string fullWidthA = "/t/\xEF\xBC\xA1.txt";
+    const std::string smiley = "/t/\xF0\x9F\x98\x80.txt";
+    const PathSet deleted{smiley, fullWidthA};
+    const PathSet none;
+    DetailedReportDialog dialog(none, none, deleted, none, none);
+    dialog.ShowView(DetailView::ViewDeletedFiles);
+    EXPECT_EQ(Rows(dialog, "entryList"),
+              (QStringList{QString::fromUtf8(fullWidthA.c_str()), QString::fromUtf8(smiley.c_str())}));
+    EXPECT_EQ(Rows(dialog, "entryList").value(0), QStringLiteral("/t/\uFF21.txt"));
+}
+
 TEST_F(DetailedReport, ReopeningStartsAgainOnOverwrittenFiles)
 {
     dialog.ShowView(DetailView::ViewDeletedFolders);
