@@ -121,6 +121,8 @@ std::vector<AnswerCase> AnswerCases()
          false},
         {"Enter", [](QWidget& w) { PressKey(w, Qt::Key_Return); }, ConfirmResult::Delete, false, false},
         {"Escape", [](QWidget& w) { PressKey(w, Qt::Key_Escape); }, ConfirmResult::CancelRun, false, false},
+        // A window manager may still offer to close the window; that counts as Cancel too.
+        {"Window closed", [](QWidget& w) { w.close(); }, ConfirmResult::CancelRun, false, false},
     };
 }
 
@@ -148,7 +150,7 @@ TEST_P(DeleteConfirmationAnswers, MapToResultAndFlags)
     EXPECT_EQ(noToAll, testCase.noToAll) << testCase.how;
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryAnswer, DeleteConfirmationAnswers, ::testing::Range(0, 7));
+INSTANTIATE_TEST_SUITE_P(EveryAnswer, DeleteConfirmationAnswers, ::testing::Range(0, 8));
 
 TEST(DeleteConfirmation, ToAllAnswerSettlesLaterQuestionsWithoutShowingTheDialog)
 {
