@@ -1,0 +1,69 @@
+// Switching between the five lists of a run and showing one in its own (byte-wise) order.
+#include "reports/detailed_report_dialog.h"
+
+#include <QPushButton>
+#include <QStringList>
+
+#include "ui_detailed_report_dialog.h"
+
+namespace twinfol {
+
+namespace {
+
+const std::array<QString, 5> kNowShowingTexts{
+    QStringLiteral("Now Showing Overwritten Files"), QStringLiteral("Now Showing Added Files"),
+    QStringLiteral("Now Showing Deleted Files"), QStringLiteral("Now Showing Added Folders"),
+    QStringLiteral("Now Showing Deleted Folders")};
+
+std::size_t Index(DetailView view)
+{
+    return static_cast<std::size_t>(view);
+}
+
+}  // namespace
+
+DetailedReportDialog::DetailedReportDialog(const PathSet& overwrittenFiles, const PathSet& addedFiles,
+                                           const PathSet& deletedFiles, const PathSet& addedFolders,
+                                           const PathSet& deletedFolders, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::DetailedReportDialog>()),
+      lists_{&overwrittenFiles, &addedFiles, &deletedFiles, &addedFolders, &deletedFolders}
+{
+    ui_->setupUi(this);
+    // The list shows entries in the order they are added; sorting it would replace the byte-wise
+    // order of the report (upper case before lower case) with the locale's.
+    ui_->entryList->setSortingEnabled(false);
+    viewButtons_ = {ui_->overwrittenFilesButton, ui_->addedFilesButton, ui_->deletedFilesButton,
+                    ui_->addedFoldersButton, ui_->deletedFoldersButton};
+    for (std::size_t i = 0; i < viewButtons_.size(); ++i)
+        connect(viewButtons_[i], &QPushButton::clicked, this,
+                [this, i] { ShowView(static_cast<DetailView>(i)); });
+    connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    Refresh();
+    ui_->okButton->setFocus();
+}
+
+DetailedReportDialog::~DetailedReportDialog() = default;
+
+void DetailedReportDialog::ShowView(DetailView view)
+{
+    currentView_ = view;
+    Refresh();
+}
+
+void DetailedReportDialog::Refresh()
+{
+    for (QPushButton* button : viewButtons_)
+        button->setEnabled(true);
+    viewButtons_[Index(currentView_)]->setEnabled(false);
+    ui_->nowShowingLabel->setText(kNowShowingTexts[Index(currentView_)]);
+    const PathSet& list = *lists_[Index(currentView_)];
+    QStringList rows;
+    rows.reserve(static_cast<qsizetype>(list.size()));
+    // Paths are bytes in the engine; they are shown as UTF-8.
+    for (const std::string& path : list)
+        rows.append(QString::fromStdString(path));
+    ui_->entryList->clear();
+    ui_->entryList->addItems(rows);
+}
+
+}  // namespace twinfol

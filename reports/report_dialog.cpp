@@ -1,0 +1,95 @@
+// The summary window of a run and the function that prepares and shows it.
+#include "reports/report_dialog.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+#include "reports/detailed_report_dialog.h"
+#include "reports/problem_log_dialog.h"
+#include "ui_report_dialog.h"
+
+namespace twinfol {
+
+namespace {
+
+const QString kDoneHeading = QStringLiteral("Synchronisation done:\n");
+const QString kInterruptedHeading = QStringLiteral("Synchronisation interrupted\n");
+
+void ShowPath(QLineEdit* edit, const QString& path)
+{
+    edit->setText(path);
+    // A long path shows its beginning, as it reads, rather than the scrolled-to end.
+    edit->setCursorPosition(0);
+}
+
+}  // namespace
+
+void ShowReport(QWidget* owner, const SyncReport& report, const std::string& source,
+                const std::string& target)
+{
+    ReportDialog dialog(report, owner);
+    dialog.Prepare(source, target);
+    dialog.exec();
+}
+
+ReportDialog::ReportDialog(const SyncReport& report, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ReportDialog>()), report_(report)
+{
+    ui_->setupUi(this);
+    connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    connect(ui_->viewDetailsButton, &QPushButton::clicked, this, &ReportDialog::ViewDetails);
+    connect(ui_->viewProblemLogButton, &QPushButton::clicked, this, &ReportDialog::ViewProblemLog);
+    ui_->okButton->setFocus();
+    ShowMembers();
+}
+
+ReportDialog::~ReportDialog() = default;
+
+void ReportDialog::Prepare(const std::string& source, const std::string& target)
+{
+    // Paths are bytes in the engine; the window shows them as UTF-8, the encoding of file names on
+    // the desktops this runs on.
+    targetPath_ = QString::fromStdString(target);
+    sourcePath_ = QString::fromStdString(source);
+    heading_ = report_.interrupted ? kInterruptedHeading : kDoneHeading;
+    overwrittenFileCount_ = report_.overwrittenFileCount;
+    addedFileCount_ = report_.addedFileCount;
+    deletedFileCount_ = report_.deletedFileCount;
+    addedFolderCount_ = report_.addedFolderCount;
+    deletedFolderCount_ = report_.deletedFolderCount;
+    ShowMembers();
+}
+
+void ReportDialog::ShowMembers()
+{
+    // The heading's line feed would make the label two lines high; the label shows the text before it.
+    QString shownHeading = heading_;
+    if (shownHeading.endsWith(QLatin1Char('\n')))
+        shownHeading.chop(1);
+    ui_->headingLabel->setText(shownHeading);
+    ShowPath(ui_->targetEdit, targetPath_);
+    ShowPath(ui_->sourceEdit, sourcePath_);
+    ui_->overwrittenFilesEdit->setText(QString::number(overwrittenFileCount_));
+    ui_->addedFilesEdit->setText(QString::number(addedFileCount_));
+    ui_->deletedFilesEdit->setText(QString::number(deletedFileCount_));
+    ui_->addedFoldersEdit->setText(QString::number(addedFolderCount_));
+    ui_->deletedFoldersEdit->setText(QString::number(deletedFolderCount_));
+    const bool hasProblems = !report_.problemLog.empty();
+    ui_->problemNoticeLabel->setVisible(hasProblems);
+    ui_->viewProblemLogButton->setVisible(hasProblems);
+}
+
+void ReportDialog::ViewDetails()
+{
+    DetailedReportDialog details(report_.overwrittenFiles, report_.addedFiles, report_.deletedFiles,
+                                 report_.addedFolders, report_.deletedFolders, this);
+    details.exec();
+}
+
+void ReportDialog::ViewProblemLog()
+{
+    ProblemLogDialog log(report_.problemLog, this);
+    log.exec();
+}
+
+}  // namespace twinfol

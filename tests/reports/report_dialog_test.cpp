@@ -1,0 +1,261 @@
+// The report windows of a run: the summary with its counts, roots and problem notice, the detailed
+// lists in byte order with their view buttons, and the problem log as recorded.
+#include "reports/report_dialog.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include "engine/sync_report.h"
+#include "gui/modal_helpers.h"
+#include "reports/detailed_report_dialog.h"
+#include "reports/problem_log_dialog.h"
+
+namespace twinfol {
+namespace {
+
+using test::ClickButton;
+using test::ModalWatcher;
+using test::PressKey;
+
+const std::string kSource = "/srv/source/";
+const std::string kTarget = "/srv/target/";
+
+SyncReport ReportWithoutProblems()
+{
+    SyncReport report;
+    for (const char* name : {"b.txt", "C.txt", "a.txt"})
+        report.Record(ReportList::OverwrittenFiles, kTarget + name);
+    report.Record(ReportList::AddedFiles, kTarget + "new.txt");
+    report.Record(ReportList::AddedFiles, kTarget + "x/new.txt");
+    report.Record(ReportList::DeletedFolders, kTarget + "gone");
+    report.RecordRun(kSource, kTarget, false);
+    return report;
+}
+
+QString EditText(QWidget& window, const char* name)
+{
+    auto* edit = window.findChild<QLineEdit*>(QString::fromLatin1(name));
+    return edit != nullptr ? edit->text() : QStringLiteral("<missing>");
+}
+
+template <class Widget> Widget* Child(QWidget& window, const char* name)
+{
+    auto* child = window.findChild<Widget*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+QStringList Rows(QWidget& window, const char* listName)
+{
+    QStringList rows;
+    if (auto* list = Child<QListWidget>(window, listName))
+        for (int i = 0; i < list->count(); ++i)
+            rows.append(list->item(i)->text());
+    return rows;
+}
+
+TEST(ReportDialog, ShowsHeadingRootsAndCountsWithoutProblemNotice)
+{
+    const SyncReport report = ReportWithoutProblems();
+    ReportDialog dialog(report);
+    dialog.Prepare(kSource, kTarget);
+    dialog.show();
+
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Synchronisation Report"));
+    EXPECT_EQ(dialog.Heading(), QStringLiteral("Synchronisation done:\n"));
+    EXPECT_EQ(Child<QLabel>(dialog, "headingLabel")->text(), QStringLiteral("Synchronisation done:"));
+    EXPECT_EQ(EditText(dialog, "targetEdit"), QStringLiteral("/srv/target/"));
+    EXPECT_EQ(EditText(dialog, "sourceEdit"), QStringLiteral("/srv/source/"));
+    EXPECT_LT(Child<QLineEdit>(dialog, "targetEdit")->y(), Child<QLineEdit>(dialog, "sourceEdit")->y());
+    EXPECT_EQ(EditText(dialog, "overwrittenFilesEdit"), QStringLiteral("3"));
+    EXPECT_EQ(EditText(dialog, "addedFilesEdit"), QStringLiteral("2"));
+    EXPECT_EQ(EditText(dialog, "deletedFilesEdit"), QStringLiteral("0"));
+    EXPECT_EQ(EditText(dialog, "addedFoldersEdit"), QStringLiteral("0"));
+    EXPECT_EQ(EditText(dialog, "deletedFoldersEdit"), QStringLiteral("1"));
+
+    EXPECT_FALSE(Child<QLabel>(dialog, "problemNoticeLabel")->isVisible());
+    EXPECT_FALSE(Child<QPushButton>(dialog, "viewProblemLogButton")->isVisible());
+    EXPECT_TRUE(Child<QPushButton>(dialog, "viewDetailsButton")->isVisible());
+    EXPECT_TRUE(Child<QPushButton>(dialog, "okButton")->isVisible());
+    EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+}
+
+TEST(ReportDialog, CountsArePlainDecimalsAndAnInterruptedRunSaysSo)
+{
+    SyncReport report;
+    report.overwrittenFileCount = 1234567;
+    report.addedFileCount = -5;
+    report.RecordRun(kSource, kTarget, true);
+    ReportDialog dialog(report);
+    dialog.Prepare(kSource, kTarget);
+    EXPECT_EQ(EditText(dialog, "overwrittenFilesEdit"), QStringLiteral("1234567"));
+    EXPECT_EQ(EditText(dialog, "addedFilesEdit"), QStringLiteral("-5"));
+    EXPECT_EQ(dialog.Heading(), QStringLiteral("Synchronisation interrupted\n"));
+    EXPECT_EQ(Child<QLabel>(dialog, "headingLabel")->text(), QStringLiteral("Synchronisation interrupted"));
+}
+
+TEST(ReportDialog, ProblemsShowTheNoticeAndTheLogOpensWithTheirLines)
+{
+    SyncReport report = ReportWithoutProblems();
+    report.RecordProblem(ProblemKind::CopyFile, kTarget + "locked.txt");
+    QStringList logRows;
+    ModalWatcher watcher([&](QWidget& window) {
+        if (qobject_cast<ProblemLogDialog*>(&window) != nullptr) {
+            logRows = Rows(window, "problemList");
+            ClickButton(window, "okButton");
+            return;
+        }
+        EXPECT_TRUE(Child<QLabel>(window, "problemNoticeLabel")->isVisible());
+        EXPECT_EQ(Child<QLabel>(window, "problemNoticeLabel")->text(),
+                  QStringLiteral("Some problems were encountered"));
+        ClickButton(window, "viewProblemLogButton");
+        ClickButton(window, "okButton");
+    });
+    ShowReport(nullptr, report, kSource, kTarget);
+    EXPECT_EQ(watcher.Seen(), 2);
+    EXPECT_EQ(logRows, QStringList{QStringLiteral("Could not copy file: /srv/target/locked.txt")});
+}
+
+TEST(ReportDialog, ClosesWithOkEnterEscapeAndTheCloseBox)
+{
+    const SyncReport report = ReportWithoutProblems();
+    const std::vector<std::function<void(QWidget&)>> ways = {
+        [](QWidget& w) { ClickButton(w, "okButton"); },
+        [](QWidget& w) { PressKey(w, Qt::Key_Return); },
+        [](QWidget& w) { PressKey(w, Qt::Key_Escape); },
+        [](QWidget& w) { w.close(); },
+    };
+    for (const auto& close : ways) {
+        ModalWatcher watcher(close);
+        ShowReport(nullptr, report, kSource, kTarget);
+        EXPECT_EQ(watcher.Seen(), 1);
+    }
+}
+
+TEST(ReportDialog, ViewDetailsOpensTheOverwrittenFilesAndReturnsToTheReport)
+{
+    const SyncReport report = ReportWithoutProblems();
+    QString nowShowing;
+    QStringList rows;
+    bool reportStillOpen = false;
+    ModalWatcher watcher([&](QWidget& window) {
+        if (qobject_cast<DetailedReportDialog*>(&window) != nullptr) {
+            nowShowing = Child<QLabel>(window, "nowShowingLabel")->text();
+            rows = Rows(window, "entryList");
+            PressKey(window, Qt::Key_Escape);
+            return;
+        }
+        ClickButton(window, "viewDetailsButton");
+        reportStillOpen = window.isVisible();
+        ClickButton(window, "okButton");
+    });
+    ShowReport(nullptr, report, kSource, kTarget);
+    EXPECT_EQ(watcher.Seen(), 2);
+    EXPECT_TRUE(reportStillOpen);
+    EXPECT_EQ(nowShowing, QStringLiteral("Now Showing Overwritten Files"));
+    EXPECT_EQ(rows, (QStringList{"/srv/target/C.txt", "/srv/target/a.txt", "/srv/target/b.txt"}));
+}
+
+class DetailedReport : public ::testing::Test {
+protected:
+    SyncReport report = ReportWithoutProblems();
+    DetailedReportDialog dialog{report.overwrittenFiles, report.addedFiles, report.deletedFiles,
+                                report.addedFolders, report.deletedFolders};
+
+    // Which of the five view buttons are enabled, in view order.
+    std::vector<bool> EnabledButtons()
+    {
+        std::vector<bool> enabled;
+        for (const char* name : {"overwrittenFilesButton", "addedFilesButton", "deletedFilesButton",
+                                 "addedFoldersButton", "deletedFoldersButton"})
+            enabled.push_back(Child<QPushButton>(dialog, name)->isEnabled());
+        return enabled;
+    }
+    QString NowShowing() { return Child<QLabel>(dialog, "nowShowingLabel")->text(); }
+};
+
+TEST_F(DetailedReport, OpensOnOverwrittenFilesInByteOrder)
+{
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Detailed Report"));
+    EXPECT_EQ(dialog.CurrentView(), DetailView::ViewOverwrittenFiles);
+    EXPECT_EQ(NowShowing(), QStringLiteral("Now Showing Overwritten Files"));
+    EXPECT_EQ(EnabledButtons(), (std::vector<bool>{false, true, true, true, true}));
+    EXPECT_EQ(Rows(dialog, "entryList"),
+              (QStringList{"/srv/target/C.txt", "/srv/target/a.txt", "/srv/target/b.txt"}));
+}
+
+TEST_F(DetailedReport, ViewButtonsSwitchTheListAndDisableOnlyTheCurrentOne)
+{
+    dialog.show();
+    QTest::mouseClick(Child<QPushButton>(dialog, "deletedFoldersButton"), Qt::LeftButton);
+    EXPECT_EQ(EnabledButtons(), (std::vector<bool>{true, true, true, true, false}));
+    EXPECT_EQ(NowShowing(), QStringLiteral("Now Showing Deleted Folders"));
+    EXPECT_EQ(Rows(dialog, "entryList"), QStringList{"/srv/target/gone"});
+
+    QTest::mouseClick(Child<QPushButton>(dialog, "addedFilesButton"), Qt::LeftButton);
+    EXPECT_EQ(EnabledButtons(), (std::vector<bool>{true, false, true, true, true}));
+    EXPECT_EQ(NowShowing(), QStringLiteral("Now Showing Added Files"));
+    // "new.txt" before "x/new.txt": the list keeps the report's order, whatever its own sorting does.
+    EXPECT_EQ(Rows(dialog, "entryList"), (QStringList{"/srv/target/new.txt", "/srv/target/x/new.txt"}));
+
+    QTest::mouseClick(Child<QPushButton>(dialog, "addedFoldersButton"), Qt::LeftButton);
+    EXPECT_EQ(NowShowing(), QStringLiteral("Now Showing Added Folders"));
+    EXPECT_TRUE(Rows(dialog, "entryList").isEmpty());
+
+    QTest::mouseClick(Child<QPushButton>(dialog, "deletedFilesButton"), Qt::LeftButton);
+    EXPECT_EQ(NowShowing(), QStringLiteral("Now Showing Deleted Files"));
+    EXPECT_EQ(EnabledButtons(), (std::vector<bool>{true, true, false, true, true}));
+}
+
+TEST(DetailedReportOrder, NamesOutsideAsciiKeepTheByteOrderAndShowAsUtf8)
+{
+    // U+FF21 (bytes EF BC A1) sorts before U+1F600 (bytes F0 9F 98 80) by bytes, but after it in
+    // UTF-16, the order a sorting list widget would use.
+    const std::string fullWidthA = "/t/\xEF\xBC\xA1.txt";
+    const std::string smiley = "/t/\xF0\x9F\x98\x80.txt";
+    const PathSet deleted{smiley, fullWidthA};
+    const PathSet none;
+    DetailedReportDialog dialog(none, none, deleted, none, none);
+    dialog.ShowView(DetailView::ViewDeletedFiles);
+    EXPECT_EQ(Rows(dialog, "entryList"),
+              (QStringList{QString::fromUtf8(fullWidthA.c_str()), QString::fromUtf8(smiley.c_str())}));
+    EXPECT_EQ(Rows(dialog, "entryList").value(0), QStringLiteral("/t/\uFF21.txt"));
+}
+
+TEST_F(DetailedReport, ReopeningStartsAgainOnOverwrittenFiles)
+{
+    dialog.ShowView(DetailView::ViewDeletedFolders);
+    DetailedReportDialog again(report.overwrittenFiles, report.addedFiles, report.deletedFiles,
+                               report.addedFolders, report.deletedFolders);
+    EXPECT_EQ(again.CurrentView(), DetailView::ViewOverwrittenFiles);
+    EXPECT_EQ(Rows(again, "entryList").size(), 3);
+}
+
+TEST(ProblemLog, ShowsLinesInRecordedOrderWithRepeatsAndEmptyLines)
+{
+    const std::vector<std::string> log = {"Could not delete file: /t/z.txt", "Could not copy file: /t/a.txt",
+                                          "Could not delete file: /t/z.txt", ""};
+    ProblemLogDialog dialog(log);
+    dialog.show();
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Problem Log"));
+    EXPECT_EQ(Rows(dialog, "problemList"),
+              (QStringList{"Could not delete file: /t/z.txt", "Could not copy file: /t/a.txt",
+                           "Could not delete file: /t/z.txt", ""}));
+}
+
+TEST(ProblemLog, ClosesWithEnter)
+{
+    const std::vector<std::string> log = {"Could not copy folder: /s/f"};
+    ProblemLogDialog dialog(log);
+    ModalWatcher watcher([](QWidget& window) { PressKey(window, Qt::Key_Return); });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+}
+
+}  // namespace
+}  // namespace twinfol
