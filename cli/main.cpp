@@ -19,7 +19,7 @@ std::size_t TerminalWidth()
     return 80;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

@@ -9,4 +9,4 @@ ProfileJobResult LoadProfileJob(const RunArguments& arguments)
     return {std::nullopt, "profiles are not supported yet: " + arguments.profilePath};
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -29,4 +29,4 @@ struct ProfileJobResult {
 // (the --direction option, else the profile's own auto-start direction).
 ProfileJobResult LoadProfileJob(const RunArguments& arguments);
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -24,7 +24,7 @@ std::vector<std::string_view> Characters(std::string_view text)
     return characters;
 }
 
-}  // namespace
+} // namespace
 
 std::string ShortenToWidth(std::string_view text, std::size_t width)
 {
@@ -75,4 +75,4 @@ void ProgressLine::Clear()
     shown_ = false;
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -33,4 +33,4 @@ private:
     bool shown_ = false;
 };
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

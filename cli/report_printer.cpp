@@ -11,8 +11,8 @@ namespace {
 
 struct ListLabels {
     ReportList list;
-    std::string_view countLabel;  // as the report window labels the count
-    std::string_view listTitle;   // as the detailed report names the list
+    std::string_view countLabel; // as the report window labels the count
+    std::string_view listTitle;  // as the detailed report names the list
     std::string_view jsonCount;
     std::string_view jsonList;
 };
@@ -27,8 +27,7 @@ constexpr std::array<ListLabels, 5> lists = {{
      "deletedFolders"},
 }};
 
-template <typename Strings>
-void PrintJsonArray(const Strings& strings, std::ostream& out)
+template <typename Strings> void PrintJsonArray(const Strings& strings, std::ostream& out)
 {
     out << '[';
     bool first = true;
@@ -39,7 +38,7 @@ void PrintJsonArray(const Strings& strings, std::ostream& out)
     out << ']';
 }
 
-}  // namespace
+} // namespace
 
 void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out)
 {
@@ -81,4 +80,4 @@ void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out)
     out << "}\n";
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

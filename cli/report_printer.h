@@ -16,4 +16,4 @@ void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out);
 // One JSON object whose keys are the report's field names, plus "dryRun".
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out);
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -41,11 +41,11 @@ bool TakeValue(const std::vector<std::string>& arguments, std::size_t& index, st
 
 bool HasOptionName(std::string_view argument, std::string_view name)
 {
-    return argument == name || (argument.starts_with(name) && argument.size() > name.size() &&
-                                argument[name.size()] == '=');
+    return argument == name ||
+           (argument.starts_with(name) && argument.size() > name.size() && argument[name.size()] == '=');
 }
 
-}  // namespace
+} // namespace
 
 ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
 {
@@ -176,4 +176,4 @@ Exit status:
 )";
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

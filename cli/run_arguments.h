@@ -46,4 +46,4 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments);
 // The text that --help prints.
 std::string HelpText();
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -16,7 +16,7 @@ void RequestStopOnSignal(int)
         target->store(true);
 }
 
-}  // namespace
+} // namespace
 
 void InstallStopSignals(std::atomic<bool>& stopRequested)
 {
@@ -29,4 +29,4 @@ void InstallStopSignals(std::atomic<bool>& stopRequested)
     sigaction(SIGTERM, &action, nullptr);
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

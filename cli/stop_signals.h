@@ -10,4 +10,4 @@ namespace twinfol::cli {
 // do not restart an interrupted read, so a delete question that is waiting for input gives up.
 void InstallStopSignals(std::atomic<bool>& stopRequested);
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

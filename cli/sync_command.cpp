@@ -28,8 +28,8 @@ ExitCode Refuse(CommandEnvironment& environment, const std::string& message)
 
 ProfileJob JobFromArguments(const RunArguments& arguments)
 {
-    return {arguments.source,          arguments.target,         arguments.addMissing,
-            arguments.deleteMissing,   arguments.confirmDeletes, arguments.checkSubFolders,
+    return {arguments.source,        arguments.target,         arguments.addMissing,
+            arguments.deleteMissing, arguments.confirmDeletes, arguments.checkSubFolders,
             arguments.exclusions};
 }
 
@@ -69,8 +69,8 @@ ExitCode RunJob(const ProfileJob& job, const RunArguments& arguments, CommandEnv
     TerminalHost host(progress ? &*progress : nullptr, asker);
 
     SyncEngine engine(fileSystem, exclusions, runState, report, host);
-    engine.SynchroniseFolder(roots.source, roots.target, job.addMissing, job.deleteMissing, job.confirmDeletes,
-                             job.checkSubFolders);
+    engine.SynchroniseFolder(roots.source, roots.target, job.addMissing, job.deleteMissing,
+                             job.confirmDeletes, job.checkSubFolders);
     if (progress)
         progress->Clear();
     report.RecordRun(roots.source, roots.target, runState.IsStopped());
@@ -84,7 +84,7 @@ ExitCode RunJob(const ProfileJob& job, const RunArguments& arguments, CommandEnv
     return ExitCodeOf(report);
 }
 
-}  // namespace
+} // namespace
 
 ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnvironment& environment)
 {
@@ -96,9 +96,7 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
     }
     const RunArguments& arguments = parsed.arguments;
     switch (arguments.invocation) {
-    case Invocation::Help:
-        environment.out << HelpText();
-        return ExitCode::Finished;
+    case Invocation::Help: environment.out << HelpText(); return ExitCode::Finished;
     case Invocation::Version:
         environment.out << "twinfol-sync " << TWINFOL_VERSION << '\n';
         return ExitCode::Finished;
@@ -113,4 +111,4 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
     return RunJob(JobFromArguments(arguments), arguments, environment);
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -31,4 +31,4 @@ struct CommandEnvironment {
 // Runs the command line (the arguments after the program name) and returns the exit status.
 ExitCode RunSyncCommand(const std::vector<std::string>& arguments, CommandEnvironment& environment);
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -16,16 +16,21 @@ std::optional<ConfirmAnswer> AnswerFromLine(const std::string& line)
     if (first == std::string::npos || first != last)
         return std::nullopt;
     switch (line[first]) {
-    case 'y': case 'Y': return ConfirmAnswer::Yes;
-    case 'a': case 'A': return ConfirmAnswer::YesToAll;
-    case 'n': case 'N': return ConfirmAnswer::No;
-    case 'o': case 'O': return ConfirmAnswer::NoToAll;
-    case 'c': case 'C': return ConfirmAnswer::Cancel;
+    case 'y':
+    case 'Y': return ConfirmAnswer::Yes;
+    case 'a':
+    case 'A': return ConfirmAnswer::YesToAll;
+    case 'n':
+    case 'N': return ConfirmAnswer::No;
+    case 'o':
+    case 'O': return ConfirmAnswer::NoToAll;
+    case 'c':
+    case 'C': return ConfirmAnswer::Cancel;
     default: return std::nullopt;
     }
 }
 
-}  // namespace
+} // namespace
 
 ConfirmAnswer TerminalAsker::Ask(const ConfirmQuestion& question)
 {
@@ -46,4 +51,4 @@ ConfirmAnswer TerminalAsker::Ask(const ConfirmQuestion& question)
     }
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -21,4 +21,4 @@ private:
     std::ostream& out_;
 };
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -16,4 +16,4 @@ ConfirmAnswer TerminalHost::Ask(const ConfirmQuestion& question)
     return asker_.Ask(question);
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -20,4 +20,4 @@ private:
     TerminalAsker& asker_;
 };
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -28,7 +28,7 @@ bool IsControl(unsigned char byte)
     return byte < 0x20 || byte == 0x7F;
 }
 
-}  // namespace
+} // namespace
 
 std::size_t Utf8SequenceLength(std::string_view text)
 {
@@ -118,4 +118,4 @@ std::string ForTerminal(std::string_view text)
     return out;
 }
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

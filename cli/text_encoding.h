@@ -20,4 +20,4 @@ std::string JsonQuoted(std::string_view text);
 // file name cannot move the cursor or send escape sequences.
 std::string ForTerminal(std::string_view text);
 
-}  // namespace twinfol::cli
+} // namespace twinfol::cli

@@ -53,4 +53,4 @@ FsStatus DryRunFileSystem::DeleteFolderTree(const std::string&, const StopFlag&)
     return {};
 }
 
-}  // namespace twinfol
+} // namespace twinfol

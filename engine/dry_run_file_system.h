@@ -28,4 +28,4 @@ private:
     FileSystem& reader_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -33,7 +33,7 @@ std::string_view WithoutSeparator(std::string_view folder)
     return folder;
 }
 
-}  // namespace
+} // namespace
 
 struct SyncEngine::Level {
     const std::string& sourceDir;
@@ -49,8 +49,9 @@ SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, 
 {
 }
 
-void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir, bool addMissing,
-                                   bool deleteMissing, bool confirmDeletes, bool checkSubFolders)
+void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
+                                   bool addMissing, bool deleteMissing, bool confirmDeletes,
+                                   bool checkSubFolders)
 {
     Level level{sourceDir, targetDir, {}, {}, {}};
     level.progress.reserve(progressTextCapacity);
@@ -159,8 +160,9 @@ void SyncEngine::DeleteTargetOnlyFiles(Level& level, bool confirmDeletes)
         if (IsExcluded(targetPath))
             continue;
         const bool confirmed =
-            !confirmDeletes || ConfirmDelete("Delete File", "Delete file: ", targetPath, runState_.fileYesToAll,
-                                             runState_.fileNoToAll) == ConfirmResult::Delete;
+            !confirmDeletes ||
+            ConfirmDelete("Delete File", "Delete file: ", targetPath, runState_.fileYesToAll,
+                          runState_.fileNoToAll) == ConfirmResult::Delete;
         if (confirmed) {
             ShowProgress(level, "Deleting file: ", name);
             if (fileSystem_.DeleteFile(targetPath))
@@ -183,7 +185,8 @@ void SyncEngine::HandleSourceFolders(Level& level, bool addMissing, bool deleteM
         const std::string targetFolder = FolderPath(level.targetDir, name);
         if (const auto twin = level.target.folders.find(name); twin != level.target.folders.end()) {
             if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
-                SynchroniseFolder(sourceFolder, targetFolder, addMissing, deleteMissing, confirmDeletes, true);
+                SynchroniseFolder(sourceFolder, targetFolder, addMissing, deleteMissing, confirmDeletes,
+                                  true);
             // Present on both sides, so never a delete candidate, excluded or not.
             level.target.folders.erase(twin);
         } else if (addMissing && !IsExcluded(sourceFolder)) {
@@ -202,10 +205,10 @@ void SyncEngine::DeleteTargetOnlyFolders(Level& level, bool confirmDeletes)
         if (IsExcluded(FolderPath(level.targetDir, name)))
             continue;
         std::string targetPath = Join(level.targetDir, name);
-        const bool confirmed = !confirmDeletes ||
-                               ConfirmDelete("Delete Sub-Folder", "Delete sub-folder: ", targetPath,
-                                             runState_.folderYesToAll,
-                                             runState_.folderNoToAll) == ConfirmResult::Delete;
+        const bool confirmed =
+            !confirmDeletes ||
+            ConfirmDelete("Delete Sub-Folder", "Delete sub-folder: ", targetPath, runState_.folderYesToAll,
+                          runState_.folderNoToAll) == ConfirmResult::Delete;
         if (confirmed) {
             ShowProgress(level, "Deleting folder: ", name);
             if (fileSystem_.DeleteFolderTree(FolderPath(level.targetDir, name), runState_.stopRequested))
@@ -218,4 +221,4 @@ void SyncEngine::DeleteTargetOnlyFolders(Level& level, bool confirmDeletes)
     }
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -44,8 +44,8 @@ private:
     void DeleteTargetOnlyFiles(Level& level, bool confirmDeletes);
     void HandleSourceFolders(Level& level, bool addMissing, bool deleteMissing, bool confirmDeletes);
     void DeleteTargetOnlyFolders(Level& level, bool confirmDeletes);
-    ConfirmResult ConfirmDelete(std::string_view caption, std::string_view textPrefix, const std::string& path,
-                                bool& yesToAll, bool& noToAll);
+    ConfirmResult ConfirmDelete(std::string_view caption, std::string_view textPrefix,
+                                const std::string& path, bool& yesToAll, bool& noToAll);
 
     FileSystem& fileSystem_;
     const ExclusionList& exclusions_;
@@ -54,4 +54,4 @@ private:
     SyncHost& host_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

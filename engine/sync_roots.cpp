@@ -32,7 +32,7 @@ RootCheck Refuse(RootCheck check, RootProblem problem, std::string message)
 struct FolderFinding {
     RootProblem problem = RootProblem::None;
     std::string message;
-    std::string resolved;  // ends with the separator
+    std::string resolved; // ends with the separator
 };
 
 FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, Side side)
@@ -44,22 +44,26 @@ FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, S
     const EntryKind kind = fileSystem.KindOf(shown);
     if (kind == EntryKind::Missing)
         return {isSource ? RootProblem::SourceMissing : RootProblem::TargetMissing,
-                what + "does not exist: " + shown, {}};
+                what + "does not exist: " + shown,
+                {}};
     const std::optional<std::string> resolved = fileSystem.ResolvePath(shown);
     if (!resolved)
         return {isSource ? RootProblem::SourceMissing : RootProblem::TargetMissing,
-                what + "cannot be reached: " + shown, {}};
+                what + "cannot be reached: " + shown,
+                {}};
     if (fileSystem.KindOf(*resolved) != EntryKind::Folder)
         return {isSource ? RootProblem::SourceNotFolder : RootProblem::TargetNotFolder,
-                what + "is not a folder: " + shown, {}};
+                what + "is not a folder: " + shown,
+                {}};
     const FsStatus listed = fileSystem.ListFolder(folder, [](std::string_view, bool) { return false; });
     if (!listed)
         return {isSource ? RootProblem::SourceUnreadable : RootProblem::TargetUnreadable,
-                what + "cannot be read: " + shown, {}};
+                what + "cannot be read: " + shown,
+                {}};
     return {RootProblem::None, {}, WithTrailingSeparator(*resolved)};
 }
 
-}  // namespace
+} // namespace
 
 std::string WithTrailingSeparator(std::string folder)
 {
@@ -101,4 +105,4 @@ RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string tar
     return check;
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -41,4 +41,4 @@ RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string tar
 // The folder path with a separator at its end (an empty path stays empty).
 std::string WithTrailingSeparator(std::string folder);
 
-}  // namespace twinfol
+} // namespace twinfol

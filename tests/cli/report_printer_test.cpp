@@ -66,5 +66,5 @@ TEST(ReportPrinter, JsonHoldsEveryFieldInReportOrder)
     EXPECT_EQ(out.str(), expected);
 }
 
-}  // namespace
-}  // namespace twinfol::cli
+} // namespace
+} // namespace twinfol::cli

@@ -94,11 +94,11 @@ TEST(RunArguments, RefusesWrongCommandLines)
 TEST(RunArguments, HelpDocumentsExitCodesAndJsonBytes)
 {
     const std::string help = HelpText();
-    for (const char* needle : {"--no-add", "--delete", "--no-subfolders", "--confirm", "--exclude", "--yes",
-                               "--dry-run", "--json", "--direction", "--version", "\\u00XX", "Latin-1",
-                               "  3  interrupted", "  2  refused"})
+    for (const char* needle :
+         {"--no-add", "--delete", "--no-subfolders", "--confirm", "--exclude", "--yes", "--dry-run", "--json",
+          "--direction", "--version", "\\u00XX", "Latin-1", "  3  interrupted", "  2  refused"})
         EXPECT_NE(help.find(needle), std::string::npos) << needle;
 }
 
-}  // namespace
-}  // namespace twinfol::cli
+} // namespace
+} // namespace twinfol::cli

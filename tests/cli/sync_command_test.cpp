@@ -106,7 +106,7 @@ TEST_F(SyncCommandTest, AnswersAtTheTerminalDecideEachDelete)
     EXPECT_EQ(Run({"--delete", "--confirm", source, target}, Terminal::Yes), ExitCode::Finished);
     EXPECT_TRUE(tree.Exists("target/a"));
     EXPECT_FALSE(tree.Exists("target/b"));
-    EXPECT_FALSE(tree.Exists("target/sub/c"));  // Yes To All for files reaches the sub-folder
+    EXPECT_FALSE(tree.Exists("target/sub/c")); // Yes To All for files reaches the sub-folder
     EXPECT_FALSE(tree.Exists("target/gone"));
     EXPECT_NE(err.str().find("Delete sub-folder: " + target + "gone\n"), std::string::npos);
 }
@@ -175,5 +175,5 @@ TEST_F(SyncCommandTest, HelpAndVersion)
     EXPECT_EQ(out.str(), HelpText());
 }
 
-}  // namespace
-}  // namespace twinfol::cli
+} // namespace
+} // namespace twinfol::cli

@@ -64,7 +64,8 @@ TEST(ProgressLine, ShortensTheMiddleToTheWidth)
     EXPECT_EQ(ShortenToWidth("Checking file: /very/long/path/name.txt", 20), "Check...ath/name.txt");
     EXPECT_EQ(ShortenToWidth("abcdef", 2), "ab");
     // Characters, not bytes, are counted, and a UTF-8 sequence is never cut.
-    const std::string shortened = ShortenToWidth("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 6);
+    const std::string shortened =
+        ShortenToWidth("\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9", 6);
     EXPECT_EQ(shortened, "\xC3\xA9...\xC3\xA9\xC3\xA9");
 }
 
@@ -90,5 +91,5 @@ TEST(TerminalHost, ClearsTheProgressLineBeforeAQuestion)
     EXPECT_EQ(out.str().substr(0, out.str().find("Delete file")), "\r\x1b[KDeleting file: /t/x\r\x1b[K");
 }
 
-}  // namespace
-}  // namespace twinfol::cli
+} // namespace
+} // namespace twinfol::cli

@@ -10,14 +10,14 @@ TEST(TextEncoding, RecognisesOnlyWellFormedUtf8)
 {
     EXPECT_EQ(Utf8SequenceLength("a"), 1u);
     EXPECT_EQ(Utf8SequenceLength("\xC3\xA9"), 2u);
-    EXPECT_EQ(Utf8SequenceLength("\xE2\x82\xAC"), 3u);      // euro sign
-    EXPECT_EQ(Utf8SequenceLength("\xF0\x9F\x98\x80"), 4u);  // emoji
-    EXPECT_EQ(Utf8SequenceLength("\xC3"), 0u);              // cut short
-    EXPECT_EQ(Utf8SequenceLength("\xA9"), 0u);              // stray continuation byte
-    EXPECT_EQ(Utf8SequenceLength("\xC0\xAF"), 0u);          // overlong "/"
-    EXPECT_EQ(Utf8SequenceLength("\xE0\x80\xAF"), 0u);      // overlong "/"
-    EXPECT_EQ(Utf8SequenceLength("\xED\xA0\x80"), 0u);      // a surrogate
-    EXPECT_EQ(Utf8SequenceLength("\xF4\x90\x80\x80"), 0u);  // above U+10FFFF
+    EXPECT_EQ(Utf8SequenceLength("\xE2\x82\xAC"), 3u);     // euro sign
+    EXPECT_EQ(Utf8SequenceLength("\xF0\x9F\x98\x80"), 4u); // emoji
+    EXPECT_EQ(Utf8SequenceLength("\xC3"), 0u);             // cut short
+    EXPECT_EQ(Utf8SequenceLength("\xA9"), 0u);             // stray continuation byte
+    EXPECT_EQ(Utf8SequenceLength("\xC0\xAF"), 0u);         // overlong "/"
+    EXPECT_EQ(Utf8SequenceLength("\xE0\x80\xAF"), 0u);     // overlong "/"
+    EXPECT_EQ(Utf8SequenceLength("\xED\xA0\x80"), 0u);     // a surrogate
+    EXPECT_EQ(Utf8SequenceLength("\xF4\x90\x80\x80"), 0u); // above U+10FFFF
     EXPECT_EQ(Utf8SequenceLength("\xFF"), 0u);
 }
 
@@ -54,5 +54,5 @@ TEST(TextEncoding, TerminalTextHasNoControlBytes)
     EXPECT_EQ(ForTerminal("\xC3\xA9 ok"), "\xC3\xA9 ok");
 }
 
-}  // namespace
-}  // namespace twinfol::cli
+} // namespace
+} // namespace twinfol::cli

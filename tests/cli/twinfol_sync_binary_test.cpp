@@ -99,9 +99,14 @@ TEST_F(TwinfolSyncProgram, RunsAJobAndPrintsJsonForAnyName)
     const std::string expected =
         "{\"source\": \"" + source + "\", \"target\": \"" + target +
         "\", \"dryRun\": false, \"interrupted\": false, \"overwrittenFileCount\": 0, \"addedFileCount\": 2, "
-        "\"deletedFileCount\": 1, \"addedFolderCount\": 0, \"deletedFolderCount\": 0, \"overwrittenFiles\": [], "
-        "\"addedFiles\": [\"" + target + "caf\\u00e9\", \"" + target + "\xC3\xA9t\xC3\xA9\"], "
-        "\"deletedFiles\": [\"" + target + "stale\"], \"addedFolders\": [], \"deletedFolders\": [], "
+        "\"deletedFileCount\": 1, \"addedFolderCount\": 0, \"deletedFolderCount\": 0, \"overwrittenFiles\": "
+        "[], "
+        "\"addedFiles\": [\"" +
+        target + "caf\\u00e9\", \"" + target +
+        "\xC3\xA9t\xC3\xA9\"], "
+        "\"deletedFiles\": [\"" +
+        target +
+        "stale\"], \"addedFolders\": [], \"deletedFolders\": [], "
         "\"problemLog\": []}\n";
     EXPECT_EQ(result.out, expected);
     EXPECT_EQ(tree.ReadFile("target/caf\xE9"), "latin1");
@@ -129,7 +134,8 @@ TEST_F(TwinfolSyncProgram, ExitCodesForRefusalAndProblems)
 TEST(StopSignals, FirstSignalOnlyRequestsAStop)
 {
     std::atomic<bool> stopRequested{false};
-    struct sigaction previousInt {}, previousTerm {};
+    struct sigaction previousInt {
+    }, previousTerm{};
     sigaction(SIGINT, nullptr, &previousInt);
     sigaction(SIGTERM, nullptr, &previousTerm);
     InstallStopSignals(stopRequested);
@@ -143,5 +149,5 @@ TEST(StopSignals, FirstSignalOnlyRequestsAStop)
     sigaction(SIGTERM, &previousTerm, nullptr);
 }
 
-}  // namespace
-}  // namespace twinfol::cli
+} // namespace
+} // namespace twinfol::cli

@@ -42,5 +42,5 @@ TEST_F(SyncEngineTest, DryRunReportsWhatARealRunDoesAndChangesNothing)
     EXPECT_EQ(dryProgress, realHost.ProgressTexts());
 }
 
-}  // namespace
-}  // namespace twinfol::test
+} // namespace
+} // namespace twinfol::test

@@ -36,32 +36,33 @@ TEST_F(SyncEngineConfirmationTest, AsksWithTheCaptionAndTargetPath)
     EXPECT_EQ(host.Questions()[0].lines[1], "");
     EXPECT_EQ(host.Questions()[2].caption, "Delete Sub-Folder");
     EXPECT_EQ(host.Questions()[2].lines[0], "Delete sub-folder: " + T("a/b/gone1"));
-    EXPECT_EQ(SideSnapshot("target").size(), 9u);  // nothing deleted
+    EXPECT_EQ(SideSnapshot("target").size(), 9u); // nothing deleted
 }
 
 TEST_F(SyncEngineConfirmationTest, FileYesToAllHoldsAtEveryDepthWhileFoldersStillAsk)
 {
-    host.AddAnswer(ConfirmAnswer::YesToAll);  // f1
-    host.AddAnswer(ConfirmAnswer::No);        // folder a/b/gone1
-    host.AddAnswer(ConfirmAnswer::Yes);       // folder gone2
-    host.AddAnswer(ConfirmAnswer::No);        // folder gone3
+    host.AddAnswer(ConfirmAnswer::YesToAll); // f1
+    host.AddAnswer(ConfirmAnswer::No);       // folder a/b/gone1
+    host.AddAnswer(ConfirmAnswer::Yes);      // folder gone2
+    host.AddAnswer(ConfirmAnswer::No);       // folder gone3
     RunConfirmed();
     const std::vector<std::string> asked = {"Delete file: " + T("f1"), "Delete sub-folder: " + T("a/b/gone1"),
                                             "Delete sub-folder: " + T("gone2"),
                                             "Delete sub-folder: " + T("gone3")};
     EXPECT_EQ(host.QuestionLines(), asked);
-    EXPECT_EQ(Items(report.deletedFiles), (std::vector<std::string>{T("a/b/f4"), T("a/f3"), T("f1"), T("f2")}));
+    EXPECT_EQ(Items(report.deletedFiles),
+              (std::vector<std::string>{T("a/b/f4"), T("a/f3"), T("f1"), T("f2")}));
     EXPECT_EQ(Items(report.deletedFolders), std::vector<std::string>{T("gone2")});
     EXPECT_TRUE(runState.fileYesToAll);
 }
 
 TEST_F(SyncEngineConfirmationTest, FolderNoToAllHoldsAcrossLevelsWhileFilesStillAsk)
 {
-    host.AddAnswer(ConfirmAnswer::Yes);      // f1
-    host.AddAnswer(ConfirmAnswer::No);       // f2
-    host.AddAnswer(ConfirmAnswer::Yes);      // a/f3
-    host.AddAnswer(ConfirmAnswer::Yes);      // a/b/f4
-    host.AddAnswer(ConfirmAnswer::NoToAll);  // a/b/gone1; gone2 and gone3 are left without a question
+    host.AddAnswer(ConfirmAnswer::Yes);     // f1
+    host.AddAnswer(ConfirmAnswer::No);      // f2
+    host.AddAnswer(ConfirmAnswer::Yes);     // a/f3
+    host.AddAnswer(ConfirmAnswer::Yes);     // a/b/f4
+    host.AddAnswer(ConfirmAnswer::NoToAll); // a/b/gone1; gone2 and gone3 are left without a question
     RunConfirmed();
     EXPECT_EQ(host.Questions().size(), 5u);
     EXPECT_EQ(Items(report.deletedFiles), (std::vector<std::string>{T("a/b/f4"), T("a/f3"), T("f1")}));
@@ -74,8 +75,8 @@ TEST_F(SyncEngineConfirmationTest, FolderNoToAllHoldsAcrossLevelsWhileFilesStill
 TEST_F(SyncEngineConfirmationTest, CancelLeavesTheItemAndEndsTheRun)
 {
     tree.WriteFile(Source("z-added-later"), "z");
-    host.AddAnswer(ConfirmAnswer::Yes);     // f1
-    host.AddAnswer(ConfirmAnswer::Cancel);  // f2
+    host.AddAnswer(ConfirmAnswer::Yes);    // f1
+    host.AddAnswer(ConfirmAnswer::Cancel); // f2
     RunConfirmed();
     EXPECT_EQ(host.Questions().size(), 2u);
     EXPECT_TRUE(runState.IsStopped());
@@ -118,5 +119,5 @@ TEST_F(SyncEngineConfirmationTest, ExcludedItemsAreNeverAskedAbout)
     EXPECT_FALSE(tree.Exists(Target("gone3")));
 }
 
-}  // namespace
-}  // namespace twinfol::test
+} // namespace
+} // namespace twinfol::test

@@ -98,15 +98,16 @@ TEST_F(SyncEngineFaultTest, FailuresAreLoggedInOrderAndNeverCounted)
     faulty.FailPath(T("gonedir/y"), EACCES, FsOperation::DeleteFile);
     RunFaulty();
     const std::vector<std::string> expected = {
-        "Could not copy file: " + T("a"),         "Could not copy file: " + T("over"),
-        "Could not delete file: " + T("stale"),   "Could not copy folder: " + S("newdir"),
+        "Could not copy file: " + T("a"),           "Could not copy file: " + T("over"),
+        "Could not delete file: " + T("stale"),     "Could not copy folder: " + S("newdir"),
         "Could not delete folder: " + T("gonedir"),
     };
     EXPECT_EQ(report.problemLog, expected);
     EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("b")});
     EXPECT_EQ(report.addedFileCount, 1);
     EXPECT_EQ(report.overwrittenFileCount + report.deletedFileCount + report.addedFolderCount +
-                  report.deletedFolderCount, 0);
+                  report.deletedFolderCount,
+              0);
     EXPECT_TRUE(tree.Exists(Target("gonedir/y")));
     EXPECT_EQ(tree.ReadFile(Target("over")), "old");
 }
@@ -138,10 +139,10 @@ TEST_F(SyncEngineFaultTest, StopDuringATreeCopyStillCountsTheFolder)
     faulty.Hold(FsOperation::CopyFile);
     RunAndStopDuringHeldCall();
     EXPECT_EQ(Items(report.addedFolders), std::vector<std::string>{T("newdir")});
-    EXPECT_EQ(SideSnapshot("target").size(), 2u);  // the folder and the one file being copied
+    EXPECT_EQ(SideSnapshot("target").size(), 2u); // the folder and the one file being copied
     EXPECT_FALSE(tree.Exists(Target("other")));
     EXPECT_TRUE(runState.IsStopped());
 }
 
-}  // namespace
-}  // namespace twinfol::test
+} // namespace
+} // namespace twinfol::test

@@ -65,4 +65,4 @@ protected:
     ScriptedSyncHost host;
 };
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

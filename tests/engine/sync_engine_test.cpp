@@ -72,7 +72,8 @@ TEST_F(SyncEngineTest, WithoutAddOrDeleteOnlyOverwrites)
     Run({.addMissing = false, .deleteMissing = false});
     EXPECT_EQ(Items(report.overwrittenFiles), std::vector<std::string>{T("changed")});
     EXPECT_EQ(report.addedFileCount + report.addedFolderCount + report.deletedFileCount +
-                  report.deletedFolderCount, 0);
+                  report.deletedFolderCount,
+              0);
     EXPECT_FALSE(tree.Exists(Target("new.txt")));
     EXPECT_FALSE(tree.Exists(Target("newdir")));
     EXPECT_TRUE(tree.Exists(Target("stale.txt")));
@@ -190,15 +191,15 @@ TEST_F(SyncEngineTest, NamesDifferingOnlyInCaseDoNotCorrespond)
 
 TEST_F(SyncEngineTest, ReportListsAreInByteOrderWithDotAndNonAsciiNames)
 {
-    const std::string accented = "\xC3\xA9t\xC3\xA9.txt";  // été.txt
-    const std::string latin1 = "caf\xE9";                  // not UTF-8
+    const std::string accented = "\xC3\xA9t\xC3\xA9.txt"; // été.txt
+    const std::string latin1 = "caf\xE9";                 // not UTF-8
     for (const std::string& name : {std::string("a.txt"), std::string("Z.txt"), std::string("x.txt"),
                                     std::string(".hidden"), accented, latin1})
         tree.WriteFile(Source(name), name);
     tree.WriteFile(Source("x/inner.txt"), "i");
     tree.MakeFolder(Target("x"));
     Run();
-    const std::vector<std::string> expected = {T(".hidden"), T("Z.txt"),      T("a.txt"), T(latin1),
+    const std::vector<std::string> expected = {T(".hidden"), T("Z.txt"),       T("a.txt"), T(latin1),
                                                T("x.txt"),   T("x/inner.txt"), T(accented)};
     EXPECT_EQ(Items(report.addedFiles), expected);
     EXPECT_EQ(report.addedFileCount, 7);
@@ -219,16 +220,11 @@ TEST_F(SyncEngineTest, WalksFilesBeforeFoldersAndShowsTheSevenProgressTexts)
     tree.MakeFolder(Target("oldtree"));
     Run();
     const std::vector<std::string> expected = {
-        "Adding file: " + T("added"),
-        "Checking file: " + T("changed"),
-        "Overwriting file: " + T("changed"),
-        "Checking file: " + T("same"),
-        "Deleting file: " + T("gone"),
-        "Checking folder: " + T("sub"),
-        "Adding file: " + T("sub/f"),
-        "Checking folder: " + T("tree"),
-        "Adding folder: " + T("tree"),
-        "Deleting folder: " + T("oldtree"),
+        "Adding file: " + T("added"),        "Checking file: " + T("changed"),
+        "Overwriting file: " + T("changed"), "Checking file: " + T("same"),
+        "Deleting file: " + T("gone"),       "Checking folder: " + T("sub"),
+        "Adding file: " + T("sub/f"),        "Checking folder: " + T("tree"),
+        "Adding folder: " + T("tree"),       "Deleting folder: " + T("oldtree"),
     };
     EXPECT_EQ(host.ProgressTexts(), expected);
 }
@@ -273,7 +269,8 @@ TEST_F(SyncEngineTest, SecondRunAfterACompleteRunHasNothingToDo)
     SyncEngine engine(fileSystem, exclusions, runState, second, host);
     engine.SynchroniseFolder(source, target, true, true, false, true);
     EXPECT_EQ(second.overwrittenFileCount + second.addedFileCount + second.deletedFileCount +
-                  second.addedFolderCount + second.deletedFolderCount, 0);
+                  second.addedFolderCount + second.deletedFolderCount,
+              0);
     EXPECT_TRUE(second.problemLog.empty());
     EXPECT_EQ(SideSnapshot("target"), SideSnapshot("source"));
 }
@@ -308,5 +305,5 @@ TEST_F(SyncEngineTest, StopAfterAFileEndsTheRunAtTheNextStopTest)
     EXPECT_EQ(host.ProgressTexts().back(), "Adding file: " + T("a"));
 }
 
-}  // namespace
-}  // namespace twinfol::test
+} // namespace
+} // namespace twinfol::test

@@ -95,5 +95,5 @@ TEST_F(SyncRootsTest, ASharedNamePrefixIsNotNesting)
     EXPECT_TRUE(Check(sibling, source).IsOk());
 }
 
-}  // namespace
-}  // namespace twinfol::test
+} // namespace
+} // namespace twinfol::test

@@ -32,4 +32,4 @@ std::vector<std::string> ScriptedSyncHost::QuestionLines() const
     return lines;
 }
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

@@ -38,4 +38,4 @@ private:
     std::function<void(const std::string&)> onProgress_;
 };
 
-}  // namespace twinfol::test
+} // namespace twinfol::test
