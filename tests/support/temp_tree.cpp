@@ -116,7 +116,7 @@ std::map<std::string, std::string> TempTree::Snapshot() const
     std::map<std::string, std::string> entries;
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(root_, error); !error && it != fs::end(it); it.increment(error)) {
-        // Not fs::relative: it resolves symbolic links, which would file a link under its target's name.
+        // Not fs::relative: it resolves symbolic links, so a link would be listed as its target.
         std::string relative = it->path().string().substr(root_.size());
         if (it->is_symlink(error))
             entries[relative] = "-> " + fs::read_symlink(it->path()).string();
