@@ -69,12 +69,16 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
             run.invocation = Invocation::Version;
             return parsed;
         } else if (argument == "--no-add") {
+            run.jobSwitches.push_back(argument);
             run.addMissing = false;
         } else if (argument == "--delete") {
+            run.jobSwitches.push_back(argument);
             run.deleteMissing = true;
         } else if (argument == "--no-subfolders") {
+            run.jobSwitches.push_back(argument);
             run.checkSubFolders = false;
         } else if (argument == "--confirm") {
+            run.jobSwitches.push_back(argument);
             run.confirmDeletes = true;
         } else if (argument == "--yes") {
             run.answerYesToAll = true;
@@ -88,6 +92,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
             if (value.empty())
                 return Refuse("--exclude needs a path");
             run.exclusions.push_back(value);
+            run.jobSwitches.push_back("--exclude");
         } else if (HasOptionName(argument, "--direction")) {
             if (!TakeValue(arguments, index, "--direction", value, parsed.error))
                 return Refuse(parsed.error);
@@ -108,6 +113,9 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
     } else if (positional.size() == 1) {
         if (!positional[0].ends_with(".twp"))
             return Refuse("expected SOURCE and TARGET folders, or a profile file ending in .twp");
+        if (!run.jobSwitches.empty())
+            return Refuse(run.jobSwitches.front() +
+                          " cannot be given with a profile, which holds the job's options");
         run.invocation = Invocation::Profile;
         run.profilePath = positional[0];
     } else {
@@ -135,14 +143,17 @@ Options:
   --yes               answer every delete question with Yes To All
   --exclude PATH      leave PATH alone; repeatable. PATH is a full path exactly as the exclusion
                       list holds it: a file as its path, a folder as its path ending in "/"
-  --direction DIR     for a profile: 1to2 or 2to1 (else the profile's auto-start direction)
+  --direction DIR     for a profile: 1to2 (Location 1 to Location 2) or 2to1; without it the
+                      profile's auto-start direction is used, and a profile without one is refused
   --dry-run           walk and report as a real run would, changing nothing
   --json              print the report as one JSON object instead of text
   --help              show this help and exit
   --version           show the version and exit
   --                  end of options (for a folder whose name begins with "-")
 
-The defaults: add on, delete off, sub-folders on, confirmation off.
+The defaults: add on, delete off, sub-folders on, confirmation off. A profile (.twp) holds its
+own locations, options and exclusions, so --no-add, --delete, --no-subfolders, --confirm and
+--exclude cannot be given with one.
 
 Delete questions (with --confirm on a terminal): type one letter and Enter:
   y Yes, a Yes To All, n No, o No To All, c Cancel. End of input counts as Cancel.

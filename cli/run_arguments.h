@@ -25,6 +25,9 @@ struct RunArguments {
     bool checkSubFolders = true;
     bool confirmDeletes = false;
     std::vector<std::string> exclusions;
+    // The switches given that change the job itself (the four flags and exclusions); a profile
+    // holds those, so they are refused with one.
+    std::vector<std::string> jobSwitches;
 
     bool dryRun = false;
     bool json = false;

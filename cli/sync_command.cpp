@@ -26,7 +26,7 @@ ExitCode Refuse(CommandEnvironment& environment, const std::string& message)
     return ExitCode::Refused;
 }
 
-ProfileJob JobFromArguments(const RunArguments& arguments)
+SyncJob JobFromArguments(const RunArguments& arguments)
 {
     return {arguments.source,        arguments.target,         arguments.addMissing,
             arguments.deleteMissing, arguments.confirmDeletes, arguments.checkSubFolders,
@@ -40,7 +40,7 @@ ExitCode ExitCodeOf(const SyncReport& report)
     return report.problemLog.empty() ? ExitCode::Finished : ExitCode::Problems;
 }
 
-ExitCode RunJob(const ProfileJob& job, const RunArguments& arguments, CommandEnvironment& environment)
+ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnvironment& environment)
 {
     const RootCheck roots = CheckRoots(environment.fileSystem, job.source, job.target);
     if (!roots.IsOk())

@@ -84,6 +84,8 @@ TEST(RunArguments, RefusesWrongCommandLines)
         {"job.twp", "--direction"},
         {"--direction", "1to2", "/a", "/b"},
         {"-x", "/a", "/b"},
+        {"--delete", "job.twp"},
+        {"job.twp", "--exclude", "/a/"},
     };
     for (const auto& arguments : wrong) {
         const ParsedArguments parsed = ParseArguments(arguments);

@@ -77,10 +77,60 @@ TEST_F(SyncCommandTest, RefusalsExitTwoAndTouchNothing)
     EXPECT_FALSE(tree.Exists("target/a.txt"));
 }
 
-TEST_F(SyncCommandTest, ProfileFormIsRefusedForNow)
+// Writes a profile whose Location 1 is the source folder and Location 2 the target folder.
+std::string WriteProfile(const TempTree& tree, const std::string& autoStart, const std::string& confirm = "0",
+                         const std::string& exclusions = "")
 {
-    EXPECT_EQ(Run({"--direction", "1to2", tree.Path("job.twp")}), ExitCode::Refused);
-    EXPECT_NE(err.str().find("profiles are not supported yet"), std::string::npos);
+    const std::string text = "twin_fol_version=1.01\r\nlocation1=" + tree.Path("source/") +
+                             "\r\nlocation2=" + tree.Path("target/") +
+                             "\r\ndelete_files=1\r\nconfirm_deletes=" + confirm +
+                             "\r\nadd_files=1\r\ncheck_sub_folders=1\r\nauto_start=" + autoStart +
+                             "\r\nexclusions=\r\n" + exclusions + "end_exclusions\r\n";
+    return tree.WriteFile("job.twp", text);
+}
+
+TEST_F(SyncCommandTest, ProfileRunsItsJobInItsAutoStartDirection)
+{
+    tree.WriteFile("source/new", "n");
+    tree.WriteFile("source/skip", "s");
+    tree.WriteFile("target/stale", "s");
+    const std::string profile = WriteProfile(tree, "1", "0", source + "skip\r\n");
+    EXPECT_EQ(Run({profile}), ExitCode::Finished) << err.str();
+    EXPECT_TRUE(tree.Exists("target/new"));
+    EXPECT_FALSE(tree.Exists("target/skip"));
+    EXPECT_FALSE(tree.Exists("target/stale")); // the profile's delete_files=1
+    EXPECT_NE(out.str().find("Synchronisation source: " + source + "\n"), std::string::npos);
+}
+
+TEST_F(SyncCommandTest, DirectionOptionOverridesTheProfile)
+{
+    tree.WriteFile("target/back", "b");
+    tree.WriteFile("source/only-in-source", "o");
+    const std::string profile = WriteProfile(tree, "1");
+    EXPECT_EQ(Run({"--direction", "2to1", profile}), ExitCode::Finished) << err.str();
+    EXPECT_EQ(tree.ReadFile("source/back"), "b");
+    EXPECT_FALSE(tree.Exists("source/only-in-source"));
+    EXPECT_NE(out.str().find("Synchronisation source: " + target + "\n"), std::string::npos);
+}
+
+TEST_F(SyncCommandTest, ProfileRefusals)
+{
+    EXPECT_EQ(Run({tree.Path("absent.twp")}), ExitCode::Refused);
+    EXPECT_NE(err.str().find("Could not open file: " + tree.Path("absent.twp")), std::string::npos);
+    tree.WriteFile("junk.twp", "this is not a profile\r\n");
+    EXPECT_EQ(Run({tree.Path("junk.twp")}), ExitCode::Refused);
+    EXPECT_NE(err.str().find(tree.Path("junk.twp") + " is not a valid Twinfol profile"), std::string::npos);
+    tree.WriteFile("source/new", "n");
+    const std::string profile = WriteProfile(tree, "0");
+    EXPECT_EQ(Run({profile}), ExitCode::Refused);
+    EXPECT_NE(err.str().find("--direction"), std::string::npos);
+    EXPECT_EQ(Run({"--delete", "--direction", "1to2", profile}), ExitCode::Refused);
+    // A profile that confirms deletes needs a terminal or --yes, like the command-line form.
+    WriteProfile(tree, "1", "1");
+    EXPECT_EQ(Run({profile}), ExitCode::Refused);
+    EXPECT_FALSE(tree.Exists("target/new"));
+    EXPECT_EQ(Run({"--yes", profile}), ExitCode::Finished);
+    EXPECT_TRUE(tree.Exists("target/new"));
 }
 
 TEST_F(SyncCommandTest, ConfirmationWithoutATerminalIsRefusedUnlessYesIsGiven)

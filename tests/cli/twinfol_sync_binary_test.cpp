@@ -122,7 +122,7 @@ TEST_F(TwinfolSyncProgram, ExitCodesForRefusalAndProblems)
     EXPECT_NE(result.err.find("not-mounted"), std::string::npos);
     result = RunProgram({"--delete", "--confirm", source, target}, scratch);
     EXPECT_EQ(result.exitCode, 2);
-    result = RunProgram({tree.Path("job.twp")}, scratch);
+    result = RunProgram({tree.Path("missing.twp")}, scratch);
     EXPECT_EQ(result.exitCode, 2);
     tree.WriteFile("source/x", "file");
     tree.MakeFolder("target/x");
