@@ -148,7 +148,7 @@ Options:
   --dry-run           walk and report as a real run would, changing nothing
   --json              print the report as one JSON object instead of text
   --help              show this help and exit
-  --version           show the version and exit
+  --version           print the version number and exit
   --                  end of options (for a folder whose name begins with "-")
 
 The defaults: add on, delete off, sub-folders on, confirmation off. A profile (.twp) holds its
@@ -175,15 +175,16 @@ its Latin-1 characters spelled in UTF-8).
 SIGINT (Ctrl-C) and SIGTERM ask the run to stop: the file operation under way completes and the
 report is printed, marked interrupted. A second signal ends the program at once.
 
-The run is refused before anything is touched when a folder is missing or empty, is not a folder
-or cannot be read, when both are the same folder or one lies inside the other, or when the
-arguments are wrong. A missing target folder is never created.
+The run is refused before anything is touched when a folder is given as an empty text, is
+missing, is not a folder or cannot be read, when both are the same folder or one lies inside the
+other, or when the arguments are wrong. A missing target folder is never created. A source
+sub-folder that cannot be read is named in the problem log, and its target twin is left alone.
 
 Exit status:
   0  the run finished and recorded no problem
   1  the run finished with problems (see the problem log)
   2  refused: bad arguments, unreadable or invalid profile, bad folders; nothing was touched
-  3  interrupted: by a signal, or by Cancel at a delete question
+  3  interrupted: by a signal, or by Cancel at a delete question (problems or not)
 )";
 }
 

@@ -98,7 +98,7 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
     switch (arguments.invocation) {
     case Invocation::Help: environment.out << HelpText(); return ExitCode::Finished;
     case Invocation::Version:
-        environment.out << "twinfol-sync " << TWINFOL_VERSION << '\n';
+        environment.out << TWINFOL_VERSION << '\n';
         return ExitCode::Finished;
     case Invocation::Profile: {
         const ProfileJobResult loaded = LoadProfileJob(arguments);

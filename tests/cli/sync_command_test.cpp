@@ -220,7 +220,7 @@ TEST_F(SyncCommandTest, ExclusionsAndSwitchesReachTheEngine)
 TEST_F(SyncCommandTest, HelpAndVersion)
 {
     EXPECT_EQ(Run({"--version"}), ExitCode::Finished);
-    EXPECT_EQ(out.str(), "twinfol-sync 1.01\n");
+    EXPECT_EQ(out.str(), "1.01\n");
     EXPECT_EQ(Run({"--help"}), ExitCode::Finished);
     EXPECT_EQ(out.str(), HelpText());
 }

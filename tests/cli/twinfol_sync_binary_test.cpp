@@ -83,7 +83,7 @@ TEST_F(TwinfolSyncProgram, PrintsItsVersionAndHelp)
 {
     ProgramResult result = RunProgram({"--version"}, scratch);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "twinfol-sync 1.01\n");
+    EXPECT_EQ(result.out, "1.01\n");
     result = RunProgram({"--help"}, scratch);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("Usage: twinfol-sync"), std::string::npos);
