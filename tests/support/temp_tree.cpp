@@ -2,10 +2,13 @@
 #include "support/temp_tree.h"
 
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -79,6 +82,35 @@ void TempTree::SetMode(const std::string& relative, unsigned mode) const
         throw std::runtime_error("chmod failed on " + Path(relative));
 }
 
+std::string TempTree::MakeFifo(const std::string& relative) const
+{
+    const std::string path = Path(relative);
+    fs::create_directories(fs::path(path).parent_path());
+    if (mkfifo(path.c_str(), 0644) != 0)
+        throw std::runtime_error("mkfifo failed on " + path);
+    return path;
+}
+
+std::string TempTree::MakeSocket(const std::string& relative) const
+{
+    const std::string path = Path(relative);
+    fs::create_directories(fs::path(path).parent_path());
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path))
+        throw std::runtime_error("socket path too long: " + path);
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+    if (fd < 0)
+        throw std::runtime_error("socket failed");
+    // The socket's file stays in the folder after the socket itself is closed.
+    const int bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address));
+    close(fd);
+    if (bound != 0)
+        throw std::runtime_error("bind failed on " + path);
+    return path;
+}
+
 std::optional<std::string> TempTree::ReadFile(const std::string& relative) const
 {
     std::ifstream in(Path(relative), std::ios::binary);
@@ -116,12 +148,14 @@ std::map<std::string, std::string> TempTree::Snapshot() const
     std::map<std::string, std::string> entries;
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(root_, error); !error && it != fs::end(it); it.increment(error)) {
-        // Not fs::relative: it resolves symbolic links, so a link would be listed as its target.
-        std::string relative = it->path().string().substr(root_.size());
+        // fs::relative() would resolve links and name a link by what it points to.
+        std::string relative = it->path().lexically_relative(root_).string();
         if (it->is_symlink(error))
             entries[relative] = "-> " + fs::read_symlink(it->path()).string();
         else if (it->is_directory(error))
             entries[relative + "/"] = "";
+        else if (!it->is_regular_file(error))
+            entries[relative] = "<special>";  // Reading a FIFO would wait for a writer.
         else
             entries[relative] = ReadFile(relative).value_or("<unreadable>");
     }

@@ -30,6 +30,9 @@ public:
     void SetModified(const std::string& relative, std::time_t seconds, long nanoseconds = 0) const;
     std::string MakeSymlink(const std::string& relative, const std::string& pointsTo) const;
     void SetMode(const std::string& relative, unsigned mode) const;
+    // Special files, which a copy must refuse without waiting on them.
+    std::string MakeFifo(const std::string& relative) const;
+    std::string MakeSocket(const std::string& relative) const;
 
     std::optional<std::string> ReadFile(const std::string& relative) const;
     bool Exists(const std::string& relative) const;

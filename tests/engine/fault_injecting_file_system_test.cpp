@@ -1,0 +1,200 @@
+// The fault-injecting layer itself: failures by call number and by path, the call log, and holding a
+// call until the test lets it go on, also inside tree operations.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
+#include "engine/posix_file_system.h"
+#include "support/fault_injecting_file_system.h"
+#include "support/temp_tree.h"
+
+namespace twinfol::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Generous: only a broken hold makes a test wait this long.
+constexpr auto heldTimeout = 30s;
+
+class FaultInjectingFileSystemTest : public ::testing::Test {
+protected:
+    std::vector<std::string> ListedOrder(const std::string& relativeFolder)
+    {
+        std::vector<std::string> names;
+        EXPECT_TRUE(posix.ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool) {
+            names.emplace_back(name);
+            return true;
+        }));
+        return names;
+    }
+
+    FsStatus Copy(const std::string& from, const std::string& to)
+    {
+        return fs.CopyFile(tree.Path(from), tree.Path(to));
+    }
+
+    TempTree tree;
+    PosixFileSystem posix;
+    FaultInjectingFileSystem fs{posix};
+    StopFlag stop{false};
+};
+
+TEST_F(FaultInjectingFileSystemTest, FailsTheNthCallOfAKindCountedFromWhenItWasArmed)
+{
+    for (const char* name : {"a", "b", "c"})
+        tree.WriteFile(std::string("src/") + name, name);
+    tree.MakeFolder("dst");
+    ASSERT_TRUE(Copy("src/a", "dst/warmup"));
+
+    fs.FailNthCall(FsOperation::CopyFile, 2, EIO);
+    EXPECT_TRUE(Copy("src/a", "dst/a"));
+    EXPECT_EQ(Copy("src/b", "dst/b").Error(), EIO);
+    EXPECT_TRUE(Copy("src/c", "dst/c"));
+
+    EXPECT_TRUE(tree.Exists("dst/a"));
+    EXPECT_FALSE(tree.Exists("dst/b"));
+    EXPECT_TRUE(tree.Exists("dst/c"));
+    EXPECT_EQ(fs.CallCount(FsOperation::CopyFile), 4);
+    EXPECT_EQ(fs.CallCount(FsOperation::DeleteFile), 0);
+
+    fs.FailNthCall(FsOperation::ReadStamp, 1, EIO);
+    fs.FailNthCall(FsOperation::KindOf, 1, EIO);
+    EXPECT_EQ(fs.ReadFileStamp(tree.Path("src/a")), std::nullopt);
+    EXPECT_EQ(fs.KindOf(tree.Path("src/a")), EntryKind::Missing);
+    EXPECT_NE(fs.ReadFileStamp(tree.Path("src/a")), std::nullopt);
+    EXPECT_EQ(fs.KindOf(tree.Path("src/a")), EntryKind::File);
+}
+
+TEST_F(FaultInjectingFileSystemTest, FailsEveryCallThatNamesAPath)
+{
+    tree.WriteFile("src/a", "a");
+    tree.WriteFile("src/b", "b");
+    tree.MakeFolder("dst");
+    fs.FailPath(tree.Path("dst/b"), ENOSPC);
+    fs.FailPath(tree.Path("src/a"), EROFS, FsOperation::DeleteFile);
+
+    EXPECT_EQ(Copy("src/b", "dst/b").Error(), ENOSPC);  // the path as target
+    EXPECT_EQ(Copy("src/b", "dst/b").Error(), ENOSPC);  // every time, not once
+    EXPECT_EQ(Copy("dst/b", "dst/c").Error(), ENOSPC);  // the path as source
+    EXPECT_TRUE(Copy("src/a", "dst/a"));               // limited to deletes
+    EXPECT_EQ(fs.DeleteFile(tree.Path("src/a")).Error(), EROFS);
+    EXPECT_TRUE(tree.Exists("src/a"));
+    EXPECT_FALSE(tree.Exists("dst/b"));
+
+    fs.ClearFaults();
+    EXPECT_TRUE(Copy("src/b", "dst/b"));
+    EXPECT_TRUE(fs.DeleteFile(tree.Path("src/a")));
+}
+
+TEST_F(FaultInjectingFileSystemTest, LogsEveryCallWithItsPaths)
+{
+    tree.WriteFile("src/a", "a");
+    tree.MakeFolder("dst");
+    (void)fs.ListFolder(tree.Path("src/"), [](std::string_view, bool) { return true; });
+    (void)fs.CopyFile(tree.Path("src/a"), tree.Path("dst/a"));
+    (void)fs.DeleteFile(tree.Path("dst/a"));
+
+    const std::vector<FsCall> calls = fs.Calls();
+    ASSERT_EQ(calls.size(), 3u);
+    EXPECT_EQ(calls[0].operation, FsOperation::List);
+    EXPECT_EQ(calls[0].path, tree.Path("src/"));
+    EXPECT_EQ(calls[1].operation, FsOperation::CopyFile);
+    EXPECT_EQ(calls[1].path, tree.Path("src/a"));
+    EXPECT_EQ(calls[1].secondPath, tree.Path("dst/a"));
+    EXPECT_EQ(calls[2].operation, FsOperation::DeleteFile);
+    EXPECT_EQ(calls[2].path, tree.Path("dst/a"));
+}
+
+TEST_F(FaultInjectingFileSystemTest, HeldCallWaitsUntilReleasedWhileOthersGoOn)
+{
+    tree.WriteFile("src/a", "a");
+    tree.WriteFile("src/b", "b");
+    tree.MakeFolder("dst");
+    EXPECT_FALSE(fs.WaitUntilHeld(1ms));
+
+    fs.Hold(FsOperation::CopyFile, tree.Path("dst/a"));
+    FsStatus heldResult = FsStatus::Failure(EINVAL);
+    std::thread worker([&] { heldResult = Copy("src/a", "dst/a"); });
+    ASSERT_TRUE(fs.WaitUntilHeld(heldTimeout));
+
+    // The held copy has not started; a copy to another path is not held.
+    EXPECT_FALSE(tree.Exists("dst/a"));
+    EXPECT_TRUE(Copy("src/b", "dst/b"));
+    fs.Release();
+    worker.join();
+
+    EXPECT_TRUE(heldResult);
+    EXPECT_EQ(tree.ReadFile("dst/a"), "a");
+}
+
+TEST_F(FaultInjectingFileSystemTest, StopDuringAHeldCopyEndsTheTreeCopyAfterThatFile)
+{
+    for (const char* name : {"a", "b", "c", "d"})
+        tree.WriteFile(std::string("src/") + name, name);
+    const std::vector<std::string> order = ListedOrder("src/");
+    fs.Hold(FsOperation::CopyFile, tree.Path("src/" + order[1]));
+
+    FsStatus treeResult = FsStatus::Failure(EINVAL);
+    std::thread worker([&] { treeResult = fs.CopyFolderTree(tree.Path("src/"), tree.Path("dst/"), stop); });
+    ASSERT_TRUE(fs.WaitUntilHeld(heldTimeout));
+    stop = true;
+    fs.Release();
+    worker.join();
+
+    // The copy under way when the stop came completes; nothing after it starts.
+    EXPECT_TRUE(treeResult);
+    EXPECT_TRUE(tree.Exists("dst/" + order[0]));
+    EXPECT_TRUE(tree.Exists("dst/" + order[1]));
+    EXPECT_FALSE(tree.Exists("dst/" + order[2]));
+    EXPECT_FALSE(tree.Exists("dst/" + order[3]));
+    EXPECT_EQ(fs.CallCount(FsOperation::CopyFile), 2);
+}
+
+TEST_F(FaultInjectingFileSystemTest, FailureInsideATreeCopyEndsIt)
+{
+    for (const char* name : {"a", "b", "c", "d"})
+        tree.WriteFile(std::string("src/") + name, name);
+    const std::vector<std::string> order = ListedOrder("src/");
+    fs.FailNthCall(FsOperation::CopyFile, 2, EIO);
+
+    EXPECT_EQ(fs.CopyFolderTree(tree.Path("src/"), tree.Path("dst/"), stop).Error(), EIO);
+    EXPECT_EQ(fs.CallCount(FsOperation::CopyFile), 2);
+    const std::map<std::string, std::string> expected = {{"dst/", ""}, {"dst/" + order[0], order[0]}};
+    std::map<std::string, std::string> copied;
+    for (const auto& [path, content] : tree.Snapshot())
+        if (path.starts_with("dst/"))
+            copied[path] = content;
+    EXPECT_EQ(copied, expected);
+}
+
+TEST_F(FaultInjectingFileSystemTest, FailureInsideANestedFolderEndsTheTreeDelete)
+{
+    tree.WriteFile("dir/sub/x", "x");
+    fs.FailNthCall(FsOperation::RemoveFolder, 1, EBUSY);
+
+    EXPECT_EQ(fs.DeleteFolderTree(tree.Path("dir/"), stop).Error(), EBUSY);
+    EXPECT_FALSE(tree.Exists("dir/sub/x"));
+    EXPECT_TRUE(tree.Exists("dir/sub"));
+    EXPECT_EQ(fs.CallCount(FsOperation::DeleteTree), 2);  // one per level
+    EXPECT_EQ(fs.CallCount(FsOperation::RemoveFolder), 1);
+}
+
+TEST_F(FaultInjectingFileSystemTest, WholeTreeOperationsCanFailBeforeTouchingAnything)
+{
+    tree.WriteFile("src/a", "a");
+    tree.WriteFile("dir/b", "b");
+    fs.FailNthCall(FsOperation::CopyTree, 1, ENOSPC);
+    fs.FailPath(tree.Path("dir/"), EROFS, FsOperation::DeleteTree);
+
+    EXPECT_EQ(fs.CopyFolderTree(tree.Path("src/"), tree.Path("dst/"), stop).Error(), ENOSPC);
+    EXPECT_EQ(fs.DeleteFolderTree(tree.Path("dir/"), stop).Error(), EROFS);
+    EXPECT_FALSE(tree.Exists("dst"));
+    EXPECT_TRUE(tree.Exists("dir/b"));
+    EXPECT_EQ(fs.CallCount(FsOperation::MakeFolder), 0);
+    EXPECT_EQ(fs.CallCount(FsOperation::List), 0);
+}
+
+}  // namespace
+}  // namespace twinfol::test

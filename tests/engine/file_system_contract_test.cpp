@@ -1,0 +1,547 @@
+// Behaviour every file-system layer must share, run against the real layer (with unnamed and with
+// named temporary files) and against the fault-injecting layer with nothing armed.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <map>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "engine/posix_file_system.h"
+#include "support/fault_injecting_file_system.h"
+#include "support/temp_tree.h"
+
+namespace twinfol::test {
+namespace {
+
+struct PosixLayer {
+    PosixFileSystem fs;
+};
+struct NamedTemporaryLayer {
+    PosixFileSystem fs{TemporaryFileKind::AlwaysNamed};
+};
+struct FaultInjectingLayer {
+    PosixFileSystem posix;
+    FaultInjectingFileSystem fs{posix};
+};
+
+struct LayerNames {
+    template <typename Layer> static std::string GetName(int)
+    {
+        if constexpr (std::is_same_v<Layer, PosixLayer>)
+            return "Posix";
+        else if constexpr (std::is_same_v<Layer, NamedTemporaryLayer>)
+            return "PosixNamedTemporary";
+        else
+            return "FaultInjecting";
+    }
+};
+
+std::string BaseName(const std::string& relative)
+{
+    std::string name = relative;
+    if (name.ends_with('/'))
+        name.pop_back();
+    const std::size_t separator = name.rfind('/');
+    return separator == std::string::npos ? name : name.substr(separator + 1);
+}
+
+timespec ModifiedExactly(const std::string& path)
+{
+    struct stat info {};
+    EXPECT_EQ(lstat(path.c_str(), &info), 0) << path;
+    return info.st_mtim;
+}
+
+// Lowers the largest file this process may write, so that a copy fails after part of its data.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        savedHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, savedHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    sighandler_t savedHandler_ = SIG_DFL;
+};
+
+template <typename Layer> class FileSystemContract : public ::testing::Test {
+protected:
+    FileSystem& Fs() { return layer_.fs; }
+
+    std::map<std::string, bool> List(const std::string& relativeFolder)
+    {
+        std::map<std::string, bool> entries;
+        const FsStatus listed =
+            Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool isFolder) {
+                entries.emplace(name, isFolder);
+                return true;
+            });
+        EXPECT_TRUE(listed) << relativeFolder << ": errno " << listed.Error();
+        return entries;
+    }
+
+    // The names in the order the layer hands them out, which is the order tree operations use.
+    std::vector<std::string> ListedOrder(const std::string& relativeFolder)
+    {
+        std::vector<std::string> names;
+        EXPECT_TRUE(Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool) {
+            names.emplace_back(name);
+            return true;
+        }));
+        return names;
+    }
+
+    // The snapshot of one folder, with paths relative to it.
+    std::map<std::string, std::string> Under(const std::string& relativeFolder) const
+    {
+        std::map<std::string, std::string> entries;
+        for (const auto& [path, content] : tree.Snapshot())
+            if (path.starts_with(relativeFolder) && path != relativeFolder)
+                entries[path.substr(relativeFolder.size())] = content;
+        return entries;
+    }
+
+    void ExpectNoTemporaryFiles() const
+    {
+        for (const auto& [path, content] : tree.Snapshot())
+            EXPECT_FALSE(IsTemporaryName(BaseName(path))) << "left behind: " << path;
+    }
+
+    TempTree tree;
+    StopFlag stop{false};
+
+private:
+    Layer layer_;
+};
+
+using Layers = ::testing::Types<PosixLayer, NamedTemporaryLayer, FaultInjectingLayer>;
+TYPED_TEST_SUITE(FileSystemContract, Layers, LayerNames);
+
+// --- Listings, kinds and stamps ----------------------------------------------------------------
+
+TYPED_TEST(FileSystemContract, ListsEveryEntryWithLinksAndSpecialFilesAsFiles)
+{
+    this->tree.WriteFile("dir/plain.txt", "a");
+    this->tree.WriteFile("dir/.hidden", "b");
+    this->tree.MakeFolder("dir/sub");
+    this->tree.MakeFolder("dir/.hiddenSub");
+    this->tree.MakeSymlink("dir/toSub", "sub");
+    this->tree.MakeSymlink("dir/toFile", "plain.txt");
+    this->tree.MakeSymlink("dir/dangling", "nowhere");
+    this->tree.MakeFifo("dir/fifo");
+
+    const std::map<std::string, bool> expected = {
+        {".hidden", false},   {".hiddenSub", true}, {"dangling", false}, {"fifo", false},
+        {"plain.txt", false}, {"sub", true},        {"toFile", false},   {"toSub", false}};
+    EXPECT_EQ(this->List("dir/"), expected);
+    EXPECT_TRUE(this->List("dir/sub/").empty());
+}
+
+TYPED_TEST(FileSystemContract, ListingFailsForMissingFolderOrFile)
+{
+    this->tree.WriteFile("file.txt", "x");
+    int visited = 0;
+    const auto count = [&](std::string_view, bool) { return ++visited, true; };
+    EXPECT_EQ(this->Fs().ListFolder(this->tree.Path("missing/"), count).Error(), ENOENT);
+    EXPECT_EQ(this->Fs().ListFolder(this->tree.Path("file.txt/"), count).Error(), ENOTDIR);
+    EXPECT_EQ(visited, 0);
+}
+
+TYPED_TEST(FileSystemContract, VisitorMayDeleteEntriesOrEndTheListing)
+{
+    for (const char* name : {"a", "b", "c", "d", "e"}) {
+        this->tree.WriteFile(std::string("all/") + name, name);
+        this->tree.WriteFile(std::string("some/") + name, name);
+    }
+    int visited = 0;
+    const FsStatus deleting =
+        this->Fs().ListFolder(this->tree.Path("all/"), [&](std::string_view name, bool) {
+            ++visited;
+            EXPECT_TRUE(this->Fs().DeleteFile(this->tree.Path("all/" + std::string(name))));
+            return true;
+        });
+    EXPECT_TRUE(deleting);
+    EXPECT_EQ(visited, 5);
+    EXPECT_TRUE(this->List("all/").empty());
+
+    visited = 0;
+    EXPECT_TRUE(this->Fs().ListFolder(this->tree.Path("some/"), [&](std::string_view, bool) {
+        ++visited;
+        return false;
+    }));
+    EXPECT_EQ(visited, 1);
+}
+
+TYPED_TEST(FileSystemContract, ReadsStampsOfFilesAndLinksInWholeUtcSeconds)
+{
+    this->tree.WriteFile("leap.txt", "x");
+    this->tree.SetModified("leap.txt", 1709251199, 999999999);  // 2024-02-29 23:59:59.999 UTC
+    this->tree.MakeSymlink("link", "leap.txt");
+    this->tree.SetModified("link", 946684800);  // 2000-01-01 00:00:00 UTC
+
+    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("leap.txt")),
+              FileStamp::FromCalendar(2024, 2, 29, 23, 59, 59));
+    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("link")),
+              FileStamp::FromCalendar(2000, 1, 1, 0, 0, 0));
+    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("missing")), std::nullopt);
+}
+
+TYPED_TEST(FileSystemContract, TellsKindsWithoutFollowingLinksAndResolvesPaths)
+{
+    this->tree.WriteFile("file.txt", "x");
+    this->tree.MakeFolder("sub");
+    this->tree.MakeSymlink("toSub", "sub");
+    this->tree.MakeFifo("fifo");
+    FileSystem& fs = this->Fs();
+
+    EXPECT_EQ(fs.KindOf(this->tree.Path("file.txt")), EntryKind::File);
+    EXPECT_EQ(fs.KindOf(this->tree.Path("sub/")), EntryKind::Folder);
+    EXPECT_EQ(fs.KindOf(this->tree.Path("toSub")), EntryKind::Link);
+    EXPECT_EQ(fs.KindOf(this->tree.Path("toSub/")), EntryKind::Link);
+    EXPECT_EQ(fs.KindOf(this->tree.Path("fifo")), EntryKind::Other);
+    EXPECT_EQ(fs.KindOf(this->tree.Path("missing")), EntryKind::Missing);
+
+    const std::optional<std::string> root = fs.ResolvePath(this->tree.Root());
+    ASSERT_TRUE(root);
+    ASSERT_TRUE(root->ends_with('/'));
+    EXPECT_EQ(fs.ResolvePath(this->tree.Path("sub/../toSub/")), *root + "sub/");
+    EXPECT_EQ(fs.ResolvePath(this->tree.Path("./file.txt")), *root + "file.txt");
+    EXPECT_EQ(fs.ResolvePath(this->tree.Path("missing/")), std::nullopt);
+}
+
+// --- Copying one file --------------------------------------------------------------------------
+
+TYPED_TEST(FileSystemContract, CopyAddsFileWithContentTimeStampAndExactMode)
+{
+    std::string content(300 * 1024, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i)
+        content[i] = static_cast<char>(i * 7919 % 251);
+    this->tree.WriteFile("src/data.bin", content);
+    this->tree.SetMode("src/data.bin", 02751);
+    this->tree.SetModified("src/data.bin", 1000000000, 123456789);
+    this->tree.MakeFolder("dst");
+
+    const mode_t savedMask = umask(077);  // The copy's mode is the source's, not the umask's.
+    const FsStatus copied =
+        this->Fs().CopyFile(this->tree.Path("src/data.bin"), this->tree.Path("dst/data.bin"));
+    umask(savedMask);
+
+    ASSERT_TRUE(copied) << "errno " << copied.Error();
+    EXPECT_EQ(this->tree.ReadFile("dst/data.bin"), content);
+    EXPECT_EQ(this->tree.Mode("dst/data.bin"), 02751u);
+    const timespec modified = ModifiedExactly(this->tree.Path("dst/data.bin"));
+    EXPECT_EQ(modified.tv_sec, 1000000000);
+    EXPECT_EQ(modified.tv_nsec, 123456789);
+    EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("dst/data.bin")),
+              this->Fs().ReadFileStamp(this->tree.Path("src/data.bin")));
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, CopyReplacesNewerTargetAndEmptyFilesCopyToo)
+{
+    this->tree.WriteFile("src/a.txt", "new", 1000);
+    this->tree.SetMode("src/a.txt", 0644);
+    this->tree.WriteFile("dst/a.txt", "old and longer content", 2000000000);
+    this->tree.SetMode("dst/a.txt", 0600);
+    this->tree.WriteFile("src/empty", "", 5000);
+    this->tree.WriteFile("dst/empty", "not empty", 6000);
+
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/a.txt"), this->tree.Path("dst/a.txt")));
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/empty"), this->tree.Path("dst/empty")));
+
+    EXPECT_EQ(this->tree.ReadFile("dst/a.txt"), "new");
+    EXPECT_EQ(this->tree.Modified("dst/a.txt"), 1000);
+    EXPECT_EQ(this->tree.Mode("dst/a.txt"), 0644u);
+    EXPECT_EQ(this->tree.ReadFile("dst/empty"), "");
+    EXPECT_EQ(this->tree.Modified("dst/empty"), 5000);
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, CopyOverALinkReplacesTheLinkNotWhatItPointsTo)
+{
+    this->tree.WriteFile("src/a.txt", "new");
+    this->tree.WriteFile("outside.txt", "outside");
+    this->tree.MakeSymlink("dst/a.txt", "../outside.txt");
+
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/a.txt"), this->tree.Path("dst/a.txt")));
+    EXPECT_EQ(this->Fs().KindOf(this->tree.Path("dst/a.txt")), EntryKind::File);
+    EXPECT_EQ(this->tree.ReadFile("dst/a.txt"), "new");
+    EXPECT_EQ(this->tree.ReadFile("outside.txt"), "outside");
+}
+
+TYPED_TEST(FileSystemContract, CopyFailsOntoFolderFromFolderAndIntoMissingFolder)
+{
+    this->tree.WriteFile("src/a.txt", "new");
+    this->tree.MakeFolder("dst/a.txt");
+    FileSystem& fs = this->Fs();
+
+    EXPECT_EQ(fs.CopyFile(this->tree.Path("src/a.txt"), this->tree.Path("dst/a.txt")).Error(), EISDIR);
+    EXPECT_EQ(fs.CopyFile(this->tree.Path("src/a.txt"), this->tree.Path("missing/a.txt")).Error(), ENOENT);
+    EXPECT_EQ(fs.CopyFile(this->tree.Path("src/none"), this->tree.Path("dst/none")).Error(), ENOENT);
+    EXPECT_EQ(fs.CopyFile(this->tree.Path("dst/a.txt"), this->tree.Path("dst/b.txt")).Error(), EISDIR);
+
+    EXPECT_EQ(this->Under("dst/"), (std::map<std::string, std::string>{{"a.txt/", ""}}));
+    EXPECT_FALSE(this->tree.Exists("missing"));
+}
+
+TYPED_TEST(FileSystemContract, FailedCopyPartWayLeavesOldTargetAndNoTemporaryFile)
+{
+    const std::string big(1024 * 1024, 'n');
+    this->tree.WriteFile("src/big.bin", big, 1000);
+    this->tree.WriteFile("dst/big.bin", "old", 900);
+    this->tree.MakeFolder("added");
+    FsStatus overwrite;
+    FsStatus add;
+    {
+        // Writes past 64 KiB fail with EFBIG, after the first 64 KiB of the copy went through.
+        const FileSizeLimit limit(64 * 1024);
+        overwrite = this->Fs().CopyFile(this->tree.Path("src/big.bin"), this->tree.Path("dst/big.bin"));
+        add = this->Fs().CopyFile(this->tree.Path("src/big.bin"), this->tree.Path("added/big.bin"));
+    }
+    EXPECT_EQ(overwrite.Error(), EFBIG);
+    EXPECT_EQ(add.Error(), EFBIG);
+    EXPECT_EQ(this->tree.ReadFile("dst/big.bin"), "old");
+    EXPECT_EQ(this->tree.Modified("dst/big.bin"), 900);
+    EXPECT_FALSE(this->tree.Exists("added/big.bin"));
+    this->ExpectNoTemporaryFiles();
+
+    // The same copy succeeds once there is room, which shows the failure came from the limit.
+    EXPECT_TRUE(this->Fs().CopyFile(this->tree.Path("src/big.bin"), this->tree.Path("dst/big.bin")));
+    EXPECT_EQ(this->tree.ReadFile("dst/big.bin"), big);
+}
+
+TYPED_TEST(FileSystemContract, SpecialFilesAreRefusedWithoutWaiting)
+{
+    this->tree.MakeFifo("src/fifo");
+    this->tree.MakeSocket("src/socket");
+    this->tree.WriteFile("dst/socket", "kept");
+    this->tree.MakeFolder("dst");
+
+    // A FIFO without a writer would block a plain open or read for ever.
+    EXPECT_FALSE(this->Fs().CopyFile(this->tree.Path("src/fifo"), this->tree.Path("dst/fifo")));
+    EXPECT_FALSE(this->Fs().CopyFile(this->tree.Path("src/socket"), this->tree.Path("dst/socket")));
+    EXPECT_EQ(this->Under("dst/"), (std::map<std::string, std::string>{{"socket", "kept"}}));
+    this->ExpectNoTemporaryFiles();
+}
+
+// --- Read-only files ---------------------------------------------------------------------------
+
+TYPED_TEST(FileSystemContract, ReadOnlyFileIsNeitherOverwrittenNorDeleted)
+{
+    this->tree.WriteFile("src/ro.txt", "newer", 9000);
+    this->tree.WriteFile("dst/ro.txt", "keep", 5000);
+    this->tree.SetMode("dst/ro.txt", 0444);
+
+    // Also when running as root, which the kernel would let write anyway.
+    EXPECT_EQ(this->Fs().CopyFile(this->tree.Path("src/ro.txt"), this->tree.Path("dst/ro.txt")).Error(),
+              EACCES);
+    EXPECT_EQ(this->Fs().DeleteFile(this->tree.Path("dst/ro.txt")).Error(), EACCES);
+
+    EXPECT_EQ(this->tree.ReadFile("dst/ro.txt"), "keep");
+    EXPECT_EQ(this->tree.Modified("dst/ro.txt"), 5000);
+    EXPECT_EQ(this->tree.Mode("dst/ro.txt"), 0444u);
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, AnyWriteBitMakesAFileWritableAndReadOnlySourcesCopy)
+{
+    this->tree.WriteFile("src/ro.txt", "read-only source", 7000);
+    this->tree.SetMode("src/ro.txt", 0444);
+    this->tree.WriteFile("dst/ro.txt", "old");
+    this->tree.WriteFile("dst/groupWritable.txt", "g");
+    this->tree.SetMode("dst/groupWritable.txt", 0464);
+
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/ro.txt"), this->tree.Path("dst/ro.txt")));
+    EXPECT_EQ(this->tree.ReadFile("dst/ro.txt"), "read-only source");
+    EXPECT_EQ(this->tree.Mode("dst/ro.txt"), 0444u);
+    EXPECT_EQ(this->tree.Modified("dst/ro.txt"), 7000);
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/ro.txt"), this->tree.Path("dst/added.txt")));
+    EXPECT_EQ(this->tree.Mode("dst/added.txt"), 0444u);
+
+    EXPECT_TRUE(this->Fs().DeleteFile(this->tree.Path("dst/groupWritable.txt")));
+    EXPECT_FALSE(this->tree.Exists("dst/groupWritable.txt"));
+}
+
+// --- Symbolic links ----------------------------------------------------------------------------
+
+TYPED_TEST(FileSystemContract, CopiesLinksAsLinks)
+{
+    this->tree.WriteFile("outside/file.txt", "outside");
+    this->tree.MakeSymlink("src/link", "../outside/file.txt");
+    this->tree.SetModified("src/link", 777777);
+    this->tree.MakeSymlink("src/dangling", "nowhere");
+    this->tree.WriteFile("dst/link", "regular file to be replaced");
+
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/link"), this->tree.Path("dst/link")));
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/link"), this->tree.Path("dst/added")));
+    ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/dangling"), this->tree.Path("dst/dangling")));
+
+    const std::map<std::string, std::string> expected = {
+        {"added", "-> ../outside/file.txt"}, {"dangling", "-> nowhere"}, {"link", "-> ../outside/file.txt"}};
+    EXPECT_EQ(this->Under("dst/"), expected);
+    EXPECT_EQ(this->tree.Modified("dst/link"), 777777);
+    EXPECT_EQ(this->tree.ReadFile("outside/file.txt"), "outside");
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, DeletesLinksAsLinksAndRefusesFolders)
+{
+    this->tree.WriteFile("outside/file.txt", "outside");
+    this->tree.WriteFile("readOnly.txt", "ro");
+    this->tree.SetMode("readOnly.txt", 0444);
+    this->tree.MakeSymlink("dir/toFolder", "../outside");
+    this->tree.MakeSymlink("dir/toReadOnly", "../readOnly.txt");
+    this->tree.MakeFolder("dir/sub");
+
+    EXPECT_TRUE(this->Fs().DeleteFile(this->tree.Path("dir/toFolder")));
+    EXPECT_TRUE(this->Fs().DeleteFile(this->tree.Path("dir/toReadOnly")));
+    EXPECT_FALSE(this->Fs().DeleteFile(this->tree.Path("dir/sub")));
+    EXPECT_FALSE(this->Fs().DeleteFile(this->tree.Path("dir/missing")));
+
+    EXPECT_EQ(this->Under("dir/"), (std::map<std::string, std::string>{{"sub/", ""}}));
+    EXPECT_EQ(this->tree.ReadFile("outside/file.txt"), "outside");
+    EXPECT_EQ(this->tree.ReadFile("readOnly.txt"), "ro");
+}
+
+// --- Folders -----------------------------------------------------------------------------------
+
+TYPED_TEST(FileSystemContract, MakeFolderAcceptsOnlyRealFoldersAndRemoveFolderOnlyEmptyOnes)
+{
+    this->tree.WriteFile("file", "x");
+    this->tree.MakeFolder("outside");
+    this->tree.MakeSymlink("toOutside", "outside");
+    this->tree.WriteFile("full/x", "x");
+    FileSystem& fs = this->Fs();
+
+    EXPECT_TRUE(fs.MakeFolder(this->tree.Path("new/")));
+    EXPECT_EQ(fs.KindOf(this->tree.Path("new/")), EntryKind::Folder);
+    EXPECT_TRUE(fs.MakeFolder(this->tree.Path("new/")));
+    EXPECT_EQ(fs.MakeFolder(this->tree.Path("file/")).Error(), EEXIST);
+    EXPECT_EQ(fs.MakeFolder(this->tree.Path("toOutside/")).Error(), EEXIST);
+    EXPECT_FALSE(fs.MakeFolder(this->tree.Path("missing/new/")));
+
+    EXPECT_FALSE(fs.RemoveFolder(this->tree.Path("full/")));
+    EXPECT_TRUE(this->tree.Exists("full/x"));
+    EXPECT_TRUE(fs.RemoveFolder(this->tree.Path("new/")));
+    EXPECT_FALSE(this->tree.Exists("new"));
+}
+
+TYPED_TEST(FileSystemContract, TreeCopyIntoExistingFolderReplacesSameNamesAndKeepsOthers)
+{
+    this->tree.WriteFile("src/a.txt", "new a", 3000);
+    this->tree.WriteFile("src/.hidden", "h", 3500);
+    this->tree.WriteFile("src/sub/b.txt", "b", 4000);
+    this->tree.MakeFolder("src/sub/empty");
+    this->tree.WriteFile("dst/a.txt", "old a", 9000);  // Newer, yet a tree copy takes every file.
+    this->tree.WriteFile("dst/keep.txt", "keep");
+    this->tree.WriteFile("dst/sub/other.txt", "other");
+
+    ASSERT_TRUE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop));
+
+    const std::map<std::string, std::string> expected = {
+        {".hidden", "h"},   {"a.txt", "new a"}, {"keep.txt", "keep"},      {"sub/", ""},
+        {"sub/b.txt", "b"}, {"sub/empty/", ""}, {"sub/other.txt", "other"}};
+    EXPECT_EQ(this->Under("dst/"), expected);
+    EXPECT_EQ(this->tree.Modified("dst/a.txt"), 3000);
+    EXPECT_EQ(this->tree.Modified("dst/sub/b.txt"), 4000);
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, TreeCopyOntoAFileOrALinkOfTheSameNameFails)
+{
+    this->tree.WriteFile("src/a.txt", "a");
+    this->tree.WriteFile("dst/x", "a file called x");
+    this->tree.MakeFolder("outside");
+    this->tree.MakeSymlink("dst/y", "../outside");
+
+    EXPECT_FALSE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/x/"), this->stop));
+    EXPECT_FALSE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/y/"), this->stop));
+    EXPECT_EQ(this->tree.ReadFile("dst/x"), "a file called x");
+    EXPECT_TRUE(this->Under("outside/").empty());
+}
+
+TYPED_TEST(FileSystemContract, TreeCopyCreatesTheTargetAndNeverWalksThroughLinks)
+{
+    this->tree.WriteFile("outside/secret.txt", "s");
+    this->tree.WriteFile("src/a.txt", "a");
+    this->tree.MakeSymlink("src/toOutside", "../outside");
+    this->tree.MakeFolder("dst");
+
+    ASSERT_TRUE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/new/"), this->stop));
+    const std::map<std::string, std::string> expected = {{"a.txt", "a"}, {"toOutside", "-> ../outside"}};
+    EXPECT_EQ(this->Under("dst/new/"), expected);
+}
+
+TYPED_TEST(FileSystemContract, TreeDeleteEndsAtAReadOnlyFileAndKeepsTheFolder)
+{
+    for (const char* name : {"f1", "f2", "f3", "f4", "f5"})
+        this->tree.WriteFile(std::string("dir/") + name, name);
+    const std::vector<std::string> order = this->ListedOrder("dir/");
+    ASSERT_EQ(order.size(), 5u);
+    this->tree.SetMode("dir/" + order[2], 0444);
+
+    EXPECT_EQ(this->Fs().DeleteFolderTree(this->tree.Path("dir/"), this->stop).Error(), EACCES);
+
+    EXPECT_FALSE(this->tree.Exists("dir/" + order[0]));
+    EXPECT_FALSE(this->tree.Exists("dir/" + order[1]));
+    for (std::size_t i = 2; i < order.size(); ++i)
+        EXPECT_TRUE(this->tree.Exists("dir/" + order[i])) << order[i];
+    EXPECT_EQ(this->tree.ReadFile("dir/" + order[2]), order[2]);
+}
+
+TYPED_TEST(FileSystemContract, TreeDeleteRemovesLinksButNotWhatTheyPointTo)
+{
+    this->tree.WriteFile("outside/file.txt", "outside");
+    this->tree.WriteFile("dir/.hidden", "h");
+    this->tree.MakeSymlink("dir/toOutside", "../outside");
+    this->tree.MakeSymlink("dir/sub/toFile", "../../outside/file.txt");
+    this->tree.WriteFile("dir/sub/deeper/x", "x");
+
+    ASSERT_TRUE(this->Fs().DeleteFolderTree(this->tree.Path("dir/"), this->stop));
+    EXPECT_FALSE(this->tree.Exists("dir"));
+    EXPECT_EQ(this->Under("outside/"), (std::map<std::string, std::string>{{"file.txt", "outside"}}));
+}
+
+TYPED_TEST(FileSystemContract, StopEndsTreeCopyAfterTheCurrentEntryWithSuccess)
+{
+    for (const char* name : {"a", "b", "c", "d"})
+        this->tree.WriteFile(std::string("src/") + name, name);
+    const std::vector<std::string> order = this->ListedOrder("src/");
+    this->stop = true;
+
+    EXPECT_TRUE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop));
+    EXPECT_EQ(this->Under("dst/"), (std::map<std::string, std::string>{{order[0], order[0]}}));
+}
+
+TYPED_TEST(FileSystemContract, StopEndsTreeDeleteAndLeavesTheFolderWithFailure)
+{
+    for (const char* name : {"a", "b", "c", "d"})
+        this->tree.WriteFile(std::string("dir/") + name, name);
+    const std::vector<std::string> order = this->ListedOrder("dir/");
+    this->stop = true;
+
+    EXPECT_FALSE(this->Fs().DeleteFolderTree(this->tree.Path("dir/"), this->stop));
+    EXPECT_FALSE(this->tree.Exists("dir/" + order[0]));
+    EXPECT_EQ(this->Under("dir/").size(), 3u);
+}
+
+}  // namespace
+}  // namespace twinfol::test

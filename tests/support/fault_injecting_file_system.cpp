@@ -1,0 +1,180 @@
+// The fault-injecting file-system layer: bookkeeping under one mutex, work done by the wrapped layer
+// outside it so that a held call never blocks the others.
+#include "support/fault_injecting_file_system.h"
+
+namespace twinfol::test {
+
+const char* OperationName(FsOperation operation)
+{
+    switch (operation) {
+    case FsOperation::List: return "List";
+    case FsOperation::KindOf: return "KindOf";
+    case FsOperation::Resolve: return "Resolve";
+    case FsOperation::ReadStamp: return "ReadStamp";
+    case FsOperation::CopyFile: return "CopyFile";
+    case FsOperation::DeleteFile: return "DeleteFile";
+    case FsOperation::MakeFolder: return "MakeFolder";
+    case FsOperation::RemoveFolder: return "RemoveFolder";
+    case FsOperation::CopyTree: return "CopyTree";
+    case FsOperation::DeleteTree: return "DeleteTree";
+    }
+    return "?";
+}
+
+FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& inner) : inner_(inner) {}
+
+void FaultInjectingFileSystem::FailNthCall(FsOperation operation, int n, int error)
+{
+    std::lock_guard lock(mutex_);
+    nthCallFaults_.push_back({operation, counts_[operation] + n, error});
+}
+
+void FaultInjectingFileSystem::FailPath(const std::string& path, int error, std::optional<FsOperation> only)
+{
+    std::lock_guard lock(mutex_);
+    pathFaults_.push_back({path, error, only});
+}
+
+void FaultInjectingFileSystem::Hold(FsOperation operation, std::optional<std::string> path)
+{
+    std::lock_guard lock(mutex_);
+    hold_ = std::make_shared<HoldRule>(HoldRule{operation, std::move(path)});
+}
+
+bool FaultInjectingFileSystem::WaitUntilHeld(std::chrono::milliseconds timeout)
+{
+    std::unique_lock lock(mutex_);
+    return changed_.wait_for(lock, timeout, [this] { return heldNow_ > 0; });
+}
+
+void FaultInjectingFileSystem::Release()
+{
+    {
+        std::lock_guard lock(mutex_);
+        if (hold_)
+            hold_->released = true;
+        hold_.reset();
+    }
+    changed_.notify_all();
+}
+
+void FaultInjectingFileSystem::ClearFaults()
+{
+    std::lock_guard lock(mutex_);
+    nthCallFaults_.clear();
+    pathFaults_.clear();
+}
+
+int FaultInjectingFileSystem::CallCount(FsOperation operation) const
+{
+    std::lock_guard lock(mutex_);
+    const auto found = counts_.find(operation);
+    return found == counts_.end() ? 0 : found->second;
+}
+
+std::vector<FsCall> FaultInjectingFileSystem::Calls() const
+{
+    std::lock_guard lock(mutex_);
+    return calls_;
+}
+
+int FaultInjectingFileSystem::Enter(FsOperation operation, const std::string& path,
+                                    const std::string& secondPath)
+{
+    std::unique_lock lock(mutex_);
+    const int callNumber = ++counts_[operation];
+    calls_.push_back({operation, path, secondPath});
+
+    const auto namesPath = [&](const std::string& wanted) {
+        return path == wanted || (!secondPath.empty() && secondPath == wanted);
+    };
+    if (hold_ && hold_->operation == operation && (!hold_->path || namesPath(*hold_->path))) {
+        // The rule is kept alive by this call, so a later Hold() cannot strand it.
+        const std::shared_ptr<HoldRule> rule = hold_;
+        ++heldNow_;
+        changed_.notify_all();
+        changed_.wait(lock, [&] { return rule->released; });
+        --heldNow_;
+    }
+
+    for (const NthCallFault& fault : nthCallFaults_)
+        if (fault.operation == operation && fault.callNumber == callNumber)
+            return fault.error;
+    for (const PathFault& fault : pathFaults_)
+        if ((!fault.only || *fault.only == operation) && namesPath(fault.path))
+            return fault.error;
+    return 0;
+}
+
+FsStatus FaultInjectingFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
+{
+    if (const int error = Enter(FsOperation::List, folder))
+        return FsStatus::Failure(error);
+    return inner_.ListFolder(folder, onEntry);
+}
+
+EntryKind FaultInjectingFileSystem::KindOf(const std::string& path)
+{
+    if (Enter(FsOperation::KindOf, path) != 0)
+        return EntryKind::Missing;
+    return inner_.KindOf(path);
+}
+
+std::optional<std::string> FaultInjectingFileSystem::ResolvePath(const std::string& path)
+{
+    if (Enter(FsOperation::Resolve, path) != 0)
+        return std::nullopt;
+    return inner_.ResolvePath(path);
+}
+
+std::optional<FileStamp> FaultInjectingFileSystem::ReadFileStamp(const std::string& path)
+{
+    if (Enter(FsOperation::ReadStamp, path) != 0)
+        return std::nullopt;
+    return inner_.ReadFileStamp(path);
+}
+
+FsStatus FaultInjectingFileSystem::CopyFile(const std::string& from, const std::string& to)
+{
+    if (const int error = Enter(FsOperation::CopyFile, from, to))
+        return FsStatus::Failure(error);
+    return inner_.CopyFile(from, to);
+}
+
+FsStatus FaultInjectingFileSystem::DeleteFile(const std::string& path)
+{
+    if (const int error = Enter(FsOperation::DeleteFile, path))
+        return FsStatus::Failure(error);
+    return inner_.DeleteFile(path);
+}
+
+FsStatus FaultInjectingFileSystem::MakeFolder(const std::string& folder)
+{
+    if (const int error = Enter(FsOperation::MakeFolder, folder))
+        return FsStatus::Failure(error);
+    return inner_.MakeFolder(folder);
+}
+
+FsStatus FaultInjectingFileSystem::RemoveFolder(const std::string& folder)
+{
+    if (const int error = Enter(FsOperation::RemoveFolder, folder))
+        return FsStatus::Failure(error);
+    return inner_.RemoveFolder(folder);
+}
+
+FsStatus FaultInjectingFileSystem::CopyFolderTree(const std::string& sourceFolder,
+                                                  const std::string& targetFolder, const StopFlag& stop)
+{
+    if (const int error = Enter(FsOperation::CopyTree, sourceFolder, targetFolder))
+        return FsStatus::Failure(error);
+    return FileSystem::CopyFolderTree(sourceFolder, targetFolder, stop);
+}
+
+FsStatus FaultInjectingFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
+{
+    if (const int error = Enter(FsOperation::DeleteTree, folder))
+        return FsStatus::Failure(error);
+    return FileSystem::DeleteFolderTree(folder, stop);
+}
+
+}  // namespace twinfol::test

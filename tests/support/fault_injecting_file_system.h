@@ -1,0 +1,108 @@
+// A file-system layer for tests that wraps a real one and can make chosen operations fail or wait
+// until the test lets them go on, to reach failure and stop paths that real disks rarely take.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/file_system.h"
+
+namespace twinfol::test {
+
+enum class FsOperation {
+    List,
+    KindOf,
+    Resolve,
+    ReadStamp,
+    CopyFile,
+    DeleteFile,
+    MakeFolder,
+    RemoveFolder,
+    CopyTree,
+    DeleteTree,
+};
+
+const char* OperationName(FsOperation operation);
+
+// One call as it reached the layer. For copies, path is the source and secondPath the target.
+struct FsCall {
+    FsOperation operation;
+    std::string path;
+    std::string secondPath;
+};
+
+class FaultInjectingFileSystem : public FileSystem {
+public:
+    explicit FaultInjectingFileSystem(FileSystem& inner);
+
+    // Makes the nth call of this kind counted from now (1 is the next one) fail with the error.
+    void FailNthCall(FsOperation operation, int n, int error);
+    // Makes every call that names the path (either path of a copy) fail with the error; limited
+    // to one kind of operation when one is given.
+    void FailPath(const std::string& path, int error, std::optional<FsOperation> only = std::nullopt);
+    // Makes matching calls wait, before they do anything, until Release(). Without a path every
+    // call of the kind is held.
+    void Hold(FsOperation operation, std::optional<std::string> path = std::nullopt);
+    // Waits until at least one call is being held; false when none arrived in time.
+    bool WaitUntilHeld(std::chrono::milliseconds timeout);
+    // Lets every held call go on and stops holding new ones.
+    void Release();
+    // Forgets every armed failure (holds are ended by Release).
+    void ClearFaults();
+
+    int CallCount(FsOperation operation) const;
+    std::vector<FsCall> Calls() const;
+
+    // A failed KindOf answers Missing; a failed ResolvePath or ReadFileStamp answers nothing.
+    FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
+    EntryKind KindOf(const std::string& path) override;
+    std::optional<std::string> ResolvePath(const std::string& path) override;
+    std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
+    FsStatus CopyFile(const std::string& from, const std::string& to) override;
+    FsStatus DeleteFile(const std::string& path) override;
+    FsStatus MakeFolder(const std::string& folder) override;
+    FsStatus RemoveFolder(const std::string& folder) override;
+    // Fail-injectable as a whole; otherwise they walk through this layer's own single-entry
+    // operations, so faults armed on those strike inside trees too. Each tree level is one call.
+    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                            const StopFlag& stop) override;
+    FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
+
+private:
+    struct NthCallFault {
+        FsOperation operation;
+        int callNumber;
+        int error;
+    };
+    struct PathFault {
+        std::string path;
+        int error;
+        std::optional<FsOperation> only;
+    };
+    struct HoldRule {
+        FsOperation operation;
+        std::optional<std::string> path;
+        bool released = false;
+    };
+
+    // Records the call, holds it when asked to, and answers the error to fail it with (0: go on).
+    int Enter(FsOperation operation, const std::string& path, const std::string& secondPath = {});
+
+    FileSystem& inner_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<FsOperation, int> counts_;
+    std::vector<FsCall> calls_;
+    std::vector<NthCallFault> nthCallFaults_;
+    std::vector<PathFault> pathFaults_;
+    std::shared_ptr<HoldRule> hold_;
+    int heldNow_ = 0;
+};
+
+}  // namespace twinfol::test
