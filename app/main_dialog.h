@@ -10,6 +10,7 @@
 #include <QIcon>
 #include <QTimer>
 
+#include "engine/delete_confirmation.h"
 #include "engine/file_system.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
