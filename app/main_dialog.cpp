@@ -43,9 +43,14 @@ MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogSe
     appIcon = QIcon(QStringLiteral(":/resources/twinfol.svg"));
     worker = std::make_unique<SyncWorker>(fileSystem, runState, report,
                                           [this](const ConfirmQuestion& question) { return AskDeleteOnWindow(question); });
-    // Both frames are hidden whenever no run is active, also before the window is first shown.
-    ui->running1To2Frame->hide();
-    ui->running2To1Frame->hide();
+    // Both frames are hidden whenever no run is active, also before the window is first shown. They
+    // keep their room while hidden, so the fixed-size window never changes size when one appears.
+    for (QWidget* frame : {static_cast<QWidget*>(ui->running1To2Frame), static_cast<QWidget*>(ui->running2To1Frame)}) {
+        QSizePolicy policy = frame->sizePolicy();
+        policy.setRetainSizeWhenHidden(true);
+        frame->setSizePolicy(policy);
+        frame->hide();
+    }
     ui->stopButton->setEnabled(false);
     progressTimer.setInterval(progressIntervalMs);
     autoStartTimer.setInterval(1000);
