@@ -14,90 +14,12 @@
 #include <functional>
 #include <memory>
 
-#include "app/main_dialog.h"
-#include "engine/posix_file_system.h"
-#include "gui/scripted_dialogs.h"
-#include "profile/settings_store.h"
-#include "support/fault_injecting_file_system.h"
-#include "support/temp_tree.h"
+#include "gui/main_dialog_fixture.h"
 
 using namespace twinfol;
 using namespace twinfol::test;
 
 namespace {
-
-class MainDialogTest : public ::testing::Test {
-protected:
-    MainDialog& Open(const std::string& commandLineProfile = {})
-    {
-        window = std::make_unique<MainDialog>(faults, settings, dialogs);
-        window->SetCommandLineProfile(commandLineProfile);
-        window->show();
-        return *window;
-    }
-
-    template <typename Widget>
-    Widget* Find(const char* name)
-    {
-        auto* widget = window->findChild<Widget*>(name);
-        EXPECT_NE(widget, nullptr) << name;
-        return widget;
-    }
-
-    // Clicks near the left edge, where a wide check box has its box and text.
-    void Click(const char* name)
-    {
-        QWidget* widget = Find<QWidget>(name);
-        QTest::mouseClick(widget, Qt::LeftButton, {}, QPoint(6, widget->height() / 2));
-    }
-
-    bool Enabled(const char* name) { return Find<QWidget>(name)->isEnabled(); }
-    bool Checked(const char* name) { return Find<QAbstractButton>(name)->isChecked(); }
-    bool Shown(const char* name) { return Find<QWidget>(name)->isVisible(); }
-    QString Text(const char* name) { return Find<QLineEdit>(name)->text(); }
-
-    std::string Setting(const char* name)
-    {
-        std::string value;
-        return settings.ReadRegString(name, value) ? value : "<missing>";
-    }
-
-    void SetLocations(const std::string& first, const std::string& second)
-    {
-        EXPECT_TRUE(settings.WriteRegString("Location1A", first));
-        EXPECT_TRUE(settings.WriteRegString("Location2A", second));
-    }
-
-    void SetOptions(std::uint32_t add, std::uint32_t del, std::uint32_t confirm, std::uint32_t sub)
-    {
-        settings.WriteRegNumber("AddMissing", add);
-        settings.WriteRegNumber("DelMissing", del);
-        settings.WriteRegNumber("CheckDel", confirm);
-        settings.WriteRegNumber("SubFolders", sub);
-    }
-
-    // Runs the callback from the window's event loop once the engine is held inside a copy and the
-    // progress line shows it; the run itself goes on in the clicked button's handler.
-    void WhenCopyHeld(std::function<void()> callback)
-    {
-        auto* poll = new QTimer(window.get());
-        QObject::connect(poll, &QTimer::timeout, poll, [this, poll, callback] {
-            if (!faults.WaitUntilHeld(std::chrono::milliseconds(0)) || Text("executionEdit").isEmpty())
-                return;
-            poll->stop();
-            callback();
-        });
-        poll->start(5);
-    }
-
-    TempTree config;
-    TempTree disk;
-    PosixFileSystem posix;
-    FaultInjectingFileSystem faults{posix};
-    SettingsStore settings{config.Path("user/Twinfol.conf"), config.Path("machine/Twinfol.conf")};
-    ScriptedDialogs dialogs;
-    std::unique_ptr<MainDialog> window;
-};
 
 TEST_F(MainDialogTest, FirstStartShowsDefaults)
 {

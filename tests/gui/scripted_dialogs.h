@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include <QDialog>
+
 #include "app/dialog_service.h"
 
 namespace twinfol::test {
@@ -30,6 +32,34 @@ public:
     {
         fileDialogStarts.push_back(start);
         return Next(saveAnswers);
+    }
+    std::vector<std::string> ChooseFiles(QWidget*, const std::string& start) override
+    {
+        fileDialogStarts.push_back(start);
+        if (chosenFiles.empty())
+            return {};
+        std::vector<std::string> chosen = chosenFiles.front();
+        chosenFiles.pop_front();
+        return chosen;
+    }
+    int Run(QDialog& dialog) override
+    {
+        dialogsRun.push_back(dialog.windowTitle());
+        if (beforeRun)
+            beforeRun(dialog);
+        const int result = runAnswers.empty() ? QDialog::Rejected : runAnswers.front();
+        if (!runAnswers.empty())
+            runAnswers.pop_front();
+        if (result == QDialog::Accepted)
+            dialog.accept();
+        else
+            dialog.reject();
+        return result;
+    }
+    bool OpenDocument(const std::string& path) override
+    {
+        documents.push_back(path);
+        return true;
     }
     ConfirmAnswer AskDelete(QWidget*, const ConfirmQuestion& question) override
     {
@@ -56,6 +86,11 @@ public:
     std::deque<std::optional<std::string>> openAnswers;
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<ConfirmAnswer> deleteAnswers;
+    std::deque<std::vector<std::string>> chosenFiles;
+    std::deque<int> runAnswers;
+    std::function<void(QDialog&)> beforeRun;
+    std::vector<QString> dialogsRun;
+    std::vector<std::string> documents;
     std::vector<ConfirmQuestion> questions;
     std::function<void()> onQuestion;
     std::vector<SyncReport> reports;
