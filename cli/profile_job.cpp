@@ -1,0 +1,57 @@
+// Reading a profile for the runner. The messages are those the main window shows for the same
+// failures, so a person meets the same words in both.
+#include "cli/profile_job.h"
+
+#include <cstring>
+
+#include "profile/profile.h"
+
+namespace twinfol::cli {
+namespace {
+
+std::optional<SyncDirection> DirectionOf(const RunArguments& arguments, const Profile& profile)
+{
+    if (arguments.direction)
+        return arguments.direction;
+    if (profile.autoStart == static_cast<int>(SyncDirection::Location1ToLocation2))
+        return SyncDirection::Location1ToLocation2;
+    if (profile.autoStart == static_cast<int>(SyncDirection::Location2ToLocation1))
+        return SyncDirection::Location2ToLocation1;
+    return std::nullopt;
+}
+
+} // namespace
+
+ProfileJobResult LoadProfileJob(const RunArguments& arguments)
+{
+    const std::string& path = arguments.profilePath;
+    Profile profile;
+    const ProfileLoadResult loaded = profile.ReadFile(path);
+    switch (loaded.status) {
+    case ProfileLoadStatus::CannotOpen: {
+        std::string message = "Could not open file: " + path;
+        if (loaded.error != 0)
+            message += std::string(" (") + std::strerror(loaded.error) + ")";
+        return {std::nullopt, message};
+    }
+    case ProfileLoadStatus::NotAProfile: return {std::nullopt, path + " is not a valid Twinfol profile"};
+    case ProfileLoadStatus::Loaded: break;
+    }
+    const std::optional<SyncDirection> direction = DirectionOf(arguments, profile);
+    if (!direction)
+        return {std::nullopt, "the profile " + path +
+                                  " does not start by itself in either direction; "
+                                  "give --direction 1to2 or --direction 2to1"};
+    const bool forward = *direction == SyncDirection::Location1ToLocation2;
+    SyncJob job;
+    job.source = forward ? profile.location1 : profile.location2;
+    job.target = forward ? profile.location2 : profile.location1;
+    job.addMissing = profile.addFiles;
+    job.deleteMissing = profile.deleteFiles;
+    job.confirmDeletes = profile.confirmDeletes;
+    job.checkSubFolders = profile.checkSubFolders;
+    job.exclusions = profile.exclusions.Entries();
+    return {std::move(job), {}};
+}
+
+} // namespace twinfol::cli

@@ -1,0 +1,23 @@
+// The job a profile file describes, in the direction the command line or the profile chooses.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "cli/run_arguments.h"
+#include "cli/sync_job.h"
+
+namespace twinfol::cli {
+
+struct ProfileJobResult {
+    std::optional<SyncJob> job;
+    // Why the profile cannot be run; set when job is empty.
+    std::string error;
+};
+
+// Reads the profile named on the command line and turns it into a job: its locations in the chosen
+// direction (the --direction option, else the profile's auto-start direction), its four flags and
+// its exclusions.
+ProfileJobResult LoadProfileJob(const RunArguments& arguments);
+
+} // namespace twinfol::cli

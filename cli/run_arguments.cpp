@@ -1,0 +1,191 @@
+// Command-line parsing and the help text of twinfol-sync.
+#include "cli/run_arguments.h"
+
+#include <string_view>
+
+namespace twinfol::cli {
+namespace {
+
+ParsedArguments Refuse(std::string error)
+{
+    ParsedArguments parsed;
+    parsed.error = std::move(error);
+    return parsed;
+}
+
+std::optional<SyncDirection> DirectionFromText(std::string_view text)
+{
+    if (text == "1to2")
+        return SyncDirection::Location1ToLocation2;
+    if (text == "2to1")
+        return SyncDirection::Location2ToLocation1;
+    return std::nullopt;
+}
+
+// Fetches the value of an option given either as "--name=value" or as "--name value".
+bool TakeValue(const std::vector<std::string>& arguments, std::size_t& index, std::string_view name,
+               std::string& value, std::string& error)
+{
+    const std::string& argument = arguments[index];
+    if (argument.size() > name.size() && argument[name.size()] == '=') {
+        value = argument.substr(name.size() + 1);
+        return true;
+    }
+    if (index + 1 >= arguments.size()) {
+        error = std::string(name) + " needs a value";
+        return false;
+    }
+    value = arguments[++index];
+    return true;
+}
+
+bool HasOptionName(std::string_view argument, std::string_view name)
+{
+    return argument == name ||
+           (argument.starts_with(name) && argument.size() > name.size() && argument[name.size()] == '=');
+}
+
+} // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
+{
+    ParsedArguments parsed;
+    RunArguments& run = parsed.arguments;
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            positional.push_back(argument);
+            continue;
+        }
+        std::string value;
+        if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            run.invocation = Invocation::Help;
+            return parsed;
+        } else if (argument == "--version") {
+            run.invocation = Invocation::Version;
+            return parsed;
+        } else if (argument == "--no-add") {
+            run.jobSwitches.push_back(argument);
+            run.addMissing = false;
+        } else if (argument == "--delete") {
+            run.jobSwitches.push_back(argument);
+            run.deleteMissing = true;
+        } else if (argument == "--no-subfolders") {
+            run.jobSwitches.push_back(argument);
+            run.checkSubFolders = false;
+        } else if (argument == "--confirm") {
+            run.jobSwitches.push_back(argument);
+            run.confirmDeletes = true;
+        } else if (argument == "--yes") {
+            run.answerYesToAll = true;
+        } else if (argument == "--dry-run") {
+            run.dryRun = true;
+        } else if (argument == "--json") {
+            run.json = true;
+        } else if (HasOptionName(argument, "--exclude")) {
+            if (!TakeValue(arguments, index, "--exclude", value, parsed.error))
+                return Refuse(parsed.error);
+            if (value.empty())
+                return Refuse("--exclude needs a path");
+            run.exclusions.push_back(value);
+            run.jobSwitches.push_back("--exclude");
+        } else if (HasOptionName(argument, "--direction")) {
+            if (!TakeValue(arguments, index, "--direction", value, parsed.error))
+                return Refuse(parsed.error);
+            run.direction = DirectionFromText(value);
+            if (!run.direction)
+                return Refuse("--direction must be 1to2 or 2to1, not \"" + value + "\"");
+        } else {
+            return Refuse("unknown option " + argument);
+        }
+    }
+
+    if (positional.size() == 2) {
+        if (run.direction)
+            return Refuse("--direction applies only to a profile");
+        run.invocation = Invocation::Folders;
+        run.source = positional[0];
+        run.target = positional[1];
+    } else if (positional.size() == 1) {
+        if (!positional[0].ends_with(".twp"))
+            return Refuse("expected SOURCE and TARGET folders, or a profile file ending in .twp");
+        if (!run.jobSwitches.empty())
+            return Refuse(run.jobSwitches.front() +
+                          " cannot be given with a profile, which holds the job's options");
+        run.invocation = Invocation::Profile;
+        run.profilePath = positional[0];
+    } else {
+        return Refuse(positional.empty() ? "no folders given"
+                                         : "too many arguments: expected SOURCE and TARGET, or PROFILE.twp");
+    }
+    return parsed;
+}
+
+std::string HelpText()
+{
+    return R"(Usage: twinfol-sync [options] SOURCE TARGET
+       twinfol-sync [options] PROFILE.twp
+
+Makes the TARGET folder follow the SOURCE folder, one way: the source is only read. A target file
+is overwritten when its source namesake was last written more than 120 seconds later; files and
+folders found only in the source are added; with --delete, files and folders found only in the
+target are deleted. Names are matched byte for byte, case significant.
+
+Options:
+  --no-add            do not add files and folders found only in the source
+  --delete            delete files and folders found only in the target
+  --no-subfolders     handle only the files directly inside the two folders
+  --confirm           ask before each delete (needs a terminal on standard input, or --yes)
+  --yes               answer every delete question with Yes To All
+  --exclude PATH      leave PATH alone; repeatable. PATH is a full path exactly as the exclusion
+                      list holds it: a file as its path, a folder as its path ending in "/"
+  --direction DIR     for a profile: 1to2 (Location 1 to Location 2) or 2to1; without it the
+                      profile's auto-start direction is used, and a profile without one is refused
+  --dry-run           walk and report as a real run would, changing nothing
+  --json              print the report as one JSON object instead of text
+  --help              show this help and exit
+  --version           print the version number and exit
+  --                  end of options (for a folder whose name begins with "-")
+
+The defaults: add on, delete off, sub-folders on, confirmation off. A profile (.twp) holds its
+own locations, options and exclusions, so --no-add, --delete, --no-subfolders, --confirm and
+--exclude cannot be given with one.
+
+Delete questions (with --confirm on a terminal): type one letter and Enter:
+  y Yes, a Yes To All, n No, o No To All, c Cancel. End of input counts as Cancel.
+Without a terminal on standard input and without --yes, a run with --confirm and --delete is
+refused rather than guessed.
+
+While running on a terminal, a progress line is shown on standard error. The report goes to
+standard output: the heading, the two folders, the five counts, the five lists (sorted by bytes)
+and the problem log (in the order the problems happened). In the text report, control characters
+in names are shown as \xNN.
+
+JSON output: one object with the keys source, target, dryRun, interrupted, overwrittenFileCount,
+addedFileCount, deletedFileCount, addedFolderCount, deletedFolderCount, overwrittenFiles,
+addedFiles, deletedFiles, addedFolders, deletedFolders and problemLog. Names are written as UTF-8
+where they are well-formed UTF-8; each byte that is not part of well-formed UTF-8 is written as
+the escape \u00XX, the character of that byte read as Latin-1 (so such a name cannot be told from
+its Latin-1 characters spelled in UTF-8).
+
+SIGINT (Ctrl-C) and SIGTERM ask the run to stop: the file operation under way completes and the
+report is printed, marked interrupted. A second signal ends the program at once.
+
+The run is refused before anything is touched when a folder is given as an empty text, is
+missing, is not a folder or cannot be read, when both are the same folder or one lies inside the
+other, or when the arguments are wrong. A missing target folder is never created. A source
+sub-folder that cannot be read is named in the problem log, and its target twin is left alone.
+
+Exit status:
+  0  the run finished and recorded no problem
+  1  the run finished with problems (see the problem log)
+  2  refused: bad arguments, unreadable or invalid profile, bad folders; nothing was touched
+  3  interrupted: by a signal, or by Cancel at a delete question (problems or not)
+)";
+}
+
+} // namespace twinfol::cli

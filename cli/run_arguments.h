@@ -1,0 +1,52 @@
+// The command line of twinfol-sync, parsed into what one invocation is asked to do.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/sync_options.h"
+
+namespace twinfol::cli {
+
+enum class Invocation { Help, Version, Folders, Profile };
+
+struct RunArguments {
+    Invocation invocation = Invocation::Folders;
+    // The Folders form.
+    std::string source;
+    std::string target;
+    // The Profile form.
+    std::string profilePath;
+    std::optional<SyncDirection> direction;
+
+    bool addMissing = true;
+    bool deleteMissing = false;
+    bool checkSubFolders = true;
+    bool confirmDeletes = false;
+    std::vector<std::string> exclusions;
+    // The switches given that change the job itself (the four flags and exclusions); a profile
+    // holds those, so they are refused with one.
+    std::vector<std::string> jobSwitches;
+
+    bool dryRun = false;
+    bool json = false;
+    bool answerYesToAll = false;
+};
+
+struct ParsedArguments {
+    RunArguments arguments;
+    // Why the command line was refused; empty when it was accepted.
+    std::string error;
+
+    bool IsOk() const { return error.empty(); }
+};
+
+// Parses the arguments that follow the program name. "--" ends the options, so that a folder whose
+// name begins with "-" can still be given.
+ParsedArguments ParseArguments(const std::vector<std::string>& arguments);
+
+// The text that --help prints.
+std::string HelpText();
+
+} // namespace twinfol::cli

@@ -1,0 +1,56 @@
+// Reads go to the real layer; changes are only pretended.
+#include "engine/dry_run_file_system.h"
+
+namespace twinfol {
+
+FsStatus DryRunFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
+{
+    return reader_.ListFolder(folder, onEntry);
+}
+
+EntryKind DryRunFileSystem::KindOf(const std::string& path)
+{
+    return reader_.KindOf(path);
+}
+
+std::optional<std::string> DryRunFileSystem::ResolvePath(const std::string& path)
+{
+    return reader_.ResolvePath(path);
+}
+
+std::optional<FileStamp> DryRunFileSystem::ReadFileStamp(const std::string& path)
+{
+    return reader_.ReadFileStamp(path);
+}
+
+FsStatus DryRunFileSystem::CopyFile(const std::string&, const std::string&)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::DeleteFile(const std::string&)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::MakeFolder(const std::string&)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::RemoveFolder(const std::string&)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::CopyFolderTree(const std::string&, const std::string&, const StopFlag&)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::DeleteFolderTree(const std::string&, const StopFlag&)
+{
+    return {};
+}
+
+} // namespace twinfol

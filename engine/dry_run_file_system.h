@@ -1,0 +1,31 @@
+// A file-system layer for trial runs: it reads through a real layer and pretends that every change
+// succeeded, so a run walks and reports exactly as it would, and nothing on disk changes.
+#pragma once
+
+#include "engine/file_system.h"
+
+namespace twinfol {
+
+class DryRunFileSystem : public FileSystem {
+public:
+    explicit DryRunFileSystem(FileSystem& reader) : reader_(reader) {}
+
+    FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
+    EntryKind KindOf(const std::string& path) override;
+    std::optional<std::string> ResolvePath(const std::string& path) override;
+    std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
+    FsStatus CopyFile(const std::string& from, const std::string& to) override;
+    FsStatus DeleteFile(const std::string& path) override;
+    FsStatus MakeFolder(const std::string& folder) override;
+    FsStatus RemoveFolder(const std::string& folder) override;
+    // A whole tree counts as copied or deleted without being walked: the run reports one folder for
+    // it either way, and walking a folder that was never created would only fail.
+    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                            const StopFlag& stop) override;
+    FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
+
+private:
+    FileSystem& reader_;
+};
+
+} // namespace twinfol

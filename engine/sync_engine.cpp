@@ -1,0 +1,224 @@
+// The folder walk: per level, list both sides into sorted name sets, then handle the source files,
+// the target-only files, the source sub-folders and the target-only sub-folders, in that order.
+#include "engine/sync_engine.h"
+
+namespace twinfol {
+namespace {
+
+// A target file is replaced only when its source is more than this many whole seconds newer.
+constexpr std::int32_t overwriteThresholdSeconds = 120;
+// Room reserved up front for the progress text of one level, so that it is rebuilt in place.
+constexpr std::size_t progressTextCapacity = 500;
+
+std::string Join(std::string_view folder, std::string_view name)
+{
+    std::string path;
+    path.reserve(folder.size() + name.size() + 1);
+    path += folder;
+    path += name;
+    return path;
+}
+
+std::string FolderPath(std::string_view folder, std::string_view name)
+{
+    std::string path = Join(folder, name);
+    path += pathSeparator;
+    return path;
+}
+
+std::string_view WithoutSeparator(std::string_view folder)
+{
+    if (folder.ends_with(pathSeparator))
+        folder.remove_suffix(1);
+    return folder;
+}
+
+} // namespace
+
+struct SyncEngine::Level {
+    const std::string& sourceDir;
+    const std::string& targetDir;
+    Listing source;
+    Listing target;
+    std::string progress;
+};
+
+SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
+                       SyncReport& report, SyncHost& host)
+    : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host)
+{
+}
+
+void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
+                                   bool addMissing, bool deleteMissing, bool confirmDeletes,
+                                   bool checkSubFolders)
+{
+    Level level{sourceDir, targetDir, {}, {}, {}};
+    level.progress.reserve(progressTextCapacity);
+
+    // A source folder that cannot be listed is never taken for an empty one: that would make every
+    // item of its target twin look like a delete candidate. The pair is left alone instead.
+    if (!ListInto(sourceDir, level.source)) {
+        report_.RecordProblem(ProblemKind::ReadFolder, WithoutSeparator(sourceDir));
+        return;
+    }
+    if (IsStopped())
+        return;
+    // A target folder that cannot be listed counts as empty; copies into it then fail one by one.
+    if (!ListInto(targetDir, level.target))
+        level.target = Listing{};
+    if (IsStopped())
+        return;
+
+    HandleSourceFiles(level, addMissing);
+    if (deleteMissing && !IsStopped())
+        DeleteTargetOnlyFiles(level, confirmDeletes);
+    if (!checkSubFolders)
+        return;
+    HandleSourceFolders(level, addMissing, deleteMissing, confirmDeletes);
+    if (deleteMissing && !IsStopped())
+        DeleteTargetOnlyFolders(level, confirmDeletes);
+}
+
+FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)
+{
+    return fileSystem_.ListFolder(folder, [&](std::string_view name, bool isFolder) {
+        // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted.
+        if (!IsTemporaryName(name)) {
+            if (isFolder)
+                listing.folders.emplace(name);
+            else
+                listing.files.emplace(name);
+        }
+        return !IsStopped();
+    });
+}
+
+void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string_view name)
+{
+    level.progress.assign(prefix);
+    level.progress += level.targetDir;
+    level.progress += name;
+    host_.SetProgressText(level.progress);
+}
+
+bool SyncEngine::IsSourceNewer(const std::string& sourcePath, const std::string& targetPath)
+{
+    // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
+    const auto sourceStamp = fileSystem_.ReadFileStamp(sourcePath);
+    const auto targetStamp = fileSystem_.ReadFileStamp(targetPath);
+    if (!sourceStamp || !targetStamp)
+        return false;
+    return *sourceStamp > *targetStamp &&
+           StampDifference(*sourceStamp, *targetStamp) > overwriteThresholdSeconds;
+}
+
+void SyncEngine::HandleSourceFiles(Level& level, bool addMissing)
+{
+    for (const std::string& name : level.source.files) {
+        const std::string sourcePath = Join(level.sourceDir, name);
+        std::string targetPath = Join(level.targetDir, name);
+        if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
+            ShowProgress(level, "Checking file: ", name);
+            if (IsSourceNewer(sourcePath, targetPath) && !IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
+                ShowProgress(level, "Overwriting file: ", name);
+                if (fileSystem_.CopyFile(sourcePath, targetPath))
+                    report_.Record(ReportList::OverwrittenFiles, std::move(targetPath));
+                else
+                    report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+            }
+            // Present on both sides, so never a delete candidate, whatever happened above.
+            level.target.files.erase(twin);
+        } else if (addMissing && !IsExcluded(sourcePath)) {
+            ShowProgress(level, "Adding file: ", name);
+            if (fileSystem_.CopyFile(sourcePath, targetPath))
+                report_.Record(ReportList::AddedFiles, std::move(targetPath));
+            else
+                report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+        }
+        if (IsStopped())
+            return;
+    }
+}
+
+ConfirmResult SyncEngine::ConfirmDelete(std::string_view caption, std::string_view textPrefix,
+                                        const std::string& path, bool& yesToAll, bool& noToAll)
+{
+    ConfirmQuestion question;
+    question.caption = caption;
+    question.lines[0] = Join(textPrefix, path);
+    const ConfirmResult result = AskDeleteConfirmation(host_, question, yesToAll, noToAll);
+    if (result == ConfirmResult::CancelRun)
+        runState_.RequestStop();
+    return result;
+}
+
+void SyncEngine::DeleteTargetOnlyFiles(Level& level, bool confirmDeletes)
+{
+    for (const std::string& name : level.target.files) {
+        std::string targetPath = Join(level.targetDir, name);
+        if (IsExcluded(targetPath))
+            continue;
+        const bool confirmed =
+            !confirmDeletes ||
+            ConfirmDelete("Delete File", "Delete file: ", targetPath, runState_.fileYesToAll,
+                          runState_.fileNoToAll) == ConfirmResult::Delete;
+        if (confirmed) {
+            ShowProgress(level, "Deleting file: ", name);
+            if (fileSystem_.DeleteFile(targetPath))
+                report_.Record(ReportList::DeletedFiles, std::move(targetPath));
+            else
+                report_.RecordProblem(ProblemKind::DeleteFile, targetPath);
+        }
+        if (IsStopped())
+            return;
+    }
+}
+
+void SyncEngine::HandleSourceFolders(Level& level, bool addMissing, bool deleteMissing, bool confirmDeletes)
+{
+    for (const std::string& name : level.source.folders) {
+        if (IsStopped())
+            return;
+        ShowProgress(level, "Checking folder: ", name);
+        const std::string sourceFolder = FolderPath(level.sourceDir, name);
+        const std::string targetFolder = FolderPath(level.targetDir, name);
+        if (const auto twin = level.target.folders.find(name); twin != level.target.folders.end()) {
+            if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
+                SynchroniseFolder(sourceFolder, targetFolder, addMissing, deleteMissing, confirmDeletes,
+                                  true);
+            // Present on both sides, so never a delete candidate, excluded or not.
+            level.target.folders.erase(twin);
+        } else if (addMissing && !IsExcluded(sourceFolder)) {
+            ShowProgress(level, "Adding folder: ", name);
+            if (fileSystem_.CopyFolderTree(sourceFolder, targetFolder, runState_.stopRequested))
+                report_.Record(ReportList::AddedFolders, Join(level.targetDir, name));
+            else
+                report_.RecordProblem(ProblemKind::CopyFolder, Join(level.sourceDir, name));
+        }
+    }
+}
+
+void SyncEngine::DeleteTargetOnlyFolders(Level& level, bool confirmDeletes)
+{
+    for (const std::string& name : level.target.folders) {
+        if (IsExcluded(FolderPath(level.targetDir, name)))
+            continue;
+        std::string targetPath = Join(level.targetDir, name);
+        const bool confirmed =
+            !confirmDeletes ||
+            ConfirmDelete("Delete Sub-Folder", "Delete sub-folder: ", targetPath, runState_.folderYesToAll,
+                          runState_.folderNoToAll) == ConfirmResult::Delete;
+        if (confirmed) {
+            ShowProgress(level, "Deleting folder: ", name);
+            if (fileSystem_.DeleteFolderTree(FolderPath(level.targetDir, name), runState_.stopRequested))
+                report_.Record(ReportList::DeletedFolders, std::move(targetPath));
+            else
+                report_.RecordProblem(ProblemKind::DeleteFolder, targetPath);
+        }
+        if (IsStopped())
+            return;
+    }
+}
+
+} // namespace twinfol

@@ -1,0 +1,57 @@
+// The synchronisation engine: makes a target folder tree follow a source folder tree, one folder
+// level at a time, recording every outcome in the run's report.
+#pragma once
+
+#include <set>
+#include <string>
+#include <string_view>
+
+#include "engine/file_system.h"
+#include "engine/sync_host.h"
+#include "engine/sync_report.h"
+#include "engine/sync_run_state.h"
+#include "profile/exclusion_list.h"
+
+namespace twinfol {
+
+class SyncEngine {
+public:
+    // The engine keeps references only; everything it is given must outlive the run.
+    SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
+               SyncReport& report, SyncHost& host);
+
+    // Synchronises one pair of folders (both paths end with the separator) and, when checkSubFolders
+    // is set, every pair of corresponding sub-folders below them. Returns when the walk is complete or
+    // a stop was requested; the outcome is in the report and in the run state's stop request.
+    void SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir, bool addMissing,
+                           bool deleteMissing, bool confirmDeletes, bool checkSubFolders);
+
+private:
+    // The entry names of one folder, in byte order, split by kind.
+    struct Listing {
+        std::set<std::string> files;
+        std::set<std::string> folders;
+    };
+    struct Level;
+
+    bool IsStopped() const { return runState_.IsStopped(); }
+    bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
+    FsStatus ListInto(const std::string& folder, Listing& listing);
+    void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
+    bool IsSourceNewer(const std::string& sourcePath, const std::string& targetPath);
+
+    void HandleSourceFiles(Level& level, bool addMissing);
+    void DeleteTargetOnlyFiles(Level& level, bool confirmDeletes);
+    void HandleSourceFolders(Level& level, bool addMissing, bool deleteMissing, bool confirmDeletes);
+    void DeleteTargetOnlyFolders(Level& level, bool confirmDeletes);
+    ConfirmResult ConfirmDelete(std::string_view caption, std::string_view textPrefix,
+                                const std::string& path, bool& yesToAll, bool& noToAll);
+
+    FileSystem& fileSystem_;
+    const ExclusionList& exclusions_;
+    SyncRunState& runState_;
+    SyncReport& report_;
+    SyncHost& host_;
+};
+
+} // namespace twinfol

@@ -1,0 +1,106 @@
+// Parsing the runner's command line: defaults, every option, the two forms and the refusals.
+#include <gtest/gtest.h>
+
+#include "cli/run_arguments.h"
+
+namespace twinfol::cli {
+namespace {
+
+TEST(RunArguments, DefaultsAddOnDeleteOffSubFoldersOnConfirmOff)
+{
+    const ParsedArguments parsed = ParseArguments({"/src", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    const RunArguments& run = parsed.arguments;
+    EXPECT_EQ(run.invocation, Invocation::Folders);
+    EXPECT_EQ(run.source, "/src");
+    EXPECT_EQ(run.target, "/dst");
+    EXPECT_TRUE(run.addMissing);
+    EXPECT_FALSE(run.deleteMissing);
+    EXPECT_TRUE(run.checkSubFolders);
+    EXPECT_FALSE(run.confirmDeletes);
+    EXPECT_FALSE(run.dryRun);
+    EXPECT_FALSE(run.json);
+    EXPECT_FALSE(run.answerYesToAll);
+    EXPECT_TRUE(run.exclusions.empty());
+}
+
+TEST(RunArguments, EveryOptionInAnyPosition)
+{
+    const ParsedArguments parsed =
+        ParseArguments({"--no-add", "/src", "--delete", "--no-subfolders", "--confirm", "--yes", "--dry-run",
+                        "--json", "--exclude", "/src/a b", "--exclude=/dst/c/", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    const RunArguments& run = parsed.arguments;
+    EXPECT_FALSE(run.addMissing);
+    EXPECT_TRUE(run.deleteMissing);
+    EXPECT_FALSE(run.checkSubFolders);
+    EXPECT_TRUE(run.confirmDeletes);
+    EXPECT_TRUE(run.answerYesToAll);
+    EXPECT_TRUE(run.dryRun);
+    EXPECT_TRUE(run.json);
+    EXPECT_EQ(run.exclusions, (std::vector<std::string>{"/src/a b", "/dst/c/"}));
+    EXPECT_EQ(run.source, "/src");
+    EXPECT_EQ(run.target, "/dst");
+}
+
+TEST(RunArguments, DoubleDashAllowsFolderNamesStartingWithADash)
+{
+    const ParsedArguments parsed = ParseArguments({"--delete", "--", "-src", "--dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.source, "-src");
+    EXPECT_EQ(parsed.arguments.target, "--dst");
+}
+
+TEST(RunArguments, ProfileFormWithDirection)
+{
+    ParsedArguments parsed = ParseArguments({"--direction", "2to1", "job.twp"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.invocation, Invocation::Profile);
+    EXPECT_EQ(parsed.arguments.profilePath, "job.twp");
+    EXPECT_EQ(parsed.arguments.direction, SyncDirection::Location2ToLocation1);
+    parsed = ParseArguments({"job.twp", "--direction=1to2"});
+    EXPECT_EQ(parsed.arguments.direction, SyncDirection::Location1ToLocation2);
+    parsed = ParseArguments({"job.twp"});
+    EXPECT_FALSE(parsed.arguments.direction.has_value());
+}
+
+TEST(RunArguments, HelpAndVersionWinOverEverythingElse)
+{
+    EXPECT_EQ(ParseArguments({"--help"}).arguments.invocation, Invocation::Help);
+    EXPECT_EQ(ParseArguments({"/a", "-h", "--bogus"}).arguments.invocation, Invocation::Help);
+    EXPECT_EQ(ParseArguments({"--version"}).arguments.invocation, Invocation::Version);
+}
+
+TEST(RunArguments, RefusesWrongCommandLines)
+{
+    const std::vector<std::vector<std::string>> wrong = {
+        {},
+        {"/only-one-folder"},
+        {"/a", "/b", "/c"},
+        {"--bogus", "/a", "/b"},
+        {"/a", "/b", "--exclude"},
+        {"/a", "/b", "--exclude="},
+        {"job.twp", "--direction", "sideways"},
+        {"job.twp", "--direction"},
+        {"--direction", "1to2", "/a", "/b"},
+        {"-x", "/a", "/b"},
+        {"--delete", "job.twp"},
+        {"job.twp", "--exclude", "/a/"},
+    };
+    for (const auto& arguments : wrong) {
+        const ParsedArguments parsed = ParseArguments(arguments);
+        EXPECT_FALSE(parsed.IsOk()) << ::testing::PrintToString(arguments);
+    }
+}
+
+TEST(RunArguments, HelpDocumentsExitCodesAndJsonBytes)
+{
+    const std::string help = HelpText();
+    for (const char* needle :
+         {"--no-add", "--delete", "--no-subfolders", "--confirm", "--exclude", "--yes", "--dry-run", "--json",
+          "--direction", "--version", "\\u00XX", "Latin-1", "  3  interrupted", "  2  refused"})
+        EXPECT_NE(help.find(needle), std::string::npos) << needle;
+}
+
+} // namespace
+} // namespace twinfol::cli

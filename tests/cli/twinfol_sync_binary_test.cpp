@@ -1,0 +1,153 @@
+// The built twinfol-sync program as a script would run it: its exit status, its standard output and
+// error, and the stop handlers.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+#include "cli/stop_signals.h"
+#include "support/temp_tree.h"
+
+namespace twinfol::cli {
+namespace {
+
+using test::TempTree;
+
+struct ProgramResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    for (ssize_t got; (got = read(fd, buffer, sizeof buffer)) > 0;)
+        text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+}
+
+// Runs the program with standard input from /dev/null (so never a terminal). Standard error goes to
+// a file so that the two outputs cannot block each other.
+ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTree& scratch)
+{
+    std::vector<char*> argv;
+    std::string program = TWINFOL_SYNC_PATH;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    const std::string errPath = scratch.Path("stderr.txt");
+    int outPipe[2];
+    if (pipe(outPipe) != 0)
+        return {};
+    const pid_t child = fork();
+    if (child == 0) {
+        const int devNull = open("/dev/null", O_RDONLY);
+        const int errFile = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(devNull, STDIN_FILENO);
+        dup2(outPipe[1], STDOUT_FILENO);
+        dup2(errFile, STDERR_FILENO);
+        close(outPipe[0]);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    close(outPipe[1]);
+    ProgramResult result;
+    result.out = ReadAll(outPipe[0]);
+    close(outPipe[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.err = scratch.ReadFile("stderr.txt").value_or("");
+    return result;
+}
+
+class TwinfolSyncProgram : public ::testing::Test {
+protected:
+    TempTree scratch;
+    TempTree tree;
+    std::string source = tree.MakeFolder("source");
+    std::string target = tree.MakeFolder("target");
+};
+
+TEST_F(TwinfolSyncProgram, PrintsItsVersionAndHelp)
+{
+    ProgramResult result = RunProgram({"--version"}, scratch);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.out, "1.01\n");
+    result = RunProgram({"--help"}, scratch);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_NE(result.out.find("Usage: twinfol-sync"), std::string::npos);
+}
+
+TEST_F(TwinfolSyncProgram, RunsAJobAndPrintsJsonForAnyName)
+{
+    tree.WriteFile("source/caf\xE9", "latin1");
+    tree.WriteFile("source/\xC3\xA9t\xC3\xA9", "utf8");
+    tree.WriteFile("target/stale", "s");
+    const ProgramResult result = RunProgram({"--json", "--delete", source, target}, scratch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    const std::string expected =
+        "{\"source\": \"" + source + "\", \"target\": \"" + target +
+        "\", \"dryRun\": false, \"interrupted\": false, \"overwrittenFileCount\": 0, \"addedFileCount\": 2, "
+        "\"deletedFileCount\": 1, \"addedFolderCount\": 0, \"deletedFolderCount\": 0, \"overwrittenFiles\": "
+        "[], "
+        "\"addedFiles\": [\"" +
+        target + "caf\\u00e9\", \"" + target +
+        "\xC3\xA9t\xC3\xA9\"], "
+        "\"deletedFiles\": [\"" +
+        target +
+        "stale\"], \"addedFolders\": [], \"deletedFolders\": [], "
+        "\"problemLog\": []}\n";
+    EXPECT_EQ(result.out, expected);
+    EXPECT_EQ(tree.ReadFile("target/caf\xE9"), "latin1");
+    // Standard error is not a terminal here, so no progress line is drawn.
+    EXPECT_EQ(result.err, "");
+}
+
+TEST_F(TwinfolSyncProgram, ExitCodesForRefusalAndProblems)
+{
+    ProgramResult result = RunProgram({source, tree.Path("not-mounted")}, scratch);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.out, "");
+    EXPECT_NE(result.err.find("not-mounted"), std::string::npos);
+    result = RunProgram({"--delete", "--confirm", source, target}, scratch);
+    EXPECT_EQ(result.exitCode, 2);
+    result = RunProgram({tree.Path("missing.twp")}, scratch);
+    EXPECT_EQ(result.exitCode, 2);
+    tree.WriteFile("source/x", "file");
+    tree.MakeFolder("target/x");
+    result = RunProgram({source, target}, scratch);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.out.find("Could not copy file: " + target + "x"), std::string::npos);
+}
+
+TEST(StopSignals, FirstSignalOnlyRequestsAStop)
+{
+    std::atomic<bool> stopRequested{false};
+    struct sigaction previousInt {
+    }, previousTerm{};
+    sigaction(SIGINT, nullptr, &previousInt);
+    sigaction(SIGTERM, nullptr, &previousTerm);
+    InstallStopSignals(stopRequested);
+    ASSERT_EQ(raise(SIGTERM), 0);
+    EXPECT_TRUE(stopRequested.load());
+    // The handler has handed SIGTERM back to its default action, so a second one would end the program.
+    struct sigaction now {};
+    sigaction(SIGTERM, nullptr, &now);
+    EXPECT_EQ(now.sa_handler, SIG_DFL);
+    sigaction(SIGINT, &previousInt, nullptr);
+    sigaction(SIGTERM, &previousTerm, nullptr);
+}
+
+} // namespace
+} // namespace twinfol::cli
