@@ -16,11 +16,12 @@ using test::TempTree;
 
 class SyncCommandTest : public ::testing::Test {
 protected:
-    ExitCode Run(std::vector<std::string> arguments, Terminal stdinTerminal = Terminal::No)
+    ExitCode Run(std::vector<std::string> arguments, Terminal stdinTerminal = Terminal::No,
+                 Terminal stderrTerminal = Terminal::No)
     {
         out.str("");
         err.str("");
-        CommandEnvironment environment{in, out, err, stdinTerminal, Terminal::No, 80, fileSystem, runState};
+        CommandEnvironment environment{in, out, err, stdinTerminal, stderrTerminal, 40, fileSystem, runState};
         return RunSyncCommand(arguments, environment);
     }
 
@@ -43,6 +44,26 @@ TEST_F(SyncCommandTest, CleanRunExitsZeroAndPrintsTheReport)
     EXPECT_NE(out.str().find("Synchronisation source: " + source + "\n"), std::string::npos);
     EXPECT_NE(out.str().find("Added files: 1\n"), std::string::npos);
     EXPECT_NE(out.str().find("\n  " + target + "a.txt\n"), std::string::npos);
+    EXPECT_EQ(err.str(), "");
+}
+
+TEST_F(SyncCommandTest, ProgressLineOnlyOnATerminalAndClearedBeforeTheReport)
+{
+    tree.WriteFile("source/a.txt", "a");
+    EXPECT_EQ(Run({source, target}, Terminal::No, Terminal::Yes), ExitCode::Finished);
+    const std::string progress = err.str();
+    ASSERT_TRUE(progress.starts_with("\r\x1b[KAdding file:...")) << progress;
+    EXPECT_TRUE(progress.ends_with("a.txt\r\x1b[K")) << progress;
+    // Each drawing fits the 40 columns given, one kept free.
+    for (std::size_t start = progress.find("\x1b[K"); start != std::string::npos;) {
+        const std::size_t end = progress.find('\r', start);
+        if (end != std::string::npos) {
+            EXPECT_LE(end - start - 3, 39u);
+        }
+        start = progress.find("\x1b[K", start + 3);
+    }
+    tree.WriteFile("source/b.txt", "b");
+    EXPECT_EQ(Run({source, target}), ExitCode::Finished);
     EXPECT_EQ(err.str(), "");
 }
 
