@@ -220,9 +220,9 @@ TEST_F(ProfileCommandsTest, ExclusionsDialogAddsNoDuplicatesAndOkSortsInByteOrde
 
 TEST_F(ProfileCommandsTest, ExclusionsOkReplacesTheListAndRemoveThenCancelChangesNothing)
 {
-    const std::string path = disk.WriteFile("job.twp", validProfile);
-    Open(path);
-    window->findChild<QTimer*>()->stop();
+    std::string profile = validProfile;
+    profile.replace(profile.find("auto_start=2"), 12, "auto_start=0");
+    Open(disk.WriteFile("job.twp", profile));
     dialogs.runAnswers = {QDialog::Rejected, QDialog::Accepted};
     dialogs.beforeRun = [&](QDialog& dialog) {
         auto& list = *dialog.findChild<QListWidget*>("exclusionList");
