@@ -64,9 +64,12 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     }
     if (IsStopped())
         return;
-    // A target folder that cannot be listed counts as empty; copies into it then fail one by one.
-    if (!ListInto(targetDir, level.target))
-        level.target = Listing{};
+    // A target folder that cannot be listed is not taken for an empty one either: where it can still
+    // be written, every "add" would replace a file the listing could not show, newer or not.
+    if (!ListInto(targetDir, level.target)) {
+        report_.RecordProblem(ProblemKind::ReadFolder, WithoutSeparator(targetDir));
+        return;
+    }
     if (IsStopped())
         return;
 

@@ -56,15 +56,20 @@ TEST_F(SyncEngineFaultTest, SourceRootThatVanishesBeforeTheWalkIsNotTakenForEmpt
     EXPECT_TRUE(tree.Exists(Target("precious")));
 }
 
-TEST_F(SyncEngineFaultTest, UnlistableTargetFolderCountsAsEmpty)
+TEST_F(SyncEngineFaultTest, UnlistableTargetFolderIsLeftAloneWithAProblemLine)
 {
-    tree.WriteFile(Source("sub/a"), "a");
+    tree.WriteFile(Source("sub/a"), "older source", baseTime);
+    tree.WriteFile(Target("sub/a"), "newer target", baseTime + 1000);
+    tree.WriteFile(Source("sub/b"), "b");
     tree.WriteFile(Target("sub/extra"), "e");
+    tree.WriteFile(Source("z"), "z");
     faulty.FailPath(T("sub/"), EACCES, FsOperation::List);
     RunFaulty();
-    EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("sub/a")});
+    EXPECT_EQ(report.problemLog, std::vector<std::string>{"Could not read folder: " + T("sub")});
+    EXPECT_EQ(tree.ReadFile(Target("sub/a")), "newer target");
+    EXPECT_FALSE(tree.Exists(Target("sub/b")));
     EXPECT_TRUE(tree.Exists(Target("sub/extra")));
-    EXPECT_TRUE(report.problemLog.empty());
+    EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("z")});  // the run goes on
 }
 
 TEST_F(SyncEngineFaultTest, UnreadableStampIsNotNewer)
