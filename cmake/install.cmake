@@ -1,0 +1,36 @@
+# Install rules: the two programs, the manual, the man pages and the desktop integration (menu entry,
+# icon and the .twp file type), in the usual places under the install prefix. Included at the end of
+# the root CMakeLists.txt, once every target is known.
+include(GNUInstallDirs)
+
+set(TWINFOL_RESOURCE_DIR ${CMAKE_SOURCE_DIR}/resources)
+set(TWINFOL_MANUAL ${TWINFOL_RESOURCE_DIR}/twinfol-manual.html)
+# The manual keeps a lower-case folder name, as the man pages name it, rather than the project name
+# that CMAKE_INSTALL_DOCDIR would use.
+set(TWINFOL_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/twinfol)
+
+# The window's Help button looks for the manual beside the executable first, so a program run from
+# the build tree finds it too. configure_file makes a changed manual reach the build tree on the next
+# build, without any build step of its own.
+configure_file(${TWINFOL_MANUAL} ${CMAKE_BINARY_DIR}/twinfol-manual.html COPYONLY)
+
+install(FILES ${TWINFOL_MANUAL} DESTINATION ${TWINFOL_INSTALL_DOCDIR})
+
+if(TARGET twinfol-sync)
+  install(TARGETS twinfol-sync RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol-sync.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+endif()
+
+# The menu entry, the icon and the file type only make sense with the desktop program beside them.
+if(TARGET twinfol)
+  install(TARGETS twinfol RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol-mime.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME twinfol.xml)
+  if(EXISTS ${TWINFOL_RESOURCE_DIR}/twinfol.svg)
+    install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol.svg
+            DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+  endif()
+endif()
