@@ -44,13 +44,13 @@ std::optional<std::string> AskProfileName(QWidget* parent, const std::string& st
     dialog.setNameFilter(QStringLiteral("Twinfol profiles (*.twp)"));
     dialog.setDefaultSuffix(QStringLiteral("twp"));
     if (!startFile.empty()) {
-        const QFileInfo start(QString::fromUtf8(startFile.data(), static_cast<qsizetype>(startFile.size())));
+        const QFileInfo start(QString::fromStdString(startFile));
         dialog.setDirectory(start.absolutePath());
         dialog.selectFile(start.fileName());
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst().toUtf8().toStdString();
+    return dialog.selectedFiles().constFirst().toStdString();
 }
 
 }  // namespace
@@ -73,12 +73,12 @@ std::vector<std::string> DialogService::ChooseFiles(QWidget* parent, const std::
     dialog.setNameFilter(QStringLiteral("All Files (*.*)"));
     dialog.setFilter(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     if (!startPath.empty())
-        dialog.setDirectory(QFileInfo(QString::fromUtf8(startPath.data(), static_cast<qsizetype>(startPath.size())))
+        dialog.setDirectory(QFileInfo(QString::fromStdString(startPath))
                                 .absolutePath());
     std::vector<std::string> chosen;
     if (dialog.exec() == QDialog::Accepted)
         for (const QString& path : dialog.selectedFiles())
-            chosen.push_back(path.toUtf8().toStdString());
+            chosen.push_back(path.toStdString());
     return chosen;
 }
 
@@ -90,7 +90,7 @@ int DialogService::Run(QDialog& dialog)
 bool DialogService::OpenDocument(const std::string& path)
 {
     return QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size()))));
+        QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 ConfirmAnswer DialogService::AskDelete(QWidget* parent, const ConfirmQuestion& question)

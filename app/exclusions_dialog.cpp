@@ -6,15 +6,6 @@
 #include "ui_exclusions_dialog.h"
 
 namespace twinfol {
-namespace {
-
-QString FromBytes(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-}  // namespace
-
 ExclusionsDialog::ExclusionsDialog(QWidget* parent, const ExclusionList& list, DialogService& dialogs)
     : QDialog(parent), ui(std::make_unique<Ui::ExclusionsDialog>()), dialogs(dialogs), entries(list)
 {
@@ -33,19 +24,19 @@ ExclusionsDialog::~ExclusionsDialog() = default;
 
 void ExclusionsDialog::InsertSorted(const std::string& path)
 {
-    const QString text = FromBytes(path);
+    const QString text = QString::fromStdString(path);
     int row = ui->exclusionList->count();
     // After the last row that does not sort above the new one, so equal rows keep their order.
     while (row > 0 && QString::compare(ui->exclusionList->item(row - 1)->text(), text, Qt::CaseInsensitive) > 0)
         --row;
     auto* item = new QListWidgetItem(text);
-    item->setData(Qt::UserRole, QByteArray(path.data(), static_cast<qsizetype>(path.size())));
+    item->setData(Qt::UserRole, QByteArray::fromStdString(path));
     ui->exclusionList->insertItem(row, item);
 }
 
 void ExclusionsDialog::AddRow(const std::string& path)
 {
-    const QString text = FromBytes(path);
+    const QString text = QString::fromStdString(path);
     for (int row = 0; row < ui->exclusionList->count(); ++row)
         if (QString::compare(ui->exclusionList->item(row)->text(), text, Qt::CaseInsensitive) == 0)
             return;

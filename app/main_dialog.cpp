@@ -22,14 +22,16 @@ constexpr const char* historyLetters = "ABCDE";
 // cheap enough never to slow a run.
 constexpr int progressIntervalMs = 50;
 
-QString FromBytes(const std::string& text)
+// A row of a location list shows the path and keeps its bytes, so that a name that is not valid UTF-8
+// reaches the engine exactly as it was chosen.
+std::string RowBytes(const QComboBox* list)
 {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return list->currentData().toByteArray().toStdString();
 }
 
-std::string ToBytes(const QString& text)
+void AddRow(QComboBox* list, const std::string& path)
 {
-    return text.toUtf8().toStdString();
+    list->addItem(QString::fromStdString(path), QByteArray::fromStdString(path));
 }
 
 }  // namespace
@@ -111,7 +113,7 @@ std::string MainDialog::ReadSetting(const char* name)
 void MainDialog::Initialise()
 {
     setWindowIcon(appIcon);
-    programFolder = ToBytes(QCoreApplication::applicationDirPath()) + pathSeparator;
+    programFolder = QCoreApplication::applicationDirPath().toStdString() + pathSeparator;
     location1History.clear();
     location2History.clear();
     for (int place = 0; place < historySize; ++place) {
@@ -155,10 +157,10 @@ void MainDialog::ReadControls()
     deleteMissing = ui->deleteMissingCheck->isChecked() ? 1 : 0;
     confirmDeletes = ui->confirmDeletesCheck->isChecked() ? 1 : 0;
     checkSubFolders = ui->checkSubFoldersCheck->isChecked() ? 1 : 0;
-    location1 = ToBytes(ui->location1Combo->currentText());
-    location2 = ToBytes(ui->location2Combo->currentText());
-    executionText = ToBytes(ui->executionEdit->text());
-    profilePath = ToBytes(ui->profilePathEdit->text());
+    location1 = RowBytes(ui->location1Combo);
+    location2 = RowBytes(ui->location2Combo);
+    // The profile box and the progress line are read-only: what they show is always what the members
+    // hold, so their texts are not read back (which would also lose bytes that are not UTF-8).
     autoStart = ui->autoStartCheck->isChecked() ? 1 : 0;
     autoStartDirection = ui->direction1To2Radio->isChecked() ? 0 : ui->direction2To1Radio->isChecked() ? 1 : -1;
 }
@@ -170,14 +172,14 @@ void MainDialog::WriteControls()
     ui->confirmDeletesCheck->setChecked(confirmDeletes != 0);
     ui->checkSubFoldersCheck->setChecked(checkSubFolders != 0);
     const auto select = [](QComboBox* list, const std::string& text) {
-        const int row = list->findText(FromBytes(text), Qt::MatchExactly | Qt::MatchCaseSensitive);
+        const int row = list->findData(QByteArray::fromStdString(text));
         if (row >= 0)
             list->setCurrentIndex(row);
     };
     select(ui->location1Combo, location1);
     select(ui->location2Combo, location2);
-    ui->executionEdit->setText(FromBytes(executionText));
-    ui->profilePathEdit->setText(FromBytes(profilePath));
+    ui->executionEdit->setText(QString::fromStdString(executionText));
+    ui->profilePathEdit->setText(QString::fromStdString(profilePath));
     ui->autoStartCheck->setChecked(autoStart != 0);
     // Neither radio button is checked for -1, which an exclusive pair cannot show.
     ui->direction1To2Radio->setAutoExclusive(false);
@@ -229,8 +231,8 @@ void MainDialog::FillLocationLists()
     ui->location1Combo->clear();
     ui->location2Combo->clear();
     for (std::size_t place = 0; place < location1History.size() && place < location2History.size(); ++place) {
-        ui->location1Combo->addItem(FromBytes(location1History[place]));
-        ui->location2Combo->addItem(FromBytes(location2History[place]));
+        AddRow(ui->location1Combo, location1History[place]);
+        AddRow(ui->location2Combo, location2History[place]);
     }
     location1 = location1History.empty() ? std::string() : location1History.front();
     location2 = location2History.empty() ? std::string() : location2History.front();
@@ -262,7 +264,7 @@ void MainDialog::OnLocationChosen(int location)
 {
     ReadControls();
     const bool first = location == 1;
-    const std::string chosen = ToBytes((first ? ui->location1Combo : ui->location2Combo)->currentText());
+    const std::string chosen = RowBytes(first ? ui->location1Combo : ui->location2Combo);
     // A blank row names no folder: the profile keeps its location and the list shows the front entry.
     if (!chosen.empty()) {
         if (first)
@@ -309,13 +311,13 @@ void MainDialog::OpenProfile(const std::string& path)
     ReadControls();
     const ProfileLoadResult loaded = currentProfile.ReadFile(path);
     if (loaded.status == ProfileLoadStatus::CannotOpen) {
-        dialogs.ShowMessage(this, tr("Could not open file: ") + FromBytes(path));
+        dialogs.ShowMessage(this, tr("Could not open file: ") + QString::fromStdString(path));
         return;
     }
     if (loaded.status == ProfileLoadStatus::Loaded) {
         profilePath = path;
     } else {
-        dialogs.ShowMessage(this, FromBytes(path) + tr(" is not a valid Twinfol profile"));
+        dialogs.ShowMessage(this, QString::fromStdString(path) + tr(" is not a valid Twinfol profile"));
         profilePath.clear();
     }
     deleteMissing = currentProfile.deleteFiles ? 1 : 0;
@@ -352,7 +354,7 @@ void MainDialog::OnSaveProfile()
         return;
     }
     if (!currentProfile.WriteFile(profilePath))
-        dialogs.ShowMessage(this, tr("Could not open file: ") + FromBytes(profilePath));
+        dialogs.ShowMessage(this, tr("Could not open file: ") + QString::fromStdString(profilePath));
     UpdateControls();
 }
 
@@ -365,7 +367,7 @@ void MainDialog::OnSaveProfileAs()
     if (profilePath.empty())
         CopyShownStateIntoProfile();
     if (!currentProfile.WriteFile(*chosen)) {
-        dialogs.ShowMessage(this, tr("Could not open file: ") + FromBytes(*chosen));
+        dialogs.ShowMessage(this, tr("Could not open file: ") + QString::fromStdString(*chosen));
         return;
     }
     ReadControls();
@@ -486,7 +488,7 @@ void MainDialog::StartRun(SyncDirection direction)
     const bool forward = direction == SyncDirection::Location1ToLocation2;
     const RootCheck roots = CheckRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
     if (!roots.IsOk()) {
-        dialogs.ShowMessage(this, FromBytes(roots.message));
+        dialogs.ShowMessage(this, QString::fromStdString(roots.message));
         return;
     }
     runState.runningDirection = direction;
@@ -525,7 +527,7 @@ void MainDialog::ShowLatestProgress()
 {
     if (const std::optional<std::string> text = worker->TakeProgressText()) {
         executionText = *text;
-        ui->executionEdit->setText(FromBytes(executionText));
+        ui->executionEdit->setText(QString::fromStdString(executionText));
     }
 }
 
