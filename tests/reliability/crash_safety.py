@@ -223,22 +223,23 @@ def main():
         fixture.create()
         large = {relative for relative, size in fixture.overwritten + fixture.added if size >= 50 * MB}
 
-        # The shortest of three uninterrupted runs gives the span over which the kills are spread,
-        # so that few runs end before their kill.
-        span = None
+        # Three uninterrupted runs give the span over which the kills are spread: a little longer
+        # than the middle one, so that the last steps of a run (the deletes) are reached too, at the
+        # price of a few runs that end before their kill (they are counted, and checked all the same).
+        spans = []
         for _ in range(3):
             fixture.reset_target()
             started = time.monotonic()
             code, report, errors = run_to_end(binary, fixture)
-            elapsed = time.monotonic() - started
-            span = elapsed if span is None else min(span, elapsed)
+            spans.append(time.monotonic() - started)
             if code != 0:
                 print(f"crash_safety: the uninterrupted run failed ({code}): {errors}", file=sys.stderr)
                 return 2
+        span = sorted(spans)[1] * 1.2
         total_bytes = sum(size for _, size in fixture.overwritten + fixture.added)
         print(f"seed {seed}; job: {len(fixture.overwritten)} overwrites, {len(fixture.added)} adds, "
               f"{len(fixture.deleted)} deletes, {total_bytes / MB:.0f} MB to copy, "
-              f"{len(large)} files of 50 MB or more; shortest uninterrupted run {span:.2f} s")
+              f"{len(large)} files of 50 MB or more; kills spread over {span:.2f} s")
 
         figures = {"kills": 0, "mid_large": 0, "mid_copy": 0, "finished_before_kill": 0,
                    "leftovers": 0, "violations": 0}

@@ -14,5 +14,13 @@ if [ -z "${TWINFOL_SYNC:-}" ]; then
     cmake --build build -j "$(nproc 2>/dev/null || echo 2)" --target twinfol-sync >/dev/null
     TWINFOL_SYNC=build/twinfol-sync
 fi
-command -v python3 >/dev/null || { echo "crash_safety: python3 is needed" >&2; exit 2; }
+if ! command -v python3 >/dev/null; then
+    # A fresh Debian has no Python; as root the check installs it, like ./dev.sh does its packages.
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "crash_safety: python3 is needed: sudo apt-get install -y python3" >&2
+        exit 2
+    fi
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends python3 >/dev/null
+fi
 exec python3 tests/reliability/crash_safety.py "$TWINFOL_SYNC" --kills "$kills" "$@"

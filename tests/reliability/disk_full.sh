@@ -17,6 +17,11 @@ if [ -z "${TWINFOL_SYNC:-}" ]; then
     TWINFOL_SYNC=build/twinfol-sync
 fi
 TWINFOL_SYNC=$(realpath "$TWINFOL_SYNC")
+if ! command -v python3 >/dev/null; then
+    # The report is checked with Python, which a fresh Debian lacks.
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq && apt-get install -y -qq --no-install-recommends python3 >/dev/null
+fi
 
 work=$(mktemp -d /var/tmp/twinfol-disk-full.XXXXXX)
 source="$work/source"
