@@ -80,12 +80,12 @@ bool SameParse(const ParsedArguments& a, const ParsedArguments& b)
 {
     const auto& x = a.arguments;
     const auto& y = b.arguments;
-    return a.error == b.error && x.invocation == y.invocation && x.source == y.source && x.target == y.target &&
-           x.profilePath == y.profilePath && x.direction == y.direction && x.addMissing == y.addMissing &&
-           x.deleteMissing == y.deleteMissing && x.checkSubFolders == y.checkSubFolders &&
-           x.confirmDeletes == y.confirmDeletes && x.exclusions == y.exclusions &&
-           x.jobSwitches == y.jobSwitches && x.dryRun == y.dryRun && x.json == y.json &&
-           x.answerYesToAll == y.answerYesToAll;
+    return a.error == b.error && x.invocation == y.invocation && x.source == y.source &&
+           x.target == y.target && x.profilePath == y.profilePath && x.direction == y.direction &&
+           x.addMissing == y.addMissing && x.deleteMissing == y.deleteMissing &&
+           x.checkSubFolders == y.checkSubFolders && x.confirmDeletes == y.confirmDeletes &&
+           x.exclusions == y.exclusions && x.jobSwitches == y.jobSwitches && x.dryRun == y.dryRun &&
+           x.json == y.json && x.answerYesToAll == y.answerYesToAll;
 }
 
 bool IsOneOf(const std::string& text, const std::vector<std::string>& arguments)

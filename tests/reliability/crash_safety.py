@@ -261,7 +261,8 @@ def main():
             violations, leftovers = check_after_kill(fixture)
             figures["leftovers"] += len(leftovers)
             violations += check_finish(binary, fixture, leftovers)
-            where = f"copying {copying}" if copying else ("finished first" if not killed else "between copies")
+            where = (f"copying {copying}" if copying
+                     else "finished first" if not killed else "between copies")
             status = "ok" if not violations else "VIOLATION"
             print(f"kill {attempt:3d} at {delay:6.3f} s ({where}): {status}"
                   + (f", {len(leftovers)} leftover temporary file(s)" if leftovers else ""))

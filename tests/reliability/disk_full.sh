@@ -68,7 +68,12 @@ failures=()
 check() { # description, then a command that must succeed
     local description=$1
     shift
-    if "$@"; then echo "  ok: $description"; else echo "  FAILED: $description"; failures+=("$description"); fi
+    if "$@"; then
+        echo "  ok: $description"
+    else
+        echo "  FAILED: $description"
+        failures+=("$description")
+    fi
 }
 same_file() { cmp -s "$1" "$2"; }
 
@@ -78,10 +83,14 @@ check "the report names exactly the two copies that did not fit" python3 - "$wor
 import json, sys
 report = json.load(open(sys.argv[1]))
 target = sys.argv[2]
-expected = ["Could not copy file: " + target + "1-big-overwrite", "Could not copy file: " + target + "2-big-add"]
-ok = (report["problemLog"] == expected and report["overwrittenFiles"] == [target + "4-small-overwrite"]
-      and report["addedFiles"] == [target + "3-small-add"] and report["addedFolders"] == [target + "5-folder"]
-      and report["overwrittenFileCount"] == 1 and report["addedFileCount"] == 1 and report["addedFolderCount"] == 1)
+expected = ["Could not copy file: " + target + "1-big-overwrite",
+            "Could not copy file: " + target + "2-big-add"]
+ok = (report["problemLog"] == expected
+      and report["overwrittenFiles"] == [target + "4-small-overwrite"]
+      and report["addedFiles"] == [target + "3-small-add"]
+      and report["addedFolders"] == [target + "5-folder"]
+      and report["overwrittenFileCount"] == 1 and report["addedFileCount"] == 1
+      and report["addedFolderCount"] == 1)
 if not ok:
     print(json.dumps(report, indent=1))
 sys.exit(0 if ok else 1)
