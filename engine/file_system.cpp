@@ -5,8 +5,13 @@ namespace twinfol {
 
 bool IsTemporaryName(std::string_view name)
 {
-    return name.size() > temporaryNamePrefix.size() + temporaryNameSuffix.size() &&
-           name.starts_with(temporaryNamePrefix) && name.ends_with(temporaryNameSuffix);
+    // Exactly the names the copy makes, 16 lower-case hex digits between prefix and suffix: a user's
+    // ".twinfol-notes.part" is the user's file and must be synchronised like any other.
+    if (name.size() != temporaryNamePrefix.size() + temporaryNameDigits + temporaryNameSuffix.size() ||
+        !name.starts_with(temporaryNamePrefix) || !name.ends_with(temporaryNameSuffix))
+        return false;
+    const std::string_view digits = name.substr(temporaryNamePrefix.size(), temporaryNameDigits);
+    return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
 }
 
 FsStatus FileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,

@@ -40,6 +40,7 @@ using StopFlag = std::atomic<bool>;
 // user's file.
 inline constexpr std::string_view temporaryNamePrefix = ".twinfol-";
 inline constexpr std::string_view temporaryNameSuffix = ".part";
+inline constexpr std::size_t temporaryNameDigits = 16;
 bool IsTemporaryName(std::string_view name);
 
 // Folder paths end with the separator; paths are built by plain concatenation.

@@ -55,7 +55,7 @@ std::string RandomHex()
                                            std::random_device{}() ^ static_cast<std::uint64_t>(getpid())};
     static constexpr char digits[] = "0123456789abcdef";
     std::uint64_t value = generator();
-    std::string hex(16, '0');
+    std::string hex(temporaryNameDigits, '0');
     for (char& digit : hex) {
         digit = digits[value & 0xF];
         value >>= 4;

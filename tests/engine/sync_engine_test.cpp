@@ -231,7 +231,8 @@ TEST_F(SyncEngineTest, WalksFilesBeforeFoldersAndShowsTheSevenProgressTexts)
 
 TEST_F(SyncEngineTest, LeftoverTemporaryFilesAreNeitherCopiedNorDeleted)
 {
-    const std::string leftover = std::string(temporaryNamePrefix) + "1a2b" + std::string(temporaryNameSuffix);
+    const std::string leftover =
+        std::string(temporaryNamePrefix) + "1a2b3c4d5e6f7a8b" + std::string(temporaryNameSuffix);
     tree.WriteFile(Source(leftover), "half");
     tree.WriteFile(Target(leftover), "half");
     tree.WriteFile(Target("sub/" + leftover), "half");

@@ -1,0 +1,285 @@
+#!/usr/bin/env python3
+"""Kills twinfol-sync with SIGKILL at random moments of a run that overwrites, adds and deletes,
+and checks after every kill that no user's file was lost or left half-written.
+
+After each kill:
+  * every target file holds its complete old or its complete new content (BLAKE2 checksums), and
+    a file that is being overwritten is never missing;
+  * the source is unchanged;
+  * no name other than the expected ones appears in the target, except leftover temporary files
+    named ".twinfol-<hex>.part" (a kill between naming the copy and renaming it leaves one);
+  * the next run finishes the job without problems and never reports such a leftover, and a run
+    after that reports nothing to do.
+
+Usage: crash_safety.py TWINFOL_SYNC [--kills N] [--seed S] [--work DIR] [--large-mb M]
+Exit status 0 when every check passed, 1 on a violation, 2 on a usage or set-up error.
+"""
+
+import argparse
+import hashlib
+import json
+import os
+import random
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+TEMPORARY_NAME = re.compile(r"^\.twinfol-[0-9a-f]+\.part$")
+OLD_TIME = 1_600_000_000       # the target's files: older by far than the source's
+NEW_TIME = OLD_TIME + 100_000  # the source's files
+MB = 1024 * 1024
+
+
+def fill(path, size, seed):
+    """Writes size bytes of content that differs per seed, quickly (a repeated random block)."""
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    block = random.Random(seed).randbytes(min(size, MB) or 1)
+    with open(path, "wb") as out:
+        left = size
+        counter = 0
+        while left > 0:
+            # The counter makes every block differ, so a copy that skipped or repeated a block
+            # would not pass for the right content.
+            chunk = counter.to_bytes(8, "little") + block[8:]
+            out.write(chunk[:left])
+            left -= min(left, len(chunk))
+            counter += 1
+
+
+def checksum(path):
+    digest = hashlib.blake2b(digest_size=16)
+    with open(path, "rb") as data:
+        while chunk := data.read(4 * MB):
+            digest.update(chunk)
+    return digest.hexdigest()
+
+
+def tree_state(root):
+    """Relative path -> checksum for files, "dir" for folders, "link" for anything else."""
+    state = {}
+    for folder, folders, files in os.walk(root):
+        relative_folder = os.path.relpath(folder, root)
+        for name in folders:
+            state[os.path.normpath(os.path.join(relative_folder, name)) + "/"] = "dir"
+        for name in files:
+            path = os.path.join(folder, name)
+            relative = os.path.normpath(os.path.join(relative_folder, name))
+            state[relative] = checksum(path) if os.path.isfile(path) and not os.path.islink(path) else "link"
+    return state
+
+
+def build_layout(large_mb):
+    """The job: (relative path, size) of the source's files, of the target's old versions of
+    files that the run overwrites, and of target-only files that the run deletes."""
+    large = [large_mb * MB, (large_mb + 10) * MB, (large_mb + 22) * MB]
+    overwritten = [
+        ("big-1.bin", large[0]), ("big-2.bin", large[1]),
+        ("empty.txt", 0), ("one.txt", 1), ("small.txt", 700), ("page.bin", 4096),
+        ("medium.bin", 300 * 1024), ("mb.bin", MB + 17), ("ten.bin", 10 * MB),
+        ("sub/inner-big.bin", large[0]), ("sub/inner-small.txt", 123),
+        ("sub/deeper/note.txt", 5000),
+    ]
+    added = [
+        ("added-big.bin", large[2]), ("added-small.txt", 42), ("added-2mb.bin", 2 * MB),
+        ("sub/added.bin", 3 * MB),
+        ("new-folder/big.bin", large[0]), ("new-folder/a.txt", 10), ("new-folder/deep/b.bin", 200 * 1024),
+    ]
+    deleted = [("stale.bin", 5 * MB), ("sub/stale.txt", 99), ("gone-folder/x.bin", MB),
+               ("gone-folder/y/z.txt", 3)]
+    return overwritten, added, deleted
+
+
+class Fixture:
+    def __init__(self, work, large_mb):
+        self.work = work
+        self.source = os.path.join(work, "source") + "/"
+        self.target = os.path.join(work, "target") + "/"
+        self.pristine = os.path.join(work, "pristine-target") + "/"
+        self.overwritten, self.added, self.deleted = build_layout(large_mb)
+
+    def create(self):
+        for index, (relative, size) in enumerate(self.overwritten + self.added):
+            path = os.path.join(self.source, relative)
+            fill(path, size, 1000 + index)
+            os.utime(path, (NEW_TIME, NEW_TIME))
+        for index, (relative, size) in enumerate(self.overwritten + self.deleted):
+            path = os.path.join(self.pristine, relative)
+            fill(path, size, 5000 + index)
+            os.utime(path, (OLD_TIME, OLD_TIME))
+        self.source_state = tree_state(self.source)
+        self.old_state = tree_state(self.pristine)
+        # The finished job: the source's files and folders, plus target folders that stay.
+        self.new_state = dict(self.source_state)
+
+    def reset_target(self):
+        if os.path.exists(self.target):
+            shutil.rmtree(self.target)
+        # cp -a keeps the old time stamps, so every overwrite is due again.
+        subprocess.run(["cp", "-a", self.pristine, self.target], check=True)
+
+
+def sync_command(binary, fixture):
+    return [binary, "--delete", "--json", fixture.source, fixture.target]
+
+
+def run_to_end(binary, fixture):
+    finished = subprocess.run(sync_command(binary, fixture), capture_output=True, timeout=600)
+    try:
+        report = json.loads(finished.stdout)
+    except ValueError:
+        report = None
+    return finished.returncode, report, finished.stderr.decode(errors="replace")
+
+
+def copying_now(pid, source):
+    """The source file the runner has open for reading just before the kill, if any."""
+    try:
+        for fd in os.listdir(f"/proc/{pid}/fd"):
+            try:
+                where = os.readlink(f"/proc/{pid}/fd/{fd}")
+            except OSError:
+                continue
+            if where.startswith(source):
+                return os.path.relpath(where, source)
+    except OSError:
+        pass
+    return None
+
+
+def check_after_kill(fixture):
+    """Returns (violations, leftover temporary files) for the trees as the kill left them."""
+    violations = []
+    if tree_state(fixture.source) != fixture.source_state:
+        violations.append("the source changed")
+    leftovers = []
+    target_state = tree_state(fixture.target)
+    for relative, value in target_state.items():
+        name = os.path.basename(relative.rstrip("/"))
+        if TEMPORARY_NAME.match(name):
+            leftovers.append(relative)
+            continue
+        allowed = {fixture.old_state.get(relative), fixture.new_state.get(relative)} - {None}
+        if not allowed:
+            violations.append(f"unexpected entry in the target: {relative}")
+        elif value not in allowed:
+            violations.append(f"{relative} holds neither its old nor its new content")
+    for relative, _ in fixture.overwritten:
+        if relative not in target_state:
+            violations.append(f"{relative} is missing: an overwritten file was lost")
+    return violations, leftovers
+
+
+def check_finish(binary, fixture, leftovers):
+    violations = []
+    code, report, errors = run_to_end(binary, fixture)
+    if code != 0 or report is None:
+        violations.append(f"the finishing run exited with {code}: {errors.strip()}")
+    else:
+        if report["problemLog"]:
+            violations.append(f"the finishing run had problems: {report['problemLog']}")
+        listed = [item for key in ("overwrittenFiles", "addedFiles", "deletedFiles", "addedFolders",
+                                   "deletedFolders") for item in report[key]]
+        if any(TEMPORARY_NAME.match(os.path.basename(item.rstrip("/"))) for item in listed):
+            violations.append("the finishing run counted a leftover temporary file")
+    final_state = {relative: value for relative, value in tree_state(fixture.target).items()
+                   if not TEMPORARY_NAME.match(os.path.basename(relative.rstrip("/")))}
+    if final_state != fixture.new_state:
+        wrong = sorted(set(final_state.items()) ^ set(fixture.new_state.items()))[:5]
+        violations.append(f"after the finishing run the target differs from the source: {wrong}")
+    for relative in leftovers:
+        if not os.path.exists(os.path.join(fixture.target, relative)):
+            violations.append(f"the finishing run removed or renamed the leftover {relative}")
+    code, report, errors = run_to_end(binary, fixture)
+    counts = ("overwrittenFileCount", "addedFileCount", "deletedFileCount", "addedFolderCount",
+              "deletedFolderCount")
+    if code != 0 or report is None or any(report[key] for key in counts) or report["problemLog"]:
+        violations.append(f"the run after the finishing run did not report nothing to do: exit {code}, "
+                          f"{ {key: report[key] for key in counts} if report else errors.strip()}")
+    return violations
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("binary")
+    parser.add_argument("--kills", type=int, default=50)
+    parser.add_argument("--seed", type=int, default=None)
+    parser.add_argument("--work", default=None, help="folder for the trees (default: a new one in /var/tmp)")
+    parser.add_argument("--large-mb", type=int, default=50, help="size of the smallest large file")
+    options = parser.parse_args()
+    binary = os.path.abspath(options.binary)
+    if not os.access(binary, os.X_OK):
+        print(f"crash_safety: {binary} is not an executable", file=sys.stderr)
+        return 2
+    seed = options.seed if options.seed is not None else random.randrange(1 << 30)
+    chooser = random.Random(seed)
+
+    work = tempfile.mkdtemp(prefix="twinfol-crash-", dir=options.work or "/var/tmp")
+    try:
+        fixture = Fixture(work, options.large_mb)
+        fixture.create()
+        large = {relative for relative, size in fixture.overwritten + fixture.added if size >= 50 * MB}
+
+        # Three uninterrupted runs give the span over which the kills are spread: a little longer
+        # than the middle one, so that the last steps of a run (the deletes) are reached too, at the
+        # price of a few runs that end before their kill (they are counted, and checked all the same).
+        spans = []
+        for _ in range(3):
+            fixture.reset_target()
+            started = time.monotonic()
+            code, report, errors = run_to_end(binary, fixture)
+            spans.append(time.monotonic() - started)
+            if code != 0:
+                print(f"crash_safety: the uninterrupted run failed ({code}): {errors}", file=sys.stderr)
+                return 2
+        span = sorted(spans)[1] * 1.2
+        total_bytes = sum(size for _, size in fixture.overwritten + fixture.added)
+        print(f"seed {seed}; job: {len(fixture.overwritten)} overwrites, {len(fixture.added)} adds, "
+              f"{len(fixture.deleted)} deletes, {total_bytes / MB:.0f} MB to copy, "
+              f"{len(large)} files of 50 MB or more; kills spread over {span:.2f} s")
+
+        figures = {"kills": 0, "mid_large": 0, "mid_copy": 0, "finished_before_kill": 0,
+                   "leftovers": 0, "violations": 0}
+        for attempt in range(1, options.kills + 1):
+            fixture.reset_target()
+            delay = chooser.uniform(0.0, span)
+            process = subprocess.Popen(sync_command(binary, fixture), stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+            time.sleep(delay)
+            copying = copying_now(process.pid, fixture.source)
+            process.send_signal(signal.SIGKILL)
+            process.wait()
+            killed = process.returncode == -signal.SIGKILL
+            figures["kills"] += killed
+            figures["finished_before_kill"] += not killed
+            figures["mid_copy"] += copying is not None
+            figures["mid_large"] += copying in large
+
+            violations, leftovers = check_after_kill(fixture)
+            figures["leftovers"] += len(leftovers)
+            violations += check_finish(binary, fixture, leftovers)
+            where = (f"copying {copying}" if copying
+                     else "finished first" if not killed else "between copies")
+            status = "ok" if not violations else "VIOLATION"
+            print(f"kill {attempt:3d} at {delay:6.3f} s ({where}): {status}"
+                  + (f", {len(leftovers)} leftover temporary file(s)" if leftovers else ""))
+            for violation in violations:
+                print(f"    {violation}")
+            figures["violations"] += len(violations)
+            sys.stdout.flush()
+
+        print(f"summary: {options.kills} runs, {figures['kills']} killed by SIGKILL "
+              f"({figures['finished_before_kill']} finished before the signal), "
+              f"{figures['mid_copy']} kills during a file copy, {figures['mid_large']} of them "
+              f"during a copy of a file of 50 MB or more; {figures['leftovers']} leftover temporary "
+              f"file(s), none counted or copied by the next run; {figures['violations']} violation(s)")
+        return 1 if figures["violations"] else 0
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    sys.exit(main())
