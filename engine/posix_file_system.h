@@ -1,8 +1,12 @@
-// The file-system layer on Linux: listings with readdir, copies through an unnamed temporary file
+// The file-system layer on Linux: listings with getdents, copies through an unnamed temporary file
 // that only takes the target's name once it is complete, and no symbolic link ever followed.
 #pragma once
 
 #include <sys/stat.h>
+#include <sys/types.h>
+
+#include <optional>
+#include <string_view>
 
 #include "engine/file_system.h"
 #include "engine/unique_fd.h"
@@ -29,18 +33,49 @@ public:
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;
+    // The same walks as the generic ones, entry for entry and in the same order, but every name is
+    // opened relative to its open folder instead of through its whole path.
+    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                            const StopFlag& stop) override;
+    FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
 
 private:
     enum class Placement { Add, Replace };
+    // Where a copy puts its result: a name relative to a folder descriptor (AT_FDCWD for a path),
+    // the folder that holds it, relative to the same descriptor ("" for the descriptor itself),
+    // and whether a file created there gets exactly the mode it asks for less the umask.
+    struct Destination {
+        int dirFd;
+        std::string name;
+        std::string folder;
+        bool exactCreateMode;
+    };
 
-    FsStatus CopyRegularFile(int source, const struct stat& sourceInfo, const std::string& to,
+    FsStatus CopyEntry(int sourceDirFd, const char* sourceName, const Destination& to,
+                       std::optional<Placement> knownPlacement);
+    FsStatus CopyRegularFile(int source, const struct stat& sourceInfo, const Destination& to,
                              Placement placement);
-    FsStatus CopyLink(const std::string& from, const struct stat& info, const std::string& to,
+    FsStatus CopyLink(int sourceDirFd, const char* sourceName, const struct stat& info, const Destination& to,
                       Placement placement);
-    FsStatus PlaceUnnamedFile(int temporary, const std::string& to, Placement placement);
-    FsStatus PlaceNamedFile(const std::string& temporaryPath, const std::string& to, Placement placement);
+    FsStatus PlaceUnnamedFile(int temporary, const Destination& to, Placement placement);
+    bool NeedsModeChange(const struct stat& sourceInfo, const Destination& to) const;
+
+    FsStatus CopySubTree(int sourceParent, int targetParent, const std::string& name,
+                         const std::string& sourceFolder, const std::string& targetFolder, int depth,
+                         const StopFlag& stop);
+    FsStatus CopyTreeLevel(int sourceFd, int targetFd, bool targetIsNew, const std::string& sourceFolder,
+                           const std::string& targetFolder, int depth, const StopFlag& stop);
+    FsStatus DeleteSubTree(int parentFd, const std::string& name, const std::string& folder, int depth,
+                           const StopFlag& stop);
+    FsStatus DeleteTreeLevel(int folderFd, const std::string& folder, int depth, const StopFlag& stop);
+    // The walks through whole paths, for levels deeper than the descriptors a walk may hold open.
+    FsStatus CopyTreeByPaths(const std::string& sourceFolder, const std::string& targetFolder,
+                             const StopFlag& stop);
+    FsStatus DeleteTreeByPaths(const std::string& folder, const StopFlag& stop);
 
     TemporaryFileKind temporaryFiles_;
+    // The process's umask when the layer was made, if it could be read without changing it.
+    std::optional<mode_t> umask_;
 };
 
 }  // namespace twinfol
