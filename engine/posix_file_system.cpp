@@ -243,12 +243,20 @@ int LinkUnnamed(int fd, int dirFd, const std::string& name)
 }
 
 // Moves a complete named temporary file to the target's name; the temporary file never outlives a
-// failure.
-FsStatus PlaceNamedFile(int dirFd, const std::string& temporaryPath, const std::string& to, bool replace)
+// failure. With a closer, the file that the move replaces is held open and let go in the background,
+// so that freeing its data does not hold up the copy.
+FsStatus PlaceNamedFile(int dirFd, const std::string& temporaryPath, const std::string& to, bool replace,
+                        DeferredCloser* holdReplaced)
 {
     if (replace) {
-        if (renameat(dirFd, temporaryPath.c_str(), dirFd, to.c_str()) == 0)
+        UniqueFd replaced;
+        if (holdReplaced != nullptr)
+            replaced.Reset(openat(dirFd, to.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (renameat(dirFd, temporaryPath.c_str(), dirFd, to.c_str()) == 0) {
+            if (replaced)
+                holdReplaced->Close(replaced.Release());
             return {};
+        }
     } else {
         if (renameat2(dirFd, temporaryPath.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0)
             return {};
@@ -262,6 +270,12 @@ FsStatus PlaceNamedFile(int dirFd, const std::string& temporaryPath, const std::
     const int error = errno;
     unlinkat(dirFd, temporaryPath.c_str(), 0);
     return FsStatus::Failure(error);
+}
+
+// Whether letting go of a file's last name would free data on the disk, which is what can be slow.
+bool HoldsData(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) && info.st_blocks > 0;
 }
 
 // Makes one folder of a tree copy relative to its parent; an existing real folder is reused.
@@ -279,20 +293,21 @@ FsStatus MakeFolderAt(int parentFd, const char* name, bool& created)
     return FsStatus::Failure(EEXIST);
 }
 
-// Deletes one file or link relative to its folder, refusing folders and read-only files.
-FsStatus DeleteEntryAt(int dirFd, const char* name)
-{
-    struct stat info {};
-    if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return FsStatus::Failure(errno);
-    if (S_ISDIR(info.st_mode))
-        return FsStatus::Failure(EISDIR);
-    if (IsReadOnlyFile(info))
-        return FsStatus::Failure(EACCES);
-    if (unlinkat(dirFd, name, 0) != 0)
-        return FsStatus::Failure(errno);
-    return {};
-}
+class OpenFolderStampReader : public FolderStampReader {
+public:
+    explicit OpenFolderStampReader(UniqueFd folder) : folder_(std::move(folder)) {}
+
+    std::optional<FileStamp> ReadFileStamp(const std::string& name) override
+    {
+        struct stat info {};
+        if (fstatat(folder_.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+            return std::nullopt;
+        return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
+    }
+
+private:
+    UniqueFd folder_;
+};
 
 UniqueFd OpenFolderAt(int parentFd, const char* name)
 {
@@ -318,6 +333,22 @@ FsStatus PosixFileSystem::ListFolder(const std::string& folder, const EntryVisit
         if (FsStatus read = ReadEntries(dir.Get(), entries); !read)
             return read;
     }
+    for (const ListedEntry& entry : entries)
+        if (!onEntry(entry.name, entry.isFolder))
+            break;
+    return {};
+}
+
+FsStatus PosixFileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                              std::unique_ptr<FolderStampReader>& stamps)
+{
+    std::vector<ListedEntry> entries;
+    UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
+        return FsStatus::Failure(errno);
+    if (FsStatus read = ReadEntries(dir.Get(), entries); !read)
+        return read;
+    stamps = std::make_unique<OpenFolderStampReader>(std::move(dir));
     for (const ListedEntry& entry : entries)
         if (!onEntry(entry.name, entry.isFolder))
             break;
@@ -361,7 +392,19 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
 {
     // A single copy does not know what the folder's default ACL would make of a mode, so it always
     // sets the mode itself.
-    return CopyEntry(AT_FDCWD, from.c_str(), Destination{AT_FDCWD, to, FolderOf(to), false}, std::nullopt);
+    return CopyEntryRetrying(AT_FDCWD, from.c_str(), Destination{AT_FDCWD, to, FolderOf(to), false},
+                             std::nullopt);
+}
+
+FsStatus PosixFileSystem::CopyEntryRetrying(int sourceDirFd, const char* sourceName, const Destination& to,
+                                            std::optional<Placement> knownPlacement)
+{
+    const FsStatus copied = CopyEntry(sourceDirFd, sourceName, to, knownPlacement);
+    // Space that deleted and replaced files still hold comes back once they are let go; a copy that
+    // found the disk full tries once more after that, as it would have found it without the wait.
+    if ((copied.Error() == ENOSPC || copied.Error() == EDQUOT) && closer_.Drain())
+        return CopyEntry(sourceDirFd, sourceName, to, knownPlacement);
+    return copied;
 }
 
 FsStatus PosixFileSystem::CopyEntry(int sourceDirFd, const char* sourceName, const Destination& to,
@@ -388,6 +431,7 @@ FsStatus PosixFileSystem::CopyEntry(int sourceDirFd, const char* sourceName, con
     // caller knows: a folder that a tree copy has just made holds nothing to replace. An add never
     // replaces a name that appears meanwhile.
     Placement placement = Placement::Replace;
+    DeferredCloser* holdReplaced = nullptr;
     if (knownPlacement) {
         placement = *knownPlacement;
     } else {
@@ -400,12 +444,14 @@ FsStatus PosixFileSystem::CopyEntry(int sourceDirFd, const char* sourceName, con
             return FsStatus::Failure(EISDIR);
         } else if (IsReadOnlyFile(targetInfo)) {
             return FsStatus::Failure(EACCES);
+        } else if (HoldsData(targetInfo)) {
+            holdReplaced = &closer_;
         }
     }
 
     if (!source)
-        return CopyLink(sourceDirFd, sourceName, sourceInfo, to, placement);
-    return CopyRegularFile(source.Get(), sourceInfo, to, placement);
+        return CopyLink(sourceDirFd, sourceName, sourceInfo, to, placement, holdReplaced);
+    return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced);
 }
 
 bool PosixFileSystem::NeedsModeChange(const struct stat& sourceInfo, const Destination& to) const
@@ -416,7 +462,7 @@ bool PosixFileSystem::NeedsModeChange(const struct stat& sourceInfo, const Desti
 }
 
 FsStatus PosixFileSystem::CopyRegularFile(int source, const struct stat& sourceInfo, const Destination& to,
-                                          Placement placement)
+                                          Placement placement, DeferredCloser* holdReplaced)
 {
     if (temporaryFiles_ == TemporaryFileKind::UnnamedWhereSupported) {
         // An unnamed file vanishes with the process, so a crash mid-copy leaves nothing behind.
@@ -428,7 +474,7 @@ FsStatus PosixFileSystem::CopyRegularFile(int source, const struct stat& sourceI
         if (temporary) {
             if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode); !filled)
                 return filled;
-            return PlaceUnnamedFile(temporary.Get(), to, placement);
+            return PlaceUnnamedFile(temporary.Get(), to, placement, holdReplaced);
         }
         // EISDIR comes from kernels that do not know O_TMPFILE at all.
         if (errno != EOPNOTSUPP && errno != EISDIR)
@@ -454,10 +500,11 @@ FsStatus PosixFileSystem::CopyRegularFile(int source, const struct stat& sourceI
         unlinkat(to.dirFd, temporaryPath.c_str(), 0);
         return filled;
     }
-    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement == Placement::Replace);
+    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement == Placement::Replace, holdReplaced);
 }
 
-FsStatus PosixFileSystem::PlaceUnnamedFile(int temporary, const Destination& to, Placement placement)
+FsStatus PosixFileSystem::PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,
+                                           DeferredCloser* holdReplaced)
 {
     if (placement == Placement::Add) {
         const int error = LinkUnnamed(temporary, to.dirFd, to.name);
@@ -471,13 +518,13 @@ FsStatus PosixFileSystem::PlaceUnnamedFile(int temporary, const Destination& to,
             continue;
         if (error != 0)
             return FsStatus::Failure(error);
-        return PlaceNamedFile(to.dirFd, temporaryPath, to.name, true);
+        return PlaceNamedFile(to.dirFd, temporaryPath, to.name, true, holdReplaced);
     }
     return FsStatus::Failure(EEXIST);
 }
 
 FsStatus PosixFileSystem::CopyLink(int sourceDirFd, const char* sourceName, const struct stat& info,
-                                   const Destination& to, Placement placement)
+                                   const Destination& to, Placement placement, DeferredCloser* holdReplaced)
 {
     // st_size is the length of the link's text, but it may change meanwhile, so read until it fits.
     std::string pointsTo(static_cast<std::size_t>(info.st_size) + 1, '\0');
@@ -508,12 +555,32 @@ FsStatus PosixFileSystem::CopyLink(int sourceDirFd, const char* sourceName, cons
         unlinkat(to.dirFd, temporaryPath.c_str(), 0);
         return FsStatus::Failure(error);
     }
-    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement == Placement::Replace);
+    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement == Placement::Replace, holdReplaced);
 }
 
 FsStatus PosixFileSystem::DeleteFile(const std::string& path)
 {
     return DeleteEntryAt(AT_FDCWD, path.c_str());
+}
+
+// Deletes one file or link relative to its folder, refusing folders and read-only files.
+FsStatus PosixFileSystem::DeleteEntryAt(int dirFd, const char* name)
+{
+    struct stat info {};
+    if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (S_ISDIR(info.st_mode))
+        return FsStatus::Failure(EISDIR);
+    if (IsReadOnlyFile(info))
+        return FsStatus::Failure(EACCES);
+    UniqueFd held;
+    if (HoldsData(info))
+        held.Reset(openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (unlinkat(dirFd, name, 0) != 0)
+        return FsStatus::Failure(errno);
+    if (held)
+        closer_.Close(held.Release());
+    return {};
 }
 
 FsStatus PosixFileSystem::MakeFolder(const std::string& folder)
@@ -596,7 +663,7 @@ FsStatus PosixFileSystem::CopyTreeLevel(int sourceFd, int targetFd, bool targetI
             result = CopySubTree(sourceFd, targetFd, entry.name, sourceFolder, targetFolder, depth + 1, stop);
         } else {
             const Destination to{targetFd, std::move(entry.name), {}, exactCreateMode};
-            result = CopyEntry(sourceFd, to.name.c_str(), to, placement);
+            result = CopyEntryRetrying(sourceFd, to.name.c_str(), to, placement);
         }
         if (!result || stop.load(std::memory_order_relaxed))
             break;
@@ -606,17 +673,16 @@ FsStatus PosixFileSystem::CopyTreeLevel(int sourceFd, int targetFd, bool targetI
 
 FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
 {
-    FsStatus result;
-    {
-        const UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-        if (!dir)
-            return FsStatus::Failure(errno);
-        result = DeleteTreeLevel(dir.Get(), folder, 1, stop);
-    }
-    if (!result)
-        return result;
+    UniqueFd dir(open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir)
+        return FsStatus::Failure(errno);
+    if (FsStatus emptied = DeleteTreeLevel(dir.Get(), folder, 1, stop); !emptied)
+        return emptied;
     // After a stop part-way the folder is not empty, so removing it fails and so does the whole delete.
-    return RemoveFolder(folder);
+    const FsStatus removed = RemoveFolder(folder);
+    // The open folder is let go in the background like a deleted file.
+    closer_.Close(dir.Release());
+    return removed;
 }
 
 FsStatus PosixFileSystem::DeleteSubTree(int parentFd, const std::string& name, const std::string& folder,
@@ -624,17 +690,14 @@ FsStatus PosixFileSystem::DeleteSubTree(int parentFd, const std::string& name, c
 {
     if (depth > deepestOpenLevel)
         return DeleteTreeByPaths(folder + name + pathSeparator, stop);
-    FsStatus result;
-    {
-        const UniqueFd dir = OpenFolderAt(parentFd, name.c_str());
-        if (!dir)
-            return FsStatus::Failure(errno);
-        result = DeleteTreeLevel(dir.Get(), folder + name + pathSeparator, depth, stop);
-    }
-    if (!result)
-        return result;
+    UniqueFd dir = OpenFolderAt(parentFd, name.c_str());
+    if (!dir)
+        return FsStatus::Failure(errno);
+    if (FsStatus emptied = DeleteTreeLevel(dir.Get(), folder + name + pathSeparator, depth, stop); !emptied)
+        return emptied;
     if (unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0)
         return FsStatus::Failure(errno);
+    closer_.Close(dir.Release());
     return {};
 }
 

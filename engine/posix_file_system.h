@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "engine/deferred_closer.h"
 #include "engine/file_system.h"
 #include "engine/unique_fd.h"
 
@@ -26,6 +27,9 @@ public:
     explicit PosixFileSystem(TemporaryFileKind temporaryFiles = TemporaryFileKind::UnnamedWhereSupported);
 
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
+    // Keeps the folder open, so that each stamp is read relative to it.
+    FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                 std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
@@ -51,13 +55,17 @@ private:
         bool exactCreateMode;
     };
 
+    FsStatus CopyEntryRetrying(int sourceDirFd, const char* sourceName, const Destination& to,
+                               std::optional<Placement> knownPlacement);
     FsStatus CopyEntry(int sourceDirFd, const char* sourceName, const Destination& to,
                        std::optional<Placement> knownPlacement);
     FsStatus CopyRegularFile(int source, const struct stat& sourceInfo, const Destination& to,
-                             Placement placement);
+                             Placement placement, DeferredCloser* holdReplaced);
     FsStatus CopyLink(int sourceDirFd, const char* sourceName, const struct stat& info, const Destination& to,
-                      Placement placement);
-    FsStatus PlaceUnnamedFile(int temporary, const Destination& to, Placement placement);
+                      Placement placement, DeferredCloser* holdReplaced);
+    FsStatus PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,
+                              DeferredCloser* holdReplaced);
+    FsStatus DeleteEntryAt(int dirFd, const char* name);
     bool NeedsModeChange(const struct stat& sourceInfo, const Destination& to) const;
 
     FsStatus CopySubTree(int sourceParent, int targetParent, const std::string& name,
@@ -76,6 +84,8 @@ private:
     TemporaryFileKind temporaryFiles_;
     // The process's umask when the layer was made, if it could be read without changing it.
     std::optional<mode_t> umask_;
+    // Keeps the data of deleted and replaced files until a background thread lets it go.
+    DeferredCloser closer_;
 };
 
 }  // namespace twinfol
