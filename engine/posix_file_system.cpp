@@ -316,10 +316,7 @@ UniqueFd OpenFolderAt(int parentFd, const char* name)
 
 }  // namespace
 
-PosixFileSystem::PosixFileSystem(TemporaryFileKind temporaryFiles)
-    : temporaryFiles_(temporaryFiles), umask_(ReadUmask())
-{
-}
+PosixFileSystem::PosixFileSystem(TemporaryFileKind temporaryFiles) : temporaryFiles_(temporaryFiles) {}
 
 FsStatus PosixFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
 {
@@ -392,7 +389,7 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
 {
     // A single copy does not know what the folder's default ACL would make of a mode, so it always
     // sets the mode itself.
-    return CopyEntryRetrying(AT_FDCWD, from.c_str(), Destination{AT_FDCWD, to, FolderOf(to), false},
+    return CopyEntryRetrying(AT_FDCWD, from.c_str(), Destination{AT_FDCWD, to, FolderOf(to), std::nullopt},
                              std::nullopt);
 }
 
@@ -454,11 +451,11 @@ FsStatus PosixFileSystem::CopyEntry(int sourceDirFd, const char* sourceName, con
     return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced);
 }
 
-bool PosixFileSystem::NeedsModeChange(const struct stat& sourceInfo, const Destination& to) const
+bool PosixFileSystem::NeedsModeChange(const struct stat& sourceInfo, const Destination& to)
 {
     const mode_t wanted = sourceInfo.st_mode & 07777;
     // Set-ID and sticky bits are never asked of a create; they are set once the data is written.
-    return !to.exactCreateMode || !umask_ || (wanted & 07000) != 0 || (wanted & *umask_) != 0;
+    return !to.createMask || (wanted & 07000) != 0 || (wanted & *to.createMask) != 0;
 }
 
 FsStatus PosixFileSystem::CopyRegularFile(int source, const struct stat& sourceInfo, const Destination& to,
@@ -622,50 +619,54 @@ FsStatus PosixFileSystem::CopyFolderTree(const std::string& sourceFolder, const 
     const UniqueFd target(OpenFolderAt(AT_FDCWD, WithoutTrailingSeparator(targetFolder).c_str()));
     if (!target)
         return FsStatus::Failure(errno);
-    return CopyTreeLevel(source.Get(), target.Get(), created, sourceFolder, targetFolder, 1, stop);
+    // Read once per tree copy: the umask may differ from one copy to the next.
+    const TreeCopy copy{ReadUmask(), stop};
+    const std::optional<mode_t> createMask = HasDefaultAcl(target.Get()) ? std::nullopt : copy.umask;
+    return CopyTreeLevel({source.Get(), target.Get(), created, sourceFolder, targetFolder, createMask, 1}, copy);
 }
 
-FsStatus PosixFileSystem::CopySubTree(int sourceParent, int targetParent, const std::string& name,
-                                      const std::string& sourceFolder, const std::string& targetFolder,
-                                      int depth, const StopFlag& stop)
+FsStatus PosixFileSystem::CopySubTree(const TreeLevel& parent, const std::string& name, const TreeCopy& copy)
 {
-    const std::string sourcePath = sourceFolder + name + pathSeparator;
-    const std::string targetPath = targetFolder + name + pathSeparator;
-    if (depth > deepestOpenLevel)
-        return CopyTreeByPaths(sourcePath, targetPath, stop);
+    const std::string sourcePath = parent.sourceFolder + name + pathSeparator;
+    const std::string targetPath = parent.targetFolder + name + pathSeparator;
+    if (parent.depth >= deepestOpenLevel)
+        return CopyTreeByPaths(sourcePath, targetPath, copy.stop);
     bool created = false;
-    if (FsStatus made = MakeFolderAt(targetParent, name.c_str(), created); !made)
+    if (FsStatus made = MakeFolderAt(parent.targetFd, name.c_str(), created); !made)
         return made;
-    const UniqueFd source = OpenFolderAt(sourceParent, name.c_str());
+    const UniqueFd source = OpenFolderAt(parent.sourceFd, name.c_str());
     if (!source)
         return FsStatus::Failure(errno);
-    const UniqueFd target = OpenFolderAt(targetParent, name.c_str());
+    const UniqueFd target = OpenFolderAt(parent.targetFd, name.c_str());
     if (!target)
         return FsStatus::Failure(errno);
-    return CopyTreeLevel(source.Get(), target.Get(), created, sourcePath, targetPath, depth, stop);
+    // A new folder takes over its parent's default ACL, so only a folder that was there already can
+    // have one of its own.
+    std::optional<mode_t> createMask = parent.createMask;
+    if (!created || !parent.createMask)
+        createMask = HasDefaultAcl(target.Get()) ? std::nullopt : copy.umask;
+    return CopyTreeLevel(
+        {source.Get(), target.Get(), created, sourcePath, targetPath, createMask, parent.depth + 1}, copy);
 }
 
-FsStatus PosixFileSystem::CopyTreeLevel(int sourceFd, int targetFd, bool targetIsNew,
-                                        const std::string& sourceFolder, const std::string& targetFolder,
-                                        int depth, const StopFlag& stop)
+FsStatus PosixFileSystem::CopyTreeLevel(const TreeLevel& level, const TreeCopy& copy)
 {
     std::vector<ListedEntry> entries;
-    if (FsStatus listed = ReadEntries(sourceFd, entries); !listed)
+    if (FsStatus listed = ReadEntries(level.sourceFd, entries); !listed)
         return listed;
-    const bool exactCreateMode = umask_ && !HasDefaultAcl(targetFd);
     const std::optional<Placement> placement =
-        targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
+        level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
     FsStatus result;
     for (ListedEntry& entry : entries) {
         if (IsTemporaryName(entry.name))
             continue;
         if (entry.isFolder) {
-            result = CopySubTree(sourceFd, targetFd, entry.name, sourceFolder, targetFolder, depth + 1, stop);
+            result = CopySubTree(level, entry.name, copy);
         } else {
-            const Destination to{targetFd, std::move(entry.name), {}, exactCreateMode};
-            result = CopyEntryRetrying(sourceFd, to.name.c_str(), to, placement);
+            const Destination to{level.targetFd, std::move(entry.name), {}, level.createMask};
+            result = CopyEntryRetrying(level.sourceFd, to.name.c_str(), to, placement);
         }
-        if (!result || stop.load(std::memory_order_relaxed))
+        if (!result || copy.stop.load(std::memory_order_relaxed))
             break;
     }
     return result;
@@ -688,7 +689,7 @@ FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const Stop
 FsStatus PosixFileSystem::DeleteSubTree(int parentFd, const std::string& name, const std::string& folder,
                                         int depth, const StopFlag& stop)
 {
-    if (depth > deepestOpenLevel)
+    if (depth >= deepestOpenLevel)
         return DeleteTreeByPaths(folder + name + pathSeparator, stop);
     UniqueFd dir = OpenFolderAt(parentFd, name.c_str());
     if (!dir)

@@ -47,12 +47,12 @@ private:
     enum class Placement { Add, Replace };
     // Where a copy puts its result: a name relative to a folder descriptor (AT_FDCWD for a path),
     // the folder that holds it, relative to the same descriptor ("" for the descriptor itself),
-    // and whether a file created there gets exactly the mode it asks for less the umask.
+    // and, when a file created there gets exactly the mode it asks for less the umask, that umask.
     struct Destination {
         int dirFd;
         std::string name;
         std::string folder;
-        bool exactCreateMode;
+        std::optional<mode_t> createMask;
     };
 
     FsStatus CopyEntryRetrying(int sourceDirFd, const char* sourceName, const Destination& to,
@@ -66,13 +66,26 @@ private:
     FsStatus PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,
                               DeferredCloser* holdReplaced);
     FsStatus DeleteEntryAt(int dirFd, const char* name);
-    bool NeedsModeChange(const struct stat& sourceInfo, const Destination& to) const;
+    static bool NeedsModeChange(const struct stat& sourceInfo, const Destination& to);
 
-    FsStatus CopySubTree(int sourceParent, int targetParent, const std::string& name,
-                         const std::string& sourceFolder, const std::string& targetFolder, int depth,
-                         const StopFlag& stop);
-    FsStatus CopyTreeLevel(int sourceFd, int targetFd, bool targetIsNew, const std::string& sourceFolder,
-                           const std::string& targetFolder, int depth, const StopFlag& stop);
+    // What one tree copy carries down its levels.
+    struct TreeCopy {
+        std::optional<mode_t> umask;
+        const StopFlag& stop;
+    };
+    // One level of a tree copy: the open folders, whether the target folder was made by this copy,
+    // their paths, and what a create gives there (see Destination).
+    struct TreeLevel {
+        int sourceFd;
+        int targetFd;
+        bool targetIsNew;
+        const std::string& sourceFolder;
+        const std::string& targetFolder;
+        std::optional<mode_t> createMask;
+        int depth;
+    };
+    FsStatus CopySubTree(const TreeLevel& parent, const std::string& name, const TreeCopy& copy);
+    FsStatus CopyTreeLevel(const TreeLevel& level, const TreeCopy& copy);
     FsStatus DeleteSubTree(int parentFd, const std::string& name, const std::string& folder, int depth,
                            const StopFlag& stop);
     FsStatus DeleteTreeLevel(int folderFd, const std::string& folder, int depth, const StopFlag& stop);
@@ -82,8 +95,6 @@ private:
     FsStatus DeleteTreeByPaths(const std::string& folder, const StopFlag& stop);
 
     TemporaryFileKind temporaryFiles_;
-    // The process's umask when the layer was made, if it could be read without changing it.
-    std::optional<mode_t> umask_;
     // Keeps the data of deleted and replaced files until a background thread lets it go.
     DeferredCloser closer_;
 };
