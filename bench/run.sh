@@ -248,7 +248,9 @@ done
 
 echo
 echo "== Results (wall time of each command, median over rounds; warm page cache; tools alternating"
-echo "   round by round, the order rotated each round)"
+echo "   round by round, the order rotated each round). Within five minutes of deleting many files, ext4"
+echo "   skips the freed inodes when it allocates new ones, which slows every tool's copies alike: leave"
+echo "   a few minutes between runs when absolute copy times matter."
 for tree in $trees; do
     echo "Tree \"$tree\":"
     python3 "$here/summarise.py" "$results" "$tree"
