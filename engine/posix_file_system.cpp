@@ -654,22 +654,77 @@ FsStatus PosixFileSystem::CopyTreeLevel(const TreeLevel& level, const TreeCopy& 
     std::vector<ListedEntry> entries;
     if (FsStatus listed = ReadEntries(level.sourceFd, entries); !listed)
         return listed;
-    const std::optional<Placement> placement =
-        level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
     FsStatus result;
-    for (ListedEntry& entry : entries) {
-        if (IsTemporaryName(entry.name))
+    std::vector<std::string> run;
+    for (std::size_t index = 0; index < entries.size();) {
+        if (entries[index].isFolder) {
+            result = CopySubTree(level, entries[index].name, copy);
+            ++index;
+            if (!result || copy.stop.load(std::memory_order_relaxed))
+                break;
             continue;
-        if (entry.isFolder) {
-            result = CopySubTree(level, entry.name, copy);
-        } else {
-            const Destination to{level.targetFd, std::move(entry.name), {}, level.createMask};
-            result = CopyEntryRetrying(level.sourceFd, to.name.c_str(), to, placement);
         }
-        if (!result || copy.stop.load(std::memory_order_relaxed))
+        // The files up to the next folder form one run, copied in listing order.
+        run.clear();
+        for (; index < entries.size() && !entries[index].isFolder; ++index)
+            if (!IsTemporaryName(entries[index].name))
+                run.push_back(std::move(entries[index].name));
+        bool stopped = false;
+        result = CopyFileRun(level, run, copy, stopped);
+        if (!result || stopped)
             break;
     }
     return result;
+}
+
+FsStatus PosixFileSystem::CopyFileRun(const TreeLevel& level, const std::vector<std::string>& names,
+                                      const TreeCopy& copy, bool& stopped)
+{
+    // Into a folder this copy has made, every file is an add through an unnamed temporary file, so a
+    // helper can fill the next files' temporary files while this thread gives each its name in
+    // order. A file not yet named is invisible: a failure or a stop leaves what working alone would.
+    const bool ahead = level.targetIsNew && temporaryFiles_ == TemporaryFileKind::UnnamedWhereSupported &&
+                       names.size() > 1 && prepareAhead_.Begin(names.size(), [&](std::size_t index) {
+                           return PrepareUnnamedCopy(level, names[index]);
+                       });
+    const std::optional<Placement> placement =
+        level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
+    FsStatus result;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        const Destination to{level.targetFd, names[index], {}, level.createMask};
+        UniqueFd prepared = ahead ? prepareAhead_.Take(index) : UniqueFd();
+        if (prepared) {
+            const int error = LinkUnnamed(prepared.Get(), to.dirFd, to.name);
+            result = error == 0 ? FsStatus() : FsStatus::Failure(error);
+        } else {
+            // Not prepared (a link, a special file, or a preparation that failed): done here from the
+            // start, exactly as without a helper.
+            result = CopyEntryRetrying(level.sourceFd, to.name.c_str(), to, placement);
+        }
+        stopped = copy.stop.load(std::memory_order_relaxed);
+        if (!result || stopped)
+            break;
+    }
+    if (ahead)
+        prepareAhead_.End();
+    return result;
+}
+
+// The first half of an add into a new folder: the source's data, mode and time stamps in an unnamed
+// temporary file. Anything unusual answers "not prepared" and is left to the in-order copy.
+UniqueFd PosixFileSystem::PrepareUnnamedCopy(const TreeLevel& level, const std::string& name) const
+{
+    const UniqueFd source(openat(level.sourceFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!source || fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    const Destination to{level.targetFd, name, {}, level.createMask};
+    const bool setMode = NeedsModeChange(info, to);
+    UniqueFd temporary(openat(level.targetFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                              setMode ? mode_t{0600} : (info.st_mode & 0777)));
+    if (!temporary || !FillTemporary(source.Get(), info, temporary.Get(), setMode))
+        return {};
+    return temporary;
 }
 
 FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)

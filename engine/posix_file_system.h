@@ -6,10 +6,13 @@
 #include <sys/types.h>
 
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/deferred_closer.h"
 #include "engine/file_system.h"
+#include "engine/prepare_ahead.h"
 #include "engine/unique_fd.h"
 
 namespace twinfol {
@@ -86,6 +89,11 @@ private:
     };
     FsStatus CopySubTree(const TreeLevel& parent, const std::string& name, const TreeCopy& copy);
     FsStatus CopyTreeLevel(const TreeLevel& level, const TreeCopy& copy);
+    // Copies a run of listed files (no folder among them) in order, answering whether the stop
+    // request ended it.
+    FsStatus CopyFileRun(const TreeLevel& level, const std::vector<std::string>& names, const TreeCopy& copy,
+                         bool& stopped);
+    UniqueFd PrepareUnnamedCopy(const TreeLevel& level, const std::string& name) const;
     FsStatus DeleteSubTree(int parentFd, const std::string& name, const std::string& folder, int depth,
                            const StopFlag& stop);
     FsStatus DeleteTreeLevel(int folderFd, const std::string& folder, int depth, const StopFlag& stop);
@@ -97,6 +105,8 @@ private:
     TemporaryFileKind temporaryFiles_;
     // Keeps the data of deleted and replaced files until a background thread lets it go.
     DeferredCloser closer_;
+    // Fills the unnamed temporary files of a tree copy a few files ahead of the one being placed.
+    PrepareAhead prepareAhead_;
 };
 
 }  // namespace twinfol

@@ -642,6 +642,26 @@ TYPED_TEST(FileSystemContract, ManyDeletesAndReplacementsOfFilesWithDataLeaveNot
     this->ExpectNoTemporaryFiles();
 }
 
+// Files of a new folder may be made ready ahead of their turn; none may appear after a failure.
+TYPED_TEST(FileSystemContract, TreeCopyEndsAtTheFirstFailureAndLeavesNothingAfterIt)
+{
+    for (int index = 0; index < 40; ++index)
+        this->tree.WriteFile("src/f" + std::to_string(index), "content " + std::to_string(index), 1000);
+    this->tree.MakeFifo("src/pipe");
+    const std::vector<std::string> order = this->ListedOrder("src/");
+    const auto failing = std::find(order.begin(), order.end(), "pipe");
+    ASSERT_NE(failing, order.end());
+
+    EXPECT_EQ(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop).Error(),
+              EOPNOTSUPP);
+
+    std::map<std::string, std::string> expected;
+    for (auto name = order.begin(); name != failing; ++name)
+        expected[*name] = *this->tree.ReadFile("src/" + *name);
+    EXPECT_EQ(this->Under("dst/"), expected);
+    this->ExpectNoTemporaryFiles();
+}
+
 TYPED_TEST(FileSystemContract, StopEndsTreeCopyAfterTheCurrentEntryWithSuccess)
 {
     for (const char* name : {"a", "b", "c", "d"})
