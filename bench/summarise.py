@@ -15,11 +15,12 @@ CASES = [
     ("change", "re-run after 1 % newer sources and 1 % extra target files"),
     ("delete", "deleting a whole target-only tree"),
 ]
+# The ratio twinfol/other that each case aims at, for many small files and for few large ones.
 RATIOS = {
-    "copy": [("rsync", "0.7"), ("cp", "0.8 (1.1 for few large files)")],
-    "noop": [("rsync", "0.45"), ("walk", "1.2")],
-    "change": [("rsync", "0.5")],
-    "delete": [("rsync", "-"), ("rm", "-")],
+    "copy": [("rsync", "0.7", "-"), ("cp", "0.8", "1.1")],
+    "noop": [("rsync", "0.45", "0.45"), ("walk", "1.2", "1.2")],
+    "change": [("rsync", "0.5", "0.5")],
+    "delete": [("rsync", "-", "-"), ("rm", "-", "-")],
 }
 
 
@@ -44,15 +45,17 @@ def main(path, tree):
             print("    %-8s median %8.3f s   (min %7.3f, max %7.3f, %d rounds)   peak memory %7.1f MiB"
                   % (tool, statistics.median(times), min(times), max(times), len(times), peak / 1024))
         mine = rows.get((case, "twinfol"))
-        for other, target in RATIOS[case]:
+        for other, small_target, large_target in RATIOS[case]:
+            target = large_target if tree == "large" else small_target
             theirs = rows.get((case, other))
             if not mine or not theirs:
                 continue
             ratio_of_medians = (statistics.median(v[0] for v in mine.values()) /
                                 statistics.median(v[0] for v in theirs.values()))
             per_round = [mine[r][0] / theirs[r][0] for r in mine if r in theirs and theirs[r][0] > 0]
-            print("    twinfol/%-6s %5.2f (median of per-round ratios %5.2f)   target: at most %s"
-                  % (other, ratio_of_medians, statistics.median(per_round), target))
+            print("    twinfol/%-6s %5.2f (median of per-round ratios %5.2f)   target: %s"
+                  % (other, ratio_of_medians, statistics.median(per_round),
+                     "none" if target == "-" else "at most " + target))
 
 
 if __name__ == "__main__":
