@@ -6,7 +6,7 @@
                                           folder, filled breadth first (5 levels for 2,500)
   make_tree.py large ROOT FILES MIB       FILES files of MIB MiB each, directly in ROOT
   make_tree.py touch ROOT PERCENT ROUND   makes PERCENT % of the files (the same ones each round)
-                                          ROUND hours newer than they were first written
+                                          an hour newer than the newest of them
   make_tree.py extra ROOT PERCENT TAG     adds PERCENT % new files (named with TAG) beside
                                           existing ones, spread over the folders
 
@@ -76,8 +76,11 @@ def chosen(files, percent, seed):
 
 
 def touch(root, percent, round_number):
-    stamp = BASE_TIME + 3600 * round_number
-    for path in chosen(all_files(root), percent, 1):
+    # An hour past the newest of them, so each round makes them newer than any copy made before,
+    # in this run or an earlier one that left the source behind.
+    paths = chosen(all_files(root), percent, 1)
+    stamp = max(os.lstat(path).st_mtime for path in paths) + 3600
+    for path in paths:
         os.utime(path, (stamp, stamp), follow_symlinks=False)
 
 

@@ -78,6 +78,9 @@ timed() {
     local tree=$1 case=$2 round=$3 tool=$4
     shift 4
     local memory=$scratch/memory.txt start end
+    # Every command starts with no dirty data waiting to be written, so that none pays for the
+    # write-back of the one before it.
+    sync
     start=$(date +%s.%N)
     /usr/bin/time -f %M -o "$memory" "$@" >/dev/null 2>"$scratch/last-stderr.txt" || {
         # twinfol-sync answers 1 when the run had problems; any other failure spoils the figure.
@@ -134,9 +137,13 @@ count_syscalls() {
     local label=$1 divisor=$2
     shift 2
     strace -c -f -o "$scratch/strace.txt" "$@" >/dev/null 2>&1 || true
-    local calls
+    local calls futex
     calls=$(awk '$NF == "total" { print $4 }' "$scratch/strace.txt")
-    printf '    %-44s %9d calls, %5.2f per file\n' "$label" "$calls" "$(echo "$calls / $divisor" | bc -l)"
+    # Waits between threads are counted apart from the file-system calls.
+    futex=$(awk '$NF == "futex" { print $4 }' "$scratch/strace.txt")
+    futex=${futex:-0}
+    printf '    %-44s %9d calls, %5.2f per file (%5.2f without %d futex waits and wakes)\n' "$label" "$calls" \
+        "$(echo "$calls / $divisor" | bc -l)" "$(echo "($calls - $futex) / $divisor" | bc -l)" "$futex"
 }
 
 bench_tree() {
