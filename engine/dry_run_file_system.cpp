@@ -8,6 +8,12 @@ FsStatus DryRunFileSystem::ListFolder(const std::string& folder, const EntryVisi
     return reader_.ListFolder(folder, onEntry);
 }
 
+FsStatus DryRunFileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                               std::unique_ptr<FolderStampReader>& stamps)
+{
+    return reader_.ListFolderForStamps(folder, onEntry, stamps);
+}
+
 EntryKind DryRunFileSystem::KindOf(const std::string& path)
 {
     return reader_.KindOf(path);

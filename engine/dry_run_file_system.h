@@ -11,6 +11,8 @@ public:
     explicit DryRunFileSystem(FileSystem& reader) : reader_(reader) {}
 
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
+    FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                 std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;

@@ -2,6 +2,29 @@
 #include "engine/file_system.h"
 
 namespace twinfol {
+namespace {
+
+class PathStampReader : public FolderStampReader {
+public:
+    PathStampReader(FileSystem& fileSystem, std::string folder)
+        : fileSystem_(fileSystem), folder_(std::move(folder))
+    {
+    }
+
+    std::optional<FileStamp> ReadFileStamp(const std::string& name) override
+    {
+        path_.assign(folder_);
+        path_ += name;
+        return fileSystem_.ReadFileStamp(path_);
+    }
+
+private:
+    FileSystem& fileSystem_;
+    std::string folder_;
+    std::string path_;
+};
+
+}  // namespace
 
 bool IsTemporaryName(std::string_view name)
 {
@@ -12,6 +35,15 @@ bool IsTemporaryName(std::string_view name)
         return false;
     const std::string_view digits = name.substr(temporaryNamePrefix.size(), temporaryNameDigits);
     return digits.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+FsStatus FileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                         std::unique_ptr<FolderStampReader>& stamps)
+{
+    const FsStatus listed = ListFolder(folder, onEntry);
+    if (listed)
+        stamps = std::make_unique<PathStampReader>(*this, folder);
+    return listed;
 }
 
 FsStatus FileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -46,6 +47,15 @@ bool IsTemporaryName(std::string_view name);
 // Folder paths end with the separator; paths are built by plain concatenation.
 inline constexpr char pathSeparator = '/';
 
+// Reads the stamps of the entries of one listed folder by name. A layer may keep the folder open for
+// it, so a reader is kept only while its folder's own files are handled.
+class FolderStampReader {
+public:
+    virtual ~FolderStampReader() = default;
+    // What FileSystem::ReadFileStamp answers for the folder's path followed by the name.
+    virtual std::optional<FileStamp> ReadFileStamp(const std::string& name) = 0;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -67,6 +77,11 @@ public:
     virtual FsStatus MakeFolder(const std::string& folder) = 0;
     // Removes one empty folder.
     virtual FsStatus RemoveFolder(const std::string& folder) = 0;
+
+    // Lists a folder as ListFolder does and hands out a reader for its entries' stamps (left empty when
+    // the listing fails). The default lists and reads through whole paths.
+    virtual FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                         std::unique_ptr<FolderStampReader>& stamps);
 
     // Copies everything inside sourceFolder into targetFolder, creating it first when needed. The
     // first failure ends the copy; a stop request ends it after the current entry.

@@ -76,6 +76,8 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     HandleSourceFiles(level, addMissing);
     if (deleteMissing && !IsStopped())
         DeleteTargetOnlyFiles(level, confirmDeletes);
+    level.source.stamps.reset();
+    level.target.stamps.reset();
     if (!checkSubFolders)
         return;
     HandleSourceFolders(level, addMissing, deleteMissing, confirmDeletes);
@@ -85,7 +87,7 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
 
 FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)
 {
-    return fileSystem_.ListFolder(folder, [&](std::string_view name, bool isFolder) {
+    const auto addEntry = [&](std::string_view name, bool isFolder) {
         // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted.
         if (!IsTemporaryName(name)) {
             if (isFolder)
@@ -94,7 +96,8 @@ FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)
                 listing.files.emplace(name);
         }
         return !IsStopped();
-    });
+    };
+    return fileSystem_.ListFolderForStamps(folder, addEntry, listing.stamps);
 }
 
 void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string_view name)
@@ -105,11 +108,14 @@ void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string
     host_.SetProgressText(level.progress);
 }
 
-bool SyncEngine::IsSourceNewer(const std::string& sourcePath, const std::string& targetPath)
+bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
 {
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
-    const auto sourceStamp = fileSystem_.ReadFileStamp(sourcePath);
-    const auto targetStamp = fileSystem_.ReadFileStamp(targetPath);
+    const auto read = [&](Listing& listing, const std::string& folder) {
+        return listing.stamps ? listing.stamps->ReadFileStamp(name) : fileSystem_.ReadFileStamp(folder + name);
+    };
+    const auto sourceStamp = read(level.source, level.sourceDir);
+    const auto targetStamp = read(level.target, level.targetDir);
     if (!sourceStamp || !targetStamp)
         return false;
     return *sourceStamp > *targetStamp &&
@@ -118,26 +124,37 @@ bool SyncEngine::IsSourceNewer(const std::string& sourcePath, const std::string&
 
 void SyncEngine::HandleSourceFiles(Level& level, bool addMissing)
 {
+    // The paths are built only for files that are acted on: most files of a run are only compared.
+    std::string sourcePath;
+    std::string targetPath;
+    const auto buildPaths = [&](const std::string& name) {
+        sourcePath.assign(level.sourceDir).append(name);
+        targetPath.assign(level.targetDir).append(name);
+    };
     for (const std::string& name : level.source.files) {
-        const std::string sourcePath = Join(level.sourceDir, name);
-        std::string targetPath = Join(level.targetDir, name);
         if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
             ShowProgress(level, "Checking file: ", name);
-            if (IsSourceNewer(sourcePath, targetPath) && !IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
-                ShowProgress(level, "Overwriting file: ", name);
-                if (fileSystem_.CopyFile(sourcePath, targetPath))
-                    report_.Record(ReportList::OverwrittenFiles, std::move(targetPath));
-                else
-                    report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+            if (IsSourceNewer(level, name)) {
+                buildPaths(name);
+                if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
+                    ShowProgress(level, "Overwriting file: ", name);
+                    if (fileSystem_.CopyFile(sourcePath, targetPath))
+                        report_.Record(ReportList::OverwrittenFiles, targetPath);
+                    else
+                        report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+                }
             }
             // Present on both sides, so never a delete candidate, whatever happened above.
             level.target.files.erase(twin);
-        } else if (addMissing && !IsExcluded(sourcePath)) {
-            ShowProgress(level, "Adding file: ", name);
-            if (fileSystem_.CopyFile(sourcePath, targetPath))
-                report_.Record(ReportList::AddedFiles, std::move(targetPath));
-            else
-                report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+        } else if (addMissing) {
+            buildPaths(name);
+            if (!IsExcluded(sourcePath)) {
+                ShowProgress(level, "Adding file: ", name);
+                if (fileSystem_.CopyFile(sourcePath, targetPath))
+                    report_.Record(ReportList::AddedFiles, targetPath);
+                else
+                    report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+            }
         }
         if (IsStopped())
             return;

@@ -2,6 +2,7 @@
 // level at a time, recording every outcome in the run's report.
 #pragma once
 
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,6 +32,9 @@ private:
     struct Listing {
         std::set<std::string> files;
         std::set<std::string> folders;
+        // Reads the stamps of the folder's files; let go before the walk goes deeper, so that no
+        // folder stays open per level.
+        std::unique_ptr<FolderStampReader> stamps;
     };
     struct Level;
 
@@ -38,7 +42,7 @@ private:
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
     FsStatus ListInto(const std::string& folder, Listing& listing);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
-    bool IsSourceNewer(const std::string& sourcePath, const std::string& targetPath);
+    bool IsSourceNewer(Level& level, const std::string& name);
 
     void HandleSourceFiles(Level& level, bool addMissing);
     void DeleteTargetOnlyFiles(Level& level, bool confirmDeletes);

@@ -107,6 +107,29 @@ TEST_F(FaultInjectingFileSystemTest, LogsEveryCallWithItsPaths)
     EXPECT_EQ(calls[2].path, tree.Path("dst/a"));
 }
 
+TEST_F(FaultInjectingFileSystemTest, StampReadsOfAListingForStampsAreCallsOfTheirOwn)
+{
+    tree.WriteFile("dir/a.txt", "a", 3000);
+    tree.WriteFile("dir/b.txt", "b", 4000);
+    fs.FailPath(tree.Path("dir/b.txt"), EIO, FsOperation::ReadStamp);
+
+    std::unique_ptr<FolderStampReader> stamps;
+    ASSERT_TRUE(fs.ListFolderForStamps(tree.Path("dir/"), [](std::string_view, bool) { return true; }, stamps));
+    ASSERT_TRUE(stamps);
+    EXPECT_EQ(stamps->ReadFileStamp("a.txt"), FileStamp::FromUnixTime(3000));
+    EXPECT_EQ(stamps->ReadFileStamp("b.txt"), std::nullopt);
+    EXPECT_EQ(fs.CallCount(FsOperation::List), 1);
+    EXPECT_EQ(fs.CallCount(FsOperation::ReadStamp), 2);
+    EXPECT_EQ(fs.Calls().back().path, tree.Path("dir/b.txt"));
+
+    fs.FailNthCall(FsOperation::List, 1, EACCES);
+    std::unique_ptr<FolderStampReader> none;
+    EXPECT_EQ(fs.ListFolderForStamps(tree.Path("dir/"), [](std::string_view, bool) { return true; }, none)
+                  .Error(),
+              EACCES);
+    EXPECT_FALSE(none);
+}
+
 TEST_F(FaultInjectingFileSystemTest, HeldCallWaitsUntilReleasedWhileOthersGoOn)
 {
     tree.WriteFile("src/a", "a");

@@ -5,9 +5,12 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
+#include <memory>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -202,6 +205,36 @@ TYPED_TEST(FileSystemContract, ReadsStampsOfFilesAndLinksInWholeUtcSeconds)
     EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("link")),
               FileStamp::FromCalendar(2000, 1, 1, 0, 0, 0));
     EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("missing")), std::nullopt);
+}
+
+TYPED_TEST(FileSystemContract, ListingForStampsListsAlikeAndReadsCurrentStampsByName)
+{
+    this->tree.WriteFile("dir/a.txt", "a", 3000);
+    this->tree.MakeSymlink("dir/link", "a.txt");
+    this->tree.SetModified("dir/link", 946684800);
+    this->tree.MakeFolder("dir/sub");
+    FileSystem& fs = this->Fs();
+
+    std::unique_ptr<FolderStampReader> stamps;
+    std::map<std::string, bool> entries;
+    ASSERT_TRUE(fs.ListFolderForStamps(this->tree.Path("dir/"), [&](std::string_view name, bool isFolder) {
+        entries.emplace(name, isFolder);
+        return true;
+    }, stamps));
+    EXPECT_EQ(entries, this->List("dir/"));
+    ASSERT_TRUE(stamps);
+    EXPECT_EQ(stamps->ReadFileStamp("a.txt"), fs.ReadFileStamp(this->tree.Path("dir/a.txt")));
+    EXPECT_EQ(stamps->ReadFileStamp("link"), FileStamp::FromCalendar(2000, 1, 1, 0, 0, 0));
+    EXPECT_EQ(stamps->ReadFileStamp("missing"), std::nullopt);
+    // Read when asked, not remembered from the listing.
+    this->tree.SetModified("dir/a.txt", 1709251199);
+    EXPECT_EQ(stamps->ReadFileStamp("a.txt"), FileStamp::FromCalendar(2024, 2, 29, 23, 59, 59));
+
+    std::unique_ptr<FolderStampReader> none;
+    EXPECT_FALSE(fs.ListFolderForStamps(this->tree.Path("missing/"), [](std::string_view, bool) {
+        return true;
+    }, none));
+    EXPECT_FALSE(none);
 }
 
 TYPED_TEST(FileSystemContract, TellsKindsWithoutFollowingLinksAndResolvesPaths)
@@ -465,6 +498,40 @@ TYPED_TEST(FileSystemContract, TreeCopyIntoExistingFolderReplacesSameNamesAndKee
     this->ExpectNoTemporaryFiles();
 }
 
+TYPED_TEST(FileSystemContract, TreeCopyKeepsEveryModeWhateverTheUmask)
+{
+    const std::map<std::string, unsigned> modes = {{"rw-all", 0666}, {"normal", 0644}, {"private", 0600},
+                                                   {"exec", 0755},   {"read-only", 0444}, {"none", 0},
+                                                   {"setuid", 04755}, {"sticky", 01640}};
+    for (const auto& [name, mode] : modes) {
+        this->tree.WriteFile("src/" + name, name, 2000);
+        this->tree.WriteFile("src/sub/" + name, name, 2000);
+        this->tree.SetMode("src/" + name, mode);
+        this->tree.SetMode("src/sub/" + name, mode);
+    }
+    for (const mode_t mask : {mode_t{022}, mode_t{077}, mode_t{0}}) {
+        const std::string target = "dst" + std::to_string(mask) + "/";
+        // An existing target folder takes the same way as a new one.
+        const std::string old = "old" + std::to_string(mask) + "/";
+        this->tree.MakeFolder(old + "sub");
+        const mode_t savedMask = umask(mask);
+        const FsStatus copied = this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path(target),
+                                                          this->stop);
+        const FsStatus copiedIntoOld =
+            this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path(old), this->stop);
+        umask(savedMask);
+        ASSERT_TRUE(copied) << "errno " << copied.Error();
+        ASSERT_TRUE(copiedIntoOld) << "errno " << copiedIntoOld.Error();
+        for (const auto& [name, mode] : modes) {
+            EXPECT_EQ(this->tree.Mode(target + name), mode) << target << name;
+            EXPECT_EQ(this->tree.Mode(target + "sub/" + name), mode) << target << "sub/" << name;
+            EXPECT_EQ(this->tree.Mode(old + name), mode) << old << name;
+            EXPECT_EQ(this->tree.Mode(old + "sub/" + name), mode) << old << "sub/" << name;
+            EXPECT_EQ(this->tree.Modified(target + "sub/" + name), 2000);
+        }
+    }
+}
+
 TYPED_TEST(FileSystemContract, TreeCopyOntoAFileOrALinkOfTheSameNameFails)
 {
     this->tree.WriteFile("src/a.txt", "a");
@@ -518,6 +585,81 @@ TYPED_TEST(FileSystemContract, TreeDeleteRemovesLinksButNotWhatTheyPointTo)
     ASSERT_TRUE(this->Fs().DeleteFolderTree(this->tree.Path("dir/"), this->stop));
     EXPECT_FALSE(this->tree.Exists("dir"));
     EXPECT_EQ(this->Under("outside/"), (std::map<std::string, std::string>{{"file.txt", "outside"}}));
+}
+
+// Deeper than any number of folders a layer might keep open at once, under a low descriptor limit.
+TYPED_TEST(FileSystemContract, TreeCopyAndDeleteHandleVeryDeepTrees)
+{
+    std::string folder = "src/";
+    for (int level = 0; level < 70; ++level) {
+        this->tree.WriteFile(folder + "f", std::to_string(level), 1000 + level);
+        folder += "d/";
+    }
+    rlimit saved{};
+    getrlimit(RLIMIT_NOFILE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 128);
+    setrlimit(RLIMIT_NOFILE, &lowered);
+    const FsStatus copied =
+        this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop);
+    const FsStatus deleted = this->Fs().DeleteFolderTree(this->tree.Path("src/"), this->stop);
+    setrlimit(RLIMIT_NOFILE, &saved);
+
+    ASSERT_TRUE(copied) << "errno " << copied.Error();
+    ASSERT_TRUE(deleted) << "errno " << deleted.Error();
+    EXPECT_FALSE(this->tree.Exists("src"));
+    folder = "dst/";
+    for (int level = 0; level < 70; ++level) {
+        EXPECT_EQ(this->tree.ReadFile(folder + "f"), std::to_string(level)) << folder;
+        EXPECT_EQ(this->tree.Modified(folder + "f"), 1000 + level) << folder;
+        folder += "d/";
+    }
+}
+
+// Deleted and replaced files may be let go of after the operation returns; names never linger.
+TYPED_TEST(FileSystemContract, ManyDeletesAndReplacementsOfFilesWithDataLeaveNothingBehind)
+{
+    const std::string data(20000, 'x');
+    for (int index = 0; index < 400; ++index) {
+        const std::string name = "f" + std::to_string(index);
+        this->tree.WriteFile("src/" + name, "new " + name, 5000);
+        this->tree.WriteFile("dst/" + name, data, 1000);
+        this->tree.WriteFile("gone/" + name, data, 1000);
+    }
+    sync();  // Gives the files blocks on the disk, which is what makes freeing them slow.
+
+    for (int index = 0; index < 400; ++index) {
+        const std::string name = "f" + std::to_string(index);
+        ASSERT_TRUE(this->Fs().CopyFile(this->tree.Path("src/" + name), this->tree.Path("dst/" + name)));
+        if (index % 2 == 0) {
+            ASSERT_TRUE(this->Fs().DeleteFile(this->tree.Path("gone/" + name)));
+        }
+    }
+    ASSERT_TRUE(this->Fs().DeleteFolderTree(this->tree.Path("gone/"), this->stop));
+
+    EXPECT_FALSE(this->tree.Exists("gone"));
+    EXPECT_EQ(this->Under("dst/"), this->Under("src/"));
+    this->ExpectNoTemporaryFiles();
+}
+
+// Files of a new folder may be made ready ahead of their turn; none may appear after a failure.
+TYPED_TEST(FileSystemContract, TreeCopyEndsAtTheFirstFailureAndLeavesNothingAfterIt)
+{
+    for (int index = 0; index < 40; ++index)
+        this->tree.WriteFile("src/f" + std::to_string(index), "content " + std::to_string(index), 1000);
+    this->tree.MakeFifo("src/pipe");
+    const std::vector<std::string> order = this->ListedOrder("src/");
+    const auto failing = std::find(order.begin(), order.end(), "pipe");
+    ASSERT_NE(failing, order.end());
+
+    EXPECT_EQ(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop).Error(),
+              EOPNOTSUPP);
+
+    std::map<std::string, std::string> expected;
+    for (auto name = order.begin(); name != failing; ++name)
+        expected[*name] = *this->tree.ReadFile("src/" + *name);
+    EXPECT_EQ(this->Under("dst/"), expected);
+    this->ExpectNoTemporaryFiles();
 }
 
 TYPED_TEST(FileSystemContract, StopEndsTreeCopyAfterTheCurrentEntryWithSuccess)

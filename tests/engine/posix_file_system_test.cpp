@@ -7,6 +7,7 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
 #include <cstdlib>
@@ -137,6 +138,32 @@ TEST(PosixFileSystem, ReadOnlyFileIsProtectedEvenFromRoot)
     EXPECT_EQ(fs.DeleteFile(tree.Path("ro.txt")).Error(), EACCES);
     tree.SetMode("ro.txt", 0644);
     EXPECT_EQ(tree.ReadFile("ro.txt"), "keep");
+}
+
+// A default ACL, not the umask, shapes what is created in its folder: here it would take every bit
+// from group and others, so a tree copy must set each mode itself.
+TEST(PosixFileSystem, TreeCopyKeepsModesUnderADefaultAcl)
+{
+    TempTree tree;
+    tree.WriteFile("src/a.txt", "a", 2000);
+    tree.WriteFile("src/sub/b.sh", "b", 2000);
+    tree.SetMode("src/a.txt", 0644);
+    tree.SetMode("src/sub/b.sh", 0755);
+    tree.MakeFolder("dst");
+    // The xattr form of "default:user::rwx,group::---,other::---".
+    const unsigned char acl[] = {2, 0, 0, 0,                                 // version
+                                 0x01, 0, 7, 0, 0xff, 0xff, 0xff, 0xff,      // user::rwx
+                                 0x04, 0, 0, 0, 0xff, 0xff, 0xff, 0xff,      // group::---
+                                 0x20, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};     // other::---
+    if (setxattr(tree.Path("dst").c_str(), "system.posix_acl_default", acl, sizeof acl, 0) != 0)
+        GTEST_SKIP() << "no ACLs on the temporary folder's file system (errno " << errno << ")";
+
+    PosixFileSystem fs;
+    StopFlag stop{false};
+    ASSERT_TRUE(fs.CopyFolderTree(tree.Path("src/"), tree.Path("dst/"), stop));
+    EXPECT_EQ(tree.Mode("dst/a.txt"), 0644u);
+    EXPECT_EQ(tree.Mode("dst/sub/b.sh"), 0755u);
+    EXPECT_EQ(tree.ReadFile("dst/sub/b.sh"), "b");
 }
 
 }  // namespace

@@ -113,6 +113,38 @@ FsStatus FaultInjectingFileSystem::ListFolder(const std::string& folder, const E
     return inner_.ListFolder(folder, onEntry);
 }
 
+class FaultInjectingFileSystem::StampReader : public FolderStampReader {
+public:
+    StampReader(FaultInjectingFileSystem& layer, std::string folder, std::unique_ptr<FolderStampReader> inner)
+        : layer_(layer), folder_(std::move(folder)), inner_(std::move(inner))
+    {
+    }
+
+    std::optional<FileStamp> ReadFileStamp(const std::string& name) override
+    {
+        if (layer_.Enter(FsOperation::ReadStamp, folder_ + name) != 0)
+            return std::nullopt;
+        return inner_->ReadFileStamp(name);
+    }
+
+private:
+    FaultInjectingFileSystem& layer_;
+    std::string folder_;
+    std::unique_ptr<FolderStampReader> inner_;
+};
+
+FsStatus FaultInjectingFileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                                       std::unique_ptr<FolderStampReader>& stamps)
+{
+    if (const int error = Enter(FsOperation::List, folder))
+        return FsStatus::Failure(error);
+    std::unique_ptr<FolderStampReader> inner;
+    const FsStatus listed = inner_.ListFolderForStamps(folder, onEntry, inner);
+    if (listed)
+        stamps = std::make_unique<StampReader>(*this, folder, std::move(inner));
+    return listed;
+}
+
 EntryKind FaultInjectingFileSystem::KindOf(const std::string& path)
 {
     if (Enter(FsOperation::KindOf, path) != 0)

@@ -61,6 +61,10 @@ public:
 
     // A failed KindOf answers Missing; a failed ResolvePath or ReadFileStamp answers nothing.
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
+    // Counted and failed as a List call; each stamp read through the reader as a ReadStamp call of the
+    // entry's whole path.
+    FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                 std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
@@ -75,6 +79,8 @@ public:
     FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
 
 private:
+    class StampReader;
+
     struct NthCallFault {
         FsOperation operation;
         int callNumber;

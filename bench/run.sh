@@ -1,0 +1,284 @@
+#!/usr/bin/env bash
+# Times twinfol-sync against rsync, cp -a and a bare find walk on synthetic trees and prints medians,
+# ratios, peak memory and system-call counts. It prints figures; nothing here passes or fails.
+#
+#   bench/run.sh [--quick] [--rounds N] [--scratch DIR] [--tree small|large|both]
+#                [--memory-check] [--no-strace] [--strace-others]
+#
+#   --quick          small trees (5,000 files in 250 folders; 4 files of 16 MiB), 3 rounds
+#   --rounds N       rounds per case (default 5 for many small files, 3 for few large ones)
+#   --scratch DIR    where the trees go (default /tmp/twinfol-bench, or $TWINFOL_BENCH_DIR)
+#   --tree T         only the "small" or the "large" tree
+#   --memory-check   also copy and re-run a tree ten times larger with the same folder sizes
+#                    (500,000 files; needs about 2.5 GB and a few minutes) and compare peak memory
+#   --no-strace      skip the system-call counts
+#   --strace-others  count the system calls of cp -a and rsync too (slow under strace)
+#
+# Two habits of these machines shape the script. Absolute times drift between runs, so the tools
+# take turns round by round, the order rotating, and ratios are also given within each round. And
+# creating many files shortly after deleting many is much slower, so nothing made by a round is
+# deleted until every timing is done (old trees are renamed aside, never removed in between).
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+repo=$(dirname "$here")
+
+quick=0
+rounds=""
+scratch=${TWINFOL_BENCH_DIR:-/tmp/twinfol-bench}
+trees="small large"
+memory_check=0
+strace_mine=1
+strace_others=0
+while [ $# -gt 0 ]; do
+    case $1 in
+    --quick) quick=1 ;;
+    --rounds) rounds=$2; shift ;;
+    --scratch) scratch=$2; shift ;;
+    --tree) [ "$2" = both ] && trees="small large" || trees=$2; shift ;;
+    --memory-check) memory_check=1 ;;
+    --no-strace) strace_mine=0 ;;
+    --strace-others) strace_others=1 ;;
+    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
+    esac
+    shift
+done
+
+missing=()
+for tool in rsync strace python3 cmake; do command -v $tool >/dev/null || missing+=("$tool"); done
+[ -x /usr/bin/time ] || missing+=(time)
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "run.sh needs: ${missing[*]} (apt-get install -y time rsync strace python3 cmake)" >&2
+    exit 1
+fi
+
+if [ $quick = 1 ]; then
+    small_files=5000 small_folders=250 large_files=4 large_mib=16 default_rounds=3
+else
+    small_files=50000 small_folders=2500 large_files=20 large_mib=50 default_rounds=5
+fi
+
+echo "== Building twinfol-sync (Release, -O2) in build-bench/"
+cmake -S "$repo" -B "$repo/build-bench" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG" \
+    -DTWINFOL_BUILD_GUI=OFF -DTWINFOL_BUILD_TESTS=OFF >/dev/null
+cmake --build "$repo/build-bench" -j "$(nproc)" --target twinfol-sync >/dev/null
+twinfol=$repo/build-bench/twinfol-sync
+
+mkdir -p "$scratch"
+scratch=$(cd "$scratch" && pwd)
+results=$scratch/results.tsv
+: >"$results"
+trash=$scratch/trash
+mkdir -p "$trash"
+# A work folder left by an interrupted run is moved aside now and deleted with the rest at the end.
+for old in "$scratch"/work-*; do [ -e "$old" ] && mv "$old" "$trash/$(basename "$old").$$.$RANDOM"; done
+
+# Runs one timed command: wall time around it, peak resident memory from /usr/bin/time.
+timed() {
+    local tree=$1 case=$2 round=$3 tool=$4
+    shift 4
+    local memory=$scratch/memory.txt start end
+    # Every command starts with no dirty data waiting to be written, so that none pays for the
+    # write-back of the one before it.
+    sync
+    start=$(date +%s.%N)
+    /usr/bin/time -f %M -o "$memory" "$@" >/dev/null 2>"$scratch/last-stderr.txt" || {
+        # twinfol-sync answers 1 when the run had problems; any other failure spoils the figure.
+        local status=$?
+        if [ "$tool" != twinfol ] || [ $status -ne 1 ]; then
+            echo "run.sh: $tool failed ($status) in $case round $round:" >&2
+            cat "$scratch/last-stderr.txt" >&2
+            exit 1
+        fi
+    }
+    end=$(date +%s.%N)
+    echo "$tree $case $round $tool $(echo "$end - $start" | bc -l) $(tail -n 1 "$memory")" >>"$results"
+}
+
+# The tools in the order of one round: rotated each round so that none always goes first.
+rotated() {
+    local round=$1
+    shift
+    local tools=("$@") count=$# index
+    for ((index = 0; index < count; index++)); do echo "${tools[(index + round) % count]}"; done
+}
+
+run_tool() {
+    local tree=$1 case=$2 round=$3 tool=$4 source=$5 target=$6
+    case $tool in
+    twinfol) timed "$tree" "$case" "$round" twinfol "$twinfol" --delete "$source" "$target" ;;
+    rsync) timed "$tree" "$case" "$round" rsync rsync -a --delete "$source/" "$target/" ;;
+    cp) timed "$tree" "$case" "$round" cp cp -a "$source/." "$target/" ;;
+    walk) timed "$tree" "$case" "$round" walk find "$source" "$target" -printf '%T@\n' ;;
+    rm) timed "$tree" "$case" "$round" rm rm -rf "$target/tree" ;;
+    esac
+}
+
+make_source() {
+    local tree=$1 source=$2 kind sizes stamp
+    if [ "$tree" = small ] || [ "$tree" = huge ]; then
+        kind=small sizes="$3 $4"
+    else
+        kind=large sizes="$large_files $large_mib"
+    fi
+    stamp="$kind $sizes"
+    if [ "$(cat "$source.made" 2>/dev/null)" != "$stamp" ]; then
+        [ -e "$source" ] && mv "$source" "$trash/src.$$.$RANDOM"
+        echo "   creating the source tree ($stamp)"
+        # shellcheck disable=SC2086
+        python3 "$here/make_tree.py" "$kind" "$source" $sizes
+        echo "$stamp" >"$source.made"
+    fi
+    # The source is read once before timing, so every tool finds it in the page cache.
+    find "$source" -type f -print0 | xargs -0 cat >/dev/null
+}
+
+count_syscalls() {
+    local label=$1 divisor=$2
+    shift 2
+    strace -c -f -o "$scratch/strace.txt" "$@" >/dev/null 2>&1 || true
+    local calls futex
+    calls=$(awk '$NF == "total" { print $4 }' "$scratch/strace.txt")
+    # Waits between threads are counted apart from the file-system calls.
+    futex=$(awk '$NF == "futex" { print $4 }' "$scratch/strace.txt")
+    futex=${futex:-0}
+    printf '    %-44s %9d calls, %5.2f per file (%5.2f without %d futex waits and wakes)\n' "$label" "$calls" \
+        "$(echo "$calls / $divisor" | bc -l)" "$(echo "($calls - $futex) / $divisor" | bc -l)" "$futex"
+}
+
+bench_tree() {
+    local tree=$1 tree_rounds=$2 files=$3
+    local source=$scratch/src-$tree work=$scratch/work-$tree round tool
+    echo
+    echo "== Tree \"$tree\""
+    if [ "$tree" = small ]; then make_source small "$source" "$small_files" "$small_folders"
+    else make_source large "$source"; fi
+    echo "   $(find "$source" -type f | wc -l) files, $(find "$source" -mindepth 1 -type d | wc -l) folders," \
+        "$(du -sm "$source" | cut -f1) MiB; $tree_rounds rounds per case"
+    mkdir -p "$work"
+
+    echo "   timing: initial copy"
+    for ((round = 1; round <= tree_rounds; round++)); do
+        for tool in $(rotated "$round" twinfol rsync cp); do
+            mkdir "$work/copy-$tool-$round"
+            run_tool "$tree" copy "$round" "$tool" "$source" "$work/copy-$tool-$round"
+        done
+    done
+
+    # The trees for the delete case are set aside now, before anything is deleted: round copies
+    # that the next cases do not use, and fresh copies where those are too few.
+    local spare=() name
+    for name in "$work"/copy-*; do
+        case $name in */copy-twinfol-1 | */copy-rsync-1) ;; *) spare+=("$name") ;; esac
+    done
+    for ((round = 1; round <= tree_rounds; round++)); do
+        for tool in twinfol rsync rm; do
+            mkdir -p "$work/delete-$tool-$round"
+            if [ ${#spare[@]} -gt 0 ]; then
+                mv "${spare[0]}" "$work/delete-$tool-$round/tree"
+                spare=("${spare[@]:1}")
+            else
+                cp -a "$source" "$work/delete-$tool-$round/tree"
+            fi
+        done
+    done
+    mkdir -p "$work/empty"
+
+    echo "   timing: re-run with nothing to do"
+    for ((round = 1; round <= tree_rounds; round++)); do
+        for tool in $(rotated "$round" twinfol rsync walk); do
+            [ "$tool" = rsync ] && target=$work/copy-rsync-1 || target=$work/copy-twinfol-1
+            run_tool "$tree" noop "$round" "$tool" "$source" "$target"
+        done
+    done
+
+    echo "   timing: re-run after 1 % newer source files and 1 % extra target files"
+    for ((round = 1; round <= tree_rounds; round++)); do
+        python3 "$here/make_tree.py" touch "$source" 1 "$round"
+        for tool in twinfol rsync; do
+            python3 "$here/make_tree.py" extra "$work/copy-$tool-1" 1 "round$round"
+        done
+        find "$source" -type f -print0 | xargs -0 cat >/dev/null
+        for tool in $(rotated "$round" twinfol rsync); do
+            run_tool "$tree" change "$round" "$tool" "$source" "$work/copy-$tool-1"
+        done
+    done
+
+    echo "   timing: deleting a whole target-only tree"
+    for ((round = 1; round <= tree_rounds; round++)); do
+        for tool in $(rotated "$round" twinfol rsync rm); do
+            run_tool "$tree" delete "$round" "$tool" "$work/empty" "$work/delete-$tool-$round"
+        done
+    done
+
+    if [ $strace_mine = 1 ] && [ "$tree" = small ]; then
+        echo "   counting system calls (strace -c -f; $files files)"
+        mkdir "$work/strace-twinfol"
+        count_syscalls "twinfol-sync, initial copy" "$files" "$twinfol" --delete "$source" "$work/strace-twinfol"
+        count_syscalls "twinfol-sync, re-run with nothing to do" "$files" \
+            "$twinfol" --delete "$source" "$work/strace-twinfol"
+        if [ $strace_others = 1 ]; then
+            mkdir "$work/strace-cp" "$work/strace-rsync"
+            count_syscalls "cp -a, initial copy" "$files" cp -a "$source/." "$work/strace-cp/"
+            count_syscalls "rsync -a --delete, initial copy" "$files" \
+                rsync -a --delete "$source/" "$work/strace-rsync/"
+            count_syscalls "rsync -a --delete, re-run with nothing to do" "$files" \
+                rsync -a --delete "$source/" "$work/strace-rsync/"
+            count_syscalls "find SRC TGT -printf, walk of both trees" "$files" \
+                find "$source" "$work/strace-rsync" -printf '%T@\n'
+        fi
+    fi
+    mv "$work" "$trash/work-$tree.$$"
+}
+
+memory_check() {
+    local source=$scratch/src-huge work=$scratch/work-huge
+    echo
+    echo "== Memory check: ten times the small tree, same folder sizes"
+    make_source huge "$source" $((small_files * 10)) $((small_folders * 10))
+    echo "   $(find "$source" -type f | wc -l) files, $(find "$source" -mindepth 1 -type d | wc -l) folders"
+    mkdir -p "$work/copy"
+    run_tool huge copy 1 twinfol "$source" "$work/copy"
+    run_tool huge noop 1 twinfol "$source" "$work/copy"
+    mv "$work" "$trash/work-huge.$$"
+}
+
+echo "== Scratch folder: $scratch (page cache warm: every source is read once before it is timed)"
+for tree in $trees; do
+    if [ "$tree" = small ]; then
+        bench_tree small "${rounds:-$default_rounds}" "$small_files"
+    else
+        bench_tree large "${rounds:-$(( quick == 1 ? 3 : 3 ))}" "$large_files"
+    fi
+done
+[ $memory_check = 1 ] && memory_check
+
+echo
+echo "== Results (wall time of each command, median over rounds; warm page cache; tools alternating"
+echo "   round by round, the order rotated each round). Within five minutes of deleting many files, ext4"
+echo "   skips the freed inodes when it allocates new ones, which slows every tool's copies alike: leave"
+echo "   a few minutes between runs when absolute copy times matter."
+for tree in $trees; do
+    echo "Tree \"$tree\":"
+    python3 "$here/summarise.py" "$results" "$tree"
+done
+if [ $memory_check = 1 ]; then
+    python3 - "$results" <<'PY'
+import statistics, sys
+peaks = {}
+for line in open(sys.argv[1]):
+    tree, case, _, tool, _, kib = line.split()
+    if tool == "twinfol" and tree in ("small", "huge"):
+        peaks.setdefault((tree, case), []).append(int(kib))
+print("Peak memory of twinfol-sync, small tree against ten times the small tree (target: under +20 %):")
+for case in ("copy", "noop"):
+    if ("small", case) in peaks and ("huge", case) in peaks:
+        small, huge = statistics.median(peaks[("small", case)]), statistics.median(peaks[("huge", case)])
+        print("  %-5s %7.1f MiB -> %7.1f MiB  (%+.1f %%)" % (case, small / 1024, huge / 1024,
+                                                            100 * (huge - small) / small))
+PY
+fi
+
+echo
+echo "== Deleting the trees made by this run (the sources stay for the next run)"
+rm -rf "$trash"
