@@ -49,6 +49,17 @@ FsStatus FileSystem::ListFolderForStamps(const std::string& folder, const EntryV
 FsStatus FileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
                                     const StopFlag& stop)
 {
+    return CopyTreeByPaths(sourceFolder, targetFolder, stop, TreeRecursion::ThroughOverrides);
+}
+
+FsStatus FileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
+{
+    return DeleteTreeByPaths(folder, stop, TreeRecursion::ThroughOverrides);
+}
+
+FsStatus FileSystem::CopyTreeByPaths(const std::string& sourceFolder, const std::string& targetFolder,
+                                     const StopFlag& stop, TreeRecursion recursion)
+{
     if (FsStatus made = MakeFolder(targetFolder); !made)
         return made;
     FsStatus result;
@@ -62,7 +73,8 @@ FsStatus FileSystem::CopyFolderTree(const std::string& sourceFolder, const std::
         if (isFolder) {
             from += pathSeparator;
             to += pathSeparator;
-            result = CopyFolderTree(from, to, stop);
+            result = recursion == TreeRecursion::ThroughOverrides ? CopyFolderTree(from, to, stop)
+                                                                  : CopyTreeByPaths(from, to, stop, recursion);
         } else {
             result = CopyFile(from, to);
         }
@@ -71,7 +83,7 @@ FsStatus FileSystem::CopyFolderTree(const std::string& sourceFolder, const std::
     return listed ? result : listed;
 }
 
-FsStatus FileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
+FsStatus FileSystem::DeleteTreeByPaths(const std::string& folder, const StopFlag& stop, TreeRecursion recursion)
 {
     FsStatus result;
     const FsStatus listed = ListFolder(folder, [&](std::string_view name, bool isFolder) {
@@ -79,7 +91,8 @@ FsStatus FileSystem::DeleteFolderTree(const std::string& folder, const StopFlag&
         path += name;
         if (isFolder) {
             path += pathSeparator;
-            result = DeleteFolderTree(path, stop);
+            result = recursion == TreeRecursion::ThroughOverrides ? DeleteFolderTree(path, stop)
+                                                                  : DeleteTreeByPaths(path, stop, recursion);
         } else {
             result = DeleteFile(path);
         }

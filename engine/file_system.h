@@ -90,6 +90,15 @@ public:
     // Deletes everything inside the folder and then the folder. The first failure or a stop request
     // ends it, and the folder is then left in place.
     virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop);
+
+protected:
+    // How a tree walk goes on into a sub-folder: through the (possibly overridden) tree operation, so
+    // that a layer sees every level, or straight on through whole paths.
+    enum class TreeRecursion { ThroughOverrides, ByPaths };
+    // The tree walks through whole paths, built on the single-entry operations.
+    FsStatus CopyTreeByPaths(const std::string& sourceFolder, const std::string& targetFolder,
+                             const StopFlag& stop, TreeRecursion recursion);
+    FsStatus DeleteTreeByPaths(const std::string& folder, const StopFlag& stop, TreeRecursion recursion);
 };
 
 }  // namespace twinfol

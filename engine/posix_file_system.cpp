@@ -630,7 +630,7 @@ FsStatus PosixFileSystem::CopySubTree(const TreeLevel& parent, const std::string
     const std::string sourcePath = parent.sourceFolder + name + pathSeparator;
     const std::string targetPath = parent.targetFolder + name + pathSeparator;
     if (parent.depth >= deepestOpenLevel)
-        return CopyTreeByPaths(sourcePath, targetPath, copy.stop);
+        return CopyTreeByPaths(sourcePath, targetPath, copy.stop, TreeRecursion::ByPaths);
     bool created = false;
     if (FsStatus made = MakeFolderAt(parent.targetFd, name.c_str(), created); !made)
         return made;
@@ -745,7 +745,7 @@ FsStatus PosixFileSystem::DeleteSubTree(int parentFd, const std::string& name, c
                                         int depth, const StopFlag& stop)
 {
     if (depth >= deepestOpenLevel)
-        return DeleteTreeByPaths(folder + name + pathSeparator, stop);
+        return DeleteTreeByPaths(folder + name + pathSeparator, stop, TreeRecursion::ByPaths);
     UniqueFd dir = OpenFolderAt(parentFd, name.c_str());
     if (!dir)
         return FsStatus::Failure(errno);
@@ -773,52 +773,6 @@ FsStatus PosixFileSystem::DeleteTreeLevel(int folderFd, const std::string& folde
             break;
     }
     return result;
-}
-
-FsStatus PosixFileSystem::CopyTreeByPaths(const std::string& sourceFolder, const std::string& targetFolder,
-                                          const StopFlag& stop)
-{
-    if (FsStatus made = MakeFolder(targetFolder); !made)
-        return made;
-    FsStatus result;
-    const FsStatus listed = ListFolder(sourceFolder, [&](std::string_view name, bool isFolder) {
-        if (IsTemporaryName(name))
-            return true;
-        std::string from = sourceFolder;
-        from += name;
-        std::string to = targetFolder;
-        to += name;
-        if (isFolder) {
-            from += pathSeparator;
-            to += pathSeparator;
-            result = CopyTreeByPaths(from, to, stop);
-        } else {
-            result = CopyFile(from, to);
-        }
-        return result.IsOk() && !stop.load(std::memory_order_relaxed);
-    });
-    return listed ? result : listed;
-}
-
-FsStatus PosixFileSystem::DeleteTreeByPaths(const std::string& folder, const StopFlag& stop)
-{
-    FsStatus result;
-    const FsStatus listed = ListFolder(folder, [&](std::string_view name, bool isFolder) {
-        std::string path = folder;
-        path += name;
-        if (isFolder) {
-            path += pathSeparator;
-            result = DeleteTreeByPaths(path, stop);
-        } else {
-            result = DeleteFile(path);
-        }
-        return result.IsOk() && !stop.load(std::memory_order_relaxed);
-    });
-    if (!listed)
-        return listed;
-    if (!result)
-        return result;
-    return RemoveFolder(folder);
 }
 
 }  // namespace twinfol

@@ -97,11 +97,6 @@ private:
     FsStatus DeleteSubTree(int parentFd, const std::string& name, const std::string& folder, int depth,
                            const StopFlag& stop);
     FsStatus DeleteTreeLevel(int folderFd, const std::string& folder, int depth, const StopFlag& stop);
-    // The walks through whole paths, for levels deeper than the descriptors a walk may hold open.
-    FsStatus CopyTreeByPaths(const std::string& sourceFolder, const std::string& targetFolder,
-                             const StopFlag& stop);
-    FsStatus DeleteTreeByPaths(const std::string& folder, const StopFlag& stop);
-
     TemporaryFileKind temporaryFiles_;
     // Keeps the data of deleted and replaced files until a background thread lets it go.
     DeferredCloser closer_;
