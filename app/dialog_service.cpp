@@ -9,7 +9,7 @@
 #include <QFileInfo>
 #include <QMessageBox>
 
-#include "app/confirm_dialog.h"
+#include "app/dialog_confirmation_asker.h"
 #include "reports/folder_browser_dialog.h"
 #include "reports/report_dialog.h"
 
@@ -95,10 +95,7 @@ bool DialogService::OpenDocument(const std::string& path)
 
 ConfirmAnswer DialogService::AskDelete(QWidget* parent, const ConfirmQuestion& question)
 {
-    ConfirmDialog dialog(parent);
-    dialog.SetQuestion(question);
-    dialog.exec();
-    return dialog.Answer();
+    return DialogConfirmationAsker(parent).Ask(question);
 }
 
 void DialogService::ShowReport(QWidget* parent, const SyncReport& report, const std::string& source,

@@ -45,7 +45,6 @@ public:
     const Profile& CurrentProfile() const { return currentProfile; }
     const SyncReport& Report() const { return report; }
     const SyncRunState& RunState() const { return runState; }
-    void RequestStopForTest() { OnStop(); }
 
     void UpdateControls();
     void PushLocationHistory(std::vector<std::string>& history, const std::string& path);

@@ -52,11 +52,6 @@ void ReportDialog::Prepare(const std::string& source, const std::string& target)
     targetPath_ = QString::fromStdString(target);
     sourcePath_ = QString::fromStdString(source);
     heading_ = report_.interrupted ? kInterruptedHeading : kDoneHeading;
-    overwrittenFileCount_ = report_.overwrittenFileCount;
-    addedFileCount_ = report_.addedFileCount;
-    deletedFileCount_ = report_.deletedFileCount;
-    addedFolderCount_ = report_.addedFolderCount;
-    deletedFolderCount_ = report_.deletedFolderCount;
     ShowMembers();
 }
 
@@ -69,11 +64,11 @@ void ReportDialog::ShowMembers()
     ui_->headingLabel->setText(shownHeading);
     ShowPath(ui_->targetEdit, targetPath_);
     ShowPath(ui_->sourceEdit, sourcePath_);
-    ui_->overwrittenFilesEdit->setText(QString::number(overwrittenFileCount_));
-    ui_->addedFilesEdit->setText(QString::number(addedFileCount_));
-    ui_->deletedFilesEdit->setText(QString::number(deletedFileCount_));
-    ui_->addedFoldersEdit->setText(QString::number(addedFolderCount_));
-    ui_->deletedFoldersEdit->setText(QString::number(deletedFolderCount_));
+    ui_->overwrittenFilesEdit->setText(QString::number(report_.overwrittenFileCount));
+    ui_->addedFilesEdit->setText(QString::number(report_.addedFileCount));
+    ui_->deletedFilesEdit->setText(QString::number(report_.deletedFileCount));
+    ui_->addedFoldersEdit->setText(QString::number(report_.addedFolderCount));
+    ui_->deletedFoldersEdit->setText(QString::number(report_.deletedFolderCount));
     const bool hasProblems = !report_.problemLog.empty();
     ui_->problemNoticeLabel->setVisible(hasProblems);
     ui_->viewProblemLogButton->setVisible(hasProblems);

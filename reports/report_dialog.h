@@ -43,11 +43,6 @@ private:
 
     std::unique_ptr<Ui::ReportDialog> ui_;
     const SyncReport& report_;
-    std::int32_t addedFileCount_ = 0;
-    std::int32_t addedFolderCount_ = 0;
-    std::int32_t deletedFileCount_ = 0;
-    std::int32_t deletedFolderCount_ = 0;
-    std::int32_t overwrittenFileCount_ = 0;
     QString sourcePath_;
     QString targetPath_;
     QString heading_;
