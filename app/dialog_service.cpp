@@ -30,7 +30,7 @@ void DialogService::ShowMessage(QWidget* parent, const QString& text)
 std::optional<std::string> DialogService::BrowseFolder(QWidget* parent, const QString& caption,
                                                        const std::string& startFolder)
 {
-    return FolderBrowserDialog::Browse(parent, caption, startFolder);
+    return FolderBrowserDialog::Browse(fileSystem_, parent, caption, startFolder);
 }
 
 namespace {

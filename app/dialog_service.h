@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "engine/delete_confirmation.h"
+#include "engine/file_system.h"
 #include "engine/sync_report.h"
 
 class QDialog;
@@ -18,6 +19,8 @@ namespace twinfol {
 
 class DialogService {
 public:
+    // The folder browser reads folders through the file-system layer.
+    explicit DialogService(FileSystem& fileSystem) : fileSystem_(fileSystem) {}
     virtual ~DialogService() = default;
 
     // A modal message with the exclamation icon and one OK button, captioned with the program's name.
@@ -40,6 +43,9 @@ public:
     // The report of a run, modal over the parent.
     virtual void ShowReport(QWidget* parent, const SyncReport& report, const std::string& source,
                             const std::string& target);
+
+private:
+    FileSystem& fileSystem_;
 };
 
 // The caption of every message box: the base name of the executable.

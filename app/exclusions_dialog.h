@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "profile/exclusion_list.h"
+#include "engine/exclusion_list.h"
 
 namespace Ui {
 class ExclusionsDialog;

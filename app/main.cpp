@@ -8,8 +8,8 @@
 #include "app/command_line.h"
 #include "app/dialog_service.h"
 #include "app/main_dialog.h"
+#include "app/settings_store.h"
 #include "engine/posix_file_system.h"
-#include "profile/settings_store.h"
 
 namespace {
 
@@ -36,8 +36,8 @@ int main(int argc, char* argv[])
     }
     QApplication application(argc, argv);
     twinfol::PosixFileSystem fileSystem;
-    twinfol::SettingsStore settings = twinfol::SettingsStore::ForCurrentUser();
-    twinfol::DialogService dialogs;
+    twinfol::SettingsStore settings = twinfol::SettingsStore::ForCurrentUser(fileSystem);
+    twinfol::DialogService dialogs(fileSystem);
     twinfol::MainDialog window(fileSystem, settings, dialogs);
     window.SetCommandLineProfile(twinfol::ProfileFromArguments(arguments));
     window.exec();

@@ -309,7 +309,7 @@ void MainDialog::OnDirectionClicked()
 void MainDialog::OpenProfile(const std::string& path)
 {
     ReadControls();
-    const ProfileLoadResult loaded = currentProfile.ReadFile(path);
+    const ProfileLoadResult loaded = currentProfile.ReadFile(fileSystem, path);
     if (loaded.status == ProfileLoadStatus::CannotOpen) {
         dialogs.ShowMessage(this, tr("Could not open file: ") + QString::fromStdString(path));
         return;
@@ -353,7 +353,7 @@ void MainDialog::OnSaveProfile()
         OnSaveProfileAs();
         return;
     }
-    if (!currentProfile.WriteFile(profilePath))
+    if (!currentProfile.WriteFile(fileSystem, profilePath))
         dialogs.ShowMessage(this, tr("Could not open file: ") + QString::fromStdString(profilePath));
     UpdateControls();
 }
@@ -366,7 +366,7 @@ void MainDialog::OnSaveProfileAs()
     settings.WriteRegString("OpenPath", *chosen);
     if (profilePath.empty())
         CopyShownStateIntoProfile();
-    if (!currentProfile.WriteFile(*chosen)) {
+    if (!currentProfile.WriteFile(fileSystem, *chosen)) {
         dialogs.ShowMessage(this, tr("Could not open file: ") + QString::fromStdString(*chosen));
         return;
     }

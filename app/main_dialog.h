@@ -10,12 +10,12 @@
 #include <QIcon>
 #include <QTimer>
 
+#include "app/settings_store.h"
 #include "engine/delete_confirmation.h"
 #include "engine/file_system.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
 #include "profile/profile.h"
-#include "profile/settings_store.h"
 
 class QCheckBox;
 

@@ -12,12 +12,12 @@
 
 #include <QObject>
 
+#include "engine/exclusion_list.h"
 #include "engine/file_system.h"
 #include "engine/sync_host.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
-#include "profile/exclusion_list.h"
 
 namespace twinfol {
 

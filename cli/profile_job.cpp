@@ -9,24 +9,25 @@
 namespace twinfol::cli {
 namespace {
 
-std::optional<SyncDirection> DirectionOf(const RunArguments& arguments, const Profile& profile)
+std::optional<SyncDirection> DirectionOf(const RunArguments& arguments, const SyncOptions& options)
 {
     if (arguments.direction)
         return arguments.direction;
-    if (profile.autoStart == static_cast<int>(SyncDirection::Location1ToLocation2))
-        return SyncDirection::Location1ToLocation2;
-    if (profile.autoStart == static_cast<int>(SyncDirection::Location2ToLocation1))
-        return SyncDirection::Location2ToLocation1;
+    switch (options.autoStart) {
+    case AutoStart::Location1ToLocation2: return SyncDirection::Location1ToLocation2;
+    case AutoStart::Location2ToLocation1: return SyncDirection::Location2ToLocation1;
+    case AutoStart::Off: break;
+    }
     return std::nullopt;
 }
 
 } // namespace
 
-ProfileJobResult LoadProfileJob(const RunArguments& arguments)
+ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& arguments)
 {
     const std::string& path = arguments.profilePath;
     Profile profile;
-    const ProfileLoadResult loaded = profile.ReadFile(path);
+    const ProfileLoadResult loaded = profile.ReadFile(fileSystem, path);
     switch (loaded.status) {
     case ProfileLoadStatus::CannotOpen: {
         std::string message = "Could not open file: " + path;
@@ -37,7 +38,8 @@ ProfileJobResult LoadProfileJob(const RunArguments& arguments)
     case ProfileLoadStatus::NotAProfile: return {std::nullopt, path + " is not a valid Twinfol profile"};
     case ProfileLoadStatus::Loaded: break;
     }
-    const std::optional<SyncDirection> direction = DirectionOf(arguments, profile);
+    const SyncOptions options = profile.Options();
+    const std::optional<SyncDirection> direction = DirectionOf(arguments, options);
     if (!direction)
         return {std::nullopt, "the profile " + path +
                                   " does not start by itself in either direction; "
@@ -46,10 +48,7 @@ ProfileJobResult LoadProfileJob(const RunArguments& arguments)
     SyncJob job;
     job.source = forward ? profile.location1 : profile.location2;
     job.target = forward ? profile.location2 : profile.location1;
-    job.addMissing = profile.addFiles;
-    job.deleteMissing = profile.deleteFiles;
-    job.confirmDeletes = profile.confirmDeletes;
-    job.checkSubFolders = profile.checkSubFolders;
+    job.options = options;
     job.exclusions = profile.exclusions.Entries();
     return {std::move(job), {}};
 }

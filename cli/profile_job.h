@@ -6,6 +6,7 @@
 
 #include "cli/run_arguments.h"
 #include "cli/sync_job.h"
+#include "engine/file_system.h"
 
 namespace twinfol::cli {
 
@@ -15,9 +16,9 @@ struct ProfileJobResult {
     std::string error;
 };
 
-// Reads the profile named on the command line and turns it into a job: its locations in the chosen
-// direction (the --direction option, else the profile's auto-start direction), its four flags and
-// its exclusions.
-ProfileJobResult LoadProfileJob(const RunArguments& arguments);
+// Reads the profile named on the command line through the file-system layer and turns it into a job:
+// its locations in the chosen direction (the --direction option, else the profile's auto-start
+// direction), its options and its exclusions.
+ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& arguments);
 
 } // namespace twinfol::cli

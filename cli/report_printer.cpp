@@ -59,8 +59,8 @@ void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out)
     }
     if (!report.problemLog.empty()) {
         out << "\nSome problems were encountered\nProblem Log:\n";
-        for (const std::string& line : report.problemLog)
-            out << "  " << ForTerminal(line) << '\n';
+        for (const ProblemRecord& problem : report.problemLog)
+            out << "  " << ForTerminal(problem.line) << '\n';
     }
 }
 
@@ -76,7 +76,7 @@ void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out)
         PrintJsonArray(report.List(labels.list), out);
     }
     out << ", \"problemLog\": ";
-    PrintJsonArray(report.problemLog, out);
+    PrintJsonArray(report.ProblemLines(), out);
     out << "}\n";
 }
 

@@ -45,65 +45,64 @@ bool HasOptionName(std::string_view argument, std::string_view name)
            (argument.starts_with(name) && argument.size() > name.size() && argument[name.size()] == '=');
 }
 
-} // namespace
-
-ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
+// Switches that take no value, and what each does to the arguments. The job's own switches are also
+// remembered, since a profile holds the job and refuses them.
+bool TakeSwitch(const std::string& argument, RunArguments& run)
 {
-    ParsedArguments parsed;
-    RunArguments& run = parsed.arguments;
-    std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (std::size_t index = 0; index < arguments.size(); ++index) {
-        const std::string& argument = arguments[index];
-        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
-            positional.push_back(argument);
-            continue;
-        }
-        std::string value;
-        if (argument == "--") {
-            optionsEnded = true;
-        } else if (argument == "--help" || argument == "-h") {
-            run.invocation = Invocation::Help;
-            return parsed;
-        } else if (argument == "--version") {
-            run.invocation = Invocation::Version;
-            return parsed;
-        } else if (argument == "--no-add") {
-            run.jobSwitches.push_back(argument);
-            run.addMissing = false;
-        } else if (argument == "--delete") {
-            run.jobSwitches.push_back(argument);
-            run.deleteMissing = true;
-        } else if (argument == "--no-subfolders") {
-            run.jobSwitches.push_back(argument);
-            run.checkSubFolders = false;
-        } else if (argument == "--confirm") {
-            run.jobSwitches.push_back(argument);
-            run.confirmDeletes = true;
-        } else if (argument == "--yes") {
-            run.answerYesToAll = true;
-        } else if (argument == "--dry-run") {
-            run.dryRun = true;
-        } else if (argument == "--json") {
-            run.json = true;
-        } else if (HasOptionName(argument, "--exclude")) {
-            if (!TakeValue(arguments, index, "--exclude", value, parsed.error))
-                return Refuse(parsed.error);
-            if (value.empty())
-                return Refuse("--exclude needs a path");
-            run.exclusions.push_back(value);
-            run.jobSwitches.push_back("--exclude");
-        } else if (HasOptionName(argument, "--direction")) {
-            if (!TakeValue(arguments, index, "--direction", value, parsed.error))
-                return Refuse(parsed.error);
-            run.direction = DirectionFromText(value);
-            if (!run.direction)
-                return Refuse("--direction must be 1to2 or 2to1, not \"" + value + "\"");
-        } else {
-            return Refuse("unknown option " + argument);
-        }
-    }
+    if (argument == "--no-add")
+        run.options.addMissing = false;
+    else if (argument == "--delete")
+        run.options.deleteMissing = true;
+    else if (argument == "--no-subfolders")
+        run.options.checkSubFolders = false;
+    else if (argument == "--confirm")
+        run.options.confirmDeletes = true;
+    else if (argument == "--yes")
+        run.answerYesToAll = true;
+    else if (argument == "--dry-run")
+        run.dryRun = true;
+    else if (argument == "--json")
+        run.json = true;
+    else
+        return false;
+    if (argument != "--yes" && argument != "--dry-run" && argument != "--json")
+        run.jobSwitches.push_back(argument);
+    return true;
+}
 
+// Takes the option at index (and its value, moving index past it); answers the refusal, empty when
+// the option was taken.
+std::string TakeOption(const std::vector<std::string>& arguments, std::size_t& index, RunArguments& run)
+{
+    const std::string& argument = arguments[index];
+    std::string value;
+    std::string error;
+    if (TakeSwitch(argument, run))
+        return {};
+    if (HasOptionName(argument, "--exclude")) {
+        if (!TakeValue(arguments, index, "--exclude", value, error))
+            return error;
+        if (value.empty())
+            return "--exclude needs a path";
+        run.exclusions.push_back(value);
+        run.jobSwitches.push_back("--exclude");
+        return {};
+    }
+    if (HasOptionName(argument, "--direction")) {
+        if (!TakeValue(arguments, index, "--direction", value, error))
+            return error;
+        run.direction = DirectionFromText(value);
+        if (!run.direction)
+            return "--direction must be 1to2 or 2to1, not \"" + value + "\"";
+        return {};
+    }
+    return "unknown option " + argument;
+}
+
+// What the words that are not options ask for: two folders, or one profile.
+ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::string>& positional)
+{
+    RunArguments& run = parsed.arguments;
     if (positional.size() == 2) {
         if (run.direction)
             return Refuse("--direction applies only to a profile");
@@ -123,6 +122,33 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
                                          : "too many arguments: expected SOURCE and TARGET, or PROFILE.twp");
     }
     return parsed;
+}
+
+} // namespace
+
+ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
+{
+    ParsedArguments parsed;
+    RunArguments& run = parsed.arguments;
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
+        if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
+            positional.push_back(argument);
+        } else if (argument == "--") {
+            optionsEnded = true;
+        } else if (argument == "--help" || argument == "-h") {
+            run.invocation = Invocation::Help;
+            return parsed;
+        } else if (argument == "--version") {
+            run.invocation = Invocation::Version;
+            return parsed;
+        } else if (std::string refused = TakeOption(arguments, index, run); !refused.empty()) {
+            return Refuse(std::move(refused));
+        }
+    }
+    return SettleInvocation(std::move(parsed), positional);
 }
 
 std::string HelpText()

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/sync_job.h"
 #include "engine/sync_options.h"
 
 namespace twinfol::cli {
@@ -20,10 +21,8 @@ struct RunArguments {
     std::string profilePath;
     std::optional<SyncDirection> direction;
 
-    bool addMissing = true;
-    bool deleteMissing = false;
-    bool checkSubFolders = true;
-    bool confirmDeletes = false;
+    // The Folders form's options: the runner's defaults as the switches change them.
+    SyncOptions options = commandLineDefaults;
     std::vector<std::string> exclusions;
     // The switches given that change the job itself (the four flags and exclusions); a profile
     // holds those, so they are refused with one.

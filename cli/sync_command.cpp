@@ -12,10 +12,10 @@
 #include "cli/terminal_host.h"
 #include "cli/text_encoding.h"
 #include "engine/dry_run_file_system.h"
+#include "engine/exclusion_list.h"
 #include "engine/sync_engine.h"
 #include "engine/sync_report.h"
 #include "engine/sync_roots.h"
-#include "profile/exclusion_list.h"
 
 namespace twinfol::cli {
 namespace {
@@ -28,9 +28,7 @@ ExitCode Refuse(CommandEnvironment& environment, const std::string& message)
 
 SyncJob JobFromArguments(const RunArguments& arguments)
 {
-    return {arguments.source,        arguments.target,         arguments.addMissing,
-            arguments.deleteMissing, arguments.confirmDeletes, arguments.checkSubFolders,
-            arguments.exclusions};
+    return {arguments.source, arguments.target, arguments.options, arguments.exclusions};
 }
 
 ExitCode ExitCodeOf(const SyncReport& report)
@@ -45,7 +43,7 @@ ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnviro
     const RootCheck roots = CheckRoots(environment.fileSystem, job.source, job.target);
     if (!roots.IsOk())
         return Refuse(environment, roots.message);
-    const bool mayAsk = job.confirmDeletes && job.deleteMissing && !arguments.answerYesToAll;
+    const bool mayAsk = job.options.confirmDeletes && job.options.deleteMissing && !arguments.answerYesToAll;
     if (mayAsk && environment.stdinTerminal == Terminal::No)
         return Refuse(environment, "deletes are to be confirmed but standard input is not a terminal; "
                                    "give --yes to delete without asking, or leave out --confirm");
@@ -69,8 +67,7 @@ ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnviro
     TerminalHost host(progress ? &*progress : nullptr, asker);
 
     SyncEngine engine(fileSystem, exclusions, runState, report, host);
-    engine.SynchroniseFolder(roots.source, roots.target, job.addMissing, job.deleteMissing,
-                             job.confirmDeletes, job.checkSubFolders);
+    engine.SynchroniseFolder(roots.source, roots.target, job.options);
     if (progress)
         progress->Clear();
     report.RecordRun(roots.source, roots.target, runState.IsStopped());
@@ -97,11 +94,9 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
     const RunArguments& arguments = parsed.arguments;
     switch (arguments.invocation) {
     case Invocation::Help: environment.out << HelpText(); return ExitCode::Finished;
-    case Invocation::Version:
-        environment.out << TWINFOL_VERSION << '\n';
-        return ExitCode::Finished;
+    case Invocation::Version: environment.out << TWINFOL_VERSION << '\n'; return ExitCode::Finished;
     case Invocation::Profile: {
-        const ProfileJobResult loaded = LoadProfileJob(arguments);
+        const ProfileJobResult loaded = LoadProfileJob(environment.fileSystem, arguments);
         if (!loaded.job)
             return Refuse(environment, loaded.error);
         return RunJob(*loaded.job, arguments, environment);

@@ -59,4 +59,25 @@ FsStatus DryRunFileSystem::DeleteFolderTree(const std::string&, const StopFlag&)
     return {};
 }
 
+FsStatus DryRunFileSystem::ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes)
+{
+    return reader_.ReadFile(path, maxBytes, bytes);
+}
+
+FsStatus DryRunFileSystem::ReplaceFile(const std::string&, std::string_view, mode_t)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::MakeFolders(const std::string&, mode_t)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::LockFile(const std::string&, std::unique_ptr<FileLock>& lock)
+{
+    lock = std::make_unique<FileLock>();
+    return {};
+}
+
 } // namespace twinfol

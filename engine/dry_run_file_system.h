@@ -25,6 +25,11 @@ public:
     FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
                             const StopFlag& stop) override;
     FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
+    FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) override;
+    FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
+    FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
+    // A lock that holds nothing: a trial run writes nothing that would need one.
+    FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
 
 private:
     FileSystem& reader_;

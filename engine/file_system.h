@@ -1,51 +1,33 @@
-// The file-system layer: everything the engine does to files goes through this interface, so that
-// tests can put failures and stalls between the engine and the disk.
+// The file-system layer: every file access of the program (a run's copies and deletes, loading and
+// saving profiles and settings, the folder browser's listings) goes through this interface, so that
+// tests can put failures and stalls between the program and the disk.
 #pragma once
 
+#include <sys/types.h>
+
 #include <atomic>
+#include <cstddef>
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "base/path.h"
+#include "base/temporary_name.h"
 #include "engine/file_stamp.h"
+#include "engine/fs_status.h"
 
 namespace twinfol {
 
-// The outcome of one file operation: success, or the errno value that made it fail.
-class [[nodiscard]] FsStatus {
-public:
-    FsStatus() = default;
-    static FsStatus Failure(int error) { return FsStatus(error == 0 ? -1 : error); }
-    bool IsOk() const { return error_ == 0; }
-    explicit operator bool() const { return IsOk(); }
-    int Error() const { return error_; }
-
-private:
-    explicit FsStatus(int error) : error_(error) {}
-    int error_ = 0;
-};
-
 enum class EntryKind { Missing, File, Folder, Link, Other };
 
-// Receives one entry of a listing: its name and whether it is a folder (a symbolic link is never a
-// folder). Returning false ends the listing early.
-using EntryVisitor = std::function<bool(std::string_view name, bool isFolder)>;
+// Receives one entry of a listing: its name and its kind as the listing saw it (never Missing; a
+// symbolic link is a Link, whatever it points to). Returning false ends the listing early.
+using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
 
 // The stop request of the run in progress, read by the tree operations after each entry.
 using StopFlag = std::atomic<bool>;
-
-// Names of the temporary files that a copy writes before it gives the data the target's name.
-// Such a file left behind by a killed process is recognised by its name and never taken for a
-// user's file.
-inline constexpr std::string_view temporaryNamePrefix = ".twinfol-";
-inline constexpr std::string_view temporaryNameSuffix = ".part";
-inline constexpr std::size_t temporaryNameDigits = 16;
-bool IsTemporaryName(std::string_view name);
-
-// Folder paths end with the separator; paths are built by plain concatenation.
-inline constexpr char pathSeparator = '/';
 
 // Reads the stamps of the entries of one listed folder by name. A layer may keep the folder open for
 // it, so a reader is kept only while its folder's own files are handled.
@@ -56,10 +38,17 @@ public:
     virtual std::optional<FileStamp> ReadFileStamp(const std::string& name) = 0;
 };
 
+// An exclusive lock on a file, held until this object is destroyed.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
+    // --- Entries of a run ---------------------------------------------------------------------------
     // Lists every entry of a folder, hidden ones included, "." and ".." left out.
     virtual FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) = 0;
     // The kind of whatever stands at the path, without following a final symbolic link.
@@ -79,26 +68,40 @@ public:
     virtual FsStatus RemoveFolder(const std::string& folder) = 0;
 
     // Lists a folder as ListFolder does and hands out a reader for its entries' stamps (left empty when
-    // the listing fails). The default lists and reads through whole paths.
+    // the listing fails).
     virtual FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
-                                         std::unique_ptr<FolderStampReader>& stamps);
+                                         std::unique_ptr<FolderStampReader>& stamps) = 0;
 
-    // Copies everything inside sourceFolder into targetFolder, creating it first when needed. The
-    // first failure ends the copy; a stop request ends it after the current entry.
+    // Copies everything inside sourceFolder into targetFolder, creating it first when needed. Entries
+    // are handled in listing order; a copy's own leftover temporary file is never copied; links are
+    // copied as links and never walked through. The first failure ends the copy; a stop request
+    // ends it after the current entry, with success.
     virtual FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                                    const StopFlag& stop);
+                                    const StopFlag& stop) = 0;
     // Deletes everything inside the folder and then the folder. The first failure or a stop request
     // ends it, and the folder is then left in place.
-    virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop);
+    virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) = 0;
 
-protected:
-    // How a tree walk goes on into a sub-folder: through the (possibly overridden) tree operation, so
-    // that a layer sees every level, or straight on through whole paths.
-    enum class TreeRecursion { ThroughOverrides, ByPaths };
-    // The tree walks through whole paths, built on the single-entry operations.
-    FsStatus CopyTreeByPaths(const std::string& sourceFolder, const std::string& targetFolder,
-                             const StopFlag& stop, TreeRecursion recursion);
-    FsStatus DeleteTreeByPaths(const std::string& folder, const StopFlag& stop, TreeRecursion recursion);
+    // --- Whole files: profiles, settings ------------------------------------------------------------
+    // Reads a regular file (a final symbolic link followed), at most maxBytes of it: a caller that
+    // must tell a longer file asks for one byte more. Anything that is not a regular file is refused
+    // before it is opened in a way that could wait (a FIFO without a writer would); a folder fails
+    // with EISDIR.
+    virtual FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) = 0;
+    // Replaces the file's whole content so that the name only ever holds the complete old or the
+    // complete new content: a temporary file of the one temporary shape beside it is written, flushed
+    // to the disk and renamed over it, and the folder is flushed too. A symbolic link is replaced
+    // where it points. A new file gets newFileMode less the umask; an existing one keeps its mode. A
+    // read-only file (one the process may not write, or one without any write permission bit, which
+    // counts even for root) is never replaced. A file the process may write in a folder it may not
+    // write is rewritten in place. On failure no temporary file is left behind.
+    virtual FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) = 0;
+    // Creates the folder and every missing folder above it with the mode (less the umask); folders
+    // already there are left as they are. Succeeds when the whole path is a folder afterwards.
+    virtual FsStatus MakeFolders(const std::string& folder, mode_t mode) = 0;
+    // Takes an exclusive lock on the file, creating it (mode 0600) when it is missing, and waits until
+    // no other process holds it. Used for read-modify-write of a file that several processes share.
+    virtual FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "engine/unique_fd.h"
+#include "base/unique_fd.h"
 
 namespace twinfol {
 

@@ -10,27 +10,11 @@ constexpr std::int32_t overwriteThresholdSeconds = 120;
 // Room reserved up front for the progress text of one level, so that it is rebuilt in place.
 constexpr std::size_t progressTextCapacity = 500;
 
-std::string Join(std::string_view folder, std::string_view name)
-{
-    std::string path;
-    path.reserve(folder.size() + name.size() + 1);
-    path += folder;
-    path += name;
-    return path;
-}
-
 std::string FolderPath(std::string_view folder, std::string_view name)
 {
-    std::string path = Join(folder, name);
+    std::string path = JoinPath(folder, name);
     path += pathSeparator;
     return path;
-}
-
-std::string_view WithoutSeparator(std::string_view folder)
-{
-    if (folder.ends_with(pathSeparator))
-        folder.remove_suffix(1);
-    return folder;
 }
 
 } // namespace
@@ -50,47 +34,46 @@ SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, 
 }
 
 void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
-                                   bool addMissing, bool deleteMissing, bool confirmDeletes,
-                                   bool checkSubFolders)
+                                   const SyncOptions& options)
 {
     Level level{sourceDir, targetDir, {}, {}, {}};
     level.progress.reserve(progressTextCapacity);
 
     // A source folder that cannot be listed is never taken for an empty one: that would make every
     // item of its target twin look like a delete candidate. The pair is left alone instead.
-    if (!ListInto(sourceDir, level.source)) {
-        report_.RecordProblem(ProblemKind::ReadFolder, WithoutSeparator(sourceDir));
+    if (const FsStatus listed = ListInto(sourceDir, level.source); !listed) {
+        report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(sourceDir), listed.Reason());
         return;
     }
     if (IsStopped())
         return;
     // A target folder that cannot be listed is not taken for an empty one either: where it can still
     // be written, every "add" would replace a file the listing could not show, newer or not.
-    if (!ListInto(targetDir, level.target)) {
-        report_.RecordProblem(ProblemKind::ReadFolder, WithoutSeparator(targetDir));
+    if (const FsStatus listed = ListInto(targetDir, level.target); !listed) {
+        report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(targetDir), listed.Reason());
         return;
     }
     if (IsStopped())
         return;
 
-    HandleSourceFiles(level, addMissing);
-    if (deleteMissing && !IsStopped())
-        DeleteTargetOnlyFiles(level, confirmDeletes);
+    HandleSourceFiles(level, options);
+    if (options.deleteMissing && !IsStopped())
+        DeleteTargetOnlyFiles(level, options);
     level.source.stamps.reset();
     level.target.stamps.reset();
-    if (!checkSubFolders)
+    if (!options.checkSubFolders)
         return;
-    HandleSourceFolders(level, addMissing, deleteMissing, confirmDeletes);
-    if (deleteMissing && !IsStopped())
-        DeleteTargetOnlyFolders(level, confirmDeletes);
+    HandleSourceFolders(level, options);
+    if (options.deleteMissing && !IsStopped())
+        DeleteTargetOnlyFolders(level, options);
 }
 
 FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)
 {
-    const auto addEntry = [&](std::string_view name, bool isFolder) {
+    const auto addEntry = [&](std::string_view name, EntryKind kind) {
         // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted.
         if (!IsTemporaryName(name)) {
-            if (isFolder)
+            if (kind == EntryKind::Folder)
                 listing.folders.emplace(name);
             else
                 listing.files.emplace(name);
@@ -112,7 +95,8 @@ bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
 {
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
     const auto read = [&](Listing& listing, const std::string& folder) {
-        return listing.stamps ? listing.stamps->ReadFileStamp(name) : fileSystem_.ReadFileStamp(folder + name);
+        return listing.stamps ? listing.stamps->ReadFileStamp(name)
+                              : fileSystem_.ReadFileStamp(folder + name);
     };
     const auto sourceStamp = read(level.source, level.sourceDir);
     const auto targetStamp = read(level.target, level.targetDir);
@@ -122,7 +106,7 @@ bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
            StampDifference(*sourceStamp, *targetStamp) > overwriteThresholdSeconds;
 }
 
-void SyncEngine::HandleSourceFiles(Level& level, bool addMissing)
+void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
 {
     // The paths are built only for files that are acted on: most files of a run are only compared.
     std::string sourcePath;
@@ -138,22 +122,22 @@ void SyncEngine::HandleSourceFiles(Level& level, bool addMissing)
                 buildPaths(name);
                 if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
                     ShowProgress(level, "Overwriting file: ", name);
-                    if (fileSystem_.CopyFile(sourcePath, targetPath))
+                    if (const FsStatus copied = fileSystem_.CopyFile(sourcePath, targetPath))
                         report_.Record(ReportList::OverwrittenFiles, targetPath);
                     else
-                        report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+                        report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.Reason());
                 }
             }
             // Present on both sides, so never a delete candidate, whatever happened above.
             level.target.files.erase(twin);
-        } else if (addMissing) {
+        } else if (options.addMissing) {
             buildPaths(name);
             if (!IsExcluded(sourcePath)) {
                 ShowProgress(level, "Adding file: ", name);
-                if (fileSystem_.CopyFile(sourcePath, targetPath))
+                if (const FsStatus copied = fileSystem_.CopyFile(sourcePath, targetPath))
                     report_.Record(ReportList::AddedFiles, targetPath);
                 else
-                    report_.RecordProblem(ProblemKind::CopyFile, targetPath);
+                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.Reason());
             }
         }
         if (IsStopped())
@@ -166,36 +150,36 @@ ConfirmResult SyncEngine::ConfirmDelete(std::string_view caption, std::string_vi
 {
     ConfirmQuestion question;
     question.caption = caption;
-    question.lines[0] = Join(textPrefix, path);
+    question.lines[0] = JoinPath(textPrefix, path);
     const ConfirmResult result = AskDeleteConfirmation(host_, question, yesToAll, noToAll);
     if (result == ConfirmResult::CancelRun)
         runState_.RequestStop();
     return result;
 }
 
-void SyncEngine::DeleteTargetOnlyFiles(Level& level, bool confirmDeletes)
+void SyncEngine::DeleteTargetOnlyFiles(Level& level, const SyncOptions& options)
 {
     for (const std::string& name : level.target.files) {
-        std::string targetPath = Join(level.targetDir, name);
+        std::string targetPath = JoinPath(level.targetDir, name);
         if (IsExcluded(targetPath))
             continue;
         const bool confirmed =
-            !confirmDeletes ||
+            !options.confirmDeletes ||
             ConfirmDelete("Delete File", "Delete file: ", targetPath, runState_.fileYesToAll,
                           runState_.fileNoToAll) == ConfirmResult::Delete;
         if (confirmed) {
             ShowProgress(level, "Deleting file: ", name);
-            if (fileSystem_.DeleteFile(targetPath))
+            if (const FsStatus deleted = fileSystem_.DeleteFile(targetPath))
                 report_.Record(ReportList::DeletedFiles, std::move(targetPath));
             else
-                report_.RecordProblem(ProblemKind::DeleteFile, targetPath);
+                report_.RecordProblem(ProblemKind::DeleteFile, targetPath, deleted.Reason());
         }
         if (IsStopped())
             return;
     }
 }
 
-void SyncEngine::HandleSourceFolders(Level& level, bool addMissing, bool deleteMissing, bool confirmDeletes)
+void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
 {
     for (const std::string& name : level.source.folders) {
         if (IsStopped())
@@ -205,36 +189,38 @@ void SyncEngine::HandleSourceFolders(Level& level, bool addMissing, bool deleteM
         const std::string targetFolder = FolderPath(level.targetDir, name);
         if (const auto twin = level.target.folders.find(name); twin != level.target.folders.end()) {
             if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
-                SynchroniseFolder(sourceFolder, targetFolder, addMissing, deleteMissing, confirmDeletes,
-                                  true);
+                SynchroniseFolder(sourceFolder, targetFolder, options);
             // Present on both sides, so never a delete candidate, excluded or not.
             level.target.folders.erase(twin);
-        } else if (addMissing && !IsExcluded(sourceFolder)) {
+        } else if (options.addMissing && !IsExcluded(sourceFolder)) {
             ShowProgress(level, "Adding folder: ", name);
-            if (fileSystem_.CopyFolderTree(sourceFolder, targetFolder, runState_.stopRequested))
-                report_.Record(ReportList::AddedFolders, Join(level.targetDir, name));
+            if (const FsStatus copied =
+                    fileSystem_.CopyFolderTree(sourceFolder, targetFolder, runState_.stopRequested))
+                report_.Record(ReportList::AddedFolders, JoinPath(level.targetDir, name));
             else
-                report_.RecordProblem(ProblemKind::CopyFolder, Join(level.sourceDir, name));
+                report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
+                                      copied.Reason());
         }
     }
 }
 
-void SyncEngine::DeleteTargetOnlyFolders(Level& level, bool confirmDeletes)
+void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& options)
 {
     for (const std::string& name : level.target.folders) {
         if (IsExcluded(FolderPath(level.targetDir, name)))
             continue;
-        std::string targetPath = Join(level.targetDir, name);
+        std::string targetPath = JoinPath(level.targetDir, name);
         const bool confirmed =
-            !confirmDeletes ||
+            !options.confirmDeletes ||
             ConfirmDelete("Delete Sub-Folder", "Delete sub-folder: ", targetPath, runState_.folderYesToAll,
                           runState_.folderNoToAll) == ConfirmResult::Delete;
         if (confirmed) {
             ShowProgress(level, "Deleting folder: ", name);
-            if (fileSystem_.DeleteFolderTree(FolderPath(level.targetDir, name), runState_.stopRequested))
+            if (const FsStatus deleted =
+                    fileSystem_.DeleteFolderTree(FolderPath(level.targetDir, name), runState_.stopRequested))
                 report_.Record(ReportList::DeletedFolders, std::move(targetPath));
             else
-                report_.RecordProblem(ProblemKind::DeleteFolder, targetPath);
+                report_.RecordProblem(ProblemKind::DeleteFolder, targetPath, deleted.Reason());
         }
         if (IsStopped())
             return;

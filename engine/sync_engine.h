@@ -7,11 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "engine/exclusion_list.h"
 #include "engine/file_system.h"
 #include "engine/sync_host.h"
+#include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
-#include "profile/exclusion_list.h"
 
 namespace twinfol {
 
@@ -21,11 +22,12 @@ public:
     SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                SyncReport& report, SyncHost& host);
 
-    // Synchronises one pair of folders (both paths end with the separator) and, when checkSubFolders
-    // is set, every pair of corresponding sub-folders below them. Returns when the walk is complete or
-    // a stop was requested; the outcome is in the report and in the run state's stop request.
-    void SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir, bool addMissing,
-                           bool deleteMissing, bool confirmDeletes, bool checkSubFolders);
+    // Synchronises one pair of folders (both paths end with the separator) and, when the options'
+    // checkSubFolders is set, every pair of corresponding sub-folders below them, as the options'
+    // four engine flags allow. Returns when the walk is complete or a stop was requested; the outcome
+    // is in the report and in the run state's stop request.
+    void SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
+                           const SyncOptions& options);
 
 private:
     // The entry names of one folder, in byte order, split by kind.
@@ -44,10 +46,10 @@ private:
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
     bool IsSourceNewer(Level& level, const std::string& name);
 
-    void HandleSourceFiles(Level& level, bool addMissing);
-    void DeleteTargetOnlyFiles(Level& level, bool confirmDeletes);
-    void HandleSourceFolders(Level& level, bool addMissing, bool deleteMissing, bool confirmDeletes);
-    void DeleteTargetOnlyFolders(Level& level, bool confirmDeletes);
+    void HandleSourceFiles(Level& level, const SyncOptions& options);
+    void DeleteTargetOnlyFiles(Level& level, const SyncOptions& options);
+    void HandleSourceFolders(Level& level, const SyncOptions& options);
+    void DeleteTargetOnlyFolders(Level& level, const SyncOptions& options);
     ConfirmResult ConfirmDelete(std::string_view caption, std::string_view textPrefix,
                                 const std::string& path, bool& yesToAll, bool& noToAll);
 

@@ -5,16 +5,23 @@ namespace twinfol {
 
 enum class SyncDirection : int { None = 0, Location1ToLocation2 = 1, Location2ToLocation1 = 2 };
 
-// Each field is a 0-or-1 integer, as the main window's controls hold it; the engine reads the four
-// engine flags as booleans (non-zero meaning true).
+// Whether a job starts by itself when it is opened, and in which direction. The values are those a
+// profile file keeps.
+enum class AutoStart : int { Off = 0, Location1ToLocation2 = 1, Location2ToLocation1 = 2 };
+
+// What a job may do, as one value that travels from the window or the command line down to the
+// engine. The defaults are those of a new job; a new run option is a new field with its default here,
+// so that every caller that does not know it keeps today's behaviour.
 struct SyncOptions {
-    int addMissing = 1;
-    int deleteMissing = 1;
-    int confirmDeletes = 1;
-    int checkSubFolders = 1;
-    int autoStart = 0;
-    // 0: Location 1 to Location 2, 1: Location 2 to Location 1, -1: neither radio button selected.
-    int autoStartDirection = 0;
+    // The engine's four flags.
+    bool addMissing = true;
+    bool deleteMissing = true;
+    bool confirmDeletes = true;
+    bool checkSubFolders = true;
+    // Read by whoever opens the job, never by the engine.
+    AutoStart autoStart = AutoStart::Off;
+
+    friend bool operator==(const SyncOptions&, const SyncOptions&) = default;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

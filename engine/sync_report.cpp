@@ -40,21 +40,45 @@ void SyncReport::Record(ReportList list, std::string path)
     PathSet* set = nullptr;
     std::int32_t* count = nullptr;
     switch (list) {
-    case ReportList::OverwrittenFiles: set = &overwrittenFiles; count = &overwrittenFileCount; break;
-    case ReportList::AddedFiles: set = &addedFiles; count = &addedFileCount; break;
-    case ReportList::DeletedFiles: set = &deletedFiles; count = &deletedFileCount; break;
-    case ReportList::AddedFolders: set = &addedFolders; count = &addedFolderCount; break;
-    case ReportList::DeletedFolders: set = &deletedFolders; count = &deletedFolderCount; break;
+    case ReportList::OverwrittenFiles:
+        set = &overwrittenFiles;
+        count = &overwrittenFileCount;
+        break;
+    case ReportList::AddedFiles:
+        set = &addedFiles;
+        count = &addedFileCount;
+        break;
+    case ReportList::DeletedFiles:
+        set = &deletedFiles;
+        count = &deletedFileCount;
+        break;
+    case ReportList::AddedFolders:
+        set = &addedFolders;
+        count = &addedFolderCount;
+        break;
+    case ReportList::DeletedFolders:
+        set = &deletedFolders;
+        count = &deletedFolderCount;
+        break;
     }
     if (set->insert(std::move(path)).second)
         ++*count;
 }
 
-void SyncReport::RecordProblem(ProblemKind kind, std::string_view path)
+void SyncReport::RecordProblem(ProblemKind kind, std::string_view path, std::string reason)
 {
-    std::string line(ProblemPrefix(kind));
-    line += path;
-    problemLog.push_back(std::move(line));
+    ProblemRecord record{kind, std::string(path), std::string(ProblemPrefix(kind)), std::move(reason)};
+    record.line += path;
+    problemLog.push_back(std::move(record));
+}
+
+std::vector<std::string> SyncReport::ProblemLines() const
+{
+    std::vector<std::string> lines;
+    lines.reserve(problemLog.size());
+    for (const ProblemRecord& record : problemLog)
+        lines.push_back(record.line);
+    return lines;
 }
 
 const PathSet& SyncReport::List(ReportList list) const
@@ -81,4 +105,4 @@ std::int32_t SyncReport::Count(ReportList list) const
     return deletedFolderCount;
 }
 
-}  // namespace twinfol
+} // namespace twinfol

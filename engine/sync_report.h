@@ -19,6 +19,18 @@ enum class ProblemKind { CopyFile, DeleteFile, CopyFolder, DeleteFolder, ReadFol
 // The fixed text that starts a problem-log line of the given kind.
 std::string_view ProblemPrefix(ProblemKind kind);
 
+// One problem of a run: what failed and where, the line the problem log shows, and why it failed
+// (the system's text for the error, or a short text of our own).
+struct ProblemRecord {
+    ProblemKind kind = ProblemKind::CopyFile;
+    std::string path;
+    // The kind's prefix followed by the path.
+    std::string line;
+    std::string reason;
+
+    friend bool operator==(const ProblemRecord&, const ProblemRecord&) = default;
+};
+
 struct SyncReport {
     std::string source;
     std::string target;
@@ -32,7 +44,8 @@ struct SyncReport {
     PathSet deletedFiles;
     PathSet addedFolders;
     PathSet deletedFolders;
-    std::vector<std::string> problemLog;
+    // In the order the problems happened.
+    std::vector<ProblemRecord> problemLog;
     // Whether the run that filled this report was stopped; taken from the run state's stop request
     // when the run ends.
     bool interrupted = false;
@@ -43,8 +56,10 @@ struct SyncReport {
     void RecordRun(std::string runSource, std::string runTarget, bool wasInterrupted);
     // Inserts a full target path into one list; its count grows only when the path was new.
     void Record(ReportList list, std::string path);
-    // Appends one problem-log line: the kind's prefix followed by the path.
-    void RecordProblem(ProblemKind kind, std::string_view path);
+    // Appends one problem record; its line is the kind's prefix followed by the path.
+    void RecordProblem(ProblemKind kind, std::string_view path, std::string reason);
+    // The lines of the problem log, in order.
+    std::vector<std::string> ProblemLines() const;
 
     const PathSet& List(ReportList list) const;
     std::int32_t Count(ReportList list) const;
@@ -52,4 +67,4 @@ struct SyncReport {
     bool HasRun() const { return !source.empty() && !target.empty(); }
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -15,13 +15,6 @@ const char* SideName(Side side)
     return side == Side::Source ? "source" : "target";
 }
 
-std::string WithoutSeparator(const std::string& folder)
-{
-    if (folder.size() > 1 && folder.ends_with(pathSeparator))
-        return folder.substr(0, folder.size() - 1);
-    return folder;
-}
-
 RootCheck Refuse(RootCheck check, RootProblem problem, std::string message)
 {
     check.problem = problem;
@@ -38,7 +31,7 @@ struct FolderFinding {
 FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, Side side)
 {
     const bool isSource = side == Side::Source;
-    const std::string shown = WithoutSeparator(folder);
+    const std::string shown = WithoutTrailingSeparator(folder);
     const std::string what = std::string("The ") + SideName(side) + " folder ";
     // A folder reached through a symbolic link is fine; what matters is what the link leads to.
     const EntryKind kind = fileSystem.KindOf(shown);
@@ -55,7 +48,7 @@ FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, S
         return {isSource ? RootProblem::SourceNotFolder : RootProblem::TargetNotFolder,
                 what + "is not a folder: " + shown,
                 {}};
-    const FsStatus listed = fileSystem.ListFolder(folder, [](std::string_view, bool) { return false; });
+    const FsStatus listed = fileSystem.ListFolder(folder, [](std::string_view, EntryKind) { return false; });
     if (!listed)
         return {isSource ? RootProblem::SourceUnreadable : RootProblem::TargetUnreadable,
                 what + "cannot be read: " + shown,
@@ -64,13 +57,6 @@ FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, S
 }
 
 } // namespace
-
-std::string WithTrailingSeparator(std::string folder)
-{
-    if (!folder.empty() && !folder.ends_with(pathSeparator))
-        folder += pathSeparator;
-    return folder;
-}
 
 RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string target)
 {
@@ -92,7 +78,8 @@ RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string tar
 
     const std::string& sourceReal = sourceFinding.resolved;
     const std::string& targetReal = targetFinding.resolved;
-    const std::string names = WithoutSeparator(check.source) + " and " + WithoutSeparator(check.target);
+    const std::string names =
+        WithoutTrailingSeparator(check.source) + " and " + WithoutTrailingSeparator(check.target);
     if (sourceReal == targetReal)
         return Refuse(std::move(check), RootProblem::SameFolder,
                       "The source and target are the same folder: " + names);

@@ -38,7 +38,4 @@ struct RootCheck {
 // the same folder as the other nor inside it once ".", ".." and symbolic links are resolved.
 RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string target);
 
-// The folder path with a separator at its end (an empty path stays empty).
-std::string WithTrailingSeparator(std::string folder);
-
 } // namespace twinfol

@@ -1,10 +1,6 @@
 // The profile record and its file: CR LF keyed lines written in a fixed order, read tolerantly.
 #include "profile/profile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <streambuf>
 
@@ -44,34 +40,16 @@ bool IsBlank(std::string_view text)
     return text.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
 }
 
-// Reads at most limit bytes of the file; a longer file fails the reader's own bound.
-ProfileLoadResult LoadBytes(const std::string& path, std::size_t limit, std::string& bytes)
+AutoStart AutoStartOf(std::int32_t value)
 {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0)
-        return {ProfileLoadStatus::CannotOpen, errno};
-    ProfileLoadResult result;
-    struct stat info {};
-    if (fstat(descriptor, &info) != 0)
-        result = {ProfileLoadStatus::CannotOpen, errno};
-    else if (S_ISDIR(info.st_mode))
-        result = {ProfileLoadStatus::CannotOpen, EISDIR};
-    char chunk[65536];
-    while (result.status == ProfileLoadStatus::Loaded && bytes.size() < limit) {
-        const ssize_t count = read(descriptor, chunk, std::min(sizeof chunk, limit - bytes.size()));
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0)
-            result = {ProfileLoadStatus::CannotOpen, errno};
-        if (count <= 0)
-            break;
-        bytes.append(chunk, static_cast<std::size_t>(count));
+    switch (value) {
+    case static_cast<std::int32_t>(AutoStart::Location1ToLocation2): return AutoStart::Location1ToLocation2;
+    case static_cast<std::int32_t>(AutoStart::Location2ToLocation1): return AutoStart::Location2ToLocation1;
+    default: return AutoStart::Off;
     }
-    close(descriptor);
-    return result;
 }
 
-}  // namespace
+} // namespace
 
 std::string Profile::ToText() const
 {
@@ -133,25 +111,40 @@ bool Profile::ReadText(std::string_view text)
     return valid;
 }
 
-ProfileLoadResult Profile::ReadFile(const std::string& path)
+ProfileLoadResult Profile::ReadFile(FileSystem& fileSystem, const std::string& path)
 {
+    // One byte beyond the reader's bound, so that a longer file fails the reader's own check.
     std::string bytes;
-    const ProfileLoadResult loaded = LoadBytes(path, maxInputBytes + 1, bytes);
-    if (loaded.status != ProfileLoadStatus::Loaded)
-        return loaded;
+    if (const FsStatus read = fileSystem.ReadFile(path, maxInputBytes + 1, bytes); !read)
+        return {ProfileLoadStatus::CannotOpen, read.Error()};
     if (!ReadText(bytes))
         return {ProfileLoadStatus::NotAProfile, 0};
-    return loaded;
+    return {ProfileLoadStatus::Loaded, 0};
 }
 
-FsStatus Profile::WriteFile(const std::string& path, const AtomicFileWriter& writer)
+FsStatus Profile::WriteFile(FileSystem& fileSystem, const std::string& path)
 {
     if (!CanBeWritten())
-        return FsStatus::Failure(EINVAL);
-    const FsStatus status = writer.Replace(path, ToText());
+        return FsStatus::Refusal(EINVAL, "a value holds a line break or an entry the format cannot keep");
+    const FsStatus status = fileSystem.ReplaceFile(path, ToText(), 0666);
     if (status)
         modified = false;
     return status;
+}
+
+SyncOptions Profile::Options() const
+{
+    return {addFiles, deleteFiles, confirmDeletes, checkSubFolders, AutoStartOf(autoStart)};
+}
+
+void Profile::SetOptions(const SyncOptions& options)
+{
+    addFiles = options.addMissing;
+    deleteFiles = options.deleteMissing;
+    confirmDeletes = options.confirmDeletes;
+    checkSubFolders = options.checkSubFolders;
+    if (options.autoStart != AutoStartOf(autoStart))
+        autoStart = static_cast<std::int32_t>(options.autoStart);
 }
 
 // Values are written raw, so a line break inside one, or an entry that reads as the end of the
@@ -210,4 +203,4 @@ void Profile::SetLocation2(std::string path)
     modified = true;
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -8,9 +8,9 @@
 #include <string_view>
 #include <system_error>
 
+#include "engine/exclusion_list.h"
 #include "engine/file_system.h"
-#include "profile/atomic_file_writer.h"
-#include "profile/exclusion_list.h"
+#include "engine/sync_options.h"
 #include "profile/serializable.h"
 
 namespace twinfol {
@@ -53,9 +53,17 @@ public:
     // Reads a profile held in memory; returns `valid`.
     bool ReadText(std::string_view text);
     // Reads a profile file. The profile is changed only when the file could be read.
-    ProfileLoadResult ReadFile(const std::string& path);
+    ProfileLoadResult ReadFile(FileSystem& fileSystem, const std::string& path);
     // Replaces the file with this profile atomically; clears `modified` only when the file was saved.
-    FsStatus WriteFile(const std::string& path, const AtomicFileWriter& writer = AtomicFileWriter());
+    // A read-only file is never replaced: the save fails.
+    FsStatus WriteFile(FileSystem& fileSystem, const std::string& path);
+
+    // The job's options as one value: the four flags, and autoStart as the direction it names (a value
+    // the format does not know counts as Off).
+    SyncOptions Options() const;
+    // Takes the four flags and the auto-start from the value. An autoStart value the format does not
+    // know is kept when the value says Off, so that it is written back unchanged.
+    void SetOptions(const SyncOptions& options);
 
     // Back to the defaults of a new profile, `valid` excepted.
     void Reset();
@@ -77,4 +85,4 @@ public:
     friend bool operator==(const Profile& left, const Profile& right);
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -17,8 +17,8 @@
 
 namespace twinfol {
 
-FolderBrowserDialog::FolderBrowserDialog(QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::FolderBrowserDialog>())
+FolderBrowserDialog::FolderBrowserDialog(FileSystem& fileSystem, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::FolderBrowserDialog>()), fileSystem_(fileSystem)
 {
     ui_->setupUi(this);
     // The column grows with the widest visible name, so deep folders can be scrolled to sideways.
@@ -43,10 +43,10 @@ FolderBrowserDialog::FolderBrowserDialog(QWidget* parent)
 
 FolderBrowserDialog::~FolderBrowserDialog() = default;
 
-std::optional<std::string> FolderBrowserDialog::Browse(QWidget* parent, const QString& caption,
-                                                       const std::string& startPath)
+std::optional<std::string> FolderBrowserDialog::Browse(FileSystem& fileSystem, QWidget* parent,
+                                                       const QString& caption, const std::string& startPath)
 {
-    FolderBrowserDialog dialog(parent);
+    FolderBrowserDialog dialog(fileSystem, parent);
     dialog.SetCaption(caption);
     dialog.SetPath(startPath);
     if (dialog.exec() != QDialog::Accepted)
@@ -113,9 +113,9 @@ void FolderBrowserDialog::ReadChildren(FolderTreeItem* item)
         return;
     // A link is shown and can be chosen, but one that leads back up its own path is not opened:
     // its children would repeat the tree around it without end.
-    if (item->Kind() == FolderItemKind::LinkToFolder && IsLoopingFolderLink(item->Path()))
+    if (item->Kind() == FolderItemKind::LinkToFolder && IsLoopingFolderLink(fileSystem_, item->Path()))
         return;
-    const std::vector<FolderEntry> entries = ListSubFolders(item->Path());
+    const std::vector<FolderEntry> entries = ListSubFolders(fileSystem_, item->Path());
     if (entries.empty())
         return;
     QList<QTreeWidgetItem*> children;
@@ -151,7 +151,7 @@ void FolderBrowserDialog::SelectPath(const std::string& wantedPath)
     // Selecting folders replaces the path held, which may be the very string passed in: walk a copy.
     const std::string path = CompleteFolderPath(wantedPath);
     QTreeWidgetItem* computer = ui_->folderTree->topLevelItem(0);
-    if (computer == nullptr || wantedPath.empty() || !FolderExists(wantedPath))
+    if (computer == nullptr || wantedPath.empty() || !FolderExists(fileSystem_, wantedPath))
         return;
     // Only an absolute path can be walked from the root; there are no drive parts to match here.
     if (path.front() != '/' || computer->childCount() == 0)

@@ -10,6 +10,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/file_system.h"
+
 class QTreeWidgetItem;
 
 namespace Ui {
@@ -24,12 +26,13 @@ class FolderBrowserDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit FolderBrowserDialog(QWidget* parent = nullptr);
+    // Folders are read through the file-system layer.
+    explicit FolderBrowserDialog(FileSystem& fileSystem, QWidget* parent = nullptr);
     ~FolderBrowserDialog() override;
 
     // Shows the browser modally. Returns the chosen folder's path (bytes, ending in "/") on "OK",
     // and nothing on "Cancel", Escape or the close box.
-    static std::optional<std::string> Browse(QWidget* parent, const QString& caption,
+    static std::optional<std::string> Browse(FileSystem& fileSystem, QWidget* parent, const QString& caption,
                                              const std::string& startPath);
 
     void SetCaption(const QString& caption);
@@ -57,6 +60,7 @@ private:
     void SelectAndReveal(QTreeWidgetItem* item);
 
     std::unique_ptr<Ui::FolderBrowserDialog> ui_;
+    FileSystem& fileSystem_;
     std::string path_;
     bool filled_ = false;
     QIcon computerIcon_;

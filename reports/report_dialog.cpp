@@ -83,7 +83,7 @@ void ReportDialog::ViewDetails()
 
 void ReportDialog::ViewProblemLog()
 {
-    ProblemLogDialog log(report_.problemLog, this);
+    ProblemLogDialog log(report_.ProblemLines(), this);
     log.exec();
 }
 

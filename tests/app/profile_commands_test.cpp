@@ -131,7 +131,7 @@ TEST_F(ProfileCommandsTest, SaveIntoAFolderThatCannotHoldTheFileKeepsTheProfileM
 TEST_F(ProfileCommandsTest, SaveAsAddsTheExtensionToATypedName)
 {
     disk.MakeFolder("profiles");
-    DialogService realDialogs;
+    DialogService realDialogs(posix);
     ModalWatcher typeName([&](QWidget& window) {
         auto* fileDialog = qobject_cast<QFileDialog*>(&window);
         ASSERT_NE(fileDialog, nullptr);

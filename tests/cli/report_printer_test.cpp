@@ -15,8 +15,8 @@ SyncReport SampleReport()
     report.Record(ReportList::AddedFiles, "/t/A.txt");
     report.Record(ReportList::DeletedFolders, "/t/old");
     report.Record(ReportList::OverwrittenFiles, "/t/caf\xE9");
-    report.RecordProblem(ProblemKind::DeleteFile, "/t/z");
-    report.RecordProblem(ProblemKind::CopyFolder, "/s/\"q\"");
+    report.RecordProblem(ProblemKind::DeleteFile, "/t/z", "Permission denied");
+    report.RecordProblem(ProblemKind::CopyFolder, "/s/\"q\"", "Input/output error");
     report.RecordRun("/s/", "/t/", false);
     return report;
 }

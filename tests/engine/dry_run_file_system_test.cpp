@@ -31,7 +31,7 @@ TEST_F(SyncEngineTest, DryRunReportsWhatARealRunDoesAndChangesNothing)
     report.ResetForRun();
     ScriptedSyncHost realHost;
     SyncEngine engine(fileSystem, exclusions, runState, report, realHost);
-    engine.SynchroniseFolder(source, target, true, true, false, true);
+    engine.SynchroniseFolder(source, target, unconfirmed);
     ASSERT_TRUE(report.problemLog.empty());
     for (auto list : {ReportList::OverwrittenFiles, ReportList::AddedFiles, ReportList::DeletedFiles,
                       ReportList::AddedFolders, ReportList::DeletedFolders}) {
@@ -40,6 +40,22 @@ TEST_F(SyncEngineTest, DryRunReportsWhatARealRunDoesAndChangesNothing)
         EXPECT_GT(dryReport.Count(list), 0);
     }
     EXPECT_EQ(dryProgress, realHost.ProgressTexts());
+}
+
+TEST_F(SyncEngineTest, DryRunReadsWholeFilesAndOnlyPretendsToWriteThem)
+{
+    tree.WriteFile("job.twp", "old");
+    const auto before = tree.Snapshot();
+    DryRunFileSystem dryRun(fileSystem);
+    std::string bytes;
+    ASSERT_TRUE(dryRun.ReadFile(tree.Path("job.twp"), 100, bytes));
+    EXPECT_EQ(bytes, "old");
+    EXPECT_TRUE(dryRun.ReplaceFile(tree.Path("job.twp"), "new", 0666));
+    EXPECT_TRUE(dryRun.MakeFolders(tree.Path("config/Quillmark/"), 0700));
+    std::unique_ptr<FileLock> lock;
+    EXPECT_TRUE(dryRun.LockFile(tree.Path("config/Quillmark/Twinfol.conf.lock"), lock));
+    EXPECT_TRUE(lock);
+    EXPECT_EQ(tree.Snapshot(), before);
 }
 
 } // namespace

@@ -23,7 +23,7 @@ protected:
     std::vector<std::string> ListedOrder(const std::string& relativeFolder)
     {
         std::vector<std::string> names;
-        EXPECT_TRUE(posix.ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool) {
+        EXPECT_TRUE(posix.ListFolder(tree.Path(relativeFolder), [&](std::string_view name, EntryKind) {
             names.emplace_back(name);
             return true;
         }));
@@ -75,9 +75,9 @@ TEST_F(FaultInjectingFileSystemTest, FailsEveryCallThatNamesAPath)
     fs.FailPath(tree.Path("dst/b"), ENOSPC);
     fs.FailPath(tree.Path("src/a"), EROFS, FsOperation::DeleteFile);
 
-    EXPECT_EQ(Copy("src/b", "dst/b").Error(), ENOSPC);  // the path as target
-    EXPECT_EQ(Copy("src/b", "dst/b").Error(), ENOSPC);  // every time, not once
-    EXPECT_EQ(Copy("dst/b", "dst/c").Error(), ENOSPC);  // the path as source
+    EXPECT_EQ(Copy("src/b", "dst/b").Error(), ENOSPC); // the path as target
+    EXPECT_EQ(Copy("src/b", "dst/b").Error(), ENOSPC); // every time, not once
+    EXPECT_EQ(Copy("dst/b", "dst/c").Error(), ENOSPC); // the path as source
     EXPECT_TRUE(Copy("src/a", "dst/a"));               // limited to deletes
     EXPECT_EQ(fs.DeleteFile(tree.Path("src/a")).Error(), EROFS);
     EXPECT_TRUE(tree.Exists("src/a"));
@@ -92,7 +92,7 @@ TEST_F(FaultInjectingFileSystemTest, LogsEveryCallWithItsPaths)
 {
     tree.WriteFile("src/a", "a");
     tree.MakeFolder("dst");
-    (void)fs.ListFolder(tree.Path("src/"), [](std::string_view, bool) { return true; });
+    (void)fs.ListFolder(tree.Path("src/"), [](std::string_view, EntryKind) { return true; });
     (void)fs.CopyFile(tree.Path("src/a"), tree.Path("dst/a"));
     (void)fs.DeleteFile(tree.Path("dst/a"));
 
@@ -114,7 +114,8 @@ TEST_F(FaultInjectingFileSystemTest, StampReadsOfAListingForStampsAreCallsOfThei
     fs.FailPath(tree.Path("dir/b.txt"), EIO, FsOperation::ReadStamp);
 
     std::unique_ptr<FolderStampReader> stamps;
-    ASSERT_TRUE(fs.ListFolderForStamps(tree.Path("dir/"), [](std::string_view, bool) { return true; }, stamps));
+    ASSERT_TRUE(fs.ListFolderForStamps(
+        tree.Path("dir/"), [](std::string_view, EntryKind) { return true; }, stamps));
     ASSERT_TRUE(stamps);
     EXPECT_EQ(stamps->ReadFileStamp("a.txt"), FileStamp::FromUnixTime(3000));
     EXPECT_EQ(stamps->ReadFileStamp("b.txt"), std::nullopt);
@@ -124,7 +125,8 @@ TEST_F(FaultInjectingFileSystemTest, StampReadsOfAListingForStampsAreCallsOfThei
 
     fs.FailNthCall(FsOperation::List, 1, EACCES);
     std::unique_ptr<FolderStampReader> none;
-    EXPECT_EQ(fs.ListFolderForStamps(tree.Path("dir/"), [](std::string_view, bool) { return true; }, none)
+    EXPECT_EQ(fs.ListFolderForStamps(
+                    tree.Path("dir/"), [](std::string_view, EntryKind) { return true; }, none)
                   .Error(),
               EACCES);
     EXPECT_FALSE(none);
@@ -200,8 +202,39 @@ TEST_F(FaultInjectingFileSystemTest, FailureInsideANestedFolderEndsTheTreeDelete
     EXPECT_EQ(fs.DeleteFolderTree(tree.Path("dir/"), stop).Error(), EBUSY);
     EXPECT_FALSE(tree.Exists("dir/sub/x"));
     EXPECT_TRUE(tree.Exists("dir/sub"));
-    EXPECT_EQ(fs.CallCount(FsOperation::DeleteTree), 2);  // one per level
+    EXPECT_EQ(fs.CallCount(FsOperation::DeleteTree), 2); // one per level
     EXPECT_EQ(fs.CallCount(FsOperation::RemoveFolder), 1);
+}
+
+// The real layer walks trees through open folders and, below a depth, through whole paths; the
+// layer's hook reaches both.
+TEST_F(FaultInjectingFileSystemTest, FaultsStrikeInsideTheRealLayersTreeWalksAtEveryDepth)
+{
+    std::string folder = "src/";
+    for (int level = 0; level < 60; ++level) {
+        tree.WriteFile(folder + "f", std::to_string(level));
+        folder += "d/";
+    }
+    const std::string shallow = "d/d/f";
+    std::string deep;
+    for (int level = 0; level < 55; ++level)
+        deep += "d/";
+    deep += "f";
+    for (const std::string& failing : {shallow, deep}) {
+        SCOPED_TRACE(failing);
+        const std::string target = "dst" + std::to_string(failing.size()) + "/";
+        fs.ClearFaults();
+        fs.FailPath(tree.Path(target + failing), EIO, FsOperation::CopyFile);
+        EXPECT_EQ(fs.CopyFolderTree(tree.Path("src/"), tree.Path(target), stop).Error(), EIO);
+        EXPECT_FALSE(tree.Exists(target + failing));
+        EXPECT_TRUE(tree.Exists(target + failing.substr(0, failing.size() - 1))); // its folder was made
+    }
+    fs.ClearFaults();
+    fs.FailPath(tree.Path("src/" + deep), EACCES, FsOperation::DeleteFile);
+    EXPECT_EQ(fs.DeleteFolderTree(tree.Path("src/"), stop).Error(), EACCES);
+    EXPECT_TRUE(tree.Exists("src/" + deep));
+    // The whole tree as one call, then one call for each level the walk went down to.
+    EXPECT_GE(fs.CallCount(FsOperation::DeleteTree), 1 + 55);
 }
 
 TEST_F(FaultInjectingFileSystemTest, WholeTreeOperationsCanFailBeforeTouchingAnything)
@@ -219,5 +252,5 @@ TEST_F(FaultInjectingFileSystemTest, WholeTreeOperationsCanFailBeforeTouchingAny
     EXPECT_EQ(fs.CallCount(FsOperation::List), 0);
 }
 
-}  // namespace
-}  // namespace twinfol::test
+} // namespace
+} // namespace twinfol::test

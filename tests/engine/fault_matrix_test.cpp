@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <optional>
 #include <ostream>
+#include <system_error>
 #include <tuple>
 
 #include "support/fault_injecting_file_system.h"
@@ -100,13 +101,13 @@ protected:
     FailedItem ItemOf(const FsCall& call, const SyncReport& reference) const
     {
         bool inSource = false;
-        const std::string relative = Relative(call.operation == FsOperation::CopyFile ||
-                                                      call.operation == FsOperation::CopyTree
-                                                  ? call.secondPath
-                                                  : call.path,
-                                              inSource);
-        const bool topLevelTreeCall = call.operation == FsOperation::CopyTree ||
-                                      call.operation == FsOperation::DeleteTree;
+        const std::string relative =
+            Relative(call.operation == FsOperation::CopyFile || call.operation == FsOperation::CopyTree
+                         ? call.secondPath
+                         : call.path,
+                     inSource);
+        const bool topLevelTreeCall =
+            call.operation == FsOperation::CopyTree || call.operation == FsOperation::DeleteTree;
         const std::string refTarget = tree.Path("ref-target/");
         for (const std::string& added : reference.addedFolders) {
             const std::string folder = added.substr(refTarget.size()) + "/";
@@ -179,7 +180,7 @@ TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
     {
         SyncRunState referenceState;
         SyncEngine engine(counting, exclusions, referenceState, reference, host);
-        engine.SynchroniseFolder(tree.Path("ref-source/"), tree.Path("ref-target/"), true, true, false, true);
+        engine.SynchroniseFolder(tree.Path("ref-source/"), tree.Path("ref-target/"), unconfirmed);
     }
     ASSERT_TRUE(reference.problemLog.empty());
     const Snapshot targetAfter = SideSnapshot("ref-target");
@@ -214,9 +215,13 @@ TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
     }
 
     // One problem line for the item (none for an unreadable stamp, which only means "not newer").
-    if (item.problem)
-        EXPECT_EQ(report.problemLog, std::vector<std::string>{*item.problem});
-    else
+    if (item.problem) {
+        EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{*item.problem});
+        // The reason is the injected error's, wherever in the run it struck.
+        if (!report.problemLog.empty()) {
+            EXPECT_EQ(report.problemLog[0].reason, std::system_category().message(EIO));
+        }
+    } else
         EXPECT_TRUE(report.problemLog.empty());
 
     // Every other item was handled as without the fault (so the run went on), the failed one is in
@@ -267,15 +272,14 @@ std::string MatrixName(const ::testing::TestParamInfo<MatrixParam>& info)
            (shape == Shape::Flat ? "Flat" : "Nested");
 }
 
-INSTANTIATE_TEST_SUITE_P(EveryKindAtThreePoints, FaultMatrixTest,
-                         ::testing::Combine(::testing::Values(FsOperation::List, FsOperation::ReadStamp,
-                                                              FsOperation::CopyFile, FsOperation::DeleteFile,
-                                                              FsOperation::MakeFolder, FsOperation::CopyTree,
-                                                              FsOperation::DeleteTree),
-                                            ::testing::Values(Position::First, Position::Middle,
-                                                              Position::Last),
-                                            ::testing::Values(Shape::Flat, Shape::Nested)),
-                         MatrixName);
+INSTANTIATE_TEST_SUITE_P(
+    EveryKindAtThreePoints, FaultMatrixTest,
+    ::testing::Combine(::testing::Values(FsOperation::List, FsOperation::ReadStamp, FsOperation::CopyFile,
+                                         FsOperation::DeleteFile, FsOperation::MakeFolder,
+                                         FsOperation::CopyTree, FsOperation::DeleteTree),
+                       ::testing::Values(Position::First, Position::Middle, Position::Last),
+                       ::testing::Values(Shape::Flat, Shape::Nested)),
+    MatrixName);
 
 class FaultMatrixSubFolderTest : public SyncEngineTest {
 protected:
@@ -293,8 +297,8 @@ TEST_F(FaultMatrixSubFolderTest, UnlistableSourceSubFolderDeletesNothingInItsTar
     tree.WriteFile(Target("z-stale"), "z");
     const Snapshot twinBefore = SideSnapshot("target/a/b");
     faulty.FailPath(S("a/b/"), EACCES, FsOperation::List);
-    RunWith(faulty, {.addMissing = true, .deleteMissing = true});
-    EXPECT_EQ(report.problemLog, std::vector<std::string>{"Could not read folder: " + S("a/b")});
+    RunWith(faulty, {.addMissing = true, .deleteMissing = true, .confirmDeletes = false});
+    EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not read folder: " + S("a/b")});
     EXPECT_EQ(SideSnapshot("target/a/b"), twinBefore);
     // No change was even tried inside the twin.
     for (const FsCall& call : faulty.Calls()) {

@@ -1,14 +1,20 @@
 // Behaviour every file-system layer must share, run against the real layer (with unnamed and with
-// named temporary files) and against the fault-injecting layer with nothing armed.
+// named temporary files) and against the fault-injecting layer with nothing armed: single entries,
+// every rule of the tree walks, and whole-file reads, replacements and locks.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <future>
 #include <map>
 #include <memory>
 #include <string>
@@ -85,16 +91,28 @@ private:
     sighandler_t savedHandler_ = SIG_DFL;
 };
 
+// Whether another process could take the lock on the file right now, without waiting for it.
+bool AnotherProcessCouldLock(const std::string& path)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const int fd = open(path.c_str(), O_RDWR | O_CLOEXEC);
+        _exit(fd >= 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
 template <typename Layer> class FileSystemContract : public ::testing::Test {
 protected:
     FileSystem& Fs() { return layer_.fs; }
 
-    std::map<std::string, bool> List(const std::string& relativeFolder)
+    std::map<std::string, EntryKind> List(const std::string& relativeFolder)
     {
-        std::map<std::string, bool> entries;
+        std::map<std::string, EntryKind> entries;
         const FsStatus listed =
-            Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool isFolder) {
-                entries.emplace(name, isFolder);
+            Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, EntryKind kind) {
+                entries.emplace(name, kind);
                 return true;
             });
         EXPECT_TRUE(listed) << relativeFolder << ": errno " << listed.Error();
@@ -105,7 +123,7 @@ protected:
     std::vector<std::string> ListedOrder(const std::string& relativeFolder)
     {
         std::vector<std::string> names;
-        EXPECT_TRUE(Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, bool) {
+        EXPECT_TRUE(Fs().ListFolder(tree.Path(relativeFolder), [&](std::string_view name, EntryKind) {
             names.emplace_back(name);
             return true;
         }));
@@ -140,7 +158,7 @@ TYPED_TEST_SUITE(FileSystemContract, Layers, LayerNames);
 
 // --- Listings, kinds and stamps ----------------------------------------------------------------
 
-TYPED_TEST(FileSystemContract, ListsEveryEntryWithLinksAndSpecialFilesAsFiles)
+TYPED_TEST(FileSystemContract, ListsEveryEntryWithItsOwnKindNeverFollowingLinks)
 {
     this->tree.WriteFile("dir/plain.txt", "a");
     this->tree.WriteFile("dir/.hidden", "b");
@@ -151,9 +169,10 @@ TYPED_TEST(FileSystemContract, ListsEveryEntryWithLinksAndSpecialFilesAsFiles)
     this->tree.MakeSymlink("dir/dangling", "nowhere");
     this->tree.MakeFifo("dir/fifo");
 
-    const std::map<std::string, bool> expected = {
-        {".hidden", false},   {".hiddenSub", true}, {"dangling", false}, {"fifo", false},
-        {"plain.txt", false}, {"sub", true},        {"toFile", false},   {"toSub", false}};
+    const std::map<std::string, EntryKind> expected = {
+        {".hidden", EntryKind::File}, {".hiddenSub", EntryKind::Folder}, {"dangling", EntryKind::Link},
+        {"fifo", EntryKind::Other},   {"plain.txt", EntryKind::File},    {"sub", EntryKind::Folder},
+        {"toFile", EntryKind::Link},  {"toSub", EntryKind::Link}};
     EXPECT_EQ(this->List("dir/"), expected);
     EXPECT_TRUE(this->List("dir/sub/").empty());
 }
@@ -162,7 +181,7 @@ TYPED_TEST(FileSystemContract, ListingFailsForMissingFolderOrFile)
 {
     this->tree.WriteFile("file.txt", "x");
     int visited = 0;
-    const auto count = [&](std::string_view, bool) { return ++visited, true; };
+    const auto count = [&](std::string_view, EntryKind) { return ++visited, true; };
     EXPECT_EQ(this->Fs().ListFolder(this->tree.Path("missing/"), count).Error(), ENOENT);
     EXPECT_EQ(this->Fs().ListFolder(this->tree.Path("file.txt/"), count).Error(), ENOTDIR);
     EXPECT_EQ(visited, 0);
@@ -176,7 +195,7 @@ TYPED_TEST(FileSystemContract, VisitorMayDeleteEntriesOrEndTheListing)
     }
     int visited = 0;
     const FsStatus deleting =
-        this->Fs().ListFolder(this->tree.Path("all/"), [&](std::string_view name, bool) {
+        this->Fs().ListFolder(this->tree.Path("all/"), [&](std::string_view name, EntryKind) {
             ++visited;
             EXPECT_TRUE(this->Fs().DeleteFile(this->tree.Path("all/" + std::string(name))));
             return true;
@@ -186,7 +205,7 @@ TYPED_TEST(FileSystemContract, VisitorMayDeleteEntriesOrEndTheListing)
     EXPECT_TRUE(this->List("all/").empty());
 
     visited = 0;
-    EXPECT_TRUE(this->Fs().ListFolder(this->tree.Path("some/"), [&](std::string_view, bool) {
+    EXPECT_TRUE(this->Fs().ListFolder(this->tree.Path("some/"), [&](std::string_view, EntryKind) {
         ++visited;
         return false;
     }));
@@ -196,9 +215,9 @@ TYPED_TEST(FileSystemContract, VisitorMayDeleteEntriesOrEndTheListing)
 TYPED_TEST(FileSystemContract, ReadsStampsOfFilesAndLinksInWholeUtcSeconds)
 {
     this->tree.WriteFile("leap.txt", "x");
-    this->tree.SetModified("leap.txt", 1709251199, 999999999);  // 2024-02-29 23:59:59.999 UTC
+    this->tree.SetModified("leap.txt", 1709251199, 999999999); // 2024-02-29 23:59:59.999 UTC
     this->tree.MakeSymlink("link", "leap.txt");
-    this->tree.SetModified("link", 946684800);  // 2000-01-01 00:00:00 UTC
+    this->tree.SetModified("link", 946684800); // 2000-01-01 00:00:00 UTC
 
     EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("leap.txt")),
               FileStamp::FromCalendar(2024, 2, 29, 23, 59, 59));
@@ -216,11 +235,14 @@ TYPED_TEST(FileSystemContract, ListingForStampsListsAlikeAndReadsCurrentStampsBy
     FileSystem& fs = this->Fs();
 
     std::unique_ptr<FolderStampReader> stamps;
-    std::map<std::string, bool> entries;
-    ASSERT_TRUE(fs.ListFolderForStamps(this->tree.Path("dir/"), [&](std::string_view name, bool isFolder) {
-        entries.emplace(name, isFolder);
-        return true;
-    }, stamps));
+    std::map<std::string, EntryKind> entries;
+    ASSERT_TRUE(fs.ListFolderForStamps(
+        this->tree.Path("dir/"),
+        [&](std::string_view name, EntryKind kind) {
+            entries.emplace(name, kind);
+            return true;
+        },
+        stamps));
     EXPECT_EQ(entries, this->List("dir/"));
     ASSERT_TRUE(stamps);
     EXPECT_EQ(stamps->ReadFileStamp("a.txt"), fs.ReadFileStamp(this->tree.Path("dir/a.txt")));
@@ -231,9 +253,8 @@ TYPED_TEST(FileSystemContract, ListingForStampsListsAlikeAndReadsCurrentStampsBy
     EXPECT_EQ(stamps->ReadFileStamp("a.txt"), FileStamp::FromCalendar(2024, 2, 29, 23, 59, 59));
 
     std::unique_ptr<FolderStampReader> none;
-    EXPECT_FALSE(fs.ListFolderForStamps(this->tree.Path("missing/"), [](std::string_view, bool) {
-        return true;
-    }, none));
+    EXPECT_FALSE(fs.ListFolderForStamps(
+        this->tree.Path("missing/"), [](std::string_view, EntryKind) { return true; }, none));
     EXPECT_FALSE(none);
 }
 
@@ -272,7 +293,7 @@ TYPED_TEST(FileSystemContract, CopyAddsFileWithContentTimeStampAndExactMode)
     this->tree.SetModified("src/data.bin", 1000000000, 123456789);
     this->tree.MakeFolder("dst");
 
-    const mode_t savedMask = umask(077);  // The copy's mode is the source's, not the umask's.
+    const mode_t savedMask = umask(077); // The copy's mode is the source's, not the umask's.
     const FsStatus copied =
         this->Fs().CopyFile(this->tree.Path("src/data.bin"), this->tree.Path("dst/data.bin"));
     umask(savedMask);
@@ -483,7 +504,7 @@ TYPED_TEST(FileSystemContract, TreeCopyIntoExistingFolderReplacesSameNamesAndKee
     this->tree.WriteFile("src/.hidden", "h", 3500);
     this->tree.WriteFile("src/sub/b.txt", "b", 4000);
     this->tree.MakeFolder("src/sub/empty");
-    this->tree.WriteFile("dst/a.txt", "old a", 9000);  // Newer, yet a tree copy takes every file.
+    this->tree.WriteFile("dst/a.txt", "old a", 9000); // Newer, yet a tree copy takes every file.
     this->tree.WriteFile("dst/keep.txt", "keep");
     this->tree.WriteFile("dst/sub/other.txt", "other");
 
@@ -500,8 +521,8 @@ TYPED_TEST(FileSystemContract, TreeCopyIntoExistingFolderReplacesSameNamesAndKee
 
 TYPED_TEST(FileSystemContract, TreeCopyKeepsEveryModeWhateverTheUmask)
 {
-    const std::map<std::string, unsigned> modes = {{"rw-all", 0666}, {"normal", 0644}, {"private", 0600},
-                                                   {"exec", 0755},   {"read-only", 0444}, {"none", 0},
+    const std::map<std::string, unsigned> modes = {{"rw-all", 0666},  {"normal", 0644},    {"private", 0600},
+                                                   {"exec", 0755},    {"read-only", 0444}, {"none", 0},
                                                    {"setuid", 04755}, {"sticky", 01640}};
     for (const auto& [name, mode] : modes) {
         this->tree.WriteFile("src/" + name, name, 2000);
@@ -515,8 +536,8 @@ TYPED_TEST(FileSystemContract, TreeCopyKeepsEveryModeWhateverTheUmask)
         const std::string old = "old" + std::to_string(mask) + "/";
         this->tree.MakeFolder(old + "sub");
         const mode_t savedMask = umask(mask);
-        const FsStatus copied = this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path(target),
-                                                          this->stop);
+        const FsStatus copied =
+            this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path(target), this->stop);
         const FsStatus copiedIntoOld =
             this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path(old), this->stop);
         umask(savedMask);
@@ -626,7 +647,7 @@ TYPED_TEST(FileSystemContract, ManyDeletesAndReplacementsOfFilesWithDataLeaveNot
         this->tree.WriteFile("dst/" + name, data, 1000);
         this->tree.WriteFile("gone/" + name, data, 1000);
     }
-    sync();  // Gives the files blocks on the disk, which is what makes freeing them slow.
+    sync(); // Gives the files blocks on the disk, which is what makes freeing them slow.
 
     for (int index = 0; index < 400; ++index) {
         const std::string name = "f" + std::to_string(index);
@@ -685,5 +706,166 @@ TYPED_TEST(FileSystemContract, StopEndsTreeDeleteAndLeavesTheFolderWithFailure)
     EXPECT_EQ(this->Under("dir/").size(), 3u);
 }
 
-}  // namespace
-}  // namespace twinfol::test
+// A copy's own leftover temporary file, or a folder of that reserved shape, is never copied; a user's
+// file that only looks alike is.
+TYPED_TEST(FileSystemContract, TreeCopyLeavesOutEverythingOfTheTemporaryShape)
+{
+    this->tree.WriteFile("src/a.txt", "a");
+    this->tree.WriteFile("src/.twinfol-00aa11bb22cc33dd.part", "half a file");
+    this->tree.WriteFile("src/sub/.twinfol-0123456789abcdef.part/inside", "x");
+    this->tree.WriteFile("src/sub/.twinfol-notes.part", "the user's notes");
+
+    ASSERT_TRUE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop));
+    const std::map<std::string, std::string> expected = {
+        {"a.txt", "a"}, {"sub/", ""}, {"sub/.twinfol-notes.part", "the user's notes"}};
+    EXPECT_EQ(this->Under("dst/"), expected);
+}
+
+// A stop ends the walk after the current entry at every level, not only the one it came in.
+TYPED_TEST(FileSystemContract, StopInsideASubFolderEndsTheWholeTreeCopy)
+{
+    for (const char* folder : {"src/d1/", "src/d2/"})
+        for (const char* name : {"x", "y", "z"})
+            this->tree.WriteFile(std::string(folder) + name, name);
+    const std::string first = this->ListedOrder("src/").front();
+    const std::string firstFile = this->ListedOrder("src/" + first + "/").front();
+    this->stop = true;
+
+    EXPECT_TRUE(this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("dst/"), this->stop));
+    const std::map<std::string, std::string> expected = {{first + "/", ""},
+                                                         {first + "/" + firstFile, firstFile}};
+    EXPECT_EQ(this->Under("dst/"), expected);
+}
+
+// --- Whole files -------------------------------------------------------------------------------
+
+TYPED_TEST(FileSystemContract, ReadFileReadsUpToTheBoundThroughLinks)
+{
+    this->tree.WriteFile("profile.twp", "0123456789");
+    this->tree.MakeSymlink("link.twp", "profile.twp");
+    std::string bytes = "left over";
+    ASSERT_TRUE(this->Fs().ReadFile(this->tree.Path("profile.twp"), 100, bytes));
+    EXPECT_EQ(bytes, "0123456789");
+    ASSERT_TRUE(this->Fs().ReadFile(this->tree.Path("link.twp"), 4, bytes));
+    EXPECT_EQ(bytes, "0123");
+    this->tree.WriteFile("empty", "");
+    ASSERT_TRUE(this->Fs().ReadFile(this->tree.Path("empty"), 4, bytes));
+    EXPECT_EQ(bytes, "");
+}
+
+TYPED_TEST(FileSystemContract, ReadFileRefusesAnythingButARegularFileWithoutWaiting)
+{
+    this->tree.MakeFolder("folder.twp");
+    const std::string fifo = this->tree.MakeFifo("pipe.twp");
+    std::string bytes;
+    EXPECT_EQ(this->Fs().ReadFile(this->tree.Path("folder.twp"), 100, bytes).Error(), EISDIR);
+    EXPECT_EQ(this->Fs().ReadFile(this->tree.Path("missing.twp"), 100, bytes).Error(), ENOENT);
+    // Opening a FIFO for reading would wait for a writer for ever.
+    auto reading = std::async(std::launch::async, [&] {
+        std::string ignored;
+        return this->Fs().ReadFile(fifo, 100, ignored);
+    });
+    if (reading.wait_for(std::chrono::seconds(20)) != std::future_status::ready) {
+        const int writer = open(fifo.c_str(), O_WRONLY | O_NONBLOCK); // lets the stuck open go
+        if (writer >= 0)
+            close(writer);
+        ADD_FAILURE() << "reading a FIFO waited for a writer";
+    }
+    const FsStatus read = reading.get();
+    EXPECT_FALSE(read);
+    EXPECT_FALSE(read.Reason().empty());
+}
+
+TYPED_TEST(FileSystemContract, ReplaceFileGivesNewFilesTheirModeAndKeepsAnExistingMode)
+{
+    this->tree.WriteFile("private.conf", "old");
+    this->tree.SetMode("private.conf", 0600);
+    this->tree.WriteFile("real.twp", "old");
+    this->tree.MakeSymlink("link.twp", "real.twp");
+    const mode_t savedMask = umask(022);
+    const FsStatus added = this->Fs().ReplaceFile(this->tree.Path("new.conf"), "fresh", 0666);
+    const FsStatus replaced = this->Fs().ReplaceFile(this->tree.Path("private.conf"), "new", 0666);
+    const FsStatus throughLink = this->Fs().ReplaceFile(this->tree.Path("link.twp"), "linked", 0666);
+    umask(savedMask);
+
+    ASSERT_TRUE(added) << added.Reason();
+    ASSERT_TRUE(replaced) << replaced.Reason();
+    ASSERT_TRUE(throughLink) << throughLink.Reason();
+    EXPECT_EQ(this->tree.ReadFile("new.conf"), "fresh");
+    EXPECT_EQ(this->tree.Mode("new.conf"), 0644u);
+    EXPECT_EQ(this->tree.ReadFile("private.conf"), "new");
+    EXPECT_EQ(this->tree.Mode("private.conf"), 0600u);
+    EXPECT_EQ(this->tree.Snapshot().at("link.twp"), "-> real.twp");
+    EXPECT_EQ(this->tree.ReadFile("real.twp"), "linked");
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, ReplaceFileNeverReplacesAReadOnlyFileOrAFolder)
+{
+    this->tree.WriteFile("ro.twp", "keep");
+    this->tree.SetMode("ro.twp", 0444);
+    this->tree.WriteFile("none.twp", "keep too");
+    this->tree.SetMode("none.twp", 0); // root could write it, and still it is read-only
+    this->tree.MakeFolder("folder.twp");
+
+    const FsStatus readOnly = this->Fs().ReplaceFile(this->tree.Path("ro.twp"), "new", 0666);
+    EXPECT_EQ(readOnly.Error(), EACCES);
+    EXPECT_EQ(readOnly.Reason(), "the file is read-only");
+    EXPECT_EQ(this->Fs().ReplaceFile(this->tree.Path("none.twp"), "new", 0666).Error(), EACCES);
+    EXPECT_EQ(this->Fs().ReplaceFile(this->tree.Path("folder.twp"), "new", 0666).Error(), EISDIR);
+    EXPECT_EQ(this->Fs().ReplaceFile(this->tree.Path("missing/x.twp"), "new", 0666).Error(), ENOENT);
+    EXPECT_EQ(this->tree.ReadFile("ro.twp"), "keep");
+    EXPECT_EQ(this->tree.Mode("ro.twp"), 0444u);
+    this->tree.SetMode("none.twp", 0644);
+    EXPECT_EQ(this->tree.ReadFile("none.twp"), "keep too");
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, ReplaceFileFailingPartWayLeavesTheOldFileAndNoTemporaryFile)
+{
+    this->tree.WriteFile("settings.conf", "old");
+    FsStatus replaced;
+    {
+        const FileSizeLimit limit(64 * 1024);
+        replaced =
+            this->Fs().ReplaceFile(this->tree.Path("settings.conf"), std::string(1024 * 1024, 'n'), 0600);
+    }
+    EXPECT_EQ(replaced.Error(), EFBIG);
+    EXPECT_EQ(this->tree.ReadFile("settings.conf"), "old");
+    this->ExpectNoTemporaryFiles();
+}
+
+TYPED_TEST(FileSystemContract, MakeFoldersMakesEveryMissingFolderWithTheMode)
+{
+    this->tree.MakeFolder("kept");
+    this->tree.SetMode("kept", 0755);
+    this->tree.WriteFile("file", "x");
+    const mode_t savedMask = umask(0);
+    const FsStatus made = this->Fs().MakeFolders(this->tree.Path("kept/a/b/"), 0700);
+    const FsStatus again = this->Fs().MakeFolders(this->tree.Path("kept/a/b"), 0700);
+    umask(savedMask);
+
+    ASSERT_TRUE(made) << made.Reason();
+    EXPECT_TRUE(again);
+    EXPECT_EQ(this->tree.Mode("kept"), 0755u);
+    EXPECT_EQ(this->tree.Mode("kept/a"), 0700u);
+    EXPECT_EQ(this->tree.Mode("kept/a/b"), 0700u);
+    EXPECT_FALSE(this->Fs().MakeFolders(this->tree.Path("file/sub/"), 0700));
+    EXPECT_FALSE(this->Fs().MakeFolders(this->tree.Path("file/"), 0700));
+}
+
+TYPED_TEST(FileSystemContract, LockFileIsExclusiveAcrossProcessesUntilLetGo)
+{
+    const std::string path = this->tree.Path("settings.conf.lock");
+    {
+        std::unique_ptr<FileLock> lock;
+        ASSERT_TRUE(this->Fs().LockFile(path, lock));
+        ASSERT_TRUE(lock);
+        EXPECT_EQ(this->tree.Mode("settings.conf.lock"), 0600u);
+        EXPECT_FALSE(AnotherProcessCouldLock(path));
+    }
+    EXPECT_TRUE(AnotherProcessCouldLock(path));
+}
+
+} // namespace
+} // namespace twinfol::test

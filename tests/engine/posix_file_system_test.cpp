@@ -1,5 +1,5 @@
 // What only the real layer does: the read/write fallback where the kernel refuses copy_file_range,
-// and recognising the temporary files a copy writes.
+// the read-only rule against root, and modes under a default ACL.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -107,30 +107,11 @@ TEST(PosixFileSystem, CopiesAcrossFileSystemTypesThroughReadAndWrite)
     EXPECT_EQ(ReadAll(source), content);
 }
 
-TEST(PosixFileSystem, TemporaryNamesAreRecognisedAndLeftOutOfTreeCopies)
-{
-    EXPECT_TRUE(IsTemporaryName(".twinfol-0123456789abcdef.part"));
-    EXPECT_FALSE(IsTemporaryName(".twinfol-.part"));
-    EXPECT_FALSE(IsTemporaryName("x.twinfol-0123.part"));
-    EXPECT_FALSE(IsTemporaryName(".twinfol-0123.partial"));
-    EXPECT_FALSE(IsTemporaryName("twinfol-0123.part"));
-
-    // A file left by a copy that was killed before it could rename it is not the user's.
-    TempTree tree;
-    tree.WriteFile("src/a.txt", "a");
-    tree.WriteFile("src/.twinfol-00aa11bb22cc33dd.part", "half a file");
-    PosixFileSystem fs;
-    StopFlag stop{false};
-    ASSERT_TRUE(fs.CopyFolderTree(tree.Path("src/"), tree.Path("dst/"), stop));
-    EXPECT_TRUE(tree.Exists("dst/a.txt"));
-    EXPECT_FALSE(tree.Exists("dst/.twinfol-00aa11bb22cc33dd.part"));
-}
-
 TEST(PosixFileSystem, ReadOnlyFileIsProtectedEvenFromRoot)
 {
     TempTree tree;
     tree.WriteFile("ro.txt", "keep");
-    tree.SetMode("ro.txt", 0);  // No permission bit at all: root could still write it.
+    tree.SetMode("ro.txt", 0); // No permission bit at all: root could still write it.
     tree.WriteFile("new.txt", "new");
     PosixFileSystem fs;
 
@@ -151,10 +132,10 @@ TEST(PosixFileSystem, TreeCopyKeepsModesUnderADefaultAcl)
     tree.SetMode("src/sub/b.sh", 0755);
     tree.MakeFolder("dst");
     // The xattr form of "default:user::rwx,group::---,other::---".
-    const unsigned char acl[] = {2, 0, 0, 0,                                 // version
-                                 0x01, 0, 7, 0, 0xff, 0xff, 0xff, 0xff,      // user::rwx
-                                 0x04, 0, 0, 0, 0xff, 0xff, 0xff, 0xff,      // group::---
-                                 0x20, 0, 0, 0, 0xff, 0xff, 0xff, 0xff};     // other::---
+    const unsigned char acl[] = {2,    0, 0, 0,                          // version
+                                 0x01, 0, 7, 0, 0xff, 0xff, 0xff, 0xff,  // user::rwx
+                                 0x04, 0, 0, 0, 0xff, 0xff, 0xff, 0xff,  // group::---
+                                 0x20, 0, 0, 0, 0xff, 0xff, 0xff, 0xff}; // other::---
     if (setxattr(tree.Path("dst").c_str(), "system.posix_acl_default", acl, sizeof acl, 0) != 0)
         GTEST_SKIP() << "no ACLs on the temporary folder's file system (errno " << errno << ")";
 
@@ -166,5 +147,5 @@ TEST(PosixFileSystem, TreeCopyKeepsModesUnderADefaultAcl)
     EXPECT_EQ(tree.ReadFile("dst/sub/b.sh"), "b");
 }
 
-}  // namespace
-}  // namespace twinfol::test
+} // namespace
+} // namespace twinfol::test

@@ -1,6 +1,7 @@
 // The walk when the disk misbehaves: unreadable folders and stamps, failed copies and deletes, and a
 // stop requested while a copy is under way, all reached through the fault-injecting layer.
 #include <cerrno>
+#include <system_error>
 #include <thread>
 
 #include "support/fault_injecting_file_system.h"
@@ -11,7 +12,7 @@ namespace {
 
 class SyncEngineFaultTest : public SyncEngineTest {
 protected:
-    void RunFaulty(EngineFlags flags = {}) { RunWith(faulty, flags); }
+    void RunFaulty(const SyncOptions& options = unconfirmed) { RunWith(faulty, options); }
 
     // Runs the engine on a thread of its own, requests a stop while the held call waits, then lets
     // the call finish.
@@ -37,7 +38,7 @@ TEST_F(SyncEngineFaultTest, UnreadableSourceSubFolderLeavesItsTargetTwinAlone)
     tree.WriteFile(Source("zzz/after"), "a");
     faulty.FailPath(S("sub/"), EACCES, FsOperation::List);
     RunFaulty();
-    EXPECT_EQ(report.problemLog, std::vector<std::string>{"Could not read folder: " + S("sub")});
+    EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not read folder: " + S("sub")});
     EXPECT_EQ(tree.ReadFile(Target("sub/f")), "old");
     EXPECT_TRUE(tree.Exists(Target("sub/extra")));
     EXPECT_TRUE(tree.Exists(Target("sub/extradir")));
@@ -52,7 +53,8 @@ TEST_F(SyncEngineFaultTest, SourceRootThatVanishesBeforeTheWalkIsNotTakenForEmpt
     tree.WriteFile(Target("precious"), "p");
     faulty.FailPath(source, EIO, FsOperation::List);
     RunFaulty();
-    EXPECT_EQ(report.problemLog, std::vector<std::string>{"Could not read folder: " + tree.Path("source")});
+    EXPECT_EQ(report.ProblemLines(),
+              std::vector<std::string>{"Could not read folder: " + tree.Path("source")});
     EXPECT_TRUE(tree.Exists(Target("precious")));
 }
 
@@ -65,11 +67,11 @@ TEST_F(SyncEngineFaultTest, UnlistableTargetFolderIsLeftAloneWithAProblemLine)
     tree.WriteFile(Source("z"), "z");
     faulty.FailPath(T("sub/"), EACCES, FsOperation::List);
     RunFaulty();
-    EXPECT_EQ(report.problemLog, std::vector<std::string>{"Could not read folder: " + T("sub")});
+    EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not read folder: " + T("sub")});
     EXPECT_EQ(tree.ReadFile(Target("sub/a")), "newer target");
     EXPECT_FALSE(tree.Exists(Target("sub/b")));
     EXPECT_TRUE(tree.Exists(Target("sub/extra")));
-    EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("z")});  // the run goes on
+    EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("z")}); // the run goes on
 }
 
 TEST_F(SyncEngineFaultTest, UnreadableStampIsNotNewer)
@@ -87,7 +89,7 @@ TEST_F(SyncEngineFaultTest, UnreadableStampIsNotNewer)
     EXPECT_EQ(tree.ReadFile(Target("g")), "old");
 }
 
-TEST_F(SyncEngineFaultTest, FailuresAreLoggedInOrderAndNeverCounted)
+TEST_F(SyncEngineFaultTest, FailuresAreLoggedInOrderWithTheirReasonsAndNeverCounted)
 {
     tree.WriteFile(Source("a"), "a");
     tree.WriteFile(Source("b"), "b");
@@ -107,7 +109,15 @@ TEST_F(SyncEngineFaultTest, FailuresAreLoggedInOrderAndNeverCounted)
         "Could not delete file: " + T("stale"),     "Could not copy folder: " + S("newdir"),
         "Could not delete folder: " + T("gonedir"),
     };
-    EXPECT_EQ(report.problemLog, expected);
+    EXPECT_EQ(report.ProblemLines(), expected);
+    // Each record carries the system's text for the error of its own failure, also from inside the
+    // tree operations.
+    std::vector<std::string> reasons;
+    for (const ProblemRecord& problem : report.problemLog)
+        reasons.push_back(problem.reason);
+    const auto text = [](int error) { return std::system_category().message(error); };
+    EXPECT_EQ(reasons,
+              (std::vector<std::string>{text(EIO), text(ENOSPC), text(EACCES), text(EIO), text(EACCES)}));
     EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("b")});
     EXPECT_EQ(report.addedFileCount, 1);
     EXPECT_EQ(report.overwrittenFileCount + report.deletedFileCount + report.addedFolderCount +

@@ -15,12 +15,8 @@
 
 namespace twinfol::test {
 
-struct EngineFlags {
-    bool addMissing = true;
-    bool deleteMissing = true;
-    bool confirmDeletes = false;
-    bool checkSubFolders = true;
-};
+// The tests' usual job: add, delete and recurse, without delete questions.
+inline constexpr SyncOptions unconfirmed{.confirmDeletes = false};
 
 // 10:00:00 UTC on 14 November 2023: a fixed base for time stamps.
 inline constexpr std::time_t baseTime = 1699956000;
@@ -28,12 +24,11 @@ inline constexpr std::time_t baseTime = 1699956000;
 class SyncEngineTest : public ::testing::Test {
 protected:
     // Runs the engine over the two roots through the given layer (the real one by default).
-    void Run(EngineFlags flags = {}) { RunWith(fileSystem, flags); }
-    void RunWith(FileSystem& layer, EngineFlags flags = {})
+    void Run(const SyncOptions& options = unconfirmed) { RunWith(fileSystem, options); }
+    void RunWith(FileSystem& layer, const SyncOptions& options = unconfirmed)
     {
         SyncEngine engine(layer, exclusions, runState, report, host);
-        engine.SynchroniseFolder(source, target, flags.addMissing, flags.deleteMissing, flags.confirmDeletes,
-                                 flags.checkSubFolders);
+        engine.SynchroniseFolder(source, target, options);
     }
 
     // Relative paths in the two trees.

@@ -88,7 +88,7 @@ TEST_F(SyncEngineTest, SubFoldersOffLeavesEveryFolderAlone)
     tree.WriteFile(Target("shared/extra.txt"), "e");
     tree.MakeFolder(Source("onlysource"));
     tree.MakeFolder(Target("onlytarget"));
-    Run({.checkSubFolders = false});
+    Run({.confirmDeletes = false, .checkSubFolders = false});
     EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("top.txt")});
     EXPECT_TRUE(report.overwrittenFiles.empty());
     EXPECT_TRUE(report.addedFolders.empty());
@@ -106,7 +106,8 @@ TEST_F(SyncEngineTest, SourceFileFacingTargetFolderFailsThenTheFolderIsDeleted)
     tree.WriteFile(Source("x"), "file");
     tree.WriteFile(Target("x/inside.txt"), "i");
     Run();
-    EXPECT_EQ(report.problemLog, std::vector<std::string>{"Could not copy file: " + T("x")});
+    EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not copy file: " + T("x")});
+    EXPECT_EQ(report.problemLog.at(0).reason, "a folder of that name stands at the target");
     EXPECT_TRUE(report.addedFiles.empty());
     EXPECT_EQ(Items(report.deletedFolders), std::vector<std::string>{T("x")});
     EXPECT_FALSE(tree.Exists(Target("x")));
@@ -268,7 +269,7 @@ TEST_F(SyncEngineTest, SecondRunAfterACompleteRunHasNothingToDo)
     ASSERT_GT(report.addedFileCount + report.overwrittenFileCount + report.deletedFolderCount, 0);
     SyncReport second;
     SyncEngine engine(fileSystem, exclusions, runState, second, host);
-    engine.SynchroniseFolder(source, target, true, true, false, true);
+    engine.SynchroniseFolder(source, target, unconfirmed);
     EXPECT_EQ(second.overwrittenFileCount + second.addedFileCount + second.deletedFileCount +
                   second.addedFolderCount + second.deletedFolderCount,
               0);

@@ -13,10 +13,10 @@ TEST(SyncReport, ListsSortByUnsignedBytesPrefixFirst)
     report.Record(ReportList::AddedFiles, "/t/x/inner.txt");
     report.Record(ReportList::AddedFiles, "/t/Z.txt");
     report.Record(ReportList::AddedFiles, "/t/x.txt");
-    report.Record(ReportList::AddedFiles, "/t/\xC3\xA9.txt");  // é: above every ASCII byte
+    report.Record(ReportList::AddedFiles, "/t/\xC3\xA9.txt"); // é: above every ASCII byte
     report.Record(ReportList::AddedFiles, "/t/x");
-    const std::vector<std::string> expected = {"/t/Z.txt", "/t/a.txt", "/t/x", "/t/x.txt", "/t/x/inner.txt",
-                                               "/t/\xC3\xA9.txt"};
+    const std::vector<std::string> expected = {"/t/Z.txt", "/t/a.txt",       "/t/x",
+                                               "/t/x.txt", "/t/x/inner.txt", "/t/\xC3\xA9.txt"};
     EXPECT_EQ(std::vector<std::string>(report.addedFiles.begin(), report.addedFiles.end()), expected);
 }
 
@@ -34,18 +34,22 @@ TEST(SyncReport, CountGrowsOnlyWhenAnEntryIsInserted)
         EXPECT_EQ(report.Count(list), static_cast<std::int32_t>(report.List(list).size()));
 }
 
-TEST(SyncReport, ProblemLinesKeepTheirOrderAndRepeats)
+TEST(SyncReport, ProblemRecordsKeepTheirOrderRepeatsAndReasons)
 {
     SyncReport report;
-    report.RecordProblem(ProblemKind::DeleteFile, "/t/b");
-    report.RecordProblem(ProblemKind::CopyFile, "/t/a");
-    report.RecordProblem(ProblemKind::CopyFolder, "/s/dir");
-    report.RecordProblem(ProblemKind::DeleteFolder, "/t/dir");
-    report.RecordProblem(ProblemKind::CopyFile, "/t/a");
-    const std::vector<std::string> expected = {"Could not delete file: /t/b", "Could not copy file: /t/a",
-                                               "Could not copy folder: /s/dir", "Could not delete folder: /t/dir",
-                                               "Could not copy file: /t/a"};
-    EXPECT_EQ(report.problemLog, expected);
+    report.RecordProblem(ProblemKind::DeleteFile, "/t/b", "Permission denied");
+    report.RecordProblem(ProblemKind::CopyFile, "/t/a", "No space left on device");
+    report.RecordProblem(ProblemKind::CopyFolder, "/s/dir", "Input/output error");
+    report.RecordProblem(ProblemKind::DeleteFolder, "/t/dir", "the file is read-only");
+    report.RecordProblem(ProblemKind::CopyFile, "/t/a", "No space left on device");
+    const std::vector<std::string> expected = {
+        "Could not delete file: /t/b", "Could not copy file: /t/a", "Could not copy folder: /s/dir",
+        "Could not delete folder: /t/dir", "Could not copy file: /t/a"};
+    EXPECT_EQ(report.ProblemLines(), expected);
+    ASSERT_EQ(report.problemLog.size(), 5u);
+    EXPECT_EQ(report.problemLog[3],
+              (ProblemRecord{ProblemKind::DeleteFolder, "/t/dir", "Could not delete folder: /t/dir",
+                             "the file is read-only"}));
 }
 
 TEST(SyncReport, ResetEmptiesEverythingButTheRoots)
@@ -55,7 +59,7 @@ TEST(SyncReport, ResetEmptiesEverythingButTheRoots)
     report.Record(ReportList::AddedFiles, "/first/tgt/a");
     report.Record(ReportList::DeletedFiles, "/first/tgt/b");
     report.Record(ReportList::AddedFolders, "/first/tgt/c");
-    report.RecordProblem(ProblemKind::CopyFile, "/first/tgt/d");
+    report.RecordProblem(ProblemKind::CopyFile, "/first/tgt/d", "Input/output error");
     report.ResetForRun();
 
     EXPECT_EQ(report.source, "/first/src/");

@@ -15,6 +15,15 @@ TEST(TemporaryName, OnlyTheExactFormOfACopysNameCounts)
     EXPECT_FALSE(IsTemporaryName(".twinfol-0123456789abcdeg.part"));
 }
 
+TEST(TemporaryName, MadeNamesHaveTheShapeAndDiffer)
+{
+    const std::string first = MakeTemporaryName();
+    const std::string second = MakeTemporaryName();
+    EXPECT_TRUE(IsTemporaryName(first)) << first;
+    EXPECT_TRUE(IsTemporaryName(second)) << second;
+    EXPECT_NE(first, second);
+}
+
 using TemporaryNameEngineTest = SyncEngineTest;
 
 TEST_F(TemporaryNameEngineTest, UserFileThatLooksLikeATemporaryFileIsSynchronised)

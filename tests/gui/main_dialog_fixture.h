@@ -15,9 +15,9 @@
 #include <memory>
 
 #include "app/main_dialog.h"
+#include "app/settings_store.h"
 #include "engine/posix_file_system.h"
 #include "gui/scripted_dialogs.h"
-#include "profile/settings_store.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/temp_tree.h"
 
@@ -91,8 +91,8 @@ protected:
     TempTree disk;
     PosixFileSystem posix;
     FaultInjectingFileSystem faults{posix};
-    SettingsStore settings{config.Path("user/Twinfol.conf"), config.Path("machine/Twinfol.conf")};
-    ScriptedDialogs dialogs;
+    SettingsStore settings{posix, config.Path("user/Twinfol.conf"), config.Path("machine/Twinfol.conf")};
+    ScriptedDialogs dialogs{posix};
     std::unique_ptr<MainDialog> window;
 };
 

@@ -16,6 +16,8 @@ namespace twinfol::test {
 
 class ScriptedDialogs : public DialogService {
 public:
+    using DialogService::DialogService;
+
     void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
     std::optional<std::string> BrowseFolder(QWidget*, const QString& caption, const std::string& start) override
     {

@@ -13,6 +13,7 @@
 
 #include <filesystem>
 
+#include "engine/posix_file_system.h"
 #include "gui/modal_helpers.h"
 #include "reports/folder_tree_item.h"
 #include "support/temp_tree.h"
@@ -57,7 +58,8 @@ protected:
     }
 
     test::TempTree tree;
-    FolderBrowserDialog dialog;
+    PosixFileSystem fs;
+    FolderBrowserDialog dialog{fs};
 };
 
 TEST_F(FolderBrowser, OpensOnTheComputerNodeHoldingTheRootWithHomeAfterIt)
@@ -186,11 +188,11 @@ TEST_F(FolderBrowser, FolderWithoutReadPermissionShowsNoChildren)
 TEST_F(FolderBrowser, OkGivesTheSelectedFolderEndingInASlash)
 {
     ModalWatcher watcher([](QWidget& window) { ClickButton(window, "okButton"); });
-    EXPECT_EQ(FolderBrowserDialog::Browse(nullptr, QStringLiteral("Pick"), tree.Path("Data/Work")),
+    EXPECT_EQ(FolderBrowserDialog::Browse(fs, nullptr, QStringLiteral("Pick"), tree.Path("Data/Work")),
               tree.Path("Data/Work/"));
-    EXPECT_EQ(FolderBrowserDialog::Browse(nullptr, QStringLiteral("Pick"), ""), "/");
+    EXPECT_EQ(FolderBrowserDialog::Browse(fs, nullptr, QStringLiteral("Pick"), ""), "/");
     // A starting path that cannot be walked comes back as given, completed.
-    EXPECT_EQ(FolderBrowserDialog::Browse(nullptr, QStringLiteral("Pick"), "/no/such/folder"),
+    EXPECT_EQ(FolderBrowserDialog::Browse(fs, nullptr, QStringLiteral("Pick"), "/no/such/folder"),
               "/no/such/folder/");
     EXPECT_EQ(watcher.Seen(), 3);
 }
@@ -204,18 +206,19 @@ TEST_F(FolderBrowser, SelectingTheRootAndPressingEnterGivesASingleSlash)
         folders->setCurrentItem(folders->topLevelItem(0));
         PressKey(window, Qt::Key_Return);
     });
-    EXPECT_EQ(FolderBrowserDialog::Browse(nullptr, QStringLiteral("Pick"), tree.Path("Data")), "/");
+    EXPECT_EQ(FolderBrowserDialog::Browse(fs, nullptr, QStringLiteral("Pick"), tree.Path("Data")), "/");
 }
 
 TEST_F(FolderBrowser, CancelAndEscapeGiveNothing)
 {
     {
         ModalWatcher cancel([](QWidget& window) { ClickButton(window, "cancelButton"); });
-        EXPECT_EQ(FolderBrowserDialog::Browse(nullptr, QStringLiteral("Pick"), tree.Path("Data")),
+        EXPECT_EQ(FolderBrowserDialog::Browse(fs, nullptr, QStringLiteral("Pick"), tree.Path("Data")),
                   std::nullopt);
     }
     ModalWatcher escape([](QWidget& window) { PressKey(window, Qt::Key_Escape); });
-    EXPECT_EQ(FolderBrowserDialog::Browse(nullptr, QStringLiteral("Pick"), tree.Path("Data")), std::nullopt);
+    EXPECT_EQ(FolderBrowserDialog::Browse(fs, nullptr, QStringLiteral("Pick"), tree.Path("Data")),
+              std::nullopt);
 }
 
 }  // namespace

@@ -102,7 +102,7 @@ TEST(ReportDialog, CountsArePlainDecimalsAndAnInterruptedRunSaysSo)
 TEST(ReportDialog, ProblemsShowTheNoticeAndTheLogOpensWithTheirLines)
 {
     SyncReport report = ReportWithoutProblems();
-    report.RecordProblem(ProblemKind::CopyFile, kTarget + "locked.txt");
+    report.RecordProblem(ProblemKind::CopyFile, kTarget + "locked.txt", "the target file is read-only");
     QStringList logRows;
     ModalWatcher watcher([&](QWidget& window) {
         if (qobject_cast<ProblemLogDialog*>(&window) != nullptr) {

@@ -17,11 +17,33 @@ const char* OperationName(FsOperation operation)
     case FsOperation::RemoveFolder: return "RemoveFolder";
     case FsOperation::CopyTree: return "CopyTree";
     case FsOperation::DeleteTree: return "DeleteTree";
+    case FsOperation::ReadFile: return "ReadFile";
+    case FsOperation::ReplaceFile: return "ReplaceFile";
+    case FsOperation::MakeFolders: return "MakeFolders";
+    case FsOperation::LockFile: return "LockFile";
     }
     return "?";
 }
 
-FaultInjectingFileSystem::FaultInjectingFileSystem(FileSystem& inner) : inner_(inner) {}
+namespace {
+
+FsOperation OperationOf(WalkStep step)
+{
+    switch (step) {
+    case WalkStep::CopyTree: return FsOperation::CopyTree;
+    case WalkStep::DeleteTree: return FsOperation::DeleteTree;
+    case WalkStep::List: return FsOperation::List;
+    case WalkStep::MakeFolder: return FsOperation::MakeFolder;
+    case WalkStep::CopyFile: return FsOperation::CopyFile;
+    case WalkStep::DeleteFile: return FsOperation::DeleteFile;
+    case WalkStep::RemoveFolder: return FsOperation::RemoveFolder;
+    }
+    return FsOperation::List;
+}
+
+} // namespace
+
+FaultInjectingFileSystem::FaultInjectingFileSystem(PosixFileSystem& inner) : inner_(inner) {}
 
 void FaultInjectingFileSystem::FailNthCall(FsOperation operation, int n, int error)
 {
@@ -199,14 +221,51 @@ FsStatus FaultInjectingFileSystem::CopyFolderTree(const std::string& sourceFolde
 {
     if (const int error = Enter(FsOperation::CopyTree, sourceFolder, targetFolder))
         return FsStatus::Failure(error);
-    return FileSystem::CopyFolderTree(sourceFolder, targetFolder, stop);
+    return inner_.CopyFolderTree(sourceFolder, targetFolder, stop, this);
 }
 
 FsStatus FaultInjectingFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
 {
     if (const int error = Enter(FsOperation::DeleteTree, folder))
         return FsStatus::Failure(error);
-    return FileSystem::DeleteFolderTree(folder, stop);
+    return inner_.DeleteFolderTree(folder, stop, this);
 }
 
-}  // namespace twinfol::test
+FsStatus FaultInjectingFileSystem::BeforeStep(WalkStep step, const std::string& path,
+                                              const std::string& secondPath)
+{
+    if (const int error = Enter(OperationOf(step), path, secondPath))
+        return FsStatus::Failure(error);
+    return {};
+}
+
+FsStatus FaultInjectingFileSystem::ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes)
+{
+    if (const int error = Enter(FsOperation::ReadFile, path))
+        return FsStatus::Failure(error);
+    return inner_.ReadFile(path, maxBytes, bytes);
+}
+
+FsStatus FaultInjectingFileSystem::ReplaceFile(const std::string& path, std::string_view content,
+                                               mode_t newFileMode)
+{
+    if (const int error = Enter(FsOperation::ReplaceFile, path))
+        return FsStatus::Failure(error);
+    return inner_.ReplaceFile(path, content, newFileMode);
+}
+
+FsStatus FaultInjectingFileSystem::MakeFolders(const std::string& folder, mode_t mode)
+{
+    if (const int error = Enter(FsOperation::MakeFolders, folder))
+        return FsStatus::Failure(error);
+    return inner_.MakeFolders(folder, mode);
+}
+
+FsStatus FaultInjectingFileSystem::LockFile(const std::string& path, std::unique_ptr<FileLock>& lock)
+{
+    if (const int error = Enter(FsOperation::LockFile, path))
+        return FsStatus::Failure(error);
+    return inner_.LockFile(path, lock);
+}
+
+} // namespace twinfol::test

@@ -1,5 +1,6 @@
-// A file-system layer for tests that wraps a real one and can make chosen operations fail or wait
-// until the test lets them go on, to reach failure and stop paths that real disks rarely take.
+// A file-system layer for tests that wraps the real one and can make chosen operations fail or wait
+// until the test lets them go on, to reach failure and stop paths that real disks rarely take. It
+// also hooks into the real layer's own tree walks, so that faults strike inside them too.
 #pragma once
 
 #include <chrono>
@@ -12,6 +13,8 @@
 #include <vector>
 
 #include "engine/file_system.h"
+#include "engine/posix_file_system.h"
+#include "engine/walk_hook.h"
 
 namespace twinfol::test {
 
@@ -26,6 +29,10 @@ enum class FsOperation {
     RemoveFolder,
     CopyTree,
     DeleteTree,
+    ReadFile,
+    ReplaceFile,
+    MakeFolders,
+    LockFile,
 };
 
 const char* OperationName(FsOperation operation);
@@ -37,9 +44,9 @@ struct FsCall {
     std::string secondPath;
 };
 
-class FaultInjectingFileSystem : public FileSystem {
+class FaultInjectingFileSystem : public FileSystem, private WalkHook {
 public:
-    explicit FaultInjectingFileSystem(FileSystem& inner);
+    explicit FaultInjectingFileSystem(PosixFileSystem& inner);
 
     // Makes the nth call of this kind counted from now (1 is the next one) fail with the error.
     void FailNthCall(FsOperation operation, int n, int error);
@@ -72,11 +79,18 @@ public:
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;
-    // Fail-injectable as a whole; otherwise they walk through this layer's own single-entry
-    // operations, so faults armed on those strike inside trees too. Each tree level is one call.
+    // Fail-injectable as a whole; otherwise the real layer walks the tree with this layer as its hook,
+    // so each step is reported here,
+    // as the call of the same kind with its whole paths: a sub-folder's level is a CopyTree or
+    // DeleteTree call, then MakeFolder, List, CopyFile, DeleteFile and RemoveFolder calls.
     FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
                             const StopFlag& stop) override;
     FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
+    // A failed ReadFile leaves the bytes alone; a failed LockFile hands out no lock.
+    FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) override;
+    FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
+    FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
+    FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
 
 private:
     class StampReader;
@@ -99,8 +113,9 @@ private:
 
     // Records the call, holds it when asked to, and answers the error to fail it with (0: go on).
     int Enter(FsOperation operation, const std::string& path, const std::string& secondPath = {});
+    FsStatus BeforeStep(WalkStep step, const std::string& path, const std::string& secondPath) override;
 
-    FileSystem& inner_;
+    PosixFileSystem& inner_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::map<FsOperation, int> counts_;
@@ -111,4 +126,4 @@ private:
     int heldNow_ = 0;
 };
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

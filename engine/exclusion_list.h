@@ -32,4 +32,4 @@ private:
     std::vector<std::string> entries_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

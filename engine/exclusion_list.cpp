@@ -1,5 +1,5 @@
 // Ordered lookup in the exclusion list.
-#include "profile/exclusion_list.h"
+#include "engine/exclusion_list.h"
 
 #include <algorithm>
 
@@ -12,8 +12,9 @@ ExclusionList::ExclusionList(std::vector<std::string> entries) : entries_(std::m
 
 bool ExclusionList::IsExcluded(std::string_view path) const
 {
-    const auto found = std::lower_bound(entries_.begin(), entries_.end(), path,
-                                        [](const std::string& entry, std::string_view key) { return entry < key; });
+    const auto found =
+        std::lower_bound(entries_.begin(), entries_.end(), path,
+                         [](const std::string& entry, std::string_view key) { return entry < key; });
     return found != entries_.end() && *found == path;
 }
 
@@ -22,4 +23,4 @@ void ExclusionList::Sort()
     std::sort(entries_.begin(), entries_.end());
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -1,31 +1,38 @@
 // The settings store over real files in a temporary folder: defaults when nothing is there, the
-// machine-wide fallback, value types, atomic replacement and writers racing each other.
+// machine-wide fallback, value types, atomic replacement, batch writes, read-only files and writers
+// racing each other.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <string>
 
-#include "profile/settings_store.h"
+#include "app/settings_store.h"
+#include "engine/posix_file_system.h"
+#include "support/fault_injecting_file_system.h"
+#include "support/ordinary_user.h"
 #include "support/temp_tree.h"
 
 using namespace twinfol;
-using twinfol::test::TempTree;
+using namespace twinfol::test;
 
 namespace {
 
 class SettingsStoreTest : public testing::Test {
 protected:
-    SettingsStore Store() const { return SettingsStore(userFile, machineFile); }
+    SettingsStore Store() { return SettingsStore(fs, userFile, machineFile); }
 
     TempTree tree;
+    PosixFileSystem fs;
     std::string userFile = tree.Path("config/Quillmark/Twinfol.conf");
     std::string machineFile = tree.Path("etc/Quillmark/Twinfol.conf");
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SettingsStoreTest, ReadsOfAMissingStoreFailAndCreateNothing)
 {
@@ -171,7 +178,8 @@ TEST_F(SettingsStoreTest, WritersInSeveralProcessesLoseNoValue)
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            const SettingsStore store = Store();
+            PosixFileSystem layer;
+            const SettingsStore store(layer, userFile, machineFile);
             bool allStored = true;
             for (int i = 0; i < valuesEach; ++i) {
                 const std::string name = "Writer" + std::to_string(writer) + "Value" + std::to_string(i);
@@ -228,4 +236,101 @@ TEST(SettingsStorePaths, FollowTheConfigurationHomeVariable)
     EXPECT_EQ(SettingsStore::DefaultMachineFile(), "/etc/xdg/Quillmark/Twinfol.conf");
     if (saved)
         setenv("XDG_CONFIG_HOME", savedValue.c_str(), 1);
+}
+
+TEST_F(SettingsStoreTest, ABatchWritesEveryValueUnderOneLockWithOneReplacement)
+{
+    tree.WriteFile("config/Quillmark/Twinfol.conf", "Location1A=/kept/\nOpenPath=/old/\n");
+    FaultInjectingFileSystem counting(fs);
+    const SettingsStore store(counting, userFile, machineFile);
+    ASSERT_TRUE(store.WriteValues({{"OpenPath", std::string("/new/\nline")},
+                                   {"AddMissing", std::uint32_t{0}},
+                                   {"Location2A", std::string("/cut\0off", 8)}}));
+    EXPECT_EQ(counting.CallCount(FsOperation::LockFile), 1);
+    EXPECT_EQ(counting.CallCount(FsOperation::ReplaceFile), 1);
+    std::string text;
+    std::uint32_t number = 7;
+    EXPECT_TRUE(Store().ReadRegString(settings::openPath, text));
+    EXPECT_EQ(text, "/new/\nline");
+    EXPECT_TRUE(Store().ReadRegNumber(settings::addMissing, number));
+    EXPECT_EQ(number, 0u);
+    EXPECT_TRUE(Store().ReadRegString(settings::location2Names[0], text));
+    EXPECT_EQ(text, "/cut");
+    EXPECT_TRUE(Store().ReadRegString(settings::location1Names[0], text));
+    EXPECT_EQ(text, "/kept/");
+
+    // One name the format cannot hold stops the whole batch before anything is touched.
+    const auto before = tree.Snapshot();
+    EXPECT_FALSE(store.WriteValues({{"OpenPath", std::string("/x/")}, {"Bad=Name", std::uint32_t{1}}}));
+    EXPECT_EQ(counting.CallCount(FsOperation::ReplaceFile), 1);
+    EXPECT_EQ(tree.Snapshot(), before);
+}
+
+TEST_F(SettingsStoreTest, AFailedLockOrReplacementChangesNothing)
+{
+    ASSERT_TRUE(Store().WriteRegString(settings::openPath, "/old/"));
+    const auto before = tree.Snapshot();
+    FaultInjectingFileSystem faulty(fs);
+    const SettingsStore store(faulty, userFile, machineFile);
+    faulty.FailNthCall(FsOperation::LockFile, 1, EIO);
+    EXPECT_FALSE(store.WriteRegString(settings::openPath, "/new/"));
+    EXPECT_EQ(faulty.CallCount(FsOperation::ReplaceFile), 0);
+    faulty.FailNthCall(FsOperation::ReplaceFile, 1, ENOSPC);
+    EXPECT_FALSE(store.WriteValues({{"OpenPath", std::string("/new/")}}));
+    EXPECT_EQ(tree.Snapshot(), before);
+}
+
+TEST_F(SettingsStoreTest, AReadOnlySettingsFileIsNeverReplaced)
+{
+    ASSERT_TRUE(Store().WriteRegString(settings::openPath, "/old/"));
+    tree.SetMode("config/Quillmark/Twinfol.conf", 0444);
+    EXPECT_FALSE(Store().WriteRegString(settings::openPath, "/root/"));
+
+    // As the ordinary user who owns the folders and made the file read-only.
+    GiveToOrdinaryUser(tree.Root(), 0755);
+    for (const char* folder : {"config", "config/Quillmark"})
+        GiveToOrdinaryUser(tree.Path(folder), 0700);
+    GiveToOrdinaryUser(userFile, 0444);
+    GiveToOrdinaryUser(userFile + ".lock", 0600);
+    const auto before = tree.Snapshot();
+    const std::optional<int> stored = RunAsOrdinaryUser([&] {
+        PosixFileSystem layer;
+        return SettingsStore(layer, userFile, machineFile).WriteRegString(settings::openPath, "/mine/") ? 1
+                                                                                                        : 0;
+    });
+    if (!stored)
+        GTEST_SKIP() << needsRootMessage;
+    EXPECT_EQ(stored, 0);
+    EXPECT_EQ(tree.Snapshot(), before);
+    std::string text;
+    EXPECT_TRUE(Store().ReadRegString(settings::openPath, text));
+    EXPECT_EQ(text, "/old/");
+}
+
+TEST_F(SettingsStoreTest, ASettingsFileTheUserMayWriteInAFolderTheyMayNotIsSavedInPlace)
+{
+    ASSERT_TRUE(Store().WriteRegString(settings::openPath, "/old/"));
+    // No lock file beside it either: the user could not make one.
+    ASSERT_EQ(unlink((userFile + ".lock").c_str()), 0);
+    // Root's folders, which the user may pass through but not add names to.
+    for (const std::string& folder : {tree.Root(), tree.Path("config"), tree.Path("config/Quillmark")})
+        ASSERT_EQ(chmod(folder.c_str(), 0755), 0);
+    GiveToOrdinaryUser(userFile, 0600);
+    const std::optional<int> stored = RunAsOrdinaryUser([&] {
+        PosixFileSystem layer;
+        const SettingsStore store(layer, userFile, machineFile);
+        return store.WriteValues({{"OpenPath", std::string("/mine/")}, {"SubFolders", std::uint32_t{0}}}) ? 0
+                                                                                                          : 1;
+    });
+    if (!stored)
+        GTEST_SKIP() << needsRootMessage;
+    EXPECT_EQ(stored, 0);
+    std::string text;
+    std::uint32_t number = 1;
+    EXPECT_TRUE(Store().ReadRegString(settings::openPath, text));
+    EXPECT_EQ(text, "/mine/");
+    EXPECT_TRUE(Store().ReadRegNumber(settings::checkSubFolders, number));
+    EXPECT_EQ(number, 0u);
+    EXPECT_EQ(tree.Mode("config/Quillmark/Twinfol.conf"), 0600u);
+    EXPECT_FALSE(tree.Exists("config/Quillmark/Twinfol.conf.lock"));
 }

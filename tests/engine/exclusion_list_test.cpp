@@ -1,7 +1,7 @@
 // The exclusion list: exact byte-for-byte lookup over entries kept in byte order.
 #include <gtest/gtest.h>
 
-#include "profile/exclusion_list.h"
+#include "engine/exclusion_list.h"
 
 using namespace twinfol;
 
@@ -10,9 +10,9 @@ TEST(ExclusionList, MatchesWholePathsExactly)
     ExclusionList list({"/data/build/", "/data/notes.txt", "/data/Zeta"});
     EXPECT_TRUE(list.IsExcluded("/data/build/"));
     EXPECT_TRUE(list.IsExcluded("/data/notes.txt"));
-    EXPECT_FALSE(list.IsExcluded("/data/build"));        // a folder is named with its separator
-    EXPECT_FALSE(list.IsExcluded("/data/build/a.o"));    // no prefix matching
-    EXPECT_FALSE(list.IsExcluded("/data/zeta"));         // case is significant
+    EXPECT_FALSE(list.IsExcluded("/data/build"));     // a folder is named with its separator
+    EXPECT_FALSE(list.IsExcluded("/data/build/a.o")); // no prefix matching
+    EXPECT_FALSE(list.IsExcluded("/data/zeta"));      // case is significant
     EXPECT_FALSE(list.IsExcluded("/data/notes.tx"));
     EXPECT_FALSE(list.IsExcluded(""));
 }

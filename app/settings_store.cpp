@@ -1,39 +1,19 @@
 // The settings file: read without creating anything, rewritten whole under a lock for each change.
-#include "profile/settings_store.h"
+#include "app/settings_store.h"
 
-#include <fcntl.h>
 #include <pwd.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 
-#include "profile/atomic_file_writer.h"
+#include "base/path.h"
 
 namespace twinfol {
 namespace {
 
 constexpr std::string_view header = "# Twinfol settings: one Name=value a line; \\\\, \\n and \\r escape a "
                                     "backslash, a line feed and a carriage return.\n";
-
-// Closes a descriptor (and so drops a lock held on it) when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int descriptor) : descriptor_(descriptor) {}
-    ~Descriptor()
-    {
-        if (descriptor_ >= 0)
-            close(descriptor_);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return descriptor_; }
-
-private:
-    int descriptor_;
-};
 
 std::string_view CutAtZero(std::string_view text)
 {
@@ -77,35 +57,27 @@ void AppendEscaped(std::string& out, std::string_view value)
     }
 }
 
-// Creates every missing folder of the path, private to the user as configuration folders should be.
-bool MakeFolders(const std::string& folder)
+// Configuration folders are private to their user.
+constexpr mode_t settingsFolderMode = 0700;
+constexpr mode_t settingsFileMode = 0600;
+
+std::string TextOf(const SettingValue& setting)
 {
-    for (std::size_t slash = folder.find('/', 1); slash != std::string::npos;
-         slash = folder.find('/', slash + 1)) {
-        const std::string part = folder.substr(0, slash);
-        if (mkdir(part.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-    }
-    struct stat info {};
-    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    if (const auto* number = std::get_if<std::uint32_t>(&setting.value))
+        return std::to_string(*number);
+    return std::string(CutAtZero(std::get<std::string>(setting.value)));
 }
 
-std::string FolderOf(const std::string& path)
-{
-    const auto slash = path.rfind('/');
-    return slash == std::string::npos ? std::string("./") : path.substr(0, slash + 1);
-}
+} // namespace
 
-}  // namespace
-
-SettingsStore::SettingsStore(std::string userFile, std::string machineFile)
-    : userFile_(std::move(userFile)), machineFile_(std::move(machineFile))
+SettingsStore::SettingsStore(FileSystem& fileSystem, std::string userFile, std::string machineFile)
+    : fileSystem_(fileSystem), userFile_(std::move(userFile)), machineFile_(std::move(machineFile))
 {
 }
 
-SettingsStore SettingsStore::ForCurrentUser()
+SettingsStore SettingsStore::ForCurrentUser(FileSystem& fileSystem)
 {
-    return SettingsStore(DefaultUserFile(), DefaultMachineFile());
+    return SettingsStore(fileSystem, DefaultUserFile(), DefaultMachineFile());
 }
 
 std::string SettingsStore::DefaultUserFile()
@@ -156,12 +128,23 @@ bool SettingsStore::ReadRegNumber(std::string_view name, std::uint32_t& value) c
 
 bool SettingsStore::WriteRegString(std::string_view name, std::string_view value) const
 {
-    return Store(name, CutAtZero(value));
+    return IsUsableName(name) && Store(Values{{std::string(name), std::string(CutAtZero(value))}});
 }
 
 bool SettingsStore::WriteRegNumber(std::string_view name, std::uint32_t value) const
 {
-    return Store(name, std::to_string(value));
+    return IsUsableName(name) && Store(Values{{std::string(name), std::to_string(value)}});
+}
+
+bool SettingsStore::WriteValues(const std::vector<SettingValue>& values) const
+{
+    Values changes;
+    for (const SettingValue& setting : values) {
+        if (!IsUsableName(setting.name))
+            return false;
+        changes.insert_or_assign(setting.name, TextOf(setting));
+    }
+    return Store(changes);
 }
 
 // The user's value when the user's file has it, the machine-wide one otherwise.
@@ -182,53 +165,42 @@ std::optional<std::string> SettingsStore::Lookup(std::string_view name) const
 
 // Read, change and replace the user's file under an exclusive lock on a file beside it, so that two
 // copies of the program writing at once each see the other's change. Readers need no lock: the
-// rename gives them the old file or the new one, whole.
-bool SettingsStore::Store(std::string_view name, std::string_view value) const
+// replacement gives them the old file or the new one, whole.
+bool SettingsStore::Store(const Values& changes) const
 {
-    if (!IsUsableName(name) || !MakeFolders(FolderOf(userFile_)))
+    if (!fileSystem_.MakeFolders(FolderOf(userFile_), settingsFolderMode))
         return false;
-    const Descriptor lock(open((userFile_ + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
-    if (lock.Get() < 0)
+    std::unique_ptr<FileLock> lock;
+    FsStatus locked = fileSystem_.LockFile(userFile_ + ".lock", lock);
+    // In a folder the user may not write, no lock file can be made; the settings file is then
+    // rewritten in place, keeping its inode, so it can carry the lock itself.
+    if (!locked && (locked.Error() == EACCES || locked.Error() == EPERM))
+        locked = fileSystem_.LockFile(userFile_, lock);
+    if (!locked)
         return false;
-    while (flock(lock.Get(), LOCK_EX) != 0)
-        if (errno != EINTR)
-            return false;
     int error = 0;
     auto values = Load(userFile_, error);
-    // A file that exists but cannot be read is left alone rather than replaced by one value.
+    // A file that exists but cannot be read is left alone rather than replaced by the changes alone.
     if (!values && error != ENOENT)
         return false;
     if (!values)
         values.emplace();
-    (*values)[std::string(name)] = value;
-    return static_cast<bool>(AtomicFileWriter().Replace(userFile_, Render(*values), 0600));
+    for (const auto& [name, value] : changes)
+        values->insert_or_assign(name, value);
+    return static_cast<bool>(fileSystem_.ReplaceFile(userFile_, Render(*values), settingsFileMode));
 }
 
-// The values of a file; nothing when it cannot be opened or read (error tells why). An oversized
-// file reads as no values at all.
-std::optional<SettingsStore::Values> SettingsStore::Load(const std::string& path, int& error)
+// The values of a file; nothing when it cannot be read (error tells why). An oversized file reads as
+// no values at all.
+std::optional<SettingsStore::Values> SettingsStore::Load(const std::string& path, int& error) const
 {
-    const Descriptor file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.Get() < 0) {
-        error = errno;
+    std::string text;
+    if (const FsStatus read = fileSystem_.ReadFile(path, maxFileBytes + 1, text); !read) {
+        error = read.Error();
         return std::nullopt;
     }
-    std::string text;
-    char chunk[16384];
-    for (;;) {
-        const ssize_t count = read(file.Get(), chunk, sizeof chunk);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0) {
-            error = errno;
-            return std::nullopt;
-        }
-        if (count == 0)
-            break;
-        text.append(chunk, static_cast<std::size_t>(count));
-        if (text.size() > maxFileBytes)
-            return Values();
-    }
+    if (text.size() > maxFileBytes)
+        return Values();
     return Parse(text);
 }
 
@@ -262,4 +234,4 @@ std::string SettingsStore::Render(const Values& values)
     return text;
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -15,10 +15,14 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
+#include <vector>
+
+#include "engine/file_system.h"
 
 namespace twinfol {
 
-// The value names, with what a caller assumes when a value cannot be read.
+// The value names.
 namespace settings {
 inline constexpr std::string_view location1Names[] = {"Location1A", "Location1B", "Location1C", "Location1D",
                                                       "Location1E"};
@@ -29,19 +33,24 @@ inline constexpr std::string_view deleteMissing = "DelMissing";
 inline constexpr std::string_view confirmDeletes = "CheckDel";
 inline constexpr std::string_view checkSubFolders = "SubFolders";
 inline constexpr std::string_view openPath = "OpenPath";
-// An option box whose value is missing starts checked; a missing text is the empty text.
-inline constexpr std::uint32_t optionDefault = 1;
-}  // namespace settings
+} // namespace settings
+
+// One value to store: its name, and a text or a number.
+struct SettingValue {
+    std::string name;
+    std::variant<std::string, std::uint32_t> value;
+};
 
 class SettingsStore {
 public:
     // Files beyond this size are not settings files this program wrote; they read as empty.
     static constexpr std::size_t maxFileBytes = 1024 * 1024;
 
-    SettingsStore(std::string userFile, std::string machineFile);
+    // Every read and write of the two files goes through the file-system layer.
+    SettingsStore(FileSystem& fileSystem, std::string userFile, std::string machineFile);
     // The store at $XDG_CONFIG_HOME/Quillmark/Twinfol.conf (~/.config/... when that is unset or not
     // an absolute path), falling back to /etc/xdg/Quillmark/Twinfol.conf.
-    static SettingsStore ForCurrentUser();
+    static SettingsStore ForCurrentUser(FileSystem& fileSystem);
     static std::string DefaultUserFile();
     static std::string DefaultMachineFile() { return "/etc/xdg/Quillmark/Twinfol.conf"; }
 
@@ -49,10 +58,15 @@ public:
     // first zero byte. A number must be decimal digits that fit 32 bits.
     bool ReadRegString(std::string_view name, std::string& value) const;
     bool ReadRegNumber(std::string_view name, std::uint32_t& value) const;
-    // Stores the value in the user's file, creating its folder and the file when they are missing.
-    // Callers may ignore the result: a setting that cannot be stored is not worth a message.
+    // Stores the value in the user's file, creating its folder (private to the user) and the file when
+    // they are missing. A user's file that exists but cannot be read, or that the user has made
+    // read-only, is left as it is and the write fails. Callers may ignore the result: a setting that
+    // cannot be stored is not worth a message.
     bool WriteRegString(std::string_view name, std::string_view value) const;
     bool WriteRegNumber(std::string_view name, std::uint32_t value) const;
+    // Stores all the values at once, under one lock and with one replacement of the file; a text is
+    // cut at its first zero byte as WriteRegString cuts it. When one name cannot be stored, none is.
+    bool WriteValues(const std::vector<SettingValue>& values) const;
 
     const std::string& UserFile() const { return userFile_; }
 
@@ -60,14 +74,16 @@ private:
     using Values = std::map<std::string, std::string, std::less<>>;
 
     std::optional<std::string> Lookup(std::string_view name) const;
-    bool Store(std::string_view name, std::string_view value) const;
+    // Read, change and replace the user's file under its lock.
+    bool Store(const Values& changes) const;
 
-    static std::optional<Values> Load(const std::string& path, int& error);
+    std::optional<Values> Load(const std::string& path, int& error) const;
     static Values Parse(std::string_view text);
     static std::string Render(const Values& values);
 
+    FileSystem& fileSystem_;
     std::string userFile_;
     std::string machineFile_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

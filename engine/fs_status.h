@@ -1,0 +1,36 @@
+// The outcome of one file operation: success, or the errno value that made it fail together with a
+// reason a person can read.
+#pragma once
+
+#include <string>
+
+namespace twinfol {
+
+class [[nodiscard]] FsStatus {
+public:
+    FsStatus() = default;
+    // A failure the system reported: its errno value.
+    static FsStatus Failure(int error) { return FsStatus(error == 0 ? -1 : error, nullptr); }
+    // A failure this program decided on itself (a read-only file left alone, say): the errno value
+    // callers test, and a short text of our own that says why better than the system's text would.
+    // The text must outlive every status that carries it: a string literal.
+    static FsStatus Refusal(int error, const char* ownReason)
+    {
+        return FsStatus(error == 0 ? -1 : error, ownReason);
+    }
+
+    bool IsOk() const { return error_ == 0; }
+    explicit operator bool() const { return IsOk(); }
+    int Error() const { return error_; }
+    // Why the operation failed: the text of our own when there is one, else the system's text for the
+    // errno value; empty on success.
+    std::string Reason() const;
+
+private:
+    FsStatus(int error, const char* ownReason) : error_(error), ownReason_(ownReason) {}
+
+    int error_ = 0;
+    const char* ownReason_ = nullptr;
+};
+
+} // namespace twinfol

@@ -1,0 +1,31 @@
+// Tree copies and deletes through whole paths, built on a layer's single-entry operations. A layer
+// that walks trees through open folders goes on with this below the depth where it stops holding
+// folders open, so that a very deep tree cannot use up the process's descriptors.
+#pragma once
+
+#include <string>
+
+#include "engine/file_system.h"
+#include "engine/walk_hook.h"
+
+namespace twinfol {
+
+class PathTreeWalk {
+public:
+    // Every step is reported to the hook first, when there is one.
+    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop);
+
+    // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
+    FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
+    // What FileSystem::DeleteFolderTree does, entry for entry and in the same order.
+    FsStatus Delete(const std::string& folder);
+
+private:
+    FsStatus Step(WalkStep step, const std::string& path, const std::string& secondPath = {});
+
+    FileSystem& fileSystem_;
+    WalkHook* hook_;
+    const StopFlag& stop_;
+};
+
+} // namespace twinfol

@@ -1,0 +1,203 @@
+// One entry's copy: a regular file through an unnamed or a named temporary file, a link as a link.
+#include "engine/posix_entry_copy.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "engine/posix_copy_data.h"
+#include "engine/posix_creation_mode.h"
+#include "engine/posix_file_facts.h"
+
+namespace twinfol {
+
+PosixEntryCopy::PosixEntryCopy(TemporaryFileKind temporaryFiles, DeferredCloser& closer)
+    : temporaryFiles_(temporaryFiles), closer_(closer)
+{
+}
+
+FsStatus PosixEntryCopy::Copy(int sourceDirFd, const char* sourceName, const Destination& to,
+                              std::optional<Placement> knownPlacement)
+{
+    const FsStatus copied = CopyOnce(sourceDirFd, sourceName, to, knownPlacement);
+    // Space that deleted and replaced files still hold comes back once they are let go; a copy that
+    // found the disk full tries once more after that, as it would have found it without the wait.
+    if ((copied.Error() == ENOSPC || copied.Error() == EDQUOT) && closer_.Drain())
+        return CopyOnce(sourceDirFd, sourceName, to, knownPlacement);
+    return copied;
+}
+
+FsStatus PosixEntryCopy::CopyOnce(int sourceDirFd, const char* sourceName, const Destination& to,
+                                  std::optional<Placement> knownPlacement)
+{
+    // O_NONBLOCK keeps a FIFO from blocking the open; O_NOFOLLOW refuses a link, which is then
+    // copied as a link.
+    UniqueFd source(openat(sourceDirFd, sourceName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    const int openError = source ? 0 : errno;
+    struct stat sourceInfo {};
+    if (source) {
+        if (fstat(source.Get(), &sourceInfo) != 0)
+            return FsStatus::Failure(errno);
+        if (S_ISDIR(sourceInfo.st_mode))
+            return FsStatus::Refusal(EISDIR, "the source is a folder");
+        if (!S_ISREG(sourceInfo.st_mode))
+            return FsStatus::Refusal(EOPNOTSUPP, "the source is neither a regular file nor a link");
+    } else if (openError != ELOOP ||
+               fstatat(sourceDirFd, sourceName, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0 ||
+               !S_ISLNK(sourceInfo.st_mode)) {
+        return FsStatus::Failure(openError);
+    }
+
+    // An add never replaces a name that appears meanwhile.
+    Placement placement = Placement::Add;
+    DeferredCloser* holdReplaced = nullptr;
+    if (knownPlacement)
+        placement = *knownPlacement;
+    else if (FsStatus decided = DecidePlacement(to, placement, holdReplaced); !decided)
+        return decided;
+
+    if (!source)
+        return CopyLink(sourceDirFd, sourceName, sourceInfo, to, placement, holdReplaced);
+    return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced);
+}
+
+// Looks at what stands at the target: nothing (an add), a file or link to replace (its data let go
+// in the background when it holds any), or something a copy must not replace.
+FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& placement,
+                                         DeferredCloser*& holdReplaced)
+{
+    struct stat targetInfo {};
+    if (fstatat(to.dirFd, to.name.c_str(), &targetInfo, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT)
+            return FsStatus::Failure(errno);
+        placement = Placement::Add;
+        return {};
+    }
+    if (S_ISDIR(targetInfo.st_mode))
+        return FsStatus::Refusal(EISDIR, "a folder of that name stands at the target");
+    if (IsReadOnlyFile(targetInfo))
+        return FsStatus::Refusal(EACCES, "the target file is read-only");
+    placement = Placement::Replace;
+    if (HoldsData(targetInfo))
+        holdReplaced = &closer_;
+    return {};
+}
+
+FsStatus PosixEntryCopy::CopyRegularFile(int source, const struct stat& sourceInfo, const Destination& to,
+                                         Placement placement, DeferredCloser* holdReplaced)
+{
+    if (temporaryFiles_ == TemporaryFileKind::UnnamedWhereSupported) {
+        // An unnamed file vanishes with the process, so a crash mid-copy leaves nothing behind.
+        // Nobody can open it by name, so it may be created with the source's mode at once.
+        const bool setMode = NeedsModeChange(sourceInfo, to.createMask);
+        const mode_t createMode = setMode ? 0600 : (sourceInfo.st_mode & 0777);
+        UniqueFd temporary(openat(to.dirFd, to.folder.empty() ? "." : to.folder.c_str(),
+                                  O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode));
+        if (temporary) {
+            if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode); !filled)
+                return filled;
+            return PlaceUnnamedFile(temporary.Get(), to, placement, holdReplaced);
+        }
+        // EISDIR comes from kernels that do not know O_TMPFILE at all.
+        if (errno != EOPNOTSUPP && errno != EISDIR)
+            return FsStatus::Failure(errno);
+    }
+    return CopyThroughNamedFile(source, sourceInfo, to, placement, holdReplaced);
+}
+
+FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, const struct stat& sourceInfo,
+                                              const Destination& to, Placement placement,
+                                              DeferredCloser* holdReplaced)
+{
+    std::string temporaryPath;
+    UniqueFd temporary;
+    const FsStatus created = CreateUnderTemporaryName(
+        to.folder,
+        [&](const std::string& path) {
+            temporary.Reset(
+                openat(to.dirFd, path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
+            return temporary ? 0 : errno;
+        },
+        temporaryPath);
+    if (!created)
+        return created;
+    FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), true);
+    // A delayed write error (on a network file system, say) may only show when the file is closed.
+    if (temporary.Close() != 0 && filled)
+        filled = FsStatus::Failure(errno);
+    if (!filled) {
+        unlinkat(to.dirFd, temporaryPath.c_str(), 0);
+        return filled;
+    }
+    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement, holdReplaced);
+}
+
+FsStatus PosixEntryCopy::PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,
+                                          DeferredCloser* holdReplaced)
+{
+    if (placement == Placement::Add) {
+        const int error = LinkUnnamed(temporary, to.dirFd, to.name);
+        return error == 0 ? FsStatus() : FsStatus::Failure(error);
+    }
+    // rename() is the only way to replace a name in one step, and it needs a named file.
+    std::string temporaryPath;
+    const FsStatus linked = CreateUnderTemporaryName(
+        to.folder, [&](const std::string& path) { return LinkUnnamed(temporary, to.dirFd, path); },
+        temporaryPath);
+    if (!linked)
+        return linked;
+    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, Placement::Replace, holdReplaced);
+}
+
+FsStatus PosixEntryCopy::CopyLink(int sourceDirFd, const char* sourceName, const struct stat& info,
+                                  const Destination& to, Placement placement, DeferredCloser* holdReplaced)
+{
+    // st_size is the length of the link's text, but it may change meanwhile, so read until it fits.
+    std::string pointsTo(static_cast<std::size_t>(info.st_size) + 1, '\0');
+    for (;;) {
+        const ssize_t length = readlinkat(sourceDirFd, sourceName, pointsTo.data(), pointsTo.size());
+        if (length < 0)
+            return FsStatus::Failure(errno);
+        if (static_cast<std::size_t>(length) < pointsTo.size()) {
+            pointsTo.resize(static_cast<std::size_t>(length));
+            break;
+        }
+        pointsTo.resize(pointsTo.size() * 2);
+    }
+
+    std::string temporaryPath;
+    const FsStatus created = CreateUnderTemporaryName(
+        to.folder,
+        [&](const std::string& path) {
+            return symlinkat(pointsTo.c_str(), to.dirFd, path.c_str()) == 0 ? 0 : errno;
+        },
+        temporaryPath);
+    if (!created)
+        return created;
+    const timespec times[2] = {info.st_atim, info.st_mtim};
+    if (utimensat(to.dirFd, temporaryPath.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
+        const int error = errno;
+        unlinkat(to.dirFd, temporaryPath.c_str(), 0);
+        return FsStatus::Failure(error);
+    }
+    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement, holdReplaced);
+}
+
+UniqueFd PosixEntryCopy::PrepareUnnamed(int sourceDirFd, const char* sourceName, int targetDirFd,
+                                        std::optional<mode_t> createMask) const
+{
+    const UniqueFd source(openat(sourceDirFd, sourceName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!source || fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return {};
+    const bool setMode = NeedsModeChange(info, createMask);
+    UniqueFd temporary(openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                              setMode ? mode_t{0600} : (info.st_mode & 0777)));
+    if (!temporary || !FillTemporary(source.Get(), info, temporary.Get(), setMode))
+        return {};
+    return temporary;
+}
+
+} // namespace twinfol

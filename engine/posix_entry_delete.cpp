@@ -1,0 +1,34 @@
+// One delete, with the freeing of the file's data left to a background thread.
+#include "engine/posix_entry_delete.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/unique_fd.h"
+#include "engine/posix_file_facts.h"
+
+namespace twinfol {
+
+FsStatus DeleteEntryAt(int dirFd, const char* name, DeferredCloser& closer)
+{
+    struct stat info {};
+    if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (S_ISDIR(info.st_mode))
+        return FsStatus::Refusal(EISDIR, "a folder stands where a file was to be deleted");
+    if (IsReadOnlyFile(info))
+        return FsStatus::Refusal(EACCES, "the file is read-only");
+    UniqueFd held;
+    if (HoldsData(info))
+        held.Reset(openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (unlinkat(dirFd, name, 0) != 0)
+        return FsStatus::Failure(errno);
+    if (held)
+        closer.Close(held.Release());
+    return {};
+}
+
+} // namespace twinfol

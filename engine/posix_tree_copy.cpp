@@ -1,0 +1,166 @@
+// Tree copies relative to open folders. Each level lists its source completely, then handles the
+// entries in listing order: the first failure ends the walk, a stop request ends it after the current
+// entry, and no link is followed (sub-folders are opened with O_NOFOLLOW, links are copied as links).
+#include "engine/posix_tree_copy.h"
+
+#include <sys/stat.h>
+
+#include "engine/path_tree_walk.h"
+#include "engine/posix_creation_mode.h"
+#include "engine/posix_listing.h"
+
+namespace twinfol {
+namespace {
+
+// Makes one folder relative to its parent; an existing real folder (not a link to one, which the copy
+// would otherwise write through) is reused. Answers whether the folder is new, which makes every copy
+// into it an add.
+FsStatus MakeFolderAt(int parentFd, const char* name, bool& created)
+{
+    created = mkdirat(parentFd, name, 0777) == 0;
+    if (created)
+        return {};
+    if (errno != EEXIST)
+        return FsStatus::Failure(errno);
+    struct stat info {};
+    if (fstatat(parentFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
+        return {};
+    return FsStatus::Refusal(EEXIST, "a file or link of that name stands where the folder belongs");
+}
+
+} // namespace
+
+PosixTreeCopy::PosixTreeCopy(const PosixWalkContext& context, const StopFlag& stop)
+    : context_(context), stop_(stop)
+{
+}
+
+FsStatus PosixTreeCopy::Run(const std::string& sourceFolder, const std::string& targetFolder)
+{
+    if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetFolder); !step)
+        return step;
+    const PosixLocation targetPlace = context_.resolver.Locate(targetFolder);
+    bool created = false;
+    if (FsStatus made = MakeFolderAt(targetPlace.dirFd, targetPlace.name.c_str(), created); !made)
+        return made;
+    if (FsStatus step = context_.Step(WalkStep::List, sourceFolder); !step)
+        return step;
+    const UniqueFd source = context_.resolver.OpenFolder(sourceFolder, FinalLink::Follow);
+    if (!source)
+        return FsStatus::Failure(errno);
+    const UniqueFd target = OpenFolderAt(targetPlace.dirFd, targetPlace.name.c_str());
+    if (!target)
+        return FsStatus::Failure(errno);
+    umask_ = ReadUmask();
+    const std::optional<mode_t> createMask = HasDefaultAcl(target.Get()) ? std::nullopt : umask_;
+    return CopyLevel({source.Get(), target.Get(), created, sourceFolder, targetFolder, createMask, 1});
+}
+
+FsStatus PosixTreeCopy::CopySubTree(const Level& parent, const std::string& name)
+{
+    const std::string sourcePath = parent.sourceFolder + name + pathSeparator;
+    const std::string targetPath = parent.targetFolder + name + pathSeparator;
+    if (FsStatus step = context_.Step(WalkStep::CopyTree, sourcePath, targetPath); !step)
+        return step;
+    if (parent.depth >= deepestOpenLevel)
+        return PathTreeWalk(context_.layer, context_.hook, stop_).Copy(sourcePath, targetPath);
+    if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetPath); !step)
+        return step;
+    bool created = false;
+    if (FsStatus made = MakeFolderAt(parent.targetFd, name.c_str(), created); !made)
+        return made;
+    if (FsStatus step = context_.Step(WalkStep::List, sourcePath); !step)
+        return step;
+    const UniqueFd source = OpenFolderAt(parent.sourceFd, name.c_str());
+    if (!source)
+        return FsStatus::Failure(errno);
+    const UniqueFd target = OpenFolderAt(parent.targetFd, name.c_str());
+    if (!target)
+        return FsStatus::Failure(errno);
+    // A new folder takes over its parent's default ACL, so only a folder that was there already can
+    // have one of its own.
+    std::optional<mode_t> createMask = parent.createMask;
+    if (!created || !parent.createMask)
+        createMask = HasDefaultAcl(target.Get()) ? std::nullopt : umask_;
+    return CopyLevel(
+        {source.Get(), target.Get(), created, sourcePath, targetPath, createMask, parent.depth + 1});
+}
+
+FsStatus PosixTreeCopy::CopyLevel(const Level& level)
+{
+    std::vector<ListedEntry> entries;
+    if (FsStatus listed = ReadEntries(level.sourceFd, entries); !listed)
+        return listed;
+    FsStatus result;
+    std::vector<std::string> run;
+    for (std::size_t index = 0; index < entries.size();) {
+        // A copy's own leftover temporary file (or anything else of that reserved shape) is never copied.
+        if (IsTemporaryName(entries[index].name)) {
+            ++index;
+            continue;
+        }
+        if (entries[index].kind == EntryKind::Folder) {
+            result = CopySubTree(level, entries[index].name);
+            ++index;
+            if (!result || IsStopped())
+                break;
+            continue;
+        }
+        // The files up to the next folder form one run, copied in listing order.
+        run.clear();
+        for (; index < entries.size() && entries[index].kind != EntryKind::Folder; ++index)
+            if (!IsTemporaryName(entries[index].name))
+                run.push_back(std::move(entries[index].name));
+        bool stopped = false;
+        result = CopyFileRun(level, run, stopped);
+        if (!result || stopped)
+            break;
+    }
+    return result;
+}
+
+FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<std::string>& names, bool& stopped)
+{
+    // Into a folder this copy has made, every file is an add through an unnamed temporary file, so a
+    // helper can fill the next files' temporary files while this thread gives each its name in
+    // order. A file not yet named is invisible: a failure or a stop leaves what working alone would.
+    PrepareAhead& prepareAhead = context_.prepareAhead;
+    const bool ahead = level.targetIsNew &&
+                       context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
+                       names.size() > 1 && prepareAhead.Begin(names.size(), [&](std::size_t index) {
+                           return context_.entryCopy.PrepareUnnamed(level.sourceFd, names[index].c_str(),
+                                                                    level.targetFd, level.createMask);
+                       });
+    FsStatus result;
+    for (std::size_t index = 0; index < names.size(); ++index) {
+        if (context_.hook != nullptr)
+            result = context_.Step(WalkStep::CopyFile, level.sourceFolder + names[index],
+                                   level.targetFolder + names[index]);
+        if (result) {
+            UniqueFd prepared = ahead ? prepareAhead.Take(index) : UniqueFd();
+            result = CopyOneFile(level, names[index], std::move(prepared));
+        }
+        stopped = IsStopped();
+        if (!result || stopped)
+            break;
+    }
+    if (ahead)
+        prepareAhead.End();
+    return result;
+}
+
+FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const std::string& name, UniqueFd prepared)
+{
+    if (prepared) {
+        const int error = LinkUnnamed(prepared.Get(), level.targetFd, name);
+        return error == 0 ? FsStatus() : FsStatus::Failure(error);
+    }
+    // Not prepared (a link, a special file, or a preparation that failed): done here from the start,
+    // exactly as without a helper.
+    const std::optional<Placement> placement =
+        level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
+    return context_.entryCopy.Copy(level.sourceFd, name.c_str(),
+                                   Destination{level.targetFd, name, {}, level.createMask}, placement);
+}
+
+} // namespace twinfol

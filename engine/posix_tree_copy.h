@@ -1,0 +1,50 @@
+// One tree copy of the POSIX layer: every name is opened relative to its open folder instead of
+// through its whole path, and the files of a folder the copy has made are prepared a few ahead.
+#pragma once
+
+#include <sys/types.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/posix_walk_context.h"
+
+namespace twinfol {
+
+class PosixTreeCopy {
+public:
+    PosixTreeCopy(const PosixWalkContext& context, const StopFlag& stop);
+
+    // What FileSystem::CopyFolderTree promises.
+    FsStatus Run(const std::string& sourceFolder, const std::string& targetFolder);
+
+private:
+    // One level: the open folders, whether the target folder was made by this copy, their paths, what
+    // a create gives there (see Destination) and the depth.
+    struct Level {
+        int sourceFd;
+        int targetFd;
+        bool targetIsNew;
+        const std::string& sourceFolder;
+        const std::string& targetFolder;
+        std::optional<mode_t> createMask;
+        int depth;
+    };
+
+    FsStatus CopySubTree(const Level& parent, const std::string& name);
+    FsStatus CopyLevel(const Level& level);
+    // Copies a run of listed files (no folder among them) in order, answering whether the stop request
+    // ended it.
+    FsStatus CopyFileRun(const Level& level, const std::vector<std::string>& names, bool& stopped);
+    // Gives a prepared file its name, or copies the file from the start when it was not prepared.
+    FsStatus CopyOneFile(const Level& level, const std::string& name, UniqueFd prepared);
+    bool IsStopped() const { return stop_.load(std::memory_order_relaxed); }
+
+    const PosixWalkContext& context_;
+    const StopFlag& stop_;
+    // Read once per tree copy: the umask may differ from one copy to the next.
+    std::optional<mode_t> umask_;
+};
+
+} // namespace twinfol
