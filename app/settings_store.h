@@ -68,8 +68,6 @@ public:
     // cut at its first zero byte as WriteRegString cuts it. When one name cannot be stored, none is.
     bool WriteValues(const std::vector<SettingValue>& values) const;
 
-    const std::string& UserFile() const { return userFile_; }
-
 private:
     using Values = std::map<std::string, std::string, std::less<>>;
 

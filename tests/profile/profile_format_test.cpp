@@ -367,3 +367,28 @@ TEST(ProfileReaderBounds, InputWithoutLineEndsIsStillRead)
     // A run of more than 1023 bytes without "=" is dropped as a key, and what follows is read.
     EXPECT_TRUE(ReadFrom(std::string(5000, 'k') + "=\r\n" + version).valid);
 }
+
+TEST(ProfileOptions, TravelAsOneValueAndKeepAnAutoStartTheFormatDoesNotKnow)
+{
+    Profile profile = ReadFrom(workedExample);
+    const SyncOptions options = profile.Options();
+    EXPECT_EQ(options, (SyncOptions{.addMissing = true,
+                                    .deleteMissing = true,
+                                    .confirmDeletes = false,
+                                    .checkSubFolders = true,
+                                    .autoStart = AutoStart::Location1ToLocation2}));
+
+    profile.SetOptions({.addMissing = false, .autoStart = AutoStart::Location2ToLocation1});
+    EXPECT_FALSE(profile.addFiles);
+    EXPECT_TRUE(profile.confirmDeletes);
+    EXPECT_EQ(profile.autoStart, 2);
+    profile.SetOptions({.autoStart = AutoStart::Off});
+    EXPECT_EQ(profile.autoStart, 0);
+
+    // A value written by a later version counts as Off, and is written back as it was.
+    profile.autoStart = 7;
+    EXPECT_EQ(profile.Options().autoStart, AutoStart::Off);
+    profile.SetOptions(profile.Options());
+    EXPECT_EQ(profile.autoStart, 7);
+    EXPECT_NE(profile.ToText().find("auto_start=7\r\n"), std::string::npos);
+}
