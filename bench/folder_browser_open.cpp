@@ -2,7 +2,8 @@
 // alone, and the listing with the items' insertion, layout and painting, by selection and by expansion.
 // Built by hand against the libraries of a build (not part of the CMake build or of the tests):
 //   g++ -std=c++20 -O2 -fPIC -I. bench/folder_browser_open.cpp build/libtwinfol_gui.a \
-//       build/libtwinfol_core.a $(pkg-config --cflags --libs Qt6Widgets) -o build/folder_browser_open
+//       build/libtwinfol_settings.a build/libtwinfol_profile.a build/libtwinfol_engine.a \
+//       build/libtwinfol_base.a $(pkg-config --cflags --libs Qt6Widgets) -o build/folder_browser_open
 //   QT_QPA_PLATFORM=offscreen build/folder_browser_open     (or under xvfb-run)
 #include <QApplication>
 #include <QElapsedTimer>
@@ -17,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/posix_file_system.h"
 #include "reports/folder_browser_dialog.h"
 #include "reports/folder_listing.h"
 #include "reports/folder_tree_item.h"
@@ -57,6 +59,7 @@ QTreeWidgetItem* FindChild(QTreeWidgetItem* parent, const QString& text)
 int main(int argc, char* argv[])
 {
     QApplication application(argc, argv);
+    twinfol::PosixFileSystem fileSystem;
     const std::string root = MakeWideFolder();
     const std::string wide = root + "Wide/";
 
@@ -64,14 +67,14 @@ int main(int argc, char* argv[])
     for (int repeat = 0; repeat < kRepeats; ++repeat) {
         QElapsedTimer clock;
         clock.start();
-        const auto entries = twinfol::ListSubFolders(wide);
+        const auto entries = twinfol::ListSubFolders(fileSystem, wide);
         listing.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
         if (entries.size() != static_cast<std::size_t>(kFolderCount))
             return 1;
 
         // Opening the browser at the folder: the walk selects it, which reads its 10,000 children.
         {
-            twinfol::FolderBrowserDialog dialog;
+            twinfol::FolderBrowserDialog dialog(fileSystem);
             dialog.SetPath(wide);
             clock.restart();
             dialog.show();
@@ -80,7 +83,7 @@ int main(int argc, char* argv[])
         }
         // Opening at its parent, then expanding it: reading, inserting and showing 10,000 rows.
         {
-            twinfol::FolderBrowserDialog dialog;
+            twinfol::FolderBrowserDialog dialog(fileSystem);
             dialog.SetPath(root);
             dialog.show();
             QApplication::processEvents();
