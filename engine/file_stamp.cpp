@@ -28,6 +28,12 @@ std::int64_t DaysFromCivil(std::int64_t year, unsigned month, unsigned day)
     return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
 }
 
+std::int64_t DaysOf(const FileStamp& stamp)
+{
+    return DaysFromCivil(stamp.Year(), static_cast<unsigned>(stamp.Month()),
+                         static_cast<unsigned>(stamp.Day()));
+}
+
 std::int64_t SecondOfDay(const FileStamp& stamp)
 {
     return stamp.Hour() * 3600 + stamp.Minute() * 60 + stamp.Second();
@@ -63,7 +69,7 @@ std::int32_t StampDifference(const FileStamp& a, const FileStamp& b)
 {
     std::int64_t days = 0;
     if (a.date != 0 && b.date != 0)
-        days = DaysFromCivil(a.Year(), a.Month(), a.Day()) - DaysFromCivil(b.Year(), b.Month(), b.Day());
+        days = DaysOf(a) - DaysOf(b);
     const std::int64_t seconds = days * 86400 + SecondOfDay(a) - SecondOfDay(b);
     if (seconds > std::numeric_limits<std::int32_t>::max())
         return std::numeric_limits<std::int32_t>::max();

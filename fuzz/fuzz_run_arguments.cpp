@@ -82,10 +82,8 @@ bool SameParse(const ParsedArguments& a, const ParsedArguments& b)
     const auto& y = b.arguments;
     return a.error == b.error && x.invocation == y.invocation && x.source == y.source &&
            x.target == y.target && x.profilePath == y.profilePath && x.direction == y.direction &&
-           x.addMissing == y.addMissing && x.deleteMissing == y.deleteMissing &&
-           x.checkSubFolders == y.checkSubFolders && x.confirmDeletes == y.confirmDeletes &&
-           x.exclusions == y.exclusions && x.jobSwitches == y.jobSwitches && x.dryRun == y.dryRun &&
-           x.json == y.json && x.answerYesToAll == y.answerYesToAll;
+           x.options == y.options && x.exclusions == y.exclusions && x.jobSwitches == y.jobSwitches &&
+           x.dryRun == y.dryRun && x.json == y.json && x.answerYesToAll == y.answerYesToAll;
 }
 
 bool IsOneOf(const std::string& text, const std::vector<std::string>& arguments)
@@ -122,8 +120,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case Invocation::Profile:
         // A profile holds the job, so no switch that changes the job may come with one.
         Require(run.profilePath.ends_with(".twp") && IsOneOf(run.profilePath, arguments));
-        Require(run.jobSwitches.empty() && run.exclusions.empty() && run.addMissing && !run.deleteMissing &&
-                run.checkSubFolders && !run.confirmDeletes);
+        Require(run.jobSwitches.empty() && run.exclusions.empty() &&
+                run.options == twinfol::cli::commandLineDefaults);
         break;
     }
     for (const std::string& exclusion : run.exclusions) {
