@@ -15,9 +15,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
+#include "app/setting_value.h"
 #include "engine/file_system.h"
 
 namespace twinfol {
@@ -35,11 +35,6 @@ inline constexpr std::string_view checkSubFolders = "SubFolders";
 inline constexpr std::string_view openPath = "OpenPath";
 } // namespace settings
 
-// One value to store: its name, and a text or a number.
-struct SettingValue {
-    std::string name;
-    std::variant<std::string, std::uint32_t> value;
-};
 
 class SettingsStore {
 public:
