@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QThread>
 
 #include "app/dialog_service.h"
 
@@ -16,8 +17,14 @@ namespace twinfol::test {
 
 class ScriptedDialogs : public DialogService {
 public:
-    void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
-    std::optional<std::string> BrowseFolder(QWidget*, const QString& caption, const std::string& start) override
+    void ShowMessage(QWidget*, const QString& text) override
+    {
+        messages.push_back(text);
+        if (onMessage)
+            onMessage(text);
+    }
+    std::optional<std::string> BrowseFolder(QWidget*, const QString& caption,
+                                            const std::string& start) override
     {
         browseCaptions.push_back(caption);
         browseStarts.push_back(start);
@@ -64,6 +71,7 @@ public:
     ConfirmAnswer AskDelete(QWidget*, const ConfirmQuestion& question) override
     {
         questions.push_back(question);
+        questionThreads.push_back(QThread::currentThread());
         if (onQuestion)
             onQuestion();
         if (deleteAnswers.empty())
@@ -72,13 +80,15 @@ public:
         deleteAnswers.pop_front();
         return answer;
     }
-    void ShowReport(QWidget*, const SyncReport& report, const std::string& source, const std::string& target) override
+    void ShowReport(QWidget*, const SyncReport& report, const std::string& source,
+                    const std::string& target) override
     {
         reports.push_back(report);
         reportRoots.emplace_back(source, target);
     }
 
     std::vector<QString> messages;
+    std::function<void(const QString&)> onMessage;
     std::vector<QString> browseCaptions;
     std::vector<std::string> browseStarts;
     std::vector<std::string> fileDialogStarts;
@@ -92,13 +102,13 @@ public:
     std::vector<QString> dialogsRun;
     std::vector<std::string> documents;
     std::vector<ConfirmQuestion> questions;
+    std::vector<QThread*> questionThreads;
     std::function<void()> onQuestion;
     std::vector<SyncReport> reports;
     std::vector<std::pair<std::string, std::string>> reportRoots;
 
 private:
-    template <typename T>
-    static std::optional<std::string> Next(T& answers)
+    template <typename T> static std::optional<std::string> Next(T& answers)
     {
         if (answers.empty())
             return std::nullopt;
@@ -108,4 +118,4 @@ private:
     }
 };
 
-}  // namespace twinfol::test
+} // namespace twinfol::test
