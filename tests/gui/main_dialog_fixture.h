@@ -90,7 +90,7 @@ protected:
     }
 
     // Runs the callback from the window's event loop once the engine is held inside a copy and the
-    // progress line shows it; the run itself goes on in the clicked button's handler.
+    // progress line shows it.
     void WhenCopyHeld(std::function<void()> callback)
     {
         auto* poll = new QTimer(window.get());
