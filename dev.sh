@@ -78,7 +78,7 @@ tsan)
         run_tests build-tsan -R "$2"
     else
         run_tests build-tsan -E '^Gui\.'
-        run_tests build-tsan -R '^Gui\..*(RunControl|MainDialog|Teardown)'
+        run_tests build-tsan -R '^Gui\..*(RunControl|MainDialog|ProfileCommands|Teardown)'
     fi
     ;;
 fuzz)

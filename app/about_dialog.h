@@ -4,7 +4,6 @@
 #include <memory>
 
 #include <QDialog>
-#include <QString>
 
 namespace Ui {
 class AboutDialog;
@@ -19,11 +18,8 @@ public:
     explicit AboutDialog(QWidget* parent, const QIcon& icon);
     ~AboutDialog() override;
 
-    const QString& VersionText() const { return versionText; }
-
 private:
     std::unique_ptr<Ui::AboutDialog> ui;
-    QString versionText;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

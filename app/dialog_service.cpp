@@ -5,11 +5,11 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
-#include <QUrl>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QUrl>
 
-#include "app/dialog_confirmation_asker.h"
+#include "app/confirm_dialog.h"
 #include "reports/folder_browser_dialog.h"
 #include "reports/report_dialog.h"
 
@@ -35,7 +35,8 @@ std::optional<std::string> DialogService::BrowseFolder(QWidget* parent, const QS
 
 namespace {
 
-std::optional<std::string> AskProfileName(QWidget* parent, const std::string& startFile, QFileDialog::AcceptMode mode)
+std::optional<std::string> AskProfileName(QWidget* parent, const std::string& startFile,
+                                          QFileDialog::AcceptMode mode)
 {
     QFileDialog dialog(parent);
     dialog.setAcceptMode(mode);
@@ -53,7 +54,7 @@ std::optional<std::string> AskProfileName(QWidget* parent, const std::string& st
     return dialog.selectedFiles().constFirst().toStdString();
 }
 
-}  // namespace
+} // namespace
 
 std::optional<std::string> DialogService::OpenProfileName(QWidget* parent, const std::string& startFile)
 {
@@ -73,8 +74,7 @@ std::vector<std::string> DialogService::ChooseFiles(QWidget* parent, const std::
     dialog.setNameFilter(QStringLiteral("All Files (*.*)"));
     dialog.setFilter(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     if (!startPath.empty())
-        dialog.setDirectory(QFileInfo(QString::fromStdString(startPath))
-                                .absolutePath());
+        dialog.setDirectory(QFileInfo(QString::fromStdString(startPath)).absolutePath());
     std::vector<std::string> chosen;
     if (dialog.exec() == QDialog::Accepted)
         for (const QString& path : dialog.selectedFiles())
@@ -89,13 +89,15 @@ int DialogService::Run(QDialog& dialog)
 
 bool DialogService::OpenDocument(const std::string& path)
 {
-    return QDesktopServices::openUrl(
-        QUrl::fromLocalFile(QString::fromStdString(path)));
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 ConfirmAnswer DialogService::AskDelete(QWidget* parent, const ConfirmQuestion& question)
 {
-    return DialogConfirmationAsker(parent).Ask(question);
+    ConfirmDialog dialog(parent);
+    dialog.SetQuestion(question);
+    dialog.exec();
+    return dialog.Answer();
 }
 
 void DialogService::ShowReport(QWidget* parent, const SyncReport& report, const std::string& source,
@@ -104,4 +106,4 @@ void DialogService::ShowReport(QWidget* parent, const SyncReport& report, const 
     twinfol::ShowReport(parent, report, source, target);
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -38,7 +38,8 @@ public:
     virtual int Run(QDialog& dialog);
     // Opens a document in the desktop's browser; false when it could not be handed over.
     virtual bool OpenDocument(const std::string& path);
-    // The delete question, modal over the parent.
+    // The delete question, modal over the parent. Called on the window thread only: the engine's
+    // questions reach it through the run's worker.
     virtual ConfirmAnswer AskDelete(QWidget* parent, const ConfirmQuestion& question);
     // The report of a run, modal over the parent.
     virtual void ShowReport(QWidget* parent, const SyncReport& report, const std::string& source,
@@ -51,4 +52,4 @@ private:
 // The caption of every message box: the base name of the executable.
 QString ProgramName();
 
-}  // namespace twinfol
+} // namespace twinfol

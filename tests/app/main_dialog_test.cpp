@@ -11,10 +11,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
+#include <thread>
+
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include "gui/main_dialog_fixture.h"
+#include "gui/modal_helpers.h"
 
 using namespace twinfol;
 using namespace twinfol::test;
@@ -31,7 +37,8 @@ TEST_F(MainDialogTest, FirstStartShowsDefaults)
         EXPECT_EQ(combo->currentIndex(), 0);
         EXPECT_TRUE(combo->currentText().isEmpty());
     }
-    for (const char* box : {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck", "checkSubFoldersCheck"})
+    for (const char* box :
+         {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck", "checkSubFoldersCheck"})
         EXPECT_TRUE(Checked(box)) << box;
     EXPECT_FALSE(Checked("autoStartCheck"));
     EXPECT_FALSE(Enabled("autoStartCheck"));
@@ -46,7 +53,7 @@ TEST_F(MainDialogTest, FirstStartShowsDefaults)
     EXPECT_FALSE(Shown("running2To1Frame"));
     EXPECT_TRUE(Shown("location1To2Button"));
     EXPECT_TRUE(Shown("location2To1Button"));
-    EXPECT_FALSE(config.Exists("user/Twinfol.conf"));  // reading never creates the store
+    EXPECT_FALSE(config.Exists("user/Twinfol.conf")); // reading never creates the store
 }
 
 TEST_F(MainDialogTest, RestoresHistoriesAndOptionsAndExitStoresAllFourteenValues)
@@ -67,7 +74,7 @@ TEST_F(MainDialogTest, RestoresHistoriesAndOptionsAndExitStoresAllFourteenValues
     Click("browse1Button");
     EXPECT_EQ(dialogs.browseCaptions.back(), "Select Folder Location 1");
     EXPECT_EQ(dialogs.browseStarts.back(), "/a/");
-    EXPECT_EQ(window->Location1History(), (std::vector<std::string>{"/b/", "/a/", "", "", ""}));
+    EXPECT_EQ(History(LocationSide::Location1), (std::vector<std::string>{"/b/", "/a/", "", "", ""}));
     Click("addMissingCheck");
     Click("exitButton");
 
@@ -91,18 +98,20 @@ TEST_F(MainDialogTest, CloseBoxStoresNothing)
     EXPECT_FALSE(config.Exists("user/Twinfol.conf"));
 }
 
-TEST_F(MainDialogTest, HistoryMovesAnEntryToTheFrontAndDropsTheOldest)
+TEST(LocationHistories, PushMovesAnEntryToTheFrontAndDropsTheOldest)
 {
-    for (const char* letter : {"A", "B", "C", "D", "E"})
-        settings.WriteRegString(std::string("Location1") + letter, std::string("/") + letter + "/");
-    Open();
-    auto history = window->Location1History();
-    window->PushLocationHistory(history, "/C/");
-    EXPECT_EQ(history, (std::vector<std::string>{"/C/", "/A/", "/B/", "/D/", "/E/"}));
-    window->PushLocationHistory(history, "/new/");
-    EXPECT_EQ(history, (std::vector<std::string>{"/new/", "/C/", "/A/", "/B/", "/D/"}));
-    window->PushLocationHistory(history, "");
-    EXPECT_EQ(history, (std::vector<std::string>{"/new/", "/C/", "/A/", "/B/", "/D/"}));
+    LocationHistories histories({"/A/", "/B/", "/C/", "/D/", "/E/"}, {"/2/", "", "", "", ""});
+    const auto first = [&] { return histories.Of(LocationSide::Location1); };
+    histories.Push(LocationSide::Location1, "/C/");
+    EXPECT_EQ(first(), (std::vector<std::string>{"/C/", "/A/", "/B/", "/D/", "/E/"}));
+    histories.Push(LocationSide::Location1, "/new/");
+    EXPECT_EQ(first(), (std::vector<std::string>{"/new/", "/C/", "/A/", "/B/", "/D/"}));
+    histories.Push(LocationSide::Location1, "");
+    EXPECT_EQ(first(), (std::vector<std::string>{"/new/", "/C/", "/A/", "/B/", "/D/"}));
+    // A path differing only in letter case is another path.
+    histories.Push(LocationSide::Location1, "/a/");
+    EXPECT_EQ(first(), (std::vector<std::string>{"/a/", "/new/", "/C/", "/A/", "/B/"}));
+    EXPECT_EQ(histories.Of(LocationSide::Location2), (std::vector<std::string>{"/2/", "", "", "", ""}));
 }
 
 TEST_F(MainDialogTest, ChoosingARowMovesItToTheFrontAndIntoTheProfile)
@@ -113,7 +122,7 @@ TEST_F(MainDialogTest, ChoosingARowMovesItToTheFrontAndIntoTheProfile)
     auto* combo = Find<QComboBox>("location1Combo");
     combo->setCurrentIndex(1);
     emit combo->activated(1);
-    EXPECT_EQ(window->Location1History().front(), "/b/");
+    EXPECT_EQ(History(LocationSide::Location1).front(), "/b/");
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(window->CurrentProfile().location1, "/b/");
     EXPECT_TRUE(window->CurrentProfile().modified);
@@ -135,7 +144,7 @@ TEST_F(MainDialogTest, RunsInBothDirectionsAndShowsTheReport)
     Open();
     EXPECT_FALSE(Enabled("lastReportButton"));
 
-    Click("location1To2Button");
+    RunAndWait("location1To2Button");
     ASSERT_EQ(dialogs.reports.size(), 1u);
     EXPECT_EQ(disk.ReadFile("two/only-in-one.txt"), "1");
     EXPECT_EQ(dialogs.reportRoots[0], std::make_pair(disk.Path("one/"), disk.Path("two/")));
@@ -146,7 +155,7 @@ TEST_F(MainDialogTest, RunsInBothDirectionsAndShowsTheReport)
     EXPECT_FALSE(Enabled("stopButton"));
     EXPECT_FALSE(Shown("running1To2Frame"));
 
-    Click("location2To1Button");
+    RunAndWait("location2To1Button");
     ASSERT_EQ(dialogs.reports.size(), 2u);
     EXPECT_EQ(disk.ReadFile("one/only-in-two.txt"), "2");
     EXPECT_EQ(disk.ReadFile("one/sub/deep.txt"), "3");
@@ -194,7 +203,7 @@ TEST_F(MainDialogTest, StopDuringAHeldCopyInterruptsTheRunWhileTheWindowStaysUsa
         Click("stopButton");
         faults.Release();
     });
-    Click("location1To2Button");
+    RunAndWait("location1To2Button");
 
     EXPECT_TRUE(sawRunningState);
     ASSERT_EQ(dialogs.reports.size(), 1u);
@@ -217,9 +226,11 @@ TEST_F(MainDialogTest, DeleteQuestionsAreAnsweredOnTheWindowThread)
     SetOptions(1, 1, 1, 1);
     Open();
     dialogs.deleteAnswers = {ConfirmAnswer::No, ConfirmAnswer::Yes};
-    Click("location1To2Button");
+    RunAndWait("location1To2Button");
 
     ASSERT_EQ(dialogs.questions.size(), 2u);
+    for (QThread* thread : dialogs.questionThreads)
+        EXPECT_EQ(thread, window->thread());
     EXPECT_EQ(dialogs.questions[0].caption, "Delete File");
     EXPECT_EQ(dialogs.questions[0].lines[0], "Delete file: " + disk.Path("dst/keep.txt"));
     EXPECT_TRUE(disk.Exists("dst/keep.txt"));
@@ -254,7 +265,7 @@ TEST_F(MainDialogTest, SaveEnablingFollowsEveryKindOfEdit)
     Open();
     const std::string profile = disk.Path("job.twp");
     dialogs.saveAnswers.push_back(profile);
-    Click("saveButton");  // no profile yet: Save acts as Save As
+    Click("saveButton"); // no profile yet: Save acts as Save As
     EXPECT_EQ(Text("profilePathEdit").toStdString(), profile);
     EXPECT_FALSE(Enabled("saveButton"));
     EXPECT_TRUE(Enabled("autoStartCheck"));
@@ -274,4 +285,117 @@ TEST_F(MainDialogTest, SaveEnablingFollowsEveryKindOfEdit)
     EXPECT_TRUE(Enabled("saveButton"));
 }
 
-}  // namespace
+TEST_F(MainDialogTest, RunEndsWhenTheEngineFinishesEvenUnderAnOpenMessageBox)
+{
+    disk.WriteFile("src/a.txt", "a");
+    disk.MakeFolder("dst");
+    SetLocations(disk.Path("src/"), disk.Path("dst/"));
+    SetOptions(1, 0, 0, 1);
+    Open();
+    faults.Hold(FsOperation::CopyFile);
+
+    // The busy message is a real message box. While it is open the engine is let go; the run must end
+    // from the box's own event loop, not wait for the person to press OK.
+    bool endedUnderTheBox = false;
+    dialogs.onMessage = [&](const QString& text) {
+        ModalWatcher answer([&](QWidget& box) {
+            faults.Release();
+            endedUnderTheBox = WaitForRunEnd(5000);
+            EXPECT_FALSE(Shown("running1To2Frame"));
+            EXPECT_FALSE(Enabled("stopButton"));
+            EXPECT_TRUE(Enabled("exitButton"));
+            EXPECT_TRUE(Enabled("lastReportButton"));
+            EXPECT_TRUE(Text("executionEdit").isEmpty());
+            EXPECT_EQ(dialogs.reports.size(), 1u);
+            PressKey(box, Qt::Key_Return);
+        });
+        DialogService(posix).ShowMessage(window.get(), text);
+        EXPECT_EQ(answer.Seen(), 1);
+    };
+    WhenCopyHeld([&] { Click("location2To1Button"); });
+    RunAndWait("location1To2Button");
+
+    EXPECT_TRUE(endedUnderTheBox);
+    EXPECT_EQ(dialogs.messages, std::vector<QString>{"There is already a synchronisation running"});
+    ASSERT_EQ(dialogs.reports.size(), 1u);
+    EXPECT_FALSE(dialogs.reports[0].interrupted);
+    EXPECT_EQ(disk.ReadFile("dst/a.txt"), "a");
+}
+
+// What the engine writes to must outlive the engine thread. Closing is refused during a run, so only
+// a teardown without closing reaches this; run under AddressSanitizer it shows any late write.
+TEST_F(MainDialogTest, TearingTheWindowDownWhileACopyIsHeldEndsTheRunSafely)
+{
+    disk.WriteFile("src/a.txt", "a");
+    disk.WriteFile("src/b.txt", "b");
+    disk.MakeFolder("dst");
+    SetLocations(disk.Path("src/"), disk.Path("dst/"));
+    SetOptions(1, 0, 0, 1);
+    Open();
+    faults.Hold(FsOperation::CopyFile);
+    Click("location1To2Button");
+    ASSERT_TRUE(faults.WaitUntilHeld(std::chrono::seconds(20)));
+
+    // The teardown waits for the engine thread, which waits in the held copy; so the copy is let go
+    // from another thread once the teardown is under way.
+    std::atomic<bool> tearingDown{false};
+    std::thread releaser([&] {
+        while (!tearingDown.load())
+            std::this_thread::yield();
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        faults.Release();
+    });
+    tearingDown.store(true);
+    window.reset();
+    releaser.join();
+    QCoreApplication::processEvents();
+
+    EXPECT_TRUE(dialogs.reports.empty());
+    EXPECT_EQ(disk.ReadFile("dst/a.txt"), "a"); // the copy under way completes
+    EXPECT_FALSE(disk.Exists("dst/b.txt"));     // and nothing after it starts
+}
+
+TEST_F(MainDialogTest, TearingTheWindowDownWhileADeleteQuestionIsDueDeletesNothing)
+{
+    disk.MakeFolder("src");
+    disk.WriteFile("dst/zap.txt", "z");
+    SetLocations(disk.Path("src/"), disk.Path("dst/"));
+    SetOptions(1, 1, 1, 1);
+    Open();
+    dialogs.deleteAnswers = {ConfirmAnswer::Yes};
+    Click("location1To2Button");
+    // Whether the engine has asked yet or not, the question goes with the window and counts as Cancel.
+    window.reset();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(disk.Exists("dst/zap.txt"));
+}
+
+// Every replacement of the settings file costs two file syncs, so "Exit" stores its fourteen values
+// in one. The watch sees each finished write or replacement of the file.
+TEST_F(MainDialogTest, ExitReplacesTheSettingsFileOnce)
+{
+    ASSERT_TRUE(settings.WriteRegString("OpenPath", "/earlier.twp"));
+    Open();
+    const int watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    ASSERT_GE(inotify_add_watch(watch, config.Path("user").c_str(), IN_MOVED_TO | IN_CLOSE_WRITE), 0);
+    Click("exitButton");
+
+    int replacements = 0;
+    alignas(inotify_event) char buffer[64 * 1024];
+    for (ssize_t got; (got = read(watch, buffer, sizeof buffer)) > 0;) {
+        for (char* at = buffer; at < buffer + got;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(at);
+            if (event->len > 0 && std::string(event->name) == "Twinfol.conf")
+                ++replacements;
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+    close(watch);
+    EXPECT_EQ(replacements, 1);
+    EXPECT_EQ(Setting("Location2E"), "");
+    EXPECT_EQ(Setting("OpenPath"), "/earlier.twp");
+}
+
+} // namespace

@@ -25,16 +25,32 @@ namespace twinfol::test {
 
 class MainDialogTest : public ::testing::Test {
 protected:
-    MainDialog& Open(const std::string& commandLineProfile = {})
+    MainDialog& Open(const std::string& commandLineProfile = {},
+                     std::chrono::milliseconds autoStartDelay = std::chrono::milliseconds(1000))
     {
-        window = std::make_unique<MainDialog>(faults, settings, dialogs);
+        window = std::make_unique<MainDialog>(faults, settings, dialogs, autoStartDelay);
         window->SetCommandLineProfile(commandLineProfile);
         window->show();
         return *window;
     }
 
-    template <typename Widget>
-    Widget* Find(const char* name)
+    // The engine works on a thread of its own: a click on a run button returns at once, and the run
+    // ends later from the window's event loop. False when it did not end in time.
+    bool WaitForRunEnd(int timeoutMs = 20000)
+    {
+        return QTest::qWaitFor([this] { return !window->Run().IsRunning(); }, timeoutMs);
+    }
+
+    // Clicks a run button and waits until that run is over.
+    void RunAndWait(const char* button)
+    {
+        Click(button);
+        EXPECT_TRUE(WaitForRunEnd()) << button;
+    }
+
+    const std::vector<std::string>& History(LocationSide side) { return window->Histories().Of(side); }
+
+    template <typename Widget> Widget* Find(const char* name)
     {
         auto* widget = window->findChild<Widget*>(name);
         EXPECT_NE(widget, nullptr) << name;
@@ -74,7 +90,7 @@ protected:
     }
 
     // Runs the callback from the window's event loop once the engine is held inside a copy and the
-    // progress line shows it; the run itself goes on in the clicked button's handler.
+    // progress line shows it.
     void WhenCopyHeld(std::function<void()> callback)
     {
         auto* poll = new QTimer(window.get());
@@ -96,4 +112,4 @@ protected:
     std::unique_ptr<MainDialog> window;
 };
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

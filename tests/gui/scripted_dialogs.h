@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <QDialog>
+#include <QThread>
 
 #include "app/dialog_service.h"
 
@@ -18,8 +19,14 @@ class ScriptedDialogs : public DialogService {
 public:
     using DialogService::DialogService;
 
-    void ShowMessage(QWidget*, const QString& text) override { messages.push_back(text); }
-    std::optional<std::string> BrowseFolder(QWidget*, const QString& caption, const std::string& start) override
+    void ShowMessage(QWidget*, const QString& text) override
+    {
+        messages.push_back(text);
+        if (onMessage)
+            onMessage(text);
+    }
+    std::optional<std::string> BrowseFolder(QWidget*, const QString& caption,
+                                            const std::string& start) override
     {
         browseCaptions.push_back(caption);
         browseStarts.push_back(start);
@@ -66,6 +73,7 @@ public:
     ConfirmAnswer AskDelete(QWidget*, const ConfirmQuestion& question) override
     {
         questions.push_back(question);
+        questionThreads.push_back(QThread::currentThread());
         if (onQuestion)
             onQuestion();
         if (deleteAnswers.empty())
@@ -74,13 +82,15 @@ public:
         deleteAnswers.pop_front();
         return answer;
     }
-    void ShowReport(QWidget*, const SyncReport& report, const std::string& source, const std::string& target) override
+    void ShowReport(QWidget*, const SyncReport& report, const std::string& source,
+                    const std::string& target) override
     {
         reports.push_back(report);
         reportRoots.emplace_back(source, target);
     }
 
     std::vector<QString> messages;
+    std::function<void(const QString&)> onMessage;
     std::vector<QString> browseCaptions;
     std::vector<std::string> browseStarts;
     std::vector<std::string> fileDialogStarts;
@@ -94,13 +104,13 @@ public:
     std::vector<QString> dialogsRun;
     std::vector<std::string> documents;
     std::vector<ConfirmQuestion> questions;
+    std::vector<QThread*> questionThreads;
     std::function<void()> onQuestion;
     std::vector<SyncReport> reports;
     std::vector<std::pair<std::string, std::string>> reportRoots;
 
 private:
-    template <typename T>
-    static std::optional<std::string> Next(T& answers)
+    template <typename T> static std::optional<std::string> Next(T& answers)
     {
         if (answers.empty())
             return std::nullopt;
@@ -110,4 +120,4 @@ private:
     }
 };
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

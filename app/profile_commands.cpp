@@ -1,0 +1,130 @@
+// Opening, saving and editing the main window's current profile.
+#include "app/profile_commands.h"
+
+#include <QCoreApplication>
+#include <QString>
+
+#include "app/dialog_service.h"
+#include "app/window_settings.h"
+
+namespace twinfol {
+namespace {
+
+QString Text(const char* text)
+{
+    return QCoreApplication::translate("MainDialog", text);
+}
+
+QString CouldNotOpen(const std::string& path)
+{
+    return Text("Could not open file: ") + QString::fromStdString(path);
+}
+
+} // namespace
+
+ProfileCommands::ProfileCommands(FileSystem& fileSystem, WindowSettings& settings, DialogService& dialogs,
+                                 QWidget* window)
+    : fileSystem(fileSystem), settings(settings), dialogs(dialogs), window(window)
+{
+}
+
+std::optional<std::string> ProfileCommands::ChooseFileToOpen()
+{
+    const std::optional<std::string> chosen = dialogs.OpenProfileName(window, settings.ReadOpenPath());
+    if (chosen)
+        settings.WriteOpenPath(*chosen);
+    return chosen;
+}
+
+bool ProfileCommands::Open(const std::string& path, MainDialogFields& fields)
+{
+    const ProfileLoadResult loaded = currentProfile.ReadFile(fileSystem, path);
+    if (loaded.status == ProfileLoadStatus::CannotOpen) {
+        dialogs.ShowMessage(window, CouldNotOpen(path));
+        return false;
+    }
+    if (loaded.status == ProfileLoadStatus::Loaded) {
+        fields.profilePath = path;
+    } else {
+        dialogs.ShowMessage(window, QString::fromStdString(path) + Text(" is not a valid Twinfol profile"));
+        fields.profilePath.clear();
+    }
+    fields.deleteMissing = currentProfile.deleteFiles ? 1 : 0;
+    fields.confirmDeletes = currentProfile.confirmDeletes ? 1 : 0;
+    fields.addMissing = currentProfile.addFiles ? 1 : 0;
+    fields.checkSubFolders = currentProfile.checkSubFolders ? 1 : 0;
+    fields.location1 = currentProfile.location1;
+    fields.location2 = currentProfile.location2;
+    fields.ShowProfileAutoStart(currentProfile.autoStart);
+    return true;
+}
+
+bool ProfileCommands::Save(const std::string& path)
+{
+    if (currentProfile.WriteFile(fileSystem, path))
+        return true;
+    dialogs.ShowMessage(window, CouldNotOpen(path));
+    return false;
+}
+
+bool ProfileCommands::SaveAs(MainDialogFields& fields)
+{
+    const std::optional<std::string> chosen = dialogs.SaveProfileName(window, settings.ReadOpenPath());
+    if (!chosen)
+        return false;
+    settings.WriteOpenPath(*chosen);
+    if (fields.profilePath.empty())
+        CopyShownState(fields);
+    if (!Save(*chosen))
+        return false;
+    fields.profilePath = *chosen;
+    return true;
+}
+
+// Until a profile has a file of its own, the window may show options and locations restored from
+// the settings store that the profile never saw.
+void ProfileCommands::CopyShownState(const MainDialogFields& fields)
+{
+    currentProfile.location1 = fields.location1;
+    currentProfile.location2 = fields.location2;
+    currentProfile.deleteFiles = fields.deleteMissing != 0;
+    currentProfile.confirmDeletes = fields.confirmDeletes != 0;
+    currentProfile.addFiles = fields.addMissing != 0;
+    currentProfile.checkSubFolders = fields.checkSubFolders != 0;
+    currentProfile.autoStart = fields.ProfileAutoStart();
+}
+
+void ProfileCommands::SetOption(JobOption option, const MainDialogFields& fields)
+{
+    const bool on = fields.Option(option) != 0;
+    switch (option) {
+    case JobOption::DeleteMissing: currentProfile.deleteFiles = on; break;
+    case JobOption::AddMissing: currentProfile.addFiles = on; break;
+    case JobOption::ConfirmDeletes: currentProfile.confirmDeletes = on; break;
+    case JobOption::CheckSubFolders: currentProfile.checkSubFolders = on; break;
+    }
+    currentProfile.modified = true;
+}
+
+void ProfileCommands::SetAutoStart(const MainDialogFields& fields)
+{
+    currentProfile.autoStart = fields.ProfileAutoStart();
+    currentProfile.modified = true;
+}
+
+void ProfileCommands::SetLocation(LocationSide side, const std::string& path)
+{
+    if (side == LocationSide::Location1)
+        currentProfile.SetLocation1(path);
+    else
+        currentProfile.SetLocation2(path);
+}
+
+void ProfileCommands::SetExclusions(ExclusionList exclusions)
+{
+    currentProfile.exclusions = std::move(exclusions);
+    currentProfile.exclusions.Sort();
+    currentProfile.modified = true;
+}
+
+} // namespace twinfol

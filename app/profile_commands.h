@@ -1,0 +1,55 @@
+// The job being set up as a profile file holds it: opening and saving the window's current profile,
+// the edits that mark it modified, and the messages that tell the person what could not be done.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "app/location_histories.h"
+#include "app/main_dialog_fields.h"
+#include "engine/file_system.h"
+#include "profile/profile.h"
+
+class QWidget;
+
+namespace twinfol {
+
+class DialogService;
+class WindowSettings;
+
+class ProfileCommands {
+public:
+    // Messages and file dialogs open over the given window.
+    ProfileCommands(FileSystem& fileSystem, WindowSettings& settings, DialogService& dialogs, QWidget* window);
+
+    const Profile& Current() const { return currentProfile; }
+
+    // Asks for a profile file to open, starting at the one chosen last; remembers the choice.
+    std::optional<std::string> ChooseFileToOpen();
+    // Reads the file into the current profile and puts its options, locations and automatic start
+    // into the fields. A file that is no valid profile leaves the defaults and no profile path. False,
+    // with nothing changed, when the file cannot be opened.
+    bool Open(const std::string& path, MainDialogFields& fields);
+    // Saves to the profile's own file; false, after saying so, when it could not be written.
+    bool Save(const std::string& path);
+    // Asks for a file, remembers the choice and saves there; on success the fields name the new file.
+    // Until the profile has a file, what is saved is what the window shows.
+    bool SaveAs(MainDialogFields& fields);
+
+    void SetOption(JobOption option, const MainDialogFields& fields);
+    void SetAutoStart(const MainDialogFields& fields);
+    void SetLocation(LocationSide side, const std::string& path);
+    // The list as the exclusions dialog left it, kept sorted.
+    void SetExclusions(ExclusionList exclusions);
+
+private:
+    void CopyShownState(const MainDialogFields& fields);
+
+    FileSystem& fileSystem;
+    WindowSettings& settings;
+    DialogService& dialogs;
+    QWidget* window;
+    Profile currentProfile;
+};
+
+} // namespace twinfol

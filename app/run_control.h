@@ -1,0 +1,66 @@
+// One run at a time from the main window: refuses roots that must not be synchronised, starts the
+// engine on its thread, passes its progress on at a readable rate, and ends the run when the engine
+// says it has finished.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include <QObject>
+#include <QTimer>
+
+#include "app/sync_worker.h"
+#include "engine/file_system.h"
+#include "engine/sync_options.h"
+#include "engine/sync_report.h"
+#include "engine/sync_run_state.h"
+#include "engine/exclusion_list.h"
+
+namespace twinfol {
+
+class RunControl : public QObject {
+    Q_OBJECT
+
+public:
+    // Delete questions are put to the person by the handler, on the window thread.
+    RunControl(FileSystem& fileSystem, SyncWorker::QuestionHandler askOnWindow);
+    // Ends a run still in progress first: the engine stops at its next stop test, and a question it
+    // asks meanwhile is answered with Cancel.
+    ~RunControl() override;
+
+    bool IsRunning() const { return runState.IsRunning(); }
+    SyncDirection RunningDirection() const { return runState.runningDirection; }
+    // The report of the last finished run; filled by the engine while a run is in progress.
+    const SyncReport& Report() const { return report; }
+
+    // Starts a run in the direction between the two locations, unless one is in progress (the caller
+    // refuses that) or the roots are refused: then nothing starts and the message says why.
+    std::string Start(SyncDirection direction, const std::string& location1, const std::string& location2,
+                      const SyncOptions& options, const ExclusionList& exclusions);
+    // Asks the engine to stop at its next stop test; the run then ends as usual.
+    void Stop();
+
+signals:
+    // The run has started: the direction is set and the report emptied.
+    void Started();
+    // The newest progress text of the run in progress.
+    void ProgressChanged(const std::string& text);
+    // The engine has finished: the run is over and the report names its roots.
+    void Finished();
+
+private:
+    void PassOnProgress();
+    void OnEngineFinished();
+
+    FileSystem& fileSystem;
+    // Everything the engine writes to is declared before the worker, so that it outlives the engine
+    // thread, which the worker ends when it goes.
+    SyncRunState runState;
+    SyncReport report;
+    std::string source;
+    std::string target;
+    QTimer progressTimer;
+    SyncWorker worker;
+};
+
+} // namespace twinfol

@@ -1,0 +1,89 @@
+// The main window's settings: the names its values are kept under, and their defaults.
+#include "app/window_settings.h"
+
+#include <array>
+#include <cstdint>
+#include <string_view>
+
+namespace twinfol {
+namespace {
+
+// Every name the main window keeps a value under. Each option box names its bound member, so that
+// reading and storing walk one list in one order.
+struct OptionSetting {
+    std::string_view name;
+    int MainDialogFields::*member;
+};
+
+constexpr std::array<OptionSetting, 4> optionSettings = {{
+    {"AddMissing", &MainDialogFields::addMissing},
+    {"DelMissing", &MainDialogFields::deleteMissing},
+    {"CheckDel", &MainDialogFields::confirmDeletes},
+    {"SubFolders", &MainDialogFields::checkSubFolders},
+}};
+constexpr std::array<std::string_view, LocationHistories::size> location1Names = {
+    "Location1A", "Location1B", "Location1C", "Location1D", "Location1E"};
+constexpr std::array<std::string_view, LocationHistories::size> location2Names = {
+    "Location2A", "Location2B", "Location2C", "Location2D", "Location2E"};
+constexpr std::string_view openPathName = "OpenPath";
+
+} // namespace
+
+std::string WindowSettings::ReadText(std::string_view name) const
+{
+    std::string value;
+    if (!store.ReadRegString(name, value))
+        value.clear();
+    return value;
+}
+
+LocationHistories WindowSettings::ReadHistories() const
+{
+    std::vector<std::string> location1;
+    std::vector<std::string> location2;
+    for (std::size_t place = 0; place < LocationHistories::size; ++place) {
+        location1.push_back(ReadText(location1Names[place]));
+        location2.push_back(ReadText(location2Names[place]));
+    }
+    return LocationHistories(std::move(location1), std::move(location2));
+}
+
+void WindowSettings::ReadOptions(MainDialogFields& fields) const
+{
+    for (const OptionSetting& option : optionSettings) {
+        std::uint32_t value = 0;
+        fields.*option.member = store.ReadRegNumber(option.name, value) ? (value != 0 ? 1 : 0) : 1;
+    }
+}
+
+std::string WindowSettings::ReadOpenPath() const
+{
+    return ReadText(openPathName);
+}
+
+void WindowSettings::WriteOpenPath(const std::string& path) const
+{
+    store.WriteRegString(openPathName, path);
+}
+
+std::vector<SettingValue> WindowSettings::ExitValues(const MainDialogFields& fields,
+                                                     const LocationHistories& histories)
+{
+    std::vector<SettingValue> values;
+    for (const OptionSetting& option : optionSettings)
+        values.push_back({std::string(option.name), static_cast<std::uint32_t>(fields.*option.member)});
+    for (std::size_t place = 0; place < LocationHistories::size; ++place) {
+        values.push_back(
+            {std::string(location1Names[place]), histories.Entry(LocationSide::Location1, place)});
+        values.push_back(
+            {std::string(location2Names[place]), histories.Entry(LocationSide::Location2, place)});
+    }
+    return values;
+}
+
+void WindowSettings::SaveOnExit(const MainDialogFields& fields, const LocationHistories& histories) const
+{
+    store.WriteValues(ExitValues(fields, histories));
+}
+
+} // namespace twinfol

@@ -1,0 +1,40 @@
+// What the main window keeps in the settings store between runs of the program: the two location
+// histories, the four option boxes and the profile file last chosen, under one table of value names.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "app/location_histories.h"
+#include "app/main_dialog_fields.h"
+#include "app/setting_value.h"
+#include "app/settings_store.h"
+
+namespace twinfol {
+
+class WindowSettings {
+public:
+    explicit WindowSettings(SettingsStore& store) : store(store) {}
+
+    // Both histories at full length; a value that cannot be read is an empty entry.
+    LocationHistories ReadHistories() const;
+    // The four option boxes; a value that cannot be read gives a checked box.
+    void ReadOptions(MainDialogFields& fields) const;
+    // The profile file the profile dialogs start at; empty when none was chosen yet.
+    std::string ReadOpenPath() const;
+    void WriteOpenPath(const std::string& path) const;
+
+    // What "Exit" stores, in this order: the four option boxes, then both histories from the front,
+    // the two lists' entries of each place together. Blank entries are stored as empty texts.
+    static std::vector<SettingValue> ExitValues(const MainDialogFields& fields,
+                                                const LocationHistories& histories);
+    // Stores the values of ExitValues. A value that cannot be stored is not worth a message.
+    void SaveOnExit(const MainDialogFields& fields, const LocationHistories& histories) const;
+
+private:
+    std::string ReadText(std::string_view name) const;
+
+    SettingsStore& store;
+};
+
+} // namespace twinfol
