@@ -22,4 +22,4 @@ StartAction StartActionFromArguments(const std::vector<std::string>& arguments)
     return StartAction::OpenWindow;
 }
 
-}  // namespace twinfol
+} // namespace twinfol

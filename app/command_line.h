@@ -15,4 +15,4 @@ enum class StartAction { OpenWindow, PrintHelp, PrintVersion };
 // --help and --version end the program before any window opens.
 StartAction StartActionFromArguments(const std::vector<std::string>& arguments);
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -62,4 +62,4 @@ void ConfirmDialog::ShowLines()
     }
 }
 
-}  // namespace twinfol
+} // namespace twinfol

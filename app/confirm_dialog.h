@@ -47,4 +47,4 @@ private:
     ConfirmAnswer answer_ = ConfirmAnswer::Cancel;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

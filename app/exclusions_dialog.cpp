@@ -27,7 +27,8 @@ void ExclusionsDialog::InsertSorted(const std::string& path)
     const QString text = QString::fromStdString(path);
     int row = ui->exclusionList->count();
     // After the last row that does not sort above the new one, so equal rows keep their order.
-    while (row > 0 && QString::compare(ui->exclusionList->item(row - 1)->text(), text, Qt::CaseInsensitive) > 0)
+    while (row > 0 &&
+           QString::compare(ui->exclusionList->item(row - 1)->text(), text, Qt::CaseInsensitive) > 0)
         --row;
     auto* item = new QListWidgetItem(text);
     item->setData(Qt::UserRole, QByteArray::fromStdString(path));
@@ -60,7 +61,8 @@ void ExclusionsDialog::OnSelectFiles()
 
 void ExclusionsDialog::OnSelectFolders()
 {
-    const std::optional<std::string> chosen = dialogs.BrowseFolder(this, tr("Select Folder to exclude"), lastChosenPath);
+    const std::optional<std::string> chosen =
+        dialogs.BrowseFolder(this, tr("Select Folder to exclude"), lastChosenPath);
     if (!chosen)
         return;
     lastChosenPath = *chosen;
@@ -82,4 +84,4 @@ void ExclusionsDialog::accept()
     QDialog::accept();
 }
 
-}  // namespace twinfol
+} // namespace twinfol

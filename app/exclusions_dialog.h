@@ -43,4 +43,4 @@ private:
     std::string lastChosenPath;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -24,7 +24,7 @@ void PrintHelp()
                 "For scripts and schedulers, see twinfol-sync --help.\n");
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

@@ -14,9 +14,9 @@
 #include "app/main_dialog_fields.h"
 #include "app/profile_commands.h"
 #include "app/run_control.h"
+#include "app/settings_store.h"
 #include "app/window_settings.h"
 #include "engine/file_system.h"
-#include "app/settings_store.h"
 
 namespace Ui {
 class MainDialog;

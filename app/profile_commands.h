@@ -20,7 +20,8 @@ class WindowSettings;
 class ProfileCommands {
 public:
     // Messages and file dialogs open over the given window.
-    ProfileCommands(FileSystem& fileSystem, WindowSettings& settings, DialogService& dialogs, QWidget* window);
+    ProfileCommands(FileSystem& fileSystem, WindowSettings& settings, DialogService& dialogs,
+                    QWidget* window);
 
     const Profile& Current() const { return currentProfile; }
 

@@ -10,11 +10,11 @@
 #include <QTimer>
 
 #include "app/sync_worker.h"
+#include "engine/exclusion_list.h"
 #include "engine/file_system.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
-#include "engine/exclusion_list.h"
 
 namespace twinfol {
 

@@ -35,7 +35,6 @@ inline constexpr std::string_view checkSubFolders = "SubFolders";
 inline constexpr std::string_view openPath = "OpenPath";
 } // namespace settings
 
-
 class SettingsStore {
 public:
     // Files beyond this size are not settings files this program wrote; they read as empty.

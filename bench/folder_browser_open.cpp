@@ -54,7 +54,7 @@ QTreeWidgetItem* FindChild(QTreeWidgetItem* parent, const QString& text)
     return nullptr;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char* argv[])
 {

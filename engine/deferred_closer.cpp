@@ -56,7 +56,7 @@ void DeferredCloser::Work()
     for (;;) {
         workArrived_.wait(lock, [this] { return ending_ || !pending_.empty(); });
         if (pending_.empty())
-            return;  // Ending, and nothing left to close.
+            return; // Ending, and nothing left to close.
         const int fd = pending_.back();
         pending_.pop_back();
         ++closing_;
@@ -68,4 +68,4 @@ void DeferredCloser::Work()
     }
 }
 
-}  // namespace twinfol
+} // namespace twinfol

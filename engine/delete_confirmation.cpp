@@ -3,8 +3,8 @@
 
 namespace twinfol {
 
-ConfirmResult AskDeleteConfirmation(ConfirmationAsker& asker, const ConfirmQuestion& question,
-                                    bool& yesToAll, bool& noToAll)
+ConfirmResult AskDeleteConfirmation(ConfirmationAsker& asker, const ConfirmQuestion& question, bool& yesToAll,
+                                    bool& noToAll)
 {
     if (yesToAll)
         return ConfirmResult::Delete;
@@ -20,4 +20,4 @@ ConfirmResult AskDeleteConfirmation(ConfirmationAsker& asker, const ConfirmQuest
     return ConfirmResult::CancelRun;
 }
 
-}  // namespace twinfol
+} // namespace twinfol

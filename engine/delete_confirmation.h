@@ -27,7 +27,7 @@ public:
 
 // Settles the question from the to-all flags when one is set; otherwise asks and maps the answer,
 // setting a flag for a to-all answer.
-ConfirmResult AskDeleteConfirmation(ConfirmationAsker& asker, const ConfirmQuestion& question,
-                                    bool& yesToAll, bool& noToAll);
+ConfirmResult AskDeleteConfirmation(ConfirmationAsker& asker, const ConfirmQuestion& question, bool& yesToAll,
+                                    bool& noToAll);
 
-}  // namespace twinfol
+} // namespace twinfol

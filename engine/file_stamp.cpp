@@ -39,7 +39,7 @@ std::int64_t SecondOfDay(const FileStamp& stamp)
     return stamp.Hour() * 3600 + stamp.Minute() * 60 + stamp.Second();
 }
 
-}  // namespace
+} // namespace
 
 FileStamp FileStamp::FromCalendar(int year, int month, int day, int hour, int minute, int second)
 {
@@ -78,4 +78,4 @@ std::int32_t StampDifference(const FileStamp& a, const FileStamp& b)
     return static_cast<std::int32_t>(seconds);
 }
 
-}  // namespace twinfol
+} // namespace twinfol

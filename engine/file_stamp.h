@@ -33,4 +33,4 @@ struct FileStamp {
 // the largest value of its sign.
 std::int32_t StampDifference(const FileStamp& a, const FileStamp& b);
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -26,7 +26,7 @@ bool PrepareAhead::Begin(std::size_t count, Prepare prepare)
         try {
             helper_ = std::thread([this] { Work(); });
         } catch (const std::system_error&) {
-            return false;  // No thread to spare: the caller works alone.
+            return false; // No thread to spare: the caller works alone.
         }
     }
     running_ = true;
@@ -81,7 +81,8 @@ void PrepareAhead::Work()
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [this] {
-            return ending_ || (running_ && nextUnclaimed_ < slots_.size() && nextUnclaimed_ < taken_ + window);
+            return ending_ ||
+                   (running_ && nextUnclaimed_ < slots_.size() && nextUnclaimed_ < taken_ + window);
         });
         if (ending_)
             return;
@@ -98,4 +99,4 @@ void PrepareAhead::Work()
     }
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -59,4 +59,4 @@ private:
     std::thread helper_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -13,4 +13,4 @@ public:
     virtual void SetProgressText(const std::string& text) = 0;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -12,4 +12,4 @@ void SyncRunState::ResetForRun()
     folderNoToAll = false;
 }
 
-}  // namespace twinfol
+} // namespace twinfol

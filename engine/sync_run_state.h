@@ -27,4 +27,4 @@ struct SyncRunState {
     void ResetForRun();
 };
 
-}  // namespace twinfol
+} // namespace twinfol

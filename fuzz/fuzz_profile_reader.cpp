@@ -23,7 +23,7 @@ std::vector<std::string> NonBlankEntries(const twinfol::Profile& profile)
     return entries;
 }
 
-}  // namespace
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {

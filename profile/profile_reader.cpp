@@ -28,7 +28,7 @@ void RemoveWhiteSpace(std::string& key)
     std::erase_if(key, [](char c) { return IsWhiteSpace(static_cast<unsigned char>(c)); });
 }
 
-}  // namespace
+} // namespace
 
 ProfileReader::Outcome ProfileReader::Run()
 {
@@ -242,4 +242,4 @@ void ProfileReader::SkipRestOfLine()
     }
 }
 
-}  // namespace twinfol
+} // namespace twinfol

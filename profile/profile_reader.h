@@ -49,4 +49,4 @@ private:
     bool limitHit_ = false;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

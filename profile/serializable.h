@@ -15,4 +15,4 @@ public:
     virtual std::istream& Read(std::istream& in) = 0;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

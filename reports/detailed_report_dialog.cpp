@@ -20,13 +20,14 @@ std::size_t Index(DetailView view)
     return static_cast<std::size_t>(view);
 }
 
-}  // namespace
+} // namespace
 
 DetailedReportDialog::DetailedReportDialog(const PathSet& overwrittenFiles, const PathSet& addedFiles,
                                            const PathSet& deletedFiles, const PathSet& addedFolders,
                                            const PathSet& deletedFolders, QWidget* parent)
-    : QDialog(parent), ui_(std::make_unique<Ui::DetailedReportDialog>()),
-      lists_{&overwrittenFiles, &addedFiles, &deletedFiles, &addedFolders, &deletedFolders}
+    : QDialog(parent),
+      ui_(std::make_unique<Ui::DetailedReportDialog>()), lists_{&overwrittenFiles, &addedFiles, &deletedFiles,
+                                                                &addedFolders, &deletedFolders}
 {
     ui_->setupUi(this);
     // The list shows entries in the order they are added; sorting it would replace the byte-wise
@@ -66,4 +67,4 @@ void DetailedReportDialog::Refresh()
     ui_->entryList->addItems(rows);
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -47,4 +47,4 @@ private:
     DetailView currentView_ = DetailView::ViewOverwrittenFiles;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

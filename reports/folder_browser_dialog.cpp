@@ -198,4 +198,4 @@ void FolderBrowserDialog::SelectAndReveal(QTreeWidgetItem* item)
     ui_->folderTree->setCurrentItem(item);
 }
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -70,4 +70,4 @@ private:
     QIcon linkIcon_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

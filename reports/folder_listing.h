@@ -36,4 +36,4 @@ bool IsLoopingFolderLink(FileSystem& fileSystem, const std::string& linkPath);
 // The path as the browser hands it back: "/" for an empty path, otherwise ending in one "/".
 std::string CompleteFolderPath(std::string path);
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -23,4 +23,4 @@ void FolderTreeItem::MarkChildrenRead()
     setChildIndicatorPolicy(QTreeWidgetItem::DontShowIndicatorWhenChildless);
 }
 
-}  // namespace twinfol
+} // namespace twinfol

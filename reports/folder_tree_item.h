@@ -37,4 +37,4 @@ private:
     bool childrenRead_ = false;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -24,4 +24,4 @@ ProblemLogDialog::ProblemLogDialog(const std::vector<std::string>& problemLog, Q
 
 ProblemLogDialog::~ProblemLogDialog() = default;
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -25,4 +25,4 @@ private:
     std::unique_ptr<Ui::ProblemLogDialog> ui_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

@@ -22,7 +22,7 @@ void ShowPath(QLineEdit* edit, const QString& path)
     edit->setCursorPosition(0);
 }
 
-}  // namespace
+} // namespace
 
 void ShowReport(QWidget* owner, const SyncReport& report, const std::string& source,
                 const std::string& target)
@@ -87,4 +87,4 @@ void ReportDialog::ViewProblemLog()
     log.exec();
 }
 
-}  // namespace twinfol
+} // namespace twinfol

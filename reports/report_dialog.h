@@ -48,4 +48,4 @@ private:
     QString heading_;
 };
 
-}  // namespace twinfol
+} // namespace twinfol

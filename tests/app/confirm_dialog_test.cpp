@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/dialog_service.h"
-#include "engine/posix_file_system.h"
 #include "engine/delete_confirmation.h"
+#include "engine/posix_file_system.h"
 #include "gui/modal_helpers.h"
 
 namespace twinfol {

@@ -12,7 +12,7 @@ FileStamp At(int y, int mo, int d, int h, int mi, int s)
 {
     return FileStamp::FromCalendar(y, mo, d, h, mi, s);
 }
-}  // namespace
+} // namespace
 
 TEST(FileStamp, PacksCalendarFields)
 {
@@ -23,9 +23,9 @@ TEST(FileStamp, PacksCalendarFields)
 
 TEST(FileStamp, OutOfRangeFieldsAreNotStored)
 {
-    EXPECT_EQ(At(2023, 2, 29, 1, 2, 3).date, 0u);  // not a leap year
-    EXPECT_EQ(At(1900, 2, 29, 0, 0, 0).date, 0u);  // divisible by 100
-    EXPECT_NE(At(2000, 2, 29, 0, 0, 0).date, 0u);  // divisible by 400
+    EXPECT_EQ(At(2023, 2, 29, 1, 2, 3).date, 0u); // not a leap year
+    EXPECT_EQ(At(1900, 2, 29, 0, 0, 0).date, 0u); // divisible by 100
+    EXPECT_NE(At(2000, 2, 29, 0, 0, 0).date, 0u); // divisible by 400
     EXPECT_EQ(At(2024, 13, 1, 0, 0, 0).date, 0u);
     EXPECT_EQ(At(2024, 4, 31, 0, 0, 0).date, 0u);
     EXPECT_EQ(At(2024, 1, 1, 24, 60, 60).time, 0u);
@@ -60,11 +60,11 @@ TEST(StampDifference, ExactAcrossYearEndsAndLeapDays)
 
 TEST(StampDifference, MatchesUnixSecondsOverCenturies)
 {
-    const std::time_t a = 4102444800;  // 2100-01-01
-    const std::time_t b = 951782400;   // 2000-02-29
+    const std::time_t a = 4102444800; // 2100-01-01
+    const std::time_t b = 951782400;  // 2000-02-29
     EXPECT_EQ(StampDifference(FileStamp::FromUnixTime(a), FileStamp::FromUnixTime(b)),
               std::numeric_limits<std::int32_t>::max());
-    const std::time_t c = 1709164800;  // 2024-02-29
+    const std::time_t c = 1709164800; // 2024-02-29
     EXPECT_EQ(StampDifference(FileStamp::FromUnixTime(c), FileStamp::FromUnixTime(b)), c - b);
 }
 

@@ -16,7 +16,7 @@ namespace {
 // Longer than any window of these tests stays open when its test works.
 constexpr qint64 kHangGuardMilliseconds = 20000;
 
-}  // namespace
+} // namespace
 
 ModalWatcher::ModalWatcher(std::function<void(QWidget&)> action) : action_(std::move(action))
 {
@@ -81,4 +81,4 @@ void ClickButton(QWidget& window, const char* objectName)
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

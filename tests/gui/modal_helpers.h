@@ -45,4 +45,4 @@ void PressKey(QWidget& window, Qt::Key key);
 // Clicks the push button of the given object name in the window; fails the test when it is missing.
 void ClickButton(QWidget& window, const char* objectName);
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

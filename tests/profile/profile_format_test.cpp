@@ -88,7 +88,7 @@ private:
     std::size_t served_ = 0;
 };
 
-}  // namespace
+} // namespace
 
 TEST(ProfileFormat, WritesTheWorkedExampleByteForByte)
 {

@@ -221,5 +221,5 @@ TEST_F(FolderBrowser, CancelAndEscapeGiveNothing)
               std::nullopt);
 }
 
-}  // namespace
-}  // namespace twinfol
+} // namespace
+} // namespace twinfol

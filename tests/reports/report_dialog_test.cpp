@@ -257,5 +257,5 @@ TEST(ProblemLog, ClosesWithEnter)
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
 }
 
-}  // namespace
-}  // namespace twinfol
+} // namespace
+} // namespace twinfol

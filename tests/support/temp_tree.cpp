@@ -29,7 +29,8 @@ TempTree::~TempTree()
 {
     // Give every folder write permission back so that tests of read-only items clean up too.
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root_, error); !error && it != fs::end(it); it.increment(error))
+    for (auto it = fs::recursive_directory_iterator(root_, error); !error && it != fs::end(it);
+         it.increment(error))
         if (it->is_directory(error) && !it->is_symlink(error))
             chmod(it->path().c_str(), 0755);
     chmod(root_.c_str(), 0755);
@@ -147,7 +148,8 @@ std::map<std::string, std::string> TempTree::Snapshot() const
 {
     std::map<std::string, std::string> entries;
     std::error_code error;
-    for (auto it = fs::recursive_directory_iterator(root_, error); !error && it != fs::end(it); it.increment(error)) {
+    for (auto it = fs::recursive_directory_iterator(root_, error); !error && it != fs::end(it);
+         it.increment(error)) {
         // fs::relative() would resolve links and name a link by what it points to.
         std::string relative = it->path().lexically_relative(root_).string();
         if (it->is_symlink(error))
@@ -155,11 +157,11 @@ std::map<std::string, std::string> TempTree::Snapshot() const
         else if (it->is_directory(error))
             entries[relative + "/"] = "";
         else if (!it->is_regular_file(error))
-            entries[relative] = "<special>";  // Reading a FIFO would wait for a writer.
+            entries[relative] = "<special>"; // Reading a FIFO would wait for a writer.
         else
             entries[relative] = ReadFile(relative).value_or("<unreadable>");
     }
     return entries;
 }
 
-}  // namespace twinfol::test
+} // namespace twinfol::test

@@ -47,4 +47,4 @@ private:
     std::string root_;
 };
 
-}  // namespace twinfol::test
+} // namespace twinfol::test
