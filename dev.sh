@@ -97,9 +97,11 @@ fuzz)
     done
     ;;
 format)
+    ensure_packages clang-format
     cpp_files | xargs clang-format -i
     ;;
 format-check)
+    ensure_packages clang-format
     # Every C++ file as .clang-format has it; the drift is listed and fails the check.
     cpp_files | xargs clang-format --dry-run --Werror
     ;;
