@@ -1,19 +1,45 @@
 // The delete question: records which of the five answers was given.
 #include "app/confirm_dialog.h"
 
-#include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QStringList>
+#include <QTextOption>
 
+#include "base/display_text.h"
 #include "ui_confirm_dialog.h"
 
 namespace twinfol {
+namespace {
+
+QString Shown(const std::string& bytes)
+{
+    return QString::fromStdString(ForDisplay(bytes));
+}
+
+// Four lines of text fit without scrolling: the room the question has always had. A text longer
+// than that scrolls inside the same room, so no part of a path is ever left out.
+void ShapeQuestionText(QPlainTextEdit& text)
+{
+    text.setWordWrapMode(QTextOption::WrapAnywhere);
+    text.document()->setDocumentMargin(0);
+    text.setBackgroundVisible(false);
+    QPalette palette = text.palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    text.setPalette(palette);
+    constexpr int shownLines = 4;
+    text.setFixedHeight(text.fontMetrics().lineSpacing() * shownLines + 2 * text.frameWidth() + 2);
+}
+
+} // namespace
 
 ConfirmDialog::ConfirmDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       ui_(std::make_unique<Ui::ConfirmDialog>())
 {
     ui_->setupUi(this);
-    // The placeholders of the form never show: an unasked question has four empty lines.
+    ShapeQuestionText(*ui_->questionText);
     ShowLines();
     connect(ui_->yesButton, &QPushButton::clicked, this, [this] { RecordAnswer(ConfirmAnswer::Yes); });
     connect(ui_->yesToAllButton, &QPushButton::clicked, this,
@@ -30,9 +56,10 @@ ConfirmDialog::~ConfirmDialog() = default;
 
 void ConfirmDialog::SetQuestion(const ConfirmQuestion& question)
 {
-    setWindowTitle(QString::fromStdString(question.caption));
+    setWindowTitle(Shown(question.caption));
+    ui_->questionText->setAccessibleName(windowTitle());
     for (std::size_t i = 0; i < lines_.size(); ++i)
-        lines_[i] = QString::fromStdString(question.lines[i]);
+        lines_[i] = Shown(question.lines[i]);
     ShowLines();
 }
 
@@ -48,18 +75,19 @@ void ConfirmDialog::RecordAnswer(ConfirmAnswer answer)
     accept();
 }
 
+QString ConfirmDialog::ShownText() const
+{
+    QStringList lines(lines_.begin(), lines_.end());
+    // Trailing empty lines would only add blank room to select.
+    while (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines.join(QLatin1Char('\n'));
+}
+
 void ConfirmDialog::ShowLines()
 {
-    // The window keeps its size, so a path too long for a line loses its middle rather than its end:
-    // the name of the item to be deleted stays readable. The whole line is in the tool tip.
-    const std::array<QLabel*, 4> labels{ui_->line1Label, ui_->line2Label, ui_->line3Label, ui_->line4Label};
-    for (std::size_t i = 0; i < labels.size(); ++i) {
-        QLabel* label = labels[i];
-        const QString shown =
-            label->fontMetrics().elidedText(lines_[i], Qt::ElideMiddle, label->maximumWidth());
-        label->setText(shown);
-        label->setToolTip(shown == lines_[i] ? QString() : lines_[i]);
-    }
+    ui_->questionText->setPlainText(ShownText());
+    ui_->questionText->verticalScrollBar()->setValue(0);
 }
 
 } // namespace twinfol

@@ -1,4 +1,4 @@
-// UTF-8 checking and the escapes used for JSON and terminal output.
+// The escapes used for JSON and terminal output.
 #include "cli/text_encoding.h"
 
 #include <array>
@@ -8,14 +8,6 @@ namespace {
 
 constexpr std::array<char, 16> hexDigits = {'0', '1', '2', '3', '4', '5', '6', '7',
                                             '8', '9', 'a', 'b', 'c', 'd', 'e', 'f'};
-
-bool InRange(std::string_view text, std::size_t index, unsigned char low, unsigned char high)
-{
-    if (index >= text.size())
-        return false;
-    const auto byte = static_cast<unsigned char>(text[index]);
-    return byte >= low && byte <= high;
-}
 
 void AppendHexByte(std::string& out, unsigned char byte)
 {
@@ -29,43 +21,6 @@ bool IsControl(unsigned char byte)
 }
 
 } // namespace
-
-std::size_t Utf8SequenceLength(std::string_view text)
-{
-    if (text.empty())
-        return 0;
-    const auto lead = static_cast<unsigned char>(text[0]);
-    if (lead < 0x80)
-        return 1;
-    // The second byte's range depends on the lead byte: it rules out overlong forms, the surrogate
-    // range and code points above U+10FFFF.
-    unsigned char secondLow = 0x80;
-    unsigned char secondHigh = 0xBF;
-    std::size_t length = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0)
-            secondLow = 0xA0;
-        if (lead == 0xED)
-            secondHigh = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0)
-            secondLow = 0x90;
-        if (lead == 0xF4)
-            secondHigh = 0x8F;
-    } else {
-        return 0;
-    }
-    if (!InRange(text, 1, secondLow, secondHigh))
-        return 0;
-    for (std::size_t index = 2; index < length; ++index)
-        if (!InRange(text, index, 0x80, 0xBF))
-            return 0;
-    return length;
-}
 
 std::string JsonQuoted(std::string_view text)
 {

@@ -5,11 +5,12 @@
 #include <string>
 #include <string_view>
 
+#include "base/display_text.h"
+
 namespace twinfol::cli {
 
-// The length of the well-formed UTF-8 sequence at the start of text (1 to 4), or 0 when the first
-// byte does not start one (a stray continuation byte, an overlong form, a surrogate, past U+10FFFF).
-std::size_t Utf8SequenceLength(std::string_view text);
+// Shared with the windows, which show names with the same escapes.
+using twinfol::Utf8SequenceLength;
 
 // The text as a JSON string literal, quotes included. Well-formed UTF-8 is kept as it stands; every
 // byte that is not part of well-formed UTF-8 is written as \u00XX, the character that byte stands for

@@ -2,8 +2,13 @@
 // button, Enter or Escape) does to the result and the to-all flags of a run.
 #include "app/confirm_dialog.h"
 
-#include <QLabel>
+#include <QApplication>
+#include <QClipboard>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QTest>
+#include <QTextBlock>
 
 #include <gtest/gtest.h>
 
@@ -43,10 +48,20 @@ private:
     DialogService dialogs{posix};
 };
 
-QString LabelText(QWidget& dialog, const char* name)
+QPlainTextEdit& QuestionText(QWidget& dialog)
 {
-    auto* label = dialog.findChild<QLabel*>(QString::fromLatin1(name));
-    return label != nullptr ? label->text() : QStringLiteral("<missing>");
+    auto* text = dialog.findChild<QPlainTextEdit*>(QStringLiteral("questionText"));
+    EXPECT_NE(text, nullptr);
+    return *text;
+}
+
+// How many lines the text takes on screen once wrapped.
+int WrappedLines(QPlainTextEdit& text)
+{
+    int lines = 0;
+    for (QTextBlock block = text.document()->begin(); block.isValid(); block = block.next())
+        lines += block.layout()->lineCount();
+    return lines;
 }
 
 TEST(ConfirmDialog, ShowsCaptionLinesAndTheFiveAnswers)
@@ -55,10 +70,10 @@ TEST(ConfirmDialog, ShowsCaptionLinesAndTheFiveAnswers)
     dialog.SetQuestion({"Delete Sub-Folder", {"Delete sub-folder: /srv/t/old", "two", "three", "four"}});
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Delete Sub-Folder"));
-    EXPECT_EQ(LabelText(dialog, "line1Label"), QStringLiteral("Delete sub-folder: /srv/t/old"));
-    EXPECT_EQ(LabelText(dialog, "line2Label"), QStringLiteral("two"));
-    EXPECT_EQ(LabelText(dialog, "line3Label"), QStringLiteral("three"));
-    EXPECT_EQ(LabelText(dialog, "line4Label"), QStringLiteral("four"));
+    EXPECT_EQ(QuestionText(dialog).toPlainText(),
+              QStringLiteral("Delete sub-folder: /srv/t/old\ntwo\nthree\nfour"));
+    EXPECT_EQ(WrappedLines(QuestionText(dialog)), 4);
+    EXPECT_EQ(QuestionText(dialog).verticalScrollBar()->maximum(), 0); // four lines fit
 
     const std::pair<const char*, const char*> buttons[] = {{"yesButton", "&Yes"},
                                                            {"yesToAllButton", "Yes To &All"},
@@ -89,22 +104,53 @@ TEST(ConfirmDialog, HasNoCloseBoxAndAFixedSize)
 TEST(ConfirmDialog, UnaskedDialogShowsEmptyLinesAndAnswersCancel)
 {
     ConfirmDialog dialog;
-    EXPECT_EQ(LabelText(dialog, "line1Label"), QString());
-    EXPECT_EQ(LabelText(dialog, "line4Label"), QString());
+    EXPECT_EQ(QuestionText(dialog).toPlainText(), QString());
     EXPECT_EQ(dialog.Answer(), ConfirmAnswer::Cancel);
 }
 
-TEST(ConfirmDialog, LongPathKeepsItsEndVisibleAndTheWholeLineInTheToolTip)
+TEST(ConfirmDialog, LongPathWrapsOverTheFourLinesWhole)
 {
-    const std::string longPath = "Delete file: /srv/" + std::string(400, 'x') + "/the-file-name.txt";
+    const std::string longPath =
+        "Delete file: /srv/" + std::string(150, 'x') + "/" + std::string(120, 'y') + "/the-file-name.txt";
     ConfirmDialog dialog;
     dialog.SetQuestion({"Delete File", {longPath, "", "", ""}});
-    const QString shown = LabelText(dialog, "line1Label");
-    EXPECT_NE(shown, QString::fromStdString(longPath));
-    EXPECT_TRUE(shown.endsWith(QStringLiteral("the-file-name.txt"))) << shown.toStdString();
-    EXPECT_EQ(dialog.Line(0), QString::fromStdString(longPath));
-    EXPECT_EQ(dialog.findChild<QLabel*>(QStringLiteral("line1Label"))->toolTip(),
-              QString::fromStdString(longPath));
+    dialog.show();
+    QPlainTextEdit& text = QuestionText(dialog);
+    EXPECT_EQ(text.toPlainText(), QString::fromStdString(longPath)); // nothing cut out
+    EXPECT_GE(WrappedLines(text), 3);
+    EXPECT_LE(WrappedLines(text), 4);
+    EXPECT_EQ(text.verticalScrollBar()->maximum(), 0);
+
+    // Longer than four lines: the room stays the same and the rest can be scrolled to, never lost.
+    const QSize room = text.size();
+    const std::string hugePath = "Delete file: /" + std::string(2000, 'z') + "/end.txt";
+    dialog.SetQuestion({"Delete File", {hugePath, "", "", ""}});
+    EXPECT_EQ(text.toPlainText(), QString::fromStdString(hugePath));
+    EXPECT_EQ(text.size(), room);
+    EXPECT_GT(text.verticalScrollBar()->maximum(), 0);
+}
+
+TEST(ConfirmDialog, NamesThatAreNotUtf8ShowTheirBytesAndCanBeCopied)
+{
+    ConfirmDialog first;
+    first.SetQuestion({"Delete File", {"Delete file: /t/caf\xE9.txt", "", "", ""}});
+    ConfirmDialog second;
+    second.SetQuestion({"Delete File", {"Delete file: /t/caf\xE8.txt", "", "", ""}});
+    EXPECT_EQ(QuestionText(first).toPlainText(), QStringLiteral("Delete file: /t/caf\\xe9.txt"));
+    EXPECT_EQ(QuestionText(second).toPlainText(), QStringLiteral("Delete file: /t/caf\\xe8.txt"));
+
+    // The keyboard reaches the text, selects and copies it, and Enter still answers Yes.
+    first.show();
+    QPlainTextEdit& text = QuestionText(first);
+    EXPECT_TRUE(text.textInteractionFlags().testFlag(Qt::TextSelectableByKeyboard));
+    EXPECT_TRUE(text.textInteractionFlags().testFlag(Qt::TextSelectableByMouse));
+    text.setFocus();
+    QTest::keyClick(&text, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&text, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Delete file: /t/caf\\xe9.txt"));
+    QTest::keyClick(&text, Qt::Key_Return);
+    EXPECT_FALSE(first.isVisible());
+    EXPECT_EQ(first.Answer(), ConfirmAnswer::Yes);
 }
 
 // One way of answering, and what it must lead to.
