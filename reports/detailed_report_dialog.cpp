@@ -39,6 +39,8 @@ DetailedReportDialog::DetailedReportDialog(const PathSet& overwrittenFiles, cons
         connect(viewButtons_[i], &QPushButton::clicked, this,
                 [this, i] { ShowView(static_cast<DetailView>(i)); });
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
+    // The view buttons take no default role (autoDefault is off in the form): a clicked one is
+    // disabled and the focus moves on to the next, and Enter must still close the window.
     Refresh();
     ui_->okButton->setFocus();
 }

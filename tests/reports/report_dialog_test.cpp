@@ -213,6 +213,20 @@ TEST_F(DetailedReport, ViewButtonsSwitchTheListAndDisableOnlyTheCurrentOne)
     EXPECT_EQ(EnabledButtons(), (std::vector<bool>{true, true, false, true, true}));
 }
 
+TEST_F(DetailedReport, EnterClosesTheWindowAfterAViewButtonWasClicked)
+{
+    // The clicked button is disabled, so the focus moves on to the next view button; Enter must
+    // still close the window rather than press that one.
+    ModalWatcher watcher([](QWidget& window) {
+        QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("deletedFilesButton")),
+                          Qt::LeftButton);
+        EXPECT_TRUE(qobject_cast<QPushButton*>(window.focusWidget()) != nullptr);
+        PressKey(window, Qt::Key_Return);
+    });
+    EXPECT_EQ(dialog.exec(), QDialog::Accepted);
+    EXPECT_EQ(dialog.CurrentView(), DetailView::ViewDeletedFiles);
+}
+
 TEST(DetailedReportOrder, NamesOutsideAsciiKeepTheByteOrderAndShowAsUtf8)
 {
     // U+FF21 (bytes EF BC A1) sorts before U+1F600 (bytes F0 9F 98 80) by bytes, but after it in
