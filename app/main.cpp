@@ -28,13 +28,16 @@ void PrintHelp()
 
 int main(int argc, char* argv[])
 {
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    switch (twinfol::StartActionFromArguments(arguments)) {
+    // --help and --version answer before anything needs a display.
+    switch (twinfol::StartActionFromArguments(std::vector<std::string>(argv + 1, argv + argc))) {
     case twinfol::StartAction::PrintHelp: PrintHelp(); return 0;
     case twinfol::StartAction::PrintVersion: std::printf("twinfol %s\n", TWINFOL_VERSION); return 0;
     case twinfol::StartAction::OpenWindow: break;
     }
     QApplication application(argc, argv);
+    // Qt has taken the options it knows out of argc and argv ("-style Fusion", say, whose value
+    // begins with no dash): the profile is looked for only among the arguments it left, as bytes.
+    const std::vector<std::string> arguments(argv + 1, argv + argc);
     twinfol::PosixFileSystem fileSystem;
     twinfol::SettingsStore settings = twinfol::SettingsStore::ForCurrentUser(fileSystem);
     twinfol::DialogService dialogs(fileSystem);

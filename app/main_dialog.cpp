@@ -6,6 +6,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
+#include <utility>
+
 #include "app/about_dialog.h"
 #include "app/dialog_service.h"
 #include "app/exclusions_dialog.h"
@@ -118,6 +120,14 @@ void MainDialog::showEvent(QShowEvent* event)
             move(screen->availableGeometry().center() - rect().center());
     }
     QDialog::showEvent(event);
+    // A message about the command-line profile waits until the window is on screen, so that it
+    // opens centred over the window rather than alone in a corner of the screen.
+    if (!startupMessage.isEmpty())
+        QTimer::singleShot(0, this, [this] {
+            const QString message = std::exchange(startupMessage, QString());
+            if (!message.isEmpty())
+                dialogs.ShowMessage(this, message);
+        });
 }
 
 void MainDialog::Initialise()
@@ -131,7 +141,7 @@ void MainDialog::Initialise()
     // and a profile without an automatic start then keeps the radio pair on its first button.
     WriteControls();
     if (!commandLineProfile.empty()) {
-        OpenProfile(commandLineProfile);
+        startupMessage = OpenProfile(commandLineProfile);
     } else {
         windowSettings.ReadOptions(fields);
         fields.autoStart = 0;
@@ -287,21 +297,26 @@ void MainDialog::reject()
     QDialog::reject();
 }
 
-void MainDialog::OpenProfile(const std::string& path)
+QString MainDialog::OpenProfile(const std::string& path)
 {
     ReadControls();
-    if (!profileCommands.Open(path, fields))
-        return;
+    const ProfileOpening opening = profileCommands.Open(path, fields);
+    if (!opening.taken)
+        return opening.message;
     WriteControls();
     PushLocationHistory(LocationSide::Location1, profileCommands.Current().location1);
     PushLocationHistory(LocationSide::Location2, profileCommands.Current().location2);
     UpdateControls();
+    return opening.message;
 }
 
 void MainDialog::OnOpenProfile()
 {
-    if (const std::optional<std::string> chosen = profileCommands.ChooseFileToOpen())
-        OpenProfile(*chosen);
+    const std::optional<std::string> chosen = profileCommands.ChooseFileToOpen();
+    if (!chosen)
+        return;
+    if (const QString message = OpenProfile(*chosen); !message.isEmpty())
+        dialogs.ShowMessage(this, message);
 }
 
 void MainDialog::OnSaveProfile()

@@ -68,7 +68,9 @@ private:
     void OnLastReport();
     void OnExit();
 
-    void OpenProfile(const std::string& path);
+    // Opens the profile file; the message for the person, empty when there is none, is the caller's
+    // to show.
+    QString OpenProfile(const std::string& path);
     void OnOpenProfile();
     void OnSaveProfile();
     void OnSaveProfileAs();
@@ -92,6 +94,8 @@ private:
     bool initialised = false;
 
     std::string commandLineProfile;
+    // What opening the command-line profile has to say, shown once the window is on screen.
+    QString startupMessage;
     MainDialogFields fields;
     ProfileCommands profileCommands;
     std::string programFolder;

@@ -20,6 +20,25 @@ QString CouldNotOpen(const std::string& path)
     return Text("Could not open file: ") + QString::fromStdString(path);
 }
 
+QString NotAProfile(const std::string& path, const ProfileLoadResult& loaded)
+{
+    if (!loaded.pastReaderLimits)
+        return QString::fromStdString(path) + Text(" is not a valid Twinfol profile");
+    // One pass over all four markers, so that a "%" in the path is taken as it stands.
+    return Text("%1 is too large to be a Twinfol profile: a profile file holds at most %2 MB, lines of at "
+                "most %3 KB and %4 exclusions")
+        .arg(QString::fromStdString(path), QString::number(Profile::maxInputBytes / (1024 * 1024)),
+             QString::number(Profile::maxLineBytes / 1024), QString::number(Profile::maxExclusions));
+}
+
+// The file itself may be writable: it is the profile that a profile file cannot hold.
+QString CannotHold(const std::string& path)
+{
+    return Text("The profile was not saved to ") + QString::fromStdString(path) +
+           Text(": a location or an exclusion holds a line break or another text that a profile file "
+                "cannot keep");
+}
+
 } // namespace
 
 ProfileCommands::ProfileCommands(FileSystem& fileSystem, WindowSettings& settings, DialogService& dialogs,
@@ -36,17 +55,18 @@ std::optional<std::string> ProfileCommands::ChooseFileToOpen()
     return chosen;
 }
 
-bool ProfileCommands::Open(const std::string& path, MainDialogFields& fields)
+ProfileOpening ProfileCommands::Open(const std::string& path, MainDialogFields& fields)
 {
+    // The file-system layer refuses anything but a regular file, so a FIFO or a device named as the
+    // profile is never waited on.
     const ProfileLoadResult loaded = currentProfile.ReadFile(fileSystem, path);
-    if (loaded.status == ProfileLoadStatus::CannotOpen) {
-        dialogs.ShowMessage(window, CouldNotOpen(path));
-        return false;
-    }
+    if (loaded.status == ProfileLoadStatus::CannotOpen)
+        return {false, CouldNotOpen(path)};
+    ProfileOpening opening{true, QString()};
     if (loaded.status == ProfileLoadStatus::Loaded) {
         fields.profilePath = path;
     } else {
-        dialogs.ShowMessage(window, QString::fromStdString(path) + Text(" is not a valid Twinfol profile"));
+        opening.message = NotAProfile(path, loaded);
         fields.profilePath.clear();
     }
     fields.deleteMissing = currentProfile.deleteFiles ? 1 : 0;
@@ -56,11 +76,15 @@ bool ProfileCommands::Open(const std::string& path, MainDialogFields& fields)
     fields.location1 = currentProfile.location1;
     fields.location2 = currentProfile.location2;
     fields.ShowProfileAutoStart(currentProfile.autoStart);
-    return true;
+    return opening;
 }
 
 bool ProfileCommands::Save(const std::string& path)
 {
+    if (!currentProfile.CanBeWritten()) {
+        dialogs.ShowMessage(window, CannotHold(path));
+        return false;
+    }
     if (currentProfile.WriteFile(fileSystem, path))
         return true;
     dialogs.ShowMessage(window, CouldNotOpen(path));

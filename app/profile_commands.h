@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include <QString>
+
 #include "app/location_histories.h"
 #include "app/main_dialog_fields.h"
 #include "engine/file_system.h"
@@ -17,6 +19,14 @@ namespace twinfol {
 class DialogService;
 class WindowSettings;
 
+// What opening a profile file came to: whether its settings (or, for a file that is no profile, the
+// defaults) were taken into the fields, and the message the person must see, empty when there is
+// none. The window shows the message when it suits it: at start-up, only once it is on screen.
+struct ProfileOpening {
+    bool taken = false;
+    QString message;
+};
+
 class ProfileCommands {
 public:
     // Messages and file dialogs open over the given window.
@@ -28,10 +38,11 @@ public:
     // Asks for a profile file to open, starting at the one chosen last; remembers the choice.
     std::optional<std::string> ChooseFileToOpen();
     // Reads the file into the current profile and puts its options, locations and automatic start
-    // into the fields. A file that is no valid profile leaves the defaults and no profile path. False,
-    // with nothing changed, when the file cannot be opened.
-    bool Open(const std::string& path, MainDialogFields& fields);
-    // Saves to the profile's own file; false, after saying so, when it could not be written.
+    // into the fields. A file that is no valid profile leaves the defaults and no profile path. Not
+    // taken, with nothing changed, when the file cannot be opened.
+    ProfileOpening Open(const std::string& path, MainDialogFields& fields);
+    // Saves to the profile's own file; false, after saying so, when it could not be written or the
+    // file format cannot hold the profile as it stands.
     bool Save(const std::string& path);
     // Asks for a file, remembers the choice and saves there; on success the fields name the new file.
     // Until the profile has a file, what is saved is what the window shows.

@@ -93,7 +93,8 @@ std::istream& Profile::Read(std::istream& in)
     ProfileReader::Outcome outcome = ProfileReader::Outcome::EndOfInput;
     if (const std::istream::sentry sentry(in, true); sentry)
         outcome = ProfileReader(*in.rdbuf(), *this).Run();
-    if (outcome == ProfileReader::Outcome::LimitExceeded)
+    readPastLimits_ = outcome == ProfileReader::Outcome::LimitExceeded;
+    if (readPastLimits_)
         valid = false;
     if (valid)
         exclusions.Sort();
@@ -118,8 +119,8 @@ ProfileLoadResult Profile::ReadFile(FileSystem& fileSystem, const std::string& p
     if (const FsStatus read = fileSystem.ReadFile(path, maxInputBytes + 1, bytes); !read)
         return {ProfileLoadStatus::CannotOpen, read.Error()};
     if (!ReadText(bytes))
-        return {ProfileLoadStatus::NotAProfile, 0};
-    return {ProfileLoadStatus::Loaded, 0};
+        return {ProfileLoadStatus::NotAProfile, 0, readPastLimits_};
+    return {ProfileLoadStatus::Loaded, 0, false};
 }
 
 FsStatus Profile::WriteFile(FileSystem& fileSystem, const std::string& path)

@@ -25,6 +25,9 @@ enum class ProfileLoadStatus {
 struct ProfileLoadResult {
     ProfileLoadStatus status = ProfileLoadStatus::Loaded;
     int error = 0; // the errno value when the file could not be opened or read
+    // With NotAProfile: the file broke one of the reader's bounds (its size, a line's length or the
+    // number of exclusions), which deserves its own message.
+    bool pastReaderLimits = false;
 };
 
 class Profile : public Serializable {
@@ -83,6 +86,10 @@ public:
 
     // Every field equal, `modified` and `valid` included.
     friend bool operator==(const Profile& left, const Profile& right);
+
+private:
+    // Whether the last Read stopped at one of the reader's bounds.
+    bool readPastLimits_ = false;
 };
 
 } // namespace twinfol

@@ -84,8 +84,16 @@ TEST_F(ProfileFile, AHugeFileIsRejectedWithoutBeingLoadedWhole)
     const std::string path = tree.WriteFile("huge.twp", "twin_fol_version=1.01\r\nlocation1=");
     ASSERT_EQ(truncate(path.c_str(), 100 * 1024 * 1024), 0); // sparse: a 100 MB line of zero bytes
     Profile profile;
-    EXPECT_EQ(profile.ReadFile(fs, path).status, ProfileLoadStatus::NotAProfile);
+    const ProfileLoadResult huge = profile.ReadFile(fs, path);
+    EXPECT_EQ(huge.status, ProfileLoadStatus::NotAProfile);
+    EXPECT_TRUE(huge.pastReaderLimits);
     EXPECT_EQ(profile.location1, "");
+
+    // Within the bounds, a file that is no profile is only that.
+    const std::string plain = tree.WriteFile("plain.twp", "location1=/x/\r\n");
+    const ProfileLoadResult notAProfile = profile.ReadFile(fs, plain);
+    EXPECT_EQ(notAProfile.status, ProfileLoadStatus::NotAProfile);
+    EXPECT_FALSE(notAProfile.pastReaderLimits);
 }
 
 TEST_F(ProfileFile, AFailedSaveLeavesTheFileAndTheProfileModified)
