@@ -76,9 +76,11 @@ void MainDialog::ConnectControls()
 {
     connect(ui->browse1Button, &QPushButton::clicked, this, [this] { OnBrowse(LocationSide::Location1); });
     connect(ui->browse2Button, &QPushButton::clicked, this, [this] { OnBrowse(LocationSide::Location2); });
-    connect(ui->location1Combo, &QComboBox::activated, this,
+    // A row is chosen when picked from the dropped-down list, or, after the keys moved through the
+    // closed list, when the person leaves it.
+    connect(ui->location1Combo, &LocationComboBox::LocationChosen, this,
             [this] { OnLocationChosen(LocationSide::Location1); });
-    connect(ui->location2Combo, &QComboBox::activated, this,
+    connect(ui->location2Combo, &LocationComboBox::LocationChosen, this,
             [this] { OnLocationChosen(LocationSide::Location2); });
     const std::pair<QCheckBox*, JobOption> optionBoxes[] = {
         {ui->deleteMissingCheck, JobOption::DeleteMissing},
@@ -234,6 +236,13 @@ void MainDialog::FillLocationLists()
     WriteControls();
 }
 
+// Enter ("Exit") and the automatic start act without the focus leaving a list the keys moved through.
+void MainDialog::CommitLocationChoices()
+{
+    ui->location1Combo->CommitPendingChoice();
+    ui->location2Combo->CommitPendingChoice();
+}
+
 void MainDialog::OnBrowse(LocationSide side)
 {
     ReadControls();
@@ -281,6 +290,7 @@ void MainDialog::OnLastReport()
 // the window's boxes, whether or not a profile is open.
 void MainDialog::OnExit()
 {
+    CommitLocationChoices();
     ReadControls();
     windowSettings.SaveOnExit(fields, histories);
     ReadControls();
@@ -391,6 +401,7 @@ void MainDialog::StartRun(SyncDirection direction)
         dialogs.ShowMessage(this, tr("There is already a synchronisation running"));
         return;
     }
+    CommitLocationChoices();
     ReadControls();
     const std::string refusal = runControl.Start(direction, fields.location1, fields.location2,
                                                  fields.Options(), profileCommands.Current().exclusions);

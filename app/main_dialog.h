@@ -63,6 +63,7 @@ private:
 
     void OnBrowse(LocationSide side);
     void OnLocationChosen(LocationSide side);
+    void CommitLocationChoices();
     void OnOptionClicked(JobOption option);
     void OnAutoStartClicked();
     void OnLastReport();

@@ -2,6 +2,7 @@
 // that has one, labels that lead to their fields, a name for every control that takes the focus, and
 // Enter pressing the focused button.
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
@@ -196,6 +197,61 @@ TEST_F(MainDialogTest, EnterPressesAFocusedRunButtonAndOtherwiseExits)
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(Setting("Location1B"), "");
     EXPECT_EQ(dialogs.reports.size(), 1u);
+}
+
+class LocationKeys : public MainDialogTest {
+protected:
+    QComboBox* OpenWithFiveLocations()
+    {
+        for (const char* letter : {"A", "B", "C", "D", "E"})
+            settings.WriteRegString(std::string("Location1") + letter, std::string("/") + letter + "/");
+        Open();
+        window->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        auto* combo = Find<QComboBox>("location1Combo");
+        combo->setFocus();
+        return combo;
+    }
+    const std::vector<std::string> unchanged{"/A/", "/B/", "/C/", "/D/", "/E/"};
+};
+
+TEST_F(LocationKeys, ArrowKeysWalkTheClosedListAndTheRowIsChosenOnLeaving)
+{
+    QComboBox* combo = OpenWithFiveLocations();
+    for (int step = 0; step < 3; ++step)
+        QTest::keyClick(combo, Qt::Key_Down);
+    QTest::keyClick(combo, Qt::Key_Up);
+    EXPECT_EQ(combo->currentText(), "/C/");
+    EXPECT_EQ(History(LocationSide::Location1), unchanged);
+    EXPECT_FALSE(window->CurrentProfile().modified);
+
+    Find<QWidget>("browse1Button")->setFocus();
+    EXPECT_EQ(History(LocationSide::Location1),
+              (std::vector<std::string>{"/C/", "/A/", "/B/", "/D/", "/E/"}));
+    EXPECT_EQ(combo->currentIndex(), 0);
+    EXPECT_EQ(window->CurrentProfile().location1, "/C/");
+    EXPECT_TRUE(window->CurrentProfile().modified);
+}
+
+TEST_F(LocationKeys, APickFromTheDroppedListIsChosenAtOnceAndEnterExitsWithTheRowShown)
+{
+    QComboBox* combo = OpenWithFiveLocations();
+    combo->showPopup();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return combo->view()->isVisible(); }, 5000));
+    QTest::keyClick(combo->view(), Qt::Key_Down);
+    QTest::keyClick(combo->view(), Qt::Key_Down);
+    QTest::keyClick(combo->view(), Qt::Key_Return);
+    EXPECT_EQ(History(LocationSide::Location1),
+              (std::vector<std::string>{"/C/", "/A/", "/B/", "/D/", "/E/"}));
+    EXPECT_EQ(window->CurrentProfile().location1, "/C/");
+
+    // Enter on the list is "Exit": the row the keys moved to is chosen before the settings are stored.
+    combo->setFocus();
+    QTest::keyClick(combo, Qt::Key_End);
+    QTest::keyClick(combo, Qt::Key_Return);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(Setting("Location1A"), "/E/");
+    EXPECT_EQ(Setting("Location1B"), "/C/");
 }
 
 } // namespace
