@@ -3,13 +3,13 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QUrl>
 
 #include "app/confirm_dialog.h"
+#include "app/exclusion_file_chooser.h"
 #include "reports/folder_browser_dialog.h"
 #include "reports/report_dialog.h"
 
@@ -69,12 +69,7 @@ std::optional<std::string> DialogService::SaveProfileName(QWidget* parent, const
 std::vector<std::string> DialogService::ChooseFiles(QWidget* parent, const std::string& startPath)
 {
     QFileDialog dialog(parent);
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(QFileDialog::ExistingFiles);
-    dialog.setNameFilter(QStringLiteral("All Files (*.*)"));
-    dialog.setFilter(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    if (!startPath.empty())
-        dialog.setDirectory(QFileInfo(QString::fromStdString(startPath)).absolutePath());
+    PrepareExclusionFileChooser(dialog, startPath);
     std::vector<std::string> chosen;
     if (dialog.exec() == QDialog::Accepted)
         for (const QString& path : dialog.selectedFiles())
