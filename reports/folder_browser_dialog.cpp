@@ -1,11 +1,14 @@
-// The folder picker over a tree of our own: a "Computer" node holding the file-system root "/", then
-// the home folder. Each folder is read at most once, on its first expansion or selection.
+// The folder picker over a tree of our own: a "Computer" node holding the file-system root "/" and
+// the person's mounted volumes, then the home folder. Each folder is read at most once, on its first
+// expansion or selection.
 #include "reports/folder_browser_dialog.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileIconProvider>
 #include <QHeaderView>
 #include <QPushButton>
+#include <QStorageInfo>
 #include <QStyle>
 #include <QTimer>
 
@@ -16,6 +19,27 @@
 #include "ui_folder_browser_dialog.h"
 
 namespace twinfol {
+namespace {
+
+// The system's mount table with the labels of the file systems. It is the one thing the browser
+// learns other than through the file-system layer, and it comes to the tree as plain data.
+std::vector<Volume> MountedVolumes()
+{
+    std::vector<Volume> volumes;
+    for (const QStorageInfo& storage : QStorageInfo::mountedVolumes())
+        if (storage.isValid() && storage.isReady())
+            volumes.push_back(
+                {QFile::encodeName(storage.rootPath()).toStdString(), storage.name().toStdString()});
+    return volumes;
+}
+
+std::string UserName()
+{
+    const QByteArray user = qgetenv("USER");
+    return user.isEmpty() ? QDir::home().dirName().toStdString() : user.toStdString();
+}
+
+} // namespace
 
 FolderBrowserDialog::FolderBrowserDialog(FileSystem& fileSystem, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::FolderBrowserDialog>()), fileSystem_(fileSystem)
@@ -49,6 +73,7 @@ std::optional<std::string> FolderBrowserDialog::Browse(FileSystem& fileSystem, Q
     FolderBrowserDialog dialog(fileSystem, parent);
     dialog.SetCaption(caption);
     dialog.SetPath(startPath);
+    dialog.SetVolumes(UserVolumes(MountedVolumes(), UserName()));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.Path();
@@ -90,9 +115,15 @@ void FolderBrowserDialog::FillTopLevel()
     ui_->folderTree->clear();
     auto computer =
         std::make_unique<FolderTreeItem>(FolderItemKind::Computer, std::string(), "Computer", computerIcon_);
-    // The computer's only child is the root of the one file-system tree.
+    // The root of the one file-system tree comes first, then the volumes by their labels.
     auto root = std::make_unique<FolderTreeItem>(FolderItemKind::Folder, "/", "/", driveIcon_);
     computer->addChild(root.release());
+    for (const Volume& volume : volumes_) {
+        auto drive =
+            std::make_unique<FolderTreeItem>(FolderItemKind::Folder, volume.path, volume.label, driveIcon_);
+        drive->setToolTip(0, QString::fromStdString(volume.path));
+        computer->addChild(drive.release());
+    }
     computer->MarkChildrenRead();
     ui_->folderTree->addTopLevelItem(computer.release());
 
@@ -148,16 +179,18 @@ void FolderBrowserDialog::OnCurrentItemChanged(QTreeWidgetItem* current)
 
 void FolderBrowserDialog::SelectPath(const std::string& wantedPath)
 {
-    // Selecting folders replaces the path held, which may be the very string passed in: walk a copy.
-    const std::string path = CompleteFolderPath(wantedPath);
-    QTreeWidgetItem* computer = ui_->folderTree->topLevelItem(0);
-    if (computer == nullptr || wantedPath.empty() || !FolderExists(fileSystem_, wantedPath))
+    // Only an absolute path can be walked from a drive; there are no drive letters to match here.
+    // The walk follows the path as the disk spells it, among all the spellings that differ from the
+    // one given only in case; selecting folders replaces the path held, so the walk keeps a copy.
+    const std::optional<std::string> found = FindPathAsSpelt(fileSystem_, wantedPath);
+    if (!found)
         return;
-    // Only an absolute path can be walked from the root; there are no drive parts to match here.
-    if (path.front() != '/' || computer->childCount() == 0)
+    const std::string path = CompleteFolderPath(*found);
+    FolderTreeItem* drive = DriveHolding(path);
+    if (drive == nullptr)
         return;
-    SelectAndReveal(computer->child(0));
-    std::size_t start = 1;
+    SelectAndReveal(drive);
+    std::size_t start = drive->Path().size();
     while (start < path.size()) {
         const std::size_t end = path.find('/', start);
         const std::string component = path.substr(start, end - start);
@@ -169,6 +202,20 @@ void FolderBrowserDialog::SelectPath(const std::string& wantedPath)
             return;
         SelectAndReveal(match);
     }
+}
+
+// The drive under "Computer" to walk the path from: the volume mounted deepest along it, or "/".
+FolderTreeItem* FolderBrowserDialog::DriveHolding(const std::string& path)
+{
+    QTreeWidgetItem* computer = ui_->folderTree->topLevelItem(0);
+    FolderTreeItem* best = nullptr;
+    for (int i = 0; computer != nullptr && i < computer->childCount(); ++i) {
+        FolderTreeItem* drive = FolderTreeItem::From(computer->child(i));
+        if (drive != nullptr && drive->HasPath() && path.starts_with(drive->Path()) &&
+            (best == nullptr || drive->Path().size() > best->Path().size()))
+            best = drive;
+    }
+    return best;
 }
 
 FolderTreeItem* FolderBrowserDialog::FindAmongChildren(QTreeWidgetItem* parent, const std::string& component)

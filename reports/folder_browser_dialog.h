@@ -9,8 +9,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/file_system.h"
+#include "reports/user_volumes.h"
 
 class QTreeWidgetItem;
 
@@ -30,14 +32,18 @@ public:
     explicit FolderBrowserDialog(FileSystem& fileSystem, QWidget* parent = nullptr);
     ~FolderBrowserDialog() override;
 
-    // Shows the browser modally. Returns the chosen folder's path (bytes, ending in "/") on "OK",
-    // and nothing on "Cancel", Escape or the close box.
+    // Shows the browser modally, with the person's mounted volumes under "Computer". Returns the
+    // chosen folder's path (bytes, ending in "/") on "OK", and nothing on "Cancel", Escape or the
+    // close box.
     static std::optional<std::string> Browse(FileSystem& fileSystem, QWidget* parent, const QString& caption,
                                              const std::string& startPath);
 
     void SetCaption(const QString& caption);
     // The starting path; set before the window is shown. It may be empty.
     void SetPath(std::string path) { path_ = std::move(path); }
+    // The volumes listed under "Computer" after "/", each by its label; set before the window is
+    // shown. None unless set.
+    void SetVolumes(std::vector<Volume> volumes) { volumes_ = std::move(volumes); }
     // The path of the folder selected last, or the starting path while no folder has been; after
     // "OK" it ends in "/".
     const std::string& Path() const { return path_; }
@@ -57,11 +63,13 @@ private:
     void ReadChildren(FolderTreeItem* item);
     void OnCurrentItemChanged(QTreeWidgetItem* current);
     FolderTreeItem* FindAmongChildren(QTreeWidgetItem* parent, const std::string& component);
+    FolderTreeItem* DriveHolding(const std::string& path);
     void SelectAndReveal(QTreeWidgetItem* item);
 
     std::unique_ptr<Ui::FolderBrowserDialog> ui_;
     FileSystem& fileSystem_;
     std::string path_;
+    std::vector<Volume> volumes_;
     bool filled_ = false;
     QIcon computerIcon_;
     QIcon driveIcon_;

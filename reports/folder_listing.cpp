@@ -62,20 +62,56 @@ bool IsAtOrBelow(const std::string& folder, const std::string& ancestor)
     return folder == ancestor || (folder.starts_with(ancestor) && folder[ancestor.size()] == '/');
 }
 
-// The first entry of the folder whose name equals the wanted one without regard to case (Unicode
-// case folding, as the tree compares displayed names).
-std::optional<std::string> FindNameWithoutCase(FileSystem& fileSystem, const std::string& folderPath,
-                                               const std::string& wanted)
+// The names of the folder that equal the wanted one without regard to case (Unicode case folding,
+// as the tree compares displayed names), apart from the wanted spelling itself, in byte order.
+std::vector<std::string> NamesWithoutCase(FileSystem& fileSystem, const std::string& folderPath,
+                                          const std::string& wanted)
 {
     const QString wantedText = QString::fromStdString(wanted);
-    std::optional<std::string> found;
+    std::vector<std::string> found;
     (void)fileSystem.ListFolder(folderPath, [&](std::string_view name, EntryKind) {
-        if (QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
-                .compare(wantedText, Qt::CaseInsensitive) == 0)
-            found = std::string(name);
-        return !found;
+        if (name != wanted && QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()))
+                                      .compare(wantedText, Qt::CaseInsensitive) == 0)
+            found.emplace_back(name);
+        return true;
     });
+    std::sort(found.begin(), found.end());
     return found;
+}
+
+std::vector<std::string> Components(std::string_view path)
+{
+    std::vector<std::string> components;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        const std::size_t end = std::min(path.find(pathSeparator, start), path.size());
+        if (end > start)
+            components.emplace_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return components;
+}
+
+// The rest of the path from the given component on, below the folder reached so far (ending in
+// "/"). A name is read from the disk only when the spelling given does not lead on.
+std::optional<std::string> FindRest(FileSystem& fileSystem, const std::string& reached,
+                                    const std::vector<std::string>& components, std::size_t index)
+{
+    if (index == components.size())
+        return reached;
+    const std::string& component = components[index];
+    const auto tryName = [&](const std::string& name) -> std::optional<std::string> {
+        if (index + 1 == components.size())
+            return reached + name;
+        return FindRest(fileSystem, reached + name + pathSeparator, components, index + 1);
+    };
+    if (fileSystem.KindOf(reached + component) != EntryKind::Missing)
+        if (std::optional<std::string> found = tryName(component))
+            return found;
+    for (const std::string& name : NamesWithoutCase(fileSystem, reached, component))
+        if (std::optional<std::string> found = tryName(name))
+            return found;
+    return std::nullopt;
 }
 
 } // namespace
@@ -97,36 +133,19 @@ std::vector<FolderEntry> ListSubFolders(FileSystem& fileSystem, const std::strin
     return entries;
 }
 
-bool FolderExists(FileSystem& fileSystem, const std::string& path)
+std::optional<std::string> FindPathAsSpelt(FileSystem& fileSystem, const std::string& path)
 {
-    if (path.empty())
-        return false;
+    if (path.empty() || path.front() != pathSeparator)
+        return std::nullopt;
     const std::string entry = WithoutTrailingSeparator(path);
     if (fileSystem.KindOf(entry) != EntryKind::Missing)
-        return true;
-    if (entry.front() != pathSeparator)
-        return false;
-    // Walk the components, taking each as spelt when it exists and otherwise the first entry whose
-    // name differs from it only in case.
-    std::string reached(1, pathSeparator);
-    std::size_t start = 1;
-    while (start <= entry.size()) {
-        const std::size_t end = std::min(entry.find(pathSeparator, start), entry.size());
-        const std::string component = entry.substr(start, end - start);
-        start = end + 1;
-        if (component.empty())
-            continue;
-        if (fileSystem.KindOf(reached + component) == EntryKind::Missing) {
-            const std::optional<std::string> found = FindNameWithoutCase(fileSystem, reached, component);
-            if (!found)
-                return false;
-            reached += *found;
-        } else {
-            reached += component;
-        }
-        reached += pathSeparator;
-    }
-    return true;
+        return entry;
+    return FindRest(fileSystem, std::string(1, pathSeparator), Components(entry), 0);
+}
+
+bool FolderExists(FileSystem& fileSystem, const std::string& path)
+{
+    return FindPathAsSpelt(fileSystem, path).has_value();
 }
 
 bool IsLoopingFolderLink(FileSystem& fileSystem, const std::string& linkPath)

@@ -4,6 +4,7 @@
 // file-system layer.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,9 +24,14 @@ struct FolderEntry {
 // links and links to files are left out. A folder that cannot be read has no sub-folders.
 std::vector<FolderEntry> ListSubFolders(FileSystem& fileSystem, const std::string& folderPath);
 
-// Whether something (a folder, a file, a link) exists at the absolute path; one trailing "/" is
-// ignored. A component not found as spelt is looked for without regard to case, as the browser's
-// walk along a path matches its components, so "/home/ann/documents" exists when "Documents" does.
+// The absolute path as the disk spells it, without a trailing "/" ("/" for the root), when something
+// (a folder, a file, a link) exists there; nothing otherwise. One trailing "/" is ignored. A
+// component is taken as spelt when that leads on, and otherwise each name that differs from it only
+// in case is tried, in byte order, until one has the rest of the path below it: with "data" and
+// "Data/Work" side by side, "/DATA/work" is found as "/Data/Work".
+std::optional<std::string> FindPathAsSpelt(FileSystem& fileSystem, const std::string& path);
+
+// Whether FindPathAsSpelt finds the path.
 bool FolderExists(FileSystem& fileSystem, const std::string& path);
 
 // Whether the link resolves to "/", to one of the folders the path passes through, or to a folder

@@ -33,6 +33,8 @@ protected:
         tree.MakeFolder("Data/Empty");
         tree.MakeFolder("Data/.hidden");
         tree.WriteFile("Data/notes.txt", "x");
+        tree.MakeFolder("Stick/Photos/2024");
+        dialog.SetVolumes({{tree.Path("Stick/"), "HOLIDAY"}});
     }
 
     // Opens the browser at the starting path and returns its tree.
@@ -62,7 +64,7 @@ protected:
     FolderBrowserDialog dialog{fs};
 };
 
-TEST_F(FolderBrowser, OpensOnTheComputerNodeHoldingTheRootWithHomeAfterIt)
+TEST_F(FolderBrowser, OpensOnTheComputerNodeHoldingTheRootAndTheVolumesWithHomeAfterThem)
 {
     QTreeWidget& folders = Open("");
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Select folder"));
@@ -75,7 +77,7 @@ TEST_F(FolderBrowser, OpensOnTheComputerNodeHoldingTheRootWithHomeAfterIt)
     EXPECT_FALSE(FolderTreeItem::From(computer)->HasPath());
     EXPECT_TRUE(computer->isExpanded());
     EXPECT_EQ(folders.currentItem(), computer);
-    EXPECT_EQ(ChildNames(computer), QStringList{"/"});
+    EXPECT_EQ(ChildNames(computer), (QStringList{"/", "HOLIDAY"}));
     EXPECT_EQ(FolderTreeItem::From(folders.topLevelItem(1))->Path(), QDir::homePath().toStdString() + "/");
     // Only the computer node has been read: the root waits for its first expansion or selection.
     EXPECT_EQ(computer->child(0)->childCount(), 0);
@@ -98,6 +100,30 @@ TEST_F(FolderBrowser, StartingPathInAnotherCaseSelectsTheFolderAsTheDiskSpellsIt
     EXPECT_FALSE(FolderTreeItem::From(work->child(0))->ChildrenRead());
     EXPECT_EQ(work->child(0)->childCount(), 0);
     EXPECT_TRUE(folders.viewport()->rect().intersects(folders.visualItemRect(work)));
+}
+
+TEST_F(FolderBrowser, AVolumeShowsItsLabelAndGivesItsPath)
+{
+    // A starting path on the volume is walked from the volume's own entry.
+    QTreeWidget& folders = Open(tree.Path("stick/photos/2024"));
+    EXPECT_EQ(dialog.Path(), tree.Path("Stick/Photos/2024/"));
+    QTreeWidgetItem* volume = folders.topLevelItem(0)->child(1);
+    EXPECT_EQ(Current(folders)->parent()->parent(), volume);
+    EXPECT_EQ(volume->toolTip(0).toStdString(), tree.Path("Stick/"));
+
+    folders.setCurrentItem(volume);
+    EXPECT_EQ(dialog.Path(), tree.Path("Stick/"));
+    EXPECT_EQ(ChildNames(volume), QStringList{"Photos"});
+}
+
+TEST_F(FolderBrowser, StartingPathInTheWrongCaseFindsTheSiblingThatHoldsTheRest)
+{
+    // "DATA" comes first in the tree and matches "data" too, but holds no "work".
+    tree.MakeFolder("DATA/other");
+    QTreeWidget& folders = Open(tree.Path("data/WORK"));
+    EXPECT_EQ(dialog.Path(), tree.Path("Data/Work/"));
+    EXPECT_EQ(Current(folders)->Name(), "Work");
+    EXPECT_EQ(Current(folders)->parent()->text(0), QStringLiteral("Data"));
 }
 
 TEST_F(FolderBrowser, ExpandingReadsChildrenOnceEvenAfterSelection)

@@ -78,6 +78,24 @@ TEST(FolderListing, FolderExistsIgnoresOneTrailingSlashAndMatchesComponentsWitho
     EXPECT_FALSE(FolderExists(fs, "relative/path"));
 }
 
+TEST(FolderListing, PathInAnotherCaseIsFoundUnderTheSpellingThatHoldsTheRest)
+{
+    test::TempTree tree;
+    PosixFileSystem fs;
+    tree.MakeFolder("data");
+    tree.MakeFolder("Data/Work/Deep");
+    tree.MakeFolder("DATA");
+    EXPECT_EQ(FindPathAsSpelt(fs, tree.Path("DATA/work")), tree.Path("Data/Work"));
+    EXPECT_EQ(FindPathAsSpelt(fs, tree.Path("data/WORK/deep/")), tree.Path("Data/Work/Deep"));
+    // As spelt when it exists: no folder is read then.
+    test::FaultInjectingFileSystem counted(fs);
+    EXPECT_EQ(FindPathAsSpelt(counted, tree.Path("Data/Work/")), tree.Path("Data/Work"));
+    EXPECT_EQ(counted.CallCount(test::FsOperation::List), 0);
+    EXPECT_EQ(FindPathAsSpelt(fs, tree.Path("DATA")), tree.Path("DATA"));
+    EXPECT_EQ(FindPathAsSpelt(fs, "/"), "/");
+    EXPECT_EQ(FindPathAsSpelt(fs, tree.Path("data/Work/Missing")), std::nullopt);
+}
+
 TEST(FolderListing, LinksLeadingBackUpTheirPathAreLoops)
 {
     test::TempTree tree;
