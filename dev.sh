@@ -6,6 +6,7 @@
 #   ./dev.sh tsan     build and run the core suite and the window's threaded tests under ThreadSanitizer
 #   ./dev.sh fuzz     build the fuzz targets with clang and run each for a short, fixed time
 #   ./dev.sh format   format every C++ file in place; ./dev.sh format-check only reports drift
+#   ./dev.sh desktop-check  validate the menu entry and the AppStream file, alone and as installed
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -104,6 +105,19 @@ format-check)
     ensure_packages clang-format
     # Every C++ file as .clang-format has it; the drift is listed and fails the check.
     cpp_files | xargs clang-format --dry-run --Werror
+    ;;
+desktop-check)
+    ensure_packages "${packages[@]}" appstream desktop-file-utils
+    desktop-file-validate resources/twinfol.desktop
+    appstreamcli validate --no-net resources/twinfol.metainfo.xml
+    # The installed layout as a software centre reads it: the AppStream file beside the menu entry
+    # it names, with the icon and the file type.
+    cmake -S . -B build >/dev/null
+    cmake --build build -j "$jobs" --target twinfol twinfol-sync
+    staging=$(mktemp -d)
+    trap 'rm -rf "$staging"' EXIT
+    DESTDIR="$staging" cmake --install build --prefix /usr >/dev/null
+    appstreamcli validate-tree --no-net "$staging/usr"
     ;;
 *)
     sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'

@@ -29,6 +29,9 @@ if(TARGET twinfol)
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol-mime.xml
           DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/packages RENAME twinfol.xml)
+  # Software centres find the program by its AppStream file, named after the component's id.
+  install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol.metainfo.xml
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo RENAME com.quillmark.twinfol.metainfo.xml)
   if(EXISTS ${TWINFOL_RESOURCE_DIR}/twinfol.svg)
     install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol.svg
             DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
