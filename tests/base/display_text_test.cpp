@@ -19,19 +19,5 @@ TEST(DisplayText, KeepsUtf8AndEscapesControlAndUndecodableBytes)
     EXPECT_EQ(ForDisplay(std::string("nul\0byte", 8)), "nul\\x00byte");
 }
 
-TEST(DisplayText, AnyBytesGiveWellFormedTextWithoutControlCharacters)
-{
-    std::string everyByte;
-    for (int byte = 0; byte < 256; ++byte)
-        everyByte += static_cast<char>(byte);
-    const std::string shown = ForDisplay(everyByte);
-    for (std::string_view rest = shown; !rest.empty();) {
-        const std::size_t length = Utf8SequenceLength(rest);
-        ASSERT_GT(length, 0u) << "at offset " << shown.size() - rest.size();
-        ASSERT_FALSE(length == 1 && static_cast<unsigned char>(rest[0]) < 0x20);
-        rest.remove_prefix(length);
-    }
-}
-
 } // namespace
 } // namespace twinfol
