@@ -65,6 +65,7 @@ FsStatus NoFollowFailure(int dirFd, const char* name, int error)
 
 FsStatus OpenBeneath(int baseFd, std::string_view relative, int flags, UniqueFd& opened)
 {
+    opened.Reset();
     if (!openat2Missing.load(std::memory_order_relaxed)) {
         // No O_NOFOLLOW here: it would turn a final link into ENOTDIR before RESOLVE_NO_SYMLINKS
         // could name it.
@@ -83,6 +84,7 @@ FsStatus OpenBeneath(int baseFd, std::string_view relative, int flags, UniqueFd&
 
 FsStatus OpenBeneathByComponents(int baseFd, std::string_view relative, int flags, UniqueFd& opened)
 {
+    opened.Reset();
     std::vector<std::string> components;
     while (!relative.empty()) {
         const std::size_t separator = relative.find(pathSeparator);
@@ -115,6 +117,7 @@ FsStatus OpenBeneathByComponents(int baseFd, std::string_view relative, int flag
 
 FsStatus OpenSubFolderOnSameMount(int parentFd, const char* name, UniqueFd& opened)
 {
+    opened.Reset();
     if (!openat2Missing.load(std::memory_order_relaxed)) {
         // RESOLVE_NO_XDEV refuses whatever is on another mount than the parent, bind mounts included,
         // at no cost beyond the open itself.
@@ -128,6 +131,11 @@ FsStatus OpenSubFolderOnSameMount(int parentFd, const char* name, UniqueFd& open
             return OpenFailure(errno, mountedInside);
         openat2Missing.store(true, std::memory_order_relaxed);
     }
+    return OpenSubFolderOnSameMountByIds(parentFd, name, opened);
+}
+
+FsStatus OpenSubFolderOnSameMountByIds(int parentFd, const char* name, UniqueFd& opened)
+{
     opened.Reset(openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!opened)
         return NoFollowFailure(parentFd, name, errno);

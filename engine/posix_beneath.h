@@ -29,4 +29,7 @@ FsStatus OpenBeneathByComponents(int baseFd, std::string_view relative, int flag
 // file system mounted inside the tree.
 FsStatus OpenSubFolderOnSameMount(int parentFd, const char* name, UniqueFd& opened);
 
+// The same by comparing the two folders' mount ids (statx): for kernels without openat2.
+FsStatus OpenSubFolderOnSameMountByIds(int parentFd, const char* name, UniqueFd& opened);
+
 } // namespace twinfol
