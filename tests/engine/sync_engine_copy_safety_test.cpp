@@ -21,28 +21,28 @@ namespace twinfol::test {
 namespace {
 
 // A thread blocked in open(O_WRONLY) on a FIFO, as a program waiting to hand over a message would
-// be: any open of the FIFO for reading lets it go on.
+// be: any open of the FIFO for reading lets it go on. It is known to wait once the kernel shows it in
+// openat.
 class WaitingWriter {
 public:
     explicit WaitingWriter(std::string fifo) : fifo_(std::move(fifo))
     {
         thread_ = std::thread([this] {
-            thread_id_.store(static_cast<pid_t>(syscall(SYS_gettid)));
+            threadId_.store(static_cast<pid_t>(syscall(SYS_gettid)));
             const int fd = open(fifo_.c_str(), O_WRONLY | O_CLOEXEC);
             returned_.store(true);
-            if (fd >= 0)
-                close(fd);
+            close(fd);
         });
-        while (!IsBlockedInOpen())
+        for (long call = -1; call != SYS_openat;) {
             std::this_thread::yield();
+            std::ifstream("/proc/self/task/" + std::to_string(threadId_.load()) + "/syscall") >> call;
+        }
     }
     ~WaitingWriter()
     {
-        // Letting it go is what a reader does; the test's own reader is the only one allowed.
         const int reader = open(fifo_.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
         thread_.join();
-        if (reader >= 0)
-            close(reader);
+        close(reader);
     }
     WaitingWriter(const WaitingWriter&) = delete;
     WaitingWriter& operator=(const WaitingWriter&) = delete;
@@ -50,20 +50,8 @@ public:
     bool Returned() const { return returned_.load(); }
 
 private:
-    // The thread is in openat (system call 257) once the kernel shows it waiting there.
-    bool IsBlockedInOpen() const
-    {
-        const pid_t id = thread_id_.load();
-        if (id == 0)
-            return false;
-        std::ifstream syscallFile("/proc/self/task/" + std::to_string(id) + "/syscall");
-        long number = -1;
-        syscallFile >> number;
-        return number == SYS_openat;
-    }
-
     std::string fifo_;
-    std::atomic<pid_t> thread_id_{0};
+    std::atomic<pid_t> threadId_{0};
     std::atomic<bool> returned_{false};
     std::thread thread_;
 };
