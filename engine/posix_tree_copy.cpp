@@ -156,8 +156,11 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
                                    level.targetFolder + entry.name);
         if (result) {
             UniqueFd prepared = ahead ? prepareAhead.Take(index) : UniqueFd();
-            result =
-                finalFailures[index] ? CopyOneFile(level, entry, std::move(prepared)) : finalFailures[index];
+            // A file the helper already copied twice from a source that kept changing has failed.
+            if (finalFailures[index])
+                result = CopyOneFile(level, entry, std::move(prepared));
+            else
+                result = finalFailures[index];
         }
         stopped = IsStopped();
         if (!result || stopped)
