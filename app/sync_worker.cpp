@@ -45,7 +45,7 @@ void SyncWorker::Start(std::string source, std::string target, const SyncOptions
 void SyncWorker::Run(std::string source, std::string target, SyncOptions options)
 {
     SyncEngine engine(fileSystem_, exclusions_, runState_, report_, *this);
-    engine.SynchroniseFolder(source, target, options);
+    engine.Run(source, target, options);
     QMetaObject::invokeMethod(this, &SyncWorker::OnEngineReturned, Qt::QueuedConnection);
 }
 

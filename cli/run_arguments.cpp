@@ -203,8 +203,30 @@ report is printed, marked interrupted. A second signal ends the program at once.
 
 The run is refused before anything is touched when a folder is given as an empty text, is
 missing, is not a folder or cannot be read, when both are the same folder or one lies inside the
-other, or when the arguments are wrong. A missing target folder is never created. A source
-sub-folder that cannot be read is named in the problem log, and its target twin is left alone.
+other, or when the arguments are wrong. Folders are compared by where they lie inside their file
+systems, so a bind mount or a link that makes one folder appear inside the other is refused too,
+as is a file system mounted inside one folder that shows the other. A missing target folder is
+never created. A source sub-folder that cannot be read is named in the problem log, and its target
+twin is left alone.
+
+Safe on trees that others write while it runs:
+  - The two folders' own paths may contain symbolic links; below them no link is ever followed. A
+    folder that turns into a link during the run is not entered, written or deleted through; it
+    gets a problem line (a link found in the source is copied as a link).
+  - Deleting a folder never crosses into a file system mounted inside it: the mounted file system
+    is left whole and the folder gets a problem line. Copies do enter file systems mounted in the
+    source, as cp -a does.
+  - A file that changes while it is copied is copied once more; if it changes again, the target
+    is left as it was, with a problem line.
+  - FIFOs, sockets and device nodes are never opened; copying one is a problem line.
+  - Set-user-ID and set-group-ID bits are kept only on a copy that has the source's owner and
+    group (so root's copy of another user's program never runs as root); otherwise they are
+    cleared, as cp does. A mode the target file system cannot hold (FAT, say) is left out.
+  - A time stamp the target cannot hold (before 1970 or after 2038-01-19 03:14:07 UTC on some file
+    systems) is read back after the copy. A target stamp at a file system's last stamp (2038-01-19
+    03:14:07, 2106-02-07 06:28:15, the last day of 2107 on FAT and exFAT, 2446-05-10 22:38:55) never
+    counts as older than its source, so such a file is not copied again at every run. A copy whose
+    stamp the target changed in any other way fails, as a copy whose stamp could not be set does.
 
 Exit status:
   0  the run finished and recorded no problem

@@ -67,7 +67,7 @@ ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnviro
     TerminalHost host(progress ? &*progress : nullptr, asker);
 
     SyncEngine engine(fileSystem, exclusions, runState, report, host);
-    engine.SynchroniseFolder(roots.source, roots.target, job.options);
+    engine.Run(roots.source, roots.target, job.options);
     if (progress)
         progress->Clear();
     report.RecordRun(roots.source, roots.target, runState.IsStopped());

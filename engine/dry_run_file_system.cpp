@@ -3,6 +3,12 @@
 
 namespace twinfol {
 
+std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRoot,
+                                                     const std::string& targetRoot)
+{
+    return reader_.BeginRun(sourceRoot, targetRoot);
+}
+
 FsStatus DryRunFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
 {
     return reader_.ListFolder(folder, onEntry);
@@ -22,6 +28,11 @@ EntryKind DryRunFileSystem::KindOf(const std::string& path)
 std::optional<std::string> DryRunFileSystem::ResolvePath(const std::string& path)
 {
     return reader_.ResolvePath(path);
+}
+
+std::optional<FolderIdentity> DryRunFileSystem::IdentifyFolder(const std::string& folder)
+{
+    return reader_.IdentifyFolder(folder);
 }
 
 std::optional<FileStamp> DryRunFileSystem::ReadFileStamp(const std::string& path)

@@ -10,11 +10,14 @@ class DryRunFileSystem : public FileSystem {
 public:
     explicit DryRunFileSystem(FileSystem& reader) : reader_(reader) {}
 
+    // The reads of a trial run go beneath the roots just as a real run's would.
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
                                  std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
+    std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
     FsStatus CopyFile(const std::string& from, const std::string& to) override;
     FsStatus DeleteFile(const std::string& path) override;

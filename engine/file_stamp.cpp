@@ -1,10 +1,18 @@
 // Packing and comparing file stamps.
 #include "engine/file_stamp.h"
 
+#include <algorithm>
+#include <iterator>
 #include <limits>
 
 namespace twinfol {
 namespace {
+
+// A target file is replaced only when its source is more than this many whole seconds newer.
+constexpr std::int32_t overwriteThresholdSeconds = 120;
+
+// The last second of 32-bit signed, 32-bit unsigned and ext4's 34-bit stamps.
+constexpr std::int64_t limitSeconds[] = {2147483647, 4294967295, 15032385535};
 
 bool IsLeapYear(int year)
 {
@@ -76,6 +84,28 @@ std::int32_t StampDifference(const FileStamp& a, const FileStamp& b)
     if (seconds < std::numeric_limits<std::int32_t>::min())
         return std::numeric_limits<std::int32_t>::min();
     return static_cast<std::int32_t>(seconds);
+}
+
+bool IsOutsideEveryFileSystemRange(std::int64_t seconds)
+{
+    return seconds < 0 || seconds > std::numeric_limits<std::int32_t>::max();
+}
+
+bool IsAtFileSystemLimit(const FileStamp& stamp)
+{
+    if (std::any_of(std::begin(limitSeconds), std::end(limitSeconds), [&](std::int64_t seconds) {
+            return stamp == FileStamp::FromUnixTime(static_cast<std::time_t>(seconds));
+        }))
+        return true;
+    const FileStamp fatFirst = FileStamp::FromCalendar(2107, 12, 30, 0, 0, 0);
+    const FileStamp fatLast = FileStamp::FromCalendar(2108, 1, 1, 23, 59, 59);
+    return stamp >= fatFirst && stamp <= fatLast;
+}
+
+bool IsNewerForOverwrite(const FileStamp& source, const FileStamp& target)
+{
+    return source > target && StampDifference(source, target) > overwriteThresholdSeconds &&
+           !IsAtFileSystemLimit(target);
 }
 
 } // namespace twinfol

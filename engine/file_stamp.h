@@ -33,4 +33,20 @@ struct FileStamp {
 // the largest value of its sign.
 std::int32_t StampDifference(const FileStamp& a, const FileStamp& b);
 
+// Whether a time (seconds since the epoch) lies outside what every file system holds: before
+// 1970-01-01 or after 2038-01-19 03:14:07 UTC, the last second of 32-bit time stamps.
+bool IsOutsideEveryFileSystemRange(std::int64_t seconds);
+
+// Whether the stamp is where a file system's range of stamps ends, so that a later stamp is cut
+// down to it when a file is copied there: 2038-01-19 03:14:07 (32-bit stamps), 2106-02-07 06:28:15
+// (unsigned 32-bit ones), the last day of 2107 (FAT and exFAT; they keep local time, so a day either
+// side counts too) and 2446-05-10 22:38:55 (ext4's 34-bit stamps).
+bool IsAtFileSystemLimit(const FileStamp& stamp);
+
+// Whether a source file is to replace its target: its stamp is more than 120 whole seconds later,
+// and the target's stamp is not at the end of a file system's range. A target there holds the
+// latest stamp its file system can, so no later source stamp makes it older: copying again would
+// only cut the stamp down again, at every run.
+bool IsNewerForOverwrite(const FileStamp& source, const FileStamp& target);
+
 } // namespace twinfol

@@ -16,6 +16,7 @@
 #include "base/path.h"
 #include "base/temporary_name.h"
 #include "engine/file_stamp.h"
+#include "engine/folder_identity.h"
 #include "engine/fs_status.h"
 
 namespace twinfol {
@@ -44,17 +45,31 @@ public:
     virtual ~FileLock() = default;
 };
 
+// The scope of one run on the file system, from its start until this object is destroyed.
+class RunScope {
+public:
+    virtual ~RunScope() = default;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
     // --- Entries of a run ---------------------------------------------------------------------------
+    // Opens the scope of a run over the two roots (both ending with the separator). While it lives, a
+    // layer may hold the roots open and reach everything beneath them from there, without following
+    // any symbolic link below a root; the roots' own paths may contain links. This layer's default
+    // does nothing.
+    virtual std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot);
     // Lists every entry of a folder, hidden ones included, "." and ".." left out.
     virtual FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) = 0;
     // The kind of whatever stands at the path, without following a final symbolic link.
     virtual EntryKind KindOf(const std::string& path) = 0;
     // The path with ".", ".." and symbolic links resolved, or nothing when it cannot be resolved.
     virtual std::optional<std::string> ResolvePath(const std::string& path) = 0;
+    // Where the folder (links followed) lies inside its file system, and what is mounted below it;
+    // nothing when the system cannot tell.
+    virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) = 0;
     // The last-write time of a file (of a link itself, not of what it points to).
     virtual std::optional<FileStamp> ReadFileStamp(const std::string& path) = 0;
     // Copies one file (or link) over or beside the target, keeping its last-write time and mode.

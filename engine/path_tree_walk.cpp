@@ -4,8 +4,8 @@
 
 namespace twinfol {
 
-PathTreeWalk::PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop)
-    : fileSystem_(fileSystem), hook_(hook), stop_(stop)
+PathTreeWalk::PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter)
+    : fileSystem_(fileSystem), hook_(hook), stop_(stop), mayEnter_(std::move(mayEnter))
 {
 }
 
@@ -54,6 +54,8 @@ FsStatus PathTreeWalk::Delete(const std::string& folder)
         if (kind == EntryKind::Folder) {
             path += pathSeparator;
             result = Step(WalkStep::DeleteTree, path);
+            if (result && mayEnter_)
+                result = mayEnter_(path);
             if (result)
                 result = Delete(path);
         } else {

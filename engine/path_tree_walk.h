@@ -3,6 +3,7 @@
 // folders open, so that a very deep tree cannot use up the process's descriptors.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "engine/file_system.h"
@@ -12,8 +13,12 @@ namespace twinfol {
 
 class PathTreeWalk {
 public:
+    // Asked before a delete enters a sub-folder (its path ends with the separator); a failure ends
+    // the walk as a failure of the folder's own would.
+    using EnterCheck = std::function<FsStatus(const std::string& folder)>;
+
     // Every step is reported to the hook first, when there is one.
-    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop);
+    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {});
 
     // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
     FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
@@ -26,6 +31,7 @@ private:
     FileSystem& fileSystem_;
     WalkHook* hook_;
     const StopFlag& stop_;
+    EnterCheck mayEnter_;
 };
 
 } // namespace twinfol

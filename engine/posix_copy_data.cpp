@@ -1,12 +1,16 @@
-// Data copies between open files.
+// Data copies between open files, the check that the source held still, and the copy's mode and
+// time stamps.
 #include "engine/posix_copy_data.h"
 
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <vector>
+
+#include "engine/file_stamp.h"
+#include "engine/posix_creation_mode.h"
+#include "engine/unsupported_metadata.h"
 
 namespace twinfol {
 namespace {
@@ -18,6 +22,91 @@ constexpr off_t largestKernelCopy = off_t{1} << 30;
 bool IsKernelCopyRefused(int error)
 {
     return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP || error == EINVAL;
+}
+
+FsStatus WriteAllAt(int out, const char* data, std::size_t size, off_t offset)
+{
+    while (size > 0) {
+        const ssize_t written = pwrite(out, data, size, offset);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return FsStatus::Failure(errno);
+        }
+        if (written == 0)
+            return FsStatus::Failure(EIO);
+        data += written;
+        size -= static_cast<std::size_t>(written);
+        offset += written;
+    }
+    return {};
+}
+
+// The data, and nothing but the data, changes size and both times; reading it changes neither.
+bool HeldStill(const struct stat& before, const struct stat& after)
+{
+    return before.st_size == after.st_size && before.st_mtim.tv_sec == after.st_mtim.tv_sec &&
+           before.st_mtim.tv_nsec == after.st_mtim.tv_nsec && before.st_ctim.tv_sec == after.st_ctim.tv_sec &&
+           before.st_ctim.tv_nsec == after.st_ctim.tv_nsec;
+}
+
+// Copies the data, and once more when the source did not hold still while it was read. A second copy
+// of a source that moved again would be as torn as the first: the copy fails instead.
+FsStatus CopyStillData(int source, struct stat& sourceInfo, int temporary, bool& setMode,
+                       const CopySteps& steps)
+{
+    for (int attempt = 1;; ++attempt) {
+        off_t copied = 0;
+        if (FsStatus data = CopyData(source, temporary, sourceInfo.st_size, copied); !data)
+            return data;
+        if (FsStatus step = steps.Before(WalkStep::SourceRead); !step)
+            return step;
+        struct stat after {};
+        if (fstat(source, &after) != 0)
+            return FsStatus::Failure(errno);
+        if (copied == sourceInfo.st_size && HeldStill(sourceInfo, after))
+            return {};
+        if (attempt == 2)
+            return FsStatus::Refusal(sourceChangedError, sourceChangedReason);
+        // The file was created with the mode the source had then; a new mode must be set.
+        setMode = setMode || after.st_mode != sourceInfo.st_mode;
+        sourceInfo = after;
+        if (ftruncate(temporary, 0) != 0)
+            return FsStatus::Failure(errno);
+    }
+}
+
+FsStatus SetMode(int temporary, const struct stat& sourceInfo, const CopySteps& steps)
+{
+    mode_t mode = sourceInfo.st_mode & 07777;
+    if ((mode & (S_ISUID | S_ISGID)) != 0) {
+        // Only a file with set-ID bits asks who owns the copy.
+        struct stat copy {};
+        if (fstat(temporary, &copy) != 0)
+            return FsStatus::Failure(errno);
+        mode = CopyModeFor(sourceInfo, copy.st_uid, copy.st_gid);
+    }
+    FsStatus set = steps.Before(WalkStep::SetMode);
+    if (set && fchmod(temporary, mode) != 0)
+        set = FsStatus::Failure(errno);
+    if (!set && IsUnsupportedMetadataError(set.Error()))
+        return {};
+    return set;
+}
+
+// A stamp that some file systems cannot hold is read back from the copy: one the next run would take
+// for older than its source would make every run copy the file again.
+FsStatus CheckStampHeld(int temporary, const struct stat& sourceInfo)
+{
+    if (!IsOutsideEveryFileSystemRange(sourceInfo.st_mtim.tv_sec))
+        return {};
+    struct stat held {};
+    if (fstat(temporary, &held) != 0)
+        return FsStatus::Failure(errno);
+    if (IsNewerForOverwrite(FileStamp::FromUnixTime(sourceInfo.st_mtim.tv_sec),
+                            FileStamp::FromUnixTime(held.st_mtim.tv_sec)))
+        return FsStatus::Refusal(EOVERFLOW, "the target cannot hold the file's time stamp");
+    return {};
 }
 
 } // namespace
@@ -39,20 +128,23 @@ FsStatus WriteAll(int out, const char* data, std::size_t size)
     return {};
 }
 
-FsStatus CopyData(int in, int out, off_t size)
+FsStatus CopyData(int in, int out, off_t size, off_t& copied)
 {
-    off_t remaining = size;
+    copied = 0;
     bool kernelCopy = true;
     std::vector<char> buffer;
-    while (remaining > 0) {
+    while (copied < size) {
+        const off_t remaining = size - copied;
         if (kernelCopy) {
+            loff_t inOffset = copied;
+            loff_t outOffset = copied;
             const auto chunk = static_cast<std::size_t>(std::min(remaining, largestKernelCopy));
-            const ssize_t copied = copy_file_range(in, nullptr, out, nullptr, chunk, 0);
-            if (copied > 0) {
-                remaining -= copied;
+            const ssize_t moved = copy_file_range(in, &inOffset, out, &outOffset, chunk, 0);
+            if (moved > 0) {
+                copied += moved;
                 continue;
             }
-            if (copied == 0)
+            if (moved == 0)
                 break; // The source became shorter while it was copied.
             if (errno == EINTR)
                 continue;
@@ -62,8 +154,9 @@ FsStatus CopyData(int in, int out, off_t size)
         }
         if (buffer.empty())
             buffer.resize(readWriteBufferSize);
-        const ssize_t got = read(in, buffer.data(),
-                                 static_cast<std::size_t>(std::min<off_t>(remaining, readWriteBufferSize)));
+        const ssize_t got =
+            pread(in, buffer.data(),
+                  static_cast<std::size_t>(std::min<off_t>(remaining, readWriteBufferSize)), copied);
         if (got < 0) {
             if (errno == EINTR)
                 continue;
@@ -71,23 +164,26 @@ FsStatus CopyData(int in, int out, off_t size)
         }
         if (got == 0)
             break;
-        if (FsStatus written = WriteAll(out, buffer.data(), static_cast<std::size_t>(got)); !written)
+        if (FsStatus written = WriteAllAt(out, buffer.data(), static_cast<std::size_t>(got), copied);
+            !written)
             return written;
-        remaining -= got;
+        copied += got;
     }
     return {};
 }
 
-FsStatus FillTemporary(int source, const struct stat& sourceInfo, int temporary, bool setMode)
+FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
+                       const CopySteps& steps)
 {
-    if (FsStatus copied = CopyData(source, temporary, sourceInfo.st_size); !copied)
-        return copied;
-    if (setMode && fchmod(temporary, sourceInfo.st_mode & 07777) != 0)
-        return FsStatus::Failure(errno);
+    if (FsStatus data = CopyStillData(source, sourceInfo, temporary, setMode, steps); !data)
+        return data;
+    if (setMode)
+        if (FsStatus mode = SetMode(temporary, sourceInfo, steps); !mode)
+            return mode;
     const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
     if (futimens(temporary, times) != 0)
         return FsStatus::Failure(errno);
-    return {};
+    return CheckStampHeld(temporary, sourceInfo);
 }
 
 } // namespace twinfol

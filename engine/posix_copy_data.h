@@ -1,24 +1,50 @@
-// Copying one file's data, mode and time stamps into an open file.
+// Copying one file's data, mode and time stamps into an open file, and making sure the data is what
+// the source held from start to end of the copy.
 #pragma once
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <cstddef>
+#include <string>
 
 #include "engine/fs_status.h"
+#include "engine/walk_hook.h"
 
 namespace twinfol {
+
+// A copy's inner steps as a walk hook sees them, named by the copy's whole paths. Without a hook
+// nothing is built and each step costs a pointer test.
+struct CopySteps {
+    WalkHook* hook = nullptr;
+    std::string from;
+    std::string to;
+
+    FsStatus Before(WalkStep step) const
+    {
+        return hook != nullptr ? hook->BeforeStep(step, from, to) : FsStatus();
+    }
+};
+
+// A source that was still being written after it had been copied twice.
+inline constexpr int sourceChangedError = ECANCELED;
+inline constexpr const char* sourceChangedReason = "the source changed during the copy";
 
 // Writes all of the data, going on after short writes.
 FsStatus WriteAll(int out, const char* data, std::size_t size);
 
-// Copies the source's data from its current offset, up to the size it had when it was opened.
-// copy_file_range lets the kernel (or the file system, by sharing extents) do the work; where it is
-// refused the copy goes on through a buffer from the same offsets.
-FsStatus CopyData(int in, int out, off_t size);
+// Copies size bytes from the start of one file to the start of the other, and answers how many there
+// were (fewer when the source became shorter meanwhile). copy_file_range lets the kernel (or the
+// file system, by sharing extents) do the work; where it is refused the copy goes on through a
+// buffer from the same offsets.
+FsStatus CopyData(int in, int out, off_t size, off_t& copied);
 
 // Fills a temporary file with the source's data, then its mode (when setMode), then its time stamps:
-// writing would clear set-user-ID bits and move the time stamp.
-FsStatus FillTemporary(int source, const struct stat& sourceInfo, int temporary, bool setMode);
+// writing would clear set-user-ID bits and move the time stamp. sourceInfo is the source as it was
+// opened. Once the data is read the source is looked at again (one fstat): when its size or times
+// moved meanwhile the data is copied once more and sourceInfo becomes what the source is then; when
+// it moved again, the copy fails with sourceChangedError. A mode the target cannot hold is left out.
+FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
+                       const CopySteps& steps);
 
 } // namespace twinfol

@@ -52,4 +52,12 @@ bool NeedsModeChange(const struct stat& sourceInfo, std::optional<mode_t> create
     return !createMask || (wanted & 07000) != 0 || (wanted & *createMask) != 0;
 }
 
+mode_t CopyModeFor(const struct stat& sourceInfo, uid_t copyOwner, gid_t copyGroup)
+{
+    const mode_t mode = sourceInfo.st_mode & 07777;
+    if (sourceInfo.st_uid == copyOwner && sourceInfo.st_gid == copyGroup)
+        return mode;
+    return mode & ~mode_t{S_ISUID | S_ISGID};
+}
+
 } // namespace twinfol

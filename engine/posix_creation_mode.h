@@ -22,4 +22,9 @@ bool HasDefaultAcl(int folderFd);
 // the source's mode exactly.
 bool NeedsModeChange(const struct stat& sourceInfo, std::optional<mode_t> createMask);
 
+// The mode a copy is given: the source's, without the set-user-ID and set-group-ID bits unless the
+// copy has the source's owner and group. A program that runs as its owner must never come to run as
+// someone else (root, when root makes the copy); cp clears the bits the same way.
+mode_t CopyModeFor(const struct stat& sourceInfo, uid_t copyOwner, gid_t copyGroup);
+
 } // namespace twinfol

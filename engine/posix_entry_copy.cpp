@@ -18,36 +18,62 @@ PosixEntryCopy::PosixEntryCopy(TemporaryFileKind temporaryFiles, DeferredCloser&
 {
 }
 
-FsStatus PosixEntryCopy::Copy(int sourceDirFd, const char* sourceName, const Destination& to,
-                              std::optional<Placement> knownPlacement)
+FsStatus PosixEntryCopy::Copy(const SourceEntry& from, const Destination& to,
+                              std::optional<Placement> knownPlacement, const CopySteps& steps)
 {
-    const FsStatus copied = CopyOnce(sourceDirFd, sourceName, to, knownPlacement);
+    const FsStatus copied = CopyOnce(from, to, knownPlacement, steps);
     // Space that deleted and replaced files still hold comes back once they are let go; a copy that
     // found the disk full tries once more after that, as it would have found it without the wait.
     if ((copied.Error() == ENOSPC || copied.Error() == EDQUOT) && closer_.Drain())
-        return CopyOnce(sourceDirFd, sourceName, to, knownPlacement);
+        return CopyOnce(from, to, knownPlacement, steps);
     return copied;
 }
 
-FsStatus PosixEntryCopy::CopyOnce(int sourceDirFd, const char* sourceName, const Destination& to,
-                                  std::optional<Placement> knownPlacement)
+namespace {
+
+FsStatus RefuseUncopyable(EntryKind kind)
 {
-    // O_NONBLOCK keeps a FIFO from blocking the open; O_NOFOLLOW refuses a link, which is then
-    // copied as a link.
-    UniqueFd source(openat(sourceDirFd, sourceName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-    const int openError = source ? 0 : errno;
+    if (kind == EntryKind::Folder)
+        return FsStatus::Refusal(EISDIR, "the source is a folder");
+    if (kind == EntryKind::Other)
+        return FsStatus::Refusal(EOPNOTSUPP, "the source is a special file (a FIFO, socket or device)");
+    return {};
+}
+
+} // namespace
+
+FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to,
+                                  std::optional<Placement> knownPlacement, const CopySteps& steps)
+{
     struct stat sourceInfo {};
-    if (source) {
-        if (fstat(source.Get(), &sourceInfo) != 0)
+    EntryKind kind = from.listedKind;
+    // Decided before anything is opened. A link's own stat is needed for its length and times anyway.
+    if (kind == EntryKind::Missing || kind == EntryKind::Link) {
+        if (fstatat(from.dirFd, from.name, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0)
             return FsStatus::Failure(errno);
-        if (S_ISDIR(sourceInfo.st_mode))
-            return FsStatus::Refusal(EISDIR, "the source is a folder");
-        if (!S_ISREG(sourceInfo.st_mode))
-            return FsStatus::Refusal(EOPNOTSUPP, "the source is neither a regular file nor a link");
-    } else if (openError != ELOOP ||
-               fstatat(sourceDirFd, sourceName, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0 ||
-               !S_ISLNK(sourceInfo.st_mode)) {
-        return FsStatus::Failure(openError);
+        kind = KindFromMode(sourceInfo.st_mode);
+    }
+    if (FsStatus copyable = RefuseUncopyable(kind); !copyable)
+        return copyable;
+    UniqueFd source;
+    if (kind == EntryKind::File) {
+        // Should the name have become a FIFO since it was looked at, O_NONBLOCK keeps the open from
+        // waiting; should it have become a link, O_NOFOLLOW refuses it and it is copied as a link.
+        source.Reset(
+            openat(from.dirFd, from.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+        const int openError = source ? 0 : errno;
+        if (source) {
+            if (fstat(source.Get(), &sourceInfo) != 0)
+                return FsStatus::Failure(errno);
+            if (FsStatus copyable = RefuseUncopyable(KindFromMode(sourceInfo.st_mode)); !copyable)
+                return copyable;
+        } else if (openError != ELOOP ||
+                   fstatat(from.dirFd, from.name, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0 ||
+                   !S_ISLNK(sourceInfo.st_mode)) {
+            return FsStatus::Failure(openError);
+        } else {
+            kind = EntryKind::Link;
+        }
     }
 
     // An add never replaces a name that appears meanwhile.
@@ -58,9 +84,9 @@ FsStatus PosixEntryCopy::CopyOnce(int sourceDirFd, const char* sourceName, const
     else if (FsStatus decided = DecidePlacement(to, placement, holdReplaced); !decided)
         return decided;
 
-    if (!source)
-        return CopyLink(sourceDirFd, sourceName, sourceInfo, to, placement, holdReplaced);
-    return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced);
+    if (kind == EntryKind::Link)
+        return CopyLink(from.dirFd, from.name, sourceInfo, to, placement, holdReplaced);
+    return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced, steps);
 }
 
 // Looks at what stands at the target: nothing (an add), a file or link to replace (its data let go
@@ -85,8 +111,9 @@ FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& place
     return {};
 }
 
-FsStatus PosixEntryCopy::CopyRegularFile(int source, const struct stat& sourceInfo, const Destination& to,
-                                         Placement placement, DeferredCloser* holdReplaced)
+FsStatus PosixEntryCopy::CopyRegularFile(int source, struct stat& sourceInfo, const Destination& to,
+                                         Placement placement, DeferredCloser* holdReplaced,
+                                         const CopySteps& steps)
 {
     if (temporaryFiles_ == TemporaryFileKind::UnnamedWhereSupported) {
         // An unnamed file vanishes with the process, so a crash mid-copy leaves nothing behind.
@@ -96,7 +123,7 @@ FsStatus PosixEntryCopy::CopyRegularFile(int source, const struct stat& sourceIn
         UniqueFd temporary(openat(to.dirFd, to.folder.empty() ? "." : to.folder.c_str(),
                                   O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode));
         if (temporary) {
-            if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode); !filled)
+            if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode, steps); !filled)
                 return filled;
             return PlaceUnnamedFile(temporary.Get(), to, placement, holdReplaced);
         }
@@ -104,12 +131,12 @@ FsStatus PosixEntryCopy::CopyRegularFile(int source, const struct stat& sourceIn
         if (errno != EOPNOTSUPP && errno != EISDIR)
             return FsStatus::Failure(errno);
     }
-    return CopyThroughNamedFile(source, sourceInfo, to, placement, holdReplaced);
+    return CopyThroughNamedFile(source, sourceInfo, to, placement, holdReplaced, steps);
 }
 
-FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, const struct stat& sourceInfo,
-                                              const Destination& to, Placement placement,
-                                              DeferredCloser* holdReplaced)
+FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, struct stat& sourceInfo, const Destination& to,
+                                              Placement placement, DeferredCloser* holdReplaced,
+                                              const CopySteps& steps)
 {
     std::string temporaryPath;
     UniqueFd temporary;
@@ -123,7 +150,7 @@ FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, const struct stat& sou
         temporaryPath);
     if (!created)
         return created;
-    FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), true);
+    FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), true, steps);
     // A delayed write error (on a network file system, say) may only show when the file is closed.
     if (temporary.Close() != 0 && filled)
         filled = FsStatus::Failure(errno);
@@ -185,19 +212,28 @@ FsStatus PosixEntryCopy::CopyLink(int sourceDirFd, const char* sourceName, const
     return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement, holdReplaced);
 }
 
-UniqueFd PosixEntryCopy::PrepareUnnamed(int sourceDirFd, const char* sourceName, int targetDirFd,
-                                        std::optional<mode_t> createMask) const
+PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetDirFd,
+                                            std::optional<mode_t> createMask, const CopySteps& steps) const
 {
-    const UniqueFd source(openat(sourceDirFd, sourceName, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    PreparedFile prepared;
+    if (from.listedKind != EntryKind::File)
+        return prepared;
+    const UniqueFd source(
+        openat(from.dirFd, from.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
     if (!source || fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode))
-        return {};
+        return prepared;
     const bool setMode = NeedsModeChange(info, createMask);
     UniqueFd temporary(openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC,
                               setMode ? mode_t{0600} : (info.st_mode & 0777)));
-    if (!temporary || !FillTemporary(source.Get(), info, temporary.Get(), setMode))
-        return {};
-    return temporary;
+    if (!temporary)
+        return prepared;
+    const FsStatus filled = FillTemporary(source.Get(), info, temporary.Get(), setMode, steps);
+    if (filled)
+        prepared.temporary = std::move(temporary);
+    else if (filled.Error() == sourceChangedError)
+        prepared.failure = filled; // Copied twice already: doing it again would not be "once more".
+    return prepared;
 }
 
 } // namespace twinfol

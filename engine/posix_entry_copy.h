@@ -8,6 +8,8 @@
 
 #include "base/unique_fd.h"
 #include "engine/deferred_closer.h"
+#include "engine/file_system.h"
+#include "engine/posix_copy_data.h"
 #include "engine/posix_placement.h"
 
 namespace twinfol {
@@ -20,33 +22,51 @@ enum class TemporaryFileKind {
     AlwaysNamed,
 };
 
+// The entry a copy reads: its name relative to an open folder, and its kind as a listing saw it.
+// Missing means no listing said, and the copy looks at the entry before it opens anything: opening a
+// FIFO or a device node has effects of its own (a writer waiting on a FIFO is let go).
+struct SourceEntry {
+    int dirFd;
+    const char* name;
+    EntryKind listedKind = EntryKind::Missing;
+};
+
+// The outcome of preparing one file ahead: the filled temporary file, or the copy's final failure
+// (a source that changed during the copy), or neither when the file was not prepared.
+struct PreparedFile {
+    UniqueFd temporary;
+    FsStatus failure;
+};
+
 class PosixEntryCopy {
 public:
     PosixEntryCopy(TemporaryFileKind temporaryFiles, DeferredCloser& closer);
 
     TemporaryFileKind TemporaryFiles() const { return temporaryFiles_; }
 
-    // Copies the entry at sourceName (relative to sourceDirFd) to the destination. Whether it adds or
-    // replaces is decided by what stands at the target now, unless the caller knows (a folder a tree
-    // copy has just made holds nothing to replace). A copy that finds the disk full tries once more
-    // after the space of deleted and replaced files has come back.
-    FsStatus Copy(int sourceDirFd, const char* sourceName, const Destination& to,
-                  std::optional<Placement> knownPlacement);
+    // Copies the source entry to the destination. A special file (FIFO, socket, device) is refused
+    // without being opened. Whether the copy adds or replaces is decided by what stands at the target
+    // now, unless the caller knows (a folder a tree copy has just made holds nothing to replace). A
+    // copy that finds the disk full tries once more after the space of deleted and replaced files has
+    // come back.
+    FsStatus Copy(const SourceEntry& from, const Destination& to, std::optional<Placement> knownPlacement,
+                  const CopySteps& steps);
 
     // The first half of an add into a new folder: the source's data, mode and time stamps in an
-    // unnamed temporary file of the target folder. Anything unusual (a link, a special file, no
-    // O_TMPFILE) answers "not prepared", and the caller copies the entry with Copy.
-    UniqueFd PrepareUnnamed(int sourceDirFd, const char* sourceName, int targetDirFd,
-                            std::optional<mode_t> createMask) const;
+    // unnamed temporary file of the target folder. Only an entry listed as a regular file is opened;
+    // anything else (a link, a special file, no O_TMPFILE) answers "not prepared", and the caller
+    // copies the entry with Copy.
+    PreparedFile PrepareUnnamed(const SourceEntry& from, int targetDirFd, std::optional<mode_t> createMask,
+                                const CopySteps& steps) const;
 
 private:
-    FsStatus CopyOnce(int sourceDirFd, const char* sourceName, const Destination& to,
-                      std::optional<Placement> knownPlacement);
+    FsStatus CopyOnce(const SourceEntry& from, const Destination& to, std::optional<Placement> knownPlacement,
+                      const CopySteps& steps);
     FsStatus DecidePlacement(const Destination& to, Placement& placement, DeferredCloser*& holdReplaced);
-    FsStatus CopyRegularFile(int source, const struct stat& sourceInfo, const Destination& to,
-                             Placement placement, DeferredCloser* holdReplaced);
-    FsStatus CopyThroughNamedFile(int source, const struct stat& sourceInfo, const Destination& to,
-                                  Placement placement, DeferredCloser* holdReplaced);
+    FsStatus CopyRegularFile(int source, struct stat& sourceInfo, const Destination& to, Placement placement,
+                             DeferredCloser* holdReplaced, const CopySteps& steps);
+    FsStatus CopyThroughNamedFile(int source, struct stat& sourceInfo, const Destination& to,
+                                  Placement placement, DeferredCloser* holdReplaced, const CopySteps& steps);
     FsStatus CopyLink(int sourceDirFd, const char* sourceName, const struct stat& info, const Destination& to,
                       Placement placement, DeferredCloser* holdReplaced);
     FsStatus PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,

@@ -90,6 +90,8 @@ FsStatus ReplaceWholeFile(const PosixPathResolver& resolver, const std::string& 
         return FsStatus::Failure(EISDIR);
     const std::string path = FollowLink(resolver.Locate(linkOrPath), linkOrPath);
     const PosixLocation place = resolver.Locate(path);
+    if (!place.status)
+        return place.status;
     struct stat info {};
     const bool exists = fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT)

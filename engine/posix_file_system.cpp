@@ -11,6 +11,7 @@
 #include "engine/posix_entry_delete.h"
 #include "engine/posix_file_facts.h"
 #include "engine/posix_listing.h"
+#include "engine/posix_mount_table.h"
 #include "engine/posix_tree_copy.h"
 #include "engine/posix_tree_delete.h"
 #include "engine/posix_whole_file.h"
@@ -25,15 +26,15 @@ FsStatus PosixFileSystem::ListEntries(const std::string& folder, const EntryVisi
     // The names are read completely before any is handed out: the visitor may then change the
     // folder, and a walk down a deep tree keeps no folder open per level.
     std::vector<ListedEntry> entries;
-    UniqueFd dir = resolver_.OpenFolder(folder, FinalLink::Follow);
-    if (!dir)
-        return FsStatus::Failure(errno);
+    OpenedFolder dir = resolver_.OpenFolder(folder, FinalLink::Follow);
+    if (!dir.status)
+        return dir.status;
     if (FsStatus read = ReadEntries(dir.Get(), entries); !read)
         return read;
     if (stamps != nullptr)
-        *stamps = std::make_unique<OpenFolderStampReader>(std::move(dir));
+        *stamps = std::make_unique<OpenFolderStampReader>(std::move(dir.fd));
     else
-        dir.Reset();
+        dir.fd.reset();
     for (const ListedEntry& entry : entries)
         if (!onEntry(entry.name, entry.kind))
             break;
@@ -51,11 +52,17 @@ FsStatus PosixFileSystem::ListFolderForStamps(const std::string& folder, const E
     return ListEntries(folder, onEntry, &stamps);
 }
 
+std::unique_ptr<RunScope> PosixFileSystem::BeginRun(const std::string& sourceRoot,
+                                                    const std::string& targetRoot)
+{
+    return resolver_.BeginRun(sourceRoot, targetRoot);
+}
+
 EntryKind PosixFileSystem::KindOf(const std::string& path)
 {
     const PosixLocation place = resolver_.Locate(path);
     struct stat info {};
-    if (fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    if (!place.status || fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return EntryKind::Missing;
     return KindFromMode(info.st_mode);
 }
@@ -68,37 +75,62 @@ std::optional<std::string> PosixFileSystem::ResolvePath(const std::string& path)
     return resolved;
 }
 
+std::optional<FolderIdentity> PosixFileSystem::IdentifyFolder(const std::string& folder)
+{
+    const UniqueFd opened(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!opened)
+        return std::nullopt;
+    return IdentifyOpenFolder(opened.Get());
+}
+
 std::optional<FileStamp> PosixFileSystem::ReadFileStamp(const std::string& path)
 {
     const PosixLocation place = resolver_.Locate(path);
     struct stat info {};
-    if (fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    if (!place.status || fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
 }
 
 FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to)
 {
+    return CopyFile(from, to, nullptr);
+}
+
+FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, WalkHook* hook)
+{
     const PosixLocation source = resolver_.Locate(from);
+    if (!source.status)
+        return source.status;
     PosixLocation target = resolver_.Locate(to);
+    if (!target.status)
+        return target.status;
     std::string targetFolder = target.Folder();
-    // A single copy does not know what the folder's default ACL would make of a mode, so it always
-    // sets the mode itself.
+    CopySteps steps;
+    if (hook != nullptr)
+        steps = {hook, from, to};
+    // No listing tells a single copy what the source is, so it looks before it opens anything. It
+    // does not know what the folder's default ACL would make of a mode either, so it always sets the
+    // mode itself.
     return entryCopy_.Copy(
-        source.dirFd, source.name.c_str(),
+        SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
         Destination{target.dirFd, std::move(target.name), std::move(targetFolder), std::nullopt},
-        std::nullopt);
+        std::nullopt, steps);
 }
 
 FsStatus PosixFileSystem::DeleteFile(const std::string& path)
 {
     const PosixLocation place = resolver_.Locate(path);
+    if (!place.status)
+        return place.status;
     return DeleteEntryAt(place.dirFd, place.name.c_str(), closer_);
 }
 
 FsStatus PosixFileSystem::MakeFolder(const std::string& folder)
 {
     const PosixLocation place = resolver_.Locate(folder);
+    if (!place.status)
+        return place.status;
     if (mkdirat(place.dirFd, place.name.c_str(), 0777) == 0)
         return {};
     if (errno != EEXIST)
@@ -114,6 +146,8 @@ FsStatus PosixFileSystem::MakeFolder(const std::string& folder)
 FsStatus PosixFileSystem::RemoveFolder(const std::string& folder)
 {
     const PosixLocation place = resolver_.Locate(folder);
+    if (!place.status)
+        return place.status;
     if (unlinkat(place.dirFd, place.name.c_str(), AT_REMOVEDIR) != 0)
         return FsStatus::Failure(errno);
     return {};

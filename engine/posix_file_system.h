@@ -1,5 +1,6 @@
 // The file-system layer on Linux: listings with getdents, copies through an unnamed temporary file
-// that only takes the target's name once it is complete, and no symbolic link ever followed.
+// that only takes the target's name once it is complete, and, below a run's roots, no symbolic link
+// ever followed and no mounted file system deleted.
 #pragma once
 
 #include <memory>
@@ -20,14 +21,21 @@ class PosixFileSystem : public FileSystem {
 public:
     explicit PosixFileSystem(TemporaryFileKind temporaryFiles = TemporaryFileKind::UnnamedWhereSupported);
 
+    // Holds both roots open and resolves everything below them beneath their descriptors, following
+    // no link, until the scope is destroyed.
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
     // Keeps the folder open, so that each stamp is read relative to it.
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
                                  std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
+    // From the folder's mount (statx's mount id) in /proc/self/mountinfo.
+    std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
     FsStatus CopyFile(const std::string& from, const std::string& to) override;
+    // The same copy with a hook that its inner steps are reported to first (nullptr: none).
+    FsStatus CopyFile(const std::string& from, const std::string& to, WalkHook* hook);
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;

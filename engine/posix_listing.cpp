@@ -68,7 +68,7 @@ UniqueFd OpenFolderAt(int parentFd, const char* name)
 std::optional<FileStamp> OpenFolderStampReader::ReadFileStamp(const std::string& name)
 {
     struct stat info {};
-    if (fstatat(folder_.Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    if (fstatat(folder_->Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return std::nullopt;
     return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
 }

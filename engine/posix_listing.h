@@ -2,6 +2,7 @@
 // folder open.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,13 +24,15 @@ FsStatus ReadEntries(int folderFd, std::vector<ListedEntry>& entries);
 // Opens the folder at a name relative to an open folder, refusing a symbolic link.
 UniqueFd OpenFolderAt(int parentFd, const char* name);
 
+// Reads stamps relative to the listed folder, which it keeps open (sharing it with the path resolver,
+// which remembers it as the folder the run works in).
 class OpenFolderStampReader : public FolderStampReader {
 public:
-    explicit OpenFolderStampReader(UniqueFd folder) : folder_(std::move(folder)) {}
+    explicit OpenFolderStampReader(std::shared_ptr<const UniqueFd> folder) : folder_(std::move(folder)) {}
     std::optional<FileStamp> ReadFileStamp(const std::string& name) override;
 
 private:
-    UniqueFd folder_;
+    std::shared_ptr<const UniqueFd> folder_;
 };
 
 } // namespace twinfol

@@ -40,14 +40,16 @@ FsStatus PosixTreeCopy::Run(const std::string& sourceFolder, const std::string& 
     if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetFolder); !step)
         return step;
     const PosixLocation targetPlace = context_.resolver.Locate(targetFolder);
+    if (!targetPlace.status)
+        return targetPlace.status;
     bool created = false;
     if (FsStatus made = MakeFolderAt(targetPlace.dirFd, targetPlace.name.c_str(), created); !made)
         return made;
     if (FsStatus step = context_.Step(WalkStep::List, sourceFolder); !step)
         return step;
-    const UniqueFd source = context_.resolver.OpenFolder(sourceFolder, FinalLink::Follow);
-    if (!source)
-        return FsStatus::Failure(errno);
+    const OpenedFolder source = context_.resolver.OpenFolder(sourceFolder, FinalLink::Follow);
+    if (!source.status)
+        return source.status;
     const UniqueFd target = OpenFolderAt(targetPlace.dirFd, targetPlace.name.c_str());
     if (!target)
         return FsStatus::Failure(errno);
@@ -92,7 +94,7 @@ FsStatus PosixTreeCopy::CopyLevel(const Level& level)
     if (FsStatus listed = ReadEntries(level.sourceFd, entries); !listed)
         return listed;
     FsStatus result;
-    std::vector<std::string> run;
+    std::vector<ListedEntry> run;
     for (std::size_t index = 0; index < entries.size();) {
         // A copy's own leftover temporary file (or anything else of that reserved shape) is never copied.
         if (IsTemporaryName(entries[index].name)) {
@@ -106,11 +108,11 @@ FsStatus PosixTreeCopy::CopyLevel(const Level& level)
                 break;
             continue;
         }
-        // The files up to the next folder form one run, copied in listing order.
+        // The entries up to the next folder form one run, copied in listing order.
         run.clear();
         for (; index < entries.size() && entries[index].kind != EntryKind::Folder; ++index)
             if (!IsTemporaryName(entries[index].name))
-                run.push_back(std::move(entries[index].name));
+                run.push_back(std::move(entries[index]));
         bool stopped = false;
         result = CopyFileRun(level, run, stopped);
         if (!result || stopped)
@@ -119,26 +121,46 @@ FsStatus PosixTreeCopy::CopyLevel(const Level& level)
     return result;
 }
 
-FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<std::string>& names, bool& stopped)
+CopySteps PosixTreeCopy::StepsOf(const Level& level, const std::string& name) const
+{
+    if (context_.hook == nullptr)
+        return {};
+    return {context_.hook, level.sourceFolder + name, level.targetFolder + name};
+}
+
+FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries,
+                                    bool& stopped)
 {
     // Into a folder this copy has made, every file is an add through an unnamed temporary file, so a
     // helper can fill the next files' temporary files while this thread gives each its name in
     // order. A file not yet named is invisible: a failure or a stop leaves what working alone would.
+    // Only entries listed as regular files are prepared; nothing else is ever opened.
     PrepareAhead& prepareAhead = context_.prepareAhead;
+    // Written by the helper for its item before it hands the item over, read here after taking it.
+    std::vector<FsStatus> finalFailures(entries.size());
     const bool ahead = level.targetIsNew &&
                        context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
-                       names.size() > 1 && prepareAhead.Begin(names.size(), [&](std::size_t index) {
-                           return context_.entryCopy.PrepareUnnamed(level.sourceFd, names[index].c_str(),
-                                                                    level.targetFd, level.createMask);
+                       entries.size() > 1 && prepareAhead.Begin(entries.size(), [&](std::size_t index) {
+                           const ListedEntry& entry = entries[index];
+                           PreparedFile prepared = context_.entryCopy.PrepareUnnamed(
+                               SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd,
+                               level.createMask, StepsOf(level, entry.name));
+                           finalFailures[index] = prepared.failure;
+                           return std::move(prepared.temporary);
                        });
     FsStatus result;
-    for (std::size_t index = 0; index < names.size(); ++index) {
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        const ListedEntry& entry = entries[index];
         if (context_.hook != nullptr)
-            result = context_.Step(WalkStep::CopyFile, level.sourceFolder + names[index],
-                                   level.targetFolder + names[index]);
+            result = context_.Step(WalkStep::CopyFile, level.sourceFolder + entry.name,
+                                   level.targetFolder + entry.name);
         if (result) {
             UniqueFd prepared = ahead ? prepareAhead.Take(index) : UniqueFd();
-            result = CopyOneFile(level, names[index], std::move(prepared));
+            // A file the helper already copied twice from a source that kept changing has failed.
+            if (finalFailures[index])
+                result = CopyOneFile(level, entry, std::move(prepared));
+            else
+                result = finalFailures[index];
         }
         stopped = IsStopped();
         if (!result || stopped)
@@ -149,18 +171,19 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<std::s
     return result;
 }
 
-FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const std::string& name, UniqueFd prepared)
+FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared)
 {
     if (prepared) {
-        const int error = LinkUnnamed(prepared.Get(), level.targetFd, name);
+        const int error = LinkUnnamed(prepared.Get(), level.targetFd, entry.name);
         return error == 0 ? FsStatus() : FsStatus::Failure(error);
     }
     // Not prepared (a link, a special file, or a preparation that failed): done here from the start,
     // exactly as without a helper.
     const std::optional<Placement> placement =
         level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
-    return context_.entryCopy.Copy(level.sourceFd, name.c_str(),
-                                   Destination{level.targetFd, name, {}, level.createMask}, placement);
+    return context_.entryCopy.Copy(SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind},
+                                   Destination{level.targetFd, entry.name, {}, level.createMask}, placement,
+                                   StepsOf(level, entry.name));
 }
 
 } // namespace twinfol

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/posix_listing.h"
 #include "engine/posix_walk_context.h"
 
 namespace twinfol {
@@ -34,11 +35,13 @@ private:
 
     FsStatus CopySubTree(const Level& parent, const std::string& name);
     FsStatus CopyLevel(const Level& level);
-    // Copies a run of listed files (no folder among them) in order, answering whether the stop request
-    // ended it.
-    FsStatus CopyFileRun(const Level& level, const std::vector<std::string>& names, bool& stopped);
-    // Gives a prepared file its name, or copies the file from the start when it was not prepared.
-    FsStatus CopyOneFile(const Level& level, const std::string& name, UniqueFd prepared);
+    // Copies a run of listed entries (no folder among them) in order, answering whether the stop
+    // request ended it.
+    FsStatus CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries, bool& stopped);
+    // Gives a prepared file its name, or copies the entry from the start when it was not prepared.
+    FsStatus CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared);
+    // How one entry's copy names its inner steps to the hook; nothing is built without one.
+    CopySteps StepsOf(const Level& level, const std::string& name) const;
     bool IsStopped() const { return stop_.load(std::memory_order_relaxed); }
 
     const PosixWalkContext& context_;

@@ -1,6 +1,8 @@
 // Tree deletes relative to open folders: each level lists its folder completely, then deletes the
 // entries in listing order; the first failure ends the walk, a stop request ends it after the current
-// entry, and a link is deleted as a link, never walked through.
+// entry, a link is deleted as a link, never walked through, and a folder on another mount than the
+// folder that holds it (a mount point, a bind mount included) is never entered: a file system
+// mounted inside the tree is left whole, and the delete fails there.
 #include "engine/posix_tree_delete.h"
 
 #include <fcntl.h>
@@ -10,6 +12,7 @@
 #include <vector>
 
 #include "engine/path_tree_walk.h"
+#include "engine/posix_beneath.h"
 #include "engine/posix_entry_delete.h"
 #include "engine/posix_listing.h"
 
@@ -24,15 +27,17 @@ FsStatus PosixTreeDelete::Run(const std::string& folder)
 {
     if (FsStatus step = context_.Step(WalkStep::List, folder); !step)
         return step;
-    UniqueFd dir = context_.resolver.OpenFolder(folder, FinalLink::Follow);
-    if (!dir)
-        return FsStatus::Failure(errno);
+    const PosixLocation place = context_.resolver.LocateInOpenFolder(folder);
+    if (!place.status)
+        return place.status;
+    UniqueFd dir;
+    if (FsStatus opened = OpenSubFolderOnSameMount(place.dirFd, place.name.c_str(), dir); !opened)
+        return opened;
     if (FsStatus emptied = DeleteLevel(dir.Get(), folder, 1); !emptied)
         return emptied;
     // After a stop part-way the folder is not empty, so removing it fails and so does the whole delete.
     if (FsStatus step = context_.Step(WalkStep::RemoveFolder, folder); !step)
         return step;
-    const PosixLocation place = context_.resolver.Locate(folder);
     if (unlinkat(place.dirFd, place.name.c_str(), AT_REMOVEDIR) != 0)
         return FsStatus::Failure(errno);
     // The open folder is let go in the background like a deleted file.
@@ -46,13 +51,22 @@ FsStatus PosixTreeDelete::DeleteSubTree(int parentFd, const std::string& name, c
     const std::string path = folder + name + pathSeparator;
     if (FsStatus step = context_.Step(WalkStep::DeleteTree, path); !step)
         return step;
-    if (depth >= deepestOpenLevel)
-        return PathTreeWalk(context_.layer, context_.hook, stop_).Delete(path);
+    if (depth >= deepestOpenLevel) {
+        if (FsStatus sameMount = CheckSameMount(parentFd, name.c_str()); !sameMount)
+            return sameMount;
+        return PathTreeWalk(context_.layer, context_.hook, stop_,
+                            [this](const std::string& subFolder) {
+                                const PosixLocation place = context_.resolver.LocateInOpenFolder(subFolder);
+                                return place.status ? CheckSameMount(place.dirFd, place.name.c_str())
+                                                    : place.status;
+                            })
+            .Delete(path);
+    }
     if (FsStatus step = context_.Step(WalkStep::List, path); !step)
         return step;
-    UniqueFd dir = OpenFolderAt(parentFd, name.c_str());
-    if (!dir)
-        return FsStatus::Failure(errno);
+    UniqueFd dir;
+    if (FsStatus opened = OpenSubFolderOnSameMount(parentFd, name.c_str(), dir); !opened)
+        return opened;
     if (FsStatus emptied = DeleteLevel(dir.Get(), path, depth); !emptied)
         return emptied;
     if (FsStatus step = context_.Step(WalkStep::RemoveFolder, path); !step)
@@ -61,6 +75,12 @@ FsStatus PosixTreeDelete::DeleteSubTree(int parentFd, const std::string& name, c
         return FsStatus::Failure(errno);
     context_.closer.Close(dir.Release());
     return {};
+}
+
+FsStatus PosixTreeDelete::CheckSameMount(int parentFd, const char* name)
+{
+    UniqueFd opened;
+    return OpenSubFolderOnSameMount(parentFd, name, opened);
 }
 
 FsStatus PosixTreeDelete::DeleteLevel(int folderFd, const std::string& folder, int depth)

@@ -17,6 +17,8 @@ public:
 private:
     FsStatus DeleteSubTree(int parentFd, const std::string& name, const std::string& folder, int depth);
     FsStatus DeleteLevel(int folderFd, const std::string& folder, int depth);
+    // Refuses the sub-folder when a file system is mounted there or a link stands in its place.
+    static FsStatus CheckSameMount(int parentFd, const char* name);
 
     const PosixWalkContext& context_;
     const StopFlag& stop_;

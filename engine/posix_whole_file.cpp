@@ -39,6 +39,8 @@ FsStatus ReadWholeFile(const PosixPathResolver& resolver, const std::string& pat
     if (path.ends_with(pathSeparator))
         return FsStatus::Failure(EISDIR);
     const PosixLocation place = resolver.Locate(path);
+    if (!place.status)
+        return place.status;
     // Looked at before it is opened: opening a FIFO for reading waits for a writer.
     struct stat info {};
     if (fstatat(place.dirFd, place.name.c_str(), &info, 0) != 0)
@@ -67,10 +69,14 @@ FsStatus MakeFolderPath(const PosixPathResolver& resolver, const std::string& fo
     for (std::size_t separator = folder.find(pathSeparator, 1); separator != std::string::npos;
          separator = folder.find(pathSeparator, separator + 1)) {
         const PosixLocation place = resolver.Locate(folder.substr(0, separator));
+        if (!place.status)
+            return place.status;
         if (mkdirat(place.dirFd, place.name.c_str(), mode) != 0 && errno != EEXIST)
             return FsStatus::Failure(errno);
     }
     const PosixLocation whole = resolver.Locate(folder);
+    if (!whole.status)
+        return whole.status;
     if (mkdirat(whole.dirFd, whole.name.c_str(), mode) != 0 && errno != EEXIST)
         return FsStatus::Failure(errno);
     // A link to a folder is fine here: configuration folders are often reached through one.
@@ -86,6 +92,8 @@ FsStatus LockWholeFile(const PosixPathResolver& resolver, const std::string& pat
                        std::unique_ptr<FileLock>& lock)
 {
     const PosixLocation place = resolver.Locate(path);
+    if (!place.status)
+        return place.status;
     UniqueFd file(openat(place.dirFd, place.name.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
     if (!file)
         return FsStatus::Failure(errno);

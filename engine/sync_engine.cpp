@@ -5,8 +5,6 @@
 namespace twinfol {
 namespace {
 
-// A target file is replaced only when its source is more than this many whole seconds newer.
-constexpr std::int32_t overwriteThresholdSeconds = 120;
 // Room reserved up front for the progress text of one level, so that it is rebuilt in place.
 constexpr std::size_t progressTextCapacity = 500;
 
@@ -31,6 +29,12 @@ SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, 
                        SyncReport& report, SyncHost& host)
     : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host)
 {
+}
+
+void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoot, const SyncOptions& options)
+{
+    const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(sourceRoot, targetRoot);
+    SynchroniseFolder(sourceRoot, targetRoot, options);
 }
 
 void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
@@ -102,8 +106,7 @@ bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
     const auto targetStamp = read(level.target, level.targetDir);
     if (!sourceStamp || !targetStamp)
         return false;
-    return *sourceStamp > *targetStamp &&
-           StampDifference(*sourceStamp, *targetStamp) > overwriteThresholdSeconds;
+    return IsNewerForOverwrite(*sourceStamp, *targetStamp);
 }
 
 void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)

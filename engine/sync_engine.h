@@ -22,6 +22,11 @@ public:
     SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                SyncReport& report, SyncHost& host);
 
+    // One whole run over two roots that passed CheckRoots (both ending with the separator): opens the
+    // run's scope on the file system, so that nothing below the roots is reached through a symbolic
+    // link, synchronises the roots and closes the scope. Run control calls this, not SynchroniseFolder.
+    void Run(const std::string& sourceRoot, const std::string& targetRoot, const SyncOptions& options);
+
     // Synchronises one pair of folders (both paths end with the separator) and, when the options'
     // checkSubFolders is set, every pair of corresponding sub-folders below them, as the options'
     // four engine flags allow. Returns when the walk is complete or a stop was requested; the outcome

@@ -56,6 +56,31 @@ FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, S
     return {RootProblem::None, {}, WithTrailingSeparator(*resolved)};
 }
 
+// How the roots overlap, by their resolved paths and then by their places inside their file systems:
+// a bind mount gives one folder two paths that no comparison of paths relates, and a file system
+// mounted below a root belongs to its tree, whatever its path.
+RootProblem FindOverlap(FileSystem& fileSystem, const RootCheck& check, const std::string& sourceReal,
+                        const std::string& targetReal)
+{
+    if (sourceReal == targetReal)
+        return RootProblem::SameFolder;
+    if (targetReal.starts_with(sourceReal))
+        return RootProblem::TargetInsideSource;
+    if (sourceReal.starts_with(targetReal))
+        return RootProblem::SourceInsideTarget;
+    const std::optional<FolderIdentity> source = fileSystem.IdentifyFolder(check.source);
+    const std::optional<FolderIdentity> target = fileSystem.IdentifyFolder(check.target);
+    if (!source || !target)
+        return RootProblem::None;
+    if (source->place == target->place)
+        return RootProblem::SameFolder;
+    if (TreeReaches(*source, target->place))
+        return RootProblem::TargetInsideSource;
+    if (TreeReaches(*target, source->place))
+        return RootProblem::SourceInsideTarget;
+    return RootProblem::None;
+}
+
 } // namespace
 
 RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string target)
@@ -76,20 +101,19 @@ RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string tar
     if (targetFinding.problem != RootProblem::None)
         return Refuse(std::move(check), targetFinding.problem, std::move(targetFinding.message));
 
-    const std::string& sourceReal = sourceFinding.resolved;
-    const std::string& targetReal = targetFinding.resolved;
     const std::string names =
         WithoutTrailingSeparator(check.source) + " and " + WithoutTrailingSeparator(check.target);
-    if (sourceReal == targetReal)
-        return Refuse(std::move(check), RootProblem::SameFolder,
-                      "The source and target are the same folder: " + names);
-    if (targetReal.starts_with(sourceReal))
-        return Refuse(std::move(check), RootProblem::TargetInsideSource,
-                      "The target folder lies inside the source folder: " + names);
-    if (sourceReal.starts_with(targetReal))
-        return Refuse(std::move(check), RootProblem::SourceInsideTarget,
-                      "The source folder lies inside the target folder: " + names);
-    return check;
+    const RootProblem overlap =
+        FindOverlap(fileSystem, check, sourceFinding.resolved, targetFinding.resolved);
+    switch (overlap) {
+    case RootProblem::SameFolder:
+        return Refuse(std::move(check), overlap, "The source and target are the same folder: " + names);
+    case RootProblem::TargetInsideSource:
+        return Refuse(std::move(check), overlap, "The target folder lies inside the source folder: " + names);
+    case RootProblem::SourceInsideTarget:
+        return Refuse(std::move(check), overlap, "The source folder lies inside the target folder: " + names);
+    default: return check;
+    }
 }
 
 } // namespace twinfol

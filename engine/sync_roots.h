@@ -35,7 +35,9 @@ struct RootCheck {
 };
 
 // Checks the two roots of a run: both given, both existing folders that can be listed, and neither
-// the same folder as the other nor inside it once ".", ".." and symbolic links are resolved.
+// the same folder as the other nor inside it, once ".", ".." and symbolic links are resolved and by
+// their places inside their file systems (which no bind mount hides), nor reachable through a file
+// system mounted below the other.
 RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string target);
 
 } // namespace twinfol

@@ -9,8 +9,20 @@
 namespace twinfol {
 
 // The steps of a tree walk, named after the operations of the file-system layer they stand for.
-// CopyTree and DeleteTree mark the start of each sub-folder's level.
-enum class WalkStep { CopyTree, DeleteTree, List, MakeFolder, CopyFile, DeleteFile, RemoveFolder };
+// CopyTree and DeleteTree mark the start of each sub-folder's level. Two steps lie inside one file's
+// copy (of a walk, or a single one): SourceRead once its data has been read, before the source is
+// looked at again, and SetMode before the copy is given its mode.
+enum class WalkStep {
+    CopyTree,
+    DeleteTree,
+    List,
+    MakeFolder,
+    CopyFile,
+    DeleteFile,
+    RemoveFolder,
+    SourceRead,
+    SetMode
+};
 
 class WalkHook {
 public:

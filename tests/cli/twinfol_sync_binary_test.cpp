@@ -13,6 +13,7 @@
 
 #include "cli/stop_signals.h"
 #include "support/temp_tree.h"
+#include "support/test_mount.h"
 
 namespace twinfol::cli {
 namespace {
@@ -129,6 +130,23 @@ TEST_F(TwinfolSyncProgram, ExitCodesForRefusalAndProblems)
     result = RunProgram({source, target}, scratch);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.out.find("Could not copy file: " + target + "x"), std::string::npos);
+}
+
+// A backup folder that is a bind mount of part of the source: a run with --delete would delete the
+// source's own files through it.
+TEST_F(TwinfolSyncProgram, RefusesABackupThatShowsPartOfTheSource)
+{
+    tree.WriteFile("data/photos/p1.jpg", "1");
+    tree.WriteFile("data/photos/p2.jpg", "2");
+    tree.MakeFolder("backup");
+    const test::TestMount backup = test::TestMount::Bind(tree.Path("data/photos"), tree.Path("backup"));
+    if (!backup.IsMounted())
+        GTEST_SKIP() << backup.Failure();
+    const auto before = tree.Snapshot();
+    const ProgramResult result = RunProgram({"--delete", tree.Path("data"), tree.Path("backup")}, scratch);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("The target folder lies inside the source folder"), std::string::npos);
+    EXPECT_EQ(tree.Snapshot(), before);
 }
 
 TEST(StopSignals, FirstSignalOnlyRequestsAStop)

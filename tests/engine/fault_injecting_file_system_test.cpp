@@ -96,15 +96,19 @@ TEST_F(FaultInjectingFileSystemTest, LogsEveryCallWithItsPaths)
     (void)fs.CopyFile(tree.Path("src/a"), tree.Path("dst/a"));
     (void)fs.DeleteFile(tree.Path("dst/a"));
 
+    // The copy's inner steps come with the copy's two paths.
     const std::vector<FsCall> calls = fs.Calls();
-    ASSERT_EQ(calls.size(), 3u);
+    ASSERT_EQ(calls.size(), 5u);
     EXPECT_EQ(calls[0].operation, FsOperation::List);
     EXPECT_EQ(calls[0].path, tree.Path("src/"));
     EXPECT_EQ(calls[1].operation, FsOperation::CopyFile);
     EXPECT_EQ(calls[1].path, tree.Path("src/a"));
     EXPECT_EQ(calls[1].secondPath, tree.Path("dst/a"));
-    EXPECT_EQ(calls[2].operation, FsOperation::DeleteFile);
-    EXPECT_EQ(calls[2].path, tree.Path("dst/a"));
+    EXPECT_EQ(calls[2].operation, FsOperation::SourceRead);
+    EXPECT_EQ(calls[3].operation, FsOperation::SetMode);
+    EXPECT_EQ(calls[3].secondPath, tree.Path("dst/a"));
+    EXPECT_EQ(calls[4].operation, FsOperation::DeleteFile);
+    EXPECT_EQ(calls[4].path, tree.Path("dst/a"));
 }
 
 TEST_F(FaultInjectingFileSystemTest, StampReadsOfAListingForStampsAreCallsOfTheirOwn)

@@ -82,3 +82,21 @@ TEST(StampDifference, ZeroDateCountsNoDays)
     ASSERT_EQ(bad.date, 0u);
     EXPECT_EQ(StampDifference(At(2024, 1, 1, 10, 0, 5), bad), 5);
 }
+
+// A target stamp at the end of a file system's range is what a later source stamp was cut down to:
+// it never counts as older, or the file would be copied again at every run.
+TEST(FileStamp, ATargetAtAFileSystemsLastStampIsNeverOlder)
+{
+    const FileStamp year2200 = At(2200, 1, 1, 0, 0, 0);
+    for (const FileStamp limit :
+         {At(2038, 1, 19, 3, 14, 7), At(2106, 2, 7, 6, 28, 15), At(2107, 12, 31, 23, 59, 58),
+          At(2108, 1, 1, 7, 59, 58), At(2446, 5, 10, 22, 38, 55)})
+        EXPECT_FALSE(IsNewerForOverwrite(year2200, limit)) << limit.Year();
+    // One second short of a limit is an ordinary stamp, and the 120 seconds still count.
+    EXPECT_TRUE(IsNewerForOverwrite(year2200, At(2038, 1, 19, 3, 14, 6)));
+    EXPECT_TRUE(IsNewerForOverwrite(At(2023, 1, 1, 0, 2, 1), At(2023, 1, 1, 0, 0, 0)));
+    EXPECT_FALSE(IsNewerForOverwrite(At(2023, 1, 1, 0, 2, 0), At(2023, 1, 1, 0, 0, 0)));
+    EXPECT_TRUE(IsOutsideEveryFileSystemRange(-1));
+    EXPECT_FALSE(IsOutsideEveryFileSystemRange(2147483647));
+    EXPECT_TRUE(IsOutsideEveryFileSystemRange(2147483648));
+}

@@ -23,12 +23,13 @@ inline constexpr std::time_t baseTime = 1699956000;
 
 class SyncEngineTest : public ::testing::Test {
 protected:
-    // Runs the engine over the two roots through the given layer (the real one by default).
+    // Runs the engine over the two roots through the given layer (the real one by default), as run
+    // control does: within the run's scope.
     void Run(const SyncOptions& options = unconfirmed) { RunWith(fileSystem, options); }
     void RunWith(FileSystem& layer, const SyncOptions& options = unconfirmed)
     {
         SyncEngine engine(layer, exclusions, runState, report, host);
-        engine.SynchroniseFolder(source, target, options);
+        engine.Run(source, target, options);
     }
 
     // Relative paths in the two trees.

@@ -21,6 +21,9 @@ const char* OperationName(FsOperation operation)
     case FsOperation::ReplaceFile: return "ReplaceFile";
     case FsOperation::MakeFolders: return "MakeFolders";
     case FsOperation::LockFile: return "LockFile";
+    case FsOperation::Identify: return "Identify";
+    case FsOperation::SourceRead: return "SourceRead";
+    case FsOperation::SetMode: return "SetMode";
     }
     return "?";
 }
@@ -37,6 +40,8 @@ FsOperation OperationOf(WalkStep step)
     case WalkStep::CopyFile: return FsOperation::CopyFile;
     case WalkStep::DeleteFile: return FsOperation::DeleteFile;
     case WalkStep::RemoveFolder: return FsOperation::RemoveFolder;
+    case WalkStep::SourceRead: return FsOperation::SourceRead;
+    case WalkStep::SetMode: return FsOperation::SetMode;
     }
     return FsOperation::List;
 }
@@ -61,6 +66,12 @@ void FaultInjectingFileSystem::Hold(FsOperation operation, std::optional<std::st
 {
     std::lock_guard lock(mutex_);
     hold_ = std::make_shared<HoldRule>(HoldRule{operation, std::move(path)});
+}
+
+void FaultInjectingFileSystem::OnCall(FsOperation operation, std::function<void(const FsCall&)> action)
+{
+    std::lock_guard lock(mutex_);
+    actions_[operation] = std::move(action);
 }
 
 bool FaultInjectingFileSystem::WaitUntilHeld(std::chrono::milliseconds timeout)
@@ -104,6 +115,12 @@ int FaultInjectingFileSystem::Enter(FsOperation operation, const std::string& pa
                                     const std::string& secondPath)
 {
     std::unique_lock lock(mutex_);
+    if (const auto action = actions_.find(operation); action != actions_.end()) {
+        const std::function<void(const FsCall&)> run = action->second;
+        lock.unlock();
+        run({operation, path, secondPath});
+        lock.lock();
+    }
     const int callNumber = ++counts_[operation];
     calls_.push_back({operation, path, secondPath});
 
@@ -126,6 +143,12 @@ int FaultInjectingFileSystem::Enter(FsOperation operation, const std::string& pa
         if ((!fault.only || *fault.only == operation) && namesPath(fault.path))
             return fault.error;
     return 0;
+}
+
+std::unique_ptr<RunScope> FaultInjectingFileSystem::BeginRun(const std::string& sourceRoot,
+                                                             const std::string& targetRoot)
+{
+    return inner_.BeginRun(sourceRoot, targetRoot);
 }
 
 FsStatus FaultInjectingFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
@@ -181,6 +204,13 @@ std::optional<std::string> FaultInjectingFileSystem::ResolvePath(const std::stri
     return inner_.ResolvePath(path);
 }
 
+std::optional<FolderIdentity> FaultInjectingFileSystem::IdentifyFolder(const std::string& folder)
+{
+    if (Enter(FsOperation::Identify, folder) != 0)
+        return std::nullopt;
+    return inner_.IdentifyFolder(folder);
+}
+
 std::optional<FileStamp> FaultInjectingFileSystem::ReadFileStamp(const std::string& path)
 {
     if (Enter(FsOperation::ReadStamp, path) != 0)
@@ -192,7 +222,7 @@ FsStatus FaultInjectingFileSystem::CopyFile(const std::string& from, const std::
 {
     if (const int error = Enter(FsOperation::CopyFile, from, to))
         return FsStatus::Failure(error);
-    return inner_.CopyFile(from, to);
+    return inner_.CopyFile(from, to, this);
 }
 
 FsStatus FaultInjectingFileSystem::DeleteFile(const std::string& path)

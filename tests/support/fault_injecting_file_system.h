@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,11 @@ enum class FsOperation {
     ReplaceFile,
     MakeFolders,
     LockFile,
+    Identify,
+    // Inside one file's copy: its data has been read, the source is about to be looked at again.
+    SourceRead,
+    // Inside one file's copy: its mode is about to be set.
+    SetMode,
 };
 
 const char* OperationName(FsOperation operation);
@@ -56,6 +62,9 @@ public:
     // Makes matching calls wait, before they do anything, until Release(). Without a path every
     // call of the kind is held.
     void Hold(FsOperation operation, std::optional<std::string> path = std::nullopt);
+    // Runs the action (outside the layer's lock) each time a call of the kind arrives, before it is
+    // held or failed: to change the disk at an exact point of a copy, say.
+    void OnCall(FsOperation operation, std::function<void(const FsCall&)> action);
     // Waits until at least one call is being held; false when none arrived in time.
     bool WaitUntilHeld(std::chrono::milliseconds timeout);
     // Lets every held call go on and stops holding new ones.
@@ -66,7 +75,10 @@ public:
     int CallCount(FsOperation operation) const;
     std::vector<FsCall> Calls() const;
 
-    // A failed KindOf answers Missing; a failed ResolvePath or ReadFileStamp answers nothing.
+    // Forwarded, so that the real layer resolves beneath the roots.
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
+    // A failed KindOf answers Missing; a failed ResolvePath, IdentifyFolder or ReadFileStamp answers
+    // nothing.
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
     // Counted and failed as a List call; each stamp read through the reader as a ReadStamp call of the
     // entry's whole path.
@@ -74,7 +86,10 @@ public:
                                  std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
+    std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
+    // Fail-injectable as a whole; otherwise its inner steps are reported here as SourceRead and
+    // SetMode calls with the copy's two paths.
     FsStatus CopyFile(const std::string& from, const std::string& to) override;
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
@@ -123,6 +138,7 @@ private:
     std::vector<NthCallFault> nthCallFaults_;
     std::vector<PathFault> pathFaults_;
     std::shared_ptr<HoldRule> hold_;
+    std::map<FsOperation, std::function<void(const FsCall&)>> actions_;
     int heldNow_ = 0;
 };
 

@@ -15,6 +15,8 @@ void ScriptedSyncHost::SetProgressText(const std::string& text)
 ConfirmAnswer ScriptedSyncHost::Ask(const ConfirmQuestion& question)
 {
     questions_.push_back(question);
+    if (onQuestion_)
+        onQuestion_(question);
     if (answers_.empty()) {
         ADD_FAILURE() << "unexpected question: " << question.lines[0];
         return ConfirmAnswer::Cancel;

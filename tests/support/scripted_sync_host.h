@@ -24,6 +24,12 @@ public:
     void AddAnswer(ConfirmAnswer answer) { answers_.push_back(answer); }
     // Called after each progress text is recorded (for example to request a stop at a given point).
     void OnProgress(std::function<void(const std::string&)> callback) { onProgress_ = std::move(callback); }
+    // Called with each question before it is answered, while the engine waits for the answer (for
+    // example to change the disk at that moment).
+    void OnQuestion(std::function<void(const ConfirmQuestion&)> callback)
+    {
+        onQuestion_ = std::move(callback);
+    }
 
     const std::vector<ConfirmQuestion>& Questions() const { return questions_; }
     // The first line of every question, in the order asked.
@@ -36,6 +42,7 @@ private:
     std::vector<ConfirmQuestion> questions_;
     std::vector<std::string> progressTexts_;
     std::function<void(const std::string&)> onProgress_;
+    std::function<void(const ConfirmQuestion&)> onQuestion_;
 };
 
 } // namespace twinfol::test

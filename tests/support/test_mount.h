@@ -1,0 +1,43 @@
+// Real mounts for tests that need them (bind mounts, tmpfs, file-system images through a loop device
+// or FUSE), unmounted when the object goes, also when the test fails. Mounting needs root: a test
+// skips with the helper's message when it could not mount.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace twinfol::test {
+
+class TestMount {
+public:
+    // Shows the folder (or file) `from` at `at` as well.
+    static TestMount Bind(const std::string& from, const std::string& at);
+    // A fresh tmpfs of the given size at `at`.
+    static TestMount Tmpfs(const std::string& at, std::size_t bytes);
+    // A new ext4 of the given size in the image file, made with the extra mkfs.ext4 options (for
+    // example "-I 128" for inodes whose stamps end in 2038) and mounted at `at` through a loop device.
+    static TestMount Ext4Image(const std::string& image, std::size_t bytes, const std::string& mkfsOptions,
+                               const std::string& at);
+    // A new FAT file system in the image file, mounted at `at` through fusefat.
+    static TestMount FatImage(const std::string& image, std::size_t bytes, const std::string& at);
+
+    TestMount(TestMount&& other) noexcept;
+    TestMount& operator=(TestMount&&) = delete;
+    TestMount(const TestMount&) = delete;
+    TestMount& operator=(const TestMount&) = delete;
+    // Unmounts, lazily when the mount is still busy.
+    ~TestMount();
+
+    bool IsMounted() const { return !at_.empty(); }
+    // Why nothing was mounted: for GTEST_SKIP.
+    const std::string& Failure() const { return failure_; }
+
+private:
+    TestMount() = default;
+    static TestMount Failed(std::string why);
+
+    std::string at_;
+    std::string failure_;
+};
+
+} // namespace twinfol::test
