@@ -98,6 +98,7 @@ TEST_F(TwinfolSyncMetadataTest, RootKeepsWhatCpArchiveKeeps)
         ASSERT_EQ(lchown(Src(name).c_str(), ordinaryUser, ordinaryGroup), 0);
     tree.SetMode("src/their-program", 04755);
     SetAttribute(Src("tagged"), "trusted.note", "root only");
+    SetAttribute(Src("their-link"), "trusted.note", "a link's own");
     tree.MakeFolder("twinfol");
 
     EXPECT_EQ(CopyBoth(false), 0);
@@ -116,6 +117,7 @@ TEST_F(TwinfolSyncMetadataTest, RootKeepsWhatCpArchiveKeeps)
     EXPECT_EQ(tree.Mode("twinfol/readonly"), 0555u);
     EXPECT_EQ(tree.Modified("twinfol/old/a/b/c"), longAgo + 100);
     EXPECT_NE(copied.at("their-link").find("owner=65534:65534"), std::string::npos);
+    EXPECT_NE(copied.at("their-link").find("trusted.note="), std::string::npos);
     EXPECT_NE(copied.at("tagged").find("trusted.note="), std::string::npos);
 }
 
