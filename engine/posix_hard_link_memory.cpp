@@ -31,10 +31,4 @@ void HardLinkMemory::NameHandled(const struct stat& source)
         entries_.erase(found);
 }
 
-std::size_t HardLinkMemory::Size() const
-{
-    const std::lock_guard lock(mutex_);
-    return entries_.size();
-}
-
 } // namespace twinfol

@@ -36,8 +36,6 @@ public:
     // One more name of the inode has been handled (linked, or copied on its own); once every name
     // has been, the inode is forgotten.
     void NameHandled(const struct stat& source);
-    // How many inodes are remembered now.
-    std::size_t Size() const;
 
 private:
     struct Key {

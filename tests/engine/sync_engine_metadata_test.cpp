@@ -1,13 +1,12 @@
 // What the engine's copies keep beyond data and time stamps, on real trees: names sharing an inode
-// stay linked over later runs, folders a tree copy made are finished also when the copy fails or
-// goes deeper than the open-folder walk, and the run's memory of linked files stays bounded.
+// stay linked over later runs, and folders a tree copy made are finished also when the copy fails or
+// goes deeper than the open-folder walk.
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 
-#include "engine/posix_hard_link_memory.h"
 #include "support/fault_injecting_file_system.h"
 #include "sync_engine_fixture.h"
 
@@ -83,28 +82,6 @@ TEST_F(SyncEngineMetadataTest, ANameAlreadyLinkedToTheFirstCopyIsLeftAlone)
     EXPECT_TRUE(fileSystem.CopyFile(S("b"), T("b")));
     EXPECT_EQ(Inode(Target("a")), Inode(Target("b")));
     EXPECT_EQ(EntriesIn(Target("")), 2u);
-}
-
-// Only inodes with several names are remembered, each until all its names have been handled.
-TEST(HardLinkMemory, ForgetsAnInodeOnceEveryNameIsHandled)
-{
-    struct stat source {};
-    source.st_dev = 1;
-    source.st_ino = 42;
-    source.st_nlink = 3;
-    struct stat copy {};
-    copy.st_ino = 7;
-    HardLinkMemory memory;
-    memory.Remember(source, "/t/a", copy);
-    ASSERT_TRUE(memory.Find(source));
-    EXPECT_EQ(memory.Find(source)->copyInode, 7u);
-    memory.NameHandled(source);
-    EXPECT_TRUE(memory.Find(source));
-    memory.NameHandled(source);
-    EXPECT_FALSE(memory.Find(source));
-    source.st_nlink = 1;
-    memory.Remember(source, "/t/single", copy);
-    EXPECT_EQ(memory.Size(), 0u);
 }
 
 // A folder of mode 0555 and one of 0700 that a failing tree copy made: both get their source's
