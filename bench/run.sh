@@ -3,7 +3,7 @@
 # ratios, peak memory and system-call counts. It prints figures; nothing here passes or fails.
 #
 #   bench/run.sh [--quick] [--rounds N] [--scratch DIR] [--tree small|large|both]
-#                [--memory-check] [--no-strace] [--strace-others]
+#                [--memory-check] [--no-strace] [--strace-others] [--compare-with PATH]
 #
 #   --quick          small trees (5,000 files in 250 folders; 4 files of 16 MiB), 3 rounds
 #   --rounds N       rounds per case (default 5 for many small files, 3 for few large ones)
@@ -13,6 +13,8 @@
 #                    (500,000 files; needs about 2.5 GB and a few minutes) and compare peak memory
 #   --no-strace      skip the system-call counts
 #   --strace-others  count the system calls of cp -a and rsync too (slow under strace)
+#   --compare-with P also time the twinfol-sync binary P (an earlier build, say) as "before", in
+#                    the same rounds, on the copy and re-run cases, and count its system calls
 #
 # Two habits of these machines shape the script. Absolute times drift between runs, so the tools
 # take turns round by round, the order rotating, and ratios are also given within each round. And
@@ -29,6 +31,7 @@ trees="small large"
 memory_check=0
 strace_mine=1
 strace_others=0
+compare_with=""
 while [ $# -gt 0 ]; do
     case $1 in
     --quick) quick=1 ;;
@@ -38,7 +41,8 @@ while [ $# -gt 0 ]; do
     --memory-check) memory_check=1 ;;
     --no-strace) strace_mine=0 ;;
     --strace-others) strace_others=1 ;;
-    -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --compare-with) compare_with=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift ;;
+    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -63,6 +67,13 @@ cmake -S "$repo" -B "$repo/build-bench" -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_F
     -DTWINFOL_BUILD_GUI=OFF -DTWINFOL_BUILD_TESTS=OFF >/dev/null
 cmake --build "$repo/build-bench" -j "$(nproc)" --target twinfol-sync >/dev/null
 twinfol=$repo/build-bench/twinfol-sync
+# The binary compared with takes part as one more tool, "before".
+before=()
+if [ -n "$compare_with" ]; then
+    [ -x "$compare_with" ] || { echo "run.sh: $compare_with is not an executable" >&2; exit 2; }
+    before=(before)
+    echo "== Comparing with $compare_with (\"before\")"
+fi
 
 mkdir -p "$scratch"
 scratch=$(cd "$scratch" && pwd)
@@ -85,7 +96,7 @@ timed() {
     /usr/bin/time -f %M -o "$memory" "$@" >/dev/null 2>"$scratch/last-stderr.txt" || {
         # twinfol-sync answers 1 when the run had problems; any other failure spoils the figure.
         local status=$?
-        if [ "$tool" != twinfol ] || [ $status -ne 1 ]; then
+        if { [ "$tool" != twinfol ] && [ "$tool" != before ]; } || [ $status -ne 1 ]; then
             echo "run.sh: $tool failed ($status) in $case round $round:" >&2
             cat "$scratch/last-stderr.txt" >&2
             exit 1
@@ -107,6 +118,7 @@ run_tool() {
     local tree=$1 case=$2 round=$3 tool=$4 source=$5 target=$6
     case $tool in
     twinfol) timed "$tree" "$case" "$round" twinfol "$twinfol" --delete "$source" "$target" ;;
+    before) timed "$tree" "$case" "$round" before "$compare_with" --delete "$source" "$target" ;;
     rsync) timed "$tree" "$case" "$round" rsync rsync -a --delete "$source/" "$target/" ;;
     cp) timed "$tree" "$case" "$round" cp cp -a "$source/." "$target/" ;;
     walk) timed "$tree" "$case" "$round" walk find "$source" "$target" -printf '%T@\n' ;;
@@ -159,7 +171,7 @@ bench_tree() {
 
     echo "   timing: initial copy"
     for ((round = 1; round <= tree_rounds; round++)); do
-        for tool in $(rotated "$round" twinfol rsync cp); do
+        for tool in $(rotated "$round" twinfol rsync cp "${before[@]}"); do
             mkdir "$work/copy-$tool-$round"
             run_tool "$tree" copy "$round" "$tool" "$source" "$work/copy-$tool-$round"
         done
@@ -169,7 +181,7 @@ bench_tree() {
     # that the next cases do not use, and fresh copies where those are too few.
     local spare=() name
     for name in "$work"/copy-*; do
-        case $name in */copy-twinfol-1 | */copy-rsync-1) ;; *) spare+=("$name") ;; esac
+        case $name in */copy-twinfol-1 | */copy-rsync-1 | */copy-before-1) ;; *) spare+=("$name") ;; esac
     done
     for ((round = 1; round <= tree_rounds; round++)); do
         for tool in twinfol rsync rm; do
@@ -186,8 +198,11 @@ bench_tree() {
 
     echo "   timing: re-run with nothing to do"
     for ((round = 1; round <= tree_rounds; round++)); do
-        for tool in $(rotated "$round" twinfol rsync walk); do
-            [ "$tool" = rsync ] && target=$work/copy-rsync-1 || target=$work/copy-twinfol-1
+        for tool in $(rotated "$round" twinfol rsync walk "${before[@]}"); do
+            case $tool in
+            rsync | before) target=$work/copy-$tool-1 ;;
+            *) target=$work/copy-twinfol-1 ;;
+            esac
             run_tool "$tree" noop "$round" "$tool" "$source" "$target"
         done
     done
@@ -195,11 +210,11 @@ bench_tree() {
     echo "   timing: re-run after 1 % newer source files and 1 % extra target files"
     for ((round = 1; round <= tree_rounds; round++)); do
         python3 "$here/make_tree.py" touch "$source" 1 "$round"
-        for tool in twinfol rsync; do
+        for tool in twinfol rsync "${before[@]}"; do
             python3 "$here/make_tree.py" extra "$work/copy-$tool-1" 1 "round$round"
         done
         find "$source" -type f -print0 | xargs -0 cat >/dev/null
-        for tool in $(rotated "$round" twinfol rsync); do
+        for tool in $(rotated "$round" twinfol rsync "${before[@]}"); do
             run_tool "$tree" change "$round" "$tool" "$source" "$work/copy-$tool-1"
         done
     done
@@ -217,6 +232,12 @@ bench_tree() {
         count_syscalls "twinfol-sync, initial copy" "$files" "$twinfol" --delete "$source" "$work/strace-twinfol"
         count_syscalls "twinfol-sync, re-run with nothing to do" "$files" \
             "$twinfol" --delete "$source" "$work/strace-twinfol"
+        if [ -n "$compare_with" ]; then
+            mkdir "$work/strace-before"
+            count_syscalls "before, initial copy" "$files" "$compare_with" --delete "$source" "$work/strace-before"
+            count_syscalls "before, re-run with nothing to do" "$files" \
+                "$compare_with" --delete "$source" "$work/strace-before"
+        fi
         if [ $strace_others = 1 ]; then
             mkdir "$work/strace-cp" "$work/strace-rsync"
             count_syscalls "cp -a, initial copy" "$files" cp -a "$source/." "$work/strace-cp/"

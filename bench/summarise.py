@@ -16,10 +16,11 @@ CASES = [
     ("delete", "deleting a whole target-only tree"),
 ]
 # The ratio twinfol/other that each case aims at, for many small files and for few large ones.
+# "before" is the binary given to run.sh --compare-with, timed in the same rounds.
 RATIOS = {
-    "copy": [("rsync", "0.7", "-"), ("cp", "0.8", "1.1")],
-    "noop": [("rsync", "0.45", "0.45"), ("walk", "1.2", "1.2")],
-    "change": [("rsync", "0.5", "0.5")],
+    "copy": [("rsync", "0.7", "-"), ("cp", "0.8", "1.1"), ("before", "1.05", "1.05")],
+    "noop": [("rsync", "0.45", "0.45"), ("walk", "1.2", "1.2"), ("before", "-", "-")],
+    "change": [("rsync", "0.5", "0.5"), ("before", "-", "-")],
     "delete": [("rsync", "-", "-"), ("rm", "-", "-")],
 }
 
@@ -38,7 +39,7 @@ def main(path, tree):
         if not tools:
             continue
         print("  %s" % title)
-        for tool in sorted(tools, key=lambda t: (t != "twinfol", t)):
+        for tool in sorted(tools, key=lambda t: (t != "twinfol", t != "before", t)):
             runs = rows[(case, tool)]
             times = [runs[r][0] for r in sorted(runs)]
             peak = statistics.median(runs[r][1] for r in runs)

@@ -4,8 +4,10 @@
 
 namespace twinfol {
 
-PathTreeWalk::PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter)
-    : fileSystem_(fileSystem), hook_(hook), stop_(stop), mayEnter_(std::move(mayEnter))
+PathTreeWalk::PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter,
+                           MadeFolderStep onMadeFolder)
+    : fileSystem_(fileSystem), hook_(hook), stop_(stop), mayEnter_(std::move(mayEnter)),
+      onMadeFolder_(std::move(onMadeFolder))
 {
 }
 
@@ -18,8 +20,22 @@ FsStatus PathTreeWalk::Copy(const std::string& sourceFolder, const std::string& 
 {
     if (FsStatus made = Step(WalkStep::MakeFolder, targetFolder); !made)
         return made;
+    // Only a folder that was not there is this copy's own to finish.
+    const bool making = onMadeFolder_ && fileSystem_.KindOf(targetFolder) == EntryKind::Missing;
     if (FsStatus made = fileSystem_.MakeFolder(targetFolder); !made)
         return made;
+    if (making)
+        if (FsStatus made = onMadeFolder_(sourceFolder, targetFolder, true); !made)
+            return made;
+    FsStatus result = CopyEntries(sourceFolder, targetFolder);
+    if (making)
+        if (FsStatus finished = onMadeFolder_(sourceFolder, targetFolder, false); !finished && result)
+            result = finished;
+    return result;
+}
+
+FsStatus PathTreeWalk::CopyEntries(const std::string& sourceFolder, const std::string& targetFolder)
+{
     if (FsStatus listing = Step(WalkStep::List, sourceFolder); !listing)
         return listing;
     FsStatus result;

@@ -16,9 +16,15 @@ public:
     // Asked before a delete enters a sub-folder (its path ends with the separator); a failure ends
     // the walk as a failure of the folder's own would.
     using EnterCheck = std::function<FsStatus(const std::string& folder)>;
+    // Told about each folder a copy makes (not one it finds there): with made true once it is made,
+    // with made false once its content is in place or its copy ended early. A failure ends the walk
+    // as a failure of the folder's own would.
+    using MadeFolderStep =
+        std::function<FsStatus(const std::string& sourceFolder, const std::string& targetFolder, bool made)>;
 
     // Every step is reported to the hook first, when there is one.
-    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {});
+    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {},
+                 MadeFolderStep onMadeFolder = {});
 
     // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
     FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
@@ -26,12 +32,14 @@ public:
     FsStatus Delete(const std::string& folder);
 
 private:
+    FsStatus CopyEntries(const std::string& sourceFolder, const std::string& targetFolder);
     FsStatus Step(WalkStep step, const std::string& path, const std::string& secondPath = {});
 
     FileSystem& fileSystem_;
     WalkHook* hook_;
     const StopFlag& stop_;
     EnterCheck mayEnter_;
+    MadeFolderStep onMadeFolder_;
 };
 
 } // namespace twinfol

@@ -10,6 +10,7 @@
 
 #include "engine/file_stamp.h"
 #include "engine/posix_creation_mode.h"
+#include "engine/posix_extended_attributes.h"
 #include "engine/unsupported_metadata.h"
 
 namespace twinfol {
@@ -42,6 +43,51 @@ FsStatus WriteAllAt(int out, const char* data, std::size_t size, off_t offset)
     return {};
 }
 
+// Copies length bytes at the offset of one file to the same offset of the other; copied says how many
+// there were (fewer when the source became shorter meanwhile).
+FsStatus CopyRange(int in, int out, off_t start, off_t length, off_t& copied)
+{
+    copied = 0;
+    bool kernelCopy = true;
+    std::vector<char> buffer;
+    while (copied < length) {
+        const off_t remaining = length - copied;
+        const off_t at = start + copied;
+        if (kernelCopy) {
+            loff_t inOffset = at;
+            loff_t outOffset = at;
+            const auto chunk = static_cast<std::size_t>(std::min(remaining, largestKernelCopy));
+            const ssize_t moved = copy_file_range(in, &inOffset, out, &outOffset, chunk, 0);
+            if (moved > 0) {
+                copied += moved;
+                continue;
+            }
+            if (moved == 0)
+                break; // The source became shorter while it was copied.
+            if (errno == EINTR)
+                continue;
+            if (!IsKernelCopyRefused(errno))
+                return FsStatus::Failure(errno);
+            kernelCopy = false;
+        }
+        if (buffer.empty())
+            buffer.resize(readWriteBufferSize);
+        const ssize_t got = pread(
+            in, buffer.data(), static_cast<std::size_t>(std::min<off_t>(remaining, readWriteBufferSize)), at);
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return FsStatus::Failure(errno);
+        }
+        if (got == 0)
+            break;
+        if (FsStatus written = WriteAllAt(out, buffer.data(), static_cast<std::size_t>(got), at); !written)
+            return written;
+        copied += got;
+    }
+    return {};
+}
+
 // The data, and nothing but the data, changes size and both times; reading it changes neither.
 bool HeldStill(const struct stat& before, const struct stat& after)
 {
@@ -57,7 +103,11 @@ FsStatus CopyStillData(int source, struct stat& sourceInfo, int temporary, bool&
 {
     for (int attempt = 1;; ++attempt) {
         off_t copied = 0;
-        if (FsStatus data = CopyData(source, temporary, sourceInfo.st_size, copied); !data)
+        // A file whose blocks cover its size has no holes to look for.
+        const FsStatus data = MayHaveHoles(sourceInfo)
+                                  ? CopySparseData(source, temporary, sourceInfo.st_size, copied)
+                                  : CopyData(source, temporary, sourceInfo.st_size, copied);
+        if (!data)
             return data;
         if (FsStatus step = steps.Before(WalkStep::SourceRead); !step)
             return step;
@@ -130,53 +180,55 @@ FsStatus WriteAll(int out, const char* data, std::size_t size)
 
 FsStatus CopyData(int in, int out, off_t size, off_t& copied)
 {
+    return CopyRange(in, out, 0, size, copied);
+}
+
+FsStatus CopySparseData(int in, int out, off_t size, off_t& copied)
+{
     copied = 0;
-    bool kernelCopy = true;
-    std::vector<char> buffer;
-    while (copied < size) {
-        const off_t remaining = size - copied;
-        if (kernelCopy) {
-            loff_t inOffset = copied;
-            loff_t outOffset = copied;
-            const auto chunk = static_cast<std::size_t>(std::min(remaining, largestKernelCopy));
-            const ssize_t moved = copy_file_range(in, &inOffset, out, &outOffset, chunk, 0);
-            if (moved > 0) {
-                copied += moved;
-                continue;
-            }
-            if (moved == 0)
-                break; // The source became shorter while it was copied.
-            if (errno == EINTR)
-                continue;
-            if (!IsKernelCopyRefused(errno))
+    for (off_t offset = 0; offset < size;) {
+        const off_t dataStart = lseek(in, offset, SEEK_DATA);
+        if (dataStart < 0) {
+            if (errno == ENXIO)
+                break; // Nothing but a hole up to the end.
+            if (errno != EINVAL && errno != EOPNOTSUPP)
                 return FsStatus::Failure(errno);
-            kernelCopy = false;
+            // No hole finding here: the rest is copied whole.
+            off_t rest = 0;
+            const FsStatus whole = CopyRange(in, out, offset, size - offset, rest);
+            copied = offset + rest;
+            return whole;
         }
-        if (buffer.empty())
-            buffer.resize(readWriteBufferSize);
-        const ssize_t got =
-            pread(in, buffer.data(),
-                  static_cast<std::size_t>(std::min<off_t>(remaining, readWriteBufferSize)), copied);
-        if (got < 0) {
-            if (errno == EINTR)
-                continue;
-            return FsStatus::Failure(errno);
-        }
-        if (got == 0)
+        if (dataStart >= size)
             break;
-        if (FsStatus written = WriteAllAt(out, buffer.data(), static_cast<std::size_t>(got), copied);
-            !written)
-            return written;
-        copied += got;
+        off_t dataEnd = lseek(in, dataStart, SEEK_HOLE);
+        if (dataEnd < 0)
+            return errno == ENXIO ? FsStatus() : FsStatus::Failure(errno); // ENXIO: cut short meanwhile
+        dataEnd = std::min(dataEnd, size);
+        off_t moved = 0;
+        if (FsStatus data = CopyRange(in, out, dataStart, dataEnd - dataStart, moved); !data)
+            return data;
+        copied = dataStart + moved;
+        if (moved < dataEnd - dataStart)
+            return {}; // The source became shorter while it was copied.
+        offset = dataEnd;
     }
+    // The holes up to the end: the size alone makes them.
+    if (ftruncate(out, size) != 0)
+        return FsStatus::Failure(errno);
+    copied = size;
     return {};
 }
 
 FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
-                       const CopySteps& steps)
+                       const CopyOwnership& ownership, const CopySteps& steps)
 {
     if (FsStatus data = CopyStillData(source, sourceInfo, temporary, setMode, steps); !data)
         return data;
+    if (FsStatus owner = KeepOwner(temporary, sourceInfo, ownership.credentials, ownership.created); !owner)
+        return owner;
+    if (FsStatus attributes = CopyExtendedAttributes(source, temporary); !attributes)
+        return attributes;
     if (setMode)
         if (FsStatus mode = SetMode(temporary, sourceInfo, steps); !mode)
             return mode;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/fs_status.h"
+#include "engine/posix_owner.h"
 #include "engine/walk_hook.h"
 
 namespace twinfol {
@@ -39,12 +40,25 @@ FsStatus WriteAll(int out, const char* data, std::size_t size);
 // buffer from the same offsets.
 FsStatus CopyData(int in, int out, off_t size, off_t& copied);
 
-// Fills a temporary file with the source's data, then its mode (when setMode), then its time stamps:
-// writing would clear set-user-ID bits and move the time stamp. sourceInfo is the source as it was
-// opened. Once the data is read the source is looked at again (one fstat): when its size or times
-// moved meanwhile the data is copied once more and sourceInfo becomes what the source is then; when
-// it moved again, the copy fails with sourceChangedError. A mode the target cannot hold is left out.
+// Whether the file's allocated blocks cover less than its size: only such a file can have holes.
+inline bool MayHaveHoles(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) && info.st_blocks * 512 < info.st_size;
+}
+
+// The same for a file with holes: only the ranges that hold data (SEEK_DATA, SEEK_HOLE) are copied,
+// and the copy is given its size at the end, so its holes stay holes. A file system that cannot tell
+// where the holes are gets the rest copied whole.
+FsStatus CopySparseData(int in, int out, off_t size, off_t& copied);
+
+// Fills a temporary file with the source's data, then its owner and group as far as the process may
+// give them, its extended attributes (ACLs among them), its mode (when setMode), and last its time
+// stamps: writing would clear set-user-ID bits and move the time stamp, and a change of owner clears
+// the set-ID bits. sourceInfo is the source as it was opened. Once the data is read the source is
+// looked at again (one fstat): when its size or times moved meanwhile the data is copied once more
+// and sourceInfo becomes what the source is then; when it moved again, the copy fails with
+// sourceChangedError. A mode, owner or attribute the target cannot hold is left out.
 FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
-                       const CopySteps& steps);
+                       const CopyOwnership& ownership, const CopySteps& steps);
 
 } // namespace twinfol

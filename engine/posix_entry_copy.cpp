@@ -1,4 +1,5 @@
-// One entry's copy: a regular file through an unnamed or a named temporary file, a link as a link.
+// One entry's copy: a regular file through an unnamed or a named temporary file, a second name of a
+// file as a link to the run's first copy, a link as a link.
 #include "engine/posix_entry_copy.h"
 
 #include <fcntl.h>
@@ -7,25 +8,30 @@
 #include <cerrno>
 #include <string>
 
+#include "base/path.h"
 #include "engine/posix_copy_data.h"
 #include "engine/posix_creation_mode.h"
+#include "engine/posix_extended_attributes.h"
 #include "engine/posix_file_facts.h"
+#include "engine/posix_twin_link.h"
 
 namespace twinfol {
 
-PosixEntryCopy::PosixEntryCopy(TemporaryFileKind temporaryFiles, DeferredCloser& closer)
-    : temporaryFiles_(temporaryFiles), closer_(closer)
+PosixEntryCopy::PosixEntryCopy(TemporaryFileKind temporaryFiles, const PosixPathResolver& resolver,
+                               DeferredCloser& closer)
+    : temporaryFiles_(temporaryFiles), resolver_(resolver), closer_(closer)
 {
 }
 
 FsStatus PosixEntryCopy::Copy(const SourceEntry& from, const Destination& to,
-                              std::optional<Placement> knownPlacement, const CopySteps& steps)
+                              std::optional<Placement> knownPlacement, PosixRunState& run,
+                              const CopySteps& steps)
 {
-    const FsStatus copied = CopyOnce(from, to, knownPlacement, steps);
+    const FsStatus copied = CopyOnce(from, to, knownPlacement, run, steps);
     // Space that deleted and replaced files still hold comes back once they are let go; a copy that
     // found the disk full tries once more after that, as it would have found it without the wait.
     if ((copied.Error() == ENOSPC || copied.Error() == EDQUOT) && closer_.Drain())
-        return CopyOnce(from, to, knownPlacement, steps);
+        return CopyOnce(from, to, knownPlacement, run, steps);
     return copied;
 }
 
@@ -40,14 +46,13 @@ FsStatus RefuseUncopyable(EntryKind kind)
     return {};
 }
 
-} // namespace
-
-FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to,
-                                  std::optional<Placement> knownPlacement, const CopySteps& steps)
+// Opens a regular file for reading, or finds a link, deciding before anything is opened: opening a
+// FIFO or a device has effects of its own. kind comes in as the listing saw it and goes out as
+// what the entry is; source is left closed for a link.
+FsStatus OpenSource(const SourceEntry& from, UniqueFd& source, struct stat& sourceInfo, EntryKind& kind)
 {
-    struct stat sourceInfo {};
-    EntryKind kind = from.listedKind;
-    // Decided before anything is opened. A link's own stat is needed for its length and times anyway.
+    kind = from.listedKind;
+    // A link's own stat is needed for its length and times anyway.
     if (kind == EntryKind::Missing || kind == EntryKind::Link) {
         if (fstatat(from.dirFd, from.name, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0)
             return FsStatus::Failure(errno);
@@ -55,46 +60,59 @@ FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to
     }
     if (FsStatus copyable = RefuseUncopyable(kind); !copyable)
         return copyable;
-    UniqueFd source;
-    if (kind == EntryKind::File) {
-        // Should the name have become a FIFO since it was looked at, O_NONBLOCK keeps the open from
-        // waiting; should it have become a link, O_NOFOLLOW refuses it and it is copied as a link.
-        source.Reset(
-            openat(from.dirFd, from.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-        const int openError = source ? 0 : errno;
-        if (source) {
-            if (fstat(source.Get(), &sourceInfo) != 0)
-                return FsStatus::Failure(errno);
-            if (FsStatus copyable = RefuseUncopyable(KindFromMode(sourceInfo.st_mode)); !copyable)
-                return copyable;
-        } else if (openError != ELOOP ||
-                   fstatat(from.dirFd, from.name, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0 ||
-                   !S_ISLNK(sourceInfo.st_mode)) {
-            return FsStatus::Failure(openError);
-        } else {
-            kind = EntryKind::Link;
-        }
+    if (kind != EntryKind::File)
+        return {};
+    // Should the name have become a FIFO since it was looked at, O_NONBLOCK keeps the open from
+    // waiting; should it have become a link, O_NOFOLLOW refuses it and it is copied as a link.
+    source.Reset(openat(from.dirFd, from.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (source) {
+        if (fstat(source.Get(), &sourceInfo) != 0)
+            return FsStatus::Failure(errno);
+        return RefuseUncopyable(KindFromMode(sourceInfo.st_mode));
     }
+    const int openError = errno;
+    if (openError != ELOOP || fstatat(from.dirFd, from.name, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0 ||
+        !S_ISLNK(sourceInfo.st_mode))
+        return FsStatus::Failure(openError);
+    kind = EntryKind::Link;
+    return {};
+}
+
+} // namespace
+
+FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to,
+                                  std::optional<Placement> knownPlacement, PosixRunState& run,
+                                  const CopySteps& steps)
+{
+    UniqueFd source;
+    struct stat sourceInfo {};
+    EntryKind kind = EntryKind::Missing;
+    if (FsStatus opened = OpenSource(from, source, sourceInfo, kind); !opened)
+        return opened;
 
     // An add never replaces a name that appears meanwhile.
     Placement placement = Placement::Add;
     DeferredCloser* holdReplaced = nullptr;
+    struct stat targetInfo {};
     if (knownPlacement)
         placement = *knownPlacement;
-    else if (FsStatus decided = DecidePlacement(to, placement, holdReplaced); !decided)
+    else if (FsStatus decided = DecidePlacement(to, placement, holdReplaced, targetInfo); !decided)
         return decided;
 
     if (kind == EntryKind::Link)
-        return CopyLink(from.dirFd, from.name, sourceInfo, to, placement, holdReplaced);
-    return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced, steps);
+        return CopyLink(from, sourceInfo, to, placement, holdReplaced, run.credentials);
+    if (sourceInfo.st_nlink > 1)
+        return CopyNamesakeFile(source.Get(), sourceInfo, to, placement, holdReplaced, targetInfo, run,
+                                steps);
+    return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced,
+                           CopyOwnership{run.credentials, to.created}, steps, nullptr);
 }
 
 // Looks at what stands at the target: nothing (an add), a file or link to replace (its data let go
 // in the background when it holds any), or something a copy must not replace.
 FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& placement,
-                                         DeferredCloser*& holdReplaced)
+                                         DeferredCloser*& holdReplaced, struct stat& targetInfo)
 {
-    struct stat targetInfo {};
     if (fstatat(to.dirFd, to.name.c_str(), &targetInfo, AT_SYMLINK_NOFOLLOW) != 0) {
         if (errno != ENOENT)
             return FsStatus::Failure(errno);
@@ -111,9 +129,38 @@ FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& place
     return {};
 }
 
+FsStatus PosixEntryCopy::CopyNamesakeFile(int source, struct stat& sourceInfo, const Destination& to,
+                                          Placement placement, DeferredCloser* holdReplaced,
+                                          const struct stat& targetInfo, PosixRunState& run,
+                                          const CopySteps& steps)
+{
+    const CopyOwnership ownership{run.credentials, to.created};
+    if (const std::optional<FirstCopy> first = run.links.Find(sourceInfo)) {
+        run.links.NameHandled(sourceInfo);
+        // A twin that is the first copy's inode already has nothing to gain.
+        if (placement == Placement::Replace && targetInfo.st_dev == first->copyDevice &&
+            targetInfo.st_ino == first->copyInode)
+            return {};
+        bool linked = false;
+        const FsStatus status =
+            LinkToFirstCopy(resolver_, *first, sourceInfo, to, placement, holdReplaced, linked);
+        if (linked || !status)
+            return status;
+        // Not linked: a copy of its own.
+        return CopyRegularFile(source, sourceInfo, to, placement, holdReplaced, ownership, steps, nullptr);
+    }
+    struct stat copyInfo {};
+    const FsStatus copied =
+        CopyRegularFile(source, sourceInfo, to, placement, holdReplaced, ownership, steps, &copyInfo);
+    if (copied)
+        run.links.Remember(sourceInfo, std::string(to.wholeFolder).append(BaseNameOf(to.name)), copyInfo);
+    return copied;
+}
+
 FsStatus PosixEntryCopy::CopyRegularFile(int source, struct stat& sourceInfo, const Destination& to,
                                          Placement placement, DeferredCloser* holdReplaced,
-                                         const CopySteps& steps)
+                                         const CopyOwnership& ownership, const CopySteps& steps,
+                                         struct stat* copyInfo)
 {
     if (temporaryFiles_ == TemporaryFileKind::UnnamedWhereSupported) {
         // An unnamed file vanishes with the process, so a crash mid-copy leaves nothing behind.
@@ -123,20 +170,25 @@ FsStatus PosixEntryCopy::CopyRegularFile(int source, struct stat& sourceInfo, co
         UniqueFd temporary(openat(to.dirFd, to.folder.empty() ? "." : to.folder.c_str(),
                                   O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode));
         if (temporary) {
-            if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode, steps); !filled)
+            if (FsStatus filled =
+                    FillTemporary(source, sourceInfo, temporary.Get(), setMode, ownership, steps);
+                !filled)
                 return filled;
+            if (copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
+                return FsStatus::Failure(errno);
             return PlaceUnnamedFile(temporary.Get(), to, placement, holdReplaced);
         }
         // EISDIR comes from kernels that do not know O_TMPFILE at all.
         if (errno != EOPNOTSUPP && errno != EISDIR)
             return FsStatus::Failure(errno);
     }
-    return CopyThroughNamedFile(source, sourceInfo, to, placement, holdReplaced, steps);
+    return CopyThroughNamedFile(source, sourceInfo, to, placement, holdReplaced, ownership, steps, copyInfo);
 }
 
 FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, struct stat& sourceInfo, const Destination& to,
                                               Placement placement, DeferredCloser* holdReplaced,
-                                              const CopySteps& steps)
+                                              const CopyOwnership& ownership, const CopySteps& steps,
+                                              struct stat* copyInfo)
 {
     std::string temporaryPath;
     UniqueFd temporary;
@@ -150,7 +202,9 @@ FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, struct stat& sourceInf
         temporaryPath);
     if (!created)
         return created;
-    FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), true, steps);
+    FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), true, ownership, steps);
+    if (filled && copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
+        filled = FsStatus::Failure(errno);
     // A delayed write error (on a network file system, say) may only show when the file is closed.
     if (temporary.Close() != 0 && filled)
         filled = FsStatus::Failure(errno);
@@ -178,13 +232,14 @@ FsStatus PosixEntryCopy::PlaceUnnamedFile(int temporary, const Destination& to, 
     return PlaceNamedFile(to.dirFd, temporaryPath, to.name, Placement::Replace, holdReplaced);
 }
 
-FsStatus PosixEntryCopy::CopyLink(int sourceDirFd, const char* sourceName, const struct stat& info,
-                                  const Destination& to, Placement placement, DeferredCloser* holdReplaced)
+FsStatus PosixEntryCopy::CopyLink(const SourceEntry& from, const struct stat& info, const Destination& to,
+                                  Placement placement, DeferredCloser* holdReplaced,
+                                  const PosixCredentials& credentials)
 {
     // st_size is the length of the link's text, but it may change meanwhile, so read until it fits.
     std::string pointsTo(static_cast<std::size_t>(info.st_size) + 1, '\0');
     for (;;) {
-        const ssize_t length = readlinkat(sourceDirFd, sourceName, pointsTo.data(), pointsTo.size());
+        const ssize_t length = readlinkat(from.dirFd, from.name, pointsTo.data(), pointsTo.size());
         if (length < 0)
             return FsStatus::Failure(errno);
         if (static_cast<std::size_t>(length) < pointsTo.size()) {
@@ -203,17 +258,23 @@ FsStatus PosixEntryCopy::CopyLink(int sourceDirFd, const char* sourceName, const
         temporaryPath);
     if (!created)
         return created;
+    // The link's own owner, attributes and times, in that order: the times last, as for files.
+    FsStatus status = KeepLinkOwner(to.dirFd, temporaryPath.c_str(), info, credentials, to.created);
+    if (status)
+        status = CopyLinkExtendedAttributes(from.dirFd, from.name, to.dirFd, temporaryPath.c_str());
     const timespec times[2] = {info.st_atim, info.st_mtim};
-    if (utimensat(to.dirFd, temporaryPath.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0) {
-        const int error = errno;
+    if (status && utimensat(to.dirFd, temporaryPath.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        status = FsStatus::Failure(errno);
+    if (!status) {
         unlinkat(to.dirFd, temporaryPath.c_str(), 0);
-        return FsStatus::Failure(error);
+        return status;
     }
     return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement, holdReplaced);
 }
 
 PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetDirFd,
-                                            std::optional<mode_t> createMask, const CopySteps& steps) const
+                                            std::optional<mode_t> createMask, const CopyOwnership& ownership,
+                                            const CopySteps& steps) const
 {
     PreparedFile prepared;
     if (from.listedKind != EntryKind::File)
@@ -221,14 +282,15 @@ PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetD
     const UniqueFd source(
         openat(from.dirFd, from.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
-    if (!source || fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+    // A file with several names may become a link to a copy made before it, which is decided in order.
+    if (!source || fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1)
         return prepared;
     const bool setMode = NeedsModeChange(info, createMask);
     UniqueFd temporary(openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC,
                               setMode ? mode_t{0600} : (info.st_mode & 0777)));
     if (!temporary)
         return prepared;
-    const FsStatus filled = FillTemporary(source.Get(), info, temporary.Get(), setMode, steps);
+    const FsStatus filled = FillTemporary(source.Get(), info, temporary.Get(), setMode, ownership, steps);
     if (filled)
         prepared.temporary = std::move(temporary);
     else if (filled.Error() == sourceChangedError)

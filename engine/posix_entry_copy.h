@@ -10,7 +10,9 @@
 #include "engine/deferred_closer.h"
 #include "engine/file_system.h"
 #include "engine/posix_copy_data.h"
+#include "engine/posix_path_resolver.h"
 #include "engine/posix_placement.h"
+#include "engine/posix_run_state.h"
 
 namespace twinfol {
 
@@ -40,39 +42,53 @@ struct PreparedFile {
 
 class PosixEntryCopy {
 public:
-    PosixEntryCopy(TemporaryFileKind temporaryFiles, DeferredCloser& closer);
+    PosixEntryCopy(TemporaryFileKind temporaryFiles, const PosixPathResolver& resolver,
+                   DeferredCloser& closer);
 
     TemporaryFileKind TemporaryFiles() const { return temporaryFiles_; }
 
-    // Copies the source entry to the destination. A special file (FIFO, socket, device) is refused
-    // without being opened. Whether the copy adds or replaces is decided by what stands at the target
-    // now, unless the caller knows (a folder a tree copy has just made holds nothing to replace). A
-    // copy that finds the disk full tries once more after the space of deleted and replaced files has
-    // come back.
+    // Copies the source entry to the destination, with its owner, extended attributes, mode and time
+    // stamps as far as the run may give them and the target can hold them. A special file (FIFO,
+    // socket, device) is refused without being opened. Whether the copy adds or replaces is decided
+    // by what stands at the target now, unless the caller knows (a folder a tree copy has just made
+    // holds nothing to replace). A file with several names whose inode this run has copied already
+    // becomes a link to that copy where the target allows it. A copy that finds the disk full tries
+    // once more after the space of deleted and replaced files has come back.
     FsStatus Copy(const SourceEntry& from, const Destination& to, std::optional<Placement> knownPlacement,
-                  const CopySteps& steps);
+                  PosixRunState& run, const CopySteps& steps);
 
-    // The first half of an add into a new folder: the source's data, mode and time stamps in an
-    // unnamed temporary file of the target folder. Only an entry listed as a regular file is opened;
-    // anything else (a link, a special file, no O_TMPFILE) answers "not prepared", and the caller
-    // copies the entry with Copy.
+    // The first half of an add into a new folder: the source's data and metadata in an unnamed
+    // temporary file of the target folder. Only an entry listed as a regular file with one name is
+    // opened; anything else (a link, a special file, a file with several names, no O_TMPFILE) answers
+    // "not prepared", and the caller copies the entry with Copy.
     PreparedFile PrepareUnnamed(const SourceEntry& from, int targetDirFd, std::optional<mode_t> createMask,
-                                const CopySteps& steps) const;
+                                const CopyOwnership& ownership, const CopySteps& steps) const;
 
 private:
     FsStatus CopyOnce(const SourceEntry& from, const Destination& to, std::optional<Placement> knownPlacement,
-                      const CopySteps& steps);
-    FsStatus DecidePlacement(const Destination& to, Placement& placement, DeferredCloser*& holdReplaced);
+                      PosixRunState& run, const CopySteps& steps);
+    FsStatus DecidePlacement(const Destination& to, Placement& placement, DeferredCloser*& holdReplaced,
+                             struct stat& targetInfo);
+    // A file with several names: linked to the run's first copy of its inode, or copied and
+    // remembered as that first copy.
+    FsStatus CopyNamesakeFile(int source, struct stat& sourceInfo, const Destination& to, Placement placement,
+                              DeferredCloser* holdReplaced, const struct stat& targetInfo, PosixRunState& run,
+                              const CopySteps& steps);
+    // copyInfo, when given, receives the finished copy's own stat.
     FsStatus CopyRegularFile(int source, struct stat& sourceInfo, const Destination& to, Placement placement,
-                             DeferredCloser* holdReplaced, const CopySteps& steps);
+                             DeferredCloser* holdReplaced, const CopyOwnership& ownership,
+                             const CopySteps& steps, struct stat* copyInfo);
     FsStatus CopyThroughNamedFile(int source, struct stat& sourceInfo, const Destination& to,
-                                  Placement placement, DeferredCloser* holdReplaced, const CopySteps& steps);
-    FsStatus CopyLink(int sourceDirFd, const char* sourceName, const struct stat& info, const Destination& to,
-                      Placement placement, DeferredCloser* holdReplaced);
+                                  Placement placement, DeferredCloser* holdReplaced,
+                                  const CopyOwnership& ownership, const CopySteps& steps,
+                                  struct stat* copyInfo);
+    FsStatus CopyLink(const SourceEntry& from, const struct stat& info, const Destination& to,
+                      Placement placement, DeferredCloser* holdReplaced, const PosixCredentials& credentials);
     FsStatus PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,
                               DeferredCloser* holdReplaced);
 
     TemporaryFileKind temporaryFiles_;
+    const PosixPathResolver& resolver_;
     DeferredCloser& closer_;
 };
 

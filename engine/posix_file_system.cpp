@@ -18,7 +18,10 @@
 
 namespace twinfol {
 
-PosixFileSystem::PosixFileSystem(TemporaryFileKind temporaryFiles) : entryCopy_(temporaryFiles, closer_) {}
+PosixFileSystem::PosixFileSystem(TemporaryFileKind temporaryFiles)
+    : entryCopy_(temporaryFiles, resolver_, closer_)
+{
+}
 
 FsStatus PosixFileSystem::ListEntries(const std::string& folder, const EntryVisitor& onEntry,
                                       std::unique_ptr<FolderStampReader>* stamps)
@@ -55,7 +58,7 @@ FsStatus PosixFileSystem::ListFolderForStamps(const std::string& folder, const E
 std::unique_ptr<RunScope> PosixFileSystem::BeginRun(const std::string& sourceRoot,
                                                     const std::string& targetRoot)
 {
-    return resolver_.BeginRun(sourceRoot, targetRoot);
+    return resolver_.BeginRun(sourceRoot, targetRoot, std::make_shared<PosixRunState>());
 }
 
 EntryKind PosixFileSystem::KindOf(const std::string& path)
@@ -106,16 +109,21 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
     if (!target.status)
         return target.status;
     std::string targetFolder = target.Folder();
+    const std::string wholeFolder = FolderOf(to);
     CopySteps steps;
     if (hook != nullptr)
         steps = {hook, from, to};
+    // Outside a run the copy has a state of its own: nothing to share with other copies.
+    std::shared_ptr<PosixRunState> run = resolver_.RunStateOf(to);
+    if (!run)
+        run = std::make_shared<PosixRunState>();
     // No listing tells a single copy what the source is, so it looks before it opens anything. It
     // does not know what the folder's default ACL would make of a mode either, so it always sets the
-    // mode itself.
-    return entryCopy_.Copy(
-        SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
-        Destination{target.dirFd, std::move(target.name), std::move(targetFolder), std::nullopt},
-        std::nullopt, steps);
+    // mode itself, nor who owns what is created there, which it looks up only when that matters.
+    return entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
+                           Destination{target.dirFd, std::move(target.name), std::move(targetFolder),
+                                       std::nullopt, std::nullopt, wholeFolder},
+                           std::nullopt, *run, steps);
 }
 
 FsStatus PosixFileSystem::DeleteFile(const std::string& path)

@@ -39,7 +39,8 @@ private:
 };
 
 std::unique_ptr<RunScope> PosixPathResolver::BeginRun(const std::string& sourceRoot,
-                                                      const std::string& targetRoot)
+                                                      const std::string& targetRoot,
+                                                      std::shared_ptr<PosixRunState> state)
 {
     // A root's own path is followed wherever its links lead: the person chose it, and the roots
     // check has looked at where it leads.
@@ -49,8 +50,8 @@ std::unique_ptr<RunScope> PosixPathResolver::BeginRun(const std::string& sourceR
             status = FsStatus::Failure(errno);
         fd = std::make_shared<const UniqueFd>(std::move(opened));
     };
-    RunRoot source{0, WithTrailingSeparator(sourceRoot), {}, {}, {}, {}};
-    RunRoot target{0, WithTrailingSeparator(targetRoot), {}, {}, {}, {}};
+    RunRoot source{0, WithTrailingSeparator(sourceRoot), {}, {}, {}, {}, state};
+    RunRoot target{0, WithTrailingSeparator(targetRoot), {}, {}, {}, {}, std::move(state)};
     open(source.path, source.fd, source.openStatus);
     open(target.path, target.fd, target.openStatus);
     const std::lock_guard lock(mutex_);
@@ -85,6 +86,16 @@ bool PosixPathResolver::FindRoot(std::string_view path, BelowRoot& below) const
     below.lastFolder = found->lastFolder;
     below.lastFolderFd = found->lastFolderFd;
     return true;
+}
+
+std::shared_ptr<PosixRunState> PosixPathResolver::RunStateOf(const std::string& path) const
+{
+    const std::string entry = WithoutTrailingSeparator(path);
+    const std::lock_guard lock(mutex_);
+    for (const RunRoot& root : roots_)
+        if (IsAtOrBelow(entry, root.path))
+            return root.state;
+    return nullptr;
 }
 
 void PosixPathResolver::Remember(const BelowRoot& below, std::string relativeFolder, const SharedFd& fd) const

@@ -45,6 +45,8 @@ struct OpenedFolder {
     int Get() const { return fd ? fd->Get() : -1; }
 };
 
+struct PosixRunState;
+
 // Whether opening a folder outside a run's roots follows a symbolic link that the path ends in.
 // Below a run's roots no link is ever followed.
 enum class FinalLink { Follow, NoFollow };
@@ -57,8 +59,11 @@ public:
 
     // Opens both roots (following links in their own paths) and resolves beneath them until the scope
     // is destroyed; the resolver must outlive it. A root that cannot be opened makes every path below
-    // it fail with the reason.
-    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot);
+    // it fail with the reason. The run's state is kept with the roots and dropped with them.
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
+                                       std::shared_ptr<PosixRunState> state);
+    // The state of the run whose roots hold the path; nothing outside a run.
+    std::shared_ptr<PosixRunState> RunStateOf(const std::string& path) const;
 
     // The entry the path names; one trailing separator is dropped, so that a final symbolic link is
     // the entry itself and not what it points to.
@@ -80,6 +85,7 @@ private:
         FsStatus openStatus;
         std::string lastFolder; // relative to the root, ending with the separator
         SharedFd lastFolderFd;
+        std::shared_ptr<PosixRunState> state;
     };
     // A path below a root, taken apart under the lock: the root's descriptor, the path relative to it
     // and the folder last resolved there.

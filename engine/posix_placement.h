@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "base/temporary_name.h"
 #include "engine/deferred_closer.h"
 #include "engine/fs_status.h"
+#include "engine/posix_owner.h"
 
 namespace twinfol {
 
@@ -18,12 +20,16 @@ enum class Placement { Add, Replace };
 
 // Where a copy puts its result: a name relative to a folder descriptor (AT_FDCWD for a path), the
 // folder that holds it, relative to the same descriptor ("" for the descriptor itself), and, when a
-// file created there gets exactly the mode it asks for less the umask, that umask.
+// file created there gets exactly the mode it asks for less the umask, that umask. Who owns what is
+// created there, when the caller knows, and the folder's whole path (ending with the separator), by
+// which a run remembers the copies of files that have several names.
 struct Destination {
     int dirFd;
     std::string name;
     std::string folder;
     std::optional<mode_t> createMask;
+    std::optional<NewEntryOwner> created = std::nullopt;
+    std::string_view wholeFolder = {};
 };
 
 // How many fresh names a temporary file tries before it gives up.
@@ -47,7 +53,8 @@ FsStatus CreateUnderTemporaryName(const std::string& folder, Create&& create, st
     return FsStatus::Refusal(EEXIST, "no free temporary name in the folder");
 }
 
-// Gives an unnamed O_TMPFILE file a name; answers 0 or an errno value. The /proc route needs no
+// Gives an open file a name: an unnamed O_TMPFILE file, or another name for a file opened with
+// O_PATH; answers 0 or an errno value. The /proc route needs no
 // privilege; AT_EMPTY_PATH is the way when /proc is not mounted.
 int LinkUnnamed(int fd, int dirFd, const std::string& name);
 

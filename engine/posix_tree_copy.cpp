@@ -7,17 +7,18 @@
 
 #include "engine/path_tree_walk.h"
 #include "engine/posix_creation_mode.h"
+#include "engine/posix_folder_metadata.h"
 #include "engine/posix_listing.h"
 
 namespace twinfol {
 namespace {
 
-// Makes one folder relative to its parent; an existing real folder (not a link to one, which the copy
-// would otherwise write through) is reused. Answers whether the folder is new, which makes every copy
-// into it an add.
-FsStatus MakeFolderAt(int parentFd, const char* name, bool& created)
+// Makes one folder relative to its parent with the mode given (less the umask); an existing real
+// folder (not a link to one, which the copy would otherwise write through) is reused. Answers whether
+// the folder is new, which makes every copy into it an add.
+FsStatus MakeFolderAt(int parentFd, const char* name, mode_t mode, bool& created)
 {
-    created = mkdirat(parentFd, name, 0777) == 0;
+    created = mkdirat(parentFd, name, mode) == 0;
     if (created)
         return {};
     if (errno != EEXIST)
@@ -42,20 +43,53 @@ FsStatus PosixTreeCopy::Run(const std::string& sourceFolder, const std::string& 
     const PosixLocation targetPlace = context_.resolver.Locate(targetFolder);
     if (!targetPlace.status)
         return targetPlace.status;
-    bool created = false;
-    if (FsStatus made = MakeFolderAt(targetPlace.dirFd, targetPlace.name.c_str(), created); !made)
-        return made;
-    if (FsStatus step = context_.Step(WalkStep::List, sourceFolder); !step)
-        return step;
+    // The source is opened first: the folder is made with a mode that depends on it.
     const OpenedFolder source = context_.resolver.OpenFolder(sourceFolder, FinalLink::Follow);
     if (!source.status)
         return source.status;
-    const UniqueFd target = OpenFolderAt(targetPlace.dirFd, targetPlace.name.c_str());
-    if (!target)
-        return FsStatus::Failure(errno);
+    run_ = context_.resolver.RunStateOf(targetFolder);
+    if (!run_)
+        run_ = std::make_shared<PosixRunState>();
     umask_ = ReadUmask();
-    const std::optional<mode_t> createMask = HasDefaultAcl(target.Get()) ? std::nullopt : umask_;
-    return CopyLevel({source.Get(), target.Get(), created, sourceFolder, targetFolder, createMask, 1});
+    return CopyFolder({source.Get(), targetPlace.dirFd, targetPlace.name.c_str(), sourceFolder, targetFolder},
+                      nullptr);
+}
+
+FsStatus PosixTreeCopy::CopyFolder(const FolderPair& pair, const Level* parent)
+{
+    struct stat sourceInfo {};
+    if (fstat(pair.sourceFd, &sourceInfo) != 0)
+        return FsStatus::Failure(errno);
+    bool created = false;
+    if (FsStatus made =
+            MakeFolderAt(pair.targetParentFd, pair.targetName, FolderCreationMode(sourceInfo), created);
+        !made)
+        return made;
+    // A folder made here and left unopened keeps a mode never more open than its source's.
+    const UniqueFd target = OpenFolderAt(pair.targetParentFd, pair.targetName);
+    struct stat made {};
+    if (!target || fstat(target.Get(), &made) != 0)
+        return FsStatus::Failure(errno);
+    // A new folder takes over its parent's default ACL, so only a folder that was there already can
+    // have one of its own.
+    std::optional<mode_t> createMask;
+    if (parent != nullptr && created && parent->createMask)
+        createMask = parent->createMask;
+    else
+        createMask = HasDefaultAcl(target.Get()) ? std::nullopt : umask_;
+    FsStatus result = context_.Step(WalkStep::List, pair.sourceFolder);
+    if (result)
+        result = CopyLevel({pair.sourceFd, target.Get(), created, pair.sourceFolder, pair.targetFolder,
+                            createMask, OwnerOfNewEntries(run_->credentials, made),
+                            parent != nullptr ? parent->depth + 1 : 1});
+    // Last, once nothing more is made in it (or the copy ended early): a folder of mode 0555 is then
+    // read-only, and its time is the source's.
+    if (created)
+        if (FsStatus finished =
+                FinishFolder(pair.sourceFd, sourceInfo, target.Get(), made, run_->credentials);
+            !finished && result)
+            result = finished;
+    return result;
 }
 
 FsStatus PosixTreeCopy::CopySubTree(const Level& parent, const std::string& name)
@@ -64,28 +98,19 @@ FsStatus PosixTreeCopy::CopySubTree(const Level& parent, const std::string& name
     const std::string targetPath = parent.targetFolder + name + pathSeparator;
     if (FsStatus step = context_.Step(WalkStep::CopyTree, sourcePath, targetPath); !step)
         return step;
-    if (parent.depth >= deepestOpenLevel)
-        return PathTreeWalk(context_.layer, context_.hook, stop_).Copy(sourcePath, targetPath);
+    if (parent.depth >= deepestOpenLevel) {
+        const auto finish = [this](const std::string& source, const std::string& target, bool made) {
+            return FinishFolderAt(context_.resolver, run_->credentials, source, target,
+                                  made ? FolderStage::Made : FolderStage::Filled);
+        };
+        return PathTreeWalk(context_.layer, context_.hook, stop_, {}, finish).Copy(sourcePath, targetPath);
+    }
     if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetPath); !step)
-        return step;
-    bool created = false;
-    if (FsStatus made = MakeFolderAt(parent.targetFd, name.c_str(), created); !made)
-        return made;
-    if (FsStatus step = context_.Step(WalkStep::List, sourcePath); !step)
         return step;
     const UniqueFd source = OpenFolderAt(parent.sourceFd, name.c_str());
     if (!source)
         return FsStatus::Failure(errno);
-    const UniqueFd target = OpenFolderAt(parent.targetFd, name.c_str());
-    if (!target)
-        return FsStatus::Failure(errno);
-    // A new folder takes over its parent's default ACL, so only a folder that was there already can
-    // have one of its own.
-    std::optional<mode_t> createMask = parent.createMask;
-    if (!created || !parent.createMask)
-        createMask = HasDefaultAcl(target.Get()) ? std::nullopt : umask_;
-    return CopyLevel(
-        {source.Get(), target.Get(), created, sourcePath, targetPath, createMask, parent.depth + 1});
+    return CopyFolder({source.Get(), parent.targetFd, name.c_str(), sourcePath, targetPath}, &parent);
 }
 
 FsStatus PosixTreeCopy::CopyLevel(const Level& level)
@@ -138,16 +163,17 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
     PrepareAhead& prepareAhead = context_.prepareAhead;
     // Written by the helper for its item before it hands the item over, read here after taking it.
     std::vector<FsStatus> finalFailures(entries.size());
-    const bool ahead = level.targetIsNew &&
-                       context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
-                       entries.size() > 1 && prepareAhead.Begin(entries.size(), [&](std::size_t index) {
-                           const ListedEntry& entry = entries[index];
-                           PreparedFile prepared = context_.entryCopy.PrepareUnnamed(
-                               SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd,
-                               level.createMask, StepsOf(level, entry.name));
-                           finalFailures[index] = prepared.failure;
-                           return std::move(prepared.temporary);
-                       });
+    const bool ahead =
+        level.targetIsNew &&
+        context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
+        entries.size() > 1 && prepareAhead.Begin(entries.size(), [&](std::size_t index) {
+            const ListedEntry& entry = entries[index];
+            PreparedFile prepared = context_.entryCopy.PrepareUnnamed(
+                SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd, level.createMask,
+                CopyOwnership{run_->credentials, level.created}, StepsOf(level, entry.name));
+            finalFailures[index] = prepared.failure;
+            return std::move(prepared.temporary);
+        });
     FsStatus result;
     for (std::size_t index = 0; index < entries.size(); ++index) {
         const ListedEntry& entry = entries[index];
@@ -181,9 +207,10 @@ FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry
     // exactly as without a helper.
     const std::optional<Placement> placement =
         level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
-    return context_.entryCopy.Copy(SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind},
-                                   Destination{level.targetFd, entry.name, {}, level.createMask}, placement,
-                                   StepsOf(level, entry.name));
+    return context_.entryCopy.Copy(
+        SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind},
+        Destination{level.targetFd, entry.name, {}, level.createMask, level.created, level.targetFolder},
+        placement, *run_, StepsOf(level, entry.name));
 }
 
 } // namespace twinfol

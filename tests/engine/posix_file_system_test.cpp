@@ -147,5 +147,37 @@ TEST(PosixFileSystem, TreeCopyKeepsModesUnderADefaultAcl)
     EXPECT_EQ(tree.ReadFile("dst/sub/b.sh"), "b");
 }
 
+// An attribute the target refuses for a reason of its own (ext4 holds about 4 KiB of attributes per
+// inode; tmpfs holds more) fails the copy with that reason and leaves nothing behind; an attribute
+// that fits arrives with the copy, also across file-system types.
+TEST(PosixFileSystem, AnAttributeTheTargetCannotHoldFailsTheCopy)
+{
+    MemoryFolder memory;
+    TempTree tree;
+    if (!memory.IsUsable() || FileSystemType(memory.Root()) == FileSystemType(tree.Root()))
+        GTEST_SKIP() << "needs /dev/shm on a file system of another type than the temporary folder";
+    const std::string small = memory.Root() + "small";
+    const std::string large = memory.Root() + "large";
+    std::ofstream(small) << "s";
+    std::ofstream(large) << "l";
+    const std::string tag = "blue";
+    const std::string big(16 * 1024, 'v');
+    if (setxattr(small.c_str(), "user.tag", tag.data(), tag.size(), 0) != 0 ||
+        setxattr(large.c_str(), "user.big", big.data(), big.size(), 0) != 0)
+        GTEST_SKIP() << "no user attributes on /dev/shm (errno " << errno << ")";
+    tree.MakeFolder("dst");
+
+    PosixFileSystem fs;
+    ASSERT_TRUE(fs.CopyFile(small, tree.Path("dst/small")));
+    char value[16] = {};
+    EXPECT_EQ(getxattr(tree.Path("dst/small").c_str(), "user.tag", value, sizeof value), 4);
+    EXPECT_EQ(std::string(value), tag);
+    const FsStatus failed = fs.CopyFile(large, tree.Path("dst/large"));
+    EXPECT_FALSE(failed);
+    EXPECT_TRUE(failed.Error() == ENOSPC || failed.Error() == E2BIG) << failed.Reason();
+    const std::map<std::string, std::string> expected = {{"dst/", ""}, {"dst/small", "s"}};
+    EXPECT_EQ(tree.Snapshot(), expected);
+}
+
 } // namespace
 } // namespace twinfol::test

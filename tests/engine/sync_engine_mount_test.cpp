@@ -1,6 +1,9 @@
 // Runs over real mounts (root only; skipped with the reason otherwise): a tree delete never crosses
 // into a file system mounted inside the tree, a FAT target that holds no modes still gets the data,
 // and a target whose stamps end in 2038 does not make a later file copied at every run.
+#include <sys/xattr.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <ctime>
 #include <limits>
@@ -50,14 +53,18 @@ TEST_F(SyncEngineMountTest, ATreeDeleteLeavesFileSystemsMountedInsideItWhole)
     EXPECT_TRUE(report.deletedFolders.empty());
 }
 
-// fusefat answers ENOSYS to fchmod and EPERM to link(), and has no RENAME_NOREPLACE. (It also
-// keeps the time of the write instead of the stamp it is given, so the stamps are not checked here.)
+// fusefat answers ENOSYS to fchmod, EPERM to link() and has no RENAME_NOREPLACE nor extended
+// attributes: names that share an inode in the source become copies of their own. (It also keeps the
+// time of the write instead of the stamp it is given, so the stamps are not checked here.)
 TEST_F(SyncEngineMountTest, AFatTargetWithoutModesOrLinksStillGetsTheData)
 {
     tree.WriteFile(Source("a.txt"), "a", baseTime);
     tree.SetMode(Source("a.txt"), 0640);
     tree.WriteFile(Source("sub/b.txt"), "b", baseTime);
     tree.WriteFile(Source("sub/c.txt"), "c", baseTime);
+    ASSERT_EQ(link(tree.Path(Source("sub/c.txt")).c_str(), tree.Path(Source("sub/d.txt")).c_str()), 0);
+    ASSERT_EQ(link(tree.Path(Source("a.txt")).c_str(), tree.Path(Source("sub/e.txt")).c_str()), 0);
+    ASSERT_EQ(setxattr(tree.Path(Source("a.txt")).c_str(), "user.tag", "x", 1, 0), 0);
     const TestMount fat = TestMount::FatImage(tree.Path("fat.img"), 4 << 20, target);
     if (!fat.IsMounted())
         GTEST_SKIP() << fat.Failure();
@@ -68,13 +75,16 @@ TEST_F(SyncEngineMountTest, AFatTargetWithoutModesOrLinksStillGetsTheData)
     EXPECT_EQ(Items(report.addedFolders), std::vector<std::string>{T("sub")});
     EXPECT_EQ(tree.ReadFile(Target("a.txt")), "a");
     EXPECT_EQ(tree.ReadFile(Target("sub/c.txt")), "c");
+    EXPECT_EQ(tree.ReadFile(Target("sub/d.txt")), "c");
+    EXPECT_EQ(tree.ReadFile(Target("sub/e.txt")), "a");
 
-    // A newer source replaces its copy by a rename over it.
+    // A newer source replaces its copies (both names of it) by a rename over each.
     tree.WriteFile(Source("a.txt"), "a2", std::time(nullptr) + 1000);
     RunAgain();
     EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
-    EXPECT_EQ(Items(report.overwrittenFiles), std::vector<std::string>{T("a.txt")});
+    EXPECT_EQ(Items(report.overwrittenFiles), (std::vector<std::string>{T("a.txt"), T("sub/e.txt")}));
     EXPECT_EQ(tree.ReadFile(Target("a.txt")), "a2");
+    EXPECT_EQ(tree.ReadFile(Target("sub/e.txt")), "a2");
 }
 
 TEST_F(SyncEngineMountTest, AStampCutDownTo2038IsNotCopiedAgainAtEveryRun)

@@ -1,0 +1,34 @@
+// The run's memory of copied inodes with several names.
+#include "engine/posix_hard_link_memory.h"
+
+namespace twinfol {
+
+std::optional<FirstCopy> HardLinkMemory::Find(const struct stat& source) const
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = entries_.find({source.st_dev, source.st_ino});
+    if (found == entries_.end())
+        return std::nullopt;
+    return found->second.copy;
+}
+
+void HardLinkMemory::Remember(const struct stat& source, std::string targetPath, const struct stat& copy)
+{
+    if (source.st_nlink < 2)
+        return;
+    const std::lock_guard lock(mutex_);
+    entries_.insert_or_assign(Key{source.st_dev, source.st_ino},
+                              Entry{{std::move(targetPath), copy.st_dev, copy.st_ino, copy.st_size,
+                                     copy.st_mtim, source.st_size, source.st_mtim},
+                                    source.st_nlink - 1});
+}
+
+void HardLinkMemory::NameHandled(const struct stat& source)
+{
+    const std::lock_guard lock(mutex_);
+    const auto found = entries_.find({source.st_dev, source.st_ino});
+    if (found != entries_.end() && --found->second.namesLeft == 0)
+        entries_.erase(found);
+}
+
+} // namespace twinfol
