@@ -36,7 +36,8 @@ std::string ReadAll(int fd)
 }
 
 // Runs the program with standard input from /dev/null (so never a terminal). Standard error goes to
-// a file so that the two outputs cannot block each other.
+// a file so that the two outputs cannot block each other. The journals and the home trash go to the
+// scratch tree, never to the home of the user who runs the tests.
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTree& scratch)
 {
     std::vector<char*> argv;
@@ -58,6 +59,8 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTr
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errFile, STDERR_FILENO);
         close(outPipe[0]);
+        setenv("XDG_STATE_HOME", scratch.Path("state").c_str(), 1);
+        setenv("XDG_DATA_HOME", scratch.Path("data").c_str(), 1);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -108,7 +111,7 @@ TEST_F(TwinfolSyncProgram, RunsAJobAndPrintsJsonForAnyName)
         "\"deletedFiles\": [\"" +
         target +
         "stale\"], \"addedFolders\": [], \"deletedFolders\": [], "
-        "\"problemLog\": []}\n";
+        "\"problemLog\": [], \"notes\": []}\n";
     EXPECT_EQ(result.out, expected);
     EXPECT_EQ(tree.ReadFile("target/caf\xE9"), "latin1");
     // Standard error is not a terminal here, so no progress line is drawn.
