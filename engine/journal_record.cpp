@@ -1,5 +1,7 @@
 // Writing and reading journal lines. Fields are separated by tabs; a backslash, tab, line feed or
 // carriage return inside a path is written as \\, \t, \n or \r, so that any name fits on one line.
+// Records and folder lines end with a field "." of their own: a line that a killed run cut short lacks
+// it, even when a later line end completes the line.
 #include "engine/journal_record.h"
 
 #include <algorithm>
@@ -12,6 +14,7 @@ namespace twinfol {
 namespace {
 
 constexpr std::string_view magicLine = "twinfol-journal 1";
+constexpr std::string_view lineEnd = "\t.\n";
 
 struct EntryName {
     JournalEntry entry;
@@ -116,7 +119,7 @@ std::string FormatTrashFolderLine(int index, const TrashFolder& folder)
     std::string text = "folder\t" + std::to_string(index);
     AppendField(text, folder.path);
     AppendField(text, folder.topFolder);
-    text += '\n';
+    text += lineEnd;
     return text;
 }
 
@@ -140,7 +143,7 @@ void AppendJournalRecord(std::string& text, const JournalRecord& record)
         AppendField(text, record.trashName);
         AppendField(text, record.deletionDate);
     }
-    text += '\n';
+    text += lineEnd;
 }
 
 namespace {
@@ -222,11 +225,17 @@ std::optional<Journal> ParseJournal(std::string_view text)
         text.remove_prefix(end + 1);
         if (line.empty())
             continue;
-        const std::vector<std::string_view> fields = SplitFields(line);
+        std::vector<std::string_view> fields = SplitFields(line);
+        const bool complete = fields.size() > 1 && fields.back() == ".";
+        if (complete)
+            fields.pop_back();
         const auto named = std::find_if(entryNames.begin(), entryNames.end(),
                                         [&](const EntryName& name) { return name.name == fields[0]; });
         if (named == entryNames.end()) {
-            ReadHeaderLine(fields, journal);
+            if (complete || fields[0] != "folder")
+                ReadHeaderLine(fields, journal);
+        } else if (!complete) {
+            continue;
         } else if (std::optional<JournalRecord> record = ParseRecord(named->entry, fields)) {
             const bool knownFolder = !record->WentToTrash() || static_cast<std::size_t>(record->trashFolder) <
                                                                    journal.trashFolders.size();

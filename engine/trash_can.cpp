@@ -177,7 +177,7 @@ FsStatus TrashCan::Reserve(const TrashFolder& folder, const std::string& path, T
     item.realPath = RealPathOf(path);
     item.deletionDate = NowAsDate();
     const std::string text = item.InfoText();
-    int& next = nextNumber_[base];
+    int& next = nextNumber_[folder.path + base];
     for (int attempt = 0; attempt < 1000; ++attempt, ++next) {
         item.name = next == 0 ? base : NumberedName(base, next + 1);
         const FsStatus created = fileSystem_.CreateNewFile(item.InfoPath(), text, privateFile);

@@ -107,7 +107,8 @@ private:
     std::string lastFolder_;
     std::uint64_t lastKey_ = 0;
     bool lastPrepared_ = false;
-    // The next number to try after a name, so that many items of one name do not try every taken one.
+    // Per trash folder and name, the next number to try, so that many items of one name do not try
+    // every taken one.
     std::map<std::string, int> nextNumber_;
     std::time_t dateSecond_ = -1;
     std::string date_;
