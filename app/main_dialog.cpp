@@ -196,9 +196,7 @@ void MainDialog::UpdateControls()
 
     const bool running = runControl.IsRunning();
     ui->lastReportButton->setEnabled(!running && runControl.Report().HasRun());
-    if (!running)
-        RefreshUndoChoice();
-    ui->undoButton->setEnabled(!running && undoChoice.has_value());
+    UpdateUndoButton();
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button,
              ui->deleteMissingCheck, ui->addMissingCheck, ui->confirmDeletesCheck, ui->checkSubFoldersCheck,
@@ -231,6 +229,7 @@ void MainDialog::FillLocationLists()
     ui->location1Combo->setCurrentIndex(0);
     ui->location2Combo->setCurrentIndex(0);
     WriteControls();
+    UpdateUndoButton();
 }
 
 void MainDialog::OnBrowse(LocationSide side)
@@ -274,6 +273,16 @@ void MainDialog::OnAutoStartClicked()
 void MainDialog::OnLastReport()
 {
     dialogs.ShowReport(this, runControl.Report(), runControl.Report().source, runControl.Report().target);
+}
+
+// Looked for again only when the locations changed or a run ended, so that a click elsewhere costs
+// no look at the journals.
+void MainDialog::UpdateUndoButton()
+{
+    const bool running = runControl.IsRunning();
+    if (!running)
+        RefreshUndoChoice();
+    ui->undoButton->setEnabled(!running && undoChoice.has_value());
 }
 
 void MainDialog::RefreshUndoChoice()

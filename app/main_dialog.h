@@ -71,6 +71,7 @@ private:
     void OnUndo();
     // Looks again for the run "Undo Last Run" would undo when the locations changed or a run ended.
     void RefreshUndoChoice();
+    void UpdateUndoButton();
     void OnExit();
 
     void OpenProfile(const std::string& path);

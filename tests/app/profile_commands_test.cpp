@@ -94,8 +94,9 @@ TEST_F(ProfileCommandsTest, OpenOfAnInvalidFileShowsTheDefaults)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].toStdString(), bad + " is not a valid Twinfol profile");
     EXPECT_TRUE(Text("profilePathEdit").isEmpty());
-    for (const char* box :
-         {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck", "checkSubFoldersCheck"})
+    // An invalid file gives a new profile's defaults, the Trash on among them.
+    for (const char* box : {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck",
+                            "checkSubFoldersCheck", "useTrashCheck"})
         EXPECT_TRUE(Checked(box)) << box;
     EXPECT_FALSE(Checked("autoStartCheck"));
     EXPECT_TRUE(window->CurrentProfile().exclusions.IsEmpty()); // nothing of the first profile is kept

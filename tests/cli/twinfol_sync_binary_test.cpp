@@ -135,6 +135,31 @@ TEST_F(TwinfolSyncProgram, ExitCodesForRefusalAndProblems)
     EXPECT_NE(result.out.find("Could not copy file: " + target + "x"), std::string::npos);
 }
 
+TEST_F(TwinfolSyncProgram, ARunWithTheTrashIsUndoneOnceWithTheExitCodesOfARun)
+{
+    tree.WriteFile("source/new", "new");
+    tree.WriteFile("target/stale", "stale");
+    ProgramResult result = RunProgram({"--undo", target}, scratch);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("has a journal to undo"), std::string::npos) << result.err;
+
+    result = RunProgram({"--delete", "--trash", source, target}, scratch);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(scratch.ReadFile("data/Trash/files/stale"), "stale");
+    result = RunProgram({"--undo", target, "--dry-run"}, scratch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Dry run: nothing was changed"), std::string::npos);
+    EXPECT_FALSE(tree.Exists("target/stale"));
+
+    result = RunProgram({"--json", "--undo", target}, scratch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("\"addedFiles\": [\"" + target + "stale\"]"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"deletedFiles\": [\"" + target + "new\"]"), std::string::npos);
+    EXPECT_EQ(tree.ReadFile("target/stale"), "stale");
+    EXPECT_FALSE(tree.Exists("target/new"));
+    EXPECT_EQ(RunProgram({"--undo", target}, scratch).exitCode, 2);
+}
+
 // A backup folder that is a bind mount of part of the source: a run with --delete would delete the
 // source's own files through it.
 TEST_F(TwinfolSyncProgram, RefusesABackupThatShowsPartOfTheSource)
