@@ -232,7 +232,9 @@ The Trash (--trash): each deleted item and each overwritten file's old content g
 of its disk, where the desktop's file manager shows it and can restore it: the home Trash
 ($XDG_DATA_HOME/Trash, ~/.local/share/Trash by default) for the home's disk, a .Trash-UID folder
 (or .Trash/UID where an administrator made .Trash) at the top of any other disk. Moving there is
-one rename. Where a disk has no usable Trash (mounted read-only, no permission, another mount),
+one rename, under the rules of a delete: a read-only file stays, and so does a folder holding one or
+with a file system mounted inside it. Where a disk has no usable Trash (mounted read-only, no
+permission, another mount),
 the item is left as it is with the problem line "Could not move to the Trash: PATH". Folders
 named .Trash or .Trash-DIGITS at the top of a disk, and the home Trash, are never synchronised.
 
