@@ -27,6 +27,13 @@ void DialogService::ShowMessage(QWidget* parent, const QString& text)
     box.exec();
 }
 
+bool DialogService::AskUndo(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Question, ProgramName(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<std::string> DialogService::BrowseFolder(QWidget* parent, const QString& caption,
                                                        const std::string& startFolder)
 {

@@ -41,6 +41,8 @@ public:
     // The delete question, modal over the parent. Called on the window thread only: the engine's
     // questions reach it through the run's worker.
     virtual ConfirmAnswer AskDelete(QWidget* parent, const ConfirmQuestion& question);
+    // The question before an undo, with Yes and No, No the default; true for Yes.
+    virtual bool AskUndo(QWidget* parent, const QString& text);
     // The report of a run, modal over the parent.
     virtual void ShowReport(QWidget* parent, const SyncReport& report, const std::string& source,
                             const std::string& target);

@@ -41,7 +41,7 @@ int main(int argc, char* argv[])
     twinfol::PosixFileSystem fileSystem;
     twinfol::SettingsStore settings = twinfol::SettingsStore::ForCurrentUser(fileSystem);
     twinfol::DialogService dialogs(fileSystem);
-    twinfol::MainDialog window(fileSystem, settings, dialogs);
+    twinfol::MainDialog window(fileSystem, settings, dialogs, twinfol::UserPlaces::ForCurrentUser());
     window.SetCommandLineProfile(twinfol::ProfileFromArguments(arguments));
     window.exec();
     return 0;

@@ -39,10 +39,11 @@ void SelectRow(QComboBox* list, const std::string& path)
 } // namespace
 
 MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogService& dialogs,
-                       std::chrono::milliseconds autoStartDelay)
+                       UserPlaces places, std::chrono::milliseconds autoStartDelay)
     : ui(std::make_unique<Ui::MainDialog>()), fileSystem(fileSystem), dialogs(dialogs),
-      windowSettings(settings), profileCommands(fileSystem, windowSettings, dialogs, this),
-      runControl(fileSystem,
+      places(std::move(places)), windowSettings(settings),
+      profileCommands(fileSystem, windowSettings, dialogs, this),
+      runControl(fileSystem, this->places,
                  [this](const ConfirmQuestion& question) { return this->dialogs.AskDelete(this, question); })
 {
     ui->setupUi(this);
@@ -86,7 +87,8 @@ void MainDialog::ConnectControls()
         {ui->deleteMissingCheck, JobOption::DeleteMissing},
         {ui->addMissingCheck, JobOption::AddMissing},
         {ui->confirmDeletesCheck, JobOption::ConfirmDeletes},
-        {ui->checkSubFoldersCheck, JobOption::CheckSubFolders}};
+        {ui->checkSubFoldersCheck, JobOption::CheckSubFolders},
+        {ui->useTrashCheck, JobOption::UseTrash}};
     for (const auto& [box, option] : optionBoxes)
         connect(box, &QCheckBox::clicked, this, [this, option] { OnOptionClicked(option); });
     connect(ui->autoStartCheck, &QCheckBox::clicked, this, &MainDialog::OnAutoStartClicked);
@@ -99,6 +101,7 @@ void MainDialog::ConnectControls()
     connect(ui->aboutButton, &QPushButton::clicked, this, &MainDialog::OnAbout);
     connect(ui->helpButton, &QPushButton::clicked, this, &MainDialog::OnHelp);
     connect(ui->lastReportButton, &QPushButton::clicked, this, &MainDialog::OnLastReport);
+    connect(ui->undoButton, &QPushButton::clicked, this, &MainDialog::OnUndo);
     connect(ui->exitButton, &QPushButton::clicked, this, &MainDialog::OnExit);
     connect(ui->location1To2Button, &QPushButton::clicked, this, &MainDialog::OnLocation1ToLocation2);
     connect(ui->location2To1Button, &QPushButton::clicked, this, &MainDialog::OnLocation2ToLocation1);
@@ -137,6 +140,7 @@ void MainDialog::Initialise()
     setWindowIcon(appIcon);
     programFolder = QCoreApplication::applicationDirPath().toStdString() + pathSeparator;
     histories = windowSettings.ReadHistories();
+    trashKeepDays = windowSettings.ReadTrashKeepDays();
     FillLocationLists();
     fields.autoStartDirection = 0;
     // Show the first direction before a command-line profile is opened: opening reads the controls,
@@ -160,6 +164,7 @@ void MainDialog::ReadControls()
     fields.deleteMissing = ui->deleteMissingCheck->isChecked() ? 1 : 0;
     fields.confirmDeletes = ui->confirmDeletesCheck->isChecked() ? 1 : 0;
     fields.checkSubFolders = ui->checkSubFoldersCheck->isChecked() ? 1 : 0;
+    fields.useTrash = ui->useTrashCheck->isChecked() ? 1 : 0;
     fields.location1 = RowBytes(ui->location1Combo);
     fields.location2 = RowBytes(ui->location2Combo);
     // The profile box and the progress line are read-only: what they show is always what the fields
@@ -176,6 +181,7 @@ void MainDialog::WriteControls()
     ui->deleteMissingCheck->setChecked(fields.deleteMissing != 0);
     ui->confirmDeletesCheck->setChecked(fields.confirmDeletes != 0);
     ui->checkSubFoldersCheck->setChecked(fields.checkSubFolders != 0);
+    ui->useTrashCheck->setChecked(fields.useTrash != 0);
     SelectRow(ui->location1Combo, fields.location1);
     SelectRow(ui->location2Combo, fields.location2);
     ui->executionEdit->setText(QString::fromStdString(fields.executionText));
@@ -202,10 +208,11 @@ void MainDialog::UpdateControls()
 
     const bool running = runControl.IsRunning();
     ui->lastReportButton->setEnabled(!running && runControl.Report().HasRun());
+    UpdateUndoButton();
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button,
              ui->deleteMissingCheck, ui->addMissingCheck, ui->confirmDeletesCheck, ui->checkSubFoldersCheck,
-             ui->location1Combo, ui->location2Combo, ui->exitButton})
+             ui->useTrashCheck, ui->location1Combo, ui->location2Combo, ui->exitButton})
         control->setEnabled(!running);
     ui->stopButton->setEnabled(running);
     ui->running1To2Frame->setVisible(runControl.RunningDirection() == SyncDirection::Location1ToLocation2);
@@ -234,6 +241,7 @@ void MainDialog::FillLocationLists()
     ui->location1Combo->setCurrentIndex(0);
     ui->location2Combo->setCurrentIndex(0);
     WriteControls();
+    UpdateUndoButton();
 }
 
 // Enter ("Exit") and the automatic start act without the focus leaving a list the keys moved through.
@@ -284,6 +292,42 @@ void MainDialog::OnAutoStartClicked()
 void MainDialog::OnLastReport()
 {
     dialogs.ShowReport(this, runControl.Report(), runControl.Report().source, runControl.Report().target);
+}
+
+// Looked for again only when the locations changed or a run ended, so that a click elsewhere costs
+// no look at the journals.
+void MainDialog::UpdateUndoButton()
+{
+    const bool running = runControl.IsRunning();
+    if (!running)
+        RefreshUndoChoice();
+    ui->undoButton->setEnabled(!running && undoChoice.has_value());
+}
+
+void MainDialog::RefreshUndoChoice()
+{
+    const std::string locations = fields.location1 + '\0' + fields.location2;
+    if (!undoChoiceStale && locations == undoChoiceFor)
+        return;
+    undoChoice = FindUndoChoice(fileSystem, places, fields.location1, fields.location2);
+    undoChoiceFor = locations;
+    undoChoiceStale = false;
+}
+
+void MainDialog::OnUndo()
+{
+    if (runControl.IsRunning())
+        return;
+    ReadControls();
+    undoChoiceStale = true;
+    RefreshUndoChoice();
+    if (!undoChoice) {
+        UpdateControls();
+        return;
+    }
+    if (!dialogs.AskUndo(this, QString::fromStdString(UndoQuestionText(*undoChoice))))
+        return;
+    runControl.StartUndo(undoChoice->direction, undoChoice->run, undoChoice->target);
 }
 
 // The profile is not saved and nothing is asked about its changes: the options stored are those of
@@ -403,8 +447,10 @@ void MainDialog::StartRun(SyncDirection direction)
     }
     CommitLocationChoices();
     ReadControls();
-    const std::string refusal = runControl.Start(direction, fields.location1, fields.location2,
-                                                 fields.Options(), profileCommands.Current().exclusions);
+    SyncOptions options = fields.Options();
+    options.trashKeepDays = trashKeepDays;
+    const std::string refusal = runControl.Start(direction, fields.location1, fields.location2, options,
+                                                 profileCommands.Current().exclusions);
     if (!refusal.empty())
         dialogs.ShowMessage(this, QString::fromStdString(refusal));
 }
@@ -418,6 +464,7 @@ void MainDialog::OnProgress(const std::string& text)
 // The window is idle again before the report opens, so "Last Report" is ready when it closes.
 void MainDialog::OnRunFinished()
 {
+    undoChoiceStale = true;
     fields.executionText.clear();
     WriteControls();
     UpdateControls();

@@ -15,8 +15,10 @@
 #include "app/profile_commands.h"
 #include "app/run_control.h"
 #include "app/settings_store.h"
+#include "app/undo_choice.h"
 #include "app/window_settings.h"
 #include "engine/file_system.h"
+#include "engine/user_places.h"
 
 namespace Ui {
 class MainDialog;
@@ -30,10 +32,10 @@ class MainDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // The window works on the given file system, settings store and dialogs, so that tests can put
-    // their own in place. A profile that asks for an automatic start starts its run the given delay
-    // after the window has opened.
-    MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogService& dialogs,
+    // The window works on the given file system, settings store and dialogs, and keeps run journals
+    // and uses the Trash at the given places, so that tests can put their own in place. A profile that
+    // asks for an automatic start starts its run the given delay after the window has opened.
+    MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogService& dialogs, UserPlaces places,
                std::chrono::milliseconds autoStartDelay = std::chrono::milliseconds(1000));
     ~MainDialog() override;
 
@@ -67,6 +69,10 @@ private:
     void OnOptionClicked(JobOption option);
     void OnAutoStartClicked();
     void OnLastReport();
+    void OnUndo();
+    // Looks again for the run "Undo Last Run" would undo when the locations changed or a run ended.
+    void RefreshUndoChoice();
+    void UpdateUndoButton();
     void OnExit();
 
     // Opens the profile file; the message for the person, empty when there is none, is the caller's
@@ -90,7 +96,13 @@ private:
     std::unique_ptr<Ui::MainDialog> ui;
     FileSystem& fileSystem;
     DialogService& dialogs;
+    const UserPlaces places;
     WindowSettings windowSettings;
+    int trashKeepDays = defaultTrashKeepDays;
+    std::optional<UndoChoice> undoChoice;
+    // The locations the choice was found for; it is looked for again when they change.
+    std::string undoChoiceFor;
+    bool undoChoiceStale = true;
     QTimer autoStartTimer{this};
     bool initialised = false;
 

@@ -15,6 +15,7 @@ int MainDialogFields::Option(JobOption option) const
     case JobOption::AddMissing: return addMissing;
     case JobOption::ConfirmDeletes: return confirmDeletes;
     case JobOption::CheckSubFolders: return checkSubFolders;
+    case JobOption::UseTrash: return useTrash;
     }
     return 0;
 }
@@ -26,6 +27,7 @@ SyncOptions MainDialogFields::Options() const
     options.deleteMissing = deleteMissing != 0;
     options.confirmDeletes = confirmDeletes != 0;
     options.checkSubFolders = checkSubFolders != 0;
+    options.useTrash = useTrash != 0;
     return options;
 }
 

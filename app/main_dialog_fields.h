@@ -9,8 +9,8 @@
 
 namespace twinfol {
 
-// The four option boxes, as the handlers name the one that was clicked.
-enum class JobOption { DeleteMissing, AddMissing, ConfirmDeletes, CheckSubFolders };
+// The five option boxes, as the handlers name the one that was clicked.
+enum class JobOption { DeleteMissing, AddMissing, ConfirmDeletes, CheckSubFolders, UseTrash };
 
 struct MainDialogFields {
     int addMissing = 0;
@@ -24,10 +24,11 @@ struct MainDialogFields {
     int autoStart = 0;
     // 0 for the first radio button, 1 for the second, -1 when neither is checked.
     int autoStartDirection = -1;
+    int useTrash = 0;
 
     const std::string& Location(LocationSide side) const;
     int Option(JobOption option) const;
-    // The engine's options for a run started now.
+    // The engine's options for a run started now (the Trash's keeping days at their default).
     SyncOptions Options() const;
 
     // The one mapping between the profile's automatic start (0 none, 1 Location 1 to Location 2,

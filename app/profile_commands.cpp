@@ -73,6 +73,7 @@ ProfileOpening ProfileCommands::Open(const std::string& path, MainDialogFields& 
     fields.confirmDeletes = currentProfile.confirmDeletes ? 1 : 0;
     fields.addMissing = currentProfile.addFiles ? 1 : 0;
     fields.checkSubFolders = currentProfile.checkSubFolders ? 1 : 0;
+    fields.useTrash = currentProfile.useTrash ? 1 : 0;
     fields.location1 = currentProfile.location1;
     fields.location2 = currentProfile.location2;
     fields.ShowProfileAutoStart(currentProfile.autoStart);
@@ -115,6 +116,7 @@ void ProfileCommands::CopyShownState(const MainDialogFields& fields)
     currentProfile.confirmDeletes = fields.confirmDeletes != 0;
     currentProfile.addFiles = fields.addMissing != 0;
     currentProfile.checkSubFolders = fields.checkSubFolders != 0;
+    currentProfile.useTrash = fields.useTrash != 0;
     currentProfile.autoStart = fields.ProfileAutoStart();
 }
 
@@ -126,6 +128,7 @@ void ProfileCommands::SetOption(JobOption option, const MainDialogFields& fields
     case JobOption::AddMissing: currentProfile.addFiles = on; break;
     case JobOption::ConfirmDeletes: currentProfile.confirmDeletes = on; break;
     case JobOption::CheckSubFolders: currentProfile.checkSubFolders = on; break;
+    case JobOption::UseTrash: currentProfile.useTrash = on; break;
     }
     currentProfile.modified = true;
 }

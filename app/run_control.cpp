@@ -12,8 +12,9 @@ constexpr int progressIntervalMs = 50;
 
 } // namespace
 
-RunControl::RunControl(FileSystem& fileSystem, SyncWorker::QuestionHandler askOnWindow)
-    : fileSystem(fileSystem), worker(fileSystem, runState, report, std::move(askOnWindow))
+RunControl::RunControl(FileSystem& fileSystem, const UserPlaces& places,
+                       SyncWorker::QuestionHandler askOnWindow)
+    : fileSystem(fileSystem), worker(fileSystem, places, runState, report, std::move(askOnWindow))
 {
     progressTimer.setInterval(progressIntervalMs);
     connect(&progressTimer, &QTimer::timeout, this, &RunControl::PassOnProgress);
@@ -40,6 +41,18 @@ std::string RunControl::Start(SyncDirection direction, const std::string& locati
     worker.Start(source, target, options, exclusions);
     progressTimer.start();
     return {};
+}
+
+void RunControl::StartUndo(SyncDirection direction, UndoableRun run, const std::string& undoTarget)
+{
+    source = run.journal.header.source;
+    target = WithTrailingSeparator(undoTarget);
+    runState.runningDirection = direction;
+    runState.ResetForRun();
+    report.ResetForRun();
+    emit Started();
+    worker.StartUndo(std::move(run), target);
+    progressTimer.start();
 }
 
 void RunControl::Stop()

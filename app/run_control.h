@@ -22,8 +22,9 @@ class RunControl : public QObject {
     Q_OBJECT
 
 public:
-    // Delete questions are put to the person by the handler, on the window thread.
-    RunControl(FileSystem& fileSystem, SyncWorker::QuestionHandler askOnWindow);
+    // Delete questions are put to the person by the handler, on the window thread. Runs keep their
+    // journals and use the Trash at the places given, which must outlive this object.
+    RunControl(FileSystem& fileSystem, const UserPlaces& places, SyncWorker::QuestionHandler askOnWindow);
     // Ends a run still in progress first: the engine stops at its next stop test, and a question it
     // asks meanwhile is answered with Cancel.
     ~RunControl() override;
@@ -37,6 +38,9 @@ public:
     // refuses that) or the roots are refused: then nothing starts and the message says why.
     std::string Start(SyncDirection direction, const std::string& location1, const std::string& location2,
                       const SyncOptions& options, const ExclusionList& exclusions);
+    // Starts the undo of the last run into the target, shown as a run in the direction that wrote into
+    // it; it ends like a run, with its report.
+    void StartUndo(SyncDirection direction, UndoableRun run, const std::string& target);
     // Asks the engine to stop at its next stop test; the run then ends as usual.
     void Stop();
 

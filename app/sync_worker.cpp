@@ -11,9 +11,9 @@
 
 namespace twinfol {
 
-SyncWorker::SyncWorker(FileSystem& fileSystem, SyncRunState& runState, SyncReport& report,
-                       QuestionHandler askOnWindow, QObject* parent)
-    : QObject(parent), fileSystem_(fileSystem), runState_(runState), report_(report),
+SyncWorker::SyncWorker(FileSystem& fileSystem, const UserPlaces& places, SyncRunState& runState,
+                       SyncReport& report, QuestionHandler askOnWindow, QObject* parent)
+    : QObject(parent), fileSystem_(fileSystem), places_(places), runState_(runState), report_(report),
       askOnWindow_(std::move(askOnWindow))
 {
 }
@@ -42,10 +42,28 @@ void SyncWorker::Start(std::string source, std::string target, const SyncOptions
     thread_ = std::thread(&SyncWorker::Run, this, std::move(source), std::move(target), options);
 }
 
+void SyncWorker::StartUndo(UndoableRun run, std::string target)
+{
+    {
+        std::lock_guard lock(progressMutex_);
+        progressText_.clear();
+        progressChanged_ = false;
+    }
+    thread_ = std::thread(&SyncWorker::Undo, this, std::move(run), std::move(target));
+}
+
 void SyncWorker::Run(std::string source, std::string target, SyncOptions options)
 {
     SyncEngine engine(fileSystem_, exclusions_, runState_, report_, *this);
+    engine.SetUserPlaces(places_);
     engine.Run(source, target, options);
+    QMetaObject::invokeMethod(this, &SyncWorker::OnEngineReturned, Qt::QueuedConnection);
+}
+
+void SyncWorker::Undo(UndoableRun run, std::string target)
+{
+    RunUndo(fileSystem_, places_, runState_, report_, *this, &std::chrono::system_clock::now)
+        .Undo(run, target);
     QMetaObject::invokeMethod(this, &SyncWorker::OnEngineReturned, Qt::QueuedConnection);
 }
 

@@ -14,10 +14,12 @@
 
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
+#include "engine/run_undo.h"
 #include "engine/sync_host.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
+#include "engine/user_places.h"
 
 namespace twinfol {
 
@@ -27,13 +29,16 @@ class SyncWorker : public QObject, private SyncHost {
 public:
     using QuestionHandler = std::function<ConfirmAnswer(const ConfirmQuestion&)>;
 
-    // The worker lives on the window thread; questions are answered there by the handler.
-    SyncWorker(FileSystem& fileSystem, SyncRunState& runState, SyncReport& report,
+    // The worker lives on the window thread; questions are answered there by the handler. Runs keep
+    // their journals and use the Trash at the places given.
+    SyncWorker(FileSystem& fileSystem, const UserPlaces& places, SyncRunState& runState, SyncReport& report,
                QuestionHandler askOnWindow, QObject* parent = nullptr);
     ~SyncWorker() override;
 
     // Starts one run on the engine thread; Finished is emitted on the window thread when it is over.
     void Start(std::string source, std::string target, const SyncOptions& options, ExclusionList exclusions);
+    // Starts the undo of a run into the target on the engine thread, ending like a run.
+    void StartUndo(UndoableRun run, std::string target);
 
     // The newest progress text, when it changed since the last call.
     std::optional<std::string> TakeProgressText();
@@ -45,9 +50,11 @@ private:
     void SetProgressText(const std::string& text) override;
     ConfirmAnswer Ask(const ConfirmQuestion& question) override;
     void Run(std::string source, std::string target, SyncOptions options);
+    void Undo(UndoableRun run, std::string target);
     void OnEngineReturned();
 
     FileSystem& fileSystem_;
+    const UserPlaces& places_;
     SyncRunState& runState_;
     SyncReport& report_;
     QuestionHandler askOnWindow_;

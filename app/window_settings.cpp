@@ -15,17 +15,20 @@ struct OptionSetting {
     int MainDialogFields::*member;
 };
 
-constexpr std::array<OptionSetting, 4> optionSettings = {{
+constexpr std::array<OptionSetting, 5> optionSettings = {{
     {"AddMissing", &MainDialogFields::addMissing},
     {"DelMissing", &MainDialogFields::deleteMissing},
     {"CheckDel", &MainDialogFields::confirmDeletes},
     {"SubFolders", &MainDialogFields::checkSubFolders},
+    {"UseTrash", &MainDialogFields::useTrash},
 }};
 constexpr std::array<std::string_view, LocationHistories::size> location1Names = {
     "Location1A", "Location1B", "Location1C", "Location1D", "Location1E"};
 constexpr std::array<std::string_view, LocationHistories::size> location2Names = {
     "Location2A", "Location2B", "Location2C", "Location2D", "Location2E"};
 constexpr std::string_view openPathName = "OpenPath";
+constexpr std::string_view trashDaysName = "TrashDays";
+constexpr std::uint32_t mostTrashDays = 36500;
 
 } // namespace
 
@@ -54,6 +57,14 @@ void WindowSettings::ReadOptions(MainDialogFields& fields) const
         std::uint32_t value = 0;
         fields.*option.member = store.ReadRegNumber(option.name, value) ? (value != 0 ? 1 : 0) : 1;
     }
+}
+
+int WindowSettings::ReadTrashKeepDays() const
+{
+    std::uint32_t days = 0;
+    if (!store.ReadRegNumber(trashDaysName, days) || days > mostTrashDays)
+        return defaultTrashKeepDays;
+    return static_cast<int>(days);
 }
 
 std::string WindowSettings::ReadOpenPath() const

@@ -1,5 +1,6 @@
 // What the main window keeps in the settings store between runs of the program: the two location
-// histories, the four option boxes and the profile file last chosen, under one table of value names.
+// histories, the five option boxes, the Trash's keeping days and the profile file last chosen, under
+// one table of value names.
 #pragma once
 
 #include <string>
@@ -18,13 +19,16 @@ public:
 
     // Both histories at full length; a value that cannot be read is an empty entry.
     LocationHistories ReadHistories() const;
-    // The four option boxes; a value that cannot be read gives a checked box.
+    // The five option boxes; a value that cannot be read gives a checked box.
     void ReadOptions(MainDialogFields& fields) const;
+    // How many days items a run put in the Trash stay there; the default where the value is missing
+    // or beyond a hundred years. No control sets it: the value is set in the settings file.
+    int ReadTrashKeepDays() const;
     // The profile file the profile dialogs start at; empty when none was chosen yet.
     std::string ReadOpenPath() const;
     void WriteOpenPath(const std::string& path) const;
 
-    // What "Exit" stores, in this order: the four option boxes, then both histories from the front,
+    // What "Exit" stores, in this order: the five option boxes, then both histories from the front,
     // the two lists' entries of each place together. Blank entries are stored as empty texts.
     static std::vector<SettingValue> ExitValues(const MainDialogFields& fields,
                                                 const LocationHistories& histories);

@@ -81,6 +81,9 @@ results=$scratch/results.tsv
 : >"$results"
 trash=$scratch/trash
 mkdir -p "$trash"
+# twinfol-sync keeps its run journals, and with --trash moves what it deletes, to folders of the
+# benchmark's own on the trees' file system, never to the home of whoever runs it.
+export XDG_DATA_HOME=$scratch/xdg-data XDG_STATE_HOME=$scratch/xdg-state
 # A work folder left by an interrupted run is moved aside now and deleted with the rest at the end.
 for old in "$scratch"/work-*; do [ -e "$old" ] && mv "$old" "$trash/$(basename "$old").$$.$RANDOM"; done
 
@@ -96,7 +99,7 @@ timed() {
     /usr/bin/time -f %M -o "$memory" "$@" >/dev/null 2>"$scratch/last-stderr.txt" || {
         # twinfol-sync answers 1 when the run had problems; any other failure spoils the figure.
         local status=$?
-        if { [ "$tool" != twinfol ] && [ "$tool" != before ]; } || [ $status -ne 1 ]; then
+        if { [ "$tool" != twinfol ] && [ "$tool" != before ] && [ "$tool" != trash ]; } || [ $status -ne 1 ]; then
             echo "run.sh: $tool failed ($status) in $case round $round:" >&2
             cat "$scratch/last-stderr.txt" >&2
             exit 1
@@ -119,6 +122,7 @@ run_tool() {
     case $tool in
     twinfol) timed "$tree" "$case" "$round" twinfol "$twinfol" --delete "$source" "$target" ;;
     before) timed "$tree" "$case" "$round" before "$compare_with" --delete "$source" "$target" ;;
+    trash) timed "$tree" "$case" "$round" trash "$twinfol" --delete --trash "$source" "$target" ;;
     rsync) timed "$tree" "$case" "$round" rsync rsync -a --delete "$source/" "$target/" ;;
     cp) timed "$tree" "$case" "$round" cp cp -a "$source/." "$target/" ;;
     walk) timed "$tree" "$case" "$round" walk find "$source" "$target" -printf '%T@\n' ;;
@@ -184,7 +188,7 @@ bench_tree() {
         case $name in */copy-twinfol-1 | */copy-rsync-1 | */copy-before-1) ;; *) spare+=("$name") ;; esac
     done
     for ((round = 1; round <= tree_rounds; round++)); do
-        for tool in twinfol rsync rm; do
+        for tool in twinfol trash rsync rm; do
             mkdir -p "$work/delete-$tool-$round"
             if [ ${#spare[@]} -gt 0 ]; then
                 mv "${spare[0]}" "$work/delete-$tool-$round/tree"
@@ -219,9 +223,9 @@ bench_tree() {
         done
     done
 
-    echo "   timing: deleting a whole target-only tree"
+    echo "   timing: deleting a whole target-only tree (trash: twinfol-sync --trash)"
     for ((round = 1; round <= tree_rounds; round++)); do
-        for tool in $(rotated "$round" twinfol rsync rm); do
+        for tool in $(rotated "$round" twinfol trash rsync rm); do
             run_tool "$tree" delete "$round" "$tool" "$work/empty" "$work/delete-$tool-$round"
         done
     done
@@ -302,4 +306,6 @@ fi
 
 echo
 echo "== Deleting the trees made by this run (the sources stay for the next run)"
+[ -e "$XDG_DATA_HOME" ] && mv "$XDG_DATA_HOME" "$trash/xdg-data.$$"
+[ -e "$XDG_STATE_HOME" ] && mv "$XDG_STATE_HOME" "$trash/xdg-state.$$"
 rm -rf "$trash"

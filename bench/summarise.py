@@ -15,13 +15,14 @@ CASES = [
     ("change", "re-run after 1 % newer sources and 1 % extra target files"),
     ("delete", "deleting a whole target-only tree"),
 ]
-# The ratio twinfol/other that each case aims at, for many small files and for few large ones.
-# "before" is the binary given to run.sh --compare-with, timed in the same rounds.
+# The ratio mine/other that each case aims at, for many small files and for few large ones. "trash" is
+# twinfol-sync with --trash, whose delete moves the tree to the Trash instead; "before" is the binary
+# given to run.sh --compare-with, timed in the same rounds.
 RATIOS = {
-    "copy": [("rsync", "0.7", "-"), ("cp", "0.8", "1.1"), ("before", "1.05", "1.05")],
-    "noop": [("rsync", "0.45", "0.45"), ("walk", "1.2", "1.2"), ("before", "-", "-")],
-    "change": [("rsync", "0.5", "0.5"), ("before", "-", "-")],
-    "delete": [("rsync", "-", "-"), ("rm", "-", "-")],
+    "copy": [("twinfol", "rsync", "0.7", "-"), ("twinfol", "cp", "0.8", "1.1"), ("twinfol", "before", "1.05", "1.05")],
+    "noop": [("twinfol", "rsync", "0.45", "0.45"), ("twinfol", "walk", "1.2", "1.2"), ("twinfol", "before", "-", "-")],
+    "change": [("twinfol", "rsync", "0.5", "0.5"), ("twinfol", "before", "-", "-")],
+    "delete": [("twinfol", "rsync", "-", "-"), ("twinfol", "rm", "-", "-"), ("trash", "twinfol", "1.2", "1.2")],
 }
 
 
@@ -45,17 +46,17 @@ def main(path, tree):
             peak = statistics.median(runs[r][1] for r in runs)
             print("    %-8s median %8.3f s   (min %7.3f, max %7.3f, %d rounds)   peak memory %7.1f MiB"
                   % (tool, statistics.median(times), min(times), max(times), len(times), peak / 1024))
-        mine = rows.get((case, "twinfol"))
-        for other, small_target, large_target in RATIOS[case]:
+        for tool, other, small_target, large_target in RATIOS[case]:
             target = large_target if tree == "large" else small_target
+            mine = rows.get((case, tool))
             theirs = rows.get((case, other))
             if not mine or not theirs:
                 continue
             ratio_of_medians = (statistics.median(v[0] for v in mine.values()) /
                                 statistics.median(v[0] for v in theirs.values()))
             per_round = [mine[r][0] / theirs[r][0] for r in mine if r in theirs and theirs[r][0] > 0]
-            print("    twinfol/%-6s %5.2f (median of per-round ratios %5.2f)   target: %s"
-                  % (other, ratio_of_medians, statistics.median(per_round),
+            print("    %15s %5.2f (median of per-round ratios %5.2f)   target: %s"
+                  % (tool + "/" + other, ratio_of_medians, statistics.median(per_round),
                      "none" if target == "-" else "at most " + target))
 
 

@@ -27,6 +27,7 @@ int main(int argc, char** argv)
     SyncRunState runState;
     cli::InstallStopSignals(runState.stopRequested);
     PosixFileSystem fileSystem;
+    const UserPlaces places = UserPlaces::ForCurrentUser();
     const bool stderrTerminal = isatty(STDERR_FILENO) == 1;
     cli::CommandEnvironment environment{std::cin,
                                         std::cout,
@@ -35,7 +36,8 @@ int main(int argc, char** argv)
                                         stderrTerminal ? cli::Terminal::Yes : cli::Terminal::No,
                                         stderrTerminal ? TerminalWidth() : 80,
                                         fileSystem,
-                                        runState};
+                                        runState,
+                                        &places};
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return static_cast<int>(cli::RunSyncCommand(arguments, environment));
 }

@@ -49,6 +49,8 @@ ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& argu
     job.source = forward ? profile.location1 : profile.location2;
     job.target = forward ? profile.location2 : profile.location1;
     job.options = options;
+    // The profile says whether the Trash is used; how long it keeps things is the runner's to say.
+    job.options.trashKeepDays = arguments.options.trashKeepDays;
     job.exclusions = profile.exclusions.Entries();
     return {std::move(job), {}};
 }

@@ -62,6 +62,11 @@ void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out)
         for (const ProblemRecord& problem : report.problemLog)
             out << "  " << ForTerminal(problem.line) << '\n';
     }
+    if (!report.notes.empty()) {
+        out << "\nNotes:\n";
+        for (const std::string& note : report.notes)
+            out << "  " << ForTerminal(note) << '\n';
+    }
 }
 
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out)
@@ -77,6 +82,8 @@ void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out)
     }
     out << ", \"problemLog\": ";
     PrintJsonArray(report.ProblemLines(), out);
+    out << ", \"notes\": ";
+    PrintJsonArray(report.notes, out);
     out << "}\n";
 }
 

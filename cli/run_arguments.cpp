@@ -13,6 +13,20 @@ ParsedArguments Refuse(std::string error)
     return parsed;
 }
 
+// A keeping time of more than a hundred years is a typing mistake rather than a wish.
+constexpr int mostKeepDays = 36500;
+
+bool ReadKeepDays(const std::string& text, int& days)
+{
+    if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const int value = std::stoi(text);
+    if (value > mostKeepDays)
+        return false;
+    days = value;
+    return true;
+}
+
 std::optional<SyncDirection> DirectionFromText(std::string_view text)
 {
     if (text == "1to2")
@@ -57,6 +71,8 @@ bool TakeSwitch(const std::string& argument, RunArguments& run)
         run.options.checkSubFolders = false;
     else if (argument == "--confirm")
         run.options.confirmDeletes = true;
+    else if (argument == "--trash")
+        run.options.useTrash = true;
     else if (argument == "--yes")
         run.answerYesToAll = true;
     else if (argument == "--dry-run")
@@ -88,6 +104,24 @@ std::string TakeOption(const std::vector<std::string>& arguments, std::size_t& i
         run.jobSwitches.push_back("--exclude");
         return {};
     }
+    if (HasOptionName(argument, "--trash-days")) {
+        if (!TakeValue(arguments, index, "--trash-days", value, error))
+            return error;
+        if (!ReadKeepDays(value, run.options.trashKeepDays))
+            return "--trash-days must be a number of days from 0 to " + std::to_string(mostKeepDays) +
+                   ", not \"" + value + "\"";
+        run.trashDaysGiven = true;
+        return {};
+    }
+    if (HasOptionName(argument, "--undo")) {
+        if (!TakeValue(arguments, index, "--undo", value, error))
+            return error;
+        if (value.empty())
+            return "--undo needs a target folder";
+        run.invocation = Invocation::Undo;
+        run.undoTarget = value;
+        return {};
+    }
     if (HasOptionName(argument, "--direction")) {
         if (!TakeValue(arguments, index, "--direction", value, error))
             return error;
@@ -99,10 +133,17 @@ std::string TakeOption(const std::vector<std::string>& arguments, std::size_t& i
     return "unknown option " + argument;
 }
 
-// What the words that are not options ask for: two folders, or one profile.
+// What the words that are not options ask for: two folders, or one profile; or nothing, with --undo.
 ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::string>& positional)
 {
     RunArguments& run = parsed.arguments;
+    if (run.invocation == Invocation::Undo) {
+        if (!positional.empty())
+            return Refuse("--undo takes its target folder and no other folder or profile");
+        if (!run.jobSwitches.empty() || run.direction || run.trashDaysGiven)
+            return Refuse("--undo takes only --dry-run and --json besides its folder");
+        return parsed;
+    }
     if (positional.size() == 2) {
         if (run.direction)
             return Refuse("--direction applies only to a profile");
@@ -155,6 +196,7 @@ std::string HelpText()
 {
     return R"(Usage: twinfol-sync [options] SOURCE TARGET
        twinfol-sync [options] PROFILE.twp
+       twinfol-sync [--dry-run] [--json] --undo TARGET
 
 Makes the TARGET folder follow the SOURCE folder, one way: the source is only read. A target file
 is overwritten when its source namesake was last written more than 120 seconds later; files and
@@ -167,6 +209,11 @@ Options:
   --no-subfolders     handle only the files directly inside the two folders
   --confirm           ask before each delete (needs a terminal on standard input, or --yes)
   --yes               answer every delete question with Yes To All
+  --trash             move deleted files and folders, and the old content of overwritten files,
+                      to the Trash instead of removing them for good
+  --trash-days N      remove what runs put in the Trash N days later, at the start of a later run
+                      into the same disk (default 30; 0 keeps them until the Trash is emptied)
+  --undo TARGET       undo the last run into TARGET (see "Undo" below)
   --exclude PATH      leave PATH alone; repeatable. PATH is a full path exactly as the exclusion
                       list holds it: a file as its path, a folder as its path ending in "/"
   --direction DIR     for a profile: 1to2 (Location 1 to Location 2) or 2to1; without it the
@@ -177,9 +224,27 @@ Options:
   --version           print the version number and exit
   --                  end of options (for a folder whose name begins with "-")
 
-The defaults: add on, delete off, sub-folders on, confirmation off. A profile (.twp) holds its
-own locations, options and exclusions, so --no-add, --delete, --no-subfolders, --confirm and
---exclude cannot be given with one.
+The defaults: add on, delete off, sub-folders on, confirmation off, Trash off. A profile (.twp)
+holds its own locations, options and exclusions (and whether it uses the Trash), so --no-add,
+--delete, --no-subfolders, --confirm, --trash and --exclude cannot be given with one.
+
+The Trash (--trash): each deleted item and each overwritten file's old content goes to the Trash
+of its disk, where the desktop's file manager shows it and can restore it: the home Trash
+($XDG_DATA_HOME/Trash, ~/.local/share/Trash by default) for the home's disk, a .Trash-UID folder
+(or .Trash/UID where an administrator made .Trash) at the top of any other disk. Moving there is
+one rename, under the rules of a delete: a read-only file stays, and so does a folder holding one or
+with a file system mounted inside it. Where a disk has no usable Trash (mounted read-only, no
+permission, another mount),
+the item is left as it is with the problem line "Could not move to the Trash: PATH". Folders
+named .Trash or .Trash-DIGITS at the top of a disk, and the home Trash, are never synchronised.
+
+Undo (--undo TARGET): every run that changes a target writes a journal under $XDG_STATE_HOME/
+twinfol (~/.local/state/twinfol by default). --undo moves what the last run into TARGET added to
+the Trash, gives overwritten files their old content back and brings deleted items back from the
+Trash, each to its path with its time stamps and mode. An item changed since that run is left
+alone with a problem line "Could not undo: PATH". A run without --trash kept no deleted or old
+content, so its undo only removes what it added; its report says so. The report and exit status
+are those of a run.
 
 Delete questions (with --confirm on a terminal): type one letter and Enter:
   y Yes, a Yes To All, n No, o No To All, c Cancel. End of input counts as Cancel.
@@ -193,7 +258,8 @@ in names are shown as \xNN.
 
 JSON output: one object with the keys source, target, dryRun, interrupted, overwrittenFileCount,
 addedFileCount, deletedFileCount, addedFolderCount, deletedFolderCount, overwrittenFiles,
-addedFiles, deletedFiles, addedFolders, deletedFolders and problemLog. Names are written as UTF-8
+addedFiles, deletedFiles, addedFolders, deletedFolders, problemLog and notes (remarks on the
+run as a whole, such as an undo that cannot bring deleted files back). Names are written as UTF-8
 where they are well-formed UTF-8; each byte that is not part of well-formed UTF-8 is written as
 the escape \u00XX, the character of that byte read as Latin-1 (so such a name cannot be told from
 its Latin-1 characters spelled in UTF-8).

@@ -10,7 +10,7 @@
 
 namespace twinfol::cli {
 
-enum class Invocation { Help, Version, Folders, Profile };
+enum class Invocation { Help, Version, Folders, Profile, Undo };
 
 struct RunArguments {
     Invocation invocation = Invocation::Folders;
@@ -20,14 +20,18 @@ struct RunArguments {
     // The Profile form.
     std::string profilePath;
     std::optional<SyncDirection> direction;
+    // The Undo form: the target whose last run is undone.
+    std::string undoTarget;
 
     // The Folders form's options: the runner's defaults as the switches change them.
     SyncOptions options = commandLineDefaults;
     std::vector<std::string> exclusions;
-    // The switches given that change the job itself (the four flags and exclusions); a profile
-    // holds those, so they are refused with one.
+    // The switches given that change the job itself (the four flags, the Trash and exclusions); a
+    // profile holds those, so they are refused with one.
     std::vector<std::string> jobSwitches;
 
+    // --trash-days was given; the undo form refuses it.
+    bool trashDaysGiven = false;
     bool dryRun = false;
     bool json = false;
     bool answerYesToAll = false;

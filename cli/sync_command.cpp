@@ -13,6 +13,7 @@
 #include "cli/text_encoding.h"
 #include "engine/dry_run_file_system.h"
 #include "engine/exclusion_list.h"
+#include "engine/run_undo.h"
 #include "engine/sync_engine.h"
 #include "engine/sync_report.h"
 #include "engine/sync_roots.h"
@@ -36,6 +37,17 @@ ExitCode ExitCodeOf(const SyncReport& report)
     if (report.interrupted)
         return ExitCode::Interrupted;
     return report.problemLog.empty() ? ExitCode::Finished : ExitCode::Problems;
+}
+
+ExitCode PrintReport(const SyncReport& report, const RunArguments& arguments, CommandEnvironment& environment)
+{
+    const RunMode mode = arguments.dryRun ? RunMode::DryRun : RunMode::Real;
+    if (arguments.json)
+        PrintReportJson(report, mode, environment.out);
+    else
+        PrintReportText(report, mode, environment.out);
+    environment.out.flush();
+    return ExitCodeOf(report);
 }
 
 ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnvironment& environment)
@@ -67,18 +79,42 @@ ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnviro
     TerminalHost host(progress ? &*progress : nullptr, asker);
 
     SyncEngine engine(fileSystem, exclusions, runState, report, host);
+    if (environment.places != nullptr)
+        engine.SetUserPlaces(*environment.places);
     engine.Run(roots.source, roots.target, job.options);
     if (progress)
         progress->Clear();
     report.RecordRun(roots.source, roots.target, runState.IsStopped());
 
-    const RunMode mode = arguments.dryRun ? RunMode::DryRun : RunMode::Real;
-    if (arguments.json)
-        PrintReportJson(report, mode, environment.out);
-    else
-        PrintReportText(report, mode, environment.out);
-    environment.out.flush();
-    return ExitCodeOf(report);
+    return PrintReport(report, arguments, environment);
+}
+
+ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environment)
+{
+    if (environment.places == nullptr)
+        return Refuse(environment, "no journal folder is known for this user");
+    UndoSearch search = FindLastRun(environment.fileSystem, *environment.places, arguments.undoTarget);
+    if (!search.run)
+        return Refuse(environment, search.refusal);
+    const std::string target = WithTrailingSeparator(arguments.undoTarget);
+    std::optional<DryRunFileSystem> dryRun;
+    if (arguments.dryRun)
+        dryRun.emplace(environment.fileSystem);
+    FileSystem& fileSystem = dryRun ? static_cast<FileSystem&>(*dryRun) : environment.fileSystem;
+
+    std::optional<ProgressLine> progress;
+    if (environment.stderrTerminal == Terminal::Yes)
+        progress.emplace(environment.err, environment.terminalWidth);
+    TerminalAsker asker(environment.in, environment.err);
+    TerminalHost host(progress ? &*progress : nullptr, asker);
+    SyncReport report;
+    RunUndo(fileSystem, *environment.places, environment.runState, report, host,
+            &std::chrono::system_clock::now)
+        .Undo(*search.run, target);
+    if (progress)
+        progress->Clear();
+    report.RecordRun(search.run->journal.header.source, target, environment.runState.IsStopped());
+    return PrintReport(report, arguments, environment);
 }
 
 } // namespace
@@ -101,6 +137,7 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
             return Refuse(environment, loaded.error);
         return RunJob(*loaded.job, arguments, environment);
     }
+    case Invocation::Undo: return UndoLastRun(arguments, environment);
     case Invocation::Folders: break;
     }
     return RunJob(JobFromArguments(arguments), arguments, environment);

@@ -11,6 +11,7 @@
 #include "cli/exit_code.h"
 #include "engine/file_system.h"
 #include "engine/sync_run_state.h"
+#include "engine/user_places.h"
 
 namespace twinfol::cli {
 
@@ -26,6 +27,9 @@ struct CommandEnvironment {
     FileSystem& fileSystem;
     // The run state whose stop request the signal handlers set.
     SyncRunState& runState;
+    // Where runs keep their journals and the user's home trash; without them a run keeps no journal,
+    // has no Trash and cannot be undone.
+    const UserPlaces* places = nullptr;
 };
 
 // Runs the command line (the arguments after the program name) and returns the exit status.

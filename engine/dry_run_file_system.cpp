@@ -91,4 +91,34 @@ FsStatus DryRunFileSystem::LockFile(const std::string&, std::unique_ptr<FileLock
     return {};
 }
 
+std::optional<EntryFacts> DryRunFileSystem::ReadEntryFacts(const std::string& path)
+{
+    return reader_.ReadEntryFacts(path);
+}
+
+FsStatus DryRunFileSystem::CreateNewFile(const std::string&, std::string_view, mode_t)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::AppendFile(const std::string&, std::string_view, mode_t)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::MoveToTrash(const std::string&, const std::string&)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::LinkToTrash(const std::string&, const std::string&)
+{
+    return {};
+}
+
+FsStatus DryRunFileSystem::MoveFromTrash(const std::string&, const std::string&, ExistingEntry)
+{
+    return {};
+}
+
 } // namespace twinfol

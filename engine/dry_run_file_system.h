@@ -33,6 +33,14 @@ public:
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
     // A lock that holds nothing: a trial run writes nothing that would need one.
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
+    std::optional<EntryFacts> ReadEntryFacts(const std::string& path) override;
+    // The writes of the Trash and the journals are only pretended, like every other change.
+    FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
+    FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
+    FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
+                           ExistingEntry existing) override;
 
 private:
     FileSystem& reader_;

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -22,6 +23,31 @@
 namespace twinfol {
 
 enum class EntryKind { Missing, File, Folder, Link, Other };
+
+// What the layer tells about one entry without opening it.
+struct EntryFacts {
+    EntryKind kind = EntryKind::Missing;
+    // The permission bits, with the set-ID and sticky bits.
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    std::int64_t size = 0;
+    // The last-write time, to the nanosecond.
+    std::int64_t modifiedSeconds = 0;
+    std::uint32_t modifiedNanoseconds = 0;
+    // The mount that holds the entry (0 where the system cannot tell) and the file system's device.
+    std::uint64_t mountId = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    // Whether both name the same mount: by the mount ids where both are known, else by the devices.
+    bool SameMountAs(const EntryFacts& other) const
+    {
+        return mountId != 0 && other.mountId != 0 ? mountId == other.mountId : device == other.device;
+    }
+};
+
+// What a move out of the Trash does to an entry that stands at its destination.
+enum class ExistingEntry { Keep, Replace };
 
 // Receives one entry of a listing: its name and its kind as the listing saw it (never Missing; a
 // symbolic link is a Link, whatever it points to). Returning false ends the listing early.
@@ -117,6 +143,31 @@ public:
     // Takes an exclusive lock on the file, creating it (mode 0600) when it is missing, and waits until
     // no other process holds it. Used for read-modify-write of a file that several processes share.
     virtual FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
+
+    // --- The Trash and the run journals -------------------------------------------------------------
+    // What stands at the path (a final link itself, not what it points to); nothing when nothing can
+    // be seen there.
+    virtual std::optional<EntryFacts> ReadEntryFacts(const std::string& path) = 0;
+    // Creates a file that must not exist yet (EEXIST when it does) and writes the content into it:
+    // the way a name is reserved. A failure leaves no file behind.
+    virtual FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) = 0;
+    // Appends the content to a file, creating it with newFileMode (less the umask) when it is missing.
+    // A symbolic link at the path is not followed: the append fails.
+    virtual FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) = 0;
+    // Moves a file, link or whole folder tree to a free name in a trash folder by one rename on the same
+    // mount (another mount fails with EXDEV). Refuses what a delete refuses, before anything moves: a
+    // read-only file, a folder tree that holds one, and a folder with a file system mounted at or
+    // below it.
+    virtual FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) = 0;
+    // Gives a file or link a second name in a trash folder (a hard link) and leaves it in place: the old
+    // content of a file that is about to be replaced. Refuses a read-only file and a folder; a file
+    // system without hard links answers its own error (EPERM, EOPNOTSUPP, EMLINK).
+    virtual FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) = 0;
+    // Moves an item out of a trash folder to the path by one rename. With Keep an entry already at
+    // the path stays and the move fails with EEXIST; with Replace a file or link there is replaced in
+    // one step (a folder there is refused).
+    virtual FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
+                                   ExistingEntry existing) = 0;
 };
 
 } // namespace twinfol

@@ -22,6 +22,8 @@ public:
     bool IsOk() const { return error_ == 0; }
     explicit operator bool() const { return IsOk(); }
     int Error() const { return error_; }
+    // Whether this program decided on the failure itself (a rule it keeps), not the system.
+    bool IsRefusal() const { return ownReason_ != nullptr; }
     // Why the operation failed: the text of our own when there is one, else the system's text for the
     // errno value; empty on success.
     std::string Reason() const;

@@ -12,6 +12,7 @@
 #include "engine/posix_file_facts.h"
 #include "engine/posix_listing.h"
 #include "engine/posix_mount_table.h"
+#include "engine/posix_trash_move.h"
 #include "engine/posix_tree_copy.h"
 #include "engine/posix_tree_delete.h"
 #include "engine/posix_whole_file.h"
@@ -203,6 +204,37 @@ FsStatus PosixFileSystem::MakeFolders(const std::string& folder, mode_t mode)
 FsStatus PosixFileSystem::LockFile(const std::string& path, std::unique_ptr<FileLock>& lock)
 {
     return LockWholeFile(resolver_, path, lock);
+}
+
+std::optional<EntryFacts> PosixFileSystem::ReadEntryFacts(const std::string& path)
+{
+    return ReadFactsAt(resolver_, path);
+}
+
+FsStatus PosixFileSystem::CreateNewFile(const std::string& path, std::string_view content, mode_t mode)
+{
+    return CreateNewFileAt(resolver_, path, content, mode);
+}
+
+FsStatus PosixFileSystem::AppendFile(const std::string& path, std::string_view content, mode_t newFileMode)
+{
+    return AppendFileAt(resolver_, path, content, newFileMode);
+}
+
+FsStatus PosixFileSystem::MoveToTrash(const std::string& path, const std::string& trashPath)
+{
+    return MoveIntoTrash(resolver_, path, trashPath);
+}
+
+FsStatus PosixFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath)
+{
+    return LinkIntoTrash(resolver_, path, trashPath);
+}
+
+FsStatus PosixFileSystem::MoveFromTrash(const std::string& trashPath, const std::string& path,
+                                        ExistingEntry existing)
+{
+    return MoveOutOfTrash(resolver_, trashPath, path, existing);
 }
 
 } // namespace twinfol

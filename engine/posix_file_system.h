@@ -53,6 +53,14 @@ public:
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
+    // From statx, with the mount id where the kernel gives it (5.8 and later).
+    std::optional<EntryFacts> ReadEntryFacts(const std::string& path) override;
+    FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
+    FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
+    FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
+                           ExistingEntry existing) override;
 
 private:
     FsStatus ListEntries(const std::string& folder, const EntryVisitor& onEntry,

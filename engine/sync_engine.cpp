@@ -27,14 +27,24 @@ struct SyncEngine::Level {
 
 SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                        SyncReport& report, SyncHost& host)
-    : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host)
+    : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host),
+      trashFolders_(fileSystem), changes_(fileSystem)
 {
+}
+
+void SyncEngine::SetUserPlaces(const UserPlaces& places, WallClock clock)
+{
+    places_ = places;
+    clock_ = clock;
+    trashFolders_.SetHomeTrash(places.homeTrash);
 }
 
 void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoot, const SyncOptions& options)
 {
     const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(sourceRoot, targetRoot);
+    changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot, targetRoot, options);
     SynchroniseFolder(sourceRoot, targetRoot, options);
+    changes_.EndRun(report_);
 }
 
 void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
@@ -59,6 +69,7 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     }
     if (IsStopped())
         return;
+    LeaveTrashFoldersAlone(level);
 
     HandleSourceFiles(level, options);
     if (options.deleteMissing && !IsStopped())
@@ -77,14 +88,30 @@ FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)
     const auto addEntry = [&](std::string_view name, EntryKind kind) {
         // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted.
         if (!IsTemporaryName(name)) {
-            if (kind == EntryKind::Folder)
-                listing.folders.emplace(name);
-            else
+            if (kind != EntryKind::Folder)
                 listing.files.emplace(name);
+            else if (trashFolders_.IsTrashFolder(folder, name))
+                listing.trashFolders.emplace(name);
+            else
+                listing.folders.emplace(name);
         }
         return !IsStopped();
     };
     return fileSystem_.ListFolderForStamps(folder, addEntry, listing.stamps);
+}
+
+// A trash folder on one side is no item of the person's: whatever of its name stands on the other side
+// is neither copied into it nor deleted for its sake.
+void SyncEngine::LeaveTrashFoldersAlone(Level& level)
+{
+    for (const std::string& name : level.source.trashFolders) {
+        level.target.files.erase(name);
+        level.target.folders.erase(name);
+    }
+    for (const std::string& name : level.target.trashFolders) {
+        level.source.files.erase(name);
+        level.source.folders.erase(name);
+    }
 }
 
 void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string_view name)
@@ -125,10 +152,11 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
                 buildPaths(name);
                 if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
                     ShowProgress(level, "Overwriting file: ", name);
-                    if (const FsStatus copied = fileSystem_.CopyFile(sourcePath, targetPath))
+                    if (const ChangeResult copied = changes_.Overwrite(sourcePath, targetPath))
                         report_.Record(ReportList::OverwrittenFiles, targetPath);
                     else
-                        report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.Reason());
+                        report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath,
+                                              copied.status.Reason());
                 }
             }
             // Present on both sides, so never a delete candidate, whatever happened above.
@@ -137,10 +165,10 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
             buildPaths(name);
             if (!IsExcluded(sourcePath)) {
                 ShowProgress(level, "Adding file: ", name);
-                if (const FsStatus copied = fileSystem_.CopyFile(sourcePath, targetPath))
+                if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath))
                     report_.Record(ReportList::AddedFiles, targetPath);
                 else
-                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.Reason());
+                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
             }
         }
         if (IsStopped())
@@ -172,10 +200,11 @@ void SyncEngine::DeleteTargetOnlyFiles(Level& level, const SyncOptions& options)
                           runState_.fileNoToAll) == ConfirmResult::Delete;
         if (confirmed) {
             ShowProgress(level, "Deleting file: ", name);
-            if (const FsStatus deleted = fileSystem_.DeleteFile(targetPath))
+            if (const ChangeResult deleted = changes_.DeleteFile(targetPath))
                 report_.Record(ReportList::DeletedFiles, std::move(targetPath));
             else
-                report_.RecordProblem(ProblemKind::DeleteFile, targetPath, deleted.Reason());
+                report_.RecordProblem(deleted.ProblemOr(ProblemKind::DeleteFile), targetPath,
+                                      deleted.status.Reason());
         }
         if (IsStopped())
             return;
@@ -197,12 +226,12 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
             level.target.folders.erase(twin);
         } else if (options.addMissing && !IsExcluded(sourceFolder)) {
             ShowProgress(level, "Adding folder: ", name);
-            if (const FsStatus copied =
-                    fileSystem_.CopyFolderTree(sourceFolder, targetFolder, runState_.stopRequested))
+            if (const ChangeResult copied =
+                    changes_.AddFolder(sourceFolder, targetFolder, runState_.stopRequested))
                 report_.Record(ReportList::AddedFolders, JoinPath(level.targetDir, name));
             else
                 report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
-                                      copied.Reason());
+                                      copied.status.Reason());
         }
     }
 }
@@ -219,11 +248,12 @@ void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& option
                           runState_.folderNoToAll) == ConfirmResult::Delete;
         if (confirmed) {
             ShowProgress(level, "Deleting folder: ", name);
-            if (const FsStatus deleted =
-                    fileSystem_.DeleteFolderTree(FolderPath(level.targetDir, name), runState_.stopRequested))
+            if (const ChangeResult deleted =
+                    changes_.DeleteFolder(FolderPath(level.targetDir, name), runState_.stopRequested))
                 report_.Record(ReportList::DeletedFolders, std::move(targetPath));
             else
-                report_.RecordProblem(ProblemKind::DeleteFolder, targetPath, deleted.Reason());
+                report_.RecordProblem(deleted.ProblemOr(ProblemKind::DeleteFolder), targetPath,
+                                      deleted.status.Reason());
         }
         if (IsStopped())
             return;

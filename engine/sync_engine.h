@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -13,6 +14,9 @@
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
+#include "engine/target_changes.h"
+#include "engine/trash_folder_filter.h"
+#include "engine/user_places.h"
 
 namespace twinfol {
 
@@ -21,6 +25,10 @@ public:
     // The engine keeps references only; everything it is given must outlive the run.
     SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                SyncReport& report, SyncHost& host);
+
+    // The places where runs keep their journals and the user's home trash, and the clock that dates
+    // them. Without them a run writes no journal, and the Trash option has no Trash to use.
+    void SetUserPlaces(const UserPlaces& places, WallClock clock = &std::chrono::system_clock::now);
 
     // One whole run over two roots that passed CheckRoots (both ending with the separator): opens the
     // run's scope on the file system, so that nothing below the roots is reached through a symbolic
@@ -42,6 +50,8 @@ private:
         // Reads the stamps of the folder's files; let go before the walk goes deeper, so that no
         // folder stays open per level.
         std::unique_ptr<FolderStampReader> stamps;
+        // Trash folders the listing met: left out, and their names left alone on the other side too.
+        std::set<std::string> trashFolders;
     };
     struct Level;
 
@@ -50,6 +60,7 @@ private:
     FsStatus ListInto(const std::string& folder, Listing& listing);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
     bool IsSourceNewer(Level& level, const std::string& name);
+    void LeaveTrashFoldersAlone(Level& level);
 
     void HandleSourceFiles(Level& level, const SyncOptions& options);
     void DeleteTargetOnlyFiles(Level& level, const SyncOptions& options);
@@ -63,6 +74,10 @@ private:
     SyncRunState& runState_;
     SyncReport& report_;
     SyncHost& host_;
+    std::optional<UserPlaces> places_;
+    WallClock clock_ = &std::chrono::system_clock::now;
+    TrashFolderFilter trashFolders_;
+    TargetChanges changes_;
 };
 
 } // namespace twinfol

@@ -11,6 +11,8 @@ std::string_view ProblemPrefix(ProblemKind kind)
     case ProblemKind::CopyFolder: return "Could not copy folder: ";
     case ProblemKind::DeleteFolder: return "Could not delete folder: ";
     case ProblemKind::ReadFolder: return "Could not read folder: ";
+    case ProblemKind::MoveToTrash: return "Could not move to the Trash: ";
+    case ProblemKind::Undo: return "Could not undo: ";
     }
     return {};
 }
@@ -18,6 +20,7 @@ std::string_view ProblemPrefix(ProblemKind kind)
 void SyncReport::ResetForRun()
 {
     problemLog.clear();
+    notes.clear();
     overwrittenFileCount = addedFileCount = deletedFileCount = 0;
     addedFolderCount = deletedFolderCount = 0;
     overwrittenFiles.clear();

@@ -14,7 +14,7 @@ using PathSet = std::set<std::string>;
 
 enum class ReportList { OverwrittenFiles, AddedFiles, DeletedFiles, AddedFolders, DeletedFolders };
 
-enum class ProblemKind { CopyFile, DeleteFile, CopyFolder, DeleteFolder, ReadFolder };
+enum class ProblemKind { CopyFile, DeleteFile, CopyFolder, DeleteFolder, ReadFolder, MoveToTrash, Undo };
 
 // The fixed text that starts a problem-log line of the given kind.
 std::string_view ProblemPrefix(ProblemKind kind);
@@ -46,6 +46,9 @@ struct SyncReport {
     PathSet deletedFolders;
     // In the order the problems happened.
     std::vector<ProblemRecord> problemLog;
+    // Remarks on the run as a whole that are no problem of one item (an undo that cannot bring deleted
+    // items back, a journal that could not be written), in the order they were made.
+    std::vector<std::string> notes;
     // Whether the run that filled this report was stopped; taken from the run state's stop request
     // when the run ends.
     bool interrupted = false;

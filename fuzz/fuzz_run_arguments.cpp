@@ -83,7 +83,8 @@ bool SameParse(const ParsedArguments& a, const ParsedArguments& b)
     return a.error == b.error && x.invocation == y.invocation && x.source == y.source &&
            x.target == y.target && x.profilePath == y.profilePath && x.direction == y.direction &&
            x.options == y.options && x.exclusions == y.exclusions && x.jobSwitches == y.jobSwitches &&
-           x.dryRun == y.dryRun && x.json == y.json && x.answerYesToAll == y.answerYesToAll;
+           x.dryRun == y.dryRun && x.json == y.json && x.answerYesToAll == y.answerYesToAll &&
+           x.undoTarget == y.undoTarget && x.trashDaysGiven == y.trashDaysGiven;
 }
 
 bool IsOneOf(const std::string& text, const std::vector<std::string>& arguments)
@@ -117,13 +118,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         RequireJsonString(twinfol::cli::JsonQuoted(run.target));
         RequireTerminalSafe(run.source);
         break;
-    case Invocation::Profile:
-        // A profile holds the job, so no switch that changes the job may come with one.
+    case Invocation::Profile: {
+        // A profile holds the job, so no switch that changes the job may come with one; how long the
+        // Trash keeps things is the runner's own.
         Require(run.profilePath.ends_with(".twp") && IsOneOf(run.profilePath, arguments));
-        Require(run.jobSwitches.empty() && run.exclusions.empty() &&
-                run.options == twinfol::cli::commandLineDefaults);
+        twinfol::SyncOptions expected = twinfol::cli::commandLineDefaults;
+        expected.trashKeepDays = run.options.trashKeepDays;
+        Require(run.jobSwitches.empty() && run.exclusions.empty() && run.options == expected);
         break;
     }
+    case Invocation::Undo:
+        // An undo names its folder and nothing else of a job.
+        Require(!run.undoTarget.empty() && run.source.empty() && run.target.empty() &&
+                run.profilePath.empty());
+        Require(run.jobSwitches.empty() && !run.direction && !run.trashDaysGiven);
+        RequireJsonString(twinfol::cli::JsonQuoted(run.undoTarget));
+        RequireTerminalSafe(run.undoTarget);
+        break;
+    }
+    Require(run.options.trashKeepDays >= 0 && run.options.trashKeepDays <= 36500);
     for (const std::string& exclusion : run.exclusions) {
         Require(!exclusion.empty());
         RequireJsonString(twinfol::cli::JsonQuoted(exclusion));

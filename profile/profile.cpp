@@ -69,6 +69,9 @@ std::string Profile::ToText() const
     }
     text += "end_exclusions";
     text += lineEnd;
+    // After the exclusion block: a reader that knows no more keys than the first nine takes whatever
+    // follows an unknown key as further keys, so this line anywhere earlier would swallow the block.
+    AppendLine(text, "use_trash", Digit(useTrash));
     return text;
 }
 
@@ -90,6 +93,7 @@ std::istream& Profile::Read(std::istream& in)
 {
     Reset();
     valid = false;
+    useTrash = false;
     ProfileReader::Outcome outcome = ProfileReader::Outcome::EndOfInput;
     if (const std::istream::sentry sentry(in, true); sentry)
         outcome = ProfileReader(*in.rdbuf(), *this).Run();
@@ -135,7 +139,14 @@ FsStatus Profile::WriteFile(FileSystem& fileSystem, const std::string& path)
 
 SyncOptions Profile::Options() const
 {
-    return {addFiles, deleteFiles, confirmDeletes, checkSubFolders, AutoStartOf(autoStart)};
+    SyncOptions options;
+    options.addMissing = addFiles;
+    options.deleteMissing = deleteFiles;
+    options.confirmDeletes = confirmDeletes;
+    options.checkSubFolders = checkSubFolders;
+    options.useTrash = useTrash;
+    options.autoStart = AutoStartOf(autoStart);
+    return options;
 }
 
 void Profile::SetOptions(const SyncOptions& options)
@@ -144,6 +155,7 @@ void Profile::SetOptions(const SyncOptions& options)
     deleteFiles = options.deleteMissing;
     confirmDeletes = options.confirmDeletes;
     checkSubFolders = options.checkSubFolders;
+    useTrash = options.useTrash;
     if (options.autoStart != AutoStartOf(autoStart))
         autoStart = static_cast<std::int32_t>(options.autoStart);
 }
@@ -176,7 +188,8 @@ bool operator==(const Profile& left, const Profile& right)
            left.deleteFiles == right.deleteFiles && left.confirmDeletes == right.confirmDeletes &&
            left.addFiles == right.addFiles && left.checkSubFolders == right.checkSubFolders &&
            left.location1 == right.location1 && left.location2 == right.location2 &&
-           left.exclusions == right.exclusions && left.autoStart == right.autoStart;
+           left.exclusions == right.exclusions && left.autoStart == right.autoStart &&
+           left.useTrash == right.useTrash;
 }
 
 void Profile::Reset()
@@ -190,6 +203,7 @@ void Profile::Reset()
     location2.clear();
     exclusions.Clear();
     autoStart = 0;
+    useTrash = true;
 }
 
 void Profile::SetLocation1(std::string path)

@@ -61,11 +61,11 @@ public:
     // A read-only file is never replaced: the save fails.
     FsStatus WriteFile(FileSystem& fileSystem, const std::string& path);
 
-    // The job's options as one value: the four flags, and autoStart as the direction it names (a value
-    // the format does not know counts as Off).
+    // The job's options as one value: the four flags, the Trash, and autoStart as the direction it
+    // names (a value the format does not know counts as Off).
     SyncOptions Options() const;
-    // Takes the four flags and the auto-start from the value. An autoStart value the format does not
-    // know is kept when the value says Off, so that it is written back unchanged.
+    // Takes the four flags, the Trash and the auto-start from the value. An autoStart value the format does
+    // not know is kept when the value says Off, so that it is written back unchanged.
     void SetOptions(const SyncOptions& options);
 
     // Back to the defaults of a new profile, `valid` excepted.
@@ -83,6 +83,9 @@ public:
     std::string location2;
     ExclusionList exclusions;
     std::int32_t autoStart = 0;
+    // Key "use_trash": deleted and replaced files go to the Trash. On for a new profile; a file
+    // without the key was made before the option and keeps running as it did, without it.
+    bool useTrash = true;
 
     // Every field equal, `modified` and `valid` included.
     friend bool operator==(const Profile& left, const Profile& right);

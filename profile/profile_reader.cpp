@@ -99,6 +99,8 @@ std::optional<ProfileReader::Outcome> ProfileReader::ReadValue(const std::string
         return ReadFlag(profile_.checkSubFolders);
     if (key == "exclusions")
         return ReadExclusionBlock();
+    if (key == "use_trash")
+        return ReadFlag(profile_.useTrash);
     if (key == "auto_start") {
         const auto number = ReadInteger();
         if (!number || *number < std::numeric_limits<std::int32_t>::min() ||

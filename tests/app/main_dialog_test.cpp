@@ -37,8 +37,8 @@ TEST_F(MainDialogTest, FirstStartShowsDefaults)
         EXPECT_EQ(combo->currentIndex(), 0);
         EXPECT_TRUE(combo->currentText().isEmpty());
     }
-    for (const char* box :
-         {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck", "checkSubFoldersCheck"})
+    for (const char* box : {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck",
+                            "checkSubFoldersCheck", "useTrashCheck"})
         EXPECT_TRUE(Checked(box)) << box;
     EXPECT_FALSE(Checked("autoStartCheck"));
     EXPECT_FALSE(Enabled("autoStartCheck"));
@@ -46,6 +46,7 @@ TEST_F(MainDialogTest, FirstStartShowsDefaults)
     EXPECT_FALSE(Enabled("direction1To2Radio"));
     EXPECT_FALSE(Enabled("direction2To1Radio"));
     EXPECT_FALSE(Enabled("lastReportButton"));
+    EXPECT_FALSE(Enabled("undoButton"));
     EXPECT_TRUE(Enabled("saveButton"));
     EXPECT_TRUE(Enabled("saveAsButton"));
     EXPECT_FALSE(Enabled("stopButton"));
@@ -56,7 +57,7 @@ TEST_F(MainDialogTest, FirstStartShowsDefaults)
     EXPECT_FALSE(config.Exists("user/Twinfol.conf")); // reading never creates the store
 }
 
-TEST_F(MainDialogTest, RestoresHistoriesAndOptionsAndExitStoresAllFourteenValues)
+TEST_F(MainDialogTest, RestoresHistoriesAndOptionsAndExitStoresAllFifteenValues)
 {
     settings.WriteRegString("Location1A", "/a/");
     settings.WriteRegString("Location1B", "/b/");
@@ -86,6 +87,9 @@ TEST_F(MainDialogTest, RestoresHistoriesAndOptionsAndExitStoresAllFourteenValues
     std::uint32_t add = 0;
     ASSERT_TRUE(settings.ReadRegNumber("AddMissing", add));
     EXPECT_EQ(add, 1u);
+    std::uint32_t trash = 0;
+    ASSERT_TRUE(settings.ReadRegNumber("UseTrash", trash));
+    EXPECT_EQ(trash, 1u);
     EXPECT_FALSE(window->isVisible());
 }
 
@@ -371,7 +375,7 @@ TEST_F(MainDialogTest, TearingTheWindowDownWhileADeleteQuestionIsDueDeletesNothi
     EXPECT_TRUE(disk.Exists("dst/zap.txt"));
 }
 
-// Every replacement of the settings file costs two file syncs, so "Exit" stores its fourteen values
+// Every replacement of the settings file costs two file syncs, so "Exit" stores its fifteen values
 // in one. The watch sees each finished write or replacement of the file.
 TEST_F(MainDialogTest, ExitReplacesTheSettingsFileOnce)
 {

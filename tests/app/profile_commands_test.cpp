@@ -94,8 +94,9 @@ TEST_F(ProfileCommandsTest, OpenOfAnInvalidFileShowsTheDefaults)
     ASSERT_EQ(dialogs.messages.size(), 1u);
     EXPECT_EQ(dialogs.messages[0].toStdString(), bad + " is not a valid Twinfol profile");
     EXPECT_TRUE(Text("profilePathEdit").isEmpty());
-    for (const char* box :
-         {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck", "checkSubFoldersCheck"})
+    // An invalid file gives a new profile's defaults, the Trash on among them.
+    for (const char* box : {"deleteMissingCheck", "addMissingCheck", "confirmDeletesCheck",
+                            "checkSubFoldersCheck", "useTrashCheck"})
         EXPECT_TRUE(Checked(box)) << box;
     EXPECT_FALSE(Checked("autoStartCheck"));
     EXPECT_TRUE(window->CurrentProfile().exclusions.IsEmpty()); // nothing of the first profile is kept
@@ -108,6 +109,7 @@ TEST_F(ProfileCommandsTest, FirstSaveWritesWhatTheWindowShows)
 {
     SetLocations("/shown/one/", "/shown/two/");
     SetOptions(0, 1, 0, 1);
+    settings.WriteRegNumber("UseTrash", 0);
     Open();
     const std::string path = disk.Path("saved.twp");
     dialogs.saveAnswers.push_back(path);
@@ -115,7 +117,7 @@ TEST_F(ProfileCommandsTest, FirstSaveWritesWhatTheWindowShows)
     EXPECT_EQ(disk.ReadFile("saved.twp"),
               "twin_fol_version=1.01\r\nlocation1=/shown/one/\r\nlocation2=/shown/two/\r\n"
               "delete_files=1\r\nconfirm_deletes=0\r\nadd_files=0\r\n"
-              "check_sub_folders=1\r\nauto_start=0\r\nexclusions=\r\nend_exclusions\r\n");
+              "check_sub_folders=1\r\nauto_start=0\r\nexclusions=\r\nend_exclusions\r\nuse_trash=0\r\n");
     EXPECT_FALSE(Enabled("saveButton"));
 }
 

@@ -44,6 +44,9 @@ TEST(StartUp, QtOptionsBeforeTheProfileAreLeftToQt)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), QString::fromStdString(disk.Path("config")));
+    // The run's journal and Trash stay in the test's own folder.
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), QString::fromStdString(disk.Path("state")));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), QString::fromStdString(disk.Path("data")));
     program.setProcessEnvironment(environment);
     program.start(QStringLiteral(TWINFOL_PATH),
                   {QStringLiteral("-style"), QStringLiteral("Fusion"), QString::fromStdString(profile)});
@@ -60,7 +63,7 @@ TEST_F(MainDialogTest, CommandLineProfileMessageOpensCentredOverTheShownWindow)
 {
     const std::string missing = disk.Path("missing.twp");
     DialogService realDialogs(posix);
-    MainDialog shown(faults, settings, realDialogs);
+    MainDialog shown(faults, settings, realDialogs, places);
     shown.SetCommandLineProfile(missing);
     bool windowWasVisible = false;
     QString text;

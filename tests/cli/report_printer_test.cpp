@@ -17,6 +17,7 @@ SyncReport SampleReport()
     report.Record(ReportList::OverwrittenFiles, "/t/caf\xE9");
     report.RecordProblem(ProblemKind::DeleteFile, "/t/z", "Permission denied");
     report.RecordProblem(ProblemKind::CopyFolder, "/s/\"q\"", "Input/output error");
+    report.notes.push_back("a \"note\"");
     report.RecordRun("/s/", "/t/", false);
     return report;
 }
@@ -37,7 +38,8 @@ TEST(ReportPrinter, TextHasHeadingRootsCountsListsAndProblems)
                                  "\nAdded Files:\n  /t/A.txt\n  /t/b.txt\n"
                                  "\nDeleted Folders:\n  /t/old\n"
                                  "\nSome problems were encountered\nProblem Log:\n"
-                                 "  Could not delete file: /t/z\n  Could not copy folder: /s/\"q\"\n";
+                                 "  Could not delete file: /t/z\n  Could not copy folder: /s/\"q\"\n"
+                                 "\nNotes:\n  a \"note\"\n";
     EXPECT_EQ(out.str(), expected);
 }
 
@@ -62,7 +64,8 @@ TEST(ReportPrinter, JsonHoldsEveryFieldInReportOrder)
         "\"addedFolderCount\": 0, \"deletedFolderCount\": 1, "
         "\"overwrittenFiles\": [\"/t/caf\\u00e9\"], \"addedFiles\": [\"/t/A.txt\", \"/t/b.txt\"], "
         "\"deletedFiles\": [], \"addedFolders\": [], \"deletedFolders\": [\"/t/old\"], "
-        "\"problemLog\": [\"Could not delete file: /t/z\", \"Could not copy folder: /s/\\\"q\\\"\"]}\n";
+        "\"problemLog\": [\"Could not delete file: /t/z\", \"Could not copy folder: /s/\\\"q\\\"\"], "
+        "\"notes\": [\"a \\\"note\\\"\"]}\n";
     EXPECT_EQ(out.str(), expected);
 }
 

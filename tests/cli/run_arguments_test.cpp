@@ -64,6 +64,37 @@ TEST(RunArguments, ProfileFormWithDirection)
     EXPECT_FALSE(parsed.arguments.direction.has_value());
 }
 
+TEST(RunArguments, TheTrashIsAJobSwitchItsDaysAreNotAndUndoTakesOnlyItsFolder)
+{
+    ParsedArguments parsed = ParseArguments({"--trash", "--trash-days", "0", "/src", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_TRUE(parsed.arguments.options.useTrash);
+    EXPECT_EQ(parsed.arguments.options.trashKeepDays, 0);
+    EXPECT_FALSE(ParseArguments({"/src", "/dst"}).arguments.options.useTrash);
+    EXPECT_EQ(ParseArguments({"/src", "/dst"}).arguments.options.trashKeepDays, 30);
+    // A profile holds whether it uses the Trash; how long the Trash keeps things is the runner's.
+    EXPECT_FALSE(ParseArguments({"--trash", "job.twp"}).IsOk());
+    parsed = ParseArguments({"--trash-days=7", "job.twp"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.options.trashKeepDays, 7);
+
+    parsed = ParseArguments({"--dry-run", "--json", "--undo", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.invocation, Invocation::Undo);
+    EXPECT_EQ(parsed.arguments.undoTarget, "/dst");
+    EXPECT_TRUE(parsed.arguments.dryRun && parsed.arguments.json);
+    for (const std::vector<std::string>& wrong :
+         std::vector<std::vector<std::string>>{{"--undo", "/dst", "/src"},
+                                               {"--undo", "/dst", "--delete"},
+                                               {"--undo", "/dst", "--trash-days", "3"},
+                                               {"--undo"},
+                                               {"--undo="},
+                                               {"--trash-days", "-1", "/a", "/b"},
+                                               {"--trash-days", "x", "/a", "/b"},
+                                               {"--trash-days", "36501", "/a", "/b"}})
+        EXPECT_FALSE(ParseArguments(wrong).IsOk()) << ::testing::PrintToString(wrong);
+}
+
 TEST(RunArguments, HelpAndVersionWinOverEverythingElse)
 {
     EXPECT_EQ(ParseArguments({"--help"}).arguments.invocation, Invocation::Help);
@@ -98,7 +129,8 @@ TEST(RunArguments, HelpDocumentsExitCodesAndJsonBytes)
     const std::string help = HelpText();
     for (const char* needle :
          {"--no-add", "--delete", "--no-subfolders", "--confirm", "--exclude", "--yes", "--dry-run", "--json",
-          "--direction", "--version", "\\u00XX", "Latin-1", "  3  interrupted", "  2  refused"})
+          "--direction", "--version", "--trash", "--trash-days", "--undo TARGET",
+          "Could not move to the Trash", "\\u00XX", "Latin-1", "  3  interrupted", "  2  refused"})
         EXPECT_NE(help.find(needle), std::string::npos) << needle;
 }
 

@@ -2,10 +2,15 @@
 // run and the report on standard output.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <sstream>
 
 #include "cli/run_arguments.h"
 #include "cli/sync_command.h"
+#include "engine/journal_folder.h"
+#include "engine/journal_record.h"
 #include "engine/posix_file_system.h"
 #include "support/temp_tree.h"
 
@@ -21,7 +26,8 @@ protected:
     {
         out.str("");
         err.str("");
-        CommandEnvironment environment{in, out, err, stdinTerminal, stderrTerminal, 40, fileSystem, runState};
+        CommandEnvironment environment{in, out,        err,      stdinTerminal, stderrTerminal,
+                                       40, fileSystem, runState, &places};
         return RunSyncCommand(arguments, environment);
     }
 
@@ -30,6 +36,8 @@ protected:
     std::string target = tree.MakeFolder("target");
     PosixFileSystem fileSystem;
     SyncRunState runState;
+    UserPlaces places{tree.Path("home/Trash/"), tree.Path("home/state/"),
+                      static_cast<std::uint32_t>(geteuid())};
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;
@@ -121,6 +129,36 @@ TEST_F(SyncCommandTest, ProfileRunsItsJobInItsAutoStartDirection)
     EXPECT_FALSE(tree.Exists("target/skip"));
     EXPECT_FALSE(tree.Exists("target/stale")); // the profile's delete_files=1
     EXPECT_NE(out.str().find("Synchronisation source: " + source + "\n"), std::string::npos);
+}
+
+// What an earlier run put in the Trash two days ago, as its journal tells it.
+void TrashTwoDaysAgo(const TempTree& tree, const UserPlaces& places, const std::string& target)
+{
+    const auto when = std::chrono::system_clock::now() - std::chrono::hours(48);
+    const TrashFolder home{places.homeTrash, ""};
+    std::string text = FormatJournalHeader({JournalKind::Run, "/src/", target, true, 0});
+    text += FormatTrashFolderLine(0, home);
+    AppendJournalRecord(text, {JournalEntry::DeletedFile, "old", 0, 0, 0, 0, "old", "2020-01-01T00:00:00"});
+    tree.WriteFile("home/state/" + JournalFileName(JournalKey(target), when), text);
+    const TrashedItem item{home, "old", "2020-01-01T00:00:00", target + "old"};
+    tree.WriteFile("home/Trash/files/old", "old");
+    tree.WriteFile("home/Trash/info/old.trashinfo", item.InfoText());
+}
+
+TEST_F(SyncCommandTest, AProfileRunUsesTheProfilesTrashAndTheRunnersKeepingDays)
+{
+    tree.WriteFile("target/stale", "s");
+    TrashTwoDaysAgo(tree, places, target);
+    const std::string profile = tree.WriteFile(
+        "trash.twp", "twin_fol_version=1.01\r\nlocation1=" + source + "\r\nlocation2=" + target +
+                         "\r\ndelete_files=1\r\nconfirm_deletes=0\r\nauto_start=1\r\nuse_trash=1\r\n");
+    EXPECT_EQ(Run({"--trash-days", "3", profile}), ExitCode::Finished) << err.str();
+    EXPECT_EQ(tree.ReadFile("home/Trash/files/stale"), "s");
+    EXPECT_TRUE(tree.Exists("home/Trash/files/old"));
+    EXPECT_EQ(Run({"--trash-days=1", profile}), ExitCode::Finished) << err.str();
+    EXPECT_FALSE(tree.Exists("home/Trash/files/old"));
+    EXPECT_FALSE(tree.Exists("home/Trash/info/old.trashinfo"));
+    EXPECT_TRUE(tree.Exists("home/Trash/files/stale"));
 }
 
 TEST_F(SyncCommandTest, DirectionOptionOverridesTheProfile)

@@ -36,7 +36,8 @@ std::string ReadAll(int fd)
 }
 
 // Runs the program with standard input from /dev/null (so never a terminal). Standard error goes to
-// a file so that the two outputs cannot block each other.
+// a file so that the two outputs cannot block each other. The journals and the home trash go to the
+// scratch tree, never to the home of the user who runs the tests.
 ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTree& scratch)
 {
     std::vector<char*> argv;
@@ -58,6 +59,8 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTr
         dup2(outPipe[1], STDOUT_FILENO);
         dup2(errFile, STDERR_FILENO);
         close(outPipe[0]);
+        setenv("XDG_STATE_HOME", scratch.Path("state").c_str(), 1);
+        setenv("XDG_DATA_HOME", scratch.Path("data").c_str(), 1);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -108,7 +111,7 @@ TEST_F(TwinfolSyncProgram, RunsAJobAndPrintsJsonForAnyName)
         "\"deletedFiles\": [\"" +
         target +
         "stale\"], \"addedFolders\": [], \"deletedFolders\": [], "
-        "\"problemLog\": []}\n";
+        "\"problemLog\": [], \"notes\": []}\n";
     EXPECT_EQ(result.out, expected);
     EXPECT_EQ(tree.ReadFile("target/caf\xE9"), "latin1");
     // Standard error is not a terminal here, so no progress line is drawn.
@@ -130,6 +133,31 @@ TEST_F(TwinfolSyncProgram, ExitCodesForRefusalAndProblems)
     result = RunProgram({source, target}, scratch);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.out.find("Could not copy file: " + target + "x"), std::string::npos);
+}
+
+TEST_F(TwinfolSyncProgram, ARunWithTheTrashIsUndoneOnceWithTheExitCodesOfARun)
+{
+    tree.WriteFile("source/new", "new");
+    tree.WriteFile("target/stale", "stale");
+    ProgramResult result = RunProgram({"--undo", target}, scratch);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_NE(result.err.find("has a journal to undo"), std::string::npos) << result.err;
+
+    result = RunProgram({"--delete", "--trash", source, target}, scratch);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_EQ(scratch.ReadFile("data/Trash/files/stale"), "stale");
+    result = RunProgram({"--undo", target, "--dry-run"}, scratch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("Dry run: nothing was changed"), std::string::npos);
+    EXPECT_FALSE(tree.Exists("target/stale"));
+
+    result = RunProgram({"--json", "--undo", target}, scratch);
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("\"addedFiles\": [\"" + target + "stale\"]"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"deletedFiles\": [\"" + target + "new\"]"), std::string::npos);
+    EXPECT_EQ(tree.ReadFile("target/stale"), "stale");
+    EXPECT_FALSE(tree.Exists("target/new"));
+    EXPECT_EQ(RunProgram({"--undo", target}, scratch).exitCode, 2);
 }
 
 // A backup folder that is a bind mount of part of the source: a run with --delete would delete the

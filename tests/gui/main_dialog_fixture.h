@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <functional>
@@ -28,7 +29,7 @@ protected:
     MainDialog& Open(const std::string& commandLineProfile = {},
                      std::chrono::milliseconds autoStartDelay = std::chrono::milliseconds(1000))
     {
-        window = std::make_unique<MainDialog>(faults, settings, dialogs, autoStartDelay);
+        window = std::make_unique<MainDialog>(faults, settings, dialogs, places, autoStartDelay);
         window->SetCommandLineProfile(commandLineProfile);
         window->show();
         return *window;
@@ -104,6 +105,8 @@ protected:
     }
 
     TempTree config;
+    // The journals and the home trash of the window's runs, never the tester's own.
+    UserPlaces places{config.Path("data/Trash/"), config.Path("state/twinfol/"), geteuid()};
     TempTree disk;
     PosixFileSystem posix;
     FaultInjectingFileSystem faults{posix};

@@ -82,6 +82,14 @@ public:
         deleteAnswers.pop_front();
         return answer;
     }
+    bool AskUndo(QWidget*, const QString& text) override
+    {
+        undoQuestions.push_back(text);
+        const bool answer = !undoAnswers.empty() && undoAnswers.front();
+        if (!undoAnswers.empty())
+            undoAnswers.pop_front();
+        return answer;
+    }
     void ShowReport(QWidget*, const SyncReport& report, const std::string& source,
                     const std::string& target) override
     {
@@ -106,6 +114,8 @@ public:
     std::vector<ConfirmQuestion> questions;
     std::vector<QThread*> questionThreads;
     std::function<void()> onQuestion;
+    std::vector<QString> undoQuestions;
+    std::deque<bool> undoAnswers;
     std::vector<SyncReport> reports;
     std::vector<std::pair<std::string, std::string>> reportRoots;
 

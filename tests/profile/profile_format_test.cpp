@@ -23,6 +23,8 @@ const std::string workedExample = "twin_fol_version=1.01\r\n"
                                   "C:\\Work\\build\\\r\n"
                                   "C:\\Work\\notes.txt\r\n"
                                   "end_exclusions\r\n";
+// What the writer adds after the block for a profile that uses the Trash, as a new one does.
+const std::string trashLine = "use_trash=1\r\n";
 
 Profile WorkedExampleProfile()
 {
@@ -93,12 +95,12 @@ private:
 TEST(ProfileFormat, WritesTheWorkedExampleByteForByte)
 {
     Profile profile = WorkedExampleProfile();
-    EXPECT_EQ(profile.ToText(), workedExample);
+    EXPECT_EQ(profile.ToText(), workedExample + trashLine);
 
     std::ostringstream out;
     ASSERT_TRUE(profile.modified);
     EXPECT_TRUE(profile.Write(out).good());
-    EXPECT_EQ(out.str(), workedExample);
+    EXPECT_EQ(out.str(), workedExample + trashLine);
     EXPECT_FALSE(profile.modified);
 }
 
@@ -106,6 +108,8 @@ TEST(ProfileFormat, ReadsTheWorkedExampleIntoEveryField)
 {
     Profile expected = WorkedExampleProfile();
     expected.modified = false;
+    // A file without the Trash's key was made before the option: it keeps running without it.
+    expected.useTrash = false;
     EXPECT_EQ(ReadFrom(workedExample), expected);
     EXPECT_EQ(ReadFrom(workedExample).exclusions.Entries().front(), "C:\\Work\\build\\");
 }
@@ -113,7 +117,7 @@ TEST(ProfileFormat, ReadsTheWorkedExampleIntoEveryField)
 TEST(ProfileFormat, AnEmptyProfileHasItsExclusionLineFollowedByTheEnd)
 {
     const std::string text = Profile().ToText();
-    EXPECT_TRUE(text.ends_with("auto_start=0\r\nexclusions=\r\nend_exclusions\r\n")) << text;
+    EXPECT_TRUE(text.ends_with("auto_start=0\r\nexclusions=\r\nend_exclusions\r\nuse_trash=1\r\n")) << text;
     Profile negative;
     negative.autoStart = -7;
     EXPECT_NE(negative.ToText().find("\r\nauto_start=-7\r\n"), std::string::npos);
@@ -140,8 +144,11 @@ TEST(ProfileFormat, ValidityComesFromTheVersionKeyAlone)
     EXPECT_EQ(used, DefaultsWithValid(false));
 
     EXPECT_EQ(ReadFrom("location1=/a/\r\ndelete_files=0\r\n", UsedProfile()), DefaultsWithValid(false));
-    // Nothing but the version: a valid profile with every default.
-    EXPECT_EQ(ReadFrom(version, UsedProfile()), DefaultsWithValid(true));
+    // Nothing but the version: a valid profile with every default, and without the Trash that only
+    // profiles written since the option came carry.
+    Profile versionOnly = DefaultsWithValid(true);
+    versionOnly.useTrash = false;
+    EXPECT_EQ(ReadFrom(version, UsedProfile()), versionOnly);
     // The version number plays no part.
     EXPECT_EQ(ReadFrom("twin_fol_version=7\r\nlocation1=/x/\r\n").location1, "/x/");
     // Anywhere in the file, after the exclusion block too.
@@ -150,6 +157,24 @@ TEST(ProfileFormat, ValidityComesFromTheVersionKeyAlone)
     EXPECT_TRUE(late.valid);
     EXPECT_EQ(late.location1, "/x/");
     EXPECT_EQ(late.exclusions.Entries(), std::vector<std::string>{"/x/a"});
+}
+
+TEST(ProfileFormat, TheTrashLineFollowsTheBlockAndReadsBack)
+{
+    Profile off = WorkedExampleProfile();
+    off.useTrash = false;
+    // Last of all, so that a reader that knows only the first nine keys loses nothing before it.
+    EXPECT_TRUE(off.ToText().ends_with("end_exclusions\r\nuse_trash=0\r\n"));
+    EXPECT_FALSE(ReadFrom(off.ToText()).useTrash);
+    EXPECT_TRUE(ReadFrom(workedExample + trashLine).useTrash);
+    EXPECT_EQ(ReadFrom(workedExample + trashLine).exclusions.Size(), 2u);
+    // Where a hand-made file puts it first, the block after it is still read.
+    const Profile early = ReadFrom("use_trash=1\r\n" + workedExample);
+    EXPECT_TRUE(early.useTrash);
+    EXPECT_EQ(early.exclusions.Size(), 2u);
+    // A value that is no flag ends the reading like any other flag's.
+    EXPECT_FALSE(ReadFrom(version + "use_trash=2\r\nlocation1=/x/\r\n").useTrash);
+    EXPECT_EQ(ReadFrom(version + "use_trash=2\r\nlocation1=/x/\r\n").location1, "");
 }
 
 TEST(ProfileFormat, AVersionWordIsValidButEndsTheReading)

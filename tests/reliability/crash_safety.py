@@ -11,7 +11,12 @@ After each kill:
   * the next run finishes the job without problems and never reports such a leftover, and a run
     after that reports nothing to do.
 
-Usage: crash_safety.py TWINFOL_SYNC [--kills N] [--seed S] [--work DIR] [--large-mb M]
+With --trash the runs move what they delete and the old content of what they overwrite to the Trash
+(a home trash of the check's own, on the target's file system), and after each kill every old file
+must be either in its place or in the Trash, whole; a name in the Trash never lacks its info file;
+after the finishing run the Trash holds the whole old content of every overwritten and deleted file.
+
+Usage: crash_safety.py TWINFOL_SYNC [--kills N] [--seed S] [--work DIR] [--large-mb M] [--trash]
 Exit status 0 when every check passed, 1 on a violation, 2 on a usage or set-up error.
 """
 
@@ -27,6 +32,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 
 TEMPORARY_NAME = re.compile(r"^\.twinfol-[0-9a-f]+\.part$")
 OLD_TIME = 1_600_000_000       # the target's files: older by far than the source's
@@ -94,11 +100,16 @@ def build_layout(large_mb):
 
 
 class Fixture:
-    def __init__(self, work, large_mb):
+    def __init__(self, work, large_mb, trash):
         self.work = work
         self.source = os.path.join(work, "source") + "/"
         self.target = os.path.join(work, "target") + "/"
         self.pristine = os.path.join(work, "pristine-target") + "/"
+        self.trash = trash
+        # The runs' journals and home trash stay inside the work folder, never in a real home.
+        self.environment = dict(os.environ, XDG_DATA_HOME=os.path.join(work, "data"),
+                                XDG_STATE_HOME=os.path.join(work, "state"))
+        self.trash_folder = os.path.join(work, "data", "Trash")
         self.overwritten, self.added, self.deleted = build_layout(large_mb)
 
     def create(self):
@@ -116,18 +127,21 @@ class Fixture:
         self.new_state = dict(self.source_state)
 
     def reset_target(self):
-        if os.path.exists(self.target):
-            shutil.rmtree(self.target)
+        for folder in (self.target, os.path.join(self.work, "data"), os.path.join(self.work, "state")):
+            if os.path.exists(folder):
+                shutil.rmtree(folder)
         # cp -a keeps the old time stamps, so every overwrite is due again.
         subprocess.run(["cp", "-a", self.pristine, self.target], check=True)
 
 
 def sync_command(binary, fixture):
-    return [binary, "--delete", "--json", fixture.source, fixture.target]
+    return [binary, "--delete", "--json"] + (["--trash"] if fixture.trash else []) + [fixture.source,
+                                                                                     fixture.target]
 
 
 def run_to_end(binary, fixture):
-    finished = subprocess.run(sync_command(binary, fixture), capture_output=True, timeout=600)
+    finished = subprocess.run(sync_command(binary, fixture), capture_output=True, timeout=600,
+                              env=fixture.environment)
     try:
         report = json.loads(finished.stdout)
     except ValueError:
@@ -150,6 +164,46 @@ def copying_now(pid, source):
     return None
 
 
+def trash_state(fixture):
+    """Relative target path -> checksum of each file the Trash holds for it, and the violations of
+    the Trash's own shape (an item without its info file)."""
+    files = os.path.join(fixture.trash_folder, "files")
+    info = os.path.join(fixture.trash_folder, "info")
+    held, violations = {}, []
+    if not os.path.isdir(files):
+        return held, violations
+    for name in os.listdir(files):
+        info_path = os.path.join(info, name + ".trashinfo")
+        if not os.path.isfile(info_path):
+            violations.append(f"the Trash holds {name} without its info file")
+            continue
+        with open(info_path, "rb") as text:
+            lines = dict(line.split(b"=", 1) for line in text.read().splitlines() if b"=" in line)
+        original = urllib.parse.unquote_to_bytes(lines.get(b"Path", b"")).decode(errors="surrogateescape")
+        relative = os.path.relpath(original, fixture.target)
+        path = os.path.join(files, name)
+        if os.path.isdir(path) and not os.path.islink(path):
+            for inner, value in tree_state(path).items():
+                held.setdefault(os.path.normpath(os.path.join(relative, inner)) + ("/" if inner.endswith("/") else ""),
+                                set()).add(value)
+        else:
+            held.setdefault(relative, set()).add(checksum(path))
+    return held, violations
+
+
+def check_trash_after_kill(fixture, target_state):
+    """Every old file is in its place or in the Trash, whole."""
+    held, violations = trash_state(fixture)
+    for relative, _ in fixture.overwritten + fixture.deleted:
+        old = fixture.old_state[relative]
+        if target_state.get(relative) != old and old not in held.get(relative, set()):
+            violations.append(f"the old content of {relative} is neither in its place nor in the Trash")
+    for relative, values in held.items():
+        if not values <= {fixture.old_state.get(relative), "dir"}:
+            violations.append(f"the Trash holds something other than the old content of {relative}")
+    return violations
+
+
 def check_after_kill(fixture):
     """Returns (violations, leftover temporary files) for the trees as the kill left them."""
     violations = []
@@ -157,6 +211,8 @@ def check_after_kill(fixture):
         violations.append("the source changed")
     leftovers = []
     target_state = tree_state(fixture.target)
+    if fixture.trash:
+        violations += check_trash_after_kill(fixture, target_state)
     for relative, value in target_state.items():
         name = os.path.basename(relative.rstrip("/"))
         if TEMPORARY_NAME.match(name):
@@ -193,6 +249,12 @@ def check_finish(binary, fixture, leftovers):
     for relative in leftovers:
         if not os.path.exists(os.path.join(fixture.target, relative)):
             violations.append(f"the finishing run removed or renamed the leftover {relative}")
+    if fixture.trash:
+        held, shape = trash_state(fixture)
+        violations += shape
+        for relative, _ in fixture.overwritten + fixture.deleted:
+            if fixture.old_state[relative] not in held.get(relative, set()):
+                violations.append(f"after the finishing run the Trash lacks the old content of {relative}")
     code, report, errors = run_to_end(binary, fixture)
     counts = ("overwrittenFileCount", "addedFileCount", "deletedFileCount", "addedFolderCount",
               "deletedFolderCount")
@@ -209,6 +271,7 @@ def main():
     parser.add_argument("--seed", type=int, default=None)
     parser.add_argument("--work", default=None, help="folder for the trees (default: a new one in /var/tmp)")
     parser.add_argument("--large-mb", type=int, default=50, help="size of the smallest large file")
+    parser.add_argument("--trash", action="store_true", help="run with --trash and check the Trash too")
     options = parser.parse_args()
     binary = os.path.abspath(options.binary)
     if not os.access(binary, os.X_OK):
@@ -219,7 +282,7 @@ def main():
 
     work = tempfile.mkdtemp(prefix="twinfol-crash-", dir=options.work or "/var/tmp")
     try:
-        fixture = Fixture(work, options.large_mb)
+        fixture = Fixture(work, options.large_mb, options.trash)
         fixture.create()
         large = {relative for relative, size in fixture.overwritten + fixture.added if size >= 50 * MB}
 
@@ -237,7 +300,8 @@ def main():
                 return 2
         span = sorted(spans)[1] * 1.2
         total_bytes = sum(size for _, size in fixture.overwritten + fixture.added)
-        print(f"seed {seed}; job: {len(fixture.overwritten)} overwrites, {len(fixture.added)} adds, "
+        print(f"seed {seed}; {'with' if options.trash else 'without'} the Trash; "
+              f"job: {len(fixture.overwritten)} overwrites, {len(fixture.added)} adds, "
               f"{len(fixture.deleted)} deletes, {total_bytes / MB:.0f} MB to copy, "
               f"{len(large)} files of 50 MB or more; kills spread over {span:.2f} s")
 
@@ -247,7 +311,7 @@ def main():
             fixture.reset_target()
             delay = chooser.uniform(0.0, span)
             process = subprocess.Popen(sync_command(binary, fixture), stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
+                                       stderr=subprocess.DEVNULL, env=fixture.environment)
             time.sleep(delay)
             copying = copying_now(process.pid, fixture.source)
             process.send_signal(signal.SIGKILL)

@@ -2,8 +2,9 @@
 # Crash safety of twinfol-sync: builds the runner when needed, then kills it with SIGKILL at random
 # moments of a run over files of many sizes (several of 50 MB or more) and checks the trees after
 # each kill. See crash_safety.py for the checks.
-#   tests/reliability/crash_safety.sh [KILLS] [more options of crash_safety.py, e.g. --seed 7]
-# KILLS defaults to 50; CI runs a few. TWINFOL_SYNC names a runner to use instead of building one.
+#   tests/reliability/crash_safety.sh [KILLS] [more options of crash_safety.py, e.g. --seed 7 or --trash]
+# KILLS defaults to 50; CI runs a few, without and with --trash (every old file in place or in the
+# Trash, whole). TWINFOL_SYNC names a runner to use instead of building one.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 kills=${1:-50}

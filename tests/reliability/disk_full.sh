@@ -27,6 +27,8 @@ work=$(mktemp -d /var/tmp/twinfol-disk-full.XXXXXX)
 source="$work/source"
 target="$work/target"
 mkdir -p "$source" "$target"
+# The run's journal goes to the work folder, never to the home of whoever runs the check.
+export XDG_DATA_HOME="$work/data" XDG_STATE_HOME="$work/state"
 cleanup() {
     mountpoint -q "$target" && umount "$target"
     rm -rf "$work"

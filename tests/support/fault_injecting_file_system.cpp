@@ -24,6 +24,12 @@ const char* OperationName(FsOperation operation)
     case FsOperation::Identify: return "Identify";
     case FsOperation::SourceRead: return "SourceRead";
     case FsOperation::SetMode: return "SetMode";
+    case FsOperation::ReadFacts: return "ReadFacts";
+    case FsOperation::CreateNewFile: return "CreateNewFile";
+    case FsOperation::AppendFile: return "AppendFile";
+    case FsOperation::MoveToTrash: return "MoveToTrash";
+    case FsOperation::LinkToTrash: return "LinkToTrash";
+    case FsOperation::MoveFromTrash: return "MoveFromTrash";
     }
     return "?";
 }
@@ -296,6 +302,51 @@ FsStatus FaultInjectingFileSystem::LockFile(const std::string& path, std::unique
     if (const int error = Enter(FsOperation::LockFile, path))
         return FsStatus::Failure(error);
     return inner_.LockFile(path, lock);
+}
+
+std::optional<EntryFacts> FaultInjectingFileSystem::ReadEntryFacts(const std::string& path)
+{
+    if (Enter(FsOperation::ReadFacts, path) != 0)
+        return std::nullopt;
+    return inner_.ReadEntryFacts(path);
+}
+
+FsStatus FaultInjectingFileSystem::CreateNewFile(const std::string& path, std::string_view content,
+                                                 mode_t mode)
+{
+    if (const int error = Enter(FsOperation::CreateNewFile, path))
+        return FsStatus::Failure(error);
+    return inner_.CreateNewFile(path, content, mode);
+}
+
+FsStatus FaultInjectingFileSystem::AppendFile(const std::string& path, std::string_view content,
+                                              mode_t newFileMode)
+{
+    if (const int error = Enter(FsOperation::AppendFile, path))
+        return FsStatus::Failure(error);
+    return inner_.AppendFile(path, content, newFileMode);
+}
+
+FsStatus FaultInjectingFileSystem::MoveToTrash(const std::string& path, const std::string& trashPath)
+{
+    if (const int error = Enter(FsOperation::MoveToTrash, path, trashPath))
+        return FsStatus::Failure(error);
+    return inner_.MoveToTrash(path, trashPath);
+}
+
+FsStatus FaultInjectingFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath)
+{
+    if (const int error = Enter(FsOperation::LinkToTrash, path, trashPath))
+        return FsStatus::Failure(error);
+    return inner_.LinkToTrash(path, trashPath);
+}
+
+FsStatus FaultInjectingFileSystem::MoveFromTrash(const std::string& trashPath, const std::string& path,
+                                                 ExistingEntry existing)
+{
+    if (const int error = Enter(FsOperation::MoveFromTrash, trashPath, path))
+        return FsStatus::Failure(error);
+    return inner_.MoveFromTrash(trashPath, path, existing);
 }
 
 } // namespace twinfol::test

@@ -39,6 +39,12 @@ enum class FsOperation {
     SourceRead,
     // Inside one file's copy: its mode is about to be set.
     SetMode,
+    ReadFacts,
+    CreateNewFile,
+    AppendFile,
+    MoveToTrash,
+    LinkToTrash,
+    MoveFromTrash,
 };
 
 const char* OperationName(FsOperation operation);
@@ -106,6 +112,15 @@ public:
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
+    // A failed ReadEntryFacts answers nothing. For the moves, path is the item and secondPath the
+    // trash name (MoveFromTrash: the trash name, then the path it goes back to).
+    std::optional<EntryFacts> ReadEntryFacts(const std::string& path) override;
+    FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
+    FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
+    FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
+                           ExistingEntry existing) override;
 
 private:
     class StampReader;

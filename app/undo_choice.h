@@ -1,0 +1,29 @@
+// Which run "Undo Last Run" undoes for the window's two locations, and the question put before it.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/file_system.h"
+#include "engine/run_undo.h"
+#include "engine/sync_options.h"
+#include "engine/user_places.h"
+
+namespace twinfol {
+
+struct UndoChoice {
+    // The direction of the run being undone.
+    SyncDirection direction = SyncDirection::None;
+    // Its target, as the window's location names it.
+    std::string target;
+    UndoableRun run;
+};
+
+// The newer of the last runs into either location that came from the other one, when it can be undone.
+std::optional<UndoChoice> FindUndoChoice(FileSystem& fileSystem, const UserPlaces& places,
+                                         const std::string& location1, const std::string& location2);
+
+// The question before the undo: which run, and what it would do with how many items.
+std::string UndoQuestionText(const UndoChoice& choice);
+
+} // namespace twinfol
