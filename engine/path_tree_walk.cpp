@@ -4,8 +4,9 @@
 
 namespace twinfol {
 
-PathTreeWalk::PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter)
-    : fileSystem_(fileSystem), hook_(hook), stop_(stop), mayEnter_(std::move(mayEnter))
+PathTreeWalk::PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter,
+                           CopyProgress* progress)
+    : fileSystem_(fileSystem), hook_(hook), stop_(stop), mayEnter_(std::move(mayEnter)), progress_(progress)
 {
 }
 
@@ -37,7 +38,7 @@ FsStatus PathTreeWalk::Copy(const std::string& sourceFolder, const std::string& 
         } else {
             result = Step(WalkStep::CopyFile, from, to);
             if (result)
-                result = fileSystem_.CopyFile(from, to);
+                result = fileSystem_.CopyFile(from, to, progress_);
         }
         return result.IsOk() && !stop_.load(std::memory_order_relaxed);
     });

@@ -17,8 +17,10 @@ public:
     // the walk as a failure of the folder's own would.
     using EnterCheck = std::function<FsStatus(const std::string& folder)>;
 
-    // Every step is reported to the hook first, when there is one.
-    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {});
+    // Every step is reported to the hook first, when there is one; progress, when given, hears of every
+    // file a copy copies.
+    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {},
+                 CopyProgress* progress = nullptr);
 
     // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
     FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
@@ -32,6 +34,7 @@ private:
     WalkHook* hook_;
     const StopFlag& stop_;
     EnterCheck mayEnter_;
+    CopyProgress* progress_;
 };
 
 } // namespace twinfol

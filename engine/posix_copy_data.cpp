@@ -18,6 +18,9 @@ namespace {
 constexpr std::size_t readWriteBufferSize = 128 * 1024;
 // copy_file_range takes a size_t count; a gigabyte per call keeps each call interruptible.
 constexpr off_t largestKernelCopy = off_t{1} << 30;
+// When someone follows the copy: small enough that a large file's percentage moves several times a
+// second even on a slow disk, large enough that the extra calls cost nothing measurable.
+constexpr off_t followedKernelCopy = off_t{4} << 20;
 
 bool IsKernelCopyRefused(int error)
 {
@@ -57,7 +60,7 @@ FsStatus CopyStillData(int source, struct stat& sourceInfo, int temporary, bool&
 {
     for (int attempt = 1;; ++attempt) {
         off_t copied = 0;
-        if (FsStatus data = CopyData(source, temporary, sourceInfo.st_size, copied); !data)
+        if (FsStatus data = CopyData(source, temporary, sourceInfo.st_size, copied, steps.progress); !data)
             return data;
         if (FsStatus step = steps.Before(WalkStep::SourceRead); !step)
             return step;
@@ -128,20 +131,26 @@ FsStatus WriteAll(int out, const char* data, std::size_t size)
     return {};
 }
 
-FsStatus CopyData(int in, int out, off_t size, off_t& copied)
+FsStatus CopyData(int in, int out, off_t size, off_t& copied, CopyProgress* progress)
 {
     copied = 0;
     bool kernelCopy = true;
     std::vector<char> buffer;
+    const off_t kernelChunk = progress != nullptr ? followedKernelCopy : largestKernelCopy;
+    const auto tell = [&] {
+        if (progress != nullptr)
+            progress->DataCopied(static_cast<std::uint64_t>(copied), static_cast<std::uint64_t>(size));
+    };
     while (copied < size) {
         const off_t remaining = size - copied;
         if (kernelCopy) {
             loff_t inOffset = copied;
             loff_t outOffset = copied;
-            const auto chunk = static_cast<std::size_t>(std::min(remaining, largestKernelCopy));
+            const auto chunk = static_cast<std::size_t>(std::min(remaining, kernelChunk));
             const ssize_t moved = copy_file_range(in, &inOffset, out, &outOffset, chunk, 0);
             if (moved > 0) {
                 copied += moved;
+                tell();
                 continue;
             }
             if (moved == 0)
@@ -168,6 +177,7 @@ FsStatus CopyData(int in, int out, off_t size, off_t& copied)
             !written)
             return written;
         copied += got;
+        tell();
     }
     return {};
 }

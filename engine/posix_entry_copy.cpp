@@ -10,6 +10,7 @@
 #include "engine/posix_copy_data.h"
 #include "engine/posix_creation_mode.h"
 #include "engine/posix_file_facts.h"
+#include "engine/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -34,9 +35,9 @@ namespace {
 FsStatus RefuseUncopyable(EntryKind kind)
 {
     if (kind == EntryKind::Folder)
-        return FsStatus::Refusal(EISDIR, "the source is a folder");
+        return FsStatus::Refusal(EISDIR, sourceIsFolderReason);
     if (kind == EntryKind::Other)
-        return FsStatus::Refusal(EOPNOTSUPP, "the source is a special file (a FIFO, socket or device)");
+        return FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
     return {};
 }
 
@@ -102,9 +103,9 @@ FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& place
         return {};
     }
     if (S_ISDIR(targetInfo.st_mode))
-        return FsStatus::Refusal(EISDIR, "a folder of that name stands at the target");
+        return FsStatus::Refusal(EISDIR, folderAtTargetReason);
     if (IsReadOnlyFile(targetInfo))
-        return FsStatus::Refusal(EACCES, "the target file is read-only");
+        return FsStatus::Refusal(EACCES, targetReadOnlyReason);
     placement = Placement::Replace;
     if (HoldsData(targetInfo))
         holdReplaced = &closer_;

@@ -134,7 +134,13 @@ FsStatus Profile::WriteFile(FileSystem& fileSystem, const std::string& path)
 
 SyncOptions Profile::Options() const
 {
-    return {addFiles, deleteFiles, confirmDeletes, checkSubFolders, AutoStartOf(autoStart)};
+    SyncOptions options;
+    options.addMissing = addFiles;
+    options.deleteMissing = deleteFiles;
+    options.confirmDeletes = confirmDeletes;
+    options.checkSubFolders = checkSubFolders;
+    options.autoStart = AutoStartOf(autoStart);
+    return options;
 }
 
 void Profile::SetOptions(const SyncOptions& options)
