@@ -27,6 +27,14 @@ void DialogService::ShowMessage(QWidget* parent, const QString& text)
     box.exec();
 }
 
+bool DialogService::AskWarning(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, ProgramName(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<std::string> DialogService::BrowseFolder(QWidget* parent, const QString& caption,
                                                        const std::string& startFolder)
 {
