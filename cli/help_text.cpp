@@ -28,13 +28,14 @@ Options:
                       the target holds
   -n, --dry-run       walk and report as a real run would, changing nothing
   --plan              walk once without changing anything before the run, to show totals and the
-                      time left; --no-plan never does (see "Progress")
+                      time left (see "Progress")
+  --no-plan           never walk before the run
   --json              print the report as one JSON object instead of text
   -q, --quiet         no progress line, no warnings, and no report unless something went wrong
   -v, --verbose       also list each action (add, overwrite, delete) as it happens
   --log-file FILE     append the report to FILE, under a header with the date and time, the two
                       folders and the duration
-  --help              show this help and exit
+  -h, --help          show this help and exit
   --version           print the program's name and version and exit
   --                  end of options (for a folder whose name begins with "-")
 
