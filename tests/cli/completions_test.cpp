@@ -114,24 +114,6 @@ TEST(Completions, BashCompletesOptionsTheirValuesFoldersAndProfiles)
     EXPECT_NE(complete("--log-file ''").find("notes.txt\n"), std::string::npos);
 }
 
-// Where zsh and fish are installed, they read their files, and fish completes from it as bash does.
-TEST(Completions, ZshAndFishReadTheirFiles)
-{
-    const std::string folder = std::string(TWINFOL_SOURCE_DIR) + "/resources/completions/";
-    if (RunShell("command -v zsh >/dev/null && command -v fish >/dev/null && echo both") != "both\n")
-        GTEST_SKIP() << "zsh or fish is not installed";
-    EXPECT_EQ(RunShell("zsh -n '" + folder + "_twinfol-sync' 2>&1 && echo read"), "read\n");
-    const TempTree tree;
-    tree.MakeFolder("work");
-    tree.WriteFile("job.twp", "p");
-    tree.WriteFile("notes.txt", "n");
-    const std::string fish =
-        "cd '" + tree.Root() + "' && fish --no-config -c \"source '" + folder +
-        "twinfol-sync.fish'; complete -C'twinfol-sync --max'; complete -C'twinfol-sync '\"";
-    EXPECT_EQ(RunShell(fish),
-              "--max-delete\tRefuse a run that would delete more items\njob.twp\nwork/\tDirectory\n");
-}
-
 TEST(Completions, InstallPutsEachWhereItsShellLooks)
 {
     const TempTree prefix;

@@ -150,26 +150,6 @@ TEST(DryRunHonesty, RandomTreesGetTheRealRunsReport)
     EXPECT_GT(problems, 12u);
 }
 
-// The cases a person meets first: each was reported as done by a trial run that the real run then
-// failed.
-TEST_F(SyncEngineTest, ReadOnlyTargetsFoldersInTheWayAndSpecialFilesAreProblemsInATrialRun)
-{
-    tree.WriteFile("source/locked", "new", baseTime + 500);
-    tree.WriteFile("target/locked", "old", baseTime);
-    tree.SetMode("target/locked", 0444);
-    tree.WriteFile("source/x", "file");
-    tree.WriteFile("target/x/inside", "folder");
-    tree.MakeFifo("source/pipe");
-    tree.WriteFile("target/gone/keep", "k");
-    tree.SetMode("target/gone/keep", 0400);
-    // A target file that the source has as a folder is deleted first, so the folder's add succeeds.
-    tree.WriteFile("source/swap/f", "f");
-    tree.WriteFile("target/swap", "file first");
-    report = ExpectTrialRunTellsTheTruth(tree, source, target, unconfirmed);
-    EXPECT_EQ(report.problemLog.size(), 4u);
-    EXPECT_EQ(report.Count(ReportList::AddedFolders), 1);
-}
-
 TEST_F(SyncEngineTest, AFileSystemMountedInsideATreeToDeleteStopsTheTrialDeleteToo)
 {
     tree.WriteFile("target/old/a", "a");
