@@ -34,6 +34,14 @@ bool DialogService::AskUndo(QWidget* parent, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
+bool DialogService::AskWarning(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::Warning, ProgramName(), text, QMessageBox::Yes | QMessageBox::No, parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 std::optional<std::string> DialogService::BrowseFolder(QWidget* parent, const QString& caption,
                                                        const std::string& startFolder)
 {

@@ -25,6 +25,9 @@ public:
 
     // A modal message with the exclamation icon and one OK button, captioned with the program's name.
     virtual void ShowMessage(QWidget* parent, const QString& text);
+    // A modal warning question with the exclamation icon and the buttons Yes and No, No the default
+    // (Enter and Escape both answer No); true for Yes.
+    virtual bool AskWarning(QWidget* parent, const QString& text);
     // The folder browser; the chosen folder ends with the separator, nothing when cancelled.
     virtual std::optional<std::string> BrowseFolder(QWidget* parent, const QString& caption,
                                                     const std::string& startFolder);

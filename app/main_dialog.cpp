@@ -449,8 +449,18 @@ void MainDialog::StartRun(SyncDirection direction)
     ReadControls();
     SyncOptions options = fields.Options();
     options.trashKeepDays = trashKeepDays;
+    const auto askEmptySource = [this](std::int64_t items, const std::string& source,
+                                       const std::string& target) {
+        return dialogs.AskWarning(this,
+                                  tr("The source folder is empty: is its disk mounted?\n\n"
+                                     "Source: %1\nTarget: %2\n\n"
+                                     "The target folder holds %3 items that this run would delete.\n"
+                                     "Run anyway and delete them?")
+                                      .arg(QString::fromStdString(source), QString::fromStdString(target))
+                                      .arg(items));
+    };
     const std::string refusal = runControl.Start(direction, fields.location1, fields.location2, options,
-                                                 profileCommands.Current().exclusions);
+                                                 profileCommands.Current().exclusions, askEmptySource);
     if (!refusal.empty())
         dialogs.ShowMessage(this, QString::fromStdString(refusal));
 }

@@ -1,6 +1,7 @@
 // The life of one run started from the main window.
 #include "app/run_control.h"
 
+#include "engine/deletion_guard.h"
 #include "engine/sync_roots.h"
 
 namespace twinfol {
@@ -25,20 +26,30 @@ RunControl::~RunControl() = default;
 
 std::string RunControl::Start(SyncDirection direction, const std::string& location1,
                               const std::string& location2, const SyncOptions& options,
-                              const ExclusionList& exclusions)
+                              const ExclusionList& exclusions, const EmptySourceQuestion& askEmptySource)
 {
     const bool forward = direction == SyncDirection::Location1ToLocation2;
     RootCheck roots =
         CheckRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
     if (!roots.IsOk())
         return roots.message;
+    SyncOptions runOptions = options;
+    runOptions.emptySource = EmptySource::Refuse;
+    // The exclusions in the order their lookup needs, whatever order a profile file gave them.
+    const std::int64_t losses = CountEmptySourceLosses(fileSystem, roots.source, roots.target, options,
+                                                       ExclusionList(exclusions.Entries()));
+    if (losses > 0) {
+        if (!askEmptySource(losses, roots.source, roots.target))
+            return {};
+        runOptions.emptySource = EmptySource::Allow;
+    }
     source = std::move(roots.source);
     target = std::move(roots.target);
     runState.runningDirection = direction;
     runState.ResetForRun();
     report.ResetForRun();
     emit Started();
-    worker.Start(source, target, options, exclusions);
+    worker.Start(source, target, runOptions, exclusions);
     progressTimer.start();
     return {};
 }

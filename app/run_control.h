@@ -3,6 +3,7 @@
 // says it has finished.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -22,6 +23,11 @@ class RunControl : public QObject {
     Q_OBJECT
 
 public:
+    // Asked, before anything is touched, whether a run whose source folder is empty may delete the
+    // items at the top of its target (a folder counting as one); true lets it.
+    using EmptySourceQuestion =
+        std::function<bool(std::int64_t items, const std::string& source, const std::string& target)>;
+
     // Delete questions are put to the person by the handler, on the window thread. Runs keep their
     // journals and use the Trash at the places given, which must outlive this object.
     RunControl(FileSystem& fileSystem, const UserPlaces& places, SyncWorker::QuestionHandler askOnWindow);
@@ -35,9 +41,13 @@ public:
     const SyncReport& Report() const { return report; }
 
     // Starts a run in the direction between the two locations, unless one is in progress (the caller
-    // refuses that) or the roots are refused: then nothing starts and the message says why.
+    // refuses that) or the roots are refused: then nothing starts and the message says why. A run that
+    // would delete what the target holds because the source folder is empty (usually a disk that is
+    // not mounted) starts only when the question is answered Yes; otherwise nothing starts, without a
+    // message. Should the source turn empty after this check, the run deletes nothing.
     std::string Start(SyncDirection direction, const std::string& location1, const std::string& location2,
-                      const SyncOptions& options, const ExclusionList& exclusions);
+                      const SyncOptions& options, const ExclusionList& exclusions,
+                      const EmptySourceQuestion& askEmptySource);
     // Starts the undo of the last run into the target, shown as a run in the direction that wrote into
     // it; it ends like a run, with its report.
     void StartUndo(SyncDirection direction, UndoableRun run, const std::string& target);

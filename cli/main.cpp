@@ -3,7 +3,12 @@
 #include <sys/ioctl.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <iostream>
+#include <memory>
+#include <string>
 
 #include "cli/stop_signals.h"
 #include "cli/sync_command.h"
@@ -19,6 +24,22 @@ std::size_t TerminalWidth()
     return 80;
 }
 
+twinfol::cli::ErrorStream WhatStandardErrorIs()
+{
+    if (isatty(STDERR_FILENO) != 1)
+        return twinfol::cli::ErrorStream::NotATerminal;
+    const char* term = std::getenv("TERM");
+    if (term != nullptr && std::strcmp(term, "dumb") == 0)
+        return twinfol::cli::ErrorStream::DumbTerminal;
+    return twinfol::cli::ErrorStream::Terminal;
+}
+
+std::string WorkingFolder()
+{
+    const std::unique_ptr<char, decltype(&std::free)> folder(getcwd(nullptr, 0), &std::free);
+    return folder ? std::string(folder.get()) : std::string("/");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -28,13 +49,20 @@ int main(int argc, char** argv)
     cli::InstallStopSignals(runState.stopRequested);
     PosixFileSystem fileSystem;
     const UserPlaces places = UserPlaces::ForCurrentUser();
-    const bool stderrTerminal = isatty(STDERR_FILENO) == 1;
-    cli::CommandEnvironment environment{std::cin,
-                                        std::cout,
+    // Delete questions go to the controlling terminal itself, so that "2>file" or "</dev/null" does
+    // not hide a question the run then waits for; it fails to open when the process has none.
+    std::ifstream ttyIn("/dev/tty");
+    std::ofstream ttyOut("/dev/tty");
+    const bool tty = ttyIn.is_open() && ttyOut.is_open();
+    const cli::ErrorStream errorStream = WhatStandardErrorIs();
+    cli::CommandEnvironment environment{std::cout,
                                         std::cerr,
-                                        isatty(STDIN_FILENO) == 1 ? cli::Terminal::Yes : cli::Terminal::No,
-                                        stderrTerminal ? cli::Terminal::Yes : cli::Terminal::No,
-                                        stderrTerminal ? TerminalWidth() : 80,
+                                        ttyIn,
+                                        ttyOut,
+                                        tty ? cli::Terminal::Yes : cli::Terminal::No,
+                                        errorStream,
+                                        errorStream != cli::ErrorStream::NotATerminal ? TerminalWidth() : 80,
+                                        WorkingFolder(),
                                         fileSystem,
                                         runState,
                                         &places};

@@ -50,25 +50,72 @@ std::string ShortenToWidth(std::string_view text, std::size_t width)
     return shortened;
 }
 
-ProgressLine::ProgressLine(std::ostream& out, std::size_t width, std::chrono::milliseconds minimumInterval)
-    : out_(out), width_(width), minimumInterval_(minimumInterval)
+ProgressLine::ProgressLine(std::ostream& out, std::size_t width, LineStyle style, Compose compose,
+                           ProgressClock clock)
+    : out_(out), width_(width), style_(style), compose_(std::move(compose)), clock_(std::move(clock))
 {
 }
 
-void ProgressLine::Show(std::string_view text)
+std::chrono::milliseconds ProgressLine::Interval() const
 {
-    const auto now = std::chrono::steady_clock::now();
-    if (shown_ && now - lastDrawn_ < minimumInterval_)
-        return;
+    return style_ == LineStyle::Redraw ? redrawInterval : plainInterval;
+}
+
+void ProgressLine::Changed()
+{
+    waiting_ = true;
+    const TimePoint now = clock_();
+    if (!drawnOnce_ || now - lastDrawn_ >= Interval())
+        Draw(now);
+}
+
+std::optional<ProgressLine::TimePoint> ProgressLine::DrawDue()
+{
+    if (!waiting_)
+        return std::nullopt;
+    const TimePoint due = lastDrawn_ + Interval();
+    const TimePoint now = clock_();
+    if (now < due)
+        return due;
+    Draw(now);
+    return std::nullopt;
+}
+
+void ProgressLine::Draw(TimePoint now)
+{
     lastDrawn_ = now;
-    shown_ = true;
+    drawnOnce_ = true;
+    waiting_ = false;
     // One column is kept free: writing into the last column makes some terminals wrap the line.
     const std::size_t usable = width_ > 1 ? width_ - 1 : width_;
-    out_ << "\r\x1b[K" << ShortenToWidth(text, usable) << std::flush;
+    const std::string text = ShortenToWidth(compose_(usable), usable);
+    if (style_ == LineStyle::PlainLines) {
+        // A line that says nothing new is not worth a line of its own.
+        if (text != lastPlainLine_)
+            out_ << text << '\n' << std::flush;
+        lastPlainLine_ = text;
+        return;
+    }
+    out_ << "\r\x1b[K" << text << std::flush;
+    shown_ = true;
+}
+
+void ProgressLine::PrintLine(std::string_view line)
+{
+    if (style_ == LineStyle::PlainLines) {
+        out_ << ForTerminal(line) << '\n' << std::flush;
+        return;
+    }
+    out_ << "\r\x1b[K" << ForTerminal(line) << '\n';
+    if (shown_)
+        Draw(clock_());
+    else
+        out_ << std::flush;
 }
 
 void ProgressLine::Clear()
 {
+    waiting_ = false;
     if (!shown_)
         return;
     out_ << "\r\x1b[K" << std::flush;

@@ -1,7 +1,9 @@
 // The report of a run as the runner prints it: text in the words of the report window, or JSON.
 #pragma once
 
+#include <chrono>
 #include <ostream>
+#include <string>
 
 #include "engine/sync_report.h"
 
@@ -9,11 +11,25 @@ namespace twinfol::cli {
 
 enum class RunMode { Real, DryRun };
 
-// The heading, the two roots, the five counts, the five lists in their sorted order and the problem
-// log in recorded order.
+// The time as the header shows it: "2026-03-01 14:05:09 +0100", local time.
+std::string LocalTimeText(std::chrono::system_clock::time_point time);
+
+// What a header names: the source "==>>" the target, made safe for a terminal.
+std::string RunSubject(const std::string& source, const std::string& target);
+// The first line of every report and log entry: "=== ", the start time, the subject, and in
+// parentheses how long the run took (or "refused" for a run refused before it started).
+std::string RunHeader(std::chrono::system_clock::time_point start, const std::string& subject,
+                      const std::string& outcome);
+// The outcome of a run that went through: "12.3 seconds".
+std::string DurationText(double seconds);
+
+// The header, the heading, the two roots, the five counts, what was copied and how long it took, the
+// five lists in their sorted order and the problem log in recorded order, each line with its reason
+// in parentheses.
 void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out);
 
-// One JSON object whose keys are the report's field names, plus "dryRun".
+// One JSON object whose keys are the report's field names, plus "dryRun", "addedFolderContents" (per
+// added folder its files and bytes) and "problems" (each problem line with its reason).
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out);
 
 } // namespace twinfol::cli

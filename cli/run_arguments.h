@@ -1,6 +1,7 @@
 // The command line of twinfol-sync, parsed into what one invocation is asked to do.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,23 @@
 namespace twinfol::cli {
 
 enum class Invocation { Help, Version, Folders, Profile, Undo };
+
+// How much the runner writes while it works and afterwards.
+enum class Verbosity {
+    // No progress, no warnings, and the report only when something went wrong.
+    Quiet,
+    Normal,
+    // Each action as it happens, too.
+    Verbose,
+};
+
+// Whether the runner walks once without changing anything before the run, to know its totals.
+enum class PlanChoice {
+    // On a terminal, as long as planning takes little time (the runner's rule).
+    WhenCheap,
+    Always,
+    Never,
+};
 
 struct RunArguments {
     Invocation invocation = Invocation::Folders;
@@ -35,6 +53,15 @@ struct RunArguments {
     bool dryRun = false;
     bool json = false;
     bool answerYesToAll = false;
+    Verbosity verbosity = Verbosity::Normal;
+    PlanChoice plan = PlanChoice::WhenCheap;
+    // Refuse the run when its plan deletes more items than this (a folder tree counting as one),
+    // and never delete more.
+    std::optional<std::int64_t> maxDeletes;
+    // Run even when the source folder is empty and the run would delete everything in the target.
+    bool allowEmptySource = false;
+    // Where the report is appended, with a dated header; empty for none.
+    std::string logFile;
 };
 
 struct ParsedArguments {
@@ -49,7 +76,7 @@ struct ParsedArguments {
 // name begins with "-" can still be given.
 ParsedArguments ParseArguments(const std::vector<std::string>& arguments);
 
-// The text that --help prints.
+// The text that --help prints (cli/help_text.cpp).
 std::string HelpText();
 
 } // namespace twinfol::cli

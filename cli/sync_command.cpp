@@ -1,31 +1,29 @@
-// The runner's flow: parse, settle the job, check the roots, run the engine, print the report.
+// The runner's flow: parse, settle the job, check the roots, the exclusions and the guards in front of
+// the deletes, plan when it is wanted, run the engine, report.
 #include "cli/sync_command.h"
 
-#include <memory>
 #include <optional>
 
+#include "cli/exclusion_spelling.h"
 #include "cli/profile_job.h"
-#include "cli/progress_line.h"
-#include "cli/report_printer.h"
-#include "cli/run_arguments.h"
+#include "cli/progress_display.h"
+#include "cli/run_output.h"
 #include "cli/terminal_asker.h"
 #include "cli/terminal_host.h"
 #include "cli/text_encoding.h"
+#include "engine/deletion_guard.h"
 #include "engine/dry_run_file_system.h"
-#include "engine/exclusion_list.h"
+#include "engine/run_plan.h"
 #include "engine/run_undo.h"
 #include "engine/sync_engine.h"
-#include "engine/sync_report.h"
 #include "engine/sync_roots.h"
 
 namespace twinfol::cli {
 namespace {
 
-ExitCode Refuse(CommandEnvironment& environment, const std::string& message)
-{
-    environment.err << "twinfol-sync: " << ForTerminal(message) << '\n';
-    return ExitCode::Refused;
-}
+// How long the plan a terminal gets by default may take: a tree that takes longer to walk is run
+// without totals rather than walked twice.
+constexpr std::chrono::seconds cheapPlanBudget{1};
 
 SyncJob JobFromArguments(const RunArguments& arguments)
 {
@@ -39,82 +37,206 @@ ExitCode ExitCodeOf(const SyncReport& report)
     return report.problemLog.empty() ? ExitCode::Finished : ExitCode::Problems;
 }
 
-ExitCode PrintReport(const SyncReport& report, const RunArguments& arguments, CommandEnvironment& environment)
+// Everything one run needs once its job is known.
+class JobRun {
+public:
+    JobRun(const SyncJob& job, const RunArguments& arguments, CommandEnvironment& environment)
+        : job_(job), arguments_(arguments), environment_(environment), output_(environment, arguments)
+    {
+    }
+
+    ExitCode Run();
+
+private:
+    bool IsProfile() const { return arguments_.invocation == Invocation::Profile; }
+    ExitCode Refuse(const std::string& message)
+    {
+        return output_.Refuse(message, RunSubject(job_.source, job_.target));
+    }
+    std::string SettleExclusions();
+    std::string ConfirmationRefusal() const;
+    std::string EmptySourceRefusal();
+    std::string Plan(ProgressDisplay* display);
+    SyncReport RunEngine(ProgressDisplay* display);
+
+    const SyncJob& job_;
+    const RunArguments& arguments_;
+    CommandEnvironment& environment_;
+    RunOutput output_;
+    RootCheck roots_;
+    SyncOptions options_;
+    std::vector<std::string> exclusions_;
+};
+
+ExitCode JobRun::Run()
 {
-    const RunMode mode = arguments.dryRun ? RunMode::DryRun : RunMode::Real;
-    if (arguments.json)
-        PrintReportJson(report, mode, environment.out);
-    else
-        PrintReportText(report, mode, environment.out);
-    environment.out.flush();
-    return ExitCodeOf(report);
+    if (std::string refused = output_.OpenLog(); !refused.empty())
+        return Refuse(refused);
+    roots_ = CheckRoots(environment_.fileSystem, job_.source, job_.target);
+    if (!roots_.IsOk())
+        return Refuse(roots_.message);
+    options_ = job_.options;
+    options_.emptySource = arguments_.allowEmptySource ? EmptySource::Allow : EmptySource::Refuse;
+    options_.maxDeletes = arguments_.maxDeletes;
+    if (std::string refused = SettleExclusions(); !refused.empty())
+        return Refuse(refused);
+    if (std::string refused = ConfirmationRefusal(); !refused.empty())
+        return Refuse(refused);
+    if (std::string refused = EmptySourceRefusal(); !refused.empty())
+        return Refuse(refused);
+
+    std::optional<ProgressDisplay> display;
+    if (environment_.errorStream != ErrorStream::NotATerminal && arguments_.verbosity != Verbosity::Quiet)
+        display.emplace(environment_.err, environment_.terminalWidth,
+                        environment_.errorStream == ErrorStream::DumbTerminal ? LineStyle::PlainLines
+                                                                              : LineStyle::Redraw);
+    if (std::string refused = Plan(display ? &*display : nullptr); !refused.empty()) {
+        display.reset();
+        return Refuse(refused);
+    }
+    SyncReport report = RunEngine(display ? &*display : nullptr);
+    display.reset();
+    const ExitCode code = ExitCodeOf(report);
+    output_.Report(report, code);
+    return code;
 }
 
-ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnvironment& environment)
+std::string JobRun::SettleExclusions()
 {
-    const RootCheck roots = CheckRoots(environment.fileSystem, job.source, job.target);
-    if (!roots.IsOk())
-        return Refuse(environment, roots.message);
-    const bool mayAsk = job.options.confirmDeletes && job.options.deleteMissing && !arguments.answerYesToAll;
-    if (mayAsk && environment.stdinTerminal == Terminal::No)
-        return Refuse(environment, "deletes are to be confirmed but standard input is not a terminal; "
-                                   "give --yes to delete without asking, or leave out --confirm");
+    if (IsProfile()) {
+        for (const std::string& warning :
+             CheckProfileExclusions(environment_.fileSystem, job_.exclusions, roots_.source, roots_.target,
+                                    environment_.workingFolder))
+            output_.Warn(warning);
+        exclusions_ = job_.exclusions;
+        return {};
+    }
+    SpelledExclusions spelled = SpellExclusions(environment_.fileSystem, job_.exclusions, roots_.source,
+                                                roots_.target, environment_.workingFolder);
+    for (const std::string& warning : spelled.warnings)
+        output_.Warn(warning);
+    exclusions_ = std::move(spelled.entries);
+    return spelled.refusal;
+}
 
-    SyncRunState& runState = environment.runState;
+std::string JobRun::ConfirmationRefusal() const
+{
+    const bool mayAsk = options_.confirmDeletes && options_.deleteMissing && !arguments_.answerYesToAll;
+    if (!mayAsk || environment_.tty == Terminal::Yes)
+        return {};
+    if (IsProfile())
+        return "the profile " + arguments_.profilePath +
+               " asks before each delete (its setting \"Ask for confirmation on all deletes\", "
+               "confirm_deletes=1), but there is no terminal to ask on; give --yes to delete without "
+               "asking, or clear that setting in the profile";
+    return "deletes are to be confirmed but there is no terminal to ask on; give --yes to delete "
+           "without asking, or leave out --confirm";
+}
+
+std::string JobRun::EmptySourceRefusal()
+{
+    if (options_.emptySource == EmptySource::Allow)
+        return {};
+    const std::int64_t losses = CountEmptySourceLosses(environment_.fileSystem, roots_.source, roots_.target,
+                                                       options_, ExclusionList(exclusions_));
+    if (losses == 0)
+        return {};
+    return std::string(emptySourceReason) + " The target folder " + roots_.target + " holds " +
+           std::to_string(losses) + (losses == 1 ? " item" : " items") +
+           " that the run would delete. Give --allow-empty-source to run anyway.";
+}
+
+// Plans when asked to, when --max-delete needs it, and by default on a terminal while it is cheap.
+// Answers the refusal of a plan that deletes too much.
+std::string JobRun::Plan(ProgressDisplay* display)
+{
+    const bool wanted =
+        arguments_.plan == PlanChoice::Always || arguments_.maxDeletes ||
+        (arguments_.plan == PlanChoice::WhenCheap && display != nullptr && !arguments_.dryRun);
+    if (!wanted)
+        return {};
+    const bool budgeted = arguments_.plan == PlanChoice::WhenCheap && !arguments_.maxDeletes;
+    const auto deadline = std::chrono::steady_clock::now() + cheapPlanBudget;
+    if (display != nullptr)
+        display->SetPlanning(true);
+    const RunPlan plan = MakeRunPlan(environment_.fileSystem, roots_.source, roots_.target, options_,
+                                     ExclusionList(exclusions_), [&](const std::string& text) {
+                                         if (display != nullptr)
+                                             display->SetOperation(text);
+                                         return !environment_.runState.IsStopped() &&
+                                                (!budgeted || std::chrono::steady_clock::now() < deadline);
+                                     });
+    if (display != nullptr) {
+        display->SetPlanning(false);
+        if (plan.complete)
+            display->SetTotals(PlanTotals{plan.FilesToCopy(), plan.BytesToCopy()});
+    }
+    if (arguments_.maxDeletes && plan.complete && plan.ItemsToDelete() > *arguments_.maxDeletes)
+        return "the run would delete " + std::to_string(plan.ItemsToDelete()) +
+               " items, more than --max-delete " + std::to_string(*arguments_.maxDeletes) +
+               " allows (a folder counts as one item)";
+    return {};
+}
+
+SyncReport JobRun::RunEngine(ProgressDisplay* display)
+{
+    SyncRunState& runState = environment_.runState;
     // The stop request is left as it is: a signal that came before the run started still counts.
-    runState.fileYesToAll = runState.folderYesToAll = arguments.answerYesToAll;
+    runState.fileYesToAll = runState.folderYesToAll = arguments_.answerYesToAll;
     runState.fileNoToAll = runState.folderNoToAll = false;
 
-    SyncReport report;
-    const ExclusionList exclusions(job.exclusions);
     std::optional<DryRunFileSystem> dryRun;
-    if (arguments.dryRun)
-        dryRun.emplace(environment.fileSystem);
-    FileSystem& fileSystem = dryRun ? static_cast<FileSystem&>(*dryRun) : environment.fileSystem;
+    if (arguments_.dryRun)
+        dryRun.emplace(environment_.fileSystem);
+    FileSystem& fileSystem = dryRun ? static_cast<FileSystem&>(*dryRun) : environment_.fileSystem;
+    TerminalAsker asker(environment_.ttyIn, environment_.ttyOut);
+    std::ostream* actions = arguments_.verbosity == Verbosity::Verbose ? &environment_.err : nullptr;
+    TerminalHost host(display, actions, asker);
 
-    std::optional<ProgressLine> progress;
-    if (environment.stderrTerminal == Terminal::Yes)
-        progress.emplace(environment.err, environment.terminalWidth);
-    TerminalAsker asker(environment.in, environment.err);
-    TerminalHost host(progress ? &*progress : nullptr, asker);
-
+    SyncReport report;
+    const ExclusionList exclusions(exclusions_);
     SyncEngine engine(fileSystem, exclusions, runState, report, host);
-    if (environment.places != nullptr)
-        engine.SetUserPlaces(*environment.places);
-    engine.Run(roots.source, roots.target, job.options);
-    if (progress)
-        progress->Clear();
-    report.RecordRun(roots.source, roots.target, runState.IsStopped());
-
-    return PrintReport(report, arguments, environment);
+    if (environment_.places != nullptr)
+        engine.SetUserPlaces(*environment_.places);
+    engine.Run(roots_.source, roots_.target, options_);
+    report.RecordRun(roots_.source, roots_.target, runState.IsStopped());
+    return report;
 }
 
+// Undoes the last run into the target named by --undo, reported as a run is.
 ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environment)
 {
+    RunOutput output(environment, arguments);
+    if (std::string refused = output.OpenLog(); !refused.empty())
+        return output.Refuse(refused, arguments.undoTarget);
     if (environment.places == nullptr)
-        return Refuse(environment, "no journal folder is known for this user");
+        return output.Refuse("no journal folder is known for this user", arguments.undoTarget);
     UndoSearch search = FindLastRun(environment.fileSystem, *environment.places, arguments.undoTarget);
     if (!search.run)
-        return Refuse(environment, search.refusal);
+        return output.Refuse(search.refusal, arguments.undoTarget);
     const std::string target = WithTrailingSeparator(arguments.undoTarget);
     std::optional<DryRunFileSystem> dryRun;
     if (arguments.dryRun)
         dryRun.emplace(environment.fileSystem);
     FileSystem& fileSystem = dryRun ? static_cast<FileSystem&>(*dryRun) : environment.fileSystem;
 
-    std::optional<ProgressLine> progress;
-    if (environment.stderrTerminal == Terminal::Yes)
-        progress.emplace(environment.err, environment.terminalWidth);
-    TerminalAsker asker(environment.in, environment.err);
-    TerminalHost host(progress ? &*progress : nullptr, asker);
+    std::optional<ProgressDisplay> display;
+    if (environment.errorStream != ErrorStream::NotATerminal && arguments.verbosity != Verbosity::Quiet)
+        display.emplace(environment.err, environment.terminalWidth,
+                        environment.errorStream == ErrorStream::DumbTerminal ? LineStyle::PlainLines
+                                                                             : LineStyle::Redraw);
+    TerminalAsker asker(environment.ttyIn, environment.ttyOut);
+    std::ostream* actions = arguments.verbosity == Verbosity::Verbose ? &environment.err : nullptr;
+    TerminalHost host(display ? &*display : nullptr, actions, asker);
     SyncReport report;
     RunUndo(fileSystem, *environment.places, environment.runState, report, host,
             &std::chrono::system_clock::now)
         .Undo(*search.run, target);
-    if (progress)
-        progress->Clear();
+    display.reset();
     report.RecordRun(search.run->journal.header.source, target, environment.runState.IsStopped());
-    return PrintReport(report, arguments, environment);
+    const ExitCode code = ExitCodeOf(report);
+    output.Report(report, code);
+    return code;
 }
 
 } // namespace
@@ -130,17 +252,23 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
     const RunArguments& arguments = parsed.arguments;
     switch (arguments.invocation) {
     case Invocation::Help: environment.out << HelpText(); return ExitCode::Finished;
-    case Invocation::Version: environment.out << TWINFOL_VERSION << '\n'; return ExitCode::Finished;
+    case Invocation::Version:
+        environment.out << "twinfol-sync " << TWINFOL_VERSION << '\n';
+        return ExitCode::Finished;
     case Invocation::Profile: {
         const ProfileJobResult loaded = LoadProfileJob(environment.fileSystem, arguments);
-        if (!loaded.job)
-            return Refuse(environment, loaded.error);
-        return RunJob(*loaded.job, arguments, environment);
+        if (!loaded.job) {
+            RunOutput output(environment, arguments);
+            (void)output.OpenLog();
+            return output.Refuse(loaded.error, "the profile " + arguments.profilePath);
+        }
+        return JobRun(*loaded.job, arguments, environment).Run();
     }
     case Invocation::Undo: return UndoLastRun(arguments, environment);
     case Invocation::Folders: break;
     }
-    return RunJob(JobFromArguments(arguments), arguments, environment);
+    const SyncJob job = JobFromArguments(arguments);
+    return JobRun(job, arguments, environment).Run();
 }
 
 } // namespace twinfol::cli

@@ -17,13 +17,28 @@ namespace twinfol::cli {
 
 enum class Terminal { No, Yes };
 
+// What standard error is, which decides how progress is shown there.
+enum class ErrorStream {
+    // Not a terminal: no progress line.
+    NotATerminal,
+    // A terminal: one line redrawn in place.
+    Terminal,
+    // A terminal without cursor control (TERM=dumb): a plain line now and then.
+    DumbTerminal,
+};
+
 struct CommandEnvironment {
-    std::istream& in;
     std::ostream& out;
     std::ostream& err;
-    Terminal stdinTerminal = Terminal::No;
-    Terminal stderrTerminal = Terminal::No;
+    // The controlling terminal, where delete questions are put even when standard input or error go
+    // elsewhere; tty says whether the process has one.
+    std::istream& ttyIn;
+    std::ostream& ttyOut;
+    Terminal tty = Terminal::No;
+    ErrorStream errorStream = ErrorStream::NotATerminal;
     std::size_t terminalWidth = 80;
+    // The folder relative paths are read against (exclusions typed as relative paths).
+    std::string workingFolder;
     FileSystem& fileSystem;
     // The run state whose stop request the signal handlers set.
     SyncRunState& runState;

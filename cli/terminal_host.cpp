@@ -1,18 +1,41 @@
 // Forwarding progress and questions, keeping the progress line out of a question's way.
 #include "cli/terminal_host.h"
 
+#include "cli/text_encoding.h"
+
 namespace twinfol::cli {
+namespace {
+
+// Every progress text but the checks ("Checking file: ", "Checking folder: ") starts an action.
+bool IsAction(const std::string& text)
+{
+    return !text.starts_with("Checking ");
+}
+
+} // namespace
 
 void TerminalHost::SetProgressText(const std::string& text)
 {
-    if (progress_ != nullptr)
-        progress_->Show(text);
+    if (actions_ != nullptr && IsAction(text)) {
+        if (display_ != nullptr)
+            display_->PrintLine(text);
+        else
+            *actions_ << ForTerminal(text) << '\n' << std::flush;
+    }
+    if (display_ != nullptr)
+        display_->SetOperation(text);
+}
+
+void TerminalHost::ShowCopyProgress(const CopyCounters& counters)
+{
+    if (display_ != nullptr)
+        display_->SetCounters(counters);
 }
 
 ConfirmAnswer TerminalHost::Ask(const ConfirmQuestion& question)
 {
-    if (progress_ != nullptr)
-        progress_->Clear();
+    if (display_ != nullptr)
+        display_->Clear();
     return asker_.Ask(question);
 }
 

@@ -1,7 +1,10 @@
-// The runner's host for the engine: progress on an optional progress line, questions at a terminal.
+// The runner's host for the engine: progress on an optional progress line, each action listed when
+// asked to (-v), and delete questions at the controlling terminal.
 #pragma once
 
-#include "cli/progress_line.h"
+#include <ostream>
+
+#include "cli/progress_display.h"
 #include "cli/terminal_asker.h"
 #include "engine/sync_host.h"
 
@@ -9,14 +12,21 @@ namespace twinfol::cli {
 
 class TerminalHost : public SyncHost {
 public:
-    // progress may be null when standard error is not a terminal: then nothing is drawn.
-    TerminalHost(ProgressLine* progress, TerminalAsker& asker) : progress_(progress), asker_(asker) {}
+    // display is null when no progress line is drawn (standard error is no terminal, or -q); actions
+    // is where each action is listed, null unless -v was given. With a progress line, actions are
+    // printed above it.
+    TerminalHost(ProgressDisplay* display, std::ostream* actions, TerminalAsker& asker)
+        : display_(display), actions_(actions), asker_(asker)
+    {
+    }
 
     void SetProgressText(const std::string& text) override;
+    void ShowCopyProgress(const CopyCounters& counters) override;
     ConfirmAnswer Ask(const ConfirmQuestion& question) override;
 
 private:
-    ProgressLine* progress_;
+    ProgressDisplay* display_;
+    std::ostream* actions_;
     TerminalAsker& asker_;
 };
 

@@ -20,6 +20,14 @@ bool IsControl(unsigned char byte)
     return byte < 0x20 || byte == 0x7F;
 }
 
+// Whether a well-formed sequence of that length at the start of the text is a C1 control character:
+// U+0080 to U+009F are C2 80 to C2 9F.
+bool IsC1Control(std::string_view text, std::size_t length)
+{
+    return length == 2 && static_cast<unsigned char>(text[0]) == 0xC2 &&
+           static_cast<unsigned char>(text[1]) <= 0x9F;
+}
+
 } // namespace
 
 std::string JsonQuoted(std::string_view text)
@@ -30,6 +38,12 @@ std::string JsonQuoted(std::string_view text)
     while (!text.empty()) {
         const auto byte = static_cast<unsigned char>(text[0]);
         const std::size_t length = Utf8SequenceLength(text);
+        if (IsC1Control(text, length)) {
+            out += "\\u00";
+            AppendHexByte(out, static_cast<unsigned char>(text[1]));
+            text.remove_prefix(length);
+            continue;
+        }
         if (length > 1) {
             out += text.substr(0, length);
             text.remove_prefix(length);
@@ -46,7 +60,7 @@ std::string JsonQuoted(std::string_view text)
         case '\f': out += "\\f"; continue;
         default: break;
         }
-        if (byte < 0x20 || length == 0) {
+        if (IsControl(byte) || length == 0) {
             out += "\\u00";
             AppendHexByte(out, byte);
         } else {
@@ -61,14 +75,21 @@ std::string ForTerminal(std::string_view text)
 {
     std::string out;
     out.reserve(text.size());
-    for (const char character : text) {
-        const auto byte = static_cast<unsigned char>(character);
-        if (IsControl(byte)) {
-            out += "\\x";
-            AppendHexByte(out, byte);
+    while (!text.empty()) {
+        std::size_t length = Utf8SequenceLength(text);
+        const bool escaped = length == 0 || (length == 1 && IsControl(static_cast<unsigned char>(text[0]))) ||
+                             IsC1Control(text, length);
+        if (length == 0)
+            length = 1;
+        if (escaped) {
+            for (std::size_t index = 0; index < length; ++index) {
+                out += "\\x";
+                AppendHexByte(out, static_cast<unsigned char>(text[index]));
+            }
         } else {
-            out += character;
+            out += text.substr(0, length);
         }
+        text.remove_prefix(length);
     }
     return out;
 }

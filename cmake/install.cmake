@@ -1,5 +1,6 @@
-# Install rules: the two programs, the manual, the man pages and the desktop integration (menu entry,
-# icon and the .twp file type), in the usual places under the install prefix. Included at the end of
+# Install rules: the two programs, the manual, the man pages, the runner's shell completions and the
+# desktop integration (menu entry, icon and the .twp file type), in the usual places under the
+# install prefix. Included at the end of
 # the root CMakeLists.txt, once every target is known.
 include(GNUInstallDirs)
 
@@ -19,6 +20,17 @@ install(FILES ${TWINFOL_MANUAL} DESTINATION ${TWINFOL_INSTALL_DOCDIR})
 if(TARGET twinfol-sync)
   install(TARGETS twinfol-sync RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   install(FILES ${TWINFOL_RESOURCE_DIR}/twinfol-sync.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  # Where bash-completion, zsh and fish look for the completions of installed programs. A component
+  # of their own lets them be installed alone (cmake --install build --component completions); a
+  # plain install includes them.
+  set(TWINFOL_COMPLETIONS ${TWINFOL_RESOURCE_DIR}/completions)
+  install(FILES ${TWINFOL_COMPLETIONS}/twinfol-sync.bash
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions RENAME twinfol-sync
+          COMPONENT completions)
+  install(FILES ${TWINFOL_COMPLETIONS}/_twinfol-sync DESTINATION ${CMAKE_INSTALL_DATADIR}/zsh/site-functions
+          COMPONENT completions)
+  install(FILES ${TWINFOL_COMPLETIONS}/twinfol-sync.fish
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/fish/vendor_completions.d COMPONENT completions)
 endif()
 
 # The menu entry, the icon and the file type only make sense with the desktop program beside them.

@@ -1,11 +1,31 @@
-// Reads go to the real layer; changes are only pretended.
+// Reads go to the real layer; changes are checked against what the real layer would refuse, then only
+// pretended.
 #include "engine/dry_run_file_system.h"
 
+#include <cerrno>
+
+#include "engine/refusal_reasons.h"
+
 namespace twinfol {
+namespace {
+
+bool IsStopped(const StopFlag& stop)
+{
+    return stop.load(std::memory_order_relaxed);
+}
+
+// Whether a folder lies on another mount than the folder that holds it; unknown mounts never count.
+bool IsOtherMount(std::uint64_t folderMount, std::uint64_t parentMount)
+{
+    return folderMount != 0 && parentMount != 0 && folderMount != parentMount;
+}
+
+} // namespace
 
 std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRoot,
                                                      const std::string& targetRoot)
 {
+    deletedFiles_.clear();
     return reader_.BeginRun(sourceRoot, targetRoot);
 }
 
@@ -22,7 +42,17 @@ FsStatus DryRunFileSystem::ListFolderForStamps(const std::string& folder, const 
 
 EntryKind DryRunFileSystem::KindOf(const std::string& path)
 {
-    return reader_.KindOf(path);
+    EntryFacts facts;
+    return LookAt(path, facts) ? facts.kind : EntryKind::Missing;
+}
+
+FsStatus DryRunFileSystem::LookAt(const std::string& path, EntryFacts& facts)
+{
+    if (deletedFiles_.contains(WithoutTrailingSeparator(path))) {
+        facts = {};
+        return FsStatus::Failure(ENOENT);
+    }
+    return reader_.LookAt(path, facts);
 }
 
 std::optional<std::string> DryRunFileSystem::ResolvePath(const std::string& path)
@@ -40,13 +70,38 @@ std::optional<FileStamp> DryRunFileSystem::ReadFileStamp(const std::string& path
     return reader_.ReadFileStamp(path);
 }
 
-FsStatus DryRunFileSystem::CopyFile(const std::string&, const std::string&)
+FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)
 {
+    // In the order the real copy looks: the source first, then what stands at the target.
+    EntryFacts source;
+    if (FsStatus looked = LookAt(from, source); !looked)
+        return looked;
+    if (source.kind == EntryKind::Folder)
+        return FsStatus::Refusal(EISDIR, sourceIsFolderReason);
+    if (source.kind == EntryKind::Other)
+        return FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
+    EntryFacts target;
+    if (FsStatus looked = LookAt(to, target); !looked && looked.Error() != ENOENT)
+        return looked;
+    if (target.kind == EntryKind::Folder)
+        return FsStatus::Refusal(EISDIR, folderAtTargetReason);
+    if (target.readOnly)
+        return FsStatus::Refusal(EACCES, targetReadOnlyReason);
+    if (progress != nullptr)
+        progress->FileCopied(source.size);
     return {};
 }
 
-FsStatus DryRunFileSystem::DeleteFile(const std::string&)
+FsStatus DryRunFileSystem::DeleteFile(const std::string& path)
 {
+    EntryFacts facts;
+    if (FsStatus looked = LookAt(path, facts); !looked)
+        return looked;
+    if (facts.kind == EntryKind::Folder)
+        return FsStatus::Refusal(EISDIR, folderWhereFileReason);
+    if (facts.readOnly)
+        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
+    deletedFiles_.insert(WithoutTrailingSeparator(path));
     return {};
 }
 
@@ -60,14 +115,85 @@ FsStatus DryRunFileSystem::RemoveFolder(const std::string&)
     return {};
 }
 
-FsStatus DryRunFileSystem::CopyFolderTree(const std::string&, const std::string&, const StopFlag&)
+FsStatus DryRunFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                                          const StopFlag& stop, CopyProgress* progress)
 {
-    return {};
+    // The real copy makes the folder first (reusing a folder already there), then walks the source.
+    EntryFacts existing;
+    if (FsStatus looked = LookAt(targetFolder, existing); !looked && looked.Error() != ENOENT)
+        return looked;
+    if (existing.kind != EntryKind::Missing && existing.kind != EntryKind::Folder)
+        return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
+    return WalkCopy(sourceFolder, stop, progress);
 }
 
-FsStatus DryRunFileSystem::DeleteFolderTree(const std::string&, const StopFlag&)
+FsStatus DryRunFileSystem::WalkCopy(const std::string& sourceFolder, const StopFlag& stop,
+                                    CopyProgress* progress)
 {
-    return {};
+    FsStatus result;
+    const FsStatus listed = reader_.ListFolder(sourceFolder, [&](std::string_view name, EntryKind kind) {
+        if (IsTemporaryName(name))
+            return true;
+        const std::string path = JoinPath(sourceFolder, name);
+        if (kind == EntryKind::Folder) {
+            result = WalkCopy(path + pathSeparator, stop, progress);
+        } else if (kind == EntryKind::Other) {
+            result = FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
+        } else if (progress != nullptr) {
+            EntryFacts facts;
+            result = reader_.LookAt(path, facts);
+            if (result)
+                progress->FileCopied(facts.size);
+        }
+        return result.IsOk() && !IsStopped(stop);
+    });
+    return listed ? result : listed;
+}
+
+FsStatus DryRunFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
+{
+    EntryFacts top;
+    if (FsStatus looked = LookAt(folder, top); !looked)
+        return looked;
+    if (top.kind != EntryKind::Folder)
+        return FsStatus::Refusal(ELOOP, linkWhereFolderWas);
+    EntryFacts parent;
+    if (reader_.LookAt(FolderOf(WithoutTrailingSeparator(folder)), parent) &&
+        IsOtherMount(top.mountId, parent.mountId))
+        return FsStatus::Refusal(EXDEV, mountedInside);
+    bool stopped = false;
+    if (FsStatus walked = WalkDelete(folder, top.mountId, stop, stopped); !walked)
+        return walked;
+    // After a stop part-way the folder is not empty, so the real delete fails to remove it.
+    return stopped ? FsStatus::Failure(ENOTEMPTY) : FsStatus();
+}
+
+FsStatus DryRunFileSystem::WalkDelete(const std::string& folder, std::uint64_t mountId, const StopFlag& stop,
+                                      bool& stopped)
+{
+    FsStatus result;
+    bool endedEarly = false;
+    const FsStatus listed = reader_.ListFolder(folder, [&](std::string_view name, EntryKind kind) {
+        if (endedEarly) {
+            stopped = true;
+            return false;
+        }
+        EntryFacts facts;
+        const std::string path = JoinPath(folder, name);
+        result = reader_.LookAt(path, facts);
+        if (result && kind == EntryKind::Folder) {
+            if (IsOtherMount(facts.mountId, mountId))
+                result = FsStatus::Refusal(EXDEV, mountedInside);
+            else
+                result = WalkDelete(path + pathSeparator, facts.mountId, stop, stopped);
+        } else if (result && facts.readOnly) {
+            result = FsStatus::Refusal(EACCES, fileReadOnlyReason);
+        }
+        // A stop request is seen after the entry; only an entry left after it keeps the folder.
+        endedEarly = IsStopped(stop);
+        return result.IsOk() && !stopped;
+    });
+    return listed ? result : listed;
 }
 
 FsStatus DryRunFileSystem::ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes)

@@ -16,6 +16,7 @@
 
 #include "base/path.h"
 #include "base/temporary_name.h"
+#include "engine/copy_progress.h"
 #include "engine/file_stamp.h"
 #include "engine/folder_identity.h"
 #include "engine/fs_status.h"
@@ -52,6 +53,18 @@ enum class ExistingEntry { Keep, Replace };
 // Receives one entry of a listing: its name and its kind as the listing saw it (never Missing; a
 // symbolic link is a Link, whatever it points to). Returning false ends the listing early.
 using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
+
+// What one look at an entry shows, without following a final symbolic link.
+struct EntryFacts {
+    EntryKind kind = EntryKind::Missing;
+    // The size in bytes of a regular file; 0 for anything else.
+    std::uint64_t size = 0;
+    // A regular file without any write permission bit: neither overwritten nor deleted by a run.
+    bool readOnly = false;
+    // The mount the entry lies on (a folder that is a mount point lies on its own); 0 when the system
+    // cannot tell.
+    std::uint64_t mountId = 0;
+};
 
 // The stop request of the run in progress, read by the tree operations after each entry.
 using StopFlag = std::atomic<bool>;
@@ -91,6 +104,9 @@ public:
     virtual FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) = 0;
     // The kind of whatever stands at the path, without following a final symbolic link.
     virtual EntryKind KindOf(const std::string& path) = 0;
+    // The facts of whatever stands at the path, without following a final symbolic link; a failure
+    // when nothing can be looked at there (the facts then say Missing).
+    virtual FsStatus LookAt(const std::string& path, EntryFacts& facts) = 0;
     // The path with ".", ".." and symbolic links resolved, or nothing when it cannot be resolved.
     virtual std::optional<std::string> ResolvePath(const std::string& path) = 0;
     // Where the folder (links followed) lies inside its file system, and what is mounted below it;
@@ -99,8 +115,10 @@ public:
     // The last-write time of a file (of a link itself, not of what it points to).
     virtual std::optional<FileStamp> ReadFileStamp(const std::string& path) = 0;
     // Copies one file (or link) over or beside the target, keeping its last-write time and mode.
-    // The target name only ever holds the complete old or the complete new content.
-    virtual FsStatus CopyFile(const std::string& from, const std::string& to) = 0;
+    // The target name only ever holds the complete old or the complete new content. Progress, when
+    // given, hears of each chunk of the data and of the finished file.
+    virtual FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) = 0;
+    FsStatus CopyFile(const std::string& from, const std::string& to) { return CopyFile(from, to, nullptr); }
     // Deletes one file or link; a read-only file is not deleted.
     virtual FsStatus DeleteFile(const std::string& path) = 0;
     // Creates one folder whose parent exists; a folder already there counts as success.
@@ -116,9 +134,14 @@ public:
     // Copies everything inside sourceFolder into targetFolder, creating it first when needed. Entries
     // are handled in listing order; a copy's own leftover temporary file is never copied; links are
     // copied as links and never walked through. The first failure ends the copy; a stop request
-    // ends it after the current entry, with success.
+    // ends it after the current entry, with success. Progress, when given, hears of every file copied.
     virtual FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                                    const StopFlag& stop) = 0;
+                                    const StopFlag& stop, CopyProgress* progress) = 0;
+    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                            const StopFlag& stop)
+    {
+        return CopyFolderTree(sourceFolder, targetFolder, stop, nullptr);
+    }
     // Deletes everything inside the folder and then the folder. The first failure or a stop request
     // ends it, and the folder is then left in place.
     virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) = 0;

@@ -5,9 +5,9 @@
 namespace twinfol {
 
 PathTreeWalk::PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter,
-                           MadeFolderStep onMadeFolder)
+                           MadeFolderStep onMadeFolder, CopyProgress* progress)
     : fileSystem_(fileSystem), hook_(hook), stop_(stop), mayEnter_(std::move(mayEnter)),
-      onMadeFolder_(std::move(onMadeFolder))
+      onMadeFolder_(std::move(onMadeFolder)), progress_(progress)
 {
 }
 
@@ -53,7 +53,7 @@ FsStatus PathTreeWalk::CopyEntries(const std::string& sourceFolder, const std::s
         } else {
             result = Step(WalkStep::CopyFile, from, to);
             if (result)
-                result = fileSystem_.CopyFile(from, to);
+                result = fileSystem_.CopyFile(from, to, progress_);
         }
         return result.IsOk() && !stop_.load(std::memory_order_relaxed);
     });

@@ -22,9 +22,10 @@ public:
     using MadeFolderStep =
         std::function<FsStatus(const std::string& sourceFolder, const std::string& targetFolder, bool made)>;
 
-    // Every step is reported to the hook first, when there is one.
+    // Every step is reported to the hook first, when there is one; progress, when given, hears of every
+    // file a copy copies.
     PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {},
-                 MadeFolderStep onMadeFolder = {});
+                 MadeFolderStep onMadeFolder = {}, CopyProgress* progress = nullptr);
 
     // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
     FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
@@ -40,6 +41,7 @@ private:
     const StopFlag& stop_;
     EnterCheck mayEnter_;
     MadeFolderStep onMadeFolder_;
+    CopyProgress* progress_;
 };
 
 } // namespace twinfol

@@ -7,13 +7,9 @@
 
 #include "base/unique_fd.h"
 #include "engine/fs_status.h"
+#include "engine/refusal_reasons.h"
 
 namespace twinfol {
-
-// The reasons of our own for a path the layer refuses to take.
-inline constexpr const char* linkWhereFolderWas = "a symbolic link stands where a folder was";
-inline constexpr const char* pathLeavesRoot = "the path leads out of the synchronised folder";
-inline constexpr const char* mountedInside = "a file system is mounted inside it";
 
 // Opens the folder at the relative path ("" or "." for the base folder itself; one trailing separator
 // allowed) beneath the open base folder, with the open flags given (O_DIRECTORY, O_NOFOLLOW and

@@ -19,6 +19,21 @@ namespace {
 constexpr std::size_t readWriteBufferSize = 128 * 1024;
 // copy_file_range takes a size_t count; a gigabyte per call keeps each call interruptible.
 constexpr off_t largestKernelCopy = off_t{1} << 30;
+// When someone follows the copy: small enough that a large file's percentage moves several times a
+// second even on a slow disk, large enough that the extra calls cost nothing measurable.
+constexpr off_t followedKernelCopy = off_t{4} << 20;
+
+// Tells whoever follows a copy how far into the file it has come; nothing when nobody listens.
+struct ProgressTeller {
+    CopyProgress* progress = nullptr;
+    off_t size = 0;
+
+    void Tell(off_t done) const
+    {
+        if (progress != nullptr)
+            progress->DataCopied(static_cast<std::uint64_t>(done), static_cast<std::uint64_t>(size));
+    }
+};
 
 bool IsKernelCopyRefused(int error)
 {
@@ -45,21 +60,23 @@ FsStatus WriteAllAt(int out, const char* data, std::size_t size, off_t offset)
 
 // Copies length bytes at the offset of one file to the same offset of the other; copied says how many
 // there were (fewer when the source became shorter meanwhile).
-FsStatus CopyRange(int in, int out, off_t start, off_t length, off_t& copied)
+FsStatus CopyRange(int in, int out, off_t start, off_t length, off_t& copied, const ProgressTeller& teller)
 {
     copied = 0;
     bool kernelCopy = true;
     std::vector<char> buffer;
+    const off_t kernelChunk = teller.progress != nullptr ? followedKernelCopy : largestKernelCopy;
     while (copied < length) {
         const off_t remaining = length - copied;
         const off_t at = start + copied;
         if (kernelCopy) {
             loff_t inOffset = at;
             loff_t outOffset = at;
-            const auto chunk = static_cast<std::size_t>(std::min(remaining, largestKernelCopy));
+            const auto chunk = static_cast<std::size_t>(std::min(remaining, kernelChunk));
             const ssize_t moved = copy_file_range(in, &inOffset, out, &outOffset, chunk, 0);
             if (moved > 0) {
                 copied += moved;
+                teller.Tell(start + copied);
                 continue;
             }
             if (moved == 0)
@@ -84,6 +101,7 @@ FsStatus CopyRange(int in, int out, off_t start, off_t length, off_t& copied)
         if (FsStatus written = WriteAllAt(out, buffer.data(), static_cast<std::size_t>(got), at); !written)
             return written;
         copied += got;
+        teller.Tell(start + copied);
     }
     return {};
 }
@@ -105,8 +123,8 @@ FsStatus CopyStillData(int source, struct stat& sourceInfo, int temporary, bool&
         off_t copied = 0;
         // A file whose blocks cover its size has no holes to look for.
         const FsStatus data = MayHaveHoles(sourceInfo)
-                                  ? CopySparseData(source, temporary, sourceInfo.st_size, copied)
-                                  : CopyData(source, temporary, sourceInfo.st_size, copied);
+                                  ? CopySparseData(source, temporary, sourceInfo.st_size, copied, steps.progress)
+                                  : CopyData(source, temporary, sourceInfo.st_size, copied, steps.progress);
         if (!data)
             return data;
         if (FsStatus step = steps.Before(WalkStep::SourceRead); !step)
@@ -178,13 +196,14 @@ FsStatus WriteAll(int out, const char* data, std::size_t size)
     return {};
 }
 
-FsStatus CopyData(int in, int out, off_t size, off_t& copied)
+FsStatus CopyData(int in, int out, off_t size, off_t& copied, CopyProgress* progress)
 {
-    return CopyRange(in, out, 0, size, copied);
+    return CopyRange(in, out, 0, size, copied, {progress, size});
 }
 
-FsStatus CopySparseData(int in, int out, off_t size, off_t& copied)
+FsStatus CopySparseData(int in, int out, off_t size, off_t& copied, CopyProgress* progress)
 {
+    const ProgressTeller teller{progress, size};
     copied = 0;
     for (off_t offset = 0; offset < size;) {
         const off_t dataStart = lseek(in, offset, SEEK_DATA);
@@ -195,7 +214,7 @@ FsStatus CopySparseData(int in, int out, off_t size, off_t& copied)
                 return FsStatus::Failure(errno);
             // No hole finding here: the rest is copied whole.
             off_t rest = 0;
-            const FsStatus whole = CopyRange(in, out, offset, size - offset, rest);
+            const FsStatus whole = CopyRange(in, out, offset, size - offset, rest, teller);
             copied = offset + rest;
             return whole;
         }
@@ -206,7 +225,7 @@ FsStatus CopySparseData(int in, int out, off_t size, off_t& copied)
             return errno == ENXIO ? FsStatus() : FsStatus::Failure(errno); // ENXIO: cut short meanwhile
         dataEnd = std::min(dataEnd, size);
         off_t moved = 0;
-        if (FsStatus data = CopyRange(in, out, dataStart, dataEnd - dataStart, moved); !data)
+        if (FsStatus data = CopyRange(in, out, dataStart, dataEnd - dataStart, moved, teller); !data)
             return data;
         copied = dataStart + moved;
         if (moved < dataEnd - dataStart)
@@ -217,6 +236,7 @@ FsStatus CopySparseData(int in, int out, off_t size, off_t& copied)
     if (ftruncate(out, size) != 0)
         return FsStatus::Failure(errno);
     copied = size;
+    teller.Tell(size);
     return {};
 }
 

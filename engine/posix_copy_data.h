@@ -8,18 +8,20 @@
 #include <cstddef>
 #include <string>
 
+#include "engine/copy_progress.h"
 #include "engine/fs_status.h"
 #include "engine/posix_owner.h"
 #include "engine/walk_hook.h"
 
 namespace twinfol {
 
-// A copy's inner steps as a walk hook sees them, named by the copy's whole paths. Without a hook
-// nothing is built and each step costs a pointer test.
+// A copy's inner steps as a walk hook sees them, named by the copy's whole paths, and whoever hears of
+// its data as it is copied. Without a hook nothing is built and each step costs a pointer test.
 struct CopySteps {
     WalkHook* hook = nullptr;
     std::string from;
     std::string to;
+    CopyProgress* progress = nullptr;
 
     FsStatus Before(WalkStep step) const
     {
@@ -37,8 +39,9 @@ FsStatus WriteAll(int out, const char* data, std::size_t size);
 // Copies size bytes from the start of one file to the start of the other, and answers how many there
 // were (fewer when the source became shorter meanwhile). copy_file_range lets the kernel (or the
 // file system, by sharing extents) do the work; where it is refused the copy goes on through a
-// buffer from the same offsets.
-FsStatus CopyData(int in, int out, off_t size, off_t& copied);
+// buffer from the same offsets. With progress the kernel is given a few megabytes at a time, and
+// progress hears of each; without, it is given as much as it takes.
+FsStatus CopyData(int in, int out, off_t size, off_t& copied, CopyProgress* progress = nullptr);
 
 // Whether the file's allocated blocks cover less than its size: only such a file can have holes.
 inline bool MayHaveHoles(const struct stat& info)
@@ -49,7 +52,7 @@ inline bool MayHaveHoles(const struct stat& info)
 // The same for a file with holes: only the ranges that hold data (SEEK_DATA, SEEK_HOLE) are copied,
 // and the copy is given its size at the end, so its holes stay holes. A file system that cannot tell
 // where the holes are gets the rest copied whole.
-FsStatus CopySparseData(int in, int out, off_t size, off_t& copied);
+FsStatus CopySparseData(int in, int out, off_t size, off_t& copied, CopyProgress* progress = nullptr);
 
 // Fills a temporary file with the source's data, then its owner and group as far as the process may
 // give them, its extended attributes (ACLs among them), its mode (when setMode), and last its time

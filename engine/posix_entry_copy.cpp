@@ -14,6 +14,7 @@
 #include "engine/posix_extended_attributes.h"
 #include "engine/posix_file_facts.h"
 #include "engine/posix_twin_link.h"
+#include "engine/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -40,9 +41,9 @@ namespace {
 FsStatus RefuseUncopyable(EntryKind kind)
 {
     if (kind == EntryKind::Folder)
-        return FsStatus::Refusal(EISDIR, "the source is a folder");
+        return FsStatus::Refusal(EISDIR, sourceIsFolderReason);
     if (kind == EntryKind::Other)
-        return FsStatus::Refusal(EOPNOTSUPP, "the source is a special file (a FIFO, socket or device)");
+        return FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
     return {};
 }
 
@@ -120,9 +121,9 @@ FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& place
         return {};
     }
     if (S_ISDIR(targetInfo.st_mode))
-        return FsStatus::Refusal(EISDIR, "a folder of that name stands at the target");
+        return FsStatus::Refusal(EISDIR, folderAtTargetReason);
     if (IsReadOnlyFile(targetInfo))
-        return FsStatus::Refusal(EACCES, "the target file is read-only");
+        return FsStatus::Refusal(EACCES, targetReadOnlyReason);
     placement = Placement::Replace;
     if (HoldsData(targetInfo))
         holdReplaced = &closer_;

@@ -9,6 +9,7 @@
 
 #include "base/unique_fd.h"
 #include "engine/posix_file_facts.h"
+#include "engine/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -18,9 +19,9 @@ FsStatus DeleteEntryAt(int dirFd, const char* name, DeferredCloser& closer)
     if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
         return FsStatus::Failure(errno);
     if (S_ISDIR(info.st_mode))
-        return FsStatus::Refusal(EISDIR, "a folder stands where a file was to be deleted");
+        return FsStatus::Refusal(EISDIR, folderWhereFileReason);
     if (IsReadOnlyFile(info))
-        return FsStatus::Refusal(EACCES, "the file is read-only");
+        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
     UniqueFd held;
     if (HoldsData(info))
         held.Reset(openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));

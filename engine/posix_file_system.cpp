@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/posix_entry_delete.h"
+#include "engine/posix_entry_facts.h"
 #include "engine/posix_file_facts.h"
 #include "engine/posix_listing.h"
 #include "engine/posix_mount_table.h"
@@ -16,6 +17,7 @@
 #include "engine/posix_tree_copy.h"
 #include "engine/posix_tree_delete.h"
 #include "engine/posix_whole_file.h"
+#include "engine/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -71,6 +73,15 @@ EntryKind PosixFileSystem::KindOf(const std::string& path)
     return KindFromMode(info.st_mode);
 }
 
+FsStatus PosixFileSystem::LookAt(const std::string& path, EntryFacts& facts)
+{
+    facts = {};
+    const PosixLocation place = resolver_.Locate(path);
+    if (!place.status)
+        return place.status;
+    return LookAtEntry(place.dirFd, place.name.c_str(), facts);
+}
+
 std::optional<std::string> PosixFileSystem::ResolvePath(const std::string& path)
 {
     std::optional<std::string> resolved = RealPath(path);
@@ -96,12 +107,13 @@ std::optional<FileStamp> PosixFileSystem::ReadFileStamp(const std::string& path)
     return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
 }
 
-FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to)
+FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)
 {
-    return CopyFile(from, to, nullptr);
+    return CopyFile(from, to, progress, nullptr);
 }
 
-FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, WalkHook* hook)
+FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress,
+                                   WalkHook* hook)
 {
     const PosixLocation source = resolver_.Locate(from);
     if (!source.status)
@@ -114,6 +126,7 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
     CopySteps steps;
     if (hook != nullptr)
         steps = {hook, from, to};
+    steps.progress = progress;
     // Outside a run the copy has a state of its own: nothing to share with other copies.
     std::shared_ptr<PosixRunState> run = resolver_.RunStateOf(to);
     if (!run)
@@ -121,10 +134,16 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
     // No listing tells a single copy what the source is, so it looks before it opens anything. It
     // does not know what the folder's default ACL would make of a mode either, so it always sets the
     // mode itself, nor who owns what is created there, which it looks up only when that matters.
-    return entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
-                           Destination{target.dirFd, std::move(target.name), std::move(targetFolder),
-                                       std::nullopt, std::nullopt, wholeFolder},
-                           std::nullopt, *run, steps);
+    const int targetDirFd = target.dirFd;
+    const std::string targetName = target.name;
+    const FsStatus copied = entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
+                                            Destination{targetDirFd, std::move(target.name),
+                                                        std::move(targetFolder), std::nullopt, std::nullopt,
+                                                        wholeFolder},
+                                            std::nullopt, *run, steps);
+    if (copied && progress != nullptr)
+        TellFileCopied(targetDirFd, targetName.c_str(), *progress);
+    return copied;
 }
 
 FsStatus PosixFileSystem::DeleteFile(const std::string& path)
@@ -149,7 +168,7 @@ FsStatus PosixFileSystem::MakeFolder(const std::string& folder)
     struct stat info {};
     if (fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
         return {};
-    return FsStatus::Refusal(EEXIST, "a file or link of that name stands where the folder belongs");
+    return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
 }
 
 FsStatus PosixFileSystem::RemoveFolder(const std::string& folder)
@@ -163,9 +182,9 @@ FsStatus PosixFileSystem::RemoveFolder(const std::string& folder)
 }
 
 FsStatus PosixFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                                         const StopFlag& stop)
+                                         const StopFlag& stop, CopyProgress* progress)
 {
-    return CopyFolderTree(sourceFolder, targetFolder, stop, nullptr);
+    return CopyFolderTree(sourceFolder, targetFolder, stop, progress, nullptr);
 }
 
 FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
@@ -174,15 +193,15 @@ FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const Stop
 }
 
 FsStatus PosixFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                                         const StopFlag& stop, WalkHook* hook)
+                                         const StopFlag& stop, CopyProgress* progress, WalkHook* hook)
 {
-    const PosixWalkContext context{*this, resolver_, entryCopy_, prepareAhead_, closer_, hook};
+    const PosixWalkContext context{*this, resolver_, entryCopy_, prepareAhead_, closer_, hook, progress};
     return PosixTreeCopy(context, stop).Run(sourceFolder, targetFolder);
 }
 
 FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop, WalkHook* hook)
 {
-    const PosixWalkContext context{*this, resolver_, entryCopy_, prepareAhead_, closer_, hook};
+    const PosixWalkContext context{*this, resolver_, entryCopy_, prepareAhead_, closer_, hook, nullptr};
     return PosixTreeDelete(context, stop).Run(folder);
 }
 

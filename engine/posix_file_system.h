@@ -29,25 +29,29 @@ public:
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
                                  std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
+    // One statx, with the mount id where the kernel gives it.
+    FsStatus LookAt(const std::string& path, EntryFacts& facts) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
     // From the folder's mount (statx's mount id) in /proc/self/mountinfo.
     std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
-    FsStatus CopyFile(const std::string& from, const std::string& to) override;
+    using FileSystem::CopyFile;
+    using FileSystem::CopyFolderTree;
+    FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) override;
     // The same copy with a hook that its inner steps are reported to first (nullptr: none).
-    FsStatus CopyFile(const std::string& from, const std::string& to, WalkHook* hook);
+    FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress, WalkHook* hook);
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;
     // Walk relative to open folders: every name is opened relative to its folder, not through its
     // whole path.
     FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                            const StopFlag& stop) override;
+                            const StopFlag& stop, CopyProgress* progress) override;
     FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
     // The same walks with a hook that each of their steps is reported to first (nullptr: none), so
     // that a layer wrapping this one reaches inside them.
     FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                            const StopFlag& stop, WalkHook* hook);
+                            const StopFlag& stop, CopyProgress* progress, WalkHook* hook);
     FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop, WalkHook* hook);
     FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) override;
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;

@@ -8,7 +8,9 @@
 #include "engine/path_tree_walk.h"
 #include "engine/posix_creation_mode.h"
 #include "engine/posix_folder_metadata.h"
+#include "engine/posix_entry_facts.h"
 #include "engine/posix_listing.h"
+#include "engine/refusal_reasons.h"
 
 namespace twinfol {
 namespace {
@@ -26,7 +28,7 @@ FsStatus MakeFolderAt(int parentFd, const char* name, mode_t mode, bool& created
     struct stat info {};
     if (fstatat(parentFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
         return {};
-    return FsStatus::Refusal(EEXIST, "a file or link of that name stands where the folder belongs");
+    return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
 }
 
 } // namespace
@@ -103,7 +105,8 @@ FsStatus PosixTreeCopy::CopySubTree(const Level& parent, const std::string& name
             return FinishFolderAt(context_.resolver, run_->credentials, source, target,
                                   made ? FolderStage::Made : FolderStage::Filled);
         };
-        return PathTreeWalk(context_.layer, context_.hook, stop_, {}, finish).Copy(sourcePath, targetPath);
+        return PathTreeWalk(context_.layer, context_.hook, stop_, {}, finish, context_.progress)
+            .Copy(sourcePath, targetPath);
     }
     if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetPath); !step)
         return step;
@@ -199,18 +202,26 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
 
 FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared)
 {
+    FsStatus copied;
     if (prepared) {
         const int error = LinkUnnamed(prepared.Get(), level.targetFd, entry.name);
-        return error == 0 ? FsStatus() : FsStatus::Failure(error);
+        copied = error == 0 ? FsStatus() : FsStatus::Failure(error);
+    } else {
+        // Not prepared (a link, a special file, a file of several names, or a preparation that
+        // failed): done here from the start, exactly as without a helper. Only a copy on this thread
+        // tells of its chunks: the helper's would arrive from another thread.
+        const std::optional<Placement> placement =
+            level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
+        CopySteps steps = StepsOf(level, entry.name);
+        steps.progress = context_.progress;
+        copied = context_.entryCopy.Copy(
+            SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind},
+            Destination{level.targetFd, entry.name, {}, level.createMask, level.created, level.targetFolder},
+            placement, *run_, steps);
     }
-    // Not prepared (a link, a special file, or a preparation that failed): done here from the start,
-    // exactly as without a helper.
-    const std::optional<Placement> placement =
-        level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
-    return context_.entryCopy.Copy(
-        SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind},
-        Destination{level.targetFd, entry.name, {}, level.createMask, level.created, level.targetFolder},
-        placement, *run_, StepsOf(level, entry.name));
+    if (copied && context_.progress != nullptr)
+        TellFileCopied(level.targetFd, entry.name.c_str(), *context_.progress);
+    return copied;
 }
 
 } // namespace twinfol

@@ -1,5 +1,6 @@
 // What the POSIX layer's tree walks share with the layer: its path resolution, its entry copy and
-// background helpers, the layer itself for the by-path walk of very deep levels, and the hook.
+// background helpers, the layer itself for the by-path walk of very deep levels, the hook, and whoever
+// hears of the files a tree copy has copied.
 #pragma once
 
 #include <string>
@@ -24,6 +25,7 @@ struct PosixWalkContext {
     PrepareAhead& prepareAhead;
     DeferredCloser& closer;
     WalkHook* hook;
+    CopyProgress* progress;
 
     // Reports a step to the hook, when there is one; without one this is a pointer test.
     FsStatus Step(WalkStep step, const std::string& path, const std::string& secondPath = {}) const

@@ -2,6 +2,8 @@
 // the target-only files, the source sub-folders and the target-only sub-folders, in that order.
 #include "engine/sync_engine.h"
 
+#include <utility>
+
 namespace twinfol {
 namespace {
 
@@ -41,10 +43,20 @@ void SyncEngine::SetUserPlaces(const UserPlaces& places, WallClock clock)
 
 void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoot, const SyncOptions& options)
 {
-    const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(sourceRoot, targetRoot);
-    changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot, targetRoot, options);
-    SynchroniseFolder(sourceRoot, targetRoot, options);
-    changes_.EndRun(report_);
+    const auto started = std::chrono::steady_clock::now();
+    report_.startTime = std::chrono::system_clock::now();
+    copies_ = {};
+    deletesBegun_ = 0;
+    checkEmptySource_ = options.emptySource == EmptySource::Refuse;
+    sourceRootEmpty_ = false;
+    {
+        const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(sourceRoot, targetRoot);
+        changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot, targetRoot, options);
+        SynchroniseFolder(sourceRoot, targetRoot, options);
+        changes_.EndRun(report_);
+    }
+    report_.durationSeconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 }
 
 void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
@@ -70,6 +82,9 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     if (IsStopped())
         return;
     LeaveTrashFoldersAlone(level);
+    // Only the roots' level is checked: an empty sub-folder is an ordinary thing.
+    if (std::exchange(checkEmptySource_, false))
+        sourceRootEmpty_ = level.source.files.empty() && level.source.folders.empty();
 
     HandleSourceFiles(level, options);
     if (options.deleteMissing && !IsStopped())
@@ -152,7 +167,7 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
                 buildPaths(name);
                 if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
                     ShowProgress(level, "Overwriting file: ", name);
-                    if (const ChangeResult copied = changes_.Overwrite(sourcePath, targetPath))
+                    if (const ChangeResult copied = changes_.Overwrite(sourcePath, targetPath, this))
                         report_.Record(ReportList::OverwrittenFiles, targetPath);
                     else
                         report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath,
@@ -165,7 +180,7 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
             buildPaths(name);
             if (!IsExcluded(sourcePath)) {
                 ShowProgress(level, "Adding file: ", name);
-                if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath))
+                if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this))
                     report_.Record(ReportList::AddedFiles, targetPath);
                 else
                     report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
@@ -174,6 +189,30 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
         if (IsStopped())
             return;
     }
+}
+
+std::string SyncEngine::DeleteRefusal(const SyncOptions& options) const
+{
+    if (sourceRootEmpty_)
+        return emptySourceReason;
+    if (options.maxDeletes && deletesBegun_ >= *options.maxDeletes)
+        return "the run has reached its limit of " + std::to_string(*options.maxDeletes) + " deletes";
+    return {};
+}
+
+void SyncEngine::DataCopied(std::uint64_t copied, std::uint64_t size)
+{
+    copies_.fileBytesDone = copied;
+    copies_.fileSize = size;
+    host_.ShowCopyProgress(copies_);
+}
+
+void SyncEngine::FileCopied(std::uint64_t size)
+{
+    copies_.fileBytesDone = copies_.fileSize = 0;
+    report_.filesCopied = ++copies_.filesCopied;
+    report_.bytesCopied = copies_.bytesCopied += size;
+    host_.ShowCopyProgress(copies_);
 }
 
 ConfirmResult SyncEngine::ConfirmDelete(std::string_view caption, std::string_view textPrefix,
@@ -194,11 +233,13 @@ void SyncEngine::DeleteTargetOnlyFiles(Level& level, const SyncOptions& options)
         std::string targetPath = JoinPath(level.targetDir, name);
         if (IsExcluded(targetPath))
             continue;
-        const bool confirmed =
-            !options.confirmDeletes ||
-            ConfirmDelete("Delete File", "Delete file: ", targetPath, runState_.fileYesToAll,
-                          runState_.fileNoToAll) == ConfirmResult::Delete;
-        if (confirmed) {
+        // Refused before anyone is asked: a question whose Yes would be ignored helps nobody.
+        if (std::string refusal = DeleteRefusal(options); !refusal.empty()) {
+            report_.RecordProblem(ProblemKind::DeleteFile, targetPath, std::move(refusal));
+        } else if (!options.confirmDeletes ||
+                   ConfirmDelete("Delete File", "Delete file: ", targetPath, runState_.fileYesToAll,
+                                 runState_.fileNoToAll) == ConfirmResult::Delete) {
+            ++deletesBegun_;
             ShowProgress(level, "Deleting file: ", name);
             if (const ChangeResult deleted = changes_.DeleteFile(targetPath))
                 report_.Record(ReportList::DeletedFiles, std::move(targetPath));
@@ -226,13 +267,24 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
             level.target.folders.erase(twin);
         } else if (options.addMissing && !IsExcluded(sourceFolder)) {
             ShowProgress(level, "Adding folder: ", name);
-            if (const ChangeResult copied =
-                    changes_.AddFolder(sourceFolder, targetFolder, runState_.stopRequested))
-                report_.Record(ReportList::AddedFolders, JoinPath(level.targetDir, name));
-            else
-                report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
-                                      copied.status.Reason());
+            AddFolder(level, name, sourceFolder, targetFolder);
         }
+    }
+}
+
+void SyncEngine::AddFolder(Level& level, const std::string& name, const std::string& sourceFolder,
+                           const std::string& targetFolder)
+{
+    const CopyCounters before = copies_;
+    if (const ChangeResult copied =
+            changes_.AddFolder(sourceFolder, targetFolder, runState_.stopRequested, this)) {
+        std::string targetPath = JoinPath(level.targetDir, name);
+        report_.addedFolderContents[targetPath] = {copies_.filesCopied - before.filesCopied,
+                                                   copies_.bytesCopied - before.bytesCopied};
+        report_.Record(ReportList::AddedFolders, std::move(targetPath));
+    } else {
+        report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
+                              copied.status.Reason());
     }
 }
 
@@ -242,11 +294,13 @@ void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& option
         if (IsExcluded(FolderPath(level.targetDir, name)))
             continue;
         std::string targetPath = JoinPath(level.targetDir, name);
-        const bool confirmed =
-            !options.confirmDeletes ||
-            ConfirmDelete("Delete Sub-Folder", "Delete sub-folder: ", targetPath, runState_.folderYesToAll,
-                          runState_.folderNoToAll) == ConfirmResult::Delete;
-        if (confirmed) {
+        if (std::string refusal = DeleteRefusal(options); !refusal.empty()) {
+            report_.RecordProblem(ProblemKind::DeleteFolder, targetPath, std::move(refusal));
+        } else if (!options.confirmDeletes ||
+                   ConfirmDelete("Delete Sub-Folder", "Delete sub-folder: ", targetPath,
+                                 runState_.folderYesToAll,
+                                 runState_.folderNoToAll) == ConfirmResult::Delete) {
+            ++deletesBegun_;
             ShowProgress(level, "Deleting folder: ", name);
             if (const ChangeResult deleted =
                     changes_.DeleteFolder(FolderPath(level.targetDir, name), runState_.stopRequested))

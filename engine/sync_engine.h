@@ -2,6 +2,7 @@
 // level at a time, recording every outcome in the run's report.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
@@ -20,7 +21,10 @@
 
 namespace twinfol {
 
-class SyncEngine {
+// The reason of a delete skipped because the source root is empty.
+inline constexpr const char* emptySourceReason = "the source folder is empty: is its disk mounted?";
+
+class SyncEngine : private CopyProgress {
 public:
     // The engine keeps references only; everything it is given must outlive the run.
     SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
@@ -65,9 +69,18 @@ private:
     void HandleSourceFiles(Level& level, const SyncOptions& options);
     void DeleteTargetOnlyFiles(Level& level, const SyncOptions& options);
     void HandleSourceFolders(Level& level, const SyncOptions& options);
+    // Copies a folder found only in the source whole, recording what it held.
+    void AddFolder(Level& level, const std::string& name, const std::string& sourceFolder,
+                   const std::string& targetFolder);
     void DeleteTargetOnlyFolders(Level& level, const SyncOptions& options);
     ConfirmResult ConfirmDelete(std::string_view caption, std::string_view textPrefix,
                                 const std::string& path, bool& yesToAll, bool& noToAll);
+    // Why the next delete of the run must not happen (the source root is empty, or the run has used
+    // up its deletes); empty when it may.
+    std::string DeleteRefusal(const SyncOptions& options) const;
+
+    void DataCopied(std::uint64_t copied, std::uint64_t size) override;
+    void FileCopied(std::uint64_t size) override;
 
     FileSystem& fileSystem_;
     const ExclusionList& exclusions_;
@@ -78,6 +91,13 @@ private:
     WallClock clock_ = &std::chrono::system_clock::now;
     TrashFolderFilter trashFolders_;
     TargetChanges changes_;
+    // Where the copies of the run stand; the files and bytes copied are also kept in the report.
+    CopyCounters copies_;
+    // The deletes of the run begun so far (asked and answered Yes, or not asked).
+    std::int64_t deletesBegun_ = 0;
+    // Set by Run when an empty source root must keep the run from deleting, until the root is listed.
+    bool checkEmptySource_ = false;
+    bool sourceRootEmpty_ = false;
 };
 
 } // namespace twinfol

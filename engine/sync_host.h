@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "engine/copy_progress.h"
 #include "engine/delete_confirmation.h"
 
 namespace twinfol {
@@ -11,6 +12,9 @@ class SyncHost : public ConfirmationAsker {
 public:
     // Shows one progress text; called often, so it must be cheap (a host may show only some texts).
     virtual void SetProgressText(const std::string& text) = 0;
+    // Shows how far the run's copies have come: called after each chunk of a file's data and after
+    // each file copied, so it must be cheap too. A host without a use for it leaves it alone.
+    virtual void ShowCopyProgress(const CopyCounters&) {}
 };
 
 } // namespace twinfol

@@ -1,6 +1,9 @@
 // The options of one synchronisation job and the direction values of a run.
 #pragma once
 
+#include <cstdint>
+#include <optional>
+
 namespace twinfol {
 
 enum class SyncDirection : int { None = 0, Location1ToLocation2 = 1, Location2ToLocation1 = 2 };
@@ -10,6 +13,14 @@ enum class SyncDirection : int { None = 0, Location1ToLocation2 = 1, Location2To
 enum class AutoStart : int { Off = 0, Location1ToLocation2 = 1, Location2ToLocation1 = 2 };
 
 inline constexpr int defaultTrashKeepDays = 30;
+// What a run does with deletes when the source root is empty. An empty source is far more often a
+// disk that is not mounted, or a wrong folder, than a wish to empty the target.
+enum class EmptySource {
+    // Target-only items are deleted as in any other run.
+    Allow,
+    // Every delete of the run is skipped, with a problem line each.
+    Refuse,
+};
 
 // What a job may do, as one value that travels from the window or the command line down to the
 // engine. The defaults are those of a new job; a new run option is a new field with its default here,
@@ -28,6 +39,11 @@ struct SyncOptions {
     int trashKeepDays = defaultTrashKeepDays;
     // Read by whoever opens the job, never by the engine.
     AutoStart autoStart = AutoStart::Off;
+    // Safety limits of one run, set by whoever starts it; a job does not keep them.
+    EmptySource emptySource = EmptySource::Allow;
+    // How many items the run may delete at most, a folder tree counting as one; every delete after
+    // that is skipped with a problem line. Nothing: no limit.
+    std::optional<std::int64_t> maxDeletes{};
 
     friend bool operator==(const SyncOptions&, const SyncOptions&) = default;
 };

@@ -29,6 +29,10 @@ void SyncReport::ResetForRun()
     addedFolders.clear();
     deletedFolders.clear();
     interrupted = false;
+    startTime = {};
+    durationSeconds = 0;
+    filesCopied = bytesCopied = 0;
+    addedFolderContents.clear();
 }
 
 void SyncReport::RecordRun(std::string runSource, std::string runTarget, bool wasInterrupted)

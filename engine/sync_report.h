@@ -1,7 +1,9 @@
 // The outcome of a run: its roots, five counts, five sorted lists of target paths and the problem log.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -31,6 +33,14 @@ struct ProblemRecord {
     friend bool operator==(const ProblemRecord&, const ProblemRecord&) = default;
 };
 
+// What a folder added whole held: its files (links included) and their bytes, at any depth.
+struct FolderContents {
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+
+    friend bool operator==(const FolderContents&, const FolderContents&) = default;
+};
+
 struct SyncReport {
     std::string source;
     std::string target;
@@ -52,6 +62,14 @@ struct SyncReport {
     // Whether the run that filled this report was stopped; taken from the run state's stop request
     // when the run ends.
     bool interrupted = false;
+    // When the run started, and how long it took to its end.
+    std::chrono::system_clock::time_point startTime{};
+    double durationSeconds = 0;
+    // Every file (or link) copied into the target: overwritten, added, and inside added folders.
+    std::uint64_t filesCopied = 0;
+    std::uint64_t bytesCopied = 0;
+    // Per entry of addedFolders, what the folder held.
+    std::map<std::string, FolderContents> addedFolderContents;
 
     // Empties the counts, lists and problem log; the roots keep the previous run's values.
     void ResetForRun();

@@ -77,35 +77,35 @@ void TargetChanges::NoteTrashed(JournalEntry entry, const std::string& path, con
     journal_->Record(record);
 }
 
-ChangeResult TargetChanges::AddFile(const std::string& from, const std::string& to)
+ChangeResult TargetChanges::AddFile(const std::string& from, const std::string& to, CopyProgress* progress)
 {
-    const FsStatus copied = fileSystem_.CopyFile(from, to);
+    const FsStatus copied = fileSystem_.CopyFile(from, to, progress);
     if (copied)
         NoteAdded(JournalEntry::AddedFile, to);
     return {copied};
 }
 
 ChangeResult TargetChanges::AddFolder(const std::string& fromFolder, const std::string& toFolder,
-                                      const StopFlag& stop)
+                                      const StopFlag& stop, CopyProgress* progress)
 {
-    const FsStatus copied = fileSystem_.CopyFolderTree(fromFolder, toFolder, stop);
+    const FsStatus copied = fileSystem_.CopyFolderTree(fromFolder, toFolder, stop, progress);
     // A tree copy that failed part-way leaves the folder it made: an undo removes that too.
     if (copied || fileSystem_.KindOf(WithoutTrailingSeparator(toFolder)) == EntryKind::Folder)
         NoteAdded(JournalEntry::AddedFolder, toFolder);
     return {copied};
 }
 
-ChangeResult TargetChanges::Overwrite(const std::string& from, const std::string& to)
+ChangeResult TargetChanges::Overwrite(const std::string& from, const std::string& to, CopyProgress* progress)
 {
     if (!useTrash_)
-        return {fileSystem_.CopyFile(from, to)};
+        return {fileSystem_.CopyFile(from, to, progress)};
     if (!trash_)
         return {FsStatus::Refusal(ENOENT, "no Trash is known for this user"), true};
     TrashedItem item;
     OldContent how = OldContent::Linked;
     if (const TrashResult kept = trash_->KeepOldContent(to, item, how); !kept)
         return {kept.status, !kept.refusedByRules};
-    const FsStatus copied = fileSystem_.CopyFile(from, to);
+    const FsStatus copied = fileSystem_.CopyFile(from, to, progress);
     if (!copied) {
         trash_->GiveBack(item, to, how);
         return {copied};

@@ -36,9 +36,11 @@ public:
     // Writes out the journal; one that could not be written becomes a note of the report.
     void EndRun(SyncReport& report);
 
-    ChangeResult AddFile(const std::string& from, const std::string& to);
-    ChangeResult AddFolder(const std::string& fromFolder, const std::string& toFolder, const StopFlag& stop);
-    ChangeResult Overwrite(const std::string& from, const std::string& to);
+    // The copies tell progress, when given, how they advance.
+    ChangeResult AddFile(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);
+    ChangeResult AddFolder(const std::string& fromFolder, const std::string& toFolder, const StopFlag& stop,
+                           CopyProgress* progress = nullptr);
+    ChangeResult Overwrite(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);
     ChangeResult DeleteFile(const std::string& path);
     ChangeResult DeleteFolder(const std::string& folder, const StopFlag& stop);
 

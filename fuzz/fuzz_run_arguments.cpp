@@ -41,8 +41,18 @@ void Require(bool condition)
         std::abort();
 }
 
-// A JSON string literal: quoted, well-formed UTF-8, no raw control character, every backslash
-// starting a known escape.
+// Whether the well-formed sequence of that length at the start of the text is a control character:
+// C0, DEL, or C1 (U+0080 to U+009F, which a terminal may take for the start of an escape sequence).
+bool IsControlSequence(std::string_view text, std::size_t length)
+{
+    const auto lead = static_cast<unsigned char>(text.front());
+    if (length == 1)
+        return lead < 0x20 || lead == 0x7F;
+    return length == 2 && lead == 0xC2 && static_cast<unsigned char>(text[1]) <= 0x9F;
+}
+
+// A JSON string literal: quoted, well-formed UTF-8, no raw control character of any range, every
+// backslash starting a known escape.
 void RequireJsonString(std::string_view literal)
 {
     Require(literal.size() >= 2 && literal.front() == '"' && literal.back() == '"');
@@ -66,14 +76,21 @@ void RequireJsonString(std::string_view literal)
         }
         const std::size_t length = twinfol::cli::Utf8SequenceLength(body);
         Require(length >= 1 && length <= body.size());
+        Require(!IsControlSequence(body, length));
         body.remove_prefix(length);
     }
 }
 
+// Text for a terminal: well-formed UTF-8 (so no lone byte 0x80 to 0x9F, the 8-bit controls) without
+// any control character.
 void RequireTerminalSafe(std::string_view text)
 {
-    for (const char c : twinfol::cli::ForTerminal(text))
-        Require(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F);
+    const std::string safe = twinfol::cli::ForTerminal(text);
+    for (std::string_view rest = safe; !rest.empty();) {
+        const std::size_t length = twinfol::cli::Utf8SequenceLength(rest);
+        Require(length >= 1 && !IsControlSequence(rest, length));
+        rest.remove_prefix(length);
+    }
 }
 
 bool SameParse(const ParsedArguments& a, const ParsedArguments& b)
@@ -84,7 +101,9 @@ bool SameParse(const ParsedArguments& a, const ParsedArguments& b)
            x.target == y.target && x.profilePath == y.profilePath && x.direction == y.direction &&
            x.options == y.options && x.exclusions == y.exclusions && x.jobSwitches == y.jobSwitches &&
            x.dryRun == y.dryRun && x.json == y.json && x.answerYesToAll == y.answerYesToAll &&
-           x.undoTarget == y.undoTarget && x.trashDaysGiven == y.trashDaysGiven;
+           x.undoTarget == y.undoTarget && x.trashDaysGiven == y.trashDaysGiven &&
+           x.verbosity == y.verbosity && x.plan == y.plan && x.maxDeletes == y.maxDeletes &&
+           x.allowEmptySource == y.allowEmptySource && x.logFile == y.logFile;
 }
 
 bool IsOneOf(const std::string& text, const std::vector<std::string>& arguments)
@@ -140,6 +159,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string& exclusion : run.exclusions) {
         Require(!exclusion.empty());
         RequireJsonString(twinfol::cli::JsonQuoted(exclusion));
+        RequireTerminalSafe(exclusion);
     }
+    // A delete limit is a count the command line gave, and a log file a name it gave.
+    Require(!run.maxDeletes || *run.maxDeletes >= 0);
+    Require(run.logFile.empty() || IsOneOf(run.logFile, arguments) ||
+            IsOneOf("--log-file=" + run.logFile, arguments));
     return 0;
 }

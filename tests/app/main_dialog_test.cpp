@@ -223,7 +223,7 @@ TEST_F(MainDialogTest, StopDuringAHeldCopyInterruptsTheRunWhileTheWindowStaysUsa
 
 TEST_F(MainDialogTest, DeleteQuestionsAreAnsweredOnTheWindowThread)
 {
-    disk.MakeFolder("src");
+    disk.WriteFile("src/other.txt", "o");
     disk.WriteFile("dst/keep.txt", "k");
     disk.WriteFile("dst/zap.txt", "z");
     SetLocations(disk.Path("src/"), disk.Path("dst/"));
@@ -361,7 +361,8 @@ TEST_F(MainDialogTest, TearingTheWindowDownWhileACopyIsHeldEndsTheRunSafely)
 
 TEST_F(MainDialogTest, TearingTheWindowDownWhileADeleteQuestionIsDueDeletesNothing)
 {
-    disk.MakeFolder("src");
+    // The source holds something: an empty one would be stopped before the run by its own guard.
+    disk.WriteFile("src/other.txt", "o");
     disk.WriteFile("dst/zap.txt", "z");
     SetLocations(disk.Path("src/"), disk.Path("dst/"));
     SetOptions(1, 1, 1, 1);

@@ -207,6 +207,19 @@ TEST(CommandLine, FirstArgumentWithoutADashIsTheProfile)
     EXPECT_EQ(StartActionFromArguments({"-p", "job.twp"}), StartAction::OpenWindow);
 }
 
+// The built program names itself and its version, as twinfol-sync does.
+TEST(CommandLine, TheProgramPrintsItsNameAndVersion)
+{
+    std::string printed;
+    if (FILE* pipe = popen((std::string("'") + TWINFOL_PATH + "' --version").c_str(), "r")) {
+        char buffer[256];
+        for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            printed.append(buffer, got);
+        EXPECT_EQ(pclose(pipe), 0);
+    }
+    EXPECT_EQ(printed, "twinfol 1.01\n");
+}
+
 TEST_F(ProfileCommandsTest, ExclusionsDialogAddsNoDuplicatesAndOkSortsInByteOrder)
 {
     Open();

@@ -124,6 +124,29 @@ TEST(RunArguments, RefusesWrongCommandLines)
     }
 }
 
+TEST(RunArguments, ShortFormsOutputAndSafetyOptionsGoWithEitherForm)
+{
+    ParsedArguments parsed =
+        ParseArguments({"-n", "-q", "--max-delete", "0", "--allow-empty-source", "--no-plan",
+                        "--log-file=/var/log/t.log", "--direction", "2to1", "job.twp"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_TRUE(parsed.arguments.dryRun);
+    EXPECT_EQ(parsed.arguments.verbosity, Verbosity::Quiet);
+    EXPECT_EQ(parsed.arguments.maxDeletes, 0);
+    EXPECT_TRUE(parsed.arguments.allowEmptySource);
+    EXPECT_EQ(parsed.arguments.plan, PlanChoice::Never);
+    EXPECT_EQ(parsed.arguments.logFile, "/var/log/t.log");
+    parsed = ParseArguments({"-v", "--plan", "--max-delete=12", "/src", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.verbosity, Verbosity::Verbose);
+    EXPECT_EQ(parsed.arguments.plan, PlanChoice::Always);
+    EXPECT_EQ(parsed.arguments.maxDeletes, 12);
+    EXPECT_EQ(ParseArguments({"/src", "/dst"}).arguments.plan, PlanChoice::WhenCheap);
+    for (const char* value : {"-1", "12x", "", "1234567890123456789"})
+        EXPECT_FALSE(ParseArguments({"--max-delete", value, "/src", "/dst"}).IsOk()) << value;
+    EXPECT_FALSE(ParseArguments({"--log-file=", "/src", "/dst"}).IsOk());
+}
+
 TEST(RunArguments, HelpDocumentsExitCodesAndJsonBytes)
 {
     const std::string help = HelpText();

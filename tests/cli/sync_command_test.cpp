@@ -1,54 +1,25 @@
 // The runner's flow driven in-process over real trees: exit codes, refusals, questions, --yes, dry
 // run and the report on standard output.
-#include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <chrono>
-#include <sstream>
 
 #include "cli/run_arguments.h"
-#include "cli/sync_command.h"
 #include "engine/journal_folder.h"
 #include "engine/journal_record.h"
-#include "engine/posix_file_system.h"
-#include "support/temp_tree.h"
+#include "sync_command_fixture.h"
 
 namespace twinfol::cli {
 namespace {
-
-using test::TempTree;
-
-class SyncCommandTest : public ::testing::Test {
-protected:
-    ExitCode Run(std::vector<std::string> arguments, Terminal stdinTerminal = Terminal::No,
-                 Terminal stderrTerminal = Terminal::No)
-    {
-        out.str("");
-        err.str("");
-        CommandEnvironment environment{in, out,        err,      stdinTerminal, stderrTerminal,
-                                       40, fileSystem, runState, &places};
-        return RunSyncCommand(arguments, environment);
-    }
-
-    TempTree tree;
-    std::string source = tree.MakeFolder("source");
-    std::string target = tree.MakeFolder("target");
-    PosixFileSystem fileSystem;
-    SyncRunState runState;
-    UserPlaces places{tree.Path("home/Trash/"), tree.Path("home/state/"),
-                      static_cast<std::uint32_t>(geteuid())};
-    std::istringstream in;
-    std::ostringstream out;
-    std::ostringstream err;
-};
 
 TEST_F(SyncCommandTest, CleanRunExitsZeroAndPrintsTheReport)
 {
     tree.WriteFile("source/a.txt", "a");
     EXPECT_EQ(Run({tree.Path("source"), tree.Path("target")}), ExitCode::Finished);
     EXPECT_EQ(tree.ReadFile("target/a.txt"), "a");
-    EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "Synchronisation done:");
+    EXPECT_TRUE(out.str().starts_with("=== ")) << out.str();
+    EXPECT_TRUE(OutHas("  " + source + " ==>> " + target + "  ("));
+    EXPECT_TRUE(OutHas(" seconds)\nSynchronisation done:\n"));
     EXPECT_NE(out.str().find("Synchronisation source: " + source + "\n"), std::string::npos);
     EXPECT_NE(out.str().find("Added files: 1\n"), std::string::npos);
     EXPECT_NE(out.str().find("\n  " + target + "a.txt\n"), std::string::npos);
@@ -58,10 +29,11 @@ TEST_F(SyncCommandTest, CleanRunExitsZeroAndPrintsTheReport)
 TEST_F(SyncCommandTest, ProgressLineOnlyOnATerminalAndClearedBeforeTheReport)
 {
     tree.WriteFile("source/a.txt", "a");
-    EXPECT_EQ(Run({source, target}, Terminal::No, Terminal::Yes), ExitCode::Finished);
+    EXPECT_EQ(Run({source, target}, Terminal::No, ErrorStream::Terminal), ExitCode::Finished);
     const std::string progress = err.str();
-    ASSERT_TRUE(progress.starts_with("\r\x1b[KAdding file:...")) << progress;
-    EXPECT_TRUE(progress.ends_with("a.txt\r\x1b[K")) << progress;
+    // A terminal gets a plan first, which is the first thing drawn.
+    ASSERT_TRUE(progress.starts_with("\r\x1b[KPlanning: ")) << progress;
+    EXPECT_TRUE(progress.ends_with("\r\x1b[K")) << progress;
     // Each drawing fits the 40 columns given, one kept free.
     for (std::size_t start = progress.find("\x1b[K"); start != std::string::npos;) {
         const std::size_t end = progress.find('\r', start);
@@ -77,6 +49,7 @@ TEST_F(SyncCommandTest, ProgressLineOnlyOnATerminalAndClearedBeforeTheReport)
 
 TEST_F(SyncCommandTest, DeleteIsOffUnlessAskedFor)
 {
+    tree.WriteFile("source/kept.txt", "k");
     tree.WriteFile("target/old.txt", "o");
     EXPECT_EQ(Run({source, target}), ExitCode::Finished);
     EXPECT_TRUE(tree.Exists("target/old.txt"));
@@ -89,7 +62,8 @@ TEST_F(SyncCommandTest, ProblemsExitOne)
     tree.WriteFile("source/x", "file");
     tree.MakeFolder("target/x");
     EXPECT_EQ(Run({source, target}), ExitCode::Problems);
-    EXPECT_NE(out.str().find("Could not copy file: " + target + "x\n"), std::string::npos);
+    EXPECT_TRUE(
+        OutHas("Could not copy file: " + target + "x (a folder of that name stands at the target)\n"));
 }
 
 TEST_F(SyncCommandTest, RefusalsExitTwoAndTouchNothing)
@@ -106,24 +80,12 @@ TEST_F(SyncCommandTest, RefusalsExitTwoAndTouchNothing)
     EXPECT_FALSE(tree.Exists("target/a.txt"));
 }
 
-// Writes a profile whose Location 1 is the source folder and Location 2 the target folder.
-std::string WriteProfile(const TempTree& tree, const std::string& autoStart, const std::string& confirm = "0",
-                         const std::string& exclusions = "")
-{
-    const std::string text = "twin_fol_version=1.01\r\nlocation1=" + tree.Path("source/") +
-                             "\r\nlocation2=" + tree.Path("target/") +
-                             "\r\ndelete_files=1\r\nconfirm_deletes=" + confirm +
-                             "\r\nadd_files=1\r\ncheck_sub_folders=1\r\nauto_start=" + autoStart +
-                             "\r\nexclusions=\r\n" + exclusions + "end_exclusions\r\n";
-    return tree.WriteFile("job.twp", text);
-}
-
 TEST_F(SyncCommandTest, ProfileRunsItsJobInItsAutoStartDirection)
 {
     tree.WriteFile("source/new", "n");
     tree.WriteFile("source/skip", "s");
     tree.WriteFile("target/stale", "s");
-    const std::string profile = WriteProfile(tree, "1", "0", source + "skip\r\n");
+    const std::string profile = WriteProfile("1", "0", source + "skip\r\n");
     EXPECT_EQ(Run({profile}), ExitCode::Finished) << err.str();
     EXPECT_TRUE(tree.Exists("target/new"));
     EXPECT_FALSE(tree.Exists("target/skip"));
@@ -165,7 +127,7 @@ TEST_F(SyncCommandTest, DirectionOptionOverridesTheProfile)
 {
     tree.WriteFile("target/back", "b");
     tree.WriteFile("source/only-in-source", "o");
-    const std::string profile = WriteProfile(tree, "1");
+    const std::string profile = WriteProfile("1");
     EXPECT_EQ(Run({"--direction", "2to1", profile}), ExitCode::Finished) << err.str();
     EXPECT_EQ(tree.ReadFile("source/back"), "b");
     EXPECT_FALSE(tree.Exists("source/only-in-source"));
@@ -180,13 +142,17 @@ TEST_F(SyncCommandTest, ProfileRefusals)
     EXPECT_EQ(Run({tree.Path("junk.twp")}), ExitCode::Refused);
     EXPECT_NE(err.str().find(tree.Path("junk.twp") + " is not a valid Twinfol profile"), std::string::npos);
     tree.WriteFile("source/new", "n");
-    const std::string profile = WriteProfile(tree, "0");
+    const std::string profile = WriteProfile("0");
     EXPECT_EQ(Run({profile}), ExitCode::Refused);
     EXPECT_NE(err.str().find("--direction"), std::string::npos);
     EXPECT_EQ(Run({"--delete", "--direction", "1to2", profile}), ExitCode::Refused);
-    // A profile that confirms deletes needs a terminal or --yes, like the command-line form.
-    WriteProfile(tree, "1", "1");
+    // A profile that confirms deletes needs a terminal or --yes, like the command-line form; the
+    // message names the profile's setting, since --confirm cannot be left out of a profile run.
+    WriteProfile("1", "1");
     EXPECT_EQ(Run({profile}), ExitCode::Refused);
+    EXPECT_TRUE(ErrHas("the profile " + profile + " asks before each delete"));
+    EXPECT_TRUE(ErrHas("clear that setting in the profile"));
+    EXPECT_FALSE(ErrHas("--confirm"));
     EXPECT_FALSE(tree.Exists("target/new"));
     EXPECT_EQ(Run({"--yes", profile}), ExitCode::Finished);
     EXPECT_TRUE(tree.Exists("target/new"));
@@ -194,9 +160,10 @@ TEST_F(SyncCommandTest, ProfileRefusals)
 
 TEST_F(SyncCommandTest, ConfirmationWithoutATerminalIsRefusedUnlessYesIsGiven)
 {
+    tree.WriteFile("source/kept.txt", "k");
     tree.WriteFile("target/old.txt", "o");
     EXPECT_EQ(Run({"--delete", "--confirm", source, target}), ExitCode::Refused);
-    EXPECT_NE(err.str().find("not a terminal"), std::string::npos);
+    EXPECT_TRUE(ErrHas("there is no terminal to ask on; give --yes"));
     EXPECT_TRUE(tree.Exists("target/old.txt"));
     // Without --delete no question can come up, so there is nothing to refuse.
     EXPECT_EQ(Run({"--confirm", source, target}), ExitCode::Finished);
@@ -217,16 +184,18 @@ TEST_F(SyncCommandTest, AnswersAtTheTerminalDecideEachDelete)
     EXPECT_FALSE(tree.Exists("target/b"));
     EXPECT_FALSE(tree.Exists("target/sub/c")); // Yes To All for files reaches the sub-folder
     EXPECT_FALSE(tree.Exists("target/gone"));
-    EXPECT_NE(err.str().find("Delete sub-folder: " + target + "gone\n"), std::string::npos);
+    EXPECT_NE(ttyOut.str().find("Delete sub-folder: " + target + "gone\n"), std::string::npos);
+    EXPECT_EQ(err.str(), "");
 }
 
 TEST_F(SyncCommandTest, CancelAndEndOfInputInterruptWithExitThree)
 {
+    tree.WriteFile("source/kept", "k");
     tree.WriteFile("target/a", "a");
     tree.WriteFile("target/b", "b");
     in.str("c\n");
     EXPECT_EQ(Run({"--delete", "--confirm", source, target}, Terminal::Yes), ExitCode::Interrupted);
-    EXPECT_EQ(out.str().substr(0, out.str().find('\n')), "Synchronisation interrupted");
+    EXPECT_TRUE(OutHas(")\nSynchronisation interrupted\n"));
     EXPECT_TRUE(tree.Exists("target/a"));
     EXPECT_TRUE(tree.Exists("target/b"));
 
@@ -276,10 +245,99 @@ TEST_F(SyncCommandTest, ExclusionsAndSwitchesReachTheEngine)
     EXPECT_FALSE(tree.Exists("target/new.txt"));
 }
 
+TEST_F(SyncCommandTest, QuietSaysNothingUnlessSomethingWentWrong)
+{
+    tree.WriteFile("source/a", "a");
+    EXPECT_EQ(
+        Run({"-q", "--exclude", source + "missing", source, target}, Terminal::No, ErrorStream::Terminal),
+        ExitCode::Finished);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(err.str(), ""); // no progress line, no warning
+    EXPECT_TRUE(tree.Exists("target/a"));
+
+    tree.WriteFile("source/x", "file");
+    tree.MakeFolder("target/x");
+    EXPECT_EQ(Run({"--quiet", "--json", source, target}), ExitCode::Problems);
+    EXPECT_TRUE(OutHas("\"problemLog\": [\"Could not copy file: " + target + "x\"]"));
+    EXPECT_EQ(Run({"-q", source, tree.Path("missing")}), ExitCode::Refused);
+    EXPECT_TRUE(ErrHas("does not exist"));
+}
+
+TEST_F(SyncCommandTest, VerboseListsEachActionButNoCheck)
+{
+    tree.WriteFile("source/new", "n");
+    tree.WriteFile("source/same", "s", 1699956000);
+    tree.WriteFile("target/same", "s", 1699956000);
+    tree.WriteFile("target/old", "o");
+    EXPECT_EQ(Run({"-v", "--delete", source, target}), ExitCode::Finished);
+    EXPECT_EQ(err.str(), "Adding file: " + target + "new\nDeleting file: " + target + "old\n");
+    // On a dumb terminal the progress is plain lines and the actions stand between them.
+    tree.WriteFile("source/second", "2");
+    EXPECT_EQ(Run({"-v", "--no-plan", source, target}, Terminal::No, ErrorStream::DumbTerminal),
+              ExitCode::Finished);
+    EXPECT_EQ(err.str().find('\x1b'), std::string::npos);
+    EXPECT_EQ(err.str().find('\r'), std::string::npos);
+    EXPECT_TRUE(ErrHas("Adding file: " + target + "second\n"));
+}
+
+TEST_F(SyncCommandTest, ReportsSayWhyAndHowMuch)
+{
+    tree.WriteFile("source/dir/a", "1234");
+    tree.WriteFile("source/dir/sub/b", "12");
+    tree.WriteFile("source/x", "file");
+    tree.MakeFolder("target/x");
+    EXPECT_EQ(Run({"--json", source, target}), ExitCode::Problems);
+    EXPECT_TRUE(OutHas("\"filesCopied\": 2, \"bytesCopied\": 6"));
+    EXPECT_TRUE(OutHas("\"addedFolderContents\": {\"" + target + "dir\": {\"files\": 2, \"bytes\": 6}}"));
+    EXPECT_TRUE(OutHas("\"problems\": [{\"line\": \"Could not copy file: " + target +
+                       "x\", \"reason\": \"a folder of that name stands at the target\"}]"));
+    const std::size_t start = out.str().find("\"startTime\": \"");
+    ASSERT_NE(start, std::string::npos);
+    // 2026-03-01T14:05:09+01:00
+    const std::string time = out.str().substr(start + 14, 25);
+    EXPECT_EQ(time[10], 'T') << time;
+    EXPECT_EQ(time[22], ':') << time;
+    EXPECT_TRUE(OutHas("\", \"durationSeconds\": "));
+
+    tree.WriteFile("source/more", "m");
+    EXPECT_EQ(Run({source, target}), ExitCode::Problems);
+    EXPECT_TRUE(OutHas("\nFiles copied: 1\nBytes copied: 1\nDuration: "));
+    EXPECT_TRUE(
+        OutHas("\n  Could not copy file: " + target + "x (a folder of that name stands at the target)\n"));
+}
+
+TEST_F(SyncCommandTest, TheLogGetsEveryRunUnderADatedHeader)
+{
+    const std::string log = tree.Path("runs.log");
+    tree.WriteFile("source/a", "a");
+    EXPECT_EQ(Run({"-q", "--log-file", log, "--exclude", source + "missing", source, target}),
+              ExitCode::Finished);
+    EXPECT_EQ(out.str(), "");
+    EXPECT_EQ(Run({"--log-file=" + log, source, tree.Path("missing")}), ExitCode::Refused);
+    const std::string text = tree.ReadFile("runs.log").value_or("");
+    const std::size_t second = text.find("\n=== ");
+    ASSERT_TRUE(text.starts_with("=== ")) << text;
+    ASSERT_NE(second, std::string::npos) << text;
+    const std::string first = text.substr(0, second);
+    EXPECT_NE(first.find("  " + source + " ==>> " + target + "  ("), std::string::npos);
+    EXPECT_NE(first.find(" seconds)\nWarning: the exclusion " + source + "missing matches nothing"),
+              std::string::npos);
+    EXPECT_NE(first.find("\nSynchronisation done:\n"), std::string::npos);
+    const std::size_t refused = text.find("(refused)\nRefused: The target folder does not exist");
+    ASSERT_NE(refused, std::string::npos) << text;
+    EXPECT_GT(refused, second);
+
+    // A log that cannot be written refuses the run before it touches anything.
+    tree.WriteFile("source/b", "b");
+    EXPECT_EQ(Run({"--log-file", tree.Path("no/such/folder/log"), source, target}), ExitCode::Refused);
+    EXPECT_TRUE(ErrHas("cannot write the log file"));
+    EXPECT_FALSE(tree.Exists("target/b"));
+}
+
 TEST_F(SyncCommandTest, HelpAndVersion)
 {
     EXPECT_EQ(Run({"--version"}), ExitCode::Finished);
-    EXPECT_EQ(out.str(), "1.01\n");
+    EXPECT_EQ(out.str(), "twinfol-sync 1.01\n");
     EXPECT_EQ(Run({"--help"}), ExitCode::Finished);
     EXPECT_EQ(out.str(), HelpText());
 }

@@ -48,10 +48,44 @@ TEST(TextEncoding, JsonOutputIsAlwaysWellFormedUtf8)
     }
 }
 
-TEST(TextEncoding, TerminalTextHasNoControlBytes)
+TEST(TextEncoding, TerminalTextHasNoControlCharactersOfAnyRange)
 {
     EXPECT_EQ(ForTerminal("name\x1B[2Jx\r\n\x7F"), "name\\x1b[2Jx\\x0d\\x0a\\x7f");
-    EXPECT_EQ(ForTerminal("\xC3\xA9 ok"), "\xC3\xA9 ok");
+    EXPECT_EQ(ForTerminal("\xC3\xA9 ok \xC2\xA0 \xE2\x82\xAC"), "\xC3\xA9 ok \xC2\xA0 \xE2\x82\xAC");
+    // U+009B, the one-character CSI, as UTF-8 and as a lone byte; U+0080 and U+009F at the range's ends.
+    EXPECT_EQ(ForTerminal("a\xC2\x9B"
+                          "2Jb"),
+              "a\\xc2\\x9b"
+              "2Jb");
+    EXPECT_EQ(ForTerminal("a\x9B"
+                          "2Jb\x80\x9F"),
+              "a\\x9b"
+              "2Jb\\x80\\x9f");
+    EXPECT_EQ(ForTerminal("\xC2\x80\xC2\x9F"), "\\xc2\\x80\\xc2\\x9f");
+    // Latin-1 is no UTF-8: its bytes are shown, not passed on for the terminal to guess.
+    EXPECT_EQ(ForTerminal("caf\xE9"), "caf\\xe9");
+
+    std::string everyByte;
+    for (int byte = 0; byte < 256; ++byte)
+        everyByte += static_cast<char>(byte);
+    const std::string safe = ForTerminal(everyByte + "\xC2\x85" + everyByte);
+    for (std::string_view rest = safe; !rest.empty();) {
+        const std::size_t length = Utf8SequenceLength(rest);
+        ASSERT_GT(length, 0u);
+        const auto lead = static_cast<unsigned char>(rest[0]);
+        ASSERT_FALSE(lead < 0x20 || lead == 0x7F);
+        ASSERT_FALSE(lead == 0xC2 && static_cast<unsigned char>(rest[1]) < 0xA0);
+        rest.remove_prefix(length);
+    }
+}
+
+TEST(TextEncoding, JsonEscapesControlCharactersOfEveryRange)
+{
+    EXPECT_EQ(JsonQuoted("a\xC2\x9B"
+                         "b\x7F"),
+              "\"a\\u009bb\\u007f\"");
+    EXPECT_EQ(JsonQuoted("\x9B"), "\"\\u009b\"");
+    EXPECT_EQ(JsonQuoted("\xC2\xA0"), "\"\xC2\xA0\"");
 }
 
 } // namespace

@@ -35,10 +35,12 @@ std::string ReadAll(int fd)
     return text;
 }
 
-// Runs the program with standard input from /dev/null (so never a terminal). Standard error goes to
-// a file so that the two outputs cannot block each other. The journals and the home trash go to the
-// scratch tree, never to the home of the user who runs the tests.
-ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTree& scratch)
+// Runs the program without a terminal (standard input from /dev/null, no controlling terminal) and in
+// the working folder given (the test's own when empty). Standard error goes to a file so that the two
+// outputs cannot block each other. The journals and the home trash go to the scratch tree, never to
+// the home of the user who runs the tests.
+ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTree& scratch,
+                         const std::string& workingFolder = {})
 {
     std::vector<char*> argv;
     std::string program = TWINFOL_SYNC_PATH;
@@ -53,6 +55,8 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTr
         return {};
     const pid_t child = fork();
     if (child == 0) {
+        // A session of its own has no controlling terminal, whatever terminal runs the tests.
+        setsid();
         const int devNull = open("/dev/null", O_RDONLY);
         const int errFile = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         dup2(devNull, STDIN_FILENO);
@@ -61,6 +65,8 @@ ProgramResult RunProgram(const std::vector<std::string>& arguments, const TempTr
         close(outPipe[0]);
         setenv("XDG_STATE_HOME", scratch.Path("state").c_str(), 1);
         setenv("XDG_DATA_HOME", scratch.Path("data").c_str(), 1);
+        if (!workingFolder.empty() && chdir(workingFolder.c_str()) != 0)
+            _exit(126);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -87,7 +93,7 @@ TEST_F(TwinfolSyncProgram, PrintsItsVersionAndHelp)
 {
     ProgramResult result = RunProgram({"--version"}, scratch);
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "1.01\n");
+    EXPECT_EQ(result.out, "twinfol-sync 1.01\n");
     result = RunProgram({"--help"}, scratch);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("Usage: twinfol-sync"), std::string::npos);
@@ -100,22 +106,69 @@ TEST_F(TwinfolSyncProgram, RunsAJobAndPrintsJsonForAnyName)
     tree.WriteFile("target/stale", "s");
     const ProgramResult result = RunProgram({"--json", "--delete", source, target}, scratch);
     EXPECT_EQ(result.exitCode, 0) << result.err;
+    // The start and the duration differ from run to run; everything else is known.
+    std::string json = result.out;
+    const std::size_t timeStart = json.find(", \"startTime\": ");
+    const std::size_t timeEnd = json.find(", \"overwrittenFileCount\"");
+    ASSERT_NE(timeStart, std::string::npos);
+    ASSERT_NE(timeEnd, std::string::npos);
+    json.erase(timeStart, timeEnd - timeStart);
     const std::string expected =
         "{\"source\": \"" + source + "\", \"target\": \"" + target +
         "\", \"dryRun\": false, \"interrupted\": false, \"overwrittenFileCount\": 0, \"addedFileCount\": 2, "
-        "\"deletedFileCount\": 1, \"addedFolderCount\": 0, \"deletedFolderCount\": 0, \"overwrittenFiles\": "
-        "[], "
-        "\"addedFiles\": [\"" +
-        target + "caf\\u00e9\", \"" + target +
-        "\xC3\xA9t\xC3\xA9\"], "
-        "\"deletedFiles\": [\"" +
-        target +
-        "stale\"], \"addedFolders\": [], \"deletedFolders\": [], "
-        "\"problemLog\": [], \"notes\": []}\n";
-    EXPECT_EQ(result.out, expected);
+        "\"deletedFileCount\": 1, \"addedFolderCount\": 0, \"deletedFolderCount\": 0, \"filesCopied\": 2, "
+        "\"bytesCopied\": 10, \"overwrittenFiles\": [], \"addedFiles\": [\"" +
+        target + "caf\\u00e9\", \"" + target + "\xC3\xA9t\xC3\xA9\"], \"deletedFiles\": [\"" + target +
+        "stale\"], \"addedFolders\": [], \"deletedFolders\": [], \"addedFolderContents\": {}, "
+        "\"problemLog\": [], \"problems\": [], \"notes\": []}\n";
+    EXPECT_EQ(json, expected);
     EXPECT_EQ(tree.ReadFile("target/caf\xE9"), "latin1");
     // Standard error is not a terminal here, so no progress line is drawn.
     EXPECT_EQ(result.err, "");
+}
+
+// Names that would drive a terminal (the one-byte CSI U+009B, as UTF-8 and as a lone byte, and ESC)
+// reach neither standard output nor standard error raw.
+TEST_F(TwinfolSyncProgram, NoControlCharacterOfANameReachesTheOutput)
+{
+    tree.WriteFile("source/a\xC2\x9B"
+                   "2J",
+                   "1");
+    tree.WriteFile("source/b\x9B"
+                   "2J",
+                   "2");
+    tree.WriteFile("source/c\x1B[2J", "3");
+    tree.MakeFolder("target/a\xC2\x9B"
+                    "2J");
+    ProgramResult result = RunProgram({"-v", source, target}, scratch);
+    EXPECT_EQ(result.exitCode, 1);
+    for (const std::string& text : {result.out, result.err}) {
+        EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << text;
+        EXPECT_EQ(text.find('\x9B'), std::string::npos);
+        EXPECT_EQ(text.find('\x1B'), std::string::npos);
+    }
+    EXPECT_NE(result.out.find("Could not copy file: " + target +
+                              "a\\xc2\\x9b"
+                              "2J ("),
+              std::string::npos);
+    EXPECT_NE(result.err.find("Adding file: " + target +
+                              "b\\x9b"
+                              "2J\n"),
+              std::string::npos);
+}
+
+// The way a person first tried it: relative folders and an exclusion spelled as they typed it.
+TEST_F(TwinfolSyncProgram, ARelativeExclusionProtectsWhatItNames)
+{
+    tree.WriteFile("source/new", "n");
+    tree.WriteFile("target/keep/k", "k");
+    tree.WriteFile("target/old", "o");
+    const ProgramResult result =
+        RunProgram({"--delete", "--exclude", "target/keep", "source", "target"}, scratch, tree.Root());
+    EXPECT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(tree.Exists("target/keep/k"));
+    EXPECT_FALSE(tree.Exists("target/old"));
+    EXPECT_TRUE(tree.Exists("target/new"));
 }
 
 TEST_F(TwinfolSyncProgram, ExitCodesForRefusalAndProblems)

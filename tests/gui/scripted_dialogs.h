@@ -25,6 +25,16 @@ public:
         if (onMessage)
             onMessage(text);
     }
+    // Answers from warningAnswers, and No (the default button) when none is left.
+    bool AskWarning(QWidget*, const QString& text) override
+    {
+        warnings.push_back(text);
+        if (warningAnswers.empty())
+            return false;
+        const bool answer = warningAnswers.front();
+        warningAnswers.pop_front();
+        return answer;
+    }
     std::optional<std::string> BrowseFolder(QWidget*, const QString& caption,
                                             const std::string& start) override
     {
@@ -98,6 +108,8 @@ public:
     }
 
     std::vector<QString> messages;
+    std::vector<QString> warnings;
+    std::deque<bool> warningAnswers;
     std::function<void(const QString&)> onMessage;
     std::vector<QString> browseCaptions;
     std::vector<std::string> browseStarts;

@@ -203,6 +203,14 @@ EntryKind FaultInjectingFileSystem::KindOf(const std::string& path)
     return inner_.KindOf(path);
 }
 
+FsStatus FaultInjectingFileSystem::LookAt(const std::string& path, EntryFacts& facts)
+{
+    facts = {};
+    if (const int error = Enter(FsOperation::KindOf, path))
+        return FsStatus::Failure(error);
+    return inner_.LookAt(path, facts);
+}
+
 std::optional<std::string> FaultInjectingFileSystem::ResolvePath(const std::string& path)
 {
     if (Enter(FsOperation::Resolve, path) != 0)
@@ -224,11 +232,12 @@ std::optional<FileStamp> FaultInjectingFileSystem::ReadFileStamp(const std::stri
     return inner_.ReadFileStamp(path);
 }
 
-FsStatus FaultInjectingFileSystem::CopyFile(const std::string& from, const std::string& to)
+FsStatus FaultInjectingFileSystem::CopyFile(const std::string& from, const std::string& to,
+                                            CopyProgress* progress)
 {
     if (const int error = Enter(FsOperation::CopyFile, from, to))
         return FsStatus::Failure(error);
-    return inner_.CopyFile(from, to, this);
+    return inner_.CopyFile(from, to, progress, this);
 }
 
 FsStatus FaultInjectingFileSystem::DeleteFile(const std::string& path)
@@ -253,11 +262,12 @@ FsStatus FaultInjectingFileSystem::RemoveFolder(const std::string& folder)
 }
 
 FsStatus FaultInjectingFileSystem::CopyFolderTree(const std::string& sourceFolder,
-                                                  const std::string& targetFolder, const StopFlag& stop)
+                                                  const std::string& targetFolder, const StopFlag& stop,
+                                                  CopyProgress* progress)
 {
     if (const int error = Enter(FsOperation::CopyTree, sourceFolder, targetFolder))
         return FsStatus::Failure(error);
-    return inner_.CopyFolderTree(sourceFolder, targetFolder, stop, this);
+    return inner_.CopyFolderTree(sourceFolder, targetFolder, stop, progress, this);
 }
 
 FsStatus FaultInjectingFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)

@@ -91,12 +91,16 @@ public:
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
                                  std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
+    // Counted and failed as a KindOf call.
+    FsStatus LookAt(const std::string& path, EntryFacts& facts) override;
     std::optional<std::string> ResolvePath(const std::string& path) override;
     std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) override;
     std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
     // Fail-injectable as a whole; otherwise its inner steps are reported here as SourceRead and
     // SetMode calls with the copy's two paths.
-    FsStatus CopyFile(const std::string& from, const std::string& to) override;
+    using FileSystem::CopyFile;
+    using FileSystem::CopyFolderTree;
+    FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) override;
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;
@@ -105,7 +109,7 @@ public:
     // as the call of the same kind with its whole paths: a sub-folder's level is a CopyTree or
     // DeleteTree call, then MakeFolder, List, CopyFile, DeleteFile and RemoveFolder calls.
     FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                            const StopFlag& stop) override;
+                            const StopFlag& stop, CopyProgress* progress) override;
     FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
     // A failed ReadFile leaves the bytes alone; a failed LockFile hands out no lock.
     FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) override;

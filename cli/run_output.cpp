@@ -1,0 +1,64 @@
+// Writing refusals, warnings and the report to the streams and the log.
+#include "cli/run_output.h"
+
+#include <sstream>
+
+#include "cli/text_encoding.h"
+
+namespace twinfol::cli {
+
+std::string RunOutput::OpenLog()
+{
+    if (arguments_.logFile.empty())
+        return {};
+    if (const FsStatus opened = log_.Open(arguments_.logFile); !opened)
+        return "cannot write the log file " + arguments_.logFile + " (" + opened.Reason() + ")";
+    return {};
+}
+
+ExitCode RunOutput::Refuse(const std::string& message, const std::string& subject)
+{
+    environment_.err << "twinfol-sync: " << ForTerminal(message) << '\n' << std::flush;
+    if (log_.IsOpen()) {
+        const std::string entry = RunHeader(std::chrono::system_clock::now(), subject, "refused") +
+                                  "\nRefused: " + ForTerminal(message) + '\n';
+        // A log that fails now has nowhere to say so but standard error, which has the refusal already.
+        (void)log_.Append(entry);
+    }
+    return ExitCode::Refused;
+}
+
+void RunOutput::Warn(const std::string& message)
+{
+    warnings_.push_back("Warning: " + ForTerminal(message));
+    if (arguments_.verbosity != Verbosity::Quiet)
+        environment_.err << "twinfol-sync: warning: " << ForTerminal(message) << '\n' << std::flush;
+}
+
+void RunOutput::Report(const SyncReport& report, ExitCode code)
+{
+    const RunMode mode = arguments_.dryRun ? RunMode::DryRun : RunMode::Real;
+    if (arguments_.verbosity != Verbosity::Quiet || code != ExitCode::Finished) {
+        if (arguments_.json)
+            PrintReportJson(report, mode, environment_.out);
+        else
+            PrintReportText(report, mode, environment_.out);
+        environment_.out.flush();
+    }
+    if (!log_.IsOpen())
+        return;
+    std::ostringstream text;
+    PrintReportText(report, mode, text);
+    std::string entry = text.str();
+    // The warnings belong to this run: right below its header.
+    std::string warnings;
+    for (const std::string& warning : warnings_)
+        warnings += warning + '\n';
+    entry.insert(entry.find('\n') + 1, warnings);
+    entry += '\n';
+    if (const FsStatus appended = log_.Append(entry); !appended)
+        environment_.err << "twinfol-sync: cannot write the log file " << ForTerminal(arguments_.logFile)
+                         << " (" << appended.Reason() << ")\n";
+}
+
+} // namespace twinfol::cli

@@ -1,0 +1,24 @@
+// The reasons of our own that the file-system layers give when they refuse a copy or a delete. The
+// real layer and the trial-run layer share them, so that a trial run's problem lines read exactly as
+// the real run's.
+#pragma once
+
+namespace twinfol {
+
+// What a copy or a delete finds in its way.
+inline constexpr const char* sourceIsFolderReason = "the source is a folder";
+inline constexpr const char* sourceIsSpecialReason =
+    "the source is a special file (a FIFO, socket or device)";
+inline constexpr const char* folderAtTargetReason = "a folder of that name stands at the target";
+inline constexpr const char* targetReadOnlyReason = "the target file is read-only";
+inline constexpr const char* folderWhereFileReason = "a folder stands where a file was to be deleted";
+inline constexpr const char* fileReadOnlyReason = "the file is read-only";
+inline constexpr const char* fileWhereFolderReason =
+    "a file or link of that name stands where the folder belongs";
+
+// A path the layer refuses to take below a run's roots.
+inline constexpr const char* linkWhereFolderWas = "a symbolic link stands where a folder was";
+inline constexpr const char* pathLeavesRoot = "the path leads out of the synchronised folder";
+inline constexpr const char* mountedInside = "a file system is mounted inside it";
+
+} // namespace twinfol

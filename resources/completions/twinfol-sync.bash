@@ -1,0 +1,40 @@
+# bash completion for twinfol-sync: its options, the values some of them take, and for the rest
+# folders and profile files (.twp). Installed as share/bash-completion/completions/twinfol-sync.
+
+_twinfol_sync()
+{
+    local cur=${COMP_WORDS[COMP_CWORD]}
+    local prev=${COMP_WORDS[COMP_CWORD - 1]}
+    local IFS=$'\n'
+    case $prev in
+    --direction)
+        COMPREPLY=($(compgen -W $'1to2\n2to1' -- "$cur"))
+        return
+        ;;
+    --max-delete | --trash-days)
+        COMPREPLY=()
+        return
+        ;;
+    --undo)
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -d -- "$cur"))
+        return
+        ;;
+    --exclude | --log-file)
+        compopt -o filenames 2>/dev/null
+        COMPREPLY=($(compgen -f -- "$cur"))
+        return
+        ;;
+    esac
+    if [[ $cur == -* ]]; then
+        local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days --undo --exclude --direction
+            --max-delete --allow-empty-source -n --dry-run --plan --no-plan --json -q --quiet -v
+            --verbose --log-file --help -h --version --'
+        COMPREPLY=($(IFS=$' \n' compgen -W "$options" -- "$cur"))
+        return
+    fi
+    compopt -o filenames 2>/dev/null
+    COMPREPLY=($(compgen -d -- "$cur") $(compgen -f -X '!*.twp' -- "$cur"))
+}
+
+complete -F _twinfol_sync twinfol-sync

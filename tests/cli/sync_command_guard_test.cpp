@@ -1,0 +1,136 @@
+// The runner's guards in front of deletes and its exclusions, end to end over real trees: what is
+// refused touches nothing, what is limited never goes past its limit, and an exclusion protects what
+// the person named however it was spelled.
+#include "sync_command_fixture.h"
+
+namespace twinfol::cli {
+namespace {
+
+TEST_F(SyncCommandTest, AnEmptySourceIsRefusedBeforeAnythingIsTouched)
+{
+    tree.WriteFile("target/photos/1.jpg", "1");
+    tree.WriteFile("target/notes", "n");
+    const std::string profile = WriteProfile("1");
+    const auto before = tree.Snapshot();
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--delete", source, target},
+                                                      {"--delete", "--dry-run", source, target},
+                                                      {profile}}) {
+        EXPECT_EQ(Run(arguments), ExitCode::Refused);
+        EXPECT_TRUE(ErrHas("the source folder is empty: is its disk mounted?")) << err.str();
+        EXPECT_TRUE(ErrHas("holds 2 items that the run would delete"));
+        EXPECT_TRUE(ErrHas("--allow-empty-source"));
+        EXPECT_EQ(out.str(), "");
+        EXPECT_EQ(tree.Snapshot(), before);
+    }
+    // Nothing to delete, nothing to refuse.
+    EXPECT_EQ(Run({source, target}), ExitCode::Finished);
+    EXPECT_EQ(
+        Run({"--delete", "--exclude", target + "photos", "--exclude", target + "notes", source, target}),
+        ExitCode::Finished);
+    EXPECT_EQ(Run({"--delete", "--allow-empty-source", source, target}), ExitCode::Finished);
+    EXPECT_FALSE(tree.Exists("target/photos"));
+    EXPECT_FALSE(tree.Exists("target/notes"));
+}
+
+TEST_F(SyncCommandTest, MaxDeleteRefusesAPlanThatDeletesTooMuch)
+{
+    tree.WriteFile("source/kept", "k");
+    for (const char* name : {"a", "b", "c"})
+        tree.WriteFile(std::string("target/") + name, name);
+    tree.WriteFile("target/tree/deep/x", "x");
+    const auto before = tree.Snapshot();
+    EXPECT_EQ(Run({"--delete", "--max-delete", "3", source, target}), ExitCode::Refused);
+    EXPECT_TRUE(ErrHas("the run would delete 4 items, more than --max-delete 3 allows")) << err.str();
+    EXPECT_EQ(tree.Snapshot(), before);
+    EXPECT_EQ(Run({"--delete", "--max-delete=x", source, target}), ExitCode::Refused);
+    EXPECT_EQ(Run({"--delete", "--max-delete", "4", source, target}), ExitCode::Finished);
+    EXPECT_FALSE(tree.Exists("target/tree"));
+}
+
+TEST_F(SyncCommandTest, MaxDeleteNeverDeletesOneItemMoreWhenTheTreeChangesAfterThePlan)
+{
+    tree.WriteFile("source/kept", "k");
+    tree.WriteFile("target/a", "a");
+    tree.WriteFile("target/b", "b");
+    // The target root is listed by the check of the roots, by the plan and by the run; before the
+    // run lists it, three more items appear.
+    int listings = 0;
+    faults.OnCall(test::FsOperation::List, [&](const test::FsCall& call) {
+        if (call.path == target && ++listings == 3) {
+            tree.WriteFile("target/c", "c");
+            tree.WriteFile("target/d", "d");
+            tree.WriteFile("target/e/inner", "e");
+        }
+    });
+    EXPECT_EQ(Run({"--delete", "--max-delete", "2", "--json", source, target}), ExitCode::Problems);
+    EXPECT_EQ(listings, 3);
+    EXPECT_TRUE(OutHas("\"deletedFileCount\": 2, \"addedFolderCount\": 0, \"deletedFolderCount\": 0"));
+    // source/, source/kept, target/ with kept, c, d, e/ and e/inner: a and b alone were deleted.
+    EXPECT_EQ(tree.Snapshot().size(), 8u);
+    EXPECT_FALSE(tree.Exists("target/a"));
+    EXPECT_FALSE(tree.Exists("target/b"));
+    for (const char* line : {"Could not delete file: ", "Could not delete folder: "})
+        EXPECT_TRUE(OutHas(std::string("{\"line\": \"") + line)) << line;
+    EXPECT_TRUE(OutHas("\"reason\": \"the run has reached its limit of 2 deletes\""));
+}
+
+// A trial run of the cases a person meets first exits as the real run does, with the same lines.
+TEST_F(SyncCommandTest, ADryRunExitsAsTheRealRunDoes)
+{
+    tree.WriteFile("source/locked", "new", 1699956500);
+    tree.WriteFile("target/locked", "old", 1699956000);
+    tree.SetMode("target/locked", 0444);
+    tree.WriteFile("source/x", "file");
+    tree.WriteFile("target/x/inside", "folder");
+    tree.MakeFifo("source/pipe");
+    tree.WriteFile("target/gone/keep", "k");
+    tree.SetMode("target/gone/keep", 0400);
+    EXPECT_EQ(Run({"--dry-run", "--delete", source, target}), ExitCode::Problems);
+    const std::string trial = out.str();
+    EXPECT_EQ(Run({"--delete", source, target}), ExitCode::Problems);
+    const auto problems = [](const std::string& text) { return text.substr(text.find("Problem Log:")); };
+    EXPECT_EQ(problems(trial), problems(out.str()));
+    EXPECT_NE(trial.find("Overwritten files: 0\nAdded files: 0\nDeleted files: 0\nAdded Folders: 0\n"
+                         "Deleted Folders: 1\n"),
+              std::string::npos)
+        << trial;
+}
+
+TEST_F(SyncCommandTest, ExclusionsProtectWhatThePersonNamedHoweverItIsSpelled)
+{
+    tree.WriteFile("target/keep/k", "k");
+    tree.WriteFile("target/keep2/k", "k");
+    tree.WriteFile("target/file.txt", "f");
+    tree.WriteFile("target/gone/g", "g");
+    tree.WriteFile("source/doc/d", "d");
+    tree.WriteFile("source/other", "o");
+    // Relative to the working folder, without the trailing "/", against a target typed with a
+    // stray "/./"; and absolute against a source typed with "//".
+    const std::string typedTarget = tree.Root() + "./target";
+    const std::string typedSource = tree.Root() + "/source";
+    EXPECT_EQ(Run({"--delete", "--exclude", "target/keep", "--exclude", "./target/keep2/", "--exclude",
+                   tree.Root() + "target/file.txt", "--exclude", tree.Root() + "source/doc", typedSource,
+                   typedTarget}),
+              ExitCode::Finished)
+        << err.str();
+    EXPECT_TRUE(tree.Exists("target/keep/k"));
+    EXPECT_TRUE(tree.Exists("target/keep2/k"));
+    EXPECT_TRUE(tree.Exists("target/file.txt"));
+    EXPECT_FALSE(tree.Exists("target/gone"));
+    EXPECT_FALSE(tree.Exists("target/doc"));
+    EXPECT_TRUE(tree.Exists("target/other"));
+
+    // A refused exclusion refuses the run before anything is touched.
+    tree.WriteFile("source/new", "n");
+    EXPECT_EQ(Run({"--exclude", "*.log", source, target}), ExitCode::Refused);
+    EXPECT_FALSE(tree.Exists("target/new"));
+
+    // A profile's entries are used as they stand, with the same warnings.
+    const std::string profile = WriteProfile("1", "0", tree.Root() + "target/keep\r\n");
+    EXPECT_EQ(Run({profile}), ExitCode::Finished);
+    EXPECT_TRUE(ErrHas("lacks the trailing \"/\""));
+    EXPECT_FALSE(tree.Exists("target/keep"));
+}
+
+} // namespace
+} // namespace twinfol::cli
