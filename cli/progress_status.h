@@ -5,10 +5,11 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 
+#include "base/amount_text.h"
+#include "base/rate_meter.h"
 #include "cli/progress_line.h"
 #include "engine/copy_progress.h"
 
@@ -18,28 +19,6 @@ namespace twinfol::cli {
 struct PlanTotals {
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
-};
-
-// "1,234,567".
-std::string FormatCount(std::uint64_t count);
-// "512 B", "1.5 KiB", "12.3 MiB", "4.0 GiB".
-std::string FormatBytes(std::uint64_t bytes);
-// "0:42", "12:05", "1:02:03".
-std::string FormatDuration(std::chrono::seconds duration);
-
-// The copy rate over the last few seconds, so that a slow stretch long ago does not weigh on it.
-class RateMeter {
-public:
-    void Add(std::chrono::steady_clock::time_point now, std::uint64_t bytes);
-    // Bytes a second; nothing until a second has been measured.
-    std::optional<double> Rate(std::chrono::steady_clock::time_point now, std::uint64_t bytes) const;
-
-private:
-    struct Sample {
-        std::chrono::steady_clock::time_point time;
-        std::uint64_t bytes;
-    };
-    std::deque<Sample> samples_;
 };
 
 class ProgressStatus {
