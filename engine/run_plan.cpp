@@ -40,16 +40,23 @@ std::int64_t RunPlan::ItemsToDelete() const
 }
 
 RunPlan MakeRunPlan(FileSystem& fileSystem, const std::string& sourceRoot, const std::string& targetRoot,
-                    SyncOptions options, const ExclusionList& exclusions, const PlanProgress& onProgress)
+                    SyncOptions options, const ExclusionList& exclusions, const PlanProgress& onProgress,
+                    PlanObserver* observer, const UserPlaces* places)
 {
     options.confirmDeletes = false;
     options.emptySource = EmptySource::Allow;
     options.maxDeletes.reset();
+    // Without a Trash to find, every overwrite and delete would look as if it failed.
+    if (!places)
+        options.useTrash = false;
     DryRunFileSystem trial(fileSystem);
     SyncRunState runState;
     PlanHost host(onProgress, runState);
     RunPlan plan;
     SyncEngine engine(trial, exclusions, runState, plan.report, host);
+    engine.SetPlanObserver(observer);
+    if (places)
+        engine.SetUserPlaces(*places);
     engine.Run(sourceRoot, targetRoot, options);
     plan.report.RecordRun(sourceRoot, targetRoot, runState.IsStopped());
     plan.complete = !runState.IsStopped();

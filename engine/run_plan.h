@@ -9,8 +9,10 @@
 
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
+#include "engine/plan_observer.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
+#include "engine/user_places.h"
 
 namespace twinfol {
 
@@ -33,8 +35,11 @@ using PlanProgress = std::function<bool(const std::string& text)>;
 
 // Plans a run of the options over two roots that passed CheckRoots. Nobody is asked anything: every
 // delete counts as confirmed, since any of them may be; the options' safety limits are left out, so
-// that the plan shows what they would hold back.
+// that the plan shows what they would hold back. An observer, when given, hears of every item decided on.
+// A run with the Trash option needs the user's places to find a Trash; without them the plan is made as
+// for a run without it, which copies and deletes the same items.
 RunPlan MakeRunPlan(FileSystem& fileSystem, const std::string& sourceRoot, const std::string& targetRoot,
-                    SyncOptions options, const ExclusionList& exclusions, const PlanProgress& onProgress);
+                    SyncOptions options, const ExclusionList& exclusions, const PlanProgress& onProgress,
+                    PlanObserver* observer = nullptr, const UserPlaces* places = nullptr);
 
 } // namespace twinfol

@@ -25,6 +25,9 @@ struct SyncEngine::Level {
     Listing source;
     Listing target;
     std::string progress;
+    // The stamps of the file compared last, kept for a plan's observer.
+    std::optional<FileStamp> sourceStamp;
+    std::optional<FileStamp> targetStamp;
 };
 
 SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
@@ -62,7 +65,7 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
 void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
                                    const SyncOptions& options)
 {
-    Level level{sourceDir, targetDir, {}, {}, {}};
+    Level level{sourceDir, targetDir, {}, {}, {}, {}, {}};
     level.progress.reserve(progressTextCapacity);
 
     // A source folder that cannot be listed is never taken for an empty one: that would make every
@@ -144,11 +147,24 @@ bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
         return listing.stamps ? listing.stamps->ReadFileStamp(name)
                               : fileSystem_.ReadFileStamp(folder + name);
     };
-    const auto sourceStamp = read(level.source, level.sourceDir);
-    const auto targetStamp = read(level.target, level.targetDir);
-    if (!sourceStamp || !targetStamp)
+    level.sourceStamp = read(level.source, level.sourceDir);
+    level.targetStamp = read(level.target, level.targetDir);
+    if (!level.sourceStamp || !level.targetStamp)
         return false;
-    return IsNewerForOverwrite(*sourceStamp, *targetStamp);
+    return IsNewerForOverwrite(*level.sourceStamp, *level.targetStamp);
+}
+
+void SyncEngine::TellObserver(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
+                              const FsStatus& outcome, const Level* compared)
+{
+    if (!observer_)
+        return;
+    PlanStepItem item{step, sourcePath, targetPath, outcome, {}, {}};
+    if (compared) {
+        item.sourceStamp = compared->sourceStamp;
+        item.targetStamp = compared->targetStamp;
+    }
+    observer_->StepDecided(item);
 }
 
 void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
@@ -167,12 +183,19 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
                 buildPaths(name);
                 if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
                     ShowProgress(level, "Overwriting file: ", name);
-                    if (const ChangeResult copied = changes_.Overwrite(sourcePath, targetPath, this))
+                    const ChangeResult copied = changes_.Overwrite(sourcePath, targetPath, this);
+                    if (copied)
                         report_.Record(ReportList::OverwrittenFiles, targetPath);
                     else
                         report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath,
                                               copied.status.Reason());
+                    TellObserver(PlanStep::Overwrite, sourcePath, targetPath, copied.status, &level);
+                } else {
+                    TellObserver(PlanStep::Excluded, sourcePath, targetPath);
                 }
+            } else if (observer_) {
+                buildPaths(name);
+                TellObserver(PlanStep::LeftAlone, sourcePath, targetPath, {}, &level);
             }
             // Present on both sides, so never a delete candidate, whatever happened above.
             level.target.files.erase(twin);
@@ -180,10 +203,14 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
             buildPaths(name);
             if (!IsExcluded(sourcePath)) {
                 ShowProgress(level, "Adding file: ", name);
-                if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this))
+                const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this);
+                if (copied)
                     report_.Record(ReportList::AddedFiles, targetPath);
                 else
                     report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
+                TellObserver(PlanStep::AddFile, sourcePath, targetPath, copied.status);
+            } else {
+                TellObserver(PlanStep::Excluded, sourcePath, targetPath);
             }
         }
         if (IsStopped())
@@ -231,8 +258,10 @@ void SyncEngine::DeleteTargetOnlyFiles(Level& level, const SyncOptions& options)
 {
     for (const std::string& name : level.target.files) {
         std::string targetPath = JoinPath(level.targetDir, name);
-        if (IsExcluded(targetPath))
+        if (IsExcluded(targetPath)) {
+            TellObserver(PlanStep::Excluded, {}, targetPath);
             continue;
+        }
         // Refused before anyone is asked: a question whose Yes would be ignored helps nobody.
         if (std::string refusal = DeleteRefusal(options); !refusal.empty()) {
             report_.RecordProblem(ProblemKind::DeleteFile, targetPath, std::move(refusal));
@@ -241,7 +270,9 @@ void SyncEngine::DeleteTargetOnlyFiles(Level& level, const SyncOptions& options)
                                  runState_.fileNoToAll) == ConfirmResult::Delete) {
             ++deletesBegun_;
             ShowProgress(level, "Deleting file: ", name);
-            if (const ChangeResult deleted = changes_.DeleteFile(targetPath))
+            const ChangeResult deleted = changes_.DeleteFile(targetPath);
+            TellObserver(PlanStep::DeleteFile, {}, targetPath, deleted.status);
+            if (deleted)
                 report_.Record(ReportList::DeletedFiles, std::move(targetPath));
             else
                 report_.RecordProblem(deleted.ProblemOr(ProblemKind::DeleteFile), targetPath,
@@ -263,11 +294,15 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
         if (const auto twin = level.target.folders.find(name); twin != level.target.folders.end()) {
             if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
                 SynchroniseFolder(sourceFolder, targetFolder, options);
+            else
+                TellObserver(PlanStep::Excluded, sourceFolder, targetFolder);
             // Present on both sides, so never a delete candidate, excluded or not.
             level.target.folders.erase(twin);
         } else if (options.addMissing && !IsExcluded(sourceFolder)) {
             ShowProgress(level, "Adding folder: ", name);
             AddFolder(level, name, sourceFolder, targetFolder);
+        } else if (options.addMissing) {
+            TellObserver(PlanStep::Excluded, sourceFolder, targetFolder);
         }
     }
 }
@@ -276,8 +311,8 @@ void SyncEngine::AddFolder(Level& level, const std::string& name, const std::str
                            const std::string& targetFolder)
 {
     const CopyCounters before = copies_;
-    if (const ChangeResult copied =
-            changes_.AddFolder(sourceFolder, targetFolder, runState_.stopRequested, this)) {
+    const ChangeResult copied = changes_.AddFolder(sourceFolder, targetFolder, runState_.stopRequested, this);
+    if (copied) {
         std::string targetPath = JoinPath(level.targetDir, name);
         report_.addedFolderContents[targetPath] = {copies_.filesCopied - before.filesCopied,
                                                    copies_.bytesCopied - before.bytesCopied};
@@ -286,13 +321,16 @@ void SyncEngine::AddFolder(Level& level, const std::string& name, const std::str
         report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
                               copied.status.Reason());
     }
+    TellObserver(PlanStep::AddFolder, sourceFolder, targetFolder, copied.status);
 }
 
 void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& options)
 {
     for (const std::string& name : level.target.folders) {
-        if (IsExcluded(FolderPath(level.targetDir, name)))
+        if (IsExcluded(FolderPath(level.targetDir, name))) {
+            TellObserver(PlanStep::Excluded, {}, FolderPath(level.targetDir, name));
             continue;
+        }
         std::string targetPath = JoinPath(level.targetDir, name);
         if (std::string refusal = DeleteRefusal(options); !refusal.empty()) {
             report_.RecordProblem(ProblemKind::DeleteFolder, targetPath, std::move(refusal));
@@ -302,8 +340,10 @@ void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& option
                                  runState_.folderNoToAll) == ConfirmResult::Delete) {
             ++deletesBegun_;
             ShowProgress(level, "Deleting folder: ", name);
-            if (const ChangeResult deleted =
-                    changes_.DeleteFolder(FolderPath(level.targetDir, name), runState_.stopRequested))
+            const ChangeResult deleted =
+                changes_.DeleteFolder(FolderPath(level.targetDir, name), runState_.stopRequested);
+            TellObserver(PlanStep::DeleteFolder, {}, FolderPath(level.targetDir, name), deleted.status);
+            if (deleted)
                 report_.Record(ReportList::DeletedFolders, std::move(targetPath));
             else
                 report_.RecordProblem(deleted.ProblemOr(ProblemKind::DeleteFolder), targetPath,

@@ -11,6 +11,7 @@
 
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
+#include "engine/plan_observer.h"
 #include "engine/sync_host.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
@@ -33,6 +34,8 @@ public:
     // The places where runs keep their journals and the user's home trash, and the clock that dates
     // them. Without them a run writes no journal, and the Trash option has no Trash to use.
     void SetUserPlaces(const UserPlaces& places, WallClock clock = &std::chrono::system_clock::now);
+    // Someone to tell of each item the walk decides on (a plan's preview); nobody by default.
+    void SetPlanObserver(PlanObserver* observer) { observer_ = observer; }
 
     // One whole run over two roots that passed CheckRoots (both ending with the separator): opens the
     // run's scope on the file system, so that nothing below the roots is reached through a symbolic
@@ -65,6 +68,9 @@ private:
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
     bool IsSourceNewer(Level& level, const std::string& name);
     void LeaveTrashFoldersAlone(Level& level);
+    // Tells the observer, when there is one, of a step; the stamps are those the level compared last.
+    void TellObserver(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
+                      const FsStatus& outcome = {}, const Level* compared = nullptr);
 
     void HandleSourceFiles(Level& level, const SyncOptions& options);
     void DeleteTargetOnlyFiles(Level& level, const SyncOptions& options);
@@ -88,6 +94,7 @@ private:
     SyncReport& report_;
     SyncHost& host_;
     std::optional<UserPlaces> places_;
+    PlanObserver* observer_ = nullptr;
     WallClock clock_ = &std::chrono::system_clock::now;
     TrashFolderFilter trashFolders_;
     TargetChanges changes_;
