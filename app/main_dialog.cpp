@@ -54,6 +54,10 @@ MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogSe
     ui->stopButton->setEnabled(false);
     autoStartTimer.setObjectName(QStringLiteral("autoStartTimer"));
     autoStartTimer.setInterval(autoStartDelay);
+    executionLine = new ExecutionLine(*ui->executionEdit, *ui->executionRow);
+    preview = new PreviewCommand(
+        *ui->previewButton, runControl, dialogs, *this, [this](SyncDirection to) { StartPreview(to); },
+        [this](SyncDirection to) { StartRun(to); });
     ConnectControls();
     ConnectRunControl();
 }
@@ -114,6 +118,14 @@ void MainDialog::ConnectRunControl()
     connect(&runControl, &RunControl::Started, this, &MainDialog::UpdateControls);
     connect(&runControl, &RunControl::ProgressChanged, this, &MainDialog::OnProgress);
     connect(&runControl, &RunControl::Finished, this, &MainDialog::OnRunFinished);
+    connect(&runControl, &RunControl::CopyCountersChanged, executionLine, &ExecutionLine::ShowCounters);
+    // The window is idle again before the preview opens, so that "Synchronise" can start the run.
+    connect(&runControl, &RunControl::PlanFinished, this, [this] {
+        fields.executionText.clear();
+        executionLine->Clear();
+        UpdateControls();
+        preview->ShowFinishedPlan();
+    });
 }
 
 void MainDialog::showEvent(QShowEvent* event)
@@ -184,7 +196,7 @@ void MainDialog::WriteControls()
     ui->useTrashCheck->setChecked(fields.useTrash != 0);
     SelectRow(ui->location1Combo, fields.location1);
     SelectRow(ui->location2Combo, fields.location2);
-    ui->executionEdit->setText(QString::fromStdString(fields.executionText));
+    executionLine->ShowOperation(fields.executionText);
     ui->profilePathEdit->setText(QString::fromStdString(fields.profilePath));
     ui->autoStartCheck->setChecked(fields.autoStart != 0);
     // Neither radio button is checked for -1, which an exclusive pair cannot show.
@@ -212,7 +224,7 @@ void MainDialog::UpdateControls()
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button,
              ui->deleteMissingCheck, ui->addMissingCheck, ui->confirmDeletesCheck, ui->checkSubFoldersCheck,
-             ui->useTrashCheck, ui->location1Combo, ui->location2Combo, ui->exitButton})
+             ui->useTrashCheck, ui->location1Combo, ui->location2Combo, ui->exitButton, ui->previewButton})
         control->setEnabled(!running);
     ui->stopButton->setEnabled(running);
     ui->running1To2Frame->setVisible(runControl.RunningDirection() == SyncDirection::Location1ToLocation2);
@@ -445,10 +457,7 @@ void MainDialog::StartRun(SyncDirection direction)
         dialogs.ShowMessage(this, tr("There is already a synchronisation running"));
         return;
     }
-    CommitLocationChoices();
-    ReadControls();
-    SyncOptions options = fields.Options();
-    options.trashKeepDays = trashKeepDays;
+    const SyncOptions options = RunOptions();
     const auto askEmptySource = [this](std::int64_t items, const std::string& source,
                                        const std::string& target) {
         return dialogs.AskWarning(this,
@@ -465,10 +474,31 @@ void MainDialog::StartRun(SyncDirection direction)
         dialogs.ShowMessage(this, QString::fromStdString(refusal));
 }
 
+SyncOptions MainDialog::RunOptions()
+{
+    CommitLocationChoices();
+    ReadControls();
+    SyncOptions options = fields.Options();
+    options.trashKeepDays = trashKeepDays;
+    return options;
+}
+
+// The planning walk runs on its own thread like a run, with the window busy and "Stop" working.
+void MainDialog::StartPreview(SyncDirection direction)
+{
+    if (runControl.IsRunning())
+        return;
+    const SyncOptions options = RunOptions();
+    const std::string refusal = runControl.StartPlan(direction, fields.location1, fields.location2, options,
+                                                     profileCommands.Current().exclusions);
+    if (!refusal.empty())
+        dialogs.ShowMessage(this, QString::fromStdString(refusal));
+}
+
 void MainDialog::OnProgress(const std::string& text)
 {
     fields.executionText = text;
-    ui->executionEdit->setText(QString::fromStdString(fields.executionText));
+    executionLine->ShowOperation(fields.executionText);
 }
 
 // The window is idle again before the report opens, so "Last Report" is ready when it closes.
@@ -476,6 +506,7 @@ void MainDialog::OnRunFinished()
 {
     undoChoiceStale = true;
     fields.executionText.clear();
+    executionLine->Clear();
     WriteControls();
     UpdateControls();
     const SyncReport& report = runControl.Report();

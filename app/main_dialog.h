@@ -10,8 +10,10 @@
 #include <QIcon>
 #include <QTimer>
 
+#include "app/execution_line.h"
 #include "app/location_histories.h"
 #include "app/main_dialog_fields.h"
+#include "app/preview_command.h"
 #include "app/profile_commands.h"
 #include "app/run_control.h"
 #include "app/settings_store.h"
@@ -89,6 +91,9 @@ private:
     void OnLocation2ToLocation1();
     void OnStop();
     void StartRun(SyncDirection direction);
+    // The job's options as the window's controls and settings have them, for a run or its preview.
+    SyncOptions RunOptions();
+    void StartPreview(SyncDirection direction);
     void OnAutoStartTimer();
     void OnProgress(const std::string& text);
     void OnRunFinished();
@@ -114,6 +119,9 @@ private:
     std::string programFolder;
     LocationHistories histories;
     QIcon appIcon;
+    // Both owned by the widgets they serve.
+    ExecutionLine* executionLine = nullptr;
+    PreviewCommand* preview = nullptr;
     // Declared last, so that it goes first: a run still in progress ends before anything it may
     // reach (the dialogs, this window) is gone.
     RunControl runControl;

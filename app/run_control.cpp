@@ -15,11 +15,13 @@ constexpr int progressIntervalMs = 50;
 
 RunControl::RunControl(FileSystem& fileSystem, const UserPlaces& places,
                        SyncWorker::QuestionHandler askOnWindow)
-    : fileSystem(fileSystem), worker(fileSystem, places, runState, report, std::move(askOnWindow))
+    : fileSystem(fileSystem), worker(fileSystem, places, runState, report, std::move(askOnWindow)),
+      planner(fileSystem, places, runState)
 {
     progressTimer.setInterval(progressIntervalMs);
     connect(&progressTimer, &QTimer::timeout, this, &RunControl::PassOnProgress);
     connect(&worker, &SyncWorker::Finished, this, &RunControl::OnEngineFinished);
+    connect(&planner, &PlanRunner::Finished, this, &RunControl::OnPlanFinished);
 }
 
 RunControl::~RunControl() = default;
@@ -54,6 +56,25 @@ std::string RunControl::Start(SyncDirection direction, const std::string& locati
     return {};
 }
 
+std::string RunControl::StartPlan(SyncDirection direction, const std::string& location1,
+                                  const std::string& location2, const SyncOptions& options,
+                                  const ExclusionList& exclusions)
+{
+    const bool forward = direction == SyncDirection::Location1ToLocation2;
+    RootCheck roots =
+        CheckRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
+    if (!roots.IsOk())
+        return roots.message;
+    planning = true;
+    plannedDirection = direction;
+    runState.runningDirection = direction;
+    runState.ResetForRun();
+    emit Started();
+    planner.Start(std::move(roots.source), std::move(roots.target), options, exclusions);
+    progressTimer.start();
+    return {};
+}
+
 void RunControl::StartUndo(SyncDirection direction, UndoableRun run, const std::string& undoTarget)
 {
     source = run.journal.header.source;
@@ -73,8 +94,15 @@ void RunControl::Stop()
 
 void RunControl::PassOnProgress()
 {
+    if (planning) {
+        if (const std::optional<std::string> text = planner.TakeProgressText())
+            emit ProgressChanged(*text);
+        return;
+    }
     if (const std::optional<std::string> text = worker.TakeProgressText())
         emit ProgressChanged(*text);
+    if (const std::optional<CopyCounters> counters = worker.TakeCopyCounters())
+        emit CopyCountersChanged(*counters);
 }
 
 void RunControl::OnEngineFinished()
@@ -83,6 +111,14 @@ void RunControl::OnEngineFinished()
     runState.runningDirection = SyncDirection::None;
     report.RecordRun(source, target, runState.IsStopped());
     emit Finished();
+}
+
+void RunControl::OnPlanFinished()
+{
+    progressTimer.stop();
+    planning = false;
+    runState.runningDirection = SyncDirection::None;
+    emit PlanFinished();
 }
 
 } // namespace twinfol

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include "app/plan_runner.h"
 #include "app/sync_worker.h"
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
@@ -48,6 +49,17 @@ public:
     std::string Start(SyncDirection direction, const std::string& location1, const std::string& location2,
                       const SyncOptions& options, const ExclusionList& exclusions,
                       const EmptySourceQuestion& askEmptySource);
+    // Starts the planning walk of a preview in the direction, as Start would start the run (the same
+    // refusals, no question asked), unless a run or walk is in progress. The window is busy until
+    // PlanFinished; Stop gives the walk up.
+    std::string StartPlan(SyncDirection direction, const std::string& location1, const std::string& location2,
+                          const SyncOptions& options, const ExclusionList& exclusions);
+    bool IsPlanning() const { return planning; }
+    // The finished walk's plan and rows, and the direction it was made for; taken once after
+    // PlanFinished.
+    ExplainedPlan TakePlan() { return planner.TakeResult(); }
+    SyncDirection PlannedDirection() const { return plannedDirection; }
+
     // Starts the undo of the last run into the target, shown as a run in the direction that wrote into
     // it; it ends like a run, with its report.
     void StartUndo(SyncDirection direction, UndoableRun run, const std::string& target);
@@ -61,10 +73,15 @@ signals:
     void ProgressChanged(const std::string& text);
     // The engine has finished: the run is over and the report names its roots.
     void Finished();
+    // How far the copies of the run in progress have come.
+    void CopyCountersChanged(const twinfol::CopyCounters& counters);
+    // A preview's planning walk has ended, at its end or stopped; the window is no longer busy.
+    void PlanFinished();
 
 private:
     void PassOnProgress();
     void OnEngineFinished();
+    void OnPlanFinished();
 
     FileSystem& fileSystem;
     // Everything the engine writes to is declared before the worker, so that it outlives the engine
@@ -74,7 +91,10 @@ private:
     std::string source;
     std::string target;
     QTimer progressTimer;
+    bool planning = false;
+    SyncDirection plannedDirection = SyncDirection::None;
     SyncWorker worker;
+    PlanRunner planner;
 };
 
 } // namespace twinfol

@@ -38,6 +38,8 @@ void SyncWorker::Start(std::string source, std::string target, const SyncOptions
         std::lock_guard lock(progressMutex_);
         progressText_.clear();
         progressChanged_ = false;
+        counters_ = {};
+        countersChanged_ = false;
     }
     thread_ = std::thread(&SyncWorker::Run, this, std::move(source), std::move(target), options);
 }
@@ -80,6 +82,23 @@ std::optional<std::string> SyncWorker::TakeProgressText()
         return std::nullopt;
     progressChanged_ = false;
     return progressText_;
+}
+
+std::optional<CopyCounters> SyncWorker::TakeCopyCounters()
+{
+    std::lock_guard lock(progressMutex_);
+    if (!countersChanged_)
+        return std::nullopt;
+    countersChanged_ = false;
+    return counters_;
+}
+
+// Called after every chunk and every file: the lock is held for a copy of four numbers only.
+void SyncWorker::ShowCopyProgress(const CopyCounters& counters)
+{
+    std::lock_guard lock(progressMutex_);
+    counters_ = counters;
+    countersChanged_ = true;
 }
 
 void SyncWorker::SetProgressText(const std::string& text)

@@ -42,12 +42,15 @@ public:
 
     // The newest progress text, when it changed since the last call.
     std::optional<std::string> TakeProgressText();
+    // How far the run's copies have come, when that changed since the last call.
+    std::optional<CopyCounters> TakeCopyCounters();
 
 signals:
     void Finished();
 
 private:
     void SetProgressText(const std::string& text) override;
+    void ShowCopyProgress(const CopyCounters& counters) override;
     ConfirmAnswer Ask(const ConfirmQuestion& question) override;
     void Run(std::string source, std::string target, SyncOptions options);
     void Undo(UndoableRun run, std::string target);
@@ -63,6 +66,8 @@ private:
     std::mutex progressMutex_;
     std::string progressText_;
     bool progressChanged_ = false;
+    CopyCounters counters_;
+    bool countersChanged_ = false;
     std::atomic<bool> abandoned_{false};
 };
 

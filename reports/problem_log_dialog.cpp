@@ -4,19 +4,23 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include "base/display_text.h"
 #include "ui_problem_log_dialog.h"
 
 namespace twinfol {
 
-ProblemLogDialog::ProblemLogDialog(const std::vector<std::string>& problemLog, QWidget* parent)
+ProblemLogDialog::ProblemLogDialog(const std::vector<ProblemRecord>& problemLog, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::ProblemLogDialog>())
 {
     ui_->setupUi(this);
     ui_->problemList->setSortingEnabled(false);
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(problemLog.size()));
-    for (const std::string& line : problemLog)
-        rows.append(QString::fromStdString(line));
+    for (const ProblemRecord& problem : problemLog) {
+        const std::string line =
+            problem.reason.empty() ? problem.line : problem.line + " (" + problem.reason + ")";
+        rows.append(QString::fromStdString(ForDisplay(line)));
+    }
     ui_->problemList->addItems(rows);
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     ui_->okButton->setFocus();

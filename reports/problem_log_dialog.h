@@ -1,4 +1,5 @@
-// The "Problem Log" window: every problem line of a run, in the order the run recorded them.
+// The "Problem Log" window: every problem line of a run with its reason, in the order the run recorded
+// them.
 #pragma once
 
 #include <QDialog>
@@ -6,6 +7,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+#include "engine/sync_report.h"
 
 namespace Ui {
 class ProblemLogDialog;
@@ -17,8 +20,9 @@ class ProblemLogDialog : public QDialog {
     Q_OBJECT
 
 public:
-    // Reads the lines once, here; they are bytes in UTF-8 and shown as they stand.
-    explicit ProblemLogDialog(const std::vector<std::string>& problemLog, QWidget* parent = nullptr);
+    // Reads the problems once, here. Each line shows its reason in brackets, as the runner prints it,
+    // with names escaped as everywhere else.
+    explicit ProblemLogDialog(const std::vector<ProblemRecord>& problemLog, QWidget* parent = nullptr);
     ~ProblemLogDialog() override;
 
 private:

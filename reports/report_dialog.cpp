@@ -83,7 +83,7 @@ void ReportDialog::ViewDetails()
 
 void ReportDialog::ViewProblemLog()
 {
-    ProblemLogDialog log(report_.ProblemLines(), this);
+    ProblemLogDialog log(report_.problemLog, this);
     log.exec();
 }
 

@@ -118,7 +118,8 @@ TEST(ReportDialog, ProblemsShowTheNoticeAndTheLogOpensWithTheirLines)
     });
     ShowReport(nullptr, report, kSource, kTarget);
     EXPECT_EQ(watcher.Seen(), 2);
-    EXPECT_EQ(logRows, QStringList{QStringLiteral("Could not copy file: /srv/target/locked.txt")});
+    EXPECT_EQ(logRows, QStringList{QStringLiteral(
+                           "Could not copy file: /srv/target/locked.txt (the target file is read-only)")});
 }
 
 TEST(ReportDialog, ClosesWithOkEnterEscapeAndTheCloseBox)
@@ -251,22 +252,28 @@ TEST_F(DetailedReport, ReopeningStartsAgainOnOverwrittenFiles)
     EXPECT_EQ(Rows(again, "entryList").size(), 3);
 }
 
-TEST(ProblemLog, ShowsLinesInRecordedOrderWithRepeatsAndEmptyLines)
+TEST(ProblemLog, ShowsLinesInRecordedOrderWithRepeatsTheirReasonsAndEscapedNames)
 {
-    const std::vector<std::string> log = {"Could not delete file: /t/z.txt", "Could not copy file: /t/a.txt",
-                                          "Could not delete file: /t/z.txt", ""};
-    ProblemLogDialog dialog(log);
+    SyncReport report;
+    report.RecordProblem(ProblemKind::DeleteFile, "/t/z.txt", "the file is read-only");
+    report.RecordProblem(ProblemKind::CopyFile, "/t/caf\xe9.txt", "No space left on device");
+    report.RecordProblem(ProblemKind::DeleteFile, "/t/z.txt", "the file is read-only");
+    report.RecordProblem(ProblemKind::CopyFolder, "/s/f", "");
+    ProblemLogDialog dialog(report.problemLog);
     dialog.show();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Problem Log"));
     EXPECT_EQ(Rows(dialog, "problemList"),
-              (QStringList{"Could not delete file: /t/z.txt", "Could not copy file: /t/a.txt",
-                           "Could not delete file: /t/z.txt", ""}));
+              (QStringList{"Could not delete file: /t/z.txt (the file is read-only)",
+                           "Could not copy file: /t/caf\\xe9.txt (No space left on device)",
+                           "Could not delete file: /t/z.txt (the file is read-only)",
+                           "Could not copy folder: /s/f"}));
 }
 
 TEST(ProblemLog, ClosesWithEnter)
 {
-    const std::vector<std::string> log = {"Could not copy folder: /s/f"};
-    ProblemLogDialog dialog(log);
+    SyncReport report;
+    report.RecordProblem(ProblemKind::CopyFolder, "/s/f", "Permission denied");
+    ProblemLogDialog dialog(report.problemLog);
     ModalWatcher watcher([](QWidget& window) { PressKey(window, Qt::Key_Return); });
     EXPECT_EQ(dialog.exec(), QDialog::Accepted);
 }

@@ -1,0 +1,248 @@
+// The preview as a person meets it: the Preview button's direction (its menu before any run, the
+// last run's after), the walk on its own thread with the window busy and "Stop" working, the
+// preview's rows, totals, filter and sorting, "Close" changing nothing and "Synchronise" running the
+// job as the direction button would. Also the "Execution" line's figures and its elided path.
+#include <QApplication>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QTableView>
+#include <QToolButton>
+
+#include <cstdio>
+#include <set>
+
+#include "app/execution_line.h"
+#include "app/preview_dialog.h"
+#include "gui/main_dialog_fixture.h"
+
+using namespace twinfol;
+using namespace twinfol::test;
+
+namespace {
+
+constexpr std::time_t someTime = 1699956000;
+
+// What the preview window showed when it opened.
+struct SeenPreview {
+    QString title;
+    QString totals;
+    std::vector<std::pair<QString, QString>> paths;
+};
+
+// Answers the menu that pops up from the Preview button with the keys: Down once per entry, Enter.
+void ChooseFromMenu(int entry)
+{
+    QTimer::singleShot(0, [entry] {
+        QWidget* menu = QApplication::activePopupWidget();
+        ASSERT_NE(qobject_cast<QMenu*>(menu), nullptr);
+        for (int step = 0; step <= entry; ++step)
+            QTest::keyClick(menu, Qt::Key_Down);
+        QTest::keyClick(menu, Qt::Key_Return);
+    });
+}
+
+class MainDialogPreviewTest : public MainDialogTest {
+protected:
+    void SetUp() override
+    {
+        disk.WriteFile("one/new.txt", "12345", someTime);
+        disk.WriteFile("one/changed.txt", "new", someTime + 3600);
+        disk.WriteFile("two/changed.txt", "old", someTime);
+        disk.WriteFile("two/stale.txt", "x", someTime);
+        SetLocations(disk.Path("one/"), disk.Path("two/"));
+        SetOptions(1, 1, 1, 1);
+        dialogs.beforeRun = [this](QDialog& dialog) {
+            auto* preview = qobject_cast<PreviewDialog*>(&dialog);
+            ASSERT_NE(preview, nullptr);
+            SeenPreview seen{preview->windowTitle(), preview->findChild<QLabel*>("totalsLabel")->text(), {}};
+            const PlanTableModel& model = preview->Model();
+            for (int row = 0; row < model.rowCount(); ++row)
+                seen.paths.emplace_back(model.index(row, PlanTableModel::ActionColumn).data().toString(),
+                                        model.index(row, PlanTableModel::PathColumn).data().toString());
+            previews.push_back(seen);
+        };
+    }
+
+    bool WaitForPreview(std::size_t count)
+    {
+        return QTest::qWaitFor([&] { return previews.size() >= count && !window->Run().IsRunning(); }, 20000);
+    }
+
+    std::vector<SeenPreview> previews;
+};
+
+using Rows = std::vector<std::pair<QString, QString>>;
+
+TEST_F(MainDialogPreviewTest, AsksTheDirectionFirstAndCloseChangesNothing)
+{
+    Open();
+    const auto before = disk.Snapshot();
+    ChooseFromMenu(0);
+    Click("previewButton");
+    ASSERT_TRUE(WaitForPreview(1));
+    EXPECT_EQ(previews[0].title, "Preview: Location 1 ==>> Location 2");
+    EXPECT_EQ(previews[0].totals, "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0");
+    EXPECT_EQ(previews[0].paths,
+              (Rows{{"overwrite", "changed.txt"}, {"add file", "new.txt"}, {"delete file", "stale.txt"}}));
+    EXPECT_EQ(disk.Snapshot(), before);
+    EXPECT_TRUE(dialogs.reports.empty());
+    EXPECT_TRUE(dialogs.questions.empty());
+    EXPECT_TRUE(Enabled("exitButton"));
+    EXPECT_TRUE(Enabled("previewButton"));
+
+    // The other direction from the menu: the roots swap, and the target's only file would go.
+    ChooseFromMenu(1);
+    Click("previewButton");
+    ASSERT_TRUE(WaitForPreview(2));
+    EXPECT_EQ(previews[1].title, "Preview: Location 1 <<== Location 2");
+    EXPECT_EQ(previews[1].paths, (Rows{{"delete file", "new.txt"}, {"add file", "stale.txt"}}));
+}
+
+TEST_F(MainDialogPreviewTest, PreviewsTheLastRunsDirectionAndSynchroniseAsksItsQuestions)
+{
+    Open();
+    dialogs.deleteAnswers = {ConfirmAnswer::No};
+    RunAndWait("location1To2Button");
+    ASSERT_EQ(dialogs.questions.size(), 1u);
+    disk.WriteFile("one/later.txt", "l", someTime);
+
+    // No menu now: the button previews the direction of the run just made.
+    dialogs.runAnswers = {QDialog::Accepted};
+    dialogs.deleteAnswers = {ConfirmAnswer::Yes};
+    Click("previewButton");
+    ASSERT_TRUE(WaitForPreview(1));
+    EXPECT_EQ(previews[0].paths, (Rows{{"add file", "later.txt"}, {"delete file", "stale.txt"}}));
+    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return dialogs.reports.size() == 2; }, 20000));
+    EXPECT_EQ(dialogs.questions.size(), 2u) << "Synchronise asks as the direction button does";
+    EXPECT_TRUE(disk.Exists("two/later.txt"));
+    EXPECT_FALSE(disk.Exists("two/stale.txt"));
+}
+
+TEST_F(MainDialogPreviewTest, StopEndsTheWalkWithoutOpeningThePreview)
+{
+    disk.WriteFile("one/sub/deep.txt", "d", someTime);
+    Open();
+    faults.Hold(FsOperation::List, disk.Path("one/sub/"));
+    ChooseFromMenu(0);
+    Click("previewButton");
+    ASSERT_TRUE(faults.WaitUntilHeld(std::chrono::seconds(10)));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !Text("executionEdit").isEmpty(); }, 5000));
+    EXPECT_TRUE(window->Run().IsPlanning());
+    EXPECT_FALSE(Enabled("exitButton"));
+    EXPECT_FALSE(Enabled("previewButton"));
+    EXPECT_TRUE(Enabled("stopButton"));
+    Click("stopButton");
+    faults.Release();
+    ASSERT_TRUE(WaitForRunEnd());
+    QTest::qWait(50);
+    EXPECT_TRUE(previews.empty());
+    EXPECT_TRUE(Enabled("exitButton"));
+    EXPECT_TRUE(Text("executionEdit").isEmpty());
+}
+
+PlanRow Row(PlanAction action, std::string path, std::uint64_t bytes, std::string reason = {})
+{
+    PlanRow row;
+    row.action = action;
+    row.path = std::move(path);
+    row.bytes = bytes;
+    row.files = 1;
+    row.reason = std::move(reason);
+    return row;
+}
+
+QStringList Column(const PlanTableModel& model, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < model.rowCount(); ++row)
+        texts << model.index(row, column).data().toString();
+    return texts;
+}
+
+TEST(PlanTableModel, FiltersSortsAndEscapesNames)
+{
+    PlanRow folder = Row(PlanAction::AddFolder, "photos", 3 * 1024 * 1024);
+    folder.files = 12;
+    folder.folder = true;
+    PlanTableModel model({Row(PlanAction::Overwrite, "caf\xe9.txt", 10),
+                          Row(PlanAction::DeleteFile, "caf\xe8.txt", 20),
+                          Row(PlanAction::LeaveAlone, "kept.txt", 0, "excluded"), folder});
+    EXPECT_EQ(Column(model, PlanTableModel::PathColumn),
+              (QStringList{"caf\\xe8.txt", "caf\\xe9.txt", "photos/"}));
+    EXPECT_EQ(Column(model, PlanTableModel::ActionColumn),
+              (QStringList{"delete file", "overwrite", "add folder (12 files)"}));
+
+    model.sort(PlanTableModel::SizeColumn, Qt::DescendingOrder);
+    EXPECT_EQ(Column(model, PlanTableModel::SizeColumn), (QStringList{"3.0 MiB", "20 B", "10 B"}));
+    model.SetFilter(PlanFilter::LeftAlone);
+    EXPECT_EQ(Column(model, PlanTableModel::ReasonColumn), QStringList{"excluded"});
+    model.SetFilter(PlanFilter::Everything);
+    EXPECT_EQ(model.rowCount(), 4);
+    model.SetFilter(PlanFilter::Deletes);
+    EXPECT_EQ(Column(model, PlanTableModel::PathColumn), QStringList{"caf\\xe8.txt"});
+}
+
+// A large preview opens whole: every row is there, in order, and a click on a heading sorts them all.
+TEST(PreviewDialog, OpensAHundredThousandRowsInOrder)
+{
+    ExplainedPlan explained;
+    explained.plan.complete = true;
+    for (int index = 0; index < 100000; ++index) {
+        // Written backwards so that opening has to sort them.
+        char name[32];
+        std::snprintf(name, sizeof name, "f%06d", 99999 - index);
+        explained.rows.push_back(Row(index % 10 == 0 ? PlanAction::LeaveAlone : PlanAction::AddFile, name,
+                                     static_cast<std::uint64_t>(index)));
+    }
+    PreviewDialog preview(std::move(explained), "Location 1 ==>> Location 2");
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    const PlanTableModel& model = preview.Model();
+    ASSERT_EQ(model.rowCount(), 90000);
+    EXPECT_EQ(model.index(0, PlanTableModel::PathColumn).data().toString(), "f000000");
+    QHeaderView* header = preview.findChild<QTableView*>("planTable")->horizontalHeader();
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(PlanTableModel::SizeColumn) + 5, header->height() / 2));
+    // Sorted by size, in whichever order the first click chose; the rows left alone stay hidden.
+    const std::set<std::uint64_t> ends{model.RowAt(0).bytes, model.RowAt(model.rowCount() - 1).bytes};
+    EXPECT_EQ(ends, (std::set<std::uint64_t>{1, 99999}));
+}
+
+TEST(ExecutionLine, KeepsTheActionWordOfALongPathAndShowsFiguresBesideIt)
+{
+    QWidget window;
+    auto* row = new QHBoxLayout(&window);
+    auto* edit = new QLineEdit(&window);
+    row->addWidget(edit);
+    auto now = std::chrono::steady_clock::time_point{};
+    ExecutionLine line(*edit, *row, [&now] { return now; });
+    edit->setFixedWidth(300);
+    window.show();
+
+    const std::string path = "/home/someone/" + std::string(300, 'd') + "/report.pdf";
+    line.ShowOperation("Overwriting file: " + path);
+    EXPECT_TRUE(edit->text().startsWith("Overwriting file: /home"));
+    EXPECT_TRUE(edit->text().endsWith("/report.pdf"));
+    EXPECT_TRUE(edit->text().contains(QChar(0x2026)));
+    EXPECT_EQ(edit->toolTip().toStdString(), "Overwriting file: " + path);
+    line.ShowOperation("Adding file: /short");
+    EXPECT_EQ(edit->text(), "Adding file: /short");
+
+    auto* figures = window.findChild<QLabel*>("executionFigures");
+    ASSERT_NE(figures, nullptr);
+    line.ShowCounters({1, 1024, 0, 0});
+    EXPECT_EQ(figures->text(), "1 file, 1.0 KiB");
+    now += std::chrono::seconds(2);
+    line.ShowCounters({3, 1024 + 4096, 1024, 8192});
+    EXPECT_EQ(figures->text(), "3 files, 6.0 KiB, 2.5 KiB/s");
+    line.Clear();
+    EXPECT_TRUE(figures->text().isEmpty());
+    EXPECT_TRUE(edit->text().isEmpty());
+}
+
+} // namespace
