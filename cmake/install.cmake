@@ -14,8 +14,14 @@ set(TWINFOL_INSTALL_DOCDIR ${CMAKE_INSTALL_DATADIR}/doc/twinfol)
 # the build tree finds it too. configure_file makes a changed manual reach the build tree on the next
 # build, without any build step of its own.
 configure_file(${TWINFOL_MANUAL} ${CMAKE_BINARY_DIR}/twinfol-manual.html COPYONLY)
+# The manual's pictures lie beside it, wherever it is read from.
+file(GLOB TWINFOL_MANUAL_PICTURES ${TWINFOL_RESOURCE_DIR}/twinfol-manual-*.png)
+foreach(picture ${TWINFOL_MANUAL_PICTURES})
+  get_filename_component(pictureName ${picture} NAME)
+  configure_file(${picture} ${CMAKE_BINARY_DIR}/${pictureName} COPYONLY)
+endforeach()
 
-install(FILES ${TWINFOL_MANUAL} DESTINATION ${TWINFOL_INSTALL_DOCDIR})
+install(FILES ${TWINFOL_MANUAL} ${TWINFOL_MANUAL_PICTURES} DESTINATION ${TWINFOL_INSTALL_DOCDIR})
 
 if(TARGET twinfol-sync)
   install(TARGETS twinfol-sync RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
