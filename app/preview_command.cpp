@@ -1,6 +1,7 @@
 // Choosing the preview's direction, and what the preview window's answer leads to.
 #include "app/preview_command.h"
 
+#include <QKeyEvent>
 #include <QMenu>
 #include <QToolButton>
 
@@ -25,6 +26,23 @@ PreviewCommand::PreviewCommand(QToolButton& button, RunControl& runControl, Dial
     button_.setPopupMode(QToolButton::MenuButtonPopup);
     connect(&button_, &QToolButton::clicked, this, &PreviewCommand::OnClicked);
     connect(&runControl_, &RunControl::Started, this, &PreviewCommand::OnRunStarted);
+    button_.installEventFilter(this);
+}
+
+bool PreviewCommand::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched != &button_ || event->type() != QEvent::KeyPress)
+        return QObject::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+        button_.click();
+        return true;
+    }
+    if (key->key() == Qt::Key_Down && key->modifiers().testFlag(Qt::AltModifier)) {
+        button_.showMenu();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 QString PreviewCommand::DirectionCaption(SyncDirection direction)

@@ -37,6 +37,11 @@ public:
     // The caption of a direction, as its run button shows it.
     static QString DirectionCaption(SyncDirection direction);
 
+protected:
+    // The keys of a focused button: Enter presses it, as it does any focused button of the window
+    // (rather than reaching the window's default button), and Alt+Down opens its menu.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void OnClicked();
     void OnRunStarted();

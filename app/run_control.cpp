@@ -94,9 +94,10 @@ void RunControl::Stop()
 
 void RunControl::PassOnProgress()
 {
+    // The walk's own texts name the same operations as a run's, so the line says that it only plans.
     if (planning) {
         if (const std::optional<std::string> text = planner.TakeProgressText())
-            emit ProgressChanged(*text);
+            emit ProgressChanged("Planning: " + *text);
         return;
     }
     if (const std::optional<std::string> text = worker.TakeProgressText())

@@ -93,9 +93,11 @@ TEST_F(MainDialogPreviewTest, AsksTheDirectionFirstAndCloseChangesNothing)
     EXPECT_TRUE(Enabled("exitButton"));
     EXPECT_TRUE(Enabled("previewButton"));
 
-    // The other direction from the menu: the roots swap, and the target's only file would go.
+    // The other direction from the menu, opened with Enter on the focused button (never "Exit"): the
+    // roots swap, and the target's only file would go.
     ChooseFromMenu(1);
-    Click("previewButton");
+    Find<QWidget>("previewButton")->setFocus();
+    QTest::keyClick(Find<QWidget>("previewButton"), Qt::Key_Return);
     ASSERT_TRUE(WaitForPreview(2));
     EXPECT_EQ(previews[1].title, "Preview: Location 1 <<== Location 2");
     EXPECT_EQ(previews[1].paths, (Rows{{"delete file", "new.txt"}, {"add file", "stale.txt"}}));
@@ -131,6 +133,7 @@ TEST_F(MainDialogPreviewTest, StopEndsTheWalkWithoutOpeningThePreview)
     Click("previewButton");
     ASSERT_TRUE(faults.WaitUntilHeld(std::chrono::seconds(10)));
     ASSERT_TRUE(QTest::qWaitFor([this] { return !Text("executionEdit").isEmpty(); }, 5000));
+    EXPECT_TRUE(Text("executionEdit").startsWith("Planning: ")) << Text("executionEdit").toStdString();
     EXPECT_TRUE(window->Run().IsPlanning());
     EXPECT_FALSE(Enabled("exitButton"));
     EXPECT_FALSE(Enabled("previewButton"));
