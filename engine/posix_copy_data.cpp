@@ -122,9 +122,10 @@ FsStatus CopyStillData(int source, struct stat& sourceInfo, int temporary, bool&
     for (int attempt = 1;; ++attempt) {
         off_t copied = 0;
         // A file whose blocks cover its size has no holes to look for.
-        const FsStatus data = MayHaveHoles(sourceInfo)
-                                  ? CopySparseData(source, temporary, sourceInfo.st_size, copied, steps.progress)
-                                  : CopyData(source, temporary, sourceInfo.st_size, copied, steps.progress);
+        const FsStatus data =
+            MayHaveHoles(sourceInfo)
+                ? CopySparseData(source, temporary, sourceInfo.st_size, copied, steps.progress)
+                : CopyData(source, temporary, sourceInfo.st_size, copied, steps.progress);
         if (!data)
             return data;
         if (FsStatus step = steps.Before(WalkStep::SourceRead); !step)

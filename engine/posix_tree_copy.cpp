@@ -7,8 +7,8 @@
 
 #include "engine/path_tree_walk.h"
 #include "engine/posix_creation_mode.h"
-#include "engine/posix_folder_metadata.h"
 #include "engine/posix_entry_facts.h"
+#include "engine/posix_folder_metadata.h"
 #include "engine/posix_listing.h"
 #include "engine/refusal_reasons.h"
 
