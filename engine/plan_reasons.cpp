@@ -58,6 +58,12 @@ PlanAction ActionOf(PlanStep step)
     }
 }
 
+// The bytes of data a copy or delete moves: a regular file's size; a link carries none, as a run counts it.
+std::uint64_t DataBytes(const EntryFacts& facts)
+{
+    return facts.kind == EntryKind::File && facts.size > 0 ? static_cast<std::uint64_t>(facts.size) : 0;
+}
+
 } // namespace
 
 std::string SpanText(std::int64_t seconds)
@@ -122,7 +128,7 @@ void PlanReasons::StepDecided(const PlanStepItem& item)
         EntryFacts facts;
         const std::string& file = item.sourcePath.empty() ? item.targetPath : item.sourcePath;
         if (fileSystem_.LookAt(file, facts))
-            row.bytes = facts.size > 0 ? static_cast<std::uint64_t>(facts.size) : 0;
+            row.bytes = DataBytes(facts);
         row.files = 1;
     }
     rows_.push_back(std::move(row));
@@ -163,8 +169,8 @@ void PlanReasons::CountTree(const std::string& folder, PlanRow& row, int depth)
         }
         ++row.files;
         EntryFacts facts;
-        if (fileSystem_.LookAt(path, facts) && facts.size > 0)
-            row.bytes += static_cast<std::uint64_t>(facts.size);
+        if (fileSystem_.LookAt(path, facts))
+            row.bytes += DataBytes(facts);
     }
 }
 

@@ -112,7 +112,12 @@ private:
         const std::string t = "target/" + name;
         const int shift = Pick(20000) - 5000;
         switch (Pick(depth > 0 ? 9 : 8)) {
-        case 0: tree_.WriteFile(s, Content(), baseTime); break;
+        case 0:
+            if (Pick(3) == 0)
+                tree_.MakeSymlink(s, "../elsewhere");
+            else
+                tree_.WriteFile(s, Content(), baseTime);
+            break;
         case 1: tree_.WriteFile(t, Content(), baseTime); break;
         case 2:
         case 3:
