@@ -30,7 +30,7 @@ struct SyncEngine::Level {
 SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                        SyncReport& report, SyncHost& host)
     : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host),
-      trashFolders_(fileSystem), changes_(fileSystem)
+      trashFolders_(fileSystem), changes_(fileSystem), spellings_(fileSystem), leftovers_(fileSystem, report)
 {
 }
 
@@ -51,6 +51,12 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
     sourceRootEmpty_ = false;
     {
         const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(sourceRoot, targetRoot);
+        // Another run writing into the same target: nothing is touched, not even the journals.
+        if (const FsStatus may = scope->Status(); !may) {
+            report_.refusal = may.Reason();
+            return;
+        }
+        leftovers_.BeginRun(clock_());
         changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot, targetRoot, options);
         SynchroniseFolder(sourceRoot, targetRoot, options);
         changes_.EndRun(report_);
@@ -81,6 +87,7 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     }
     if (IsStopped())
         return;
+    leftovers_.Sweep(targetDir, level.target.leftovers);
     LeaveTrashFoldersAlone(level);
     // Only the roots' level is checked: an empty sub-folder is an ordinary thing.
     if (std::exchange(checkEmptySource_, false))
@@ -101,8 +108,12 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
 FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)
 {
     const auto addEntry = [&](std::string_view name, EntryKind kind) {
-        // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted.
-        if (!IsTemporaryName(name)) {
+        // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted
+        // as an item; the target's are swept once they are old.
+        if (IsTemporaryName(name)) {
+            if (kind == EntryKind::File)
+                listing.leftovers.emplace_back(name);
+        } else {
             if (kind != EntryKind::Folder)
                 listing.files.emplace(name);
             else if (trashFolders_.IsTrashFolder(folder, name))
@@ -137,7 +148,7 @@ void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string
     host_.SetProgressText(level.progress);
 }
 
-bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
+bool SyncEngine::IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options)
 {
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
     const auto read = [&](Listing& listing, const std::string& folder) {
@@ -147,6 +158,8 @@ bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
     const auto sourceStamp = read(level.source, level.sourceDir);
     const auto targetStamp = read(level.target, level.targetDir);
     if (!sourceStamp || !targetStamp)
+        return false;
+    if (options.ignoreHourShift && IsHourShift(*sourceStamp, *targetStamp))
         return false;
     return IsNewerForOverwrite(*sourceStamp, *targetStamp);
 }
@@ -161,9 +174,28 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
         targetPath.assign(level.targetDir).append(name);
     };
     for (const std::string& name : level.source.files) {
-        if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
+        auto twin = level.target.files.find(name);
+        bool compare = twin != level.target.files.end();
+        if (!compare && options.addMissing) {
+            buildPaths(name);
+            if (!IsExcluded(sourcePath)) {
+                // A target that folds case may hold this file under another spelling: it becomes the
+                // twin, or the add is refused, never made over it.
+                const SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.files,
+                                                                    level.target.folders, level.source.files);
+                compare = NoteSpelling(spelling, ProblemKind::CopyFile, targetPath, level.targetDir, name);
+                if (spelling.outcome == SpellingOutcome::Free) {
+                    ShowProgress(level, "Adding file: ", name);
+                    if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this))
+                        report_.Record(ReportList::AddedFiles, targetPath);
+                    else
+                        report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
+                }
+            }
+        }
+        if (compare) {
             ShowProgress(level, "Checking file: ", name);
-            if (IsSourceNewer(level, name)) {
+            if (IsSourceNewer(level, name, options)) {
                 buildPaths(name);
                 if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
                     ShowProgress(level, "Overwriting file: ", name);
@@ -175,16 +207,8 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
                 }
             }
             // Present on both sides, so never a delete candidate, whatever happened above.
-            level.target.files.erase(twin);
-        } else if (options.addMissing) {
-            buildPaths(name);
-            if (!IsExcluded(sourcePath)) {
-                ShowProgress(level, "Adding file: ", name);
-                if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this))
-                    report_.Record(ReportList::AddedFiles, targetPath);
-                else
-                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
-            }
+            if (twin != level.target.files.end())
+                level.target.files.erase(twin);
         }
         if (IsStopped())
             return;
@@ -266,8 +290,16 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
             // Present on both sides, so never a delete candidate, excluded or not.
             level.target.folders.erase(twin);
         } else if (options.addMissing && !IsExcluded(sourceFolder)) {
-            ShowProgress(level, "Adding folder: ", name);
-            AddFolder(level, name, sourceFolder, targetFolder);
+            // As for files: a folder under another spelling becomes the twin and is synchronised.
+            const SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.folders,
+                                                                level.target.files, level.source.folders);
+            if (NoteSpelling(spelling, ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
+                             level.targetDir, name)) {
+                SynchroniseFolder(sourceFolder, targetFolder, options);
+            } else if (spelling.outcome == SpellingOutcome::Free) {
+                ShowProgress(level, "Adding folder: ", name);
+                AddFolder(level, name, sourceFolder, targetFolder);
+            }
         }
     }
 }
@@ -286,6 +318,19 @@ void SyncEngine::AddFolder(Level& level, const std::string& name, const std::str
         report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
                               copied.status.Reason());
     }
+}
+
+bool SyncEngine::NoteSpelling(const SpellingCheck& spelling, ProblemKind problem,
+                              const std::string& problemPath, const std::string& targetDir,
+                              const std::string& name)
+{
+    if (spelling.outcome == SpellingOutcome::Refused)
+        report_.RecordProblem(problem, problemPath, spelling.status.Reason());
+    if (spelling.outcome != SpellingOutcome::Respelled)
+        return false;
+    report_.notes.push_back("Renamed " + JoinPath(targetDir, spelling.listedName) + " to " + name +
+                            ", as the source spells it");
+    return true;
 }
 
 void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& options)

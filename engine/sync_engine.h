@@ -8,14 +8,17 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
+#include "engine/leftover_sweep.h"
 #include "engine/sync_host.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
 #include "engine/target_changes.h"
+#include "engine/target_spellings.h"
 #include "engine/trash_folder_filter.h"
 #include "engine/user_places.h"
 
@@ -56,6 +59,9 @@ private:
         std::unique_ptr<FolderStampReader> stamps;
         // Trash folders the listing met: left out, and their names left alone on the other side too.
         std::set<std::string> trashFolders;
+        // Temporary files of the one reserved shape: never the person's, and on the target side
+        // removed once they are old enough to be a killed run's.
+        std::vector<std::string> leftovers;
     };
     struct Level;
 
@@ -63,7 +69,11 @@ private:
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
     FsStatus ListInto(const std::string& folder, Listing& listing);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
-    bool IsSourceNewer(Level& level, const std::string& name);
+    bool IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options);
+    // Records what a look at an add's target name found: a problem when the add was refused, a note when
+    // a listed entry took the source's spelling. True in the second case: the entry is now the twin.
+    bool NoteSpelling(const SpellingCheck& spelling, ProblemKind problem, const std::string& problemPath,
+                      const std::string& targetDir, const std::string& name);
     void LeaveTrashFoldersAlone(Level& level);
 
     void HandleSourceFiles(Level& level, const SyncOptions& options);
@@ -91,6 +101,8 @@ private:
     WallClock clock_ = &std::chrono::system_clock::now;
     TrashFolderFilter trashFolders_;
     TargetChanges changes_;
+    TargetSpellings spellings_;
+    LeftoverSweep leftovers_;
     // Where the copies of the run stand; the files and bytes copied are also kept in the report.
     CopyCounters copies_;
     // The deletes of the run begun so far (asked and answered Yes, or not asked).

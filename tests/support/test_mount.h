@@ -20,6 +20,9 @@ public:
                                const std::string& at);
     // A new FAT file system in the image file, mounted at `at` through fusefat.
     static TestMount FatImage(const std::string& image, std::size_t bytes, const std::string& at);
+    // A new exFAT file system in the image file, mounted at `at` through exfat-fuse on a loop device
+    // (freed again when the mount goes).
+    static TestMount ExfatImage(const std::string& image, std::size_t bytes, const std::string& at);
 
     TestMount(TestMount&& other) noexcept;
     TestMount& operator=(TestMount&&) = delete;
