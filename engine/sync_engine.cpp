@@ -148,15 +148,16 @@ void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string
     host_.SetProgressText(level.progress);
 }
 
-bool SyncEngine::IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options)
+bool SyncEngine::IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
+                               const std::string& targetName)
 {
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
-    const auto read = [&](Listing& listing, const std::string& folder) {
-        return listing.stamps ? listing.stamps->ReadFileStamp(name)
-                              : fileSystem_.ReadFileStamp(folder + name);
+    const auto read = [&](Listing& listing, const std::string& folder, const std::string& entry) {
+        return listing.stamps ? listing.stamps->ReadFileStamp(entry)
+                              : fileSystem_.ReadFileStamp(folder + entry);
     };
-    const auto sourceStamp = read(level.source, level.sourceDir);
-    const auto targetStamp = read(level.target, level.targetDir);
+    const auto sourceStamp = read(level.source, level.sourceDir, name);
+    const auto targetStamp = read(level.target, level.targetDir, targetName.empty() ? name : targetName);
     if (!sourceStamp || !targetStamp)
         return false;
     if (options.ignoreHourShift && IsHourShift(*sourceStamp, *targetStamp))
@@ -174,17 +175,19 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
         targetPath.assign(level.targetDir).append(name);
     };
     for (const std::string& name : level.source.files) {
-        auto twin = level.target.files.find(name);
-        bool compare = twin != level.target.files.end();
-        if (!compare && options.addMissing) {
+        const auto twin = level.target.files.find(name);
+        if (twin == level.target.files.end() && options.addMissing) {
             buildPaths(name);
             if (!IsExcluded(sourcePath)) {
                 // A target that folds case may hold this file under another spelling: it becomes the
                 // twin, or the add is refused, never made over it.
                 const SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.files,
                                                                     level.target.folders, level.source.files);
-                compare = NoteSpelling(spelling, ProblemKind::CopyFile, targetPath, level.targetDir, name);
-                if (spelling.outcome == SpellingOutcome::Free) {
+                if (spelling.outcome == SpellingOutcome::Refused) {
+                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, spelling.status.Reason());
+                } else if (spelling.outcome == SpellingOutcome::OtherSpelling) {
+                    RespellTwin(level, name, spelling.listedName, options);
+                } else {
                     ShowProgress(level, "Adding file: ", name);
                     if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this))
                         report_.Record(ReportList::AddedFiles, targetPath);
@@ -193,9 +196,9 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
                 }
             }
         }
-        if (compare) {
+        if (twin != level.target.files.end()) {
             ShowProgress(level, "Checking file: ", name);
-            if (IsSourceNewer(level, name, options)) {
+            if (IsSourceNewer(level, name, options, {})) {
                 buildPaths(name);
                 if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
                     ShowProgress(level, "Overwriting file: ", name);
@@ -207,8 +210,7 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
                 }
             }
             // Present on both sides, so never a delete candidate, whatever happened above.
-            if (twin != level.target.files.end())
-                level.target.files.erase(twin);
+            level.target.files.erase(twin);
         }
         if (IsStopped())
             return;
@@ -290,13 +292,16 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
             // Present on both sides, so never a delete candidate, excluded or not.
             level.target.folders.erase(twin);
         } else if (options.addMissing && !IsExcluded(sourceFolder)) {
-            // As for files: a folder under another spelling becomes the twin and is synchronised.
+            // As for files, a folder under another spelling is the twin. It keeps the disk's spelling:
+            // some FUSE drivers (fusefat) lose a folder's content when it is renamed.
             const SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.folders,
                                                                 level.target.files, level.source.folders);
-            if (NoteSpelling(spelling, ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
-                             level.targetDir, name)) {
-                SynchroniseFolder(sourceFolder, targetFolder, options);
-            } else if (spelling.outcome == SpellingOutcome::Free) {
+            if (spelling.outcome == SpellingOutcome::Refused) {
+                report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
+                                      spelling.status.Reason());
+            } else if (spelling.outcome == SpellingOutcome::OtherSpelling) {
+                SynchroniseFolder(sourceFolder, FolderPath(level.targetDir, spelling.listedName), options);
+            } else {
                 ShowProgress(level, "Adding folder: ", name);
                 AddFolder(level, name, sourceFolder, targetFolder);
             }
@@ -320,17 +325,29 @@ void SyncEngine::AddFolder(Level& level, const std::string& name, const std::str
     }
 }
 
-bool SyncEngine::NoteSpelling(const SpellingCheck& spelling, ProblemKind problem,
-                              const std::string& problemPath, const std::string& targetDir,
-                              const std::string& name)
+// The file the target holds under another spelling takes the source's: renamed first, so that a copy
+// keeps the new spelling, but compared by the stamp it had before, as some FUSE drivers stamp a renamed
+// file with the time of the rename.
+void SyncEngine::RespellTwin(Level& level, const std::string& name, const std::string& listedName,
+                             const SyncOptions& options)
 {
-    if (spelling.outcome == SpellingOutcome::Refused)
-        report_.RecordProblem(problem, problemPath, spelling.status.Reason());
-    if (spelling.outcome != SpellingOutcome::Respelled)
-        return false;
-    report_.notes.push_back("Renamed " + JoinPath(targetDir, spelling.listedName) + " to " + name +
+    const bool newer = IsSourceNewer(level, name, options, listedName);
+    const std::string targetPath = JoinPath(level.targetDir, name);
+    if (const FsStatus respelled = fileSystem_.Respell(JoinPath(level.targetDir, listedName), name);
+        !respelled) {
+        report_.RecordProblem(ProblemKind::CopyFile, targetPath, respelled.Reason());
+        return;
+    }
+    report_.notes.push_back("Renamed " + JoinPath(level.targetDir, listedName) + " to " + name +
                             ", as the source spells it");
-    return true;
+    const std::string sourcePath = JoinPath(level.sourceDir, name);
+    if (!newer || IsExcluded(sourcePath) || IsExcluded(targetPath))
+        return;
+    ShowProgress(level, "Overwriting file: ", name);
+    if (const ChangeResult copied = changes_.Overwrite(sourcePath, targetPath, this))
+        report_.Record(ReportList::OverwrittenFiles, targetPath);
+    else
+        report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath, copied.status.Reason());
 }
 
 void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& options)

@@ -69,11 +69,14 @@ private:
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
     FsStatus ListInto(const std::string& folder, Listing& listing);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
-    bool IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options);
-    // Records what a look at an add's target name found: a problem when the add was refused, a note when
-    // a listed entry took the source's spelling. True in the second case: the entry is now the twin.
-    bool NoteSpelling(const SpellingCheck& spelling, ProblemKind problem, const std::string& problemPath,
-                      const std::string& targetDir, const std::string& name);
+    // Compares the source file with its target twin, which the target may hold under another spelling
+    // (targetName; empty: the same name).
+    bool IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
+                       const std::string& targetName);
+    // Gives a target file held under another spelling the source's and overwrites it when the source is
+    // newer; the rename is a note of the report, the overwrite an entry of its list.
+    void RespellTwin(Level& level, const std::string& name, const std::string& listedName,
+                     const SyncOptions& options);
     void LeaveTrashFoldersAlone(Level& level);
 
     void HandleSourceFiles(Level& level, const SyncOptions& options);

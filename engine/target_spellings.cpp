@@ -28,10 +28,8 @@ SpellingCheck TargetSpellings::BeforeAdd(const std::string& targetDir, const std
     const std::string listed = FindListedSpelling(targetDir, name, reached, unmatched, sourceNames);
     if (listed.empty())
         return {SpellingOutcome::Refused, {}, FsStatus::Refusal(EEXIST, otherSpellingReason)};
-    if (const FsStatus respelled = fileSystem_.Respell(targetDir + listed, name); !respelled)
-        return {SpellingOutcome::Refused, listed, respelled};
     unmatched.erase(listed);
-    return {SpellingOutcome::Respelled, listed, {}};
+    return {SpellingOutcome::OtherSpelling, listed, {}};
 }
 
 std::string TargetSpellings::FindListedSpelling(const std::string& targetDir, const std::string& name,

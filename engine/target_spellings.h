@@ -14,16 +14,16 @@ enum class SpellingOutcome {
     // Nothing stands under the name: the add goes ahead.
     Free,
     // The name reached an entry the target listing held under another spelling, which the source does
-    // not hold: that entry now has the source's spelling and is the add's twin.
-    Respelled,
-    // The name reached an entry the run must leave alone (one the run has written or matched already),
-    // or the respelling failed: the add must not happen.
+    // not hold: that entry is the add's twin.
+    OtherSpelling,
+    // The name reached an entry the run must leave alone (one the run has written or matched already):
+    // the add must not happen.
     Refused,
 };
 
 struct SpellingCheck {
     SpellingOutcome outcome = SpellingOutcome::Free;
-    // The spelling the listing had, for Respelled.
+    // The spelling the listing had, for OtherSpelling.
     std::string listedName;
     // Why, for Refused.
     FsStatus status;
@@ -36,8 +36,8 @@ public:
     // Looks at the name an add is about to create in targetDir (ending with the separator). unmatched
     // holds the listed target names of the same kind that no source name has matched yet, otherKind
     // the target's names of the other kind (a name listed there is no other spelling: the add meets
-    // it as it is); sourceNames the source's names of the add's kind. A respelled entry is taken out of
-    // unmatched, so that it is never deleted as an entry only the target holds.
+    // it as it is); sourceNames the source's names of the add's kind. An entry found under another
+    // spelling is taken out of unmatched, so that it is never deleted as an entry only the target holds.
     SpellingCheck BeforeAdd(const std::string& targetDir, const std::string& name,
                             std::set<std::string>& unmatched, const std::set<std::string>& otherKind,
                             const std::set<std::string>& sourceNames);

@@ -89,7 +89,9 @@ TestMount TestMount::FatImage(const std::string& image, std::size_t bytes, const
         return Failed("needs root to mount a FAT image");
     if (!RunQuietly("command -v fusefat && command -v mkfs.fat"))
         return Failed("needs fusefat and mkfs.fat (apt-get install fusefat dosfstools)");
-    if (!RunQuietly("mkfs.fat -C " + Quoted(image) + " " + std::to_string(bytes / 1024)) ||
+    // FAT32 from the smallest size it allows; FAT12 or FAT16 below that.
+    const std::string fatSize = bytes >= (34u << 20) ? "-F 32 " : "";
+    if (!RunQuietly("mkfs.fat " + fatSize + "-C " + Quoted(image) + " " + std::to_string(bytes / 1024)) ||
         !RunQuietly("fusefat -o rw+ " + Quoted(image) + " " + Quoted(at)))
         return Failed("could not make and mount a FAT image through fusefat");
     TestMount made;
