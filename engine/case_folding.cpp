@@ -15,6 +15,9 @@ char32_t FoldCodePoint(char32_t c)
         return c + 0x20;
     if (c >= 0x400 && c <= 0x40F)
         return c + 0x50;
+    // The one capital of Latin Extended-A whose small letter lies in Latin-1.
+    if (c == 0x178)
+        return 0xFF;
     // Latin Extended-A pairs its letters as upper, lower; from U+0139 to U+0148 and from U+0179 the
     // pairs start on the odd code point.
     const bool oddPairs = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
