@@ -87,6 +87,9 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     }
     if (IsStopped())
         return;
+    // A leftover the person excluded is left alone like anything else excluded.
+    std::erase_if(level.target.leftovers,
+                  [&](const std::string& name) { return IsExcluded(targetDir + name); });
     leftovers_.Sweep(targetDir, level.target.leftovers);
     LeaveTrashFoldersAlone(level);
     // Only the roots' level is checked: an empty sub-folder is an ordinary thing.

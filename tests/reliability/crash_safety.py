@@ -276,7 +276,8 @@ def mount_exfat(work, size):
     answers the mount point, or None after printing why it cannot."""
     missing = [tool for tool in ("mkfs.exfat", "mount.exfat-fuse") if shutil.which(tool) is None]
     if os.geteuid() != 0 or missing or not os.path.exists("/dev/fuse"):
-        why = "needs root" if os.geteuid() != 0 else f"needs {', '.join(missing)}" if missing else "no /dev/fuse"
+        why = ("needs root" if os.geteuid() != 0
+               else f"needs {', '.join(missing)}" if missing else "no /dev/fuse")
         print(f"crash_safety: skipped on exFAT: {why} (apt-get install exfat-fuse exfatprogs)")
         return None
     image = os.path.join(work, "disk.img")
