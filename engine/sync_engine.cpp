@@ -334,6 +334,9 @@ void SyncEngine::AddFolder(Level& level, const std::string& name, const std::str
 void SyncEngine::RespellTwin(Level& level, const std::string& name, const std::string& listedName,
                              const SyncOptions& options)
 {
+    // An excluded target file is left as it is, under its own spelling; it is no delete candidate either.
+    if (IsExcluded(JoinPath(level.targetDir, listedName)))
+        return;
     const bool newer = IsSourceNewer(level, name, options, listedName);
     const std::string targetPath = JoinPath(level.targetDir, name);
     if (const FsStatus respelled = fileSystem_.Respell(JoinPath(level.targetDir, listedName), name);

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "engine/dry_run_file_system.h"
 #include "engine/posix_target_lock.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/test_mount.h"
@@ -136,8 +137,17 @@ TEST_P(RemovableDiskTest, ACaseOnlyRenameKeepsTheItemUnderTheSourcesSpelling)
     tree.WriteFile(OnDisk("IMG_0001.JPG"), "photo", baseTime);
     tree.WriteFile(OnDisk("notes.txt"), "first draft", baseTime);
     tree.WriteFile(OnDisk("Photos/a.jpg"), "a", baseTime);
+    // A dry run first: it changes nothing and foretells the real run's lists and notes.
+    const std::set<std::string> before = TargetNames();
+    DryRunFileSystem dryRun(fileSystem);
+    RunWith(dryRun);
+    const SyncReport predicted = report;
+    EXPECT_EQ(TargetNames(), before);
 
-    Run();
+    RunAgain();
+    EXPECT_EQ(report.notes, predicted.notes);
+    EXPECT_EQ(report.overwrittenFiles, predicted.overwrittenFiles);
+    EXPECT_EQ(report.deletedFiles, predicted.deletedFiles);
     EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
     EXPECT_EQ(TargetNames(),
               (std::set<std::string>{"IMG_0001.jpg", "Notes.TXT", FoldsCase() ? "Photos" : "photos"}));
