@@ -77,8 +77,10 @@ std::string SpanText(std::int64_t seconds)
     return TwoUnits(seconds / 86400, "d", seconds / 3600 % 24, "h");
 }
 
-PlanReasons::PlanReasons(FileSystem& fileSystem, std::string sourceRoot, std::string targetRoot)
-    : fileSystem_(fileSystem), sourceRoot_(std::move(sourceRoot)), targetRoot_(std::move(targetRoot))
+PlanReasons::PlanReasons(FileSystem& fileSystem, std::string sourceRoot, std::string targetRoot,
+                         bool ignoreHourShift)
+    : fileSystem_(fileSystem), sourceRoot_(std::move(sourceRoot)), targetRoot_(std::move(targetRoot)),
+      ignoreHourShift_(ignoreHourShift)
 {
 }
 
@@ -142,6 +144,11 @@ void PlanReasons::AddComparedRow(const PlanStepItem& item)
     if (newer <= 0)
         return;
     const std::string span = "source is " + SpanText(newer) + " newer";
+    if (ignoreHourShift_ && IsHourShift(*item.sourceStamp, *item.targetStamp)) {
+        rows_.push_back(ActionRow(item, PlanAction::LeaveAlone,
+                                  span + ": taken for a clock shift of one hour, left alone"));
+        return;
+    }
     rows_.push_back(ActionRow(item, PlanAction::LeaveAlone,
                               newer <= toleranceSeconds
                                   ? span + ": within the 2-minute tolerance, left alone"
@@ -202,7 +209,7 @@ ExplainedPlan MakeExplainedPlan(FileSystem& fileSystem, const std::string& sourc
                                 const ExclusionList& exclusions, const PlanProgress& onProgress,
                                 const UserPlaces* places)
 {
-    PlanReasons reasons(fileSystem, sourceRoot, targetRoot);
+    PlanReasons reasons(fileSystem, sourceRoot, targetRoot, options.ignoreHourShift);
     ExplainedPlan explained;
     explained.plan =
         MakeRunPlan(fileSystem, sourceRoot, targetRoot, options, exclusions, onProgress, &reasons, places);

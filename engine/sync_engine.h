@@ -8,15 +8,18 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
+#include "engine/leftover_sweep.h"
 #include "engine/plan_observer.h"
 #include "engine/sync_host.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
 #include "engine/target_changes.h"
+#include "engine/target_spellings.h"
 #include "engine/trash_folder_filter.h"
 #include "engine/user_places.h"
 
@@ -59,6 +62,9 @@ private:
         std::unique_ptr<FolderStampReader> stamps;
         // Trash folders the listing met: left out, and their names left alone on the other side too.
         std::set<std::string> trashFolders;
+        // Temporary files of the one reserved shape: never the person's, and on the target side
+        // removed once they are old enough to be a killed run's.
+        std::vector<std::string> leftovers;
     };
     struct Level;
 
@@ -66,7 +72,14 @@ private:
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
     FsStatus ListInto(const std::string& folder, Listing& listing);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
-    bool IsSourceNewer(Level& level, const std::string& name);
+    // Compares the source file with its target twin, which the target may hold under another spelling
+    // (targetName; empty: the same name).
+    bool IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
+                       const std::string& targetName);
+    // Gives a target file held under another spelling the source's and overwrites it when the source is
+    // newer; the rename is a note of the report, the overwrite an entry of its list.
+    void RespellTwin(Level& level, const std::string& name, const std::string& listedName,
+                     const SyncOptions& options);
     void LeaveTrashFoldersAlone(Level& level);
     // Tells the observer, when there is one, of a step; the stamps are those the level compared last.
     void TellObserver(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
@@ -98,6 +111,8 @@ private:
     WallClock clock_ = &std::chrono::system_clock::now;
     TrashFolderFilter trashFolders_;
     TargetChanges changes_;
+    TargetSpellings spellings_;
+    LeftoverSweep leftovers_;
     // Where the copies of the run stand; the files and bytes copied are also kept in the report.
     CopyCounters copies_;
     // The deletes of the run begun so far (asked and answered Yes, or not asked).
