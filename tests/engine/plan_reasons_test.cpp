@@ -88,6 +88,25 @@ TEST(PlanReasons, SaysWhyForEachKindOfItem)
     EXPECT_EQ(SpanText(2 * 86400 + 4 * 3600 + 59), "2 d 4 h");
 }
 
+TEST(PlanReasons, AnHourShiftIsAnOverwriteUnlessTheJobIgnoresIt)
+{
+    TempTree tree;
+    tree.WriteFile("source/shifted.txt", "s", baseTime + 3600);
+    tree.WriteFile("target/shifted.txt", "t", baseTime);
+    PosixFileSystem fileSystem;
+    SyncOptions options;
+    for (const bool ignore : {false, true}) {
+        options.ignoreHourShift = ignore;
+        const ExplainedPlan explained = MakeExplainedPlan(
+            fileSystem, tree.Path("source/"), tree.Path("target/"), options, ExclusionList(), nullptr);
+        ASSERT_EQ(explained.rows.size(), 1u);
+        EXPECT_EQ(explained.rows[0].action, ignore ? PlanAction::LeaveAlone : PlanAction::Overwrite);
+        EXPECT_EQ(explained.rows[0].reason,
+                  ignore ? "source is 1 h newer: taken for a clock shift of one hour, left alone"
+                         : "source is 1 h newer");
+    }
+}
+
 // Builds both sides from a seed: every case the rows tell apart, at a few levels.
 class PlanTreeBuilder {
 public:
