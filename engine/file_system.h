@@ -31,7 +31,10 @@ struct EntryFacts {
     // The permission bits, with the set-ID and sticky bits.
     std::uint32_t mode = 0;
     std::uint32_t owner = 0;
-    std::int64_t size = 0;
+    // The size in bytes (of a regular file, where LookAt answers).
+    std::uint64_t size = 0;
+    // A regular file without any write permission bit: neither overwritten nor deleted by a run.
+    bool readOnly = false;
     // The last-write time, to the nanosecond.
     std::int64_t modifiedSeconds = 0;
     std::uint32_t modifiedNanoseconds = 0;
@@ -53,18 +56,6 @@ enum class ExistingEntry { Keep, Replace };
 // Receives one entry of a listing: its name and its kind as the listing saw it (never Missing; a
 // symbolic link is a Link, whatever it points to). Returning false ends the listing early.
 using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
-
-// What one look at an entry shows, without following a final symbolic link.
-struct EntryFacts {
-    EntryKind kind = EntryKind::Missing;
-    // The size in bytes of a regular file; 0 for anything else.
-    std::uint64_t size = 0;
-    // A regular file without any write permission bit: neither overwritten nor deleted by a run.
-    bool readOnly = false;
-    // The mount the entry lies on (a folder that is a mount point lies on its own); 0 when the system
-    // cannot tell.
-    std::uint64_t mountId = 0;
-};
 
 // The stop request of the run in progress, read by the tree operations after each entry.
 using StopFlag = std::atomic<bool>;

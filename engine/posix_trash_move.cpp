@@ -69,7 +69,7 @@ std::optional<EntryFacts> ReadFactsAt(const PosixPathResolver& resolver, const s
     facts.kind = KindFromMode(info.stx_mode);
     facts.mode = info.stx_mode & 07777u;
     facts.owner = info.stx_uid;
-    facts.size = static_cast<std::int64_t>(info.stx_size);
+    facts.size = info.stx_size;
     facts.modifiedSeconds = info.stx_mtime.tv_sec;
     facts.modifiedNanoseconds = info.stx_mtime.tv_nsec;
     if ((info.stx_mask & STATX_MNT_ID) != 0)
