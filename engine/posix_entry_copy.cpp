@@ -136,7 +136,7 @@ FsStatus PosixEntryCopy::CopyNamesakeFile(int source, struct stat& sourceInfo, c
                                           const CopySteps& steps)
 {
     const CopyOwnership ownership{run.credentials, to.created};
-    if (const std::optional<FirstCopy> first = run.links.Find(sourceInfo)) {
+    if (const std::optional<FirstCopy> first = run.links.FindOrClaim(sourceInfo)) {
         run.links.NameHandled(sourceInfo);
         // A twin that is the first copy's inode already has nothing to gain.
         if (placement == Placement::Replace && targetInfo.st_dev == first->copyDevice &&
@@ -155,6 +155,8 @@ FsStatus PosixEntryCopy::CopyNamesakeFile(int source, struct stat& sourceInfo, c
         CopyRegularFile(source, sourceInfo, to, placement, holdReplaced, ownership, steps, &copyInfo);
     if (copied)
         run.links.Remember(sourceInfo, std::string(to.wholeFolder).append(BaseNameOf(to.name)), copyInfo);
+    else
+        run.links.Release(sourceInfo);
     return copied;
 }
 

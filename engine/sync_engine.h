@@ -18,6 +18,7 @@
 #include "engine/target_changes.h"
 #include "engine/trash_folder_filter.h"
 #include "engine/user_places.h"
+#include "engine/work_pool.h"
 
 namespace twinfol {
 
@@ -57,7 +58,13 @@ private:
         // Trash folders the listing met: left out, and their names left alone on the other side too.
         std::set<std::string> trashFolders;
     };
-    struct Level;
+    struct Level {
+        const std::string& sourceDir;
+        const std::string& targetDir;
+        Listing source;
+        Listing target;
+        std::string progress;
+    };
 
     bool IsStopped() const { return runState_.IsStopped(); }
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
@@ -79,6 +86,16 @@ private:
     // up its deletes); empty when it may.
     std::string DeleteRefusal(const SyncOptions& options) const;
 
+    // The same four steps with the file work done by the pool and recorded here in walk order
+    // (sync_engine_pool.cpp).
+    WorkPool* PoolFor(const SyncOptions& options);
+    void HandleSourceFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    void DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    void HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    void DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    // Counts files a worker copied, as FileCopied would have one by one.
+    void AddCopied(std::uint64_t files, std::uint64_t bytes);
+
     void DataCopied(std::uint64_t copied, std::uint64_t size) override;
     void FileCopied(std::uint64_t size) override;
 
@@ -98,6 +115,8 @@ private:
     // Set by Run when an empty source root must keep the run from deleting, until the root is listed.
     bool checkEmptySource_ = false;
     bool sourceRootEmpty_ = false;
+    // The workers of runs with more than one job, kept for the engine's life.
+    std::unique_ptr<WorkPool> pool_;
 };
 
 } // namespace twinfol

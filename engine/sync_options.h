@@ -44,6 +44,9 @@ struct SyncOptions {
     // How many items the run may delete at most, a folder tree counting as one; every delete after
     // that is skipped with a problem line. Nothing: no limit.
     std::optional<std::int64_t> maxDeletes{};
+    // How many workers do a run's file work: 0 one per core (at most eight), 1 the engine thread alone.
+    // Whatever the number, the report is the same.
+    int jobs = 0;
 
     friend bool operator==(const SyncOptions&, const SyncOptions&) = default;
 };
