@@ -31,6 +31,7 @@ std::string FolderPath(std::string_view folder, std::string_view name)
 class CopyTally : public CopyProgress {
 public:
     void DataCopied(std::uint64_t, std::uint64_t) override {}
+    bool FollowsChunks() const override { return false; }
     void FileCopied(std::uint64_t size) override
     {
         ++files;
