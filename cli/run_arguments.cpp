@@ -156,8 +156,8 @@ bool TakeValueOption(const std::vector<std::string>& arguments, std::size_t& ind
         if (TakeValue(arguments, index, argument == "-j" ? "-j" : "--jobs", value, error)) {
             const std::optional<std::int64_t> jobs = CountFromText(value);
             if (!jobs || *jobs < 1 || *jobs > mostJobs)
-                error = "--jobs needs a number of workers from 1 to " + std::to_string(mostJobs) + ", not \"" +
-                        value + "\"";
+                error = "--jobs needs a number of workers from 1 to " + std::to_string(mostJobs) +
+                        ", not \"" + value + "\"";
             else
                 run.jobs = static_cast<int>(*jobs);
         }

@@ -4,7 +4,8 @@
 
 namespace twinfol {
 
-OrderedResults::OrderedResults(WorkPool& pool, std::size_t window) : pool_(pool), window_(window < 1 ? 1 : window)
+OrderedResults::OrderedResults(WorkPool& pool, std::size_t window)
+    : pool_(pool), window_(window < 1 ? 1 : window)
 {
 }
 

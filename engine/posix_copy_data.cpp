@@ -65,8 +65,9 @@ FsStatus CopyRange(int in, int out, off_t start, off_t length, off_t& copied, co
     copied = 0;
     bool kernelCopy = true;
     std::vector<char> buffer;
-    const off_t kernelChunk =
-        teller.progress != nullptr && teller.progress->FollowsChunks() ? followedKernelCopy : largestKernelCopy;
+    const off_t kernelChunk = teller.progress != nullptr && teller.progress->FollowsChunks()
+                                  ? followedKernelCopy
+                                  : largestKernelCopy;
     while (copied < length) {
         const off_t remaining = length - copied;
         const off_t at = start + copied;
@@ -123,9 +124,10 @@ FsStatus CopyStillData(int source, struct stat& sourceInfo, int temporary, bool&
     for (int attempt = 1;; ++attempt) {
         off_t copied = 0;
         // A file whose blocks cover its size has no holes to look for.
-        const FsStatus data = MayHaveHoles(sourceInfo)
-                                  ? CopySparseData(source, temporary, sourceInfo.st_size, copied, steps.progress)
-                                  : CopyData(source, temporary, sourceInfo.st_size, copied, steps.progress);
+        const FsStatus data =
+            MayHaveHoles(sourceInfo)
+                ? CopySparseData(source, temporary, sourceInfo.st_size, copied, steps.progress)
+                : CopyData(source, temporary, sourceInfo.st_size, copied, steps.progress);
         if (!data)
             return data;
         if (FsStatus step = steps.Before(WalkStep::SourceRead); !step)

@@ -114,8 +114,8 @@ FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to
         return status;
     };
     if (sourceInfo.st_nlink > 1)
-        return copiedSize(CopyNamesakeFile(source.Get(), sourceInfo, to, placement, holdReplaced, targetInfo,
-                                           run, steps));
+        return copiedSize(
+            CopyNamesakeFile(source.Get(), sourceInfo, to, placement, holdReplaced, targetInfo, run, steps));
     return copiedSize(CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced,
                                       CopyOwnership{run.credentials, to.created}, steps, nullptr));
 }
@@ -308,8 +308,7 @@ PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetD
     if (filled) {
         prepared.temporary = std::move(temporary);
         prepared.size = static_cast<std::uint64_t>(info.st_size);
-    }
-    else if (filled.Error() == sourceChangedError)
+    } else if (filled.Error() == sourceChangedError)
         prepared.failure = filled; // Copied twice already: doing it again would not be "once more".
     return prepared;
 }

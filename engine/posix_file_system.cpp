@@ -136,9 +136,8 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
     // mode itself, nor who owns what is created there, which it looks up only when that matters.
     const int targetDirFd = target.dirFd;
     return entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
-                                            Destination{targetDirFd, std::move(target.name),
-                                                        std::move(targetFolder), std::nullopt, std::nullopt,
-                                                        wholeFolder},
+                           Destination{targetDirFd, std::move(target.name), std::move(targetFolder),
+                                       std::nullopt, std::nullopt, wholeFolder},
                            std::nullopt, *run, steps);
 }
 

@@ -7,10 +7,11 @@
 
 #include "engine/path_tree_walk.h"
 #include "engine/posix_creation_mode.h"
-#include "engine/posix_folder_metadata.h"
 #include "engine/posix_entry_facts.h"
+#include "engine/posix_folder_metadata.h"
 #include "engine/posix_listing.h"
 #include "engine/refusal_reasons.h"
+#include "engine/work_pool.h"
 
 namespace twinfol {
 namespace {
@@ -167,8 +168,9 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
     // Written by the helper for its item before it hands the item over, read here after taking it.
     std::vector<FsStatus> finalFailures(entries.size());
     std::vector<std::uint64_t> preparedSizes(entries.size());
+    // On a worker of a run's pool the other workers keep the cores busy already.
     const bool ahead =
-        level.targetIsNew &&
+        level.targetIsNew && !WorkPool::OnWorkerThread() &&
         context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
         entries.size() > 1 && prepareAhead.Begin(entries.size(), [&](std::size_t index) {
             const ListedEntry& entry = entries[index];

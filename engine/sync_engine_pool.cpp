@@ -183,12 +183,14 @@ void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& op
                                  runState_.fileNoToAll) == ConfirmResult::Delete) {
             ++deletesBegun_;
             auto done = std::make_shared<TreeWork>();
-            const auto record = [this, &level, &name, done, targetPath, useTrash = options.useTrash]() mutable {
+            const auto record = [this, &level, &name, done, targetPath,
+                                 useTrash = options.useTrash]() mutable {
                 if (!done->started && !useTrash)
                     return;
                 ShowProgress(level, "Deleting file: ", name);
                 // With the Trash, the move and its journal record are done here, one after the other.
-                const ChangeResult deleted = useTrash ? changes_.DeleteFile(targetPath) : ChangeResult{done->status};
+                const ChangeResult deleted =
+                    useTrash ? changes_.DeleteFile(targetPath) : ChangeResult{done->status};
                 if (deleted)
                     report_.Record(ReportList::DeletedFiles, std::move(targetPath));
                 else
@@ -235,8 +237,8 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
                     if (IsStopped())
                         return;
                     done->started = true;
-                    done->status =
-                        fileSystem_.CopyFolderTree(sourceFolder, targetFolder, runState_.stopRequested, &done->tally);
+                    done->status = fileSystem_.CopyFolderTree(sourceFolder, targetFolder,
+                                                              runState_.stopRequested, &done->tally);
                 },
                 [this, &level, &name, done, sourceFolder, targetFolder] {
                     if (!done->started)

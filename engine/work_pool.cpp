@@ -9,6 +9,12 @@ namespace twinfol {
 
 namespace {
 constexpr unsigned mostDefaultWorkers = 8;
+thread_local bool onWorkerThread = false;
+} // namespace
+
+bool WorkPool::OnWorkerThread()
+{
+    return onWorkerThread;
 }
 
 std::size_t WorkerCountFor(int jobs)
@@ -56,6 +62,7 @@ void WorkPool::Post(std::function<void()> work)
 
 void WorkPool::Work()
 {
+    onWorkerThread = true;
     std::unique_lock lock(mutex_);
     for (;;) {
         arrived_.wait(lock, [this] { return ending_ || !queue_.empty(); });

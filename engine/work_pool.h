@@ -22,6 +22,9 @@ public:
     WorkPool& operator=(const WorkPool&) = delete;
 
     std::size_t WorkerCount() const { return threads_.size(); }
+    // Whether the calling thread is a worker of some pool: work there is already spread over the
+    // cores, so a helper thread of its own would only add hand-offs.
+    static bool OnWorkerThread();
     // Hands out one piece of work; a worker that is free takes it, in the order handed out.
     void Post(std::function<void()> work);
 

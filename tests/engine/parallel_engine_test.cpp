@@ -59,7 +59,8 @@ private:
         else if (kind == 3)
             faults_.push_back({name, FsOperation::DeleteFile, true});
         else if (kind == 6)
-            faults_.push_back({name + "/f1/g", name.size() % 2 == 0 ? FsOperation::CopyFile : FsOperation::DeleteFile,
+            faults_.push_back({name + "/f1/g",
+                               name.size() % 2 == 0 ? FsOperation::CopyFile : FsOperation::DeleteFile,
                                name.size() % 2 != 0});
         else if (kind == 7)
             faults_.push_back({name + "/", FsOperation::List, false});
@@ -74,7 +75,7 @@ private:
         const std::string content(static_cast<std::size_t>(name.size() * 37 % 5000), 'c');
         switch (kind) {
         case 0: tree_.WriteFile(source, content); break; // an add
-        case 1: // an overwrite
+        case 1:                                          // an overwrite
             tree_.WriteFile(source, content, baseTime + 100);
             tree_.WriteFile(target, "old", baseTime);
             break;
@@ -83,7 +84,7 @@ private:
             tree_.WriteFile(target, content, baseTime);
             break;
         case 3: tree_.WriteFile(target, content); break; // a delete
-        case 4: // a read-only target that is older: refused
+        case 4:                                          // a read-only target that is older: refused
             tree_.WriteFile(source, content, baseTime + 100);
             tree_.WriteFile(target, "old", baseTime);
             tree_.SetMode(target, 0444);
@@ -91,8 +92,7 @@ private:
         case 5: tree_.MakeSymlink(source, "../" + name); break;
         case 6: // a folder of the source only, or of the target only
             for (int file = 0; file < 3 + depth; ++file)
-                tree_.WriteFile((name.size() % 2 == 0 ? source : target) + "/f" + std::to_string(file) +
-                                    "/g",
+                tree_.WriteFile((name.size() % 2 == 0 ? source : target) + "/f" + std::to_string(file) + "/g",
                                 content);
             break;
         default: // both sides: the walk goes down
@@ -141,9 +141,9 @@ protected:
             return text;
         };
         Outcome outcome;
-        for (const ReportList list : {ReportList::OverwrittenFiles, ReportList::AddedFiles,
-                                      ReportList::DeletedFiles, ReportList::AddedFolders,
-                                      ReportList::DeletedFolders}) {
+        for (const ReportList list :
+             {ReportList::OverwrittenFiles, ReportList::AddedFiles, ReportList::DeletedFiles,
+              ReportList::AddedFolders, ReportList::DeletedFolders}) {
             outcome.lists.emplace_back();
             for (const std::string& path : own.List(list))
                 outcome.lists.back().push_back(relative(path));
