@@ -57,9 +57,9 @@ of its disk, where the desktop's file manager shows it and can restore it: the h
 (or .Trash/UID where an administrator made .Trash) at the top of any other disk. Moving there is
 one rename, under the rules of a delete: a read-only file stays, and so does a folder holding one or
 with a file system mounted inside it. Where a disk has no usable Trash (mounted read-only, no
-permission, another mount), the item is left as it is with the problem line "Could not move to the
-Trash: PATH". Folders named .Trash or .Trash-DIGITS at the top of a disk, and the home Trash, are
-never synchronised.
+permission, another mount), the item is left as it is with the problem line
+"Could not move to the Trash: PATH". Folders named .Trash or .Trash-DIGITS at the top of a disk, and
+the home Trash, are never synchronised.
 
 Undo (--undo TARGET): every run that changes a target writes a journal under $XDG_STATE_HOME/
 twinfol (~/.local/state/twinfol by default). --undo moves what the last run into TARGET added to

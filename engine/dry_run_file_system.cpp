@@ -97,7 +97,7 @@ FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& 
     if (target.readOnly)
         return FsStatus::Refusal(EACCES, targetReadOnlyReason);
     if (progress != nullptr)
-        progress->FileCopied(source.size);
+        progress->FileCopied(source.kind == EntryKind::File ? static_cast<std::uint64_t>(source.size) : 0);
     return {};
 }
 
@@ -155,7 +155,8 @@ FsStatus DryRunFileSystem::WalkCopy(const std::string& sourceFolder, const StopF
             EntryFacts facts;
             result = reader_.LookAt(path, facts);
             if (result)
-                progress->FileCopied(facts.size);
+                progress->FileCopied(facts.kind == EntryKind::File ? static_cast<std::uint64_t>(facts.size)
+                                                                   : 0);
         }
         return result.IsOk() && !IsStopped(stop);
     });

@@ -25,14 +25,14 @@ namespace twinfol {
 
 enum class EntryKind { Missing, File, Folder, Link, Other };
 
-// What the layer tells about one entry without opening it.
+// What the layer tells about one entry without opening it or following a final symbolic link.
 struct EntryFacts {
     EntryKind kind = EntryKind::Missing;
     // The permission bits, with the set-ID and sticky bits.
     std::uint32_t mode = 0;
     std::uint32_t owner = 0;
-    // The size in bytes (of a regular file, where LookAt answers).
-    std::uint64_t size = 0;
+    // The size in bytes (of a link: the length of its text).
+    std::int64_t size = 0;
     // A regular file without any write permission bit: neither overwritten nor deleted by a run.
     bool readOnly = false;
     // The last-write time, to the nanosecond.

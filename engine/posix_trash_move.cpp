@@ -3,6 +3,8 @@
 // a rename between two mounts fails with EXDEV and is never turned into a copy.
 #include "engine/posix_trash_move.h"
 
+#include "engine/posix_entry_facts.h"
+
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -61,21 +63,9 @@ FsStatus CheckItem(const PosixLocation& item)
 std::optional<EntryFacts> ReadFactsAt(const PosixPathResolver& resolver, const std::string& path)
 {
     const PosixLocation place = resolver.Locate(path);
-    struct statx info {};
-    if (!place.status || statx(place.dirFd, place.name.c_str(), AT_SYMLINK_NOFOLLOW,
-                               STATX_BASIC_STATS | STATX_MNT_ID, &info) != 0)
-        return std::nullopt;
     EntryFacts facts;
-    facts.kind = KindFromMode(info.stx_mode);
-    facts.mode = info.stx_mode & 07777u;
-    facts.owner = info.stx_uid;
-    facts.size = info.stx_size;
-    facts.modifiedSeconds = info.stx_mtime.tv_sec;
-    facts.modifiedNanoseconds = info.stx_mtime.tv_nsec;
-    if ((info.stx_mask & STATX_MNT_ID) != 0)
-        facts.mountId = info.stx_mnt_id;
-    facts.device = makedev(info.stx_dev_major, info.stx_dev_minor);
-    facts.inode = info.stx_ino;
+    if (!place.status || !LookAtEntry(place.dirFd, place.name.c_str(), facts))
+        return std::nullopt;
     return facts;
 }
 

@@ -17,7 +17,7 @@ bool Unchanged(const std::optional<EntryFacts>& now, const JournalRecord& record
     if (folder != (now->kind == EntryKind::Folder) || now->modifiedSeconds != record.modifiedSeconds ||
         now->modifiedNanoseconds != record.modifiedNanoseconds)
         return false;
-    return folder || static_cast<std::int64_t>(now->size) == record.size;
+    return folder || now->size == record.size;
 }
 
 UndoableRun Counted(JournalFile file, Journal journal)

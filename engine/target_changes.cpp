@@ -20,7 +20,7 @@ JournalRecord RecordOf(JournalEntry entry, std::string relativePath, const std::
     if (facts) {
         record.modifiedSeconds = facts->modifiedSeconds;
         record.modifiedNanoseconds = facts->modifiedNanoseconds;
-        record.size = static_cast<std::int64_t>(facts->size);
+        record.size = facts->size;
     }
     return record;
 }

@@ -26,8 +26,8 @@ protected:
         out.str("");
         err.str("");
         ttyOut.str("");
-        CommandEnvironment environment{out,         err, in,          ttyOut, tty,
-                                       errorStream, 40,  tree.Root(), faults, runState, &places};
+        CommandEnvironment environment{out, err,         in,     ttyOut,   tty,    errorStream,
+                                       40,  tree.Root(), faults, runState, &places};
         return RunSyncCommand(arguments, environment);
     }
 
@@ -53,7 +53,8 @@ protected:
     test::FaultInjectingFileSystem faults{fileSystem};
     SyncRunState runState;
     // Journals and the home trash stay inside the test's tree.
-    UserPlaces places{tree.Path("home/Trash/"), tree.Path("home/state/"), static_cast<std::uint32_t>(geteuid())};
+    UserPlaces places{tree.Path("home/Trash/"), tree.Path("home/state/"),
+                      static_cast<std::uint32_t>(geteuid())};
     std::istringstream in;
     std::ostringstream out;
     std::ostringstream err;

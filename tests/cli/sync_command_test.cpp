@@ -12,6 +12,8 @@
 namespace twinfol::cli {
 namespace {
 
+using test::TempTree;
+
 TEST_F(SyncCommandTest, CleanRunExitsZeroAndPrintsTheReport)
 {
     tree.WriteFile("source/a.txt", "a");
@@ -109,6 +111,8 @@ void TrashTwoDaysAgo(const test::TempTree& tree, const UserPlaces& places, const
 
 TEST_F(SyncCommandTest, AProfileRunUsesTheProfilesTrashAndTheRunnersKeepingDays)
 {
+    // The source holds something: an empty one would be refused as a disk that is not mounted.
+    tree.WriteFile("source/kept", "k");
     tree.WriteFile("target/stale", "s");
     TrashTwoDaysAgo(tree, places, target);
     const std::string profile = tree.WriteFile(
