@@ -1,5 +1,6 @@
-// In-order collection of pooled work: workers mark their item done; the engine thread records the
-// first item as soon as it is done, and waits only when the window is full or everything is wanted.
+// In-order collection of pooled work: whoever comes first (a worker, or the engine thread wanting
+// the first item) claims an item's work; the engine thread records the first item once it is done and
+// waits only when a worker is still at it.
 #include "engine/ordered_results.h"
 
 namespace twinfol {
@@ -11,32 +12,46 @@ OrderedResults::OrderedResults(WorkPool& pool, std::size_t window)
 
 OrderedResults::~OrderedResults()
 {
-    std::unique_lock lock(mutex_);
-    waiting_ = true;
-    finished_.wait(lock, [this] {
-        for (const Item& item : items_)
-            if (!item.done)
+    std::unique_lock lock(shared_->mutex);
+    for (const std::shared_ptr<Item>& item : items_)
+        if (item->state == State::Waiting)
+            item->state = State::Done; // Not begun: it never will be.
+    shared_->waiting = true;
+    shared_->finished.wait(lock, [this] {
+        for (const std::shared_ptr<Item>& item : items_)
+            if (item->state != State::Done)
                 return false;
         return true;
     });
+}
+
+void OrderedResults::RunIfWaiting(Shared& shared, Item& item)
+{
+    std::function<void()> work;
+    {
+        const std::lock_guard lock(shared.mutex);
+        if (item.state != State::Waiting)
+            return;
+        item.state = State::Claimed;
+        work = std::move(item.work);
+    }
+    work();
+    const std::lock_guard lock(shared.mutex);
+    item.state = State::Done;
+    if (shared.waiting)
+        shared.finished.notify_one();
 }
 
 void OrderedResults::Post(std::function<void()> work, std::function<void()> record)
 {
     while (items_.size() >= window_)
         RecordFirst();
-    Item* item = nullptr;
+    auto item = std::make_shared<Item>(Item{std::move(work), std::move(record), State::Waiting});
     {
-        const std::lock_guard lock(mutex_);
-        item = &items_.emplace_back(Item{std::move(record), false});
+        const std::lock_guard lock(shared_->mutex);
+        items_.push_back(item);
     }
-    pool_.Post([this, item, work = std::move(work)] {
-        work();
-        const std::lock_guard lock(mutex_);
-        item->done = true;
-        if (waiting_)
-            finished_.notify_one();
-    });
+    pool_.Post([shared = shared_, item] { RunIfWaiting(*shared, *item); });
 }
 
 void OrderedResults::Add(std::function<void()> record)
@@ -45,8 +60,8 @@ void OrderedResults::Add(std::function<void()> record)
         record(); // Nothing earlier is outstanding: its place is now.
         return;
     }
-    const std::lock_guard lock(mutex_);
-    items_.push_back(Item{std::move(record), true});
+    const std::lock_guard lock(shared_->mutex);
+    items_.push_back(std::make_shared<Item>(Item{nullptr, std::move(record), State::Done}));
 }
 
 void OrderedResults::CollectAll()
@@ -57,19 +72,18 @@ void OrderedResults::CollectAll()
 
 void OrderedResults::RecordFirst()
 {
-    std::function<void()> record;
+    const std::shared_ptr<Item> first = items_.front();
+    RunIfWaiting(*shared_, *first);
     {
-        std::unique_lock lock(mutex_);
-        Item& first = items_.front();
-        if (!first.done) {
-            waiting_ = true;
-            finished_.wait(lock, [&] { return first.done; });
-            waiting_ = false;
+        std::unique_lock lock(shared_->mutex);
+        if (first->state != State::Done) {
+            shared_->waiting = true;
+            shared_->finished.wait(lock, [&] { return first->state == State::Done; });
+            shared_->waiting = false;
         }
-        record = std::move(first.record);
         items_.pop_front();
     }
-    record();
+    first->record();
 }
 
 } // namespace twinfol

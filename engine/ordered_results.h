@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 #include "engine/work_pool.h"
@@ -17,7 +18,8 @@ public:
     // At most window items are handed out and not yet recorded; Post waits (recording) beyond that,
     // which bounds the memory a level's work holds.
     OrderedResults(WorkPool& pool, std::size_t window);
-    // Waits for the work still out, without recording it: the normal end is CollectAll.
+    // Waits for the work under way and drops what no one has begun, without recording: the normal
+    // end is CollectAll.
     ~OrderedResults();
     OrderedResults(const OrderedResults&) = delete;
     OrderedResults& operator=(const OrderedResults&) = delete;
@@ -31,22 +33,32 @@ public:
     void CollectAll();
 
 private:
+    enum class State { Waiting, Claimed, Done };
     struct Item {
+        std::function<void()> work;
         std::function<void()> record;
-        bool done = false;
+        State state = State::Waiting;
+    };
+    // What the workers share with this thread; it outlives this object while a worker still holds
+    // an item that was done here.
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable finished;
+        // Set while this thread waits, so that workers wake it only then.
+        bool waiting = false;
     };
 
-    // Records the first item, waiting for it when its work is still going on.
+    // Runs the item's work unless someone has claimed it already.
+    static void RunIfWaiting(Shared& shared, Item& item);
+    // Records the first item; when no worker has begun its work yet, this thread does it rather than
+    // wait, otherwise it waits for the worker.
     void RecordFirst();
 
     WorkPool& pool_;
     std::size_t window_;
-    std::mutex mutex_;
-    std::condition_variable finished_;
-    // Set while this thread waits, so that workers wake it only then.
-    bool waiting_ = false;
-    // Only this thread adds and removes items; a deque keeps the others in place meanwhile.
-    std::deque<Item> items_;
+    std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
+    // Only this thread adds and removes items.
+    std::deque<std::shared_ptr<Item>> items_;
 };
 
 } // namespace twinfol
