@@ -86,6 +86,11 @@ void SyncEngine::AddCopied(std::uint64_t files, std::uint64_t bytes)
 
 void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
+    // A level whose files make one piece gains nothing from a worker but the hand-over.
+    if (level.source.files.size() <= filesPerPiece) {
+        HandleSourceFiles(level, options);
+        return;
+    }
     OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
     const bool overwriteHere = !options.useTrash;
     // Reads stamps and copies on a worker; touches nothing of the level but its stamp readers.
