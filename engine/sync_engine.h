@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
@@ -93,6 +94,9 @@ private:
     void DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
     void HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
     void DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    struct PooledFile;
+    void CompareAndCopy(Level& level, std::vector<PooledFile>& piece, bool overwriteHere);
+    void RecordFiles(Level& level, std::vector<PooledFile>& piece);
     // Counts files a worker copied, as FileCopied would have one by one.
     void AddCopied(std::uint64_t files, std::uint64_t bytes);
 

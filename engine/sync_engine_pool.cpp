@@ -1,9 +1,10 @@
 // The folder walk with more than one job: the engine thread still lists, decides, asks and records,
 // level by level in the same order, while the pool's workers read stamps, copy and delete. Each piece
-// of work is recorded in its place in the walk (OrderedResults), so the report, the problem log and the
-// progress texts come out as the engine thread alone would give them. A worker starts nothing once a
-// stop was requested; what it did start finishes and is recorded, so a stop's report counts exactly
-// what is on disk. Host callbacks only ever come from the engine thread.
+// of work is recorded in its place in the walk (OrderedResults), so the report, the problem log and
+// the progress texts come out as the engine thread alone would give them. The engine thread takes up
+// the next piece itself rather than wait for a worker. Nothing starts once a stop was requested; what
+// did start finishes and is recorded, so a stop's report counts exactly what is on disk. Host
+// callbacks only ever come from the engine thread.
 #include <memory>
 #include <vector>
 
@@ -42,8 +43,10 @@ public:
     std::uint64_t bytes = 0;
 };
 
+} // namespace
+
 // One source file of a level, as a worker left it.
-struct FileWork {
+struct SyncEngine::PooledFile {
     const std::string* name = nullptr;
     bool twin = false;
     bool started = false;
@@ -54,6 +57,8 @@ struct FileWork {
     FsStatus copied;
     CopyTally tally;
 };
+
+namespace {
 
 // One delete or folder add of a level, as a worker left it.
 struct TreeWork {
@@ -84,6 +89,61 @@ void SyncEngine::AddCopied(std::uint64_t files, std::uint64_t bytes)
     host_.ShowCopyProgress(copies_);
 }
 
+void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, bool overwriteHere)
+{
+    // On a worker: touches nothing of the level but its stamp readers.
+    std::string sourcePath;
+    std::string targetPath;
+    for (PooledFile& file : piece) {
+        if (IsStopped())
+            return;
+        file.started = true;
+        if (file.twin && !(file.newer = IsSourceNewer(level, *file.name)))
+            continue;
+        sourcePath.assign(level.sourceDir).append(*file.name);
+        targetPath.assign(level.targetDir).append(*file.name);
+        file.excluded = IsExcluded(sourcePath) || (file.twin && IsExcluded(targetPath));
+        if (file.excluded || (file.twin && !overwriteHere))
+            continue;
+        file.copiedHere = true;
+        file.copied = fileSystem_.CopyFile(sourcePath, targetPath, &file.tally);
+    }
+}
+
+void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
+{
+    // What HandleSourceFiles shows and records for each file, in the same order.
+    for (PooledFile& file : piece) {
+        if (!file.started)
+            continue;
+        const std::string& name = *file.name;
+        std::string targetPath = level.targetDir + name;
+        if (file.twin) {
+            ShowProgress(level, "Checking file: ", name);
+            if (!file.newer || file.excluded)
+                continue;
+            ShowProgress(level, "Overwriting file: ", name);
+            ChangeResult copied{file.copied};
+            if (file.copiedHere)
+                AddCopied(file.tally.files, file.tally.bytes);
+            else
+                copied = changes_.Overwrite(level.sourceDir + name, targetPath, this);
+            if (copied)
+                report_.Record(ReportList::OverwrittenFiles, std::move(targetPath));
+            else
+                report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath,
+                                      copied.status.Reason());
+        } else if (!file.excluded) {
+            ShowProgress(level, "Adding file: ", name);
+            AddCopied(file.tally.files, file.tally.bytes);
+            if (const ChangeResult copied = changes_.FinishAddFile(targetPath, file.copied))
+                report_.Record(ReportList::AddedFiles, std::move(targetPath));
+            else
+                report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
+        }
+    }
+}
+
 void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
     // A level whose files make one piece gains nothing from a worker but the hand-over.
@@ -92,67 +152,18 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
         return;
     }
     OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    // With the Trash, the old content's move and its journal record are done on this thread.
     const bool overwriteHere = !options.useTrash;
-    // Reads stamps and copies on a worker; touches nothing of the level but its stamp readers.
-    const auto work = [this, &level, overwriteHere](std::vector<FileWork>& piece) {
-        std::string sourcePath;
-        std::string targetPath;
-        for (FileWork& file : piece) {
-            if (IsStopped())
-                return;
-            file.started = true;
-            if (file.twin && !(file.newer = IsSourceNewer(level, *file.name)))
-                continue;
-            sourcePath.assign(level.sourceDir).append(*file.name);
-            targetPath.assign(level.targetDir).append(*file.name);
-            file.excluded = IsExcluded(sourcePath) || (file.twin && IsExcluded(targetPath));
-            if (file.excluded || (file.twin && !overwriteHere))
-                continue;
-            file.copiedHere = true;
-            file.copied = fileSystem_.CopyFile(sourcePath, targetPath, &file.tally);
-        }
-    };
-    // Replays on the engine thread what HandleSourceFiles shows and records for each file.
-    const auto record = [this, &level](std::vector<FileWork>& piece) {
-        for (FileWork& file : piece) {
-            if (!file.started)
-                continue;
-            const std::string& name = *file.name;
-            std::string targetPath = level.targetDir + name;
-            if (file.twin) {
-                ShowProgress(level, "Checking file: ", name);
-                if (!file.newer || file.excluded)
-                    continue;
-                ShowProgress(level, "Overwriting file: ", name);
-                ChangeResult copied{file.copied};
-                if (file.copiedHere)
-                    AddCopied(file.tally.files, file.tally.bytes);
-                else
-                    copied = changes_.Overwrite(level.sourceDir + name, targetPath, this);
-                if (copied)
-                    report_.Record(ReportList::OverwrittenFiles, std::move(targetPath));
-                else
-                    report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath,
-                                          copied.status.Reason());
-            } else if (!file.excluded) {
-                ShowProgress(level, "Adding file: ", name);
-                AddCopied(file.tally.files, file.tally.bytes);
-                if (const ChangeResult copied = changes_.FinishAddFile(targetPath, file.copied))
-                    report_.Record(ReportList::AddedFiles, std::move(targetPath));
-                else
-                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
-            }
-        }
-    };
-    auto piece = std::make_shared<std::vector<FileWork>>();
+    auto piece = std::make_shared<std::vector<PooledFile>>();
     const auto handOut = [&] {
         if (piece->empty())
             return;
-        results.Post([piece, work] { work(*piece); }, [piece, record] { record(*piece); });
-        piece = std::make_shared<std::vector<FileWork>>();
+        results.Post([this, &level, piece, overwriteHere] { CompareAndCopy(level, *piece, overwriteHere); },
+                     [this, &level, piece] { RecordFiles(level, *piece); });
+        piece = std::make_shared<std::vector<PooledFile>>();
     };
     for (const std::string& name : level.source.files) {
-        FileWork file;
+        PooledFile file;
         file.name = &name;
         if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
             file.twin = true;

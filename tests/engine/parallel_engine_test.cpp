@@ -243,7 +243,8 @@ TEST_F(ParallelEngineTest, AStopLetsEachWorkerFinishItsCopyAndCountsExactlyWhatI
         copied.push_back(T(name));
     EXPECT_EQ(Items(report.addedFiles), copied);
     EXPECT_GE(copied.size(), 1u);
-    EXPECT_LE(copied.size(), 4u);
+    // One copy per worker, and one the engine thread may have taken up rather than wait.
+    EXPECT_LE(copied.size(), 5u);
     EXPECT_EQ(faulty.CallCount(FsOperation::CopyFile), static_cast<int>(copied.size()));
     EXPECT_EQ(report.filesCopied, copied.size());
 }
