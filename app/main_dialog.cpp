@@ -88,7 +88,8 @@ void MainDialog::ConnectControls()
         {ui->addMissingCheck, JobOption::AddMissing},
         {ui->confirmDeletesCheck, JobOption::ConfirmDeletes},
         {ui->checkSubFoldersCheck, JobOption::CheckSubFolders},
-        {ui->useTrashCheck, JobOption::UseTrash}};
+        {ui->useTrashCheck, JobOption::UseTrash},
+        {ui->ignoreHourShiftCheck, JobOption::IgnoreHourShift}};
     for (const auto& [box, option] : optionBoxes)
         connect(box, &QCheckBox::clicked, this, [this, option] { OnOptionClicked(option); });
     connect(ui->autoStartCheck, &QCheckBox::clicked, this, &MainDialog::OnAutoStartClicked);
@@ -165,6 +166,7 @@ void MainDialog::ReadControls()
     fields.confirmDeletes = ui->confirmDeletesCheck->isChecked() ? 1 : 0;
     fields.checkSubFolders = ui->checkSubFoldersCheck->isChecked() ? 1 : 0;
     fields.useTrash = ui->useTrashCheck->isChecked() ? 1 : 0;
+    fields.ignoreHourShift = ui->ignoreHourShiftCheck->isChecked() ? 1 : 0;
     fields.location1 = RowBytes(ui->location1Combo);
     fields.location2 = RowBytes(ui->location2Combo);
     // The profile box and the progress line are read-only: what they show is always what the fields
@@ -182,6 +184,7 @@ void MainDialog::WriteControls()
     ui->confirmDeletesCheck->setChecked(fields.confirmDeletes != 0);
     ui->checkSubFoldersCheck->setChecked(fields.checkSubFolders != 0);
     ui->useTrashCheck->setChecked(fields.useTrash != 0);
+    ui->ignoreHourShiftCheck->setChecked(fields.ignoreHourShift != 0);
     SelectRow(ui->location1Combo, fields.location1);
     SelectRow(ui->location2Combo, fields.location2);
     ui->executionEdit->setText(QString::fromStdString(fields.executionText));
@@ -212,7 +215,8 @@ void MainDialog::UpdateControls()
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button,
              ui->deleteMissingCheck, ui->addMissingCheck, ui->confirmDeletesCheck, ui->checkSubFoldersCheck,
-             ui->useTrashCheck, ui->location1Combo, ui->location2Combo, ui->exitButton})
+             ui->useTrashCheck, ui->ignoreHourShiftCheck, ui->location1Combo, ui->location2Combo,
+             ui->exitButton})
         control->setEnabled(!running);
     ui->stopButton->setEnabled(running);
     ui->running1To2Frame->setVisible(runControl.RunningDirection() == SyncDirection::Location1ToLocation2);
@@ -479,7 +483,11 @@ void MainDialog::OnRunFinished()
     WriteControls();
     UpdateControls();
     const SyncReport& report = runControl.Report();
-    dialogs.ShowReport(this, report, report.source, report.target);
+    // A run refused at its start touched nothing: there is no report to show, only the reason.
+    if (!report.refusal.empty())
+        dialogs.ShowMessage(this, QString::fromStdString(report.refusal));
+    else
+        dialogs.ShowReport(this, report, report.source, report.target);
 }
 
 } // namespace twinfol

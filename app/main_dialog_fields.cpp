@@ -16,6 +16,7 @@ int MainDialogFields::Option(JobOption option) const
     case JobOption::ConfirmDeletes: return confirmDeletes;
     case JobOption::CheckSubFolders: return checkSubFolders;
     case JobOption::UseTrash: return useTrash;
+    case JobOption::IgnoreHourShift: return ignoreHourShift;
     }
     return 0;
 }
@@ -28,6 +29,7 @@ SyncOptions MainDialogFields::Options() const
     options.confirmDeletes = confirmDeletes != 0;
     options.checkSubFolders = checkSubFolders != 0;
     options.useTrash = useTrash != 0;
+    options.ignoreHourShift = ignoreHourShift != 0;
     return options;
 }
 

@@ -10,7 +10,14 @@
 namespace twinfol {
 
 // The five option boxes, as the handlers name the one that was clicked.
-enum class JobOption { DeleteMissing, AddMissing, ConfirmDeletes, CheckSubFolders, UseTrash };
+enum class JobOption {
+    DeleteMissing,
+    AddMissing,
+    ConfirmDeletes,
+    CheckSubFolders,
+    UseTrash,
+    IgnoreHourShift
+};
 
 struct MainDialogFields {
     int addMissing = 0;
@@ -25,6 +32,7 @@ struct MainDialogFields {
     // 0 for the first radio button, 1 for the second, -1 when neither is checked.
     int autoStartDirection = -1;
     int useTrash = 0;
+    int ignoreHourShift = 0;
 
     const std::string& Location(LocationSide side) const;
     int Option(JobOption option) const;

@@ -74,6 +74,7 @@ ProfileOpening ProfileCommands::Open(const std::string& path, MainDialogFields& 
     fields.addMissing = currentProfile.addFiles ? 1 : 0;
     fields.checkSubFolders = currentProfile.checkSubFolders ? 1 : 0;
     fields.useTrash = currentProfile.useTrash ? 1 : 0;
+    fields.ignoreHourShift = currentProfile.ignoreHourShift ? 1 : 0;
     fields.location1 = currentProfile.location1;
     fields.location2 = currentProfile.location2;
     fields.ShowProfileAutoStart(currentProfile.autoStart);
@@ -117,6 +118,7 @@ void ProfileCommands::CopyShownState(const MainDialogFields& fields)
     currentProfile.addFiles = fields.addMissing != 0;
     currentProfile.checkSubFolders = fields.checkSubFolders != 0;
     currentProfile.useTrash = fields.useTrash != 0;
+    currentProfile.ignoreHourShift = fields.ignoreHourShift != 0;
     currentProfile.autoStart = fields.ProfileAutoStart();
 }
 
@@ -129,6 +131,7 @@ void ProfileCommands::SetOption(JobOption option, const MainDialogFields& fields
     case JobOption::ConfirmDeletes: currentProfile.confirmDeletes = on; break;
     case JobOption::CheckSubFolders: currentProfile.checkSubFolders = on; break;
     case JobOption::UseTrash: currentProfile.useTrash = on; break;
+    case JobOption::IgnoreHourShift: currentProfile.ignoreHourShift = on; break;
     }
     currentProfile.modified = true;
 }

@@ -13,14 +13,17 @@ namespace {
 struct OptionSetting {
     std::string_view name;
     int MainDialogFields::*member;
+    // The value of a setting not stored yet: on, but for an option a new job does without.
+    int missing = 1;
 };
 
-constexpr std::array<OptionSetting, 5> optionSettings = {{
+constexpr std::array<OptionSetting, 6> optionSettings = {{
     {"AddMissing", &MainDialogFields::addMissing},
     {"DelMissing", &MainDialogFields::deleteMissing},
     {"CheckDel", &MainDialogFields::confirmDeletes},
     {"SubFolders", &MainDialogFields::checkSubFolders},
     {"UseTrash", &MainDialogFields::useTrash},
+    {"IgnoreHourShift", &MainDialogFields::ignoreHourShift, 0},
 }};
 constexpr std::array<std::string_view, LocationHistories::size> location1Names = {
     "Location1A", "Location1B", "Location1C", "Location1D", "Location1E"};
@@ -55,7 +58,8 @@ void WindowSettings::ReadOptions(MainDialogFields& fields) const
 {
     for (const OptionSetting& option : optionSettings) {
         std::uint32_t value = 0;
-        fields.*option.member = store.ReadRegNumber(option.name, value) ? (value != 0 ? 1 : 0) : 1;
+        fields.*option.member =
+            store.ReadRegNumber(option.name, value) ? (value != 0 ? 1 : 0) : option.missing;
     }
 }
 

@@ -12,7 +12,8 @@ std::string HelpText()
 Makes the TARGET folder follow the SOURCE folder, one way: the source is only read. A target file
 is overwritten when its source namesake was last written more than 120 seconds later; files and
 folders found only in the source are added; with --delete, files and folders found only in the
-target are deleted. Names are matched byte for byte, case significant.
+target are deleted. Names are matched byte for byte, case significant; in a target folder that does
+not tell case apart (FAT, exFAT), a file under another spelling takes the source's spelling.
 
 Options:
   --no-add            do not add files and folders found only in the source
@@ -24,6 +25,8 @@ Options:
                       to the Trash instead of removing them for good
   --trash-days N      remove what runs put in the Trash N days later, at the start of a later run
                       into the same disk (default 30; 0 keeps them until the Trash is emptied)
+  --ignore-hour-shift  take files whose times differ by exactly one hour (give or take 2 seconds)
+                      for the same age: FAT and exFAT disks after a daylight-saving change
   --undo TARGET       undo the last run into TARGET (see "Undo" below)
   --exclude PATH      leave PATH alone; repeatable. See "Exclusions" below
   --direction DIR     for a profile: 1to2 (Location 1 to Location 2) or 2to1; without it the
@@ -49,7 +52,8 @@ Options:
 
 The defaults: add on, delete off, sub-folders on, confirmation off, Trash off. A profile (.twp)
 holds its own locations, options and exclusions (and whether it uses the Trash), so --no-add,
---delete, --no-subfolders, --confirm, --trash and --exclude cannot be given with one.
+--delete, --no-subfolders, --confirm, --trash, --ignore-hour-shift and --exclude cannot be given
+with one.
 
 The Trash (--trash): each deleted item and each overwritten file's old content goes to the Trash
 of its disk, where the desktop's file manager shows it and can restore it: the home Trash

@@ -74,6 +74,8 @@ bool TakeJobSwitch(const std::string& argument, RunArguments& run)
         run.options.confirmDeletes = true;
     else if (argument == "--trash")
         run.options.useTrash = true;
+    else if (argument == "--ignore-hour-shift")
+        run.options.ignoreHourShift = true;
     else
         return false;
     run.jobSwitches.push_back(argument);

@@ -97,6 +97,8 @@ ExitCode JobRun::Run()
     }
     SyncReport report = RunEngine(display ? &*display : nullptr);
     display.reset();
+    if (!report.refusal.empty())
+        return Refuse(report.refusal);
     const ExitCode code = ExitCodeOf(report);
     output_.Report(report, code);
     return code;

@@ -127,6 +127,12 @@ FsStatus DryRunFileSystem::RemoveFolder(const std::string&)
     return {};
 }
 
+FsStatus DryRunFileSystem::Respell(const std::string& path, const std::string&)
+{
+    EntryFacts facts;
+    return LookAt(path, facts);
+}
+
 FsStatus DryRunFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
                                           const StopFlag& stop, CopyProgress* progress)
 {

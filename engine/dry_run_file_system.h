@@ -38,6 +38,8 @@ public:
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;
+    // Checks that the entry is there; the new spelling is only pretended.
+    FsStatus Respell(const std::string& path, const std::string& newName) override;
     // Walks the source tree in the order the real copy takes it: a special file ends it as it would
     // end the real copy, and progress hears of every file met before. A file or link standing where
     // the folder belongs refuses it.

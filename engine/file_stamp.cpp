@@ -10,6 +10,9 @@ namespace {
 
 // A target file is replaced only when its source is more than this many whole seconds newer.
 constexpr std::int32_t overwriteThresholdSeconds = 120;
+// A shift of local time, and how far a stamp may stray from it (FAT keeps stamps to 2 seconds).
+constexpr std::int32_t hourShiftSeconds = 3600;
+constexpr std::int32_t hourShiftSlackSeconds = 2;
 
 // The last second of 32-bit signed, 32-bit unsigned and ext4's 34-bit stamps.
 constexpr std::int64_t limitSeconds[] = {2147483647, 4294967295, 15032385535};
@@ -106,6 +109,14 @@ bool IsNewerForOverwrite(const FileStamp& source, const FileStamp& target)
 {
     return source > target && StampDifference(source, target) > overwriteThresholdSeconds &&
            !IsAtFileSystemLimit(target);
+}
+
+bool IsHourShift(const FileStamp& a, const FileStamp& b)
+{
+    const std::int32_t difference = StampDifference(a, b);
+    const std::int32_t distance = difference < 0 ? -difference : difference;
+    return distance >= hourShiftSeconds - hourShiftSlackSeconds &&
+           distance <= hourShiftSeconds + hourShiftSlackSeconds;
 }
 
 } // namespace twinfol

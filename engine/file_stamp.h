@@ -49,4 +49,9 @@ bool IsAtFileSystemLimit(const FileStamp& stamp);
 // only cut the stamp down again, at every run.
 bool IsNewerForOverwrite(const FileStamp& source, const FileStamp& target);
 
+// Whether two stamps lie exactly one hour apart, give or take 2 seconds, either way round: what a
+// FAT or exFAT disk, which keeps local time, shows after a daylight-saving change or a trip across
+// time zones.
+bool IsHourShift(const FileStamp& a, const FileStamp& b);
+
 } // namespace twinfol

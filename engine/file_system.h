@@ -38,6 +38,9 @@ struct EntryFacts {
     // The last-write time, to the nanosecond.
     std::int64_t modifiedSeconds = 0;
     std::uint32_t modifiedNanoseconds = 0;
+    // The last change of the entry's status, in seconds: no copy can set it back, so it tells how long
+    // ago anything last wrote to the entry.
+    std::int64_t changedSeconds = 0;
     // The mount that holds the entry (0 where the system cannot tell) and the file system's device.
     std::uint64_t mountId = 0;
     std::uint64_t device = 0;
@@ -79,6 +82,8 @@ public:
 class RunScope {
 public:
     virtual ~RunScope() = default;
+    // Whether the run may go on: a refusal when another run is writing to the same target.
+    virtual FsStatus Status() const { return {}; }
 };
 
 // Which calls may run at the same time: a run with more than one job calls ListFolderForStamps,
@@ -123,6 +128,11 @@ public:
     virtual FsStatus MakeFolder(const std::string& folder) = 0;
     // Removes one empty folder.
     virtual FsStatus RemoveFolder(const std::string& folder) = 0;
+    // Gives an entry another spelling of its name in the same folder: it is renamed to a fresh
+    // temporary name first and then to the new one, so that a folder that does not tell the two
+    // spellings apart takes the new one. Something else already under the new name fails with EEXIST,
+    // and the entry then keeps its old name.
+    virtual FsStatus Respell(const std::string& path, const std::string& newName) = 0;
 
     // Lists a folder as ListFolder does and hands out a reader for its entries' stamps (left empty when
     // the listing fails).

@@ -13,6 +13,8 @@
 #include "engine/posix_file_facts.h"
 #include "engine/posix_listing.h"
 #include "engine/posix_mount_table.h"
+#include "engine/posix_respell.h"
+#include "engine/posix_target_lock.h"
 #include "engine/posix_trash_move.h"
 #include "engine/posix_tree_copy.h"
 #include "engine/posix_tree_delete.h"
@@ -61,7 +63,11 @@ FsStatus PosixFileSystem::ListFolderForStamps(const std::string& folder, const E
 std::unique_ptr<RunScope> PosixFileSystem::BeginRun(const std::string& sourceRoot,
                                                     const std::string& targetRoot)
 {
-    return resolver_.BeginRun(sourceRoot, targetRoot, std::make_shared<PosixRunState>());
+    // The lock is taken first and let go last, so that no other run writes while this one has its
+    // roots open.
+    auto lock = std::make_unique<PosixTargetLock>(targetRoot);
+    return std::make_unique<LockedRunScope>(
+        std::move(lock), resolver_.BeginRun(sourceRoot, targetRoot, std::make_shared<PosixRunState>()));
 }
 
 EntryKind PosixFileSystem::KindOf(const std::string& path)
@@ -174,6 +180,11 @@ FsStatus PosixFileSystem::RemoveFolder(const std::string& folder)
     if (unlinkat(place.dirFd, place.name.c_str(), AT_REMOVEDIR) != 0)
         return FsStatus::Failure(errno);
     return {};
+}
+
+FsStatus PosixFileSystem::Respell(const std::string& path, const std::string& newName)
+{
+    return RespellEntry(resolver_, path, newName);
 }
 
 FsStatus PosixFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,

@@ -43,6 +43,7 @@ public:
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;
+    FsStatus Respell(const std::string& path, const std::string& newName) override;
     // Walk relative to open folders: every name is opened relative to its folder, not through its
     // whole path.
     FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,

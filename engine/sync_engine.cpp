@@ -22,7 +22,7 @@ std::string FolderPath(std::string_view folder, std::string_view name)
 SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                        SyncReport& report, SyncHost& host)
     : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host),
-      trashFolders_(fileSystem), changes_(fileSystem)
+      trashFolders_(fileSystem), changes_(fileSystem), spellings_(fileSystem), leftovers_(fileSystem, report)
 {
 }
 
@@ -43,6 +43,12 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
     sourceRootEmpty_ = false;
     {
         const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(sourceRoot, targetRoot);
+        // Another run writing into the same target: nothing is touched, not even the journals.
+        if (const FsStatus may = scope->Status(); !may) {
+            report_.refusal = may.Reason();
+            return;
+        }
+        leftovers_.BeginRun(clock_());
         changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot, targetRoot, options);
         SynchroniseFolder(sourceRoot, targetRoot, options);
         changes_.EndRun(report_);
@@ -73,6 +79,10 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     }
     if (IsStopped())
         return;
+    // A leftover the person excluded is left alone like anything else excluded.
+    std::erase_if(level.target.leftovers,
+                  [&](const std::string& name) { return IsExcluded(targetDir + name); });
+    leftovers_.Sweep(targetDir, level.target.leftovers);
     LeaveTrashFoldersAlone(level);
     // Only the roots' level is checked: an empty sub-folder is an ordinary thing.
     if (std::exchange(checkEmptySource_, false))
@@ -109,8 +119,12 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
 FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)
 {
     const auto addEntry = [&](std::string_view name, EntryKind kind) {
-        // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted.
-        if (!IsTemporaryName(name)) {
+        // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted
+        // as an item; the target's are swept once they are old.
+        if (IsTemporaryName(name)) {
+            if (kind == EntryKind::File)
+                listing.leftovers.emplace_back(name);
+        } else {
             if (kind != EntryKind::Folder)
                 listing.files.emplace(name);
             else if (trashFolders_.IsTrashFolder(folder, name))
@@ -145,16 +159,19 @@ void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string
     host_.SetProgressText(level.progress);
 }
 
-bool SyncEngine::IsSourceNewer(Level& level, const std::string& name)
+bool SyncEngine::IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
+                               const std::string& targetName)
 {
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
-    const auto read = [&](Listing& listing, const std::string& folder) {
-        return listing.stamps ? listing.stamps->ReadFileStamp(name)
-                              : fileSystem_.ReadFileStamp(folder + name);
+    const auto read = [&](Listing& listing, const std::string& folder, const std::string& entry) {
+        return listing.stamps ? listing.stamps->ReadFileStamp(entry)
+                              : fileSystem_.ReadFileStamp(folder + entry);
     };
-    const auto sourceStamp = read(level.source, level.sourceDir);
-    const auto targetStamp = read(level.target, level.targetDir);
+    const auto sourceStamp = read(level.source, level.sourceDir, name);
+    const auto targetStamp = read(level.target, level.targetDir, targetName.empty() ? name : targetName);
     if (!sourceStamp || !targetStamp)
+        return false;
+    if (options.ignoreHourShift && IsHourShift(*sourceStamp, *targetStamp))
         return false;
     return IsNewerForOverwrite(*sourceStamp, *targetStamp);
 }
@@ -169,9 +186,30 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
         targetPath.assign(level.targetDir).append(name);
     };
     for (const std::string& name : level.source.files) {
-        if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
+        const auto twin = level.target.files.find(name);
+        if (twin == level.target.files.end() && options.addMissing) {
+            buildPaths(name);
+            if (!IsExcluded(sourcePath)) {
+                // A target that folds case may hold this file under another spelling: it becomes the
+                // twin, or the add is refused, never made over it.
+                const SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.files,
+                                                                    level.target.folders, level.source.files);
+                if (spelling.outcome == SpellingOutcome::Refused) {
+                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, spelling.status.Reason());
+                } else if (spelling.outcome == SpellingOutcome::OtherSpelling) {
+                    RespellTwin(level, name, spelling.listedName, options);
+                } else {
+                    ShowProgress(level, "Adding file: ", name);
+                    if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this))
+                        report_.Record(ReportList::AddedFiles, targetPath);
+                    else
+                        report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
+                }
+            }
+        }
+        if (twin != level.target.files.end()) {
             ShowProgress(level, "Checking file: ", name);
-            if (IsSourceNewer(level, name)) {
+            if (IsSourceNewer(level, name, options, {})) {
                 buildPaths(name);
                 if (!IsExcluded(sourcePath) && !IsExcluded(targetPath)) {
                     ShowProgress(level, "Overwriting file: ", name);
@@ -184,15 +222,6 @@ void SyncEngine::HandleSourceFiles(Level& level, const SyncOptions& options)
             }
             // Present on both sides, so never a delete candidate, whatever happened above.
             level.target.files.erase(twin);
-        } else if (options.addMissing) {
-            buildPaths(name);
-            if (!IsExcluded(sourcePath)) {
-                ShowProgress(level, "Adding file: ", name);
-                if (const ChangeResult copied = changes_.AddFile(sourcePath, targetPath, this))
-                    report_.Record(ReportList::AddedFiles, targetPath);
-                else
-                    report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
-            }
         }
         if (IsStopped())
             return;
@@ -274,8 +303,19 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
             // Present on both sides, so never a delete candidate, excluded or not.
             level.target.folders.erase(twin);
         } else if (options.addMissing && !IsExcluded(sourceFolder)) {
-            ShowProgress(level, "Adding folder: ", name);
-            AddFolder(level, name, sourceFolder, targetFolder);
+            // As for files, a folder under another spelling is the twin. It keeps the disk's spelling:
+            // some FUSE drivers (fusefat) lose a folder's content when it is renamed.
+            const SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.folders,
+                                                                level.target.files, level.source.folders);
+            if (spelling.outcome == SpellingOutcome::Refused) {
+                report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
+                                      spelling.status.Reason());
+            } else if (spelling.outcome == SpellingOutcome::OtherSpelling) {
+                SynchroniseFolder(sourceFolder, FolderPath(level.targetDir, spelling.listedName), options);
+            } else {
+                ShowProgress(level, "Adding folder: ", name);
+                AddFolder(level, name, sourceFolder, targetFolder);
+            }
         }
     }
 }
@@ -294,6 +334,34 @@ void SyncEngine::AddFolder(Level& level, const std::string& name, const std::str
         report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
                               copied.status.Reason());
     }
+}
+
+// The file the target holds under another spelling takes the source's: renamed first, so that a copy
+// keeps the new spelling, but compared by the stamp it had before, as some FUSE drivers stamp a renamed
+// file with the time of the rename.
+void SyncEngine::RespellTwin(Level& level, const std::string& name, const std::string& listedName,
+                             const SyncOptions& options)
+{
+    // An excluded target file is left as it is, under its own spelling; it is no delete candidate either.
+    if (IsExcluded(JoinPath(level.targetDir, listedName)))
+        return;
+    const bool newer = IsSourceNewer(level, name, options, listedName);
+    const std::string targetPath = JoinPath(level.targetDir, name);
+    if (const FsStatus respelled = fileSystem_.Respell(JoinPath(level.targetDir, listedName), name);
+        !respelled) {
+        report_.RecordProblem(ProblemKind::CopyFile, targetPath, respelled.Reason());
+        return;
+    }
+    report_.notes.push_back("Renamed " + JoinPath(level.targetDir, listedName) + " to " + name +
+                            ", as the source spells it");
+    const std::string sourcePath = JoinPath(level.sourceDir, name);
+    if (!newer || IsExcluded(sourcePath) || IsExcluded(targetPath))
+        return;
+    ShowProgress(level, "Overwriting file: ", name);
+    if (const ChangeResult copied = changes_.Overwrite(sourcePath, targetPath, this))
+        report_.Record(ReportList::OverwrittenFiles, targetPath);
+    else
+        report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath, copied.status.Reason());
 }
 
 void SyncEngine::DeleteTargetOnlyFolders(Level& level, const SyncOptions& options)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -12,16 +13,20 @@
 
 #include "engine/exclusion_list.h"
 #include "engine/file_system.h"
+#include "engine/leftover_sweep.h"
 #include "engine/sync_host.h"
 #include "engine/sync_options.h"
 #include "engine/sync_report.h"
 #include "engine/sync_run_state.h"
 #include "engine/target_changes.h"
+#include "engine/target_spellings.h"
 #include "engine/trash_folder_filter.h"
 #include "engine/user_places.h"
 #include "engine/work_pool.h"
 
 namespace twinfol {
+
+class OrderedResults;
 
 // The reason of a delete skipped because the source root is empty.
 inline constexpr const char* emptySourceReason = "the source folder is empty: is its disk mounted?";
@@ -58,6 +63,9 @@ private:
         std::unique_ptr<FolderStampReader> stamps;
         // Trash folders the listing met: left out, and their names left alone on the other side too.
         std::set<std::string> trashFolders;
+        // Temporary files of the one reserved shape: never the person's, and on the target side
+        // removed once they are old enough to be a killed run's.
+        std::vector<std::string> leftovers;
     };
     struct Level {
         const std::string& sourceDir;
@@ -71,7 +79,14 @@ private:
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
     FsStatus ListInto(const std::string& folder, Listing& listing);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
-    bool IsSourceNewer(Level& level, const std::string& name);
+    // Compares the source file with its target twin, which the target may hold under another spelling
+    // (targetName; empty: the same name).
+    bool IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
+                       const std::string& targetName);
+    // Gives a target file held under another spelling the source's and overwrites it when the source is
+    // newer; the rename is a note of the report, the overwrite an entry of its list.
+    void RespellTwin(Level& level, const std::string& name, const std::string& listedName,
+                     const SyncOptions& options);
     void LeaveTrashFoldersAlone(Level& level);
 
     void HandleSourceFiles(Level& level, const SyncOptions& options);
@@ -95,7 +110,14 @@ private:
     void HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
     void DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
     struct PooledFile;
-    void CompareAndCopy(Level& level, std::vector<PooledFile>& piece, bool overwriteHere);
+    void CompareAndCopy(Level& level, std::vector<PooledFile>& piece, const SyncOptions& options);
+    // The spelling check of an add on a target that may fold case, on this thread and after every add
+    // whose name folds alike: true when the add goes ahead, else its outcome is handled or recorded.
+    bool AddSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                            OrderedResults& results, std::set<std::string>& addedFolds,
+                            const std::function<void()>& handOut);
+    bool FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                               OrderedResults& results, std::set<std::string>& addedFolds);
     void RecordFiles(Level& level, std::vector<PooledFile>& piece);
     // Counts files a worker copied, as FileCopied would have one by one.
     void AddCopied(std::uint64_t files, std::uint64_t bytes);
@@ -112,6 +134,8 @@ private:
     WallClock clock_ = &std::chrono::system_clock::now;
     TrashFolderFilter trashFolders_;
     TargetChanges changes_;
+    TargetSpellings spellings_;
+    LeftoverSweep leftovers_;
     // Where the copies of the run stand; the files and bytes copied are also kept in the report.
     CopyCounters copies_;
     // The deletes of the run begun so far (asked and answered Yes, or not asked).

@@ -5,7 +5,9 @@
 // the next piece itself rather than wait for a worker. Nothing starts once a stop was requested; what
 // did start finishes and is recorded, so a stop's report counts exactly what is on disk. Host
 // callbacks only ever come from the engine thread.
+#include <functional>
 #include <memory>
+#include <set>
 #include <vector>
 
 #include "engine/ordered_results.h"
@@ -19,6 +21,17 @@ namespace {
 constexpr std::size_t filesPerPiece = 16;
 // Pieces handed out per worker and not yet recorded.
 constexpr std::size_t piecesPerWorker = 4;
+
+// The name as a target that folds case may take it (ASCII letters): adds whose names fold alike may
+// reach one entry there, so each waits for the ones handed out before it.
+std::string Folded(const std::string& name)
+{
+    std::string folded = name;
+    for (char& letter : folded)
+        if (letter >= 'A' && letter <= 'Z')
+            letter = static_cast<char>(letter - 'A' + 'a');
+    return folded;
+}
 
 std::string FolderPath(std::string_view folder, std::string_view name)
 {
@@ -89,8 +102,9 @@ void SyncEngine::AddCopied(std::uint64_t files, std::uint64_t bytes)
     host_.ShowCopyProgress(copies_);
 }
 
-void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, bool overwriteHere)
+void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, const SyncOptions& options)
 {
+    const bool overwriteHere = !options.useTrash;
     // On a worker: touches nothing of the level but its stamp readers.
     std::string sourcePath;
     std::string targetPath;
@@ -98,7 +112,7 @@ void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, bo
         if (IsStopped())
             return;
         file.started = true;
-        if (file.twin && !(file.newer = IsSourceNewer(level, *file.name)))
+        if (file.twin && !(file.newer = IsSourceNewer(level, *file.name, options, {})))
             continue;
         sourcePath.assign(level.sourceDir).append(*file.name);
         targetPath.assign(level.targetDir).append(*file.name);
@@ -144,6 +158,31 @@ void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
     }
 }
 
+bool SyncEngine::AddSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                                    OrderedResults& results, std::set<std::string>& addedFolds,
+                                    const std::function<void()>& handOut)
+{
+    // The check looks at the target as the adds handed out before left it.
+    if (!addedFolds.insert(Folded(name)).second) {
+        handOut();
+        results.CollectAll();
+    }
+    SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.files,
+                                                  level.target.folders, level.source.files);
+    if (spelling.outcome == SpellingOutcome::Free)
+        return true;
+    handOut();
+    if (spelling.outcome == SpellingOutcome::Refused) {
+        results.Add([this, targetPath = level.targetDir + name, status = std::move(spelling.status)] {
+            report_.RecordProblem(ProblemKind::CopyFile, targetPath, status.Reason());
+        });
+    } else {
+        results.CollectAll();
+        RespellTwin(level, name, spelling.listedName, options);
+    }
+    return false;
+}
+
 void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
     // A level whose files make one piece gains nothing from a worker but the hand-over.
@@ -152,16 +191,15 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
         return;
     }
     OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
-    // With the Trash, the old content's move and its journal record are done on this thread.
-    const bool overwriteHere = !options.useTrash;
     auto piece = std::make_shared<std::vector<PooledFile>>();
     const auto handOut = [&] {
         if (piece->empty())
             return;
-        results.Post([this, &level, piece, overwriteHere] { CompareAndCopy(level, *piece, overwriteHere); },
+        results.Post([this, &level, piece, &options] { CompareAndCopy(level, *piece, options); },
                      [this, &level, piece] { RecordFiles(level, *piece); });
         piece = std::make_shared<std::vector<PooledFile>>();
     };
+    std::set<std::string> addedFolds;
     for (const std::string& name : level.source.files) {
         PooledFile file;
         file.name = &name;
@@ -169,7 +207,9 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
             file.twin = true;
             // Present on both sides, so never a delete candidate, whatever the worker finds.
             level.target.files.erase(twin);
-        } else if (!options.addMissing) {
+        } else if (!options.addMissing || IsExcluded(level.sourceDir + name)) {
+            continue;
+        } else if (!AddSpelledAsListed(level, name, options, results, addedFolds, handOut)) {
             continue;
         }
         piece->push_back(std::move(file));
@@ -231,9 +271,34 @@ void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& op
     results.CollectAll();
 }
 
+bool SyncEngine::FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                                       OrderedResults& results, std::set<std::string>& addedFolds)
+{
+    if (!addedFolds.insert(Folded(name)).second)
+        results.CollectAll();
+    SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.folders,
+                                                  level.target.files, level.source.folders);
+    if (spelling.outcome == SpellingOutcome::Free)
+        return true;
+    if (spelling.outcome == SpellingOutcome::Refused) {
+        results.Add([this, &level, &name, status = std::move(spelling.status)] {
+            ShowProgress(level, "Checking folder: ", name);
+            report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name), status.Reason());
+        });
+    } else {
+        // The folder under its other spelling is the twin; the walk goes down into it here.
+        results.CollectAll();
+        ShowProgress(level, "Checking folder: ", name);
+        SynchroniseFolder(FolderPath(level.sourceDir, name), FolderPath(level.targetDir, spelling.listedName),
+                          options);
+    }
+    return false;
+}
+
 void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
     OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    std::set<std::string> addedFolds;
     for (const std::string& name : level.source.folders) {
         if (IsStopped())
             break;
@@ -246,7 +311,9 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
             if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
                 SynchroniseFolder(sourceFolder, targetFolder, options);
             level.target.folders.erase(twin);
-        } else if (options.addMissing && !IsExcluded(sourceFolder)) {
+        } else if (!options.addMissing || IsExcluded(sourceFolder)) {
+            results.Add([this, &level, &name] { ShowProgress(level, "Checking folder: ", name); });
+        } else if (FolderSpelledAsListed(level, name, options, results, addedFolds)) {
             auto done = std::make_shared<TreeWork>();
             results.Post(
                 [this, done, sourceFolder, targetFolder] {
@@ -271,8 +338,6 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
                                               copied.status.Reason());
                     }
                 });
-        } else {
-            results.Add([this, &level, &name] { ShowProgress(level, "Checking folder: ", name); });
         }
     }
     results.CollectAll();

@@ -44,6 +44,10 @@ struct SyncOptions {
     // How many items the run may delete at most, a folder tree counting as one; every delete after
     // that is skipped with a problem line. Nothing: no limit.
     std::optional<std::int64_t> maxDeletes{};
+    // Two files whose stamps lie exactly one hour apart (give or take 2 seconds) count as the same age:
+    // a FAT or exFAT disk keeps local time, so after a daylight-saving change every file there reads
+    // one hour off.
+    bool ignoreHourShift = false;
     // How many workers do a run's file work: 0 one per core (at most eight), 1 the engine thread alone.
     // Whatever the number, the report is the same.
     int jobs = 0;

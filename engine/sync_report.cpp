@@ -21,6 +21,7 @@ void SyncReport::ResetForRun()
 {
     problemLog.clear();
     notes.clear();
+    refusal.clear();
     overwrittenFileCount = addedFileCount = deletedFileCount = 0;
     addedFolderCount = deletedFolderCount = 0;
     overwrittenFiles.clear();

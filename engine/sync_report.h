@@ -59,6 +59,9 @@ struct SyncReport {
     // Remarks on the run as a whole that are no problem of one item (an undo that cannot bring deleted
     // items back, a journal that could not be written), in the order they were made.
     std::vector<std::string> notes;
+    // Why the run did not start at all, with nothing touched (another run is writing to the target);
+    // empty for a run that went ahead.
+    std::string refusal;
     // Whether the run that filled this report was stopped; taken from the run state's stop request
     // when the run ends.
     bool interrupted = false;

@@ -72,6 +72,7 @@ std::string Profile::ToText() const
     // After the exclusion block: a reader that knows no more keys than the first nine takes whatever
     // follows an unknown key as further keys, so this line anywhere earlier would swallow the block.
     AppendLine(text, "use_trash", Digit(useTrash));
+    AppendLine(text, "ignore_hour_shift", Digit(ignoreHourShift));
     return text;
 }
 
@@ -145,6 +146,7 @@ SyncOptions Profile::Options() const
     options.confirmDeletes = confirmDeletes;
     options.checkSubFolders = checkSubFolders;
     options.useTrash = useTrash;
+    options.ignoreHourShift = ignoreHourShift;
     options.autoStart = AutoStartOf(autoStart);
     return options;
 }
@@ -156,6 +158,7 @@ void Profile::SetOptions(const SyncOptions& options)
     confirmDeletes = options.confirmDeletes;
     checkSubFolders = options.checkSubFolders;
     useTrash = options.useTrash;
+    ignoreHourShift = options.ignoreHourShift;
     if (options.autoStart != AutoStartOf(autoStart))
         autoStart = static_cast<std::int32_t>(options.autoStart);
 }
@@ -189,7 +192,7 @@ bool operator==(const Profile& left, const Profile& right)
            left.addFiles == right.addFiles && left.checkSubFolders == right.checkSubFolders &&
            left.location1 == right.location1 && left.location2 == right.location2 &&
            left.exclusions == right.exclusions && left.autoStart == right.autoStart &&
-           left.useTrash == right.useTrash;
+           left.useTrash == right.useTrash && left.ignoreHourShift == right.ignoreHourShift;
 }
 
 void Profile::Reset()
@@ -204,6 +207,7 @@ void Profile::Reset()
     exclusions.Clear();
     autoStart = 0;
     useTrash = true;
+    ignoreHourShift = false;
 }
 
 void Profile::SetLocation1(std::string path)

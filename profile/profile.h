@@ -86,6 +86,9 @@ public:
     // Key "use_trash": deleted and replaced files go to the Trash. On for a new profile; a file
     // without the key was made before the option and keeps running as it did, without it.
     bool useTrash = true;
+    // Key "ignore_hour_shift": stamps exactly one hour apart count as the same (FAT disks after a
+    // daylight-saving change). Off for a new profile and for a file without the key.
+    bool ignoreHourShift = false;
 
     // Every field equal, `modified` and `valid` included.
     friend bool operator==(const Profile& left, const Profile& right);

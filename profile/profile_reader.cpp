@@ -101,6 +101,8 @@ std::optional<ProfileReader::Outcome> ProfileReader::ReadValue(const std::string
         return ReadExclusionBlock();
     if (key == "use_trash")
         return ReadFlag(profile_.useTrash);
+    if (key == "ignore_hour_shift")
+        return ReadFlag(profile_.ignoreHourShift);
     if (key == "auto_start") {
         const auto number = ReadInteger();
         if (!number || *number < std::numeric_limits<std::int32_t>::min() ||

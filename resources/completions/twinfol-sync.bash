@@ -27,7 +27,7 @@ _twinfol_sync()
         ;;
     esac
     if [[ $cur == -* ]]; then
-        local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days --undo --exclude --direction
+        local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days --ignore-hour-shift --undo --exclude --direction
             --max-delete -j --jobs --allow-empty-source -n --dry-run --plan --no-plan --json -q --quiet -v
             --verbose --log-file --help -h --version --'
         COMPREPLY=($(IFS=$' \n' compgen -W "$options" -- "$cur"))

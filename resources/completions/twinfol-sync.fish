@@ -8,6 +8,7 @@ complete -c twinfol-sync -l no-subfolders -d 'Handle only the files directly ins
 complete -c twinfol-sync -l confirm -d 'Ask before each delete'
 complete -c twinfol-sync -l yes -d 'Answer every delete question with Yes To All'
 complete -c twinfol-sync -l trash -d 'Move deleted and replaced files to the Trash'
+complete -c twinfol-sync -l ignore-hour-shift -d 'Take times exactly one hour apart for the same'
 complete -c twinfol-sync -l trash-days -x -d 'Days the Trash keeps what runs put there'
 complete -c twinfol-sync -l undo -x -a '(__fish_complete_directories (commandline -ct))' -d 'Undo the last run into a folder'
 complete -c twinfol-sync -l exclude -r -F -d 'Leave a file or folder alone'

@@ -53,7 +53,7 @@ TEST_F(MainDialogTest, EveryWindowHasUniqueMnemonicsAndANameForEveryControl)
 {
     Open();
     // All but the radio pair, which Tab reaches from "Auto Start" and the arrow keys switch.
-    EXPECT_EQ(CheckKeyboardAccess(*window), 22);
+    EXPECT_EQ(CheckKeyboardAccess(*window), 23);
     ExclusionsDialog exclusions(window.get(), ExclusionList(), dialogs);
     EXPECT_EQ(CheckKeyboardAccess(exclusions), 5);
     AboutDialog about(window.get(), QIcon());

@@ -78,6 +78,11 @@ TEST(RunArguments, TheTrashIsAJobSwitchItsDaysAreNotAndUndoTakesOnlyItsFolder)
     ASSERT_TRUE(parsed.IsOk()) << parsed.error;
     EXPECT_EQ(parsed.arguments.options.trashKeepDays, 7);
 
+    // The hour shift is the job's too: a profile keeps it.
+    EXPECT_TRUE(ParseArguments({"--ignore-hour-shift", "/src", "/dst"}).arguments.options.ignoreHourShift);
+    EXPECT_FALSE(ParseArguments({"/src", "/dst"}).arguments.options.ignoreHourShift);
+    EXPECT_FALSE(ParseArguments({"--ignore-hour-shift", "job.twp"}).IsOk());
+
     parsed = ParseArguments({"--dry-run", "--json", "--undo", "/dst"});
     ASSERT_TRUE(parsed.IsOk()) << parsed.error;
     EXPECT_EQ(parsed.arguments.invocation, Invocation::Undo);

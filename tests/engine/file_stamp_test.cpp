@@ -100,3 +100,16 @@ TEST(FileStamp, ATargetAtAFileSystemsLastStampIsNeverOlder)
     EXPECT_FALSE(IsOutsideEveryFileSystemRange(2147483647));
     EXPECT_TRUE(IsOutsideEveryFileSystemRange(2147483648));
 }
+
+// What a FAT disk shows after a daylight-saving change: one hour either way, give or take the 2 seconds
+// of FAT's stamps, across a day's end too; anything further off is a real difference.
+TEST(FileStamp, AnHourShiftIsExactlyOneHourGiveOrTakeTwoSeconds)
+{
+    const FileStamp base = At(2023, 3, 26, 23, 30, 0);
+    for (const int seconds : {3598, 3599, 3600, 3601, 3602}) {
+        EXPECT_TRUE(IsHourShift(FileStamp::FromUnixTime(1679873400 + seconds), base)) << seconds;
+        EXPECT_TRUE(IsHourShift(base, FileStamp::FromUnixTime(1679873400 + seconds))) << seconds;
+    }
+    for (const int seconds : {0, 120, 3597, 3603, 7200})
+        EXPECT_FALSE(IsHourShift(FileStamp::FromUnixTime(1679873400 + seconds), base)) << seconds;
+}

@@ -23,8 +23,9 @@ const std::string workedExample = "twin_fol_version=1.01\r\n"
                                   "C:\\Work\\build\\\r\n"
                                   "C:\\Work\\notes.txt\r\n"
                                   "end_exclusions\r\n";
-// What the writer adds after the block for a profile that uses the Trash, as a new one does.
-const std::string trashLine = "use_trash=1\r\n";
+// What the writer adds after the block for a new profile: it uses the Trash and takes no hour shift
+// for the same time.
+const std::string trashLine = "use_trash=1\r\nignore_hour_shift=0\r\n";
 
 Profile WorkedExampleProfile()
 {
@@ -117,7 +118,7 @@ TEST(ProfileFormat, ReadsTheWorkedExampleIntoEveryField)
 TEST(ProfileFormat, AnEmptyProfileHasItsExclusionLineFollowedByTheEnd)
 {
     const std::string text = Profile().ToText();
-    EXPECT_TRUE(text.ends_with("auto_start=0\r\nexclusions=\r\nend_exclusions\r\nuse_trash=1\r\n")) << text;
+    EXPECT_TRUE(text.ends_with("auto_start=0\r\nexclusions=\r\nend_exclusions\r\n" + trashLine)) << text;
     Profile negative;
     negative.autoStart = -7;
     EXPECT_NE(negative.ToText().find("\r\nauto_start=-7\r\n"), std::string::npos);
@@ -164,7 +165,7 @@ TEST(ProfileFormat, TheTrashLineFollowsTheBlockAndReadsBack)
     Profile off = WorkedExampleProfile();
     off.useTrash = false;
     // Last of all, so that a reader that knows only the first nine keys loses nothing before it.
-    EXPECT_TRUE(off.ToText().ends_with("end_exclusions\r\nuse_trash=0\r\n"));
+    EXPECT_TRUE(off.ToText().ends_with("end_exclusions\r\nuse_trash=0\r\nignore_hour_shift=0\r\n"));
     EXPECT_FALSE(ReadFrom(off.ToText()).useTrash);
     EXPECT_TRUE(ReadFrom(workedExample + trashLine).useTrash);
     EXPECT_EQ(ReadFrom(workedExample + trashLine).exclusions.Size(), 2u);
@@ -175,6 +176,20 @@ TEST(ProfileFormat, TheTrashLineFollowsTheBlockAndReadsBack)
     // A value that is no flag ends the reading like any other flag's.
     EXPECT_FALSE(ReadFrom(version + "use_trash=2\r\nlocation1=/x/\r\n").useTrash);
     EXPECT_EQ(ReadFrom(version + "use_trash=2\r\nlocation1=/x/\r\n").location1, "");
+}
+
+TEST(ProfileFormat, TheHourShiftLineFollowsTheBlockAndReadsBack)
+{
+    Profile shifted = WorkedExampleProfile();
+    shifted.ignoreHourShift = true;
+    EXPECT_TRUE(shifted.ToText().ends_with("end_exclusions\r\nuse_trash=1\r\nignore_hour_shift=1\r\n"));
+    const Profile read = ReadFrom(shifted.ToText());
+    EXPECT_TRUE(read.ignoreHourShift);
+    EXPECT_TRUE(read.Options().ignoreHourShift);
+    EXPECT_EQ(read.exclusions.Size(), 2u);
+    // A file made before the option, and a value that is no flag, leave it off.
+    EXPECT_FALSE(ReadFrom(workedExample).ignoreHourShift);
+    EXPECT_FALSE(ReadFrom(workedExample + "ignore_hour_shift=2\r\n").ignoreHourShift);
 }
 
 TEST(ProfileFormat, AVersionWordIsValidButEndsTheReading)

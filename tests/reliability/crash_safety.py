@@ -16,8 +16,14 @@ With --trash the runs move what they delete and the old content of what they ove
 must be either in its place or in the Trash, whole; a name in the Trash never lacks its info file;
 after the finishing run the Trash holds the whole old content of every overwritten and deleted file.
 
+With --target-fs exfat the target lies on an exFAT image mounted through exfat-fuse (as root, with
+/dev/fuse and a loop device), where a copy writes a named temporary file: the check is skipped with a
+message where the machine cannot mount one.
+
 Usage: crash_safety.py TWINFOL_SYNC [--kills N] [--seed S] [--work DIR] [--large-mb M] [--trash]
-Exit status 0 when every check passed, 1 on a violation, 2 on a usage or set-up error.
+                       [--target-fs exfat]
+Exit status 0 when every check passed (or was skipped), 1 on a violation, 2 on a usage or set-up
+error.
 """
 
 import argparse
@@ -100,10 +106,10 @@ def build_layout(large_mb):
 
 
 class Fixture:
-    def __init__(self, work, large_mb, trash):
+    def __init__(self, work, large_mb, trash, target_parent=None):
         self.work = work
         self.source = os.path.join(work, "source") + "/"
-        self.target = os.path.join(work, "target") + "/"
+        self.target = os.path.join(target_parent or work, "target") + "/"
         self.pristine = os.path.join(work, "pristine-target") + "/"
         self.trash = trash
         # The runs' journals and home trash stay inside the work folder, never in a real home.
@@ -130,8 +136,9 @@ class Fixture:
         for folder in (self.target, os.path.join(self.work, "data"), os.path.join(self.work, "state")):
             if os.path.exists(folder):
                 shutil.rmtree(folder)
-        # cp -a keeps the old time stamps, so every overwrite is due again.
-        subprocess.run(["cp", "-a", self.pristine, self.target], check=True)
+        # The copy keeps the old time stamps, so every overwrite is due again (owners and modes are
+        # left out: an exFAT disk keeps neither).
+        subprocess.run(["cp", "-r", "--preserve=timestamps", self.pristine, self.target], check=True)
 
 
 def sync_command(binary, fixture):
@@ -264,6 +271,27 @@ def check_finish(binary, fixture, leftovers):
     return violations
 
 
+def mount_exfat(work, size):
+    """Mounts a new exFAT image of the size at work/disk through exfat-fuse on a loop device;
+    answers the mount point, or None after printing why it cannot."""
+    missing = [tool for tool in ("mkfs.exfat", "mount.exfat-fuse") if shutil.which(tool) is None]
+    if os.geteuid() != 0 or missing or not os.path.exists("/dev/fuse"):
+        why = ("needs root" if os.geteuid() != 0
+               else f"needs {', '.join(missing)}" if missing else "no /dev/fuse")
+        print(f"crash_safety: skipped on exFAT: {why} (apt-get install exfat-fuse exfatprogs)")
+        return None
+    image = os.path.join(work, "disk.img")
+    disk = os.path.join(work, "disk")
+    os.mkdir(disk)
+    with open(image, "wb") as out:
+        out.truncate(size)
+    for command in (["mkfs.exfat", image], ["mount", "-o", "loop", "-t", "exfat-fuse", image, disk]):
+        if subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode != 0:
+            print(f"crash_safety: skipped on exFAT: {' '.join(command[:1])} failed")
+            return None
+    return disk
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("binary")
@@ -272,6 +300,8 @@ def main():
     parser.add_argument("--work", default=None, help="folder for the trees (default: a new one in /var/tmp)")
     parser.add_argument("--large-mb", type=int, default=50, help="size of the smallest large file")
     parser.add_argument("--trash", action="store_true", help="run with --trash and check the Trash too")
+    parser.add_argument("--target-fs", choices=["exfat"], default=None,
+                        help="put the target on a file system of its own mounted for the check")
     options = parser.parse_args()
     binary = os.path.abspath(options.binary)
     if not os.access(binary, os.X_OK):
@@ -281,8 +311,15 @@ def main():
     chooser = random.Random(seed)
 
     work = tempfile.mkdtemp(prefix="twinfol-crash-", dir=options.work or "/var/tmp")
+    disk = None
     try:
-        fixture = Fixture(work, options.large_mb, options.trash)
+        if options.target_fs == "exfat":
+            # Room for the old files and the new ones side by side, with a margin.
+            overwritten, added, deleted = build_layout(options.large_mb)
+            disk = mount_exfat(work, 64 * MB + 3 * sum(size for _, size in overwritten + added + deleted))
+            if disk is None:
+                return 0
+        fixture = Fixture(work, options.large_mb, options.trash, disk)
         fixture.create()
         large = {relative for relative, size in fixture.overwritten + fixture.added if size >= 50 * MB}
 
@@ -301,6 +338,7 @@ def main():
         span = sorted(spans)[1] * 1.2
         total_bytes = sum(size for _, size in fixture.overwritten + fixture.added)
         print(f"seed {seed}; {'with' if options.trash else 'without'} the Trash; "
+              f"target on {options.target_fs or 'the work folder'}; "
               f"job: {len(fixture.overwritten)} overwrites, {len(fixture.added)} adds, "
               f"{len(fixture.deleted)} deletes, {total_bytes / MB:.0f} MB to copy, "
               f"{len(large)} files of 50 MB or more; kills spread over {span:.2f} s")
@@ -342,6 +380,8 @@ def main():
               f"file(s), none counted or copied by the next run; {figures['violations']} violation(s)")
         return 1 if figures["violations"] else 0
     finally:
+        if disk is not None:
+            subprocess.run(["umount", disk], stderr=subprocess.DEVNULL)
         shutil.rmtree(work, ignore_errors=True)
 
 

@@ -4,7 +4,8 @@
 # each kill. See crash_safety.py for the checks.
 #   tests/reliability/crash_safety.sh [KILLS] [more options of crash_safety.py, e.g. --seed 7 or --trash]
 # KILLS defaults to 50; CI runs a few, without and with --trash (every old file in place or in the
-# Trash, whole). TWINFOL_SYNC names a runner to use instead of building one.
+# Trash, whole), and with --target-fs exfat (the target on an exFAT image through exfat-fuse, as root).
+# TWINFOL_SYNC names a runner to use instead of building one.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 kills=${1:-50}

@@ -30,6 +30,7 @@ const char* OperationName(FsOperation operation)
     case FsOperation::MoveToTrash: return "MoveToTrash";
     case FsOperation::LinkToTrash: return "LinkToTrash";
     case FsOperation::MoveFromTrash: return "MoveFromTrash";
+    case FsOperation::Respell: return "Respell";
     }
     return "?";
 }
@@ -252,6 +253,13 @@ FsStatus FaultInjectingFileSystem::MakeFolder(const std::string& folder)
     if (const int error = Enter(FsOperation::MakeFolder, folder))
         return FsStatus::Failure(error);
     return inner_.MakeFolder(folder);
+}
+
+FsStatus FaultInjectingFileSystem::Respell(const std::string& path, const std::string& newName)
+{
+    if (const int error = Enter(FsOperation::Respell, path, newName))
+        return FsStatus::Failure(error);
+    return inner_.Respell(path, newName);
 }
 
 FsStatus FaultInjectingFileSystem::RemoveFolder(const std::string& folder)

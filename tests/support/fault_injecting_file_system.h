@@ -45,6 +45,7 @@ enum class FsOperation {
     MoveToTrash,
     LinkToTrash,
     MoveFromTrash,
+    Respell,
 };
 
 const char* OperationName(FsOperation operation);
@@ -104,6 +105,8 @@ public:
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder) override;
     FsStatus RemoveFolder(const std::string& folder) override;
+    // For a respelling, path is the entry and secondPath the new name.
+    FsStatus Respell(const std::string& path, const std::string& newName) override;
     // Fail-injectable as a whole; otherwise the real layer walks the tree with this layer as its hook,
     // so each step is reported here,
     // as the call of the same kind with its whole paths: a sub-folder's level is a CopyTree or

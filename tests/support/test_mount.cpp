@@ -89,9 +89,29 @@ TestMount TestMount::FatImage(const std::string& image, std::size_t bytes, const
         return Failed("needs root to mount a FAT image");
     if (!RunQuietly("command -v fusefat && command -v mkfs.fat"))
         return Failed("needs fusefat and mkfs.fat (apt-get install fusefat dosfstools)");
-    if (!RunQuietly("mkfs.fat -C " + Quoted(image) + " " + std::to_string(bytes / 1024)) ||
+    // FAT32 from the smallest size it allows; FAT12 or FAT16 below that.
+    const std::string fatSize = bytes >= (34u << 20) ? "-F 32 " : "";
+    if (!RunQuietly("mkfs.fat " + fatSize + "-C " + Quoted(image) + " " + std::to_string(bytes / 1024)) ||
         !RunQuietly("fusefat -o rw+ " + Quoted(image) + " " + Quoted(at)))
         return Failed("could not make and mount a FAT image through fusefat");
+    TestMount made;
+    made.at_ = at;
+    return made;
+}
+
+TestMount TestMount::ExfatImage(const std::string& image, std::size_t bytes, const std::string& at)
+{
+    if (geteuid() != 0)
+        return Failed("needs root to mount an exFAT image");
+    if (!RunQuietly("command -v mount.exfat-fuse && command -v mkfs.exfat"))
+        return Failed("needs exfat-fuse and mkfs.exfat (apt-get install exfat-fuse exfatprogs)");
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+        return Failed("needs /dev/fuse to mount an exFAT image through exfat-fuse");
+    if (!MakeImageFile(image, bytes) || !RunQuietly("mkfs.exfat " + Quoted(image)))
+        return Failed("could not make an exFAT image (is mkfs.exfat installed?)");
+    // exfat-fuse wants a block device; a loop device set up by mount itself is freed with the mount.
+    if (!RunQuietly("mount -o loop -t exfat-fuse " + Quoted(image) + " " + Quoted(at)))
+        return Failed("could not mount the exFAT image through exfat-fuse on a loop device");
     TestMount made;
     made.at_ = at;
     return made;
