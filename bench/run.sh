@@ -13,6 +13,7 @@
 #                    (500,000 files; needs about 2.5 GB and a few minutes) and compare peak memory
 #   --no-strace      skip the system-call counts
 #   --strace-others  count the system calls of cp -a and rsync too (slow under strace)
+#   --jobs N         run twinfol-sync with --jobs N (default: its own, one worker per core)
 #   --compare-with P also time the twinfol-sync binary P (an earlier build, say) as "before", in
 #                    the same rounds, on the copy and re-run cases, and count its system calls
 #
@@ -32,6 +33,8 @@ memory_check=0
 strace_mine=1
 strace_others=0
 compare_with=""
+# The delete case empties the target from an empty source, which the runner refuses by default.
+twinfol_args=(--allow-empty-source)
 while [ $# -gt 0 ]; do
     case $1 in
     --quick) quick=1 ;;
@@ -41,8 +44,9 @@ while [ $# -gt 0 ]; do
     --memory-check) memory_check=1 ;;
     --no-strace) strace_mine=0 ;;
     --strace-others) strace_others=1 ;;
+    --jobs) twinfol_args+=(--jobs "$2"); shift ;;
     --compare-with) compare_with=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -120,9 +124,9 @@ rotated() {
 run_tool() {
     local tree=$1 case=$2 round=$3 tool=$4 source=$5 target=$6
     case $tool in
-    twinfol) timed "$tree" "$case" "$round" twinfol "$twinfol" --delete "$source" "$target" ;;
+    twinfol) timed "$tree" "$case" "$round" twinfol "$twinfol" "${twinfol_args[@]}" --delete "$source" "$target" ;;
     before) timed "$tree" "$case" "$round" before "$compare_with" --delete "$source" "$target" ;;
-    trash) timed "$tree" "$case" "$round" trash "$twinfol" --delete --trash "$source" "$target" ;;
+    trash) timed "$tree" "$case" "$round" trash "$twinfol" "${twinfol_args[@]}" --delete --trash "$source" "$target" ;;
     rsync) timed "$tree" "$case" "$round" rsync rsync -a --delete "$source/" "$target/" ;;
     cp) timed "$tree" "$case" "$round" cp cp -a "$source/." "$target/" ;;
     walk) timed "$tree" "$case" "$round" walk find "$source" "$target" -printf '%T@\n' ;;
@@ -233,9 +237,9 @@ bench_tree() {
     if [ $strace_mine = 1 ] && [ "$tree" = small ]; then
         echo "   counting system calls (strace -c -f; $files files)"
         mkdir "$work/strace-twinfol"
-        count_syscalls "twinfol-sync, initial copy" "$files" "$twinfol" --delete "$source" "$work/strace-twinfol"
+        count_syscalls "twinfol-sync, initial copy" "$files" "$twinfol" "${twinfol_args[@]}" --delete "$source" "$work/strace-twinfol"
         count_syscalls "twinfol-sync, re-run with nothing to do" "$files" \
-            "$twinfol" --delete "$source" "$work/strace-twinfol"
+            "$twinfol" "${twinfol_args[@]}" --delete "$source" "$work/strace-twinfol"
         if [ -n "$compare_with" ]; then
             mkdir "$work/strace-before"
             count_syscalls "before, initial copy" "$files" "$compare_with" --delete "$source" "$work/strace-before"

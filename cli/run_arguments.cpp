@@ -15,6 +15,7 @@ ParsedArguments Refuse(std::string error)
 
 // A keeping time of more than a hundred years is a typing mistake rather than a wish.
 constexpr int mostKeepDays = 36500;
+constexpr std::int64_t mostJobs = 64;
 
 bool ReadKeepDays(const std::string& text, int& days)
 {
@@ -152,6 +153,15 @@ bool TakeValueOption(const std::vector<std::string>& arguments, std::size_t& ind
             run.maxDeletes = CountFromText(value);
             if (!run.maxDeletes)
                 error = "--max-delete needs a number of items, not \"" + value + "\"";
+        }
+    } else if (HasOptionName(argument, "--jobs") || argument == "-j") {
+        if (TakeValue(arguments, index, argument == "-j" ? "-j" : "--jobs", value, error)) {
+            const std::optional<std::int64_t> jobs = CountFromText(value);
+            if (!jobs || *jobs < 1 || *jobs > mostJobs)
+                error = "--jobs needs a number of workers from 1 to " + std::to_string(mostJobs) +
+                        ", not \"" + value + "\"";
+            else
+                run.jobs = static_cast<int>(*jobs);
         }
     } else if (HasOptionName(argument, "--log-file")) {
         if (TakeValue(arguments, index, "--log-file", value, error) && value.empty())

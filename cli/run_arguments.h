@@ -60,6 +60,8 @@ struct RunArguments {
     std::optional<std::int64_t> maxDeletes;
     // Run even when the source folder is empty and the run would delete everything in the target.
     bool allowEmptySource = false;
+    // How many workers copy, compare and delete (--jobs); 0 for one per core, at most eight.
+    int jobs = 0;
     // Where the report is appended, with a dated header; empty for none.
     std::string logFile;
 };

@@ -78,6 +78,7 @@ ExitCode JobRun::Run()
     options_ = job_.options;
     options_.emptySource = arguments_.allowEmptySource ? EmptySource::Allow : EmptySource::Refuse;
     options_.maxDeletes = arguments_.maxDeletes;
+    options_.jobs = arguments_.jobs;
     if (std::string refused = SettleExclusions(); !refused.empty())
         return Refuse(refused);
     if (std::string refused = ConfirmationRefusal(); !refused.empty())

@@ -16,6 +16,8 @@ public:
     virtual void DataCopied(std::uint64_t copied, std::uint64_t size) = 0;
     // One file or link has taken its name in the target, with size bytes of data (0 for a link).
     virtual void FileCopied(std::uint64_t size) = 0;
+    // Whether DataCopied is followed at all; one that is not lets the kernel copy a file in one go.
+    virtual bool FollowsChunks() const { return true; }
 };
 
 // What a run has copied so far, and where the copy of the current file stands.

@@ -25,7 +25,10 @@ bool IsOtherMount(std::uint64_t folderMount, std::uint64_t parentMount)
 std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRoot,
                                                      const std::string& targetRoot)
 {
-    deletedFiles_.clear();
+    {
+        const std::lock_guard lock(deletedMutex_);
+        deletedFiles_.clear();
+    }
     return reader_.BeginRun(sourceRoot, targetRoot);
 }
 
@@ -46,9 +49,15 @@ EntryKind DryRunFileSystem::KindOf(const std::string& path)
     return LookAt(path, facts) ? facts.kind : EntryKind::Missing;
 }
 
+bool DryRunFileSystem::WasDeleted(const std::string& path) const
+{
+    const std::lock_guard lock(deletedMutex_);
+    return deletedFiles_.contains(WithoutTrailingSeparator(path));
+}
+
 FsStatus DryRunFileSystem::LookAt(const std::string& path, EntryFacts& facts)
 {
-    if (deletedFiles_.contains(WithoutTrailingSeparator(path))) {
+    if (WasDeleted(path)) {
         facts = {};
         return FsStatus::Failure(ENOENT);
     }
@@ -101,7 +110,10 @@ FsStatus DryRunFileSystem::DeleteFile(const std::string& path)
         return FsStatus::Refusal(EISDIR, folderWhereFileReason);
     if (facts.readOnly)
         return FsStatus::Refusal(EACCES, fileReadOnlyReason);
-    deletedFiles_.insert(WithoutTrailingSeparator(path));
+    {
+        const std::lock_guard lock(deletedMutex_);
+        deletedFiles_.insert(WithoutTrailingSeparator(path));
+    }
     return {};
 }
 

@@ -6,6 +6,7 @@
 // disk, an immutable file, a name the target file system refuses.
 #pragma once
 
+#include <mutex>
 #include <set>
 #include <string>
 
@@ -62,6 +63,7 @@ public:
                            ExistingEntry existing) override;
 
 private:
+    bool WasDeleted(const std::string& path) const;
     FsStatus WalkCopy(const std::string& sourceFolder, const StopFlag& stop, CopyProgress* progress);
     // stopped becomes true when a stop request ended the walk with entries left in place.
     FsStatus WalkDelete(const std::string& folder, std::uint64_t mountId, const StopFlag& stop,
@@ -73,6 +75,8 @@ private:
     // of that name is added after that file's delete. Nothing else the walk changes is looked at
     // again, so nothing else is kept.
     std::set<std::string> deletedFiles_;
+    // The workers of a run delete and look at the same time.
+    mutable std::mutex deletedMutex_;
 };
 
 } // namespace twinfol

@@ -86,6 +86,13 @@ public:
     virtual FsStatus Status() const { return {}; }
 };
 
+// Which calls may run at the same time: a run with more than one job calls ListFolderForStamps,
+// KindOf, ReadFileStamp, CopyFile, DeleteFile, CopyFolderTree, DeleteFolderTree and the readers' own
+// ReadFileStamp from several threads at once, each on a different entry (never two on the same path or
+// inside one tree), while the engine thread lists, looks at entries and writes the Trash and the
+// journal. Every layer (the POSIX one, the trial-run one and the test layer that injects faults) must
+// take such calls concurrently. The Trash and journal calls, ReadFile, ReplaceFile, MakeFolders and
+// LockFile come from one thread at a time.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;

@@ -65,7 +65,9 @@ FsStatus CopyRange(int in, int out, off_t start, off_t length, off_t& copied, co
     copied = 0;
     bool kernelCopy = true;
     std::vector<char> buffer;
-    const off_t kernelChunk = teller.progress != nullptr ? followedKernelCopy : largestKernelCopy;
+    const off_t kernelChunk = teller.progress != nullptr && teller.progress->FollowsChunks()
+                                  ? followedKernelCopy
+                                  : largestKernelCopy;
     while (copied < length) {
         const off_t remaining = length - copied;
         const off_t at = start + copied;

@@ -28,11 +28,15 @@ FsStatus PosixEntryCopy::Copy(const SourceEntry& from, const Destination& to,
                               std::optional<Placement> knownPlacement, PosixRunState& run,
                               const CopySteps& steps)
 {
-    const FsStatus copied = CopyOnce(from, to, knownPlacement, run, steps);
+    std::uint64_t size = 0;
+    FsStatus copied = CopyOnce(from, to, knownPlacement, run, steps, size);
     // Space that deleted and replaced files still hold comes back once they are let go; a copy that
     // found the disk full tries once more after that, as it would have found it without the wait.
     if ((copied.Error() == ENOSPC || copied.Error() == EDQUOT) && closer_.Drain())
-        return CopyOnce(from, to, knownPlacement, run, steps);
+        copied = CopyOnce(from, to, knownPlacement, run, steps, size);
+    // The size is the one the copy read: no second look at the target is needed to tell it.
+    if (copied && steps.progress != nullptr)
+        steps.progress->FileCopied(size);
     return copied;
 }
 
@@ -83,7 +87,7 @@ FsStatus OpenSource(const SourceEntry& from, UniqueFd& source, struct stat& sour
 
 FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to,
                                   std::optional<Placement> knownPlacement, PosixRunState& run,
-                                  const CopySteps& steps)
+                                  const CopySteps& steps, std::uint64_t& size)
 {
     UniqueFd source;
     struct stat sourceInfo {};
@@ -100,13 +104,20 @@ FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to
     else if (FsStatus decided = DecidePlacement(to, placement, holdReplaced, targetInfo); !decided)
         return decided;
 
-    if (kind == EntryKind::Link)
+    if (kind == EntryKind::Link) {
+        size = 0;
         return CopyLink(from, sourceInfo, to, placement, holdReplaced, run.credentials);
+    }
+    // Read after the copy, sourceInfo holds the size of the data that was copied.
+    const auto copiedSize = [&](FsStatus status) {
+        size = static_cast<std::uint64_t>(sourceInfo.st_size);
+        return status;
+    };
     if (sourceInfo.st_nlink > 1)
-        return CopyNamesakeFile(source.Get(), sourceInfo, to, placement, holdReplaced, targetInfo, run,
-                                steps);
-    return CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced,
-                           CopyOwnership{run.credentials, to.created}, steps, nullptr);
+        return copiedSize(
+            CopyNamesakeFile(source.Get(), sourceInfo, to, placement, holdReplaced, targetInfo, run, steps));
+    return copiedSize(CopyRegularFile(source.Get(), sourceInfo, to, placement, holdReplaced,
+                                      CopyOwnership{run.credentials, to.created}, steps, nullptr));
 }
 
 // Looks at what stands at the target: nothing (an add), a file or link to replace (its data let go
@@ -136,7 +147,7 @@ FsStatus PosixEntryCopy::CopyNamesakeFile(int source, struct stat& sourceInfo, c
                                           const CopySteps& steps)
 {
     const CopyOwnership ownership{run.credentials, to.created};
-    if (const std::optional<FirstCopy> first = run.links.Find(sourceInfo)) {
+    if (const std::optional<FirstCopy> first = run.links.FindOrClaim(sourceInfo)) {
         run.links.NameHandled(sourceInfo);
         // A twin that is the first copy's inode already has nothing to gain.
         if (placement == Placement::Replace && targetInfo.st_dev == first->copyDevice &&
@@ -155,6 +166,8 @@ FsStatus PosixEntryCopy::CopyNamesakeFile(int source, struct stat& sourceInfo, c
         CopyRegularFile(source, sourceInfo, to, placement, holdReplaced, ownership, steps, &copyInfo);
     if (copied)
         run.links.Remember(sourceInfo, std::string(to.wholeFolder).append(BaseNameOf(to.name)), copyInfo);
+    else
+        run.links.Release(sourceInfo);
     return copied;
 }
 
@@ -292,9 +305,10 @@ PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetD
     if (!temporary)
         return prepared;
     const FsStatus filled = FillTemporary(source.Get(), info, temporary.Get(), setMode, ownership, steps);
-    if (filled)
+    if (filled) {
         prepared.temporary = std::move(temporary);
-    else if (filled.Error() == sourceChangedError)
+        prepared.size = static_cast<std::uint64_t>(info.st_size);
+    } else if (filled.Error() == sourceChangedError)
         prepared.failure = filled; // Copied twice already: doing it again would not be "once more".
     return prepared;
 }

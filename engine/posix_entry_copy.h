@@ -38,6 +38,8 @@ struct SourceEntry {
 struct PreparedFile {
     UniqueFd temporary;
     FsStatus failure;
+    // The size of the data in the temporary file.
+    std::uint64_t size = 0;
 };
 
 class PosixEntryCopy {
@@ -47,7 +49,8 @@ public:
 
     TemporaryFileKind TemporaryFiles() const { return temporaryFiles_; }
 
-    // Copies the source entry to the destination, with its owner, extended attributes, mode and time
+    // Copies the source entry to the destination and tells the steps' progress, when there is one, of
+    // the finished file, with its owner, extended attributes, mode and time
     // stamps as far as the run may give them and the target can hold them. A special file (FIFO,
     // socket, device) is refused without being opened. Whether the copy adds or replaces is decided
     // by what stands at the target now, unless the caller knows (a folder a tree copy has just made
@@ -65,8 +68,9 @@ public:
                                 const CopyOwnership& ownership, const CopySteps& steps) const;
 
 private:
+    // size receives the size of the data copied (0 for a link).
     FsStatus CopyOnce(const SourceEntry& from, const Destination& to, std::optional<Placement> knownPlacement,
-                      PosixRunState& run, const CopySteps& steps);
+                      PosixRunState& run, const CopySteps& steps, std::uint64_t& size);
     FsStatus DecidePlacement(const Destination& to, Placement& placement, DeferredCloser*& holdReplaced,
                              struct stat& targetInfo);
     // A file with several names: linked to the run's first copy of its inode, or copied and

@@ -48,11 +48,4 @@ FsStatus LookAtEntry(int dirFd, const char* name, EntryFacts& facts)
     return {};
 }
 
-void TellFileCopied(int dirFd, const char* name, CopyProgress& progress)
-{
-    struct stat info {};
-    const bool regular = fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode);
-    progress.FileCopied(regular ? static_cast<std::uint64_t>(info.st_size) : 0);
-}
-
 } // namespace twinfol

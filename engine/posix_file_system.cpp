@@ -141,15 +141,10 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
     // does not know what the folder's default ACL would make of a mode either, so it always sets the
     // mode itself, nor who owns what is created there, which it looks up only when that matters.
     const int targetDirFd = target.dirFd;
-    const std::string targetName = target.name;
-    const FsStatus copied =
-        entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
-                        Destination{targetDirFd, std::move(target.name), std::move(targetFolder),
-                                    std::nullopt, std::nullopt, wholeFolder},
-                        std::nullopt, *run, steps);
-    if (copied && progress != nullptr)
-        TellFileCopied(targetDirFd, targetName.c_str(), *progress);
-    return copied;
+    return entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
+                           Destination{targetDirFd, std::move(target.name), std::move(targetFolder),
+                                       std::nullopt, std::nullopt, wholeFolder},
+                           std::nullopt, *run, steps);
 }
 
 FsStatus PosixFileSystem::DeleteFile(const std::string& path)

@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <condition_variable>
 #include <cstddef>
 #include <ctime>
 #include <mutex>
@@ -31,6 +32,12 @@ class HardLinkMemory {
 public:
     // The first copy made in this run of the source's inode, if there is one.
     std::optional<FirstCopy> Find(const struct stat& source) const;
+    // The same, for a copy that will be the first when there is none: the inode is then claimed by the
+    // caller, who must Remember it or Release it. A name whose inode another thread is copying waits
+    // for that copy, so that it becomes a link to it rather than a second copy.
+    std::optional<FirstCopy> FindOrClaim(const struct stat& source);
+    // Gives up a claim whose copy failed: the next name of the inode is copied on its own.
+    void Release(const struct stat& source);
     // Remembers the copy of a source with several names; the name just copied counts as handled.
     void Remember(const struct stat& source, std::string targetPath, const struct stat& copy);
     // One more name of the inode has been handled (linked, or copied on its own); once every name
@@ -55,7 +62,10 @@ private:
     };
 
     mutable std::mutex mutex_;
+    std::condition_variable claimEnded_;
     std::unordered_map<Key, Entry, KeyHash> entries_;
+    // Inodes whose first copy is being made now.
+    std::unordered_map<Key, bool, KeyHash> claimed_;
 };
 
 } // namespace twinfol

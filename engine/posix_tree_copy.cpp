@@ -11,6 +11,7 @@
 #include "engine/posix_folder_metadata.h"
 #include "engine/posix_listing.h"
 #include "engine/refusal_reasons.h"
+#include "engine/work_pool.h"
 
 namespace twinfol {
 namespace {
@@ -166,8 +167,10 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
     PrepareAhead& prepareAhead = context_.prepareAhead;
     // Written by the helper for its item before it hands the item over, read here after taking it.
     std::vector<FsStatus> finalFailures(entries.size());
+    std::vector<std::uint64_t> preparedSizes(entries.size());
+    // On a worker of a run's pool the other workers keep the cores busy already.
     const bool ahead =
-        level.targetIsNew &&
+        level.targetIsNew && !WorkPool::OnWorkerThread() &&
         context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
         entries.size() > 1 && prepareAhead.Begin(entries.size(), [&](std::size_t index) {
             const ListedEntry& entry = entries[index];
@@ -175,6 +178,7 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
                 SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd, level.createMask,
                 CopyOwnership{run_->credentials, level.created}, StepsOf(level, entry.name));
             finalFailures[index] = prepared.failure;
+            preparedSizes[index] = prepared.size;
             return std::move(prepared.temporary);
         });
     FsStatus result;
@@ -187,7 +191,7 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
             UniqueFd prepared = ahead ? prepareAhead.Take(index) : UniqueFd();
             // A file the helper already copied twice from a source that kept changing has failed.
             if (finalFailures[index])
-                result = CopyOneFile(level, entry, std::move(prepared));
+                result = CopyOneFile(level, entry, std::move(prepared), preparedSizes[index]);
             else
                 result = finalFailures[index];
         }
@@ -200,12 +204,15 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
     return result;
 }
 
-FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared)
+FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared,
+                                    std::uint64_t preparedSize)
 {
     FsStatus copied;
     if (prepared) {
         const int error = LinkUnnamed(prepared.Get(), level.targetFd, entry.name);
         copied = error == 0 ? FsStatus() : FsStatus::Failure(error);
+        if (copied && context_.progress != nullptr)
+            context_.progress->FileCopied(preparedSize);
     } else {
         // Not prepared (a link, a special file, a file of several names, or a preparation that
         // failed): done here from the start, exactly as without a helper. Only a copy on this thread
@@ -219,8 +226,6 @@ FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry
             Destination{level.targetFd, entry.name, {}, level.createMask, level.created, level.targetFolder},
             placement, *run_, steps);
     }
-    if (copied && context_.progress != nullptr)
-        TellFileCopied(level.targetFd, entry.name.c_str(), *context_.progress);
     return copied;
 }
 

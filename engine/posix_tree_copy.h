@@ -55,7 +55,9 @@ private:
     // request ended it.
     FsStatus CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries, bool& stopped);
     // Gives a prepared file its name, or copies the entry from the start when it was not prepared.
-    FsStatus CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared);
+    // A copy made here tells the progress itself; for a prepared one this tells of its size.
+    FsStatus CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared,
+                         std::uint64_t preparedSize);
     // How one entry's copy names its inner steps to the hook; nothing is built without one.
     CopySteps StepsOf(const Level& level, const std::string& name) const;
     bool IsStopped() const { return stop_.load(std::memory_order_relaxed); }

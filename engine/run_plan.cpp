@@ -46,6 +46,9 @@ RunPlan MakeRunPlan(FileSystem& fileSystem, const std::string& sourceRoot, const
     options.confirmDeletes = false;
     options.emptySource = EmptySource::Allow;
     options.maxDeletes.reset();
+    // An observer hears of each item on the walk's own thread, in the walk's order.
+    if (observer)
+        options.jobs = 1;
     // Without a Trash to find, every overwrite and delete would look as if it failed.
     if (!places)
         options.useTrash = false;

@@ -19,17 +19,6 @@ std::string FolderPath(std::string_view folder, std::string_view name)
 
 } // namespace
 
-struct SyncEngine::Level {
-    const std::string& sourceDir;
-    const std::string& targetDir;
-    Listing source;
-    Listing target;
-    std::string progress;
-    // The stamps of the file compared last, kept for a plan's observer.
-    std::optional<FileStamp> sourceStamp;
-    std::optional<FileStamp> targetStamp;
-};
-
 SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                        SyncReport& report, SyncHost& host)
     : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host),
@@ -99,16 +88,32 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     if (std::exchange(checkEmptySource_, false))
         sourceRootEmpty_ = level.source.files.empty() && level.source.folders.empty();
 
-    HandleSourceFiles(level, options);
-    if (options.deleteMissing && !IsStopped())
-        DeleteTargetOnlyFiles(level, options);
+    // With one job the engine thread does every step itself, exactly as it always has.
+    WorkPool* const pool = PoolFor(options);
+    if (pool != nullptr)
+        HandleSourceFilesOnPool(level, options, *pool);
+    else
+        HandleSourceFiles(level, options);
+    if (options.deleteMissing && !IsStopped()) {
+        if (pool != nullptr)
+            DeleteTargetOnlyFilesOnPool(level, options, *pool);
+        else
+            DeleteTargetOnlyFiles(level, options);
+    }
     level.source.stamps.reset();
     level.target.stamps.reset();
     if (!options.checkSubFolders)
         return;
-    HandleSourceFolders(level, options);
-    if (options.deleteMissing && !IsStopped())
-        DeleteTargetOnlyFolders(level, options);
+    if (pool != nullptr)
+        HandleSourceFoldersOnPool(level, options, *pool);
+    else
+        HandleSourceFolders(level, options);
+    if (options.deleteMissing && !IsStopped()) {
+        if (pool != nullptr)
+            DeleteTargetOnlyFoldersOnPool(level, options, *pool);
+        else
+            DeleteTargetOnlyFolders(level, options);
+    }
 }
 
 FsStatus SyncEngine::ListInto(const std::string& folder, Listing& listing)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -22,8 +23,11 @@
 #include "engine/target_spellings.h"
 #include "engine/trash_folder_filter.h"
 #include "engine/user_places.h"
+#include "engine/work_pool.h"
 
 namespace twinfol {
+
+class OrderedResults;
 
 // The reason of a delete skipped because the source root is empty.
 inline constexpr const char* emptySourceReason = "the source folder is empty: is its disk mounted?";
@@ -66,7 +70,16 @@ private:
         // removed once they are old enough to be a killed run's.
         std::vector<std::string> leftovers;
     };
-    struct Level;
+    struct Level {
+        const std::string& sourceDir;
+        const std::string& targetDir;
+        Listing source;
+        Listing target;
+        std::string progress;
+        // The stamps of the file compared last, kept for a plan's observer.
+        std::optional<FileStamp> sourceStamp;
+        std::optional<FileStamp> targetStamp;
+    };
 
     bool IsStopped() const { return runState_.IsStopped(); }
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
@@ -98,6 +111,26 @@ private:
     // up its deletes); empty when it may.
     std::string DeleteRefusal(const SyncOptions& options) const;
 
+    // The same four steps with the file work done by the pool and recorded here in walk order
+    // (sync_engine_pool.cpp).
+    WorkPool* PoolFor(const SyncOptions& options);
+    void HandleSourceFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    void DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    void HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    void DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
+    struct PooledFile;
+    void CompareAndCopy(Level& level, std::vector<PooledFile>& piece, const SyncOptions& options);
+    // The spelling check of an add on a target that may fold case, on this thread and after every add
+    // whose name folds alike: true when the add goes ahead, else its outcome is handled or recorded.
+    bool AddSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                            OrderedResults& results, std::set<std::string>& addedFolds,
+                            const std::function<void()>& handOut);
+    bool FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                               OrderedResults& results, std::set<std::string>& addedFolds);
+    void RecordFiles(Level& level, std::vector<PooledFile>& piece);
+    // Counts files a worker copied, as FileCopied would have one by one.
+    void AddCopied(std::uint64_t files, std::uint64_t bytes);
+
     void DataCopied(std::uint64_t copied, std::uint64_t size) override;
     void FileCopied(std::uint64_t size) override;
 
@@ -120,6 +153,8 @@ private:
     // Set by Run when an empty source root must keep the run from deleting, until the root is listed.
     bool checkEmptySource_ = false;
     bool sourceRootEmpty_ = false;
+    // The workers of runs with more than one job, kept for the engine's life.
+    std::unique_ptr<WorkPool> pool_;
 };
 
 } // namespace twinfol

@@ -48,6 +48,9 @@ struct SyncOptions {
     // a FAT or exFAT disk keeps local time, so after a daylight-saving change every file there reads
     // one hour off.
     bool ignoreHourShift = false;
+    // How many workers do a run's file work: 0 one per core (at most eight), 1 the engine thread alone.
+    // Whatever the number, the report is the same.
+    int jobs = 0;
 
     friend bool operator==(const SyncOptions&, const SyncOptions&) = default;
 };

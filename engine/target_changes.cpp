@@ -79,20 +79,28 @@ void TargetChanges::NoteTrashed(JournalEntry entry, const std::string& path, con
 
 ChangeResult TargetChanges::AddFile(const std::string& from, const std::string& to, CopyProgress* progress)
 {
-    const FsStatus copied = fileSystem_.CopyFile(from, to, progress);
+    return FinishAddFile(to, fileSystem_.CopyFile(from, to, progress));
+}
+
+ChangeResult TargetChanges::FinishAddFile(const std::string& to, FsStatus copied)
+{
     if (copied)
         NoteAdded(JournalEntry::AddedFile, to);
-    return {copied};
+    return {std::move(copied)};
 }
 
 ChangeResult TargetChanges::AddFolder(const std::string& fromFolder, const std::string& toFolder,
                                       const StopFlag& stop, CopyProgress* progress)
 {
-    const FsStatus copied = fileSystem_.CopyFolderTree(fromFolder, toFolder, stop, progress);
+    return FinishAddFolder(toFolder, fileSystem_.CopyFolderTree(fromFolder, toFolder, stop, progress));
+}
+
+ChangeResult TargetChanges::FinishAddFolder(const std::string& toFolder, FsStatus copied)
+{
     // A tree copy that failed part-way leaves the folder it made: an undo removes that too.
     if (copied || fileSystem_.KindOf(WithoutTrailingSeparator(toFolder)) == EntryKind::Folder)
         NoteAdded(JournalEntry::AddedFolder, toFolder);
-    return {copied};
+    return {std::move(copied)};
 }
 
 ChangeResult TargetChanges::Overwrite(const std::string& from, const std::string& to, CopyProgress* progress)

@@ -42,6 +42,9 @@ public:
                            CopyProgress* progress = nullptr);
     ChangeResult Overwrite(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);
     ChangeResult DeleteFile(const std::string& path);
+    // The records of an add whose copy was made elsewhere (by a worker of the run), with its outcome.
+    ChangeResult FinishAddFile(const std::string& to, FsStatus copied);
+    ChangeResult FinishAddFolder(const std::string& toFolder, FsStatus copied);
     ChangeResult DeleteFolder(const std::string& folder, const StopFlag& stop);
 
 private:

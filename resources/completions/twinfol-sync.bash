@@ -11,7 +11,7 @@ _twinfol_sync()
         COMPREPLY=($(compgen -W $'1to2\n2to1' -- "$cur"))
         return
         ;;
-    --max-delete | --trash-days)
+    --max-delete | --trash-days | --jobs | -j)
         COMPREPLY=()
         return
         ;;
@@ -28,7 +28,7 @@ _twinfol_sync()
     esac
     if [[ $cur == -* ]]; then
         local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days --ignore-hour-shift --undo --exclude --direction
-            --max-delete --allow-empty-source -n --dry-run --plan --no-plan --json -q --quiet -v
+            --max-delete -j --jobs --allow-empty-source -n --dry-run --plan --no-plan --json -q --quiet -v
             --verbose --log-file --help -h --version --'
         COMPREPLY=($(IFS=$' \n' compgen -W "$options" -- "$cur"))
         return

@@ -14,6 +14,7 @@ complete -c twinfol-sync -l undo -x -a '(__fish_complete_directories (commandlin
 complete -c twinfol-sync -l exclude -r -F -d 'Leave a file or folder alone'
 complete -c twinfol-sync -l direction -x -a '1to2 2to1' -d 'Direction of a profile run'
 complete -c twinfol-sync -l max-delete -x -d 'Refuse a run that would delete more items'
+complete -c twinfol-sync -s j -l jobs -x -d 'Copy, compare and delete with this many workers'
 complete -c twinfol-sync -l allow-empty-source -d 'Run even when the source folder is empty'
 complete -c twinfol-sync -s n -l dry-run -d 'Walk and report, changing nothing'
 complete -c twinfol-sync -l plan -d 'Plan the whole run first, for totals and time left'

@@ -150,6 +150,11 @@ TEST(RunArguments, ShortFormsOutputAndSafetyOptionsGoWithEitherForm)
     for (const char* value : {"-1", "12x", "", "1234567890123456789"})
         EXPECT_FALSE(ParseArguments({"--max-delete", value, "/src", "/dst"}).IsOk()) << value;
     EXPECT_FALSE(ParseArguments({"--log-file=", "/src", "/dst"}).IsOk());
+    EXPECT_EQ(ParseArguments({"/src", "/dst"}).arguments.jobs, 0);
+    EXPECT_EQ(ParseArguments({"-j", "3", "/src", "/dst"}).arguments.jobs, 3);
+    EXPECT_EQ(ParseArguments({"--jobs=1", "/src", "/dst"}).arguments.jobs, 1);
+    for (const char* value : {"0", "65", "two", ""})
+        EXPECT_FALSE(ParseArguments({"--jobs", value, "/src", "/dst"}).IsOk()) << value;
 }
 
 TEST(RunArguments, HelpDocumentsExitCodesAndJsonBytes)

@@ -96,7 +96,7 @@ TEST_F(SyncCommandTest, ProfileRunsItsJobInItsAutoStartDirection)
 }
 
 // What an earlier run put in the Trash two days ago, as its journal tells it.
-void TrashTwoDaysAgo(const TempTree& tree, const UserPlaces& places, const std::string& target)
+void TrashTwoDaysAgo(const test::TempTree& tree, const UserPlaces& places, const std::string& target)
 {
     const auto when = std::chrono::system_clock::now() - std::chrono::hours(48);
     const TrashFolder home{places.homeTrash, ""};

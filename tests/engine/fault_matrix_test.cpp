@@ -30,7 +30,11 @@ struct FailedItem {
 };
 
 using Snapshot = std::map<std::string, std::string>;
-using MatrixParam = std::tuple<FsOperation, Position, Shape>;
+// The faulty run's jobs: with one, the failure strikes the nth call of its kind; with several, whose
+// calls come in no fixed order, it strikes the call on the same path.
+using MatrixParam = std::tuple<FsOperation, Position, Shape, int>;
+
+constexpr SyncOptions oneJob{.confirmDeletes = false, .jobs = 1};
 
 constexpr ReportList allLists[] = {ReportList::OverwrittenFiles, ReportList::AddedFiles,
                                    ReportList::DeletedFiles, ReportList::AddedFolders,
@@ -169,7 +173,7 @@ protected:
 
 TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
 {
-    const auto [operation, position, shape] = GetParam();
+    const auto [operation, position, shape, jobs] = GetParam();
     BuildJob(shape);
     const Snapshot sourceBefore = SideSnapshot("source");
     const Snapshot targetBefore = SideSnapshot("target");
@@ -180,7 +184,7 @@ TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
     {
         SyncRunState referenceState;
         SyncEngine engine(counting, exclusions, referenceState, reference, host);
-        engine.SynchroniseFolder(tree.Path("ref-source/"), tree.Path("ref-target/"), unconfirmed);
+        engine.SynchroniseFolder(tree.Path("ref-source/"), tree.Path("ref-target/"), oneJob);
     }
     ASSERT_TRUE(reference.problemLog.empty());
     const Snapshot targetAfter = SideSnapshot("ref-target");
@@ -199,8 +203,11 @@ TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
         else if (path->starts_with(tree.Path("ref-target/")))
             *path = T(path->substr(tree.Path("ref-target/").size()));
     }
-    faulty.FailNthCall(operation, failed, EIO);
-    RunWith(faulty);
+    if (jobs == 1)
+        faulty.FailNthCall(operation, failed, EIO);
+    else
+        faulty.FailPath(failedCall.path, EIO, operation);
+    RunWith(faulty, {.confirmDeletes = false, .jobs = jobs});
     const FailedItem item = ItemOf(failedCall, reference);
     SCOPED_TRACE(std::string(OperationName(operation)) + " call " + std::to_string(failed) + " of " +
                  std::to_string(callsOfKind.size()) + " on " + failedCall.path + " (item \"" + item.region +
@@ -209,7 +216,7 @@ TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
     const std::vector<FsCall> calls = faulty.Calls();
     int seen = 0;
     for (const FsCall& call : calls) {
-        if (call.operation == operation && ++seen == failed) {
+        if (jobs == 1 && call.operation == operation && ++seen == failed) {
             EXPECT_EQ(call.path, failedCall.path);
         }
     }
@@ -266,10 +273,10 @@ TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
 
 std::string MatrixName(const ::testing::TestParamInfo<MatrixParam>& info)
 {
-    const auto [operation, position, shape] = info.param;
+    const auto [operation, position, shape, jobs] = info.param;
     static const char* const positions[] = {"First", "Middle", "Last"};
     return std::string(OperationName(operation)) + positions[static_cast<int>(position)] +
-           (shape == Shape::Flat ? "Flat" : "Nested");
+           (shape == Shape::Flat ? "Flat" : "Nested") + (jobs == 1 ? "" : "Jobs" + std::to_string(jobs));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -278,7 +285,7 @@ INSTANTIATE_TEST_SUITE_P(
                                          FsOperation::DeleteFile, FsOperation::MakeFolder,
                                          FsOperation::CopyTree, FsOperation::DeleteTree),
                        ::testing::Values(Position::First, Position::Middle, Position::Last),
-                       ::testing::Values(Shape::Flat, Shape::Nested)),
+                       ::testing::Values(Shape::Flat, Shape::Nested), ::testing::Values(1, 4)),
     MatrixName);
 
 class FaultMatrixSubFolderTest : public SyncEngineTest {

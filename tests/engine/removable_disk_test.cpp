@@ -193,6 +193,38 @@ TEST_P(RemovableDiskTest, TwoSourceNamesThatDifferInCaseNeverOverwriteEachOther)
     }
 }
 
+// With several workers, names that fold alike still take their turns: more files than one piece of a
+// worker's, and folders, each in two spellings.
+TEST_P(RemovableDiskTest, NamesThatFoldAlikeTakeTurnsAtFourJobs)
+{
+    std::vector<std::string> refused;
+    for (int file = 0; file < 20; ++file) {
+        const std::string number = std::to_string(10 + file);
+        tree.WriteFile(Source("F" + number), "upper", baseTime);
+        tree.WriteFile(Source("f" + number), "lower", baseTime);
+        refused.push_back("Could not copy file: " + T("f" + number));
+    }
+    tree.WriteFile(Source("D/x"), "upper folder");
+    tree.WriteFile(Source("d/y"), "lower folder");
+    refused.push_back("Could not copy folder: " + S("d"));
+    for (int run = 0; run < 3; ++run) {
+        RunAgain({.confirmDeletes = false, .jobs = 4});
+        EXPECT_TRUE(report.deletedFiles.empty());
+        if (!FoldsCase()) {
+            EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
+            continue;
+        }
+        // The lower-case spelling of each file and of the folder reaches the upper-case one, which the
+        // run has written or matched already, and is refused.
+        EXPECT_EQ(report.ProblemLines(), refused);
+        EXPECT_EQ(report.addedFileCount, run == 0 ? 20 : 0);
+        for (int file = 0; file < 20; ++file)
+            EXPECT_EQ(tree.ReadFile(OnDisk("F" + std::to_string(10 + file))), "upper");
+        EXPECT_EQ(tree.ReadFile(OnDisk("D/x")), "upper folder");
+        EXPECT_FALSE(tree.Exists(OnDisk("D/y")));
+    }
+}
+
 TEST_P(RemovableDiskTest, AKilledCopyLeavesNothingBehindOnceALaterRunSweeps)
 {
     tree.WriteFile(Source("big.bin"), std::string(48u << 20, 'b'), baseTime);

@@ -16,9 +16,9 @@ protected:
 
     // Runs the engine on a thread of its own, requests a stop while the held call waits, then lets
     // the call finish.
-    void RunAndStopDuringHeldCall()
+    void RunAndStopDuringHeldCall(const SyncOptions& options = unconfirmed)
     {
-        std::thread engineThread([&] { RunFaulty(); });
+        std::thread engineThread([&] { RunFaulty(options); });
         const bool held = faulty.WaitUntilHeld(std::chrono::seconds(30));
         runState.RequestStop();
         faulty.Release();
@@ -152,7 +152,8 @@ TEST_F(SyncEngineFaultTest, StopDuringATreeCopyStillCountsTheFolder)
     tree.WriteFile(Source("newdir/c"), "c");
     tree.WriteFile(Source("other/d"), "d");
     faulty.Hold(FsOperation::CopyFile);
-    RunAndStopDuringHeldCall();
+    // One job: a second worker would have begun the other folder's copy too.
+    RunAndStopDuringHeldCall({.confirmDeletes = false, .jobs = 1});
     EXPECT_EQ(Items(report.addedFolders), std::vector<std::string>{T("newdir")});
     EXPECT_EQ(SideSnapshot("target").size(), 2u); // the folder and the one file being copied
     EXPECT_FALSE(tree.Exists(Target("other")));

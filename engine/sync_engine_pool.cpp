@@ -1,0 +1,395 @@
+// The folder walk with more than one job: the engine thread still lists, decides, asks and records,
+// level by level in the same order, while the pool's workers read stamps, copy and delete. Each piece
+// of work is recorded in its place in the walk (OrderedResults), so the report, the problem log and
+// the progress texts come out as the engine thread alone would give them. The engine thread takes up
+// the next piece itself rather than wait for a worker. Nothing starts once a stop was requested; what
+// did start finishes and is recorded, so a stop's report counts exactly what is on disk. Host
+// callbacks only ever come from the engine thread.
+#include <functional>
+#include <memory>
+#include <set>
+#include <vector>
+
+#include "engine/ordered_results.h"
+#include "engine/sync_engine.h"
+
+namespace twinfol {
+namespace {
+
+// Files compared (and copied where needed) per piece of work: enough to make the hand-over cheap
+// against the work, few enough to spread a folder's files over the workers.
+constexpr std::size_t filesPerPiece = 16;
+// Pieces handed out per worker and not yet recorded.
+constexpr std::size_t piecesPerWorker = 4;
+
+// The name as a target that folds case may take it (ASCII letters): adds whose names fold alike may
+// reach one entry there, so each waits for the ones handed out before it.
+std::string Folded(const std::string& name)
+{
+    std::string folded = name;
+    for (char& letter : folded)
+        if (letter >= 'A' && letter <= 'Z')
+            letter = static_cast<char>(letter - 'A' + 'a');
+    return folded;
+}
+
+std::string FolderPath(std::string_view folder, std::string_view name)
+{
+    std::string path = JoinPath(folder, name);
+    path += pathSeparator;
+    return path;
+}
+
+// What a worker's copy told of its progress, told to the run once the copy is recorded. The chunks of
+// a file's data are not passed on: they would reach the host from another thread.
+class CopyTally : public CopyProgress {
+public:
+    void DataCopied(std::uint64_t, std::uint64_t) override {}
+    bool FollowsChunks() const override { return false; }
+    void FileCopied(std::uint64_t size) override
+    {
+        ++files;
+        bytes += size;
+    }
+
+    std::uint64_t files = 0;
+    std::uint64_t bytes = 0;
+};
+
+} // namespace
+
+// One source file of a level, as a worker left it.
+struct SyncEngine::PooledFile {
+    const std::string* name = nullptr;
+    bool twin = false;
+    bool started = false;
+    bool newer = false;
+    bool excluded = false;
+    // Whether the worker copied it (an add, or an overwrite without the Trash).
+    bool copiedHere = false;
+    FsStatus copied;
+    CopyTally tally;
+};
+
+namespace {
+
+// One delete or folder add of a level, as a worker left it.
+struct TreeWork {
+    bool started = false;
+    FsStatus status;
+    CopyTally tally;
+};
+
+} // namespace
+
+WorkPool* SyncEngine::PoolFor(const SyncOptions& options)
+{
+    const std::size_t workers = WorkerCountFor(options.jobs);
+    if (workers <= 1)
+        return nullptr;
+    if (!pool_ || pool_->WorkerCount() != workers)
+        pool_ = std::make_unique<WorkPool>(workers);
+    return pool_->WorkerCount() > 1 ? pool_.get() : nullptr;
+}
+
+void SyncEngine::AddCopied(std::uint64_t files, std::uint64_t bytes)
+{
+    if (files == 0)
+        return;
+    copies_.fileBytesDone = copies_.fileSize = 0;
+    report_.filesCopied = copies_.filesCopied += files;
+    report_.bytesCopied = copies_.bytesCopied += bytes;
+    host_.ShowCopyProgress(copies_);
+}
+
+void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, const SyncOptions& options)
+{
+    const bool overwriteHere = !options.useTrash;
+    // On a worker: touches nothing of the level but its stamp readers.
+    std::string sourcePath;
+    std::string targetPath;
+    for (PooledFile& file : piece) {
+        if (IsStopped())
+            return;
+        file.started = true;
+        if (file.twin && !(file.newer = IsSourceNewer(level, *file.name, options, {})))
+            continue;
+        sourcePath.assign(level.sourceDir).append(*file.name);
+        targetPath.assign(level.targetDir).append(*file.name);
+        file.excluded = IsExcluded(sourcePath) || (file.twin && IsExcluded(targetPath));
+        if (file.excluded || (file.twin && !overwriteHere))
+            continue;
+        file.copiedHere = true;
+        file.copied = fileSystem_.CopyFile(sourcePath, targetPath, &file.tally);
+    }
+}
+
+void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
+{
+    // What HandleSourceFiles shows and records for each file, in the same order.
+    for (PooledFile& file : piece) {
+        if (!file.started)
+            continue;
+        const std::string& name = *file.name;
+        std::string targetPath = level.targetDir + name;
+        if (file.twin) {
+            ShowProgress(level, "Checking file: ", name);
+            if (!file.newer || file.excluded)
+                continue;
+            ShowProgress(level, "Overwriting file: ", name);
+            ChangeResult copied{file.copied};
+            if (file.copiedHere)
+                AddCopied(file.tally.files, file.tally.bytes);
+            else
+                copied = changes_.Overwrite(level.sourceDir + name, targetPath, this);
+            if (copied)
+                report_.Record(ReportList::OverwrittenFiles, std::move(targetPath));
+            else
+                report_.RecordProblem(copied.ProblemOr(ProblemKind::CopyFile), targetPath,
+                                      copied.status.Reason());
+        } else if (!file.excluded) {
+            ShowProgress(level, "Adding file: ", name);
+            AddCopied(file.tally.files, file.tally.bytes);
+            if (const ChangeResult copied = changes_.FinishAddFile(targetPath, file.copied))
+                report_.Record(ReportList::AddedFiles, std::move(targetPath));
+            else
+                report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
+        }
+    }
+}
+
+bool SyncEngine::AddSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                                    OrderedResults& results, std::set<std::string>& addedFolds,
+                                    const std::function<void()>& handOut)
+{
+    // The check looks at the target as the adds handed out before left it.
+    if (!addedFolds.insert(Folded(name)).second) {
+        handOut();
+        results.CollectAll();
+    }
+    SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.files,
+                                                  level.target.folders, level.source.files);
+    if (spelling.outcome == SpellingOutcome::Free)
+        return true;
+    handOut();
+    if (spelling.outcome == SpellingOutcome::Refused) {
+        results.Add([this, targetPath = level.targetDir + name, status = std::move(spelling.status)] {
+            report_.RecordProblem(ProblemKind::CopyFile, targetPath, status.Reason());
+        });
+    } else {
+        results.CollectAll();
+        RespellTwin(level, name, spelling.listedName, options);
+    }
+    return false;
+}
+
+void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
+{
+    // A level whose files make one piece gains nothing from a worker but the hand-over.
+    if (level.source.files.size() <= filesPerPiece) {
+        HandleSourceFiles(level, options);
+        return;
+    }
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    auto piece = std::make_shared<std::vector<PooledFile>>();
+    const auto handOut = [&] {
+        if (piece->empty())
+            return;
+        results.Post([this, &level, piece, &options] { CompareAndCopy(level, *piece, options); },
+                     [this, &level, piece] { RecordFiles(level, *piece); });
+        piece = std::make_shared<std::vector<PooledFile>>();
+    };
+    std::set<std::string> addedFolds;
+    for (const std::string& name : level.source.files) {
+        PooledFile file;
+        file.name = &name;
+        if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
+            file.twin = true;
+            // Present on both sides, so never a delete candidate, whatever the worker finds.
+            level.target.files.erase(twin);
+        } else if (!options.addMissing || IsExcluded(level.sourceDir + name)) {
+            continue;
+        } else if (!AddSpelledAsListed(level, name, options, results, addedFolds, handOut)) {
+            continue;
+        }
+        piece->push_back(std::move(file));
+        if (piece->size() == filesPerPiece)
+            handOut();
+        if (IsStopped())
+            break;
+    }
+    handOut();
+    results.CollectAll();
+}
+
+void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
+{
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    for (const std::string& name : level.target.files) {
+        std::string targetPath = JoinPath(level.targetDir, name);
+        if (IsExcluded(targetPath))
+            continue;
+        // Questions are asked here, in walk order, and a delete is handed out only after its Yes.
+        if (std::string refusal = DeleteRefusal(options); !refusal.empty()) {
+            results.Add([this, targetPath, refusal = std::move(refusal)]() mutable {
+                report_.RecordProblem(ProblemKind::DeleteFile, targetPath, std::move(refusal));
+            });
+        } else if (!options.confirmDeletes ||
+                   ConfirmDelete("Delete File", "Delete file: ", targetPath, runState_.fileYesToAll,
+                                 runState_.fileNoToAll) == ConfirmResult::Delete) {
+            ++deletesBegun_;
+            auto done = std::make_shared<TreeWork>();
+            const auto record = [this, &level, &name, done, targetPath,
+                                 useTrash = options.useTrash]() mutable {
+                if (!done->started && !useTrash)
+                    return;
+                ShowProgress(level, "Deleting file: ", name);
+                // With the Trash, the move and its journal record are done here, one after the other.
+                const ChangeResult deleted =
+                    useTrash ? changes_.DeleteFile(targetPath) : ChangeResult{done->status};
+                if (deleted)
+                    report_.Record(ReportList::DeletedFiles, std::move(targetPath));
+                else
+                    report_.RecordProblem(deleted.ProblemOr(ProblemKind::DeleteFile), targetPath,
+                                          deleted.status.Reason());
+            };
+            if (options.useTrash)
+                results.Add(record);
+            else
+                results.Post(
+                    // One call whose Yes was given: done even when a stop comes before a worker
+                    // takes it, so that the answer asked last is the only one a Cancel undoes.
+                    [this, done, targetPath] {
+                        done->started = true;
+                        done->status = fileSystem_.DeleteFile(targetPath);
+                    },
+                    record);
+        }
+        if (IsStopped())
+            break;
+    }
+    results.CollectAll();
+}
+
+bool SyncEngine::FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
+                                       OrderedResults& results, std::set<std::string>& addedFolds)
+{
+    if (!addedFolds.insert(Folded(name)).second)
+        results.CollectAll();
+    SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.folders,
+                                                  level.target.files, level.source.folders);
+    if (spelling.outcome == SpellingOutcome::Free)
+        return true;
+    if (spelling.outcome == SpellingOutcome::Refused) {
+        results.Add([this, &level, &name, status = std::move(spelling.status)] {
+            ShowProgress(level, "Checking folder: ", name);
+            report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name), status.Reason());
+        });
+    } else {
+        // The folder under its other spelling is the twin; the walk goes down into it here.
+        results.CollectAll();
+        ShowProgress(level, "Checking folder: ", name);
+        SynchroniseFolder(FolderPath(level.sourceDir, name), FolderPath(level.targetDir, spelling.listedName),
+                          options);
+    }
+    return false;
+}
+
+void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
+{
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    std::set<std::string> addedFolds;
+    for (const std::string& name : level.source.folders) {
+        if (IsStopped())
+            break;
+        const std::string sourceFolder = FolderPath(level.sourceDir, name);
+        std::string targetFolder = FolderPath(level.targetDir, name);
+        if (const auto twin = level.target.folders.find(name); twin != level.target.folders.end()) {
+            // The sub-folder's own records come after everything handed out before it.
+            results.CollectAll();
+            ShowProgress(level, "Checking folder: ", name);
+            if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
+                SynchroniseFolder(sourceFolder, targetFolder, options);
+            level.target.folders.erase(twin);
+        } else if (!options.addMissing || IsExcluded(sourceFolder)) {
+            results.Add([this, &level, &name] { ShowProgress(level, "Checking folder: ", name); });
+        } else if (FolderSpelledAsListed(level, name, options, results, addedFolds)) {
+            auto done = std::make_shared<TreeWork>();
+            results.Post(
+                [this, done, sourceFolder, targetFolder] {
+                    if (IsStopped())
+                        return;
+                    done->started = true;
+                    done->status = fileSystem_.CopyFolderTree(sourceFolder, targetFolder,
+                                                              runState_.stopRequested, &done->tally);
+                },
+                [this, &level, &name, done, sourceFolder, targetFolder] {
+                    if (!done->started)
+                        return;
+                    ShowProgress(level, "Checking folder: ", name);
+                    ShowProgress(level, "Adding folder: ", name);
+                    AddCopied(done->tally.files, done->tally.bytes);
+                    if (const ChangeResult copied = changes_.FinishAddFolder(targetFolder, done->status)) {
+                        std::string targetPath = JoinPath(level.targetDir, name);
+                        report_.addedFolderContents[targetPath] = {done->tally.files, done->tally.bytes};
+                        report_.Record(ReportList::AddedFolders, std::move(targetPath));
+                    } else {
+                        report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
+                                              copied.status.Reason());
+                    }
+                });
+        }
+    }
+    results.CollectAll();
+}
+
+void SyncEngine::DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
+{
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    for (const std::string& name : level.target.folders) {
+        if (IsExcluded(FolderPath(level.targetDir, name)))
+            continue;
+        std::string targetPath = JoinPath(level.targetDir, name);
+        if (std::string refusal = DeleteRefusal(options); !refusal.empty()) {
+            results.Add([this, targetPath, refusal = std::move(refusal)]() mutable {
+                report_.RecordProblem(ProblemKind::DeleteFolder, targetPath, std::move(refusal));
+            });
+        } else if (!options.confirmDeletes ||
+                   ConfirmDelete("Delete Sub-Folder", "Delete sub-folder: ", targetPath,
+                                 runState_.folderYesToAll,
+                                 runState_.folderNoToAll) == ConfirmResult::Delete) {
+            ++deletesBegun_;
+            auto done = std::make_shared<TreeWork>();
+            const std::string folder = FolderPath(level.targetDir, name);
+            const auto record = [this, &level, &name, done, folder, targetPath,
+                                 useTrash = options.useTrash]() mutable {
+                if (!done->started && !useTrash)
+                    return;
+                ShowProgress(level, "Deleting folder: ", name);
+                const ChangeResult deleted = useTrash ? changes_.DeleteFolder(folder, runState_.stopRequested)
+                                                      : ChangeResult{done->status};
+                if (deleted)
+                    report_.Record(ReportList::DeletedFolders, std::move(targetPath));
+                else
+                    report_.RecordProblem(deleted.ProblemOr(ProblemKind::DeleteFolder), targetPath,
+                                          deleted.status.Reason());
+            };
+            if (options.useTrash)
+                results.Add(record);
+            else
+                results.Post(
+                    [this, done, folder] {
+                        if (IsStopped())
+                            return;
+                        done->started = true;
+                        done->status = fileSystem_.DeleteFolderTree(folder, runState_.stopRequested);
+                    },
+                    record);
+        }
+        if (IsStopped())
+            break;
+    }
+    results.CollectAll();
+}
+
+} // namespace twinfol
