@@ -222,7 +222,9 @@ void MainDialog::UpdateControls()
     ui->direction2To1Radio->setEnabled(hasProfile && fields.autoStart != 0);
 
     const bool running = runControl.IsRunning();
-    ui->lastReportButton->setEnabled(!running && runControl.Report().HasRun());
+    // A refused run has no report to show, only the reason it was refused.
+    const SyncReport& report = runControl.Report();
+    ui->lastReportButton->setEnabled(!running && report.HasRun() && report.refusal.empty());
     UpdateUndoButton();
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button,

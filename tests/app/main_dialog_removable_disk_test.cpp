@@ -64,9 +64,11 @@ TEST_F(MainDialogTest, ARunIntoATargetAnotherRunHoldsShowsWhyAndTouchesNothing)
         RunAndWait("location1To2Button");
         EXPECT_EQ(dialogs.messages, std::vector<QString>{targetBusyReason});
         EXPECT_FALSE(disk.Exists("dst/a.txt"));
+        EXPECT_FALSE(Enabled("lastReportButton"));
     }
     RunAndWait("location1To2Button");
     EXPECT_EQ(disk.ReadFile("dst/a.txt"), "a");
+    EXPECT_TRUE(Enabled("lastReportButton"));
 }
 
 } // namespace
