@@ -22,6 +22,7 @@ public:
 
     void SetProgressText(const std::string& text) override;
     void ShowCopyProgress(const CopyCounters& counters) override;
+    bool ShowsFileProgress() const override { return display_ != nullptr; }
     ConfirmAnswer Ask(const ConfirmQuestion& question) override;
 
 private:

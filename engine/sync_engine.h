@@ -133,6 +133,7 @@ private:
 
     void DataCopied(std::uint64_t copied, std::uint64_t size) override;
     void FileCopied(std::uint64_t size) override;
+    bool FollowsChunks() const override { return host_.ShowsFileProgress(); }
 
     FileSystem& fileSystem_;
     const ExclusionList& exclusions_;

@@ -15,6 +15,9 @@ public:
     // Shows how far the run's copies have come: called after each chunk of a file's data and after
     // each file copied, so it must be cheap too. A host without a use for it leaves it alone.
     virtual void ShowCopyProgress(const CopyCounters&) {}
+    // Whether the host shows how far the copy of one file has come. A host that shows only whole
+    // files lets a large file be copied in one call instead of in chunks of a few megabytes.
+    virtual bool ShowsFileProgress() const { return true; }
 };
 
 } // namespace twinfol
