@@ -233,7 +233,10 @@ FsStatus PosixFileSystem::LockFile(const std::string& path, std::unique_ptr<File
 
 std::optional<EntryFacts> PosixFileSystem::ReadEntryFacts(const std::string& path)
 {
-    return ReadFactsAt(resolver_, path);
+    EntryFacts facts;
+    if (!PosixFileSystem::LookAt(path, facts))
+        return std::nullopt;
+    return facts;
 }
 
 FsStatus PosixFileSystem::CreateNewFile(const std::string& path, std::string_view content, mode_t mode)

@@ -3,8 +3,6 @@
 // a rename between two mounts fails with EXDEV and is never turned into a copy.
 #include "engine/posix_trash_move.h"
 
-#include "engine/posix_entry_facts.h"
-
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
@@ -59,15 +57,6 @@ FsStatus CheckItem(const PosixLocation& item)
 }
 
 } // namespace
-
-std::optional<EntryFacts> ReadFactsAt(const PosixPathResolver& resolver, const std::string& path)
-{
-    const PosixLocation place = resolver.Locate(path);
-    EntryFacts facts;
-    if (!place.status || !LookAtEntry(place.dirFd, place.name.c_str(), facts))
-        return std::nullopt;
-    return facts;
-}
 
 FsStatus CreateNewFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
                          mode_t mode)

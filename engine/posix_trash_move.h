@@ -13,9 +13,7 @@
 
 namespace twinfol {
 
-// What FileSystem::ReadEntryFacts, CreateNewFile, AppendFile, MoveToTrash, LinkToTrash and
-// MoveFromTrash promise.
-std::optional<EntryFacts> ReadFactsAt(const PosixPathResolver& resolver, const std::string& path);
+// What FileSystem::CreateNewFile, AppendFile, MoveToTrash, LinkToTrash and MoveFromTrash promise.
 FsStatus CreateNewFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
                          mode_t mode);
 FsStatus AppendFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
