@@ -73,7 +73,11 @@ void OrderedResults::CollectAll()
 void OrderedResults::RecordFirst()
 {
     const std::shared_ptr<Item> first = items_.front();
-    RunIfWaiting(*shared_, *first);
+    {
+        // Work done here may split parts off to the pool like a worker's.
+        const WorkPool::Helping helping(pool_);
+        RunIfWaiting(*shared_, *first);
+    }
     {
         std::unique_lock lock(shared_->mutex);
         if (first->state != State::Done) {

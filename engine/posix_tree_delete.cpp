@@ -1,5 +1,6 @@
 // Tree deletes relative to open folders: each level lists its folder completely, then deletes the
-// entries in listing order; the first failure ends the walk, a stop request ends it after the current
+// entries in listing order (on a run's workers, its sub-folders beside one another); the first failure
+// ends the walk, a stop request ends it after the current
 // entry, a link is deleted as a link, never walked through, and a folder on another mount than the
 // folder that holds it (a mount point, a bind mount included) is never entered: a file system
 // mounted inside the tree is left whole, and the delete fails there.
@@ -15,6 +16,7 @@
 #include "engine/posix_beneath.h"
 #include "engine/posix_entry_delete.h"
 #include "engine/posix_listing.h"
+#include "engine/work_pool.h"
 
 namespace twinfol {
 
@@ -33,8 +35,9 @@ FsStatus PosixTreeDelete::Run(const std::string& folder)
     UniqueFd dir;
     if (FsStatus opened = OpenSubFolderOnSameMount(place.dirFd, place.name.c_str(), dir); !opened)
         return opened;
-    if (FsStatus emptied = DeleteLevel(dir.Get(), folder, 1); !emptied)
-        return emptied;
+    DeleteLevel(dir.Get(), folder, 1);
+    if (Failed())
+        return failure_;
     // After a stop part-way the folder is not empty, so removing it fails and so does the whole delete.
     if (FsStatus step = context_.Step(WalkStep::RemoveFolder, folder); !step)
         return step;
@@ -45,36 +48,45 @@ FsStatus PosixTreeDelete::Run(const std::string& folder)
     return {};
 }
 
-FsStatus PosixTreeDelete::DeleteSubTree(int parentFd, const std::string& name, const std::string& folder,
-                                        int depth)
+bool PosixTreeDelete::Succeeded(FsStatus status)
+{
+    if (status)
+        return true;
+    const std::lock_guard lock(failureMutex_);
+    if (!failed_.load(std::memory_order_relaxed)) {
+        failure_ = std::move(status);
+        failed_.store(true, std::memory_order_release);
+    }
+    return false;
+}
+
+void PosixTreeDelete::DeleteSubTree(int parentFd, const std::string& name, const std::string& folder,
+                                    int depth)
 {
     const std::string path = folder + name + pathSeparator;
-    if (FsStatus step = context_.Step(WalkStep::DeleteTree, path); !step)
-        return step;
+    if (!Succeeded(context_.Step(WalkStep::DeleteTree, path)))
+        return;
     if (depth >= deepestOpenLevel) {
-        if (FsStatus sameMount = CheckSameMount(parentFd, name.c_str()); !sameMount)
-            return sameMount;
-        return PathTreeWalk(context_.layer, context_.hook, stop_,
-                            [this](const std::string& subFolder) {
-                                const PosixLocation place = context_.resolver.LocateInOpenFolder(subFolder);
-                                return place.status ? CheckSameMount(place.dirFd, place.name.c_str())
-                                                    : place.status;
-                            })
-            .Delete(path);
+        if (!Succeeded(CheckSameMount(parentFd, name.c_str())))
+            return;
+        Succeeded(PathTreeWalk(context_.layer, context_.hook, stop_, [this](const std::string& subFolder) {
+                      const PosixLocation place = context_.resolver.LocateInOpenFolder(subFolder);
+                      return place.status ? CheckSameMount(place.dirFd, place.name.c_str()) : place.status;
+                  }).Delete(path));
+        return;
     }
-    if (FsStatus step = context_.Step(WalkStep::List, path); !step)
-        return step;
+    if (!Succeeded(context_.Step(WalkStep::List, path)))
+        return;
     UniqueFd dir;
-    if (FsStatus opened = OpenSubFolderOnSameMount(parentFd, name.c_str(), dir); !opened)
-        return opened;
-    if (FsStatus emptied = DeleteLevel(dir.Get(), path, depth); !emptied)
-        return emptied;
-    if (FsStatus step = context_.Step(WalkStep::RemoveFolder, path); !step)
-        return step;
-    if (unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) != 0)
-        return FsStatus::Failure(errno);
+    if (!Succeeded(OpenSubFolderOnSameMount(parentFd, name.c_str(), dir)))
+        return;
+    DeleteLevel(dir.Get(), path, depth);
+    if (Failed() || !Succeeded(context_.Step(WalkStep::RemoveFolder, path)))
+        return;
+    if (!Succeeded(unlinkat(parentFd, name.c_str(), AT_REMOVEDIR) == 0 ? FsStatus()
+                                                                       : FsStatus::Failure(errno)))
+        return;
     context_.closer.Close(dir.Release());
-    return {};
 }
 
 FsStatus PosixTreeDelete::CheckSameMount(int parentFd, const char* name)
@@ -83,25 +95,34 @@ FsStatus PosixTreeDelete::CheckSameMount(int parentFd, const char* name)
     return OpenSubFolderOnSameMount(parentFd, name, opened);
 }
 
-FsStatus PosixTreeDelete::DeleteLevel(int folderFd, const std::string& folder, int depth)
+void PosixTreeDelete::DeleteLevel(int folderFd, const std::string& folder, int depth)
 {
     std::vector<ListedEntry> entries;
-    if (FsStatus listed = ReadEntries(folderFd, entries); !listed)
-        return listed;
-    FsStatus result;
+    if (!Succeeded(ReadEntries(folderFd, entries)))
+        return;
+    // On a run's worker each sub-folder is a part of its own while this thread deletes the files;
+    // elsewhere the entries are deleted one after the other in listing order.
+    WorkSplit subFolders;
     for (const ListedEntry& entry : entries) {
         if (entry.kind == EntryKind::Folder) {
-            result = DeleteSubTree(folderFd, entry.name, folder, depth + 1);
+            // A part that begins after a stop or a failure elsewhere does nothing; done here at once,
+            // the sub-folder is the current entry, which a stop lets finish.
+            subFolders.Split([this, &subFolders, folderFd, &entry, &folder, depth] {
+                if (!subFolders.Spreads() || !Halted())
+                    DeleteSubTree(folderFd, entry.name, folder, depth + 1);
+            });
         } else {
+            FsStatus result;
             if (context_.hook != nullptr)
                 result = context_.Step(WalkStep::DeleteFile, folder + entry.name);
             if (result)
                 result = DeleteEntryAt(folderFd, entry.name.c_str(), context_.closer);
+            Succeeded(std::move(result));
         }
-        if (!result || stop_.load(std::memory_order_relaxed))
+        if (Halted())
             break;
     }
-    return result;
+    subFolders.Wait();
 }
 
 } // namespace twinfol

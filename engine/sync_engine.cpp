@@ -2,6 +2,8 @@
 // the target-only files, the source sub-folders and the target-only sub-folders, in that order.
 #include "engine/sync_engine.h"
 
+#include "engine/sync_engine_ahead.h"
+
 #include <utility>
 
 namespace twinfol {
@@ -60,21 +62,42 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
 void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
                                    const SyncOptions& options)
 {
-    Level level{sourceDir, targetDir, {}, {}, {}, {}, {}};
+    // With more than one job the workers read the listings of the twin folders ahead of the walk.
+    std::optional<ReadAhead> readAhead;
+    if (WorkPool* const pool = PoolFor(options); pool != nullptr && readAhead_ == nullptr)
+        readAhead_ = &readAhead.emplace(*this, *pool, options);
+    SynchronisePair(sourceDir, targetDir, options, nullptr);
+    if (readAhead)
+        readAhead_ = nullptr;
+}
+
+void SyncEngine::SynchronisePair(const std::string& sourceDir, const std::string& targetDir,
+                                 const SyncOptions& options, const std::shared_ptr<ListedPair>& ahead)
+{
+    Level level{sourceDir, targetDir, {}, {}, {}, {}, {}, {}, ahead};
     level.progress.reserve(progressTextCapacity);
 
+    FsStatus sourceListed;
+    FsStatus targetListed;
+    bool targetRead = false;
+    if (ahead == nullptr || !readAhead_->Take(*ahead, level, sourceListed, targetListed, targetRead))
+        sourceListed = ListInto(sourceDir, level.source);
     // A source folder that cannot be listed is never taken for an empty one: that would make every
     // item of its target twin look like a delete candidate. The pair is left alone instead.
-    if (const FsStatus listed = ListInto(sourceDir, level.source); !listed) {
-        report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(sourceDir), listed.Reason());
+    if (!sourceListed) {
+        report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(sourceDir),
+                              sourceListed.Reason());
         return;
     }
     if (IsStopped())
         return;
     // A target folder that cannot be listed is not taken for an empty one either: where it can still
     // be written, every "add" would replace a file the listing could not show, newer or not.
-    if (const FsStatus listed = ListInto(targetDir, level.target); !listed) {
-        report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(targetDir), listed.Reason());
+    if (!targetRead)
+        targetListed = ListInto(targetDir, level.target);
+    if (!targetListed) {
+        report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(targetDir),
+                              targetListed.Reason());
         return;
     }
     if (IsStopped())
@@ -162,18 +185,29 @@ void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string
 bool SyncEngine::IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
                                const std::string& targetName)
 {
+    if (level.newerTwins && targetName.empty())
+        return level.newerTwins->contains(name);
+    return CompareStamps(level.source, level.sourceDir, level.target, level.targetDir, name, targetName,
+                         options, level.sourceStamp, level.targetStamp);
+}
+
+bool SyncEngine::CompareStamps(Listing& source, const std::string& sourceDir, Listing& target,
+                               const std::string& targetDir, const std::string& name,
+                               const std::string& targetName, const SyncOptions& options,
+                               std::optional<FileStamp>& sourceStamp, std::optional<FileStamp>& targetStamp)
+{
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
     const auto read = [&](Listing& listing, const std::string& folder, const std::string& entry) {
         return listing.stamps ? listing.stamps->ReadFileStamp(entry)
                               : fileSystem_.ReadFileStamp(folder + entry);
     };
-    level.sourceStamp = read(level.source, level.sourceDir, name);
-    level.targetStamp = read(level.target, level.targetDir, targetName.empty() ? name : targetName);
-    if (!level.sourceStamp || !level.targetStamp)
+    sourceStamp = read(source, sourceDir, name);
+    targetStamp = read(target, targetDir, targetName.empty() ? name : targetName);
+    if (!sourceStamp || !targetStamp)
         return false;
-    if (options.ignoreHourShift && IsHourShift(*level.sourceStamp, *level.targetStamp))
+    if (options.ignoreHourShift && IsHourShift(*sourceStamp, *targetStamp))
         return false;
-    return IsNewerForOverwrite(*level.sourceStamp, *level.targetStamp);
+    return IsNewerForOverwrite(*sourceStamp, *targetStamp);
 }
 
 void SyncEngine::TellObserver(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
@@ -328,7 +362,7 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
         const std::string targetFolder = FolderPath(level.targetDir, name);
         if (const auto twin = level.target.folders.find(name); twin != level.target.folders.end()) {
             if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
-                SynchroniseFolder(sourceFolder, targetFolder, options);
+                SynchronisePair(sourceFolder, targetFolder, options, nullptr);
             else
                 TellObserver(PlanStep::Excluded, sourceFolder, targetFolder);
             // Present on both sides, so never a delete candidate, excluded or not.
@@ -343,7 +377,8 @@ void SyncEngine::HandleSourceFolders(Level& level, const SyncOptions& options)
                                       spelling.status.Reason());
                 TellObserver(PlanStep::AddFolder, sourceFolder, targetFolder, spelling.status);
             } else if (spelling.outcome == SpellingOutcome::OtherSpelling) {
-                SynchroniseFolder(sourceFolder, FolderPath(level.targetDir, spelling.listedName), options);
+                SynchronisePair(sourceFolder, FolderPath(level.targetDir, spelling.listedName), options,
+                                nullptr);
             } else {
                 ShowProgress(level, "Adding folder: ", name);
                 AddFolder(level, name, sourceFolder, targetFolder);

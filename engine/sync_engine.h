@@ -57,6 +57,8 @@ public:
                            const SyncOptions& options);
 
 private:
+    // A pair of twin folders whose listings the workers may read ahead of the walk (sync_engine_ahead.h).
+    struct ListedPair;
     // The entry names of one folder, in byte order, split by kind.
     struct Listing {
         std::set<std::string> files;
@@ -79,16 +81,31 @@ private:
         // The stamps of the file compared last, kept for a plan's observer.
         std::optional<FileStamp> sourceStamp;
         std::optional<FileStamp> targetStamp;
+        // The twin files whose source is newer, when a worker compared them all ahead of the walk.
+        std::optional<std::set<std::string>> newerTwins;
+        // The pair the level was read as, when it had one: it holds the pairs of the level's twin
+        // sub-folders once the worker that read it has made them.
+        std::shared_ptr<ListedPair> pair;
     };
+    class ReadAhead;
+    class TwinPairs;
 
     bool IsStopped() const { return runState_.IsStopped(); }
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
     FsStatus ListInto(const std::string& folder, Listing& listing);
+    // SynchroniseFolder with the pair's listings, when they were read ahead.
+    void SynchronisePair(const std::string& sourceDir, const std::string& targetDir,
+                         const SyncOptions& options, const std::shared_ptr<ListedPair>& ahead);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
     // Compares the source file with its target twin, which the target may hold under another spelling
     // (targetName; empty: the same name).
     bool IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
                        const std::string& targetName);
+    // The comparison itself, leaving the stamps it read in the two places given; safe on a worker.
+    bool CompareStamps(Listing& source, const std::string& sourceDir, Listing& target,
+                       const std::string& targetDir, const std::string& name, const std::string& targetName,
+                       const SyncOptions& options, std::optional<FileStamp>& sourceStamp,
+                       std::optional<FileStamp>& targetStamp);
     // Gives a target file held under another spelling the source's and overwrites it when the source is
     // newer; the rename is a note of the report, the overwrite an entry of its list.
     void RespellTwin(Level& level, const std::string& name, const std::string& listedName,
@@ -128,6 +145,14 @@ private:
     bool FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
                                OrderedResults& results, std::set<std::string>& addedFolds);
     void RecordFiles(Level& level, std::vector<PooledFile>& piece);
+    // On a worker: lists both folders of the pair, compares their twin files and makes the pairs of
+    // their twin sub-folders.
+    void ReadPairAhead(ListedPair& pair, const SyncOptions& options);
+    // The pairs of twin sub-folders of two listed folders, in walk order, the excluded ones left out.
+    std::vector<std::shared_ptr<ListedPair>> TwinPairsOf(const ListedPair* parent,
+                                                         const std::string& sourceDir,
+                                                         const std::string& targetDir, const Listing& source,
+                                                         const Listing& target) const;
     // Counts files a worker copied, as FileCopied would have one by one.
     void AddCopied(std::uint64_t files, std::uint64_t bytes);
 
@@ -154,6 +179,8 @@ private:
     // Set by Run when an empty source root must keep the run from deleting, until the root is listed.
     bool checkEmptySource_ = false;
     bool sourceRootEmpty_ = false;
+    // Reads listings ahead on the pool while a walk with more than one job goes on.
+    ReadAhead* readAhead_ = nullptr;
     // The workers of runs with more than one job, kept for the engine's life.
     std::unique_ptr<WorkPool> pool_;
 };

@@ -7,11 +7,14 @@
 // callbacks only ever come from the engine thread.
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
 #include <vector>
 
 #include "engine/ordered_results.h"
 #include "engine/sync_engine.h"
+#include "engine/sync_engine_ahead.h"
 
 namespace twinfol {
 namespace {
@@ -62,6 +65,8 @@ public:
 struct SyncEngine::PooledFile {
     const std::string* name = nullptr;
     bool twin = false;
+    // Whether a worker compared the twin ahead of the walk, leaving newer as it found it.
+    bool comparedAhead = false;
     bool started = false;
     bool newer = false;
     bool excluded = false;
@@ -85,7 +90,8 @@ struct TreeWork {
 WorkPool* SyncEngine::PoolFor(const SyncOptions& options)
 {
     const std::size_t workers = WorkerCountFor(options.jobs);
-    if (workers <= 1)
+    // An observer hears of every item as it is decided, so such a walk stays on this thread.
+    if (workers <= 1 || observer_ != nullptr)
         return nullptr;
     if (!pool_ || pool_->WorkerCount() != workers)
         pool_ = std::make_unique<WorkPool>(workers);
@@ -108,11 +114,17 @@ void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, co
     // On a worker: touches nothing of the level but its stamp readers.
     std::string sourcePath;
     std::string targetPath;
+    std::optional<FileStamp> sourceStamp;
+    std::optional<FileStamp> targetStamp;
     for (PooledFile& file : piece) {
         if (IsStopped())
             return;
         file.started = true;
-        if (file.twin && !(file.newer = IsSourceNewer(level, *file.name, options, {})))
+        if (file.twin &&
+            !(file.newer = file.comparedAhead
+                               ? file.newer
+                               : CompareStamps(level.source, level.sourceDir, level.target, level.targetDir,
+                                               *file.name, {}, options, sourceStamp, targetStamp)))
             continue;
         sourcePath.assign(level.sourceDir).append(*file.name);
         targetPath.assign(level.targetDir).append(*file.name);
@@ -207,6 +219,18 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
             file.twin = true;
             // Present on both sides, so never a delete candidate, whatever the worker finds.
             level.target.files.erase(twin);
+            if (level.newerTwins) {
+                file.comparedAhead = true;
+                file.newer = level.newerTwins->contains(name);
+                // Not newer: only its progress text is left to give, in its place after the files
+                // before it.
+                if (!file.newer && piece->empty()) {
+                    results.Add([this, &level, &name] { ShowProgress(level, "Checking file: ", name); });
+                    if (IsStopped())
+                        break;
+                    continue;
+                }
+            }
         } else if (!options.addMissing || IsExcluded(level.sourceDir + name)) {
             continue;
         } else if (!AddSpelledAsListed(level, name, options, results, addedFolds, handOut)) {
@@ -289,8 +313,8 @@ bool SyncEngine::FolderSpelledAsListed(Level& level, const std::string& name, co
         // The folder under its other spelling is the twin; the walk goes down into it here.
         results.CollectAll();
         ShowProgress(level, "Checking folder: ", name);
-        SynchroniseFolder(FolderPath(level.sourceDir, name), FolderPath(level.targetDir, spelling.listedName),
-                          options);
+        SynchronisePair(FolderPath(level.sourceDir, name), FolderPath(level.targetDir, spelling.listedName),
+                        options, nullptr);
     }
     return false;
 }
@@ -298,6 +322,7 @@ bool SyncEngine::FolderSpelledAsListed(Level& level, const std::string& name, co
 void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
     OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    TwinPairs twins = readAhead_->TwinsOf(level);
     std::set<std::string> addedFolds;
     for (const std::string& name : level.source.folders) {
         if (IsStopped())
@@ -309,7 +334,7 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
             results.CollectAll();
             ShowProgress(level, "Checking folder: ", name);
             if (!IsExcluded(sourceFolder) && !IsExcluded(targetFolder))
-                SynchroniseFolder(sourceFolder, targetFolder, options);
+                SynchronisePair(sourceFolder, targetFolder, options, twins.Take(name));
             level.target.folders.erase(twin);
         } else if (!options.addMissing || IsExcluded(sourceFolder)) {
             results.Add([this, &level, &name] { ShowProgress(level, "Checking folder: ", name); });

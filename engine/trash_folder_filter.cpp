@@ -20,11 +20,12 @@ bool IsTrashFolderName(std::string_view name)
 
 bool TrashFolderFilter::IsTrashFolder(const std::string& folder, std::string_view name)
 {
-    if (IsTrashFolderName(name))
-        return IsVolumeTop(folder);
-    if (name == BaseNameOf(WithoutTrailingSeparator(homeTrash_)) && !homeTrash_.empty())
-        return IsHomeTrash(JoinPath(folder, name));
-    return false;
+    const bool volumeTrashName = IsTrashFolderName(name);
+    if (!volumeTrashName && (homeTrash_.empty() || name != BaseNameOf(WithoutTrailingSeparator(homeTrash_))))
+        return false;
+    // Listings read ahead on a run's workers ask too, and the answers kept are shared.
+    const std::lock_guard lock(mutex_);
+    return volumeTrashName ? IsVolumeTop(folder) : IsHomeTrash(JoinPath(folder, name));
 }
 
 bool TrashFolderFilter::IsVolumeTop(const std::string& folder)

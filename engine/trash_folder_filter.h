@@ -5,6 +5,7 @@
 // trash counts wherever a tree holds it.
 #pragma once
 
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,7 +26,7 @@ public:
     }
 
     // Whether the sub-folder of that name in the folder (ending with the separator) is a trash folder.
-    // Costs nothing for any other name.
+    // Costs nothing for any other name. May be asked from several threads at once.
     bool IsTrashFolder(const std::string& folder, std::string_view name);
 
 private:
@@ -38,6 +39,7 @@ private:
     // The last folder asked about, with its answer: both trash names often stand in one folder.
     std::string lastFolder_;
     bool lastWasTop_ = false;
+    std::mutex mutex_;
 };
 
 // Whether the name has the shape of a volume's trash folder: ".Trash" or ".Trash-" and digits.

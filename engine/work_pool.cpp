@@ -4,17 +4,30 @@
 
 #include <algorithm>
 #include <system_error>
+#include <utility>
 
 namespace twinfol {
 
 namespace {
 constexpr unsigned mostDefaultWorkers = 8;
-thread_local bool onWorkerThread = false;
+thread_local WorkPool* poolOfThisThread = nullptr;
 } // namespace
 
 bool WorkPool::OnWorkerThread()
 {
-    return onWorkerThread;
+    return poolOfThisThread != nullptr;
+}
+
+WorkPool* WorkPool::OfThisThread()
+{
+    return poolOfThisThread;
+}
+
+WorkPool::Helping::Helping(WorkPool& pool) : previous_(std::exchange(poolOfThisThread, &pool)) {}
+
+WorkPool::Helping::~Helping()
+{
+    poolOfThisThread = previous_;
 }
 
 std::size_t WorkerCountFor(int jobs)
@@ -62,7 +75,7 @@ void WorkPool::Post(std::function<void()> work)
 
 void WorkPool::Work()
 {
-    onWorkerThread = true;
+    poolOfThisThread = this;
     std::unique_lock lock(mutex_);
     for (;;) {
         arrived_.wait(lock, [this] { return ending_ || !queue_.empty(); });
@@ -75,6 +88,61 @@ void WorkPool::Work()
         work = nullptr;
         lock.lock();
     }
+}
+
+WorkSplit::WorkSplit() : pool_(WorkPool::OfThisThread())
+{
+    // A pool without workers would hand every part straight back.
+    if (pool_ != nullptr && pool_->WorkerCount() == 0)
+        pool_ = nullptr;
+    if (pool_ != nullptr)
+        shared_ = std::make_shared<Shared>();
+}
+
+WorkSplit::~WorkSplit()
+{
+    Wait();
+}
+
+bool WorkSplit::RunIfUnclaimed(Shared& shared, Part& part)
+{
+    if (part.claimed.exchange(true, std::memory_order_acq_rel))
+        return false;
+    std::function<void()> work = std::move(part.work);
+    work();
+    work = nullptr;
+    const std::lock_guard lock(shared.mutex);
+    if (--shared.running == 0)
+        shared.finished.notify_all();
+    return true;
+}
+
+void WorkSplit::Split(std::function<void()> part)
+{
+    if (pool_ == nullptr) {
+        part();
+        return;
+    }
+    auto shared = std::make_shared<Part>();
+    shared->work = std::move(part);
+    {
+        const std::lock_guard lock(shared_->mutex);
+        ++shared_->running;
+    }
+    parts_.push_back(shared);
+    pool_->Post([group = shared_, shared] { RunIfUnclaimed(*group, *shared); });
+}
+
+void WorkSplit::Wait()
+{
+    if (pool_ == nullptr)
+        return;
+    // The newest parts are the ones the workers reach last.
+    for (auto part = parts_.rbegin(); part != parts_.rend(); ++part)
+        RunIfUnclaimed(*shared_, **part);
+    parts_.clear();
+    std::unique_lock lock(shared_->mutex);
+    shared_->finished.wait(lock, [this] { return shared_->running == 0; });
 }
 
 } // namespace twinfol
