@@ -19,10 +19,10 @@ CASES = [
 # twinfol-sync with --trash, whose delete moves the tree to the Trash instead; "before" is the binary
 # given to run.sh --compare-with, timed in the same rounds.
 RATIOS = {
-    "copy": [("twinfol", "rsync", "0.7", "-"), ("twinfol", "cp", "0.8", "1.1"), ("twinfol", "before", "1.05", "1.05")],
-    "noop": [("twinfol", "rsync", "0.45", "0.45"), ("twinfol", "walk", "1.2", "1.2"), ("twinfol", "before", "-", "-")],
-    "change": [("twinfol", "rsync", "0.5", "0.5"), ("twinfol", "before", "-", "-")],
-    "delete": [("twinfol", "rsync", "-", "-"), ("twinfol", "rm", "-", "-"), ("trash", "twinfol", "1.2", "1.2")],
+    "copy": [("twinfol", "rsync", "0.6", "-"), ("twinfol", "cp", "0.65", "1.0"), ("twinfol", "before", "-", "-")],
+    "noop": [("twinfol", "rsync", "0.4", "0.4"), ("twinfol", "walk", "0.75", "0.75"), ("twinfol", "before", "-", "-")],
+    "change": [("twinfol", "rsync", "0.4", "0.4"), ("twinfol", "before", "-", "-")],
+    "delete": [("twinfol", "rsync", "-", "-"), ("twinfol", "rm", "0.35", "0.35"), ("trash", "twinfol", "1.2", "1.2")],
 }
 
 

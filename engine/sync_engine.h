@@ -145,6 +145,9 @@ private:
     bool FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
                                OrderedResults& results, std::set<std::string>& addedFolds);
     void RecordFiles(Level& level, std::vector<PooledFile>& piece);
+    // The files a level copies as far as the walk knows before comparing: its adds, and the twins a
+    // worker found newer ahead of the walk.
+    static std::size_t KnownCopies(const Level& level);
     // On a worker: lists both folders of the pair, compares their twin files and makes the pairs of
     // their twin sub-folders.
     void ReadPairAhead(ListedPair& pair, const SyncOptions& options);

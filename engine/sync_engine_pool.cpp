@@ -195,13 +195,26 @@ bool SyncEngine::AddSpelledAsListed(Level& level, const std::string& name, const
     return false;
 }
 
+std::size_t SyncEngine::KnownCopies(const Level& level)
+{
+    std::size_t copies = level.newerTwins ? level.newerTwins->size() : 0;
+    for (const std::string& name : level.source.files)
+        copies += level.target.files.contains(name) ? 0 : 1;
+    return copies;
+}
+
 void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
-    // A level whose files make one piece gains nothing from a worker but the hand-over.
-    if (level.source.files.size() <= filesPerPiece) {
+    // A level whose files make one piece gains nothing from a worker but the hand-over, unless it has
+    // several files to copy that can go side by side (a few large ones, say).
+    const std::size_t files = level.source.files.size();
+    if (files <= filesPerPiece && KnownCopies(level) < 2) {
         HandleSourceFiles(level, options);
         return;
     }
+    // Pieces small enough to give every worker a share of a small level.
+    const std::size_t shares = 2 * pool.WorkerCount();
+    const std::size_t pieceSize = std::clamp<std::size_t>((files + shares - 1) / shares, 1, filesPerPiece);
     OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
     auto piece = std::make_shared<std::vector<PooledFile>>();
     const auto handOut = [&] {
@@ -237,7 +250,7 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
             continue;
         }
         piece->push_back(std::move(file));
-        if (piece->size() == filesPerPiece)
+        if (piece->size() == pieceSize)
             handOut();
         if (IsStopped())
             break;
@@ -248,6 +261,11 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
 
 void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
+    // A delete or two cost less here than the hand-over to a worker.
+    if (level.target.files.size() < 3) {
+        DeleteTargetOnlyFiles(level, options);
+        return;
+    }
     OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
     for (const std::string& name : level.target.files) {
         std::string targetPath = JoinPath(level.targetDir, name);
