@@ -3,10 +3,14 @@
 // waits only when a worker is still at it.
 #include "engine/ordered_results.h"
 
+#include <utility>
+
 namespace twinfol {
 
-OrderedResults::OrderedResults(WorkPool& pool, std::size_t window)
-    : pool_(pool), window_(window < 1 ? 1 : window)
+OrderedResults::OrderedResults(WorkPool& pool, std::size_t window, std::function<void()> whileWaiting,
+                               std::chrono::milliseconds interval)
+    : pool_(pool), window_(window < 1 ? 1 : window), whileWaiting_(std::move(whileWaiting)),
+      interval_(interval)
 {
 }
 
@@ -82,7 +86,16 @@ void OrderedResults::RecordFirst()
         std::unique_lock lock(shared_->mutex);
         if (first->state != State::Done) {
             shared_->waiting = true;
-            shared_->finished.wait(lock, [&] { return first->state == State::Done; });
+            const auto done = [&] { return first->state == State::Done; };
+            if (whileWaiting_) {
+                while (!shared_->finished.wait_for(lock, interval_, done)) {
+                    lock.unlock();
+                    whileWaiting_();
+                    lock.lock();
+                }
+            } else {
+                shared_->finished.wait(lock, done);
+            }
             shared_->waiting = false;
         }
         items_.pop_front();

@@ -2,6 +2,7 @@
 // level at a time, recording every outcome in the run's report.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -136,6 +137,8 @@ private:
     void HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
     void DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool);
     struct PooledFile;
+    struct TreeWork;
+    class CopyTally;
     void CompareAndCopy(Level& level, std::vector<PooledFile>& piece, const SyncOptions& options);
     // The spelling check of an add on a target that may fold case, on this thread and after every add
     // whose name folds alike: true when the add goes ahead, else its outcome is handled or recorded.
@@ -157,7 +160,12 @@ private:
                                                          const std::string& targetDir, const Listing& source,
                                                          const Listing& target) const;
     // Counts files a worker copied, as FileCopied would have one by one.
-    void AddCopied(std::uint64_t files, std::uint64_t bytes);
+    void AddCopied(const CopyTally& tally);
+    // Shows the bytes the workers' copies have written so far; what the engine thread does while it
+    // waits for them (none when the host shows no file's progress).
+    void ShowBytesInFlight();
+    std::function<void()> WhileWaiting();
+    std::atomic<std::uint64_t>* InFlightCounter();
 
     void DataCopied(std::uint64_t copied, std::uint64_t size) override;
     void FileCopied(std::uint64_t size) override;
@@ -182,6 +190,8 @@ private:
     // Set by Run when an empty source root must keep the run from deleting, until the root is listed.
     bool checkEmptySource_ = false;
     bool sourceRootEmpty_ = false;
+    // The chunks of the files the workers are copying, told so far and not yet recorded.
+    std::atomic<std::uint64_t> bytesInFlight_{0};
     // Reads listings ahead on the pool while a walk with more than one job goes on.
     ReadAhead* readAhead_ = nullptr;
     // The workers of runs with more than one job, kept for the engine's life.

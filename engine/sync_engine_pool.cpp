@@ -43,23 +43,44 @@ std::string FolderPath(std::string_view folder, std::string_view name)
     return path;
 }
 
+} // namespace
+
 // What a worker's copy told of its progress, told to the run once the copy is recorded. The chunks of
-// a file's data are not passed on: they would reach the host from another thread.
-class CopyTally : public CopyProgress {
+// a file's data never reach the host from the worker: where the host shows them, the tally adds them
+// to the bytes in flight, which the engine thread shows while it waits for the workers.
+class SyncEngine::CopyTally : public CopyProgress {
 public:
-    void DataCopied(std::uint64_t, std::uint64_t) override {}
-    bool FollowsChunks() const override { return false; }
+    void DataCopied(std::uint64_t copied, std::uint64_t) override
+    {
+        if (inFlight == nullptr)
+            return;
+        const std::uint64_t reported = finished_ + copied;
+        if (reported >= reported_)
+            inFlight->fetch_add(reported - reported_, std::memory_order_relaxed);
+        else
+            inFlight->fetch_sub(reported_ - reported, std::memory_order_relaxed);
+        reported_ = reported;
+    }
+    bool FollowsChunks() const override { return inFlight != nullptr; }
     void FileCopied(std::uint64_t size) override
     {
         ++files;
         bytes += size;
+        finished_ = reported_;
     }
+    // What the tally added to the bytes in flight, which its record takes back.
+    std::uint64_t InFlight() const { return reported_; }
 
+    // The run's bytes in flight; none when the host does not show a file's progress.
+    std::atomic<std::uint64_t>* inFlight = nullptr;
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
-};
 
-} // namespace
+private:
+    // The chunks told of the files finished, and of all files so far.
+    std::uint64_t finished_ = 0;
+    std::uint64_t reported_ = 0;
+};
 
 // One source file of a level, as a worker left it.
 struct SyncEngine::PooledFile {
@@ -76,16 +97,12 @@ struct SyncEngine::PooledFile {
     CopyTally tally;
 };
 
-namespace {
-
 // One delete or folder add of a level, as a worker left it.
-struct TreeWork {
+struct SyncEngine::TreeWork {
     bool started = false;
     FsStatus status;
     CopyTally tally;
 };
-
-} // namespace
 
 WorkPool* SyncEngine::PoolFor(const SyncOptions& options)
 {
@@ -98,14 +115,42 @@ WorkPool* SyncEngine::PoolFor(const SyncOptions& options)
     return pool_->WorkerCount() > 1 ? pool_.get() : nullptr;
 }
 
-void SyncEngine::AddCopied(std::uint64_t files, std::uint64_t bytes)
+void SyncEngine::AddCopied(const CopyTally& tally)
 {
-    if (files == 0)
+    if (tally.InFlight() != 0)
+        bytesInFlight_.fetch_sub(tally.InFlight(), std::memory_order_relaxed);
+    if (tally.files == 0)
         return;
-    copies_.fileBytesDone = copies_.fileSize = 0;
-    report_.filesCopied = copies_.filesCopied += files;
-    report_.bytesCopied = copies_.bytesCopied += bytes;
+    // The copies still under way on other workers stay in the figures.
+    copies_.fileBytesDone = bytesInFlight_.load(std::memory_order_relaxed);
+    copies_.fileSize = 0;
+    report_.filesCopied = copies_.filesCopied += tally.files;
+    report_.bytesCopied = copies_.bytesCopied += tally.bytes;
     host_.ShowCopyProgress(copies_);
+}
+
+void SyncEngine::ShowBytesInFlight()
+{
+    // The bytes of the copies under way, without a share of any one file: the text shown is the last
+    // item recorded, which may not be the file being copied.
+    const std::uint64_t inFlight = bytesInFlight_.load(std::memory_order_relaxed);
+    if (inFlight == copies_.fileBytesDone && copies_.fileSize == 0)
+        return;
+    copies_.fileBytesDone = inFlight;
+    copies_.fileSize = 0;
+    host_.ShowCopyProgress(copies_);
+}
+
+std::function<void()> SyncEngine::WhileWaiting()
+{
+    if (!host_.ShowsFileProgress())
+        return {};
+    return [this] { ShowBytesInFlight(); };
+}
+
+std::atomic<std::uint64_t>* SyncEngine::InFlightCounter()
+{
+    return host_.ShowsFileProgress() ? &bytesInFlight_ : nullptr;
 }
 
 void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, const SyncOptions& options)
@@ -151,7 +196,7 @@ void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
             ShowProgress(level, "Overwriting file: ", name);
             ChangeResult copied{file.copied};
             if (file.copiedHere)
-                AddCopied(file.tally.files, file.tally.bytes);
+                AddCopied(file.tally);
             else
                 copied = changes_.Overwrite(level.sourceDir + name, targetPath, this);
             if (copied)
@@ -161,7 +206,7 @@ void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
                                       copied.status.Reason());
         } else if (!file.excluded) {
             ShowProgress(level, "Adding file: ", name);
-            AddCopied(file.tally.files, file.tally.bytes);
+            AddCopied(file.tally);
             if (const ChangeResult copied = changes_.FinishAddFile(targetPath, file.copied))
                 report_.Record(ReportList::AddedFiles, std::move(targetPath));
             else
@@ -215,7 +260,7 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
     // Pieces small enough to give every worker a share of a small level.
     const std::size_t shares = 2 * pool.WorkerCount();
     const std::size_t pieceSize = std::clamp<std::size_t>((files + shares - 1) / shares, 1, filesPerPiece);
-    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker, WhileWaiting());
     auto piece = std::make_shared<std::vector<PooledFile>>();
     const auto handOut = [&] {
         if (piece->empty())
@@ -228,6 +273,7 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
     for (const std::string& name : level.source.files) {
         PooledFile file;
         file.name = &name;
+        file.tally.inFlight = InFlightCounter();
         if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
             file.twin = true;
             // Present on both sides, so never a delete candidate, whatever the worker finds.
@@ -266,7 +312,7 @@ void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& op
         DeleteTargetOnlyFiles(level, options);
         return;
     }
-    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker, WhileWaiting());
     for (const std::string& name : level.target.files) {
         std::string targetPath = JoinPath(level.targetDir, name);
         if (IsExcluded(targetPath))
@@ -281,6 +327,7 @@ void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& op
                                  runState_.fileNoToAll) == ConfirmResult::Delete) {
             ++deletesBegun_;
             auto done = std::make_shared<TreeWork>();
+            done->tally.inFlight = InFlightCounter();
             const auto record = [this, &level, &name, done, targetPath,
                                  useTrash = options.useTrash]() mutable {
                 if (!done->started && !useTrash)
@@ -339,7 +386,7 @@ bool SyncEngine::FolderSpelledAsListed(Level& level, const std::string& name, co
 
 void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
-    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker, WhileWaiting());
     TwinPairs twins = readAhead_->TwinsOf(level);
     std::set<std::string> addedFolds;
     for (const std::string& name : level.source.folders) {
@@ -358,6 +405,7 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
             results.Add([this, &level, &name] { ShowProgress(level, "Checking folder: ", name); });
         } else if (FolderSpelledAsListed(level, name, options, results, addedFolds)) {
             auto done = std::make_shared<TreeWork>();
+            done->tally.inFlight = InFlightCounter();
             results.Post(
                 [this, done, sourceFolder, targetFolder] {
                     if (IsStopped())
@@ -371,7 +419,7 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
                         return;
                     ShowProgress(level, "Checking folder: ", name);
                     ShowProgress(level, "Adding folder: ", name);
-                    AddCopied(done->tally.files, done->tally.bytes);
+                    AddCopied(done->tally);
                     if (const ChangeResult copied = changes_.FinishAddFolder(targetFolder, done->status)) {
                         std::string targetPath = JoinPath(level.targetDir, name);
                         report_.addedFolderContents[targetPath] = {done->tally.files, done->tally.bytes};
@@ -388,7 +436,7 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
 
 void SyncEngine::DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& options, WorkPool& pool)
 {
-    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker);
+    OrderedResults results(pool, pool.WorkerCount() * piecesPerWorker, WhileWaiting());
     for (const std::string& name : level.target.folders) {
         if (IsExcluded(FolderPath(level.targetDir, name)))
             continue;
@@ -403,6 +451,7 @@ void SyncEngine::DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& 
                                  runState_.folderNoToAll) == ConfirmResult::Delete) {
             ++deletesBegun_;
             auto done = std::make_shared<TreeWork>();
+            done->tally.inFlight = InFlightCounter();
             const std::string folder = FolderPath(level.targetDir, name);
             const auto record = [this, &level, &name, done, folder, targetPath,
                                  useTrash = options.useTrash]() mutable {

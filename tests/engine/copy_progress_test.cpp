@@ -93,5 +93,48 @@ TEST_F(SyncEngineTest, TheReportHoldsWhatTheRunCopiedAndWhenItRan)
     EXPECT_TRUE(report.addedFolderContents.empty());
 }
 
+// Workers copy side by side and the engine thread tells their bytes while it waits: the figures a
+// person watches never go back, and end at the report's with nothing left in flight.
+TEST_F(SyncEngineTest, AtFourJobsTheFiguresShownNeverGoBackAndEndAtTheReports)
+{
+    for (const char* name : {"a", "b", "c", "d"})
+        tree.WriteFile(std::string("source/") + name, std::string(largeSize, *name));
+    for (int index = 0; index < 40; ++index)
+        tree.WriteFile("source/dir/f" + std::to_string(index),
+                       std::string(static_cast<std::size_t>(index), 'x'));
+    CountingHost counting;
+    SyncEngine engine(fileSystem, exclusions, runState, report, counting);
+    engine.Run(source, target, {.confirmDeletes = false, .jobs = 4});
+
+    ASSERT_EQ(report.filesCopied, 44u);
+    ASSERT_FALSE(counting.shown.empty());
+    for (std::size_t index = 1; index < counting.shown.size(); ++index) {
+        const CopyCounters& before = counting.shown[index - 1];
+        const CopyCounters& now = counting.shown[index];
+        EXPECT_GE(now.bytesCopied + now.fileBytesDone, before.bytesCopied + before.fileBytesDone) << index;
+    }
+    EXPECT_EQ(counting.shown.back().fileBytesDone, 0u);
+    EXPECT_EQ(counting.shown.back().bytesCopied, report.bytesCopied);
+}
+
+// A host without a progress line (the runner writing to a log) hears of whole files only, from any
+// number of workers.
+TEST_F(SyncEngineTest, AHostThatShowsNoFileProgressHearsOfWholeFilesOnlyAtFourJobs)
+{
+    struct WholeFilesHost : CountingHost {
+        bool ShowsFileProgress() const override { return false; }
+    } host;
+    for (const char* name : {"a", "b", "c"})
+        tree.WriteFile(std::string("source/") + name, std::string(largeSize, *name));
+    SyncEngine engine(fileSystem, exclusions, runState, report, host);
+    engine.Run(source, target, {.confirmDeletes = false, .jobs = 4});
+
+    EXPECT_EQ(report.filesCopied, 3u);
+    ASSERT_FALSE(host.shown.empty());
+    for (const CopyCounters& counters : host.shown)
+        EXPECT_EQ(counters.fileBytesDone, 0u);
+    EXPECT_EQ(host.shown.back().bytesCopied, 3 * largeSize);
+}
+
 } // namespace
 } // namespace twinfol::test

@@ -1,11 +1,15 @@
-// The parts a piece of pooled work splits off: each is done exactly once, a Wait returns only once its
-// own parts are done, and away from a pool they are done at once, in order.
+// Pooled work: the parts a piece splits off are each done exactly once, a Wait returns only once its
+// own parts are done, and away from a pool they are done at once, in order; a thread waiting for an
+// outcome does what it was given to do meanwhile.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <future>
+#include <thread>
 #include <vector>
 
+#include "engine/ordered_results.h"
 #include "engine/work_pool.h"
 
 namespace twinfol {
@@ -58,6 +62,31 @@ TEST(WorkSplit, NestedPartsOnAPoolAreEachDoneOnceBeforeTheirWaitReturns)
     EXPECT_EQ(waitsBeforeTheirParts.load(), 0);
     for (const std::atomic<int>& leaf : leaves)
         EXPECT_EQ(leaf.load(), 1);
+}
+
+TEST(OrderedResults, TheThreadWaitingForAWorkerDoesWhatItWasGivenMeanwhile)
+{
+    WorkPool pool(1);
+    std::atomic<int> calls{0};
+    int recorded = 0;
+    std::promise<void> begun;
+    {
+        OrderedResults results(
+            pool, 4, [&] { calls.fetch_add(1); }, std::chrono::milliseconds(2));
+        results.Post(
+            [&] {
+                begun.set_value();
+                // Held until the waiting thread has been called back twice (or far too long has passed).
+                const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+                while (calls.load() < 2 && std::chrono::steady_clock::now() < giveUp)
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            },
+            [&] { ++recorded; });
+        begun.get_future().wait();
+        results.CollectAll();
+    }
+    EXPECT_GE(calls.load(), 2);
+    EXPECT_EQ(recorded, 1);
 }
 
 } // namespace
