@@ -46,11 +46,13 @@ void OrderedResults::RunIfWaiting(Shared& shared, Item& item)
         shared.finished.notify_one();
 }
 
-void OrderedResults::Post(std::function<void()> work, std::function<void()> record)
+void OrderedResults::Post(std::function<void()> work, std::function<void()> record,
+                          std::function<void()> foretell)
 {
     while (items_.size() >= window_)
         RecordFirst();
-    auto item = std::make_shared<Item>(Item{std::move(work), std::move(record), State::Waiting});
+    auto item =
+        std::make_shared<Item>(Item{std::move(work), std::move(record), std::move(foretell), State::Waiting});
     {
         const std::lock_guard lock(shared_->mutex);
         items_.push_back(item);
@@ -65,7 +67,7 @@ void OrderedResults::Add(std::function<void()> record)
         return;
     }
     const std::lock_guard lock(shared_->mutex);
-    items_.push_back(std::make_shared<Item>(Item{nullptr, std::move(record), State::Done}));
+    items_.push_back(std::make_shared<Item>(Item{nullptr, std::move(record), nullptr, State::Done}));
 }
 
 void OrderedResults::CollectAll()
@@ -77,6 +79,14 @@ void OrderedResults::CollectAll()
 void OrderedResults::RecordFirst()
 {
     const std::shared_ptr<Item> first = items_.front();
+    bool alreadyDone = false;
+    {
+        const std::lock_guard lock(shared_->mutex);
+        alreadyDone = first->state == State::Done;
+    }
+    // The work is under way, or about to be done here: what it will show can be told now.
+    if (!alreadyDone && first->foretell)
+        std::exchange(first->foretell, nullptr)();
     {
         // Work done here may split parts off to the pool like a worker's.
         const WorkPool::Helping helping(pool_);

@@ -27,8 +27,9 @@ public:
     OrderedResults(const OrderedResults&) = delete;
     OrderedResults& operator=(const OrderedResults&) = delete;
 
-    // Hands out work; record runs on this thread once the work and every earlier item are done.
-    void Post(std::function<void()> work, std::function<void()> record);
+    // Hands out work; record runs on this thread once the work and every earlier item are done. When
+    // this thread comes to wait for the work, it first calls foretell (when given), once.
+    void Post(std::function<void()> work, std::function<void()> record, std::function<void()> foretell = {});
     // An item without work of its own (a problem line, a progress text, a change done here), recorded
     // in its place among the others.
     void Add(std::function<void()> record);
@@ -40,6 +41,7 @@ private:
     struct Item {
         std::function<void()> work;
         std::function<void()> record;
+        std::function<void()> foretell;
         State state = State::Waiting;
     };
     // What the workers share with this thread; it outlives this object while a worker still holds

@@ -179,7 +179,26 @@ void SyncEngine::ShowProgress(Level& level, std::string_view prefix, std::string
     level.progress.assign(prefix);
     level.progress += level.targetDir;
     level.progress += name;
+    // A text shown ahead, while the work it tells of was under way, is not shown twice.
+    if (!foretold_.empty()) {
+        const bool wasForetold = foretold_.front() == level.progress;
+        if (wasForetold)
+            foretold_.pop_front();
+        else
+            foretold_.clear();
+        if (wasForetold)
+            return;
+    }
     host_.SetProgressText(level.progress);
+}
+
+void SyncEngine::Foretell(Level& level, std::string_view prefix, std::string_view name)
+{
+    level.progress.assign(prefix);
+    level.progress += level.targetDir;
+    level.progress += name;
+    host_.SetProgressText(level.progress);
+    foretold_.push_back(level.progress);
 }
 
 bool SyncEngine::IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -98,6 +99,9 @@ private:
     void SynchronisePair(const std::string& sourceDir, const std::string& targetDir,
                          const SyncOptions& options, const std::shared_ptr<ListedPair>& ahead);
     void ShowProgress(Level& level, std::string_view prefix, std::string_view name);
+    // Shows a text ahead of the record that shows it, while the engine thread waits for a worker's
+    // work: the record's own showing of it is then left out, so the texts shown stay the same.
+    void Foretell(Level& level, std::string_view prefix, std::string_view name);
     // Compares the source file with its target twin, which the target may hold under another spelling
     // (targetName; empty: the same name).
     bool IsSourceNewer(Level& level, const std::string& name, const SyncOptions& options,
@@ -148,6 +152,7 @@ private:
     bool FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
                                OrderedResults& results, std::set<std::string>& addedFolds);
     void RecordFiles(Level& level, std::vector<PooledFile>& piece);
+    void ForetellFirstFile(Level& level, const PooledFile& file);
     // The files a level copies as far as the walk knows before comparing: its adds, and the twins a
     // worker found newer ahead of the walk.
     static std::size_t KnownCopies(const Level& level);
@@ -190,6 +195,8 @@ private:
     // Set by Run when an empty source root must keep the run from deleting, until the root is listed.
     bool checkEmptySource_ = false;
     bool sourceRootEmpty_ = false;
+    // The texts foretold and not yet reached by the records that show them, oldest first.
+    std::deque<std::string> foretold_;
     // The chunks of the files the workers are copying, told so far and not yet recorded.
     std::atomic<std::uint64_t> bytesInFlight_{0};
     // Reads listings ahead on the pool while a walk with more than one job goes on.

@@ -10,6 +10,11 @@ constexpr std::size_t pairsPerWorker = 8;
 
 } // namespace
 
+SyncEngine::ReadAhead::WaitingKey SyncEngine::ReadAhead::KeyOf(const ListedPair& pair)
+{
+    return {pair.position, &pair};
+}
+
 SyncEngine::ReadAhead::ReadAhead(SyncEngine& engine, WorkPool& pool, const SyncOptions& options)
     : engine_(engine), pool_(pool), options_(options), most_(pool.WorkerCount() * pairsPerWorker)
 {
@@ -19,7 +24,7 @@ SyncEngine::ReadAhead::~ReadAhead()
 {
     std::unique_lock lock(shared_->mutex);
     shared_->closed = true;
-    for (auto& [position, pair] : shared_->waiting)
+    for (auto& [key, pair] : shared_->waiting)
         pair->state = ListedPair::State::Dropped;
     shared_->waiting.clear();
     // A read under way uses the engine and the options.
@@ -81,7 +86,7 @@ SyncEngine::TwinPairs SyncEngine::ReadAhead::TwinsOf(Level& level)
     {
         const std::lock_guard lock(shared_->mutex);
         for (const std::shared_ptr<ListedPair>& pair : pairs)
-            shared_->waiting.emplace(pair->position, pair);
+            shared_->waiting.emplace(KeyOf(*pair), pair);
         HandOut();
     }
     return TwinPairs(*this, std::move(pairs));
@@ -129,7 +134,7 @@ void SyncEngine::ReadAhead::ReadOne(const std::shared_ptr<Shared>& sharedPtr, Sy
         pair->state = ListedPair::State::Done;
         if (pair->twinPairs)
             for (const std::shared_ptr<ListedPair>& twin : *pair->twinPairs)
-                shared.waiting.emplace(twin->position, twin);
+                shared.waiting.emplace(KeyOf(*twin), twin);
     }
     shared.changed.notify_all();
     // The pairs just made may be read next.
@@ -142,7 +147,7 @@ bool SyncEngine::ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourc
     {
         std::unique_lock lock(shared_->mutex);
         if (pair.state == ListedPair::State::Waiting) {
-            shared_->waiting.erase(pair.position);
+            shared_->waiting.erase(KeyOf(pair));
             pair.state = ListedPair::State::Taken;
             return false;
         }
@@ -172,7 +177,7 @@ void SyncEngine::ReadAhead::Drop(ListedPair& pair)
 void SyncEngine::ReadAhead::DropHeld(ListedPair& pair)
 {
     switch (pair.state) {
-    case ListedPair::State::Waiting: shared_->waiting.erase(pair.position); break;
+    case ListedPair::State::Waiting: shared_->waiting.erase(KeyOf(pair)); break;
     case ListedPair::State::Done:
         --shared_->held;
         if (pair.twinPairs)

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/sync_engine.h"
@@ -55,11 +56,16 @@ public:
     void Drop(ListedPair& pair);
 
 private:
+    // Pairs wait in walk order; a folder the walk reached under another spelling numbers its twins
+    // afresh, so the pair itself tells apart two of the same position.
+    using WaitingKey = std::pair<std::vector<std::uint32_t>, const ListedPair*>;
+    static WaitingKey KeyOf(const ListedPair& pair);
+
     // What the read tasks handed to the pool share with this object; it outlives it.
     struct Shared {
         std::mutex mutex;
         std::condition_variable changed;
-        std::map<std::vector<std::uint32_t>, std::shared_ptr<ListedPair>> waiting;
+        std::map<WaitingKey, std::shared_ptr<ListedPair>> waiting;
         // Pairs claimed or read and not yet taken or dropped: each holds its two folders open.
         std::size_t held = 0;
         // Read tasks handed to the pool and not yet begun.

@@ -181,6 +181,20 @@ void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, co
     }
 }
 
+void SyncEngine::ForetellFirstFile(Level& level, const PooledFile& file)
+{
+    // The texts RecordFiles gives the file first; whether a twin is newer is only known ahead when it
+    // was compared ahead.
+    if (!file.twin) {
+        Foretell(level, "Adding file: ", *file.name);
+        return;
+    }
+    Foretell(level, "Checking file: ", *file.name);
+    if (file.comparedAhead && file.newer && !IsExcluded(level.sourceDir + *file.name) &&
+        !IsExcluded(level.targetDir + *file.name))
+        Foretell(level, "Overwriting file: ", *file.name);
+}
+
 void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
 {
     // What HandleSourceFiles shows and records for each file, in the same order.
@@ -266,7 +280,8 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
         if (piece->empty())
             return;
         results.Post([this, &level, piece, &options] { CompareAndCopy(level, *piece, options); },
-                     [this, &level, piece] { RecordFiles(level, *piece); });
+                     [this, &level, piece] { RecordFiles(level, *piece); },
+                     [this, &level, piece] { ForetellFirstFile(level, piece->front()); });
         piece = std::make_shared<std::vector<PooledFile>>();
     };
     std::set<std::string> addedFolds;
@@ -352,7 +367,7 @@ void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& op
                         done->started = true;
                         done->status = fileSystem_.DeleteFile(targetPath);
                     },
-                    record);
+                    record, [this, &level, &name] { Foretell(level, "Deleting file: ", name); });
         }
         if (IsStopped())
             break;
@@ -428,6 +443,10 @@ void SyncEngine::HandleSourceFoldersOnPool(Level& level, const SyncOptions& opti
                         report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(level.sourceDir, name),
                                               copied.status.Reason());
                     }
+                },
+                [this, &level, &name] {
+                    Foretell(level, "Checking folder: ", name);
+                    Foretell(level, "Adding folder: ", name);
                 });
         }
     }
@@ -476,7 +495,7 @@ void SyncEngine::DeleteTargetOnlyFoldersOnPool(Level& level, const SyncOptions& 
                         done->started = true;
                         done->status = fileSystem_.DeleteFolderTree(folder, runState_.stopRequested);
                     },
-                    record);
+                    record, [this, &level, &name] { Foretell(level, "Deleting folder: ", name); });
         }
         if (IsStopped())
             break;

@@ -173,7 +173,7 @@ TEST_F(MainDialogTest, RunsInBothDirectionsAndShowsTheReport)
 
 TEST_F(MainDialogTest, StopDuringAHeldCopyInterruptsTheRunWhileTheWindowStaysUsable)
 {
-    // More files than any machine has workers, so that some are still to begin when the window goes.
+    // More files than any machine has workers, so that some are still to begin when Stop comes.
     constexpr int files = 20;
     for (int index = 0; index < files; ++index)
         disk.WriteFile("src/f" + std::to_string(index) + ".txt", "content " + std::to_string(index));
@@ -215,10 +215,19 @@ TEST_F(MainDialogTest, StopDuringAHeldCopyInterruptsTheRunWhileTheWindowStaysUsa
     ASSERT_EQ(dialogs.reports.size(), 1u);
     const SyncReport& report = dialogs.reports[0];
     EXPECT_TRUE(report.interrupted);
-    // The copy under way when Stop came completes and counts; nothing after it starts.
-    EXPECT_EQ(report.addedFileCount, 1);
-    EXPECT_EQ(disk.ReadFile("dst/a.txt"), "a");
-    EXPECT_FALSE(disk.Exists("dst/b.txt"));
+    // The copies under way when Stop came (one per worker) complete and count; nothing after them
+    // starts.
+    int copied = 0;
+    for (int index = 0; index < files; ++index) {
+        const std::string name = "f" + std::to_string(index) + ".txt";
+        if (disk.Exists("dst/" + name)) {
+            ++copied;
+            EXPECT_EQ(disk.ReadFile("dst/" + name), "content " + std::to_string(index));
+        }
+    }
+    EXPECT_GE(copied, 1);
+    EXPECT_LT(copied, files);
+    EXPECT_EQ(report.addedFileCount, copied);
     EXPECT_FALSE(Shown("running1To2Frame"));
     EXPECT_TRUE(Enabled("exitButton"));
 }
