@@ -175,8 +175,7 @@ TEST_F(MainDialogTest, StopDuringAHeldCopyInterruptsTheRunWhileTheWindowStaysUsa
 {
     // More files than any machine has workers, so that some are still to begin when Stop comes.
     constexpr int files = 20;
-    for (int index = 0; index < files; ++index)
-        disk.WriteFile("src/f" + std::to_string(index) + ".txt", "content " + std::to_string(index));
+    WriteNumberedFiles(files);
     disk.MakeFolder("dst");
     SetLocations(disk.Path("src/"), disk.Path("dst/"));
     SetOptions(1, 0, 0, 1);
@@ -217,14 +216,7 @@ TEST_F(MainDialogTest, StopDuringAHeldCopyInterruptsTheRunWhileTheWindowStaysUsa
     EXPECT_TRUE(report.interrupted);
     // The copies under way when Stop came (one per worker) complete and count; nothing after them
     // starts.
-    int copied = 0;
-    for (int index = 0; index < files; ++index) {
-        const std::string name = "f" + std::to_string(index) + ".txt";
-        if (disk.Exists("dst/" + name)) {
-            ++copied;
-            EXPECT_EQ(disk.ReadFile("dst/" + name), "content " + std::to_string(index));
-        }
-    }
+    const int copied = CountCopiedWhole(files);
     EXPECT_GE(copied, 1);
     EXPECT_LT(copied, files);
     EXPECT_EQ(report.addedFileCount, copied);
@@ -343,8 +335,7 @@ TEST_F(MainDialogTest, TearingTheWindowDownWhileACopyIsHeldEndsTheRunSafely)
 {
     // More files than any machine has workers, so that some are still to begin when the window goes.
     constexpr int files = 20;
-    for (int index = 0; index < files; ++index)
-        disk.WriteFile("src/f" + std::to_string(index) + ".txt", "content " + std::to_string(index));
+    WriteNumberedFiles(files);
     disk.MakeFolder("dst");
     SetLocations(disk.Path("src/"), disk.Path("dst/"));
     SetOptions(1, 0, 0, 1);
@@ -369,14 +360,7 @@ TEST_F(MainDialogTest, TearingTheWindowDownWhileACopyIsHeldEndsTheRunSafely)
 
     EXPECT_TRUE(dialogs.reports.empty());
     // The copies under way (one per worker) complete, whole, and nothing after them starts.
-    int copied = 0;
-    for (int index = 0; index < files; ++index) {
-        const std::string name = "f" + std::to_string(index) + ".txt";
-        if (disk.Exists("dst/" + name)) {
-            ++copied;
-            EXPECT_EQ(disk.ReadFile("dst/" + name), "content " + std::to_string(index));
-        }
-    }
+    const int copied = CountCopiedWhole(files);
     EXPECT_GE(copied, 1);
     EXPECT_LT(copied, files);
 }

@@ -92,6 +92,27 @@ protected:
 
     // Runs the callback from the window's event loop once the engine is held inside a copy and the
     // progress line shows it.
+    // Files f0.txt, f1.txt… in src, each with content of its own.
+    void WriteNumberedFiles(int count)
+    {
+        for (int index = 0; index < count; ++index)
+            disk.WriteFile("src/f" + std::to_string(index) + ".txt", "content " + std::to_string(index));
+    }
+
+    // How many of those reached dst, each checked to be whole.
+    int CountCopiedWhole(int count)
+    {
+        int copied = 0;
+        for (int index = 0; index < count; ++index) {
+            const std::string name = "f" + std::to_string(index) + ".txt";
+            if (disk.Exists("dst/" + name)) {
+                ++copied;
+                EXPECT_EQ(disk.ReadFile("dst/" + name), "content " + std::to_string(index));
+            }
+        }
+        return copied;
+    }
+
     void WhenCopyHeld(std::function<void()> callback)
     {
         auto* poll = new QTimer(window.get());
