@@ -152,7 +152,7 @@ private:
     bool FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
                                OrderedResults& results, std::set<std::string>& addedFolds);
     void RecordFiles(Level& level, std::vector<PooledFile>& piece);
-    void ForetellFirstFile(Level& level, const PooledFile& file);
+    void ForetellFirstFile(Level& level, const std::string& name, bool twin, bool knownNewer);
     // The files a level copies as far as the walk knows before comparing: its adds, and the twins a
     // worker found newer ahead of the walk.
     static std::size_t KnownCopies(const Level& level);

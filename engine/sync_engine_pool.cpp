@@ -181,18 +181,17 @@ void SyncEngine::CompareAndCopy(Level& level, std::vector<PooledFile>& piece, co
     }
 }
 
-void SyncEngine::ForetellFirstFile(Level& level, const PooledFile& file)
+void SyncEngine::ForetellFirstFile(Level& level, const std::string& name, bool twin, bool knownNewer)
 {
     // The texts RecordFiles gives the file first; whether a twin is newer is only known ahead when it
     // was compared ahead.
-    if (!file.twin) {
-        Foretell(level, "Adding file: ", *file.name);
+    if (!twin) {
+        Foretell(level, "Adding file: ", name);
         return;
     }
-    Foretell(level, "Checking file: ", *file.name);
-    if (file.comparedAhead && file.newer && !IsExcluded(level.sourceDir + *file.name) &&
-        !IsExcluded(level.targetDir + *file.name))
-        Foretell(level, "Overwriting file: ", *file.name);
+    Foretell(level, "Checking file: ", name);
+    if (knownNewer && !IsExcluded(level.sourceDir + name) && !IsExcluded(level.targetDir + name))
+        Foretell(level, "Overwriting file: ", name);
 }
 
 void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
@@ -279,9 +278,14 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
     const auto handOut = [&] {
         if (piece->empty())
             return;
+        // What the foretelling needs is taken now: once handed out, the piece is the worker's.
+        const PooledFile& first = piece->front();
         results.Post([this, &level, piece, &options] { CompareAndCopy(level, *piece, options); },
                      [this, &level, piece] { RecordFiles(level, *piece); },
-                     [this, &level, piece] { ForetellFirstFile(level, piece->front()); });
+                     [this, &level, name = first.name, twin = first.twin,
+                      knownNewer = first.comparedAhead && first.newer] {
+                         ForetellFirstFile(level, *name, twin, knownNewer);
+                     });
         piece = std::make_shared<std::vector<PooledFile>>();
     };
     std::set<std::string> addedFolds;
