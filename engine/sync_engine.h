@@ -152,6 +152,8 @@ private:
     bool FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
                                OrderedResults& results, std::set<std::string>& addedFolds);
     void RecordFiles(Level& level, std::vector<PooledFile>& piece);
+    // Copies a file once more, here, when a worker's copy of it found the disk full.
+    FsStatus CopyAgainIfCrowdedOut(Level& level, const std::string& name, FsStatus copied);
     void ForetellFirstFile(Level& level, const std::string& name, bool twin, bool knownNewer);
     // The files a level copies as far as the walk knows before comparing: its adds, and the twins a
     // worker found newer ahead of the walk.

@@ -194,6 +194,16 @@ void SyncEngine::ForetellFirstFile(Level& level, const std::string& name, bool t
         Foretell(level, "Overwriting file: ", name);
 }
 
+FsStatus SyncEngine::CopyAgainIfCrowdedOut(Level& level, const std::string& name, FsStatus copied)
+{
+    // A worker's copy that found the disk full may have found it full of the other workers' copies,
+    // which one job would never have had under way beside it. Those are done now: the file gets the
+    // one try it would have had alone.
+    if (copied || (copied.Error() != ENOSPC && copied.Error() != EDQUOT) || IsStopped())
+        return copied;
+    return fileSystem_.CopyFile(level.sourceDir + name, level.targetDir + name, this);
+}
+
 void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
 {
     // What HandleSourceFiles shows and records for each file, in the same order.
@@ -208,10 +218,12 @@ void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
                 continue;
             ShowProgress(level, "Overwriting file: ", name);
             ChangeResult copied{file.copied};
-            if (file.copiedHere)
+            if (file.copiedHere) {
                 AddCopied(file.tally);
-            else
+                copied = ChangeResult{CopyAgainIfCrowdedOut(level, name, file.copied)};
+            } else {
                 copied = changes_.Overwrite(level.sourceDir + name, targetPath, this);
+            }
             if (copied)
                 report_.Record(ReportList::OverwrittenFiles, std::move(targetPath));
             else
@@ -220,7 +232,8 @@ void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
         } else if (!file.excluded) {
             ShowProgress(level, "Adding file: ", name);
             AddCopied(file.tally);
-            if (const ChangeResult copied = changes_.FinishAddFile(targetPath, file.copied))
+            if (const ChangeResult copied =
+                    changes_.FinishAddFile(targetPath, CopyAgainIfCrowdedOut(level, name, file.copied)))
                 report_.Record(ReportList::AddedFiles, std::move(targetPath));
             else
                 report_.RecordProblem(ProblemKind::CopyFile, targetPath, copied.status.Reason());
