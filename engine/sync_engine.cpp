@@ -12,14 +12,14 @@ namespace {
 // Room reserved up front for the progress text of one level, so that it is rebuilt in place.
 constexpr std::size_t progressTextCapacity = 500;
 
-std::string FolderPath(std::string_view folder, std::string_view name)
+} // namespace
+
+std::string SyncEngine::FolderPath(std::string_view folder, std::string_view name)
 {
     std::string path = JoinPath(folder, name);
     path += pathSeparator;
     return path;
 }
-
-} // namespace
 
 SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                        SyncReport& report, SyncHost& host)

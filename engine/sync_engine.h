@@ -92,6 +92,8 @@ private:
     class ReadAhead;
     class TwinPairs;
 
+    // A sub-folder's path, ending with the separator like every folder path of the walk.
+    static std::string FolderPath(std::string_view folder, std::string_view name);
     bool IsStopped() const { return runState_.IsStopped(); }
     bool IsExcluded(std::string_view path) const { return exclusions_.IsExcluded(path); }
     FsStatus ListInto(const std::string& folder, Listing& listing);

@@ -41,8 +41,8 @@ SyncEngine::TwinPairsOf(const ListedPair* parent, const std::string& sourceDir, 
         if (!target.folders.contains(name))
             continue;
         auto pair = std::make_shared<ListedPair>();
-        pair->sourceDir = JoinPath(sourceDir, name) + pathSeparator;
-        pair->targetDir = JoinPath(targetDir, name) + pathSeparator;
+        pair->sourceDir = FolderPath(sourceDir, name);
+        pair->targetDir = FolderPath(targetDir, name);
         if (IsExcluded(pair->sourceDir) || IsExcluded(pair->targetDir))
             continue;
         if (parent != nullptr)

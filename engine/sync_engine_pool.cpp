@@ -5,13 +5,16 @@
 // the next piece itself rather than wait for a worker. Nothing starts once a stop was requested; what
 // did start finishes and is recorded, so a stop's report counts exactly what is on disk. Host
 // callbacks only ever come from the engine thread.
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <vector>
 
+#include "engine/case_folding.h"
 #include "engine/ordered_results.h"
 #include "engine/sync_engine.h"
 #include "engine/sync_engine_ahead.h"
@@ -24,24 +27,6 @@ namespace {
 constexpr std::size_t filesPerPiece = 16;
 // Pieces handed out per worker and not yet recorded.
 constexpr std::size_t piecesPerWorker = 4;
-
-// The name as a target that folds case may take it (ASCII letters): adds whose names fold alike may
-// reach one entry there, so each waits for the ones handed out before it.
-std::string Folded(const std::string& name)
-{
-    std::string folded = name;
-    for (char& letter : folded)
-        if (letter >= 'A' && letter <= 'Z')
-            letter = static_cast<char>(letter - 'A' + 'a');
-    return folded;
-}
-
-std::string FolderPath(std::string_view folder, std::string_view name)
-{
-    std::string path = JoinPath(folder, name);
-    path += pathSeparator;
-    return path;
-}
 
 } // namespace
 
@@ -217,7 +202,7 @@ void SyncEngine::RecordFiles(Level& level, std::vector<PooledFile>& piece)
             if (!file.newer || file.excluded)
                 continue;
             ShowProgress(level, "Overwriting file: ", name);
-            ChangeResult copied{file.copied};
+            ChangeResult copied;
             if (file.copiedHere) {
                 AddCopied(file.tally);
                 copied = ChangeResult{CopyAgainIfCrowdedOut(level, name, file.copied)};
@@ -246,7 +231,7 @@ bool SyncEngine::AddSpelledAsListed(Level& level, const std::string& name, const
                                     const std::function<void()>& handOut)
 {
     // The check looks at the target as the adds handed out before left it.
-    if (!addedFolds.insert(Folded(name)).second) {
+    if (!addedFolds.insert(FoldCase(name)).second) {
         handOut();
         results.CollectAll();
     }
@@ -302,10 +287,11 @@ void SyncEngine::HandleSourceFilesOnPool(Level& level, const SyncOptions& option
         piece = std::make_shared<std::vector<PooledFile>>();
     };
     std::set<std::string> addedFolds;
+    std::atomic<std::uint64_t>* const inFlight = InFlightCounter();
     for (const std::string& name : level.source.files) {
         PooledFile file;
         file.name = &name;
-        file.tally.inFlight = InFlightCounter();
+        file.tally.inFlight = inFlight;
         if (const auto twin = level.target.files.find(name); twin != level.target.files.end()) {
             file.twin = true;
             // Present on both sides, so never a delete candidate, whatever the worker finds.
@@ -395,7 +381,7 @@ void SyncEngine::DeleteTargetOnlyFilesOnPool(Level& level, const SyncOptions& op
 bool SyncEngine::FolderSpelledAsListed(Level& level, const std::string& name, const SyncOptions& options,
                                        OrderedResults& results, std::set<std::string>& addedFolds)
 {
-    if (!addedFolds.insert(Folded(name)).second)
+    if (!addedFolds.insert(FoldCase(name)).second)
         results.CollectAll();
     SpellingCheck spelling = spellings_.BeforeAdd(level.targetDir, name, level.target.folders,
                                                   level.target.files, level.source.folders);
