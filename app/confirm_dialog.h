@@ -9,7 +9,7 @@
 #include <array>
 #include <memory>
 
-#include "engine/delete_confirmation.h"
+#include "engine/records/delete_confirmation.h"
 
 namespace Ui {
 class ConfirmDialog;

@@ -8,9 +8,9 @@
 
 #include <QString>
 
-#include "engine/delete_confirmation.h"
-#include "engine/file_system.h"
-#include "engine/sync_report.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/delete_confirmation.h"
+#include "engine/records/sync_report.h"
 
 class QDialog;
 class QWidget;

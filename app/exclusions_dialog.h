@@ -6,7 +6,7 @@
 
 #include <QDialog>
 
-#include "engine/exclusion_list.h"
+#include "engine/records/exclusion_list.h"
 
 namespace Ui {
 class ExclusionsDialog;

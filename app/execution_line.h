@@ -10,7 +10,7 @@
 #include <QObject>
 
 #include "base/rate_meter.h"
-#include "engine/copy_progress.h"
+#include "engine/records/copy_progress.h"
 
 class QBoxLayout;
 class QLabel;

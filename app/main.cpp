@@ -8,8 +8,8 @@
 #include "app/command_line.h"
 #include "app/dialog_service.h"
 #include "app/main_dialog.h"
-#include "app/settings_store.h"
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
+#include "settings/settings_store.h"
 
 namespace {
 

@@ -16,11 +16,11 @@
 #include "app/preview_command.h"
 #include "app/profile_commands.h"
 #include "app/run_control.h"
-#include "app/settings_store.h"
 #include "app/undo_choice.h"
 #include "app/window_settings.h"
-#include "engine/file_system.h"
-#include "engine/user_places.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/user_places.h"
+#include "settings/settings_store.h"
 
 namespace Ui {
 class MainDialog;

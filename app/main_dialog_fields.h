@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/location_histories.h"
-#include "engine/sync_options.h"
+#include "engine/records/sync_options.h"
 
 namespace twinfol {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "engine/file_system.h"
+#include "engine/fs/file_system.h"
 
 namespace twinfol {
 

@@ -9,11 +9,11 @@
 
 #include <QObject>
 
-#include "engine/exclusion_list.h"
-#include "engine/file_system.h"
-#include "engine/plan_reasons.h"
-#include "engine/sync_options.h"
-#include "engine/sync_run_state.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/exclusion_list.h"
+#include "engine/records/sync_options.h"
+#include "engine/records/sync_run_state.h"
+#include "engine/walk/plan_reasons.h"
 
 namespace twinfol {
 

@@ -7,7 +7,7 @@
 
 #include <QAbstractTableModel>
 
-#include "engine/plan_reasons.h"
+#include "engine/walk/plan_reasons.h"
 
 namespace twinfol {
 

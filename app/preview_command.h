@@ -8,7 +8,7 @@
 
 #include <QObject>
 
-#include "engine/sync_options.h"
+#include "engine/records/sync_options.h"
 
 class QMenu;
 class QToolButton;

@@ -9,7 +9,7 @@
 #include <QDialog>
 
 #include "app/plan_table_model.h"
-#include "engine/plan_reasons.h"
+#include "engine/walk/plan_reasons.h"
 
 namespace Ui {
 class PreviewDialog;

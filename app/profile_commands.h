@@ -9,7 +9,7 @@
 
 #include "app/location_histories.h"
 #include "app/main_dialog_fields.h"
-#include "engine/file_system.h"
+#include "engine/fs/file_system.h"
 #include "profile/profile.h"
 
 class QWidget;

@@ -1,8 +1,8 @@
 // The life of one run started from the main window.
 #include "app/run_control.h"
 
-#include "engine/deletion_guard.h"
-#include "engine/sync_roots.h"
+#include "engine/walk/deletion_guard.h"
+#include "engine/walk/sync_roots.h"
 
 namespace twinfol {
 namespace {

@@ -12,11 +12,11 @@
 
 #include "app/plan_runner.h"
 #include "app/sync_worker.h"
-#include "engine/exclusion_list.h"
-#include "engine/file_system.h"
-#include "engine/sync_options.h"
-#include "engine/sync_report.h"
-#include "engine/sync_run_state.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/exclusion_list.h"
+#include "engine/records/sync_options.h"
+#include "engine/records/sync_report.h"
+#include "engine/records/sync_run_state.h"
 
 namespace twinfol {
 

@@ -7,7 +7,7 @@
 
 #include <QMetaObject>
 
-#include "engine/sync_engine.h"
+#include "engine/walk/sync_engine.h"
 
 namespace twinfol {
 

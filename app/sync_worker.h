@@ -12,14 +12,14 @@
 
 #include <QObject>
 
-#include "engine/exclusion_list.h"
-#include "engine/file_system.h"
-#include "engine/run_undo.h"
-#include "engine/sync_host.h"
-#include "engine/sync_options.h"
-#include "engine/sync_report.h"
-#include "engine/sync_run_state.h"
-#include "engine/user_places.h"
+#include "engine/changes/run_undo.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/exclusion_list.h"
+#include "engine/records/sync_host.h"
+#include "engine/records/sync_options.h"
+#include "engine/records/sync_report.h"
+#include "engine/records/sync_run_state.h"
+#include "engine/records/user_places.h"
 
 namespace twinfol {
 

@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
-#include "engine/file_system.h"
-#include "engine/run_undo.h"
-#include "engine/sync_options.h"
-#include "engine/user_places.h"
+#include "engine/changes/run_undo.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/sync_options.h"
+#include "engine/records/user_places.h"
 
 namespace twinfol {
 

@@ -8,8 +8,8 @@
 
 #include "app/location_histories.h"
 #include "app/main_dialog_fields.h"
-#include "app/setting_value.h"
-#include "app/settings_store.h"
+#include "settings/setting_value.h"
+#include "settings/settings_store.h"
 
 namespace twinfol {
 

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 #include "reports/folder_browser_dialog.h"
 #include "reports/folder_listing.h"
 #include "reports/folder_tree_item.h"

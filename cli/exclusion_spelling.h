@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/fs/file_system.h"
 
 namespace twinfol::cli {
 

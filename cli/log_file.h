@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "base/unique_fd.h"
-#include "engine/fs_status.h"
+#include "engine/fs/fs_status.h"
 
 namespace twinfol::cli {
 

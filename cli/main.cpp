@@ -12,7 +12,7 @@
 
 #include "cli/stop_signals.h"
 #include "cli/sync_command.h"
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 
 namespace {
 

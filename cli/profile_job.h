@@ -6,7 +6,7 @@
 
 #include "cli/run_arguments.h"
 #include "cli/sync_job.h"
-#include "engine/file_system.h"
+#include "engine/fs/file_system.h"
 
 namespace twinfol::cli {
 

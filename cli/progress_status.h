@@ -11,7 +11,7 @@
 #include "base/amount_text.h"
 #include "base/rate_meter.h"
 #include "cli/progress_line.h"
-#include "engine/copy_progress.h"
+#include "engine/records/copy_progress.h"
 
 namespace twinfol::cli {
 

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <string>
 
-#include "engine/sync_report.h"
+#include "engine/records/sync_report.h"
 
 namespace twinfol::cli {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cli/sync_job.h"
-#include "engine/sync_options.h"
+#include "engine/records/sync_options.h"
 
 namespace twinfol::cli {
 

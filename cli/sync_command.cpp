@@ -11,12 +11,12 @@
 #include "cli/terminal_asker.h"
 #include "cli/terminal_host.h"
 #include "cli/text_encoding.h"
-#include "engine/deletion_guard.h"
-#include "engine/dry_run_file_system.h"
-#include "engine/run_plan.h"
-#include "engine/run_undo.h"
-#include "engine/sync_engine.h"
-#include "engine/sync_roots.h"
+#include "engine/changes/run_undo.h"
+#include "engine/fs/dry_run_file_system.h"
+#include "engine/walk/deletion_guard.h"
+#include "engine/walk/run_plan.h"
+#include "engine/walk/sync_engine.h"
+#include "engine/walk/sync_roots.h"
 
 namespace twinfol::cli {
 namespace {

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "cli/exit_code.h"
-#include "engine/file_system.h"
-#include "engine/sync_run_state.h"
-#include "engine/user_places.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/sync_run_state.h"
+#include "engine/records/user_places.h"
 
 namespace twinfol::cli {
 

@@ -4,7 +4,7 @@
 #include <istream>
 #include <ostream>
 
-#include "engine/delete_confirmation.h"
+#include "engine/records/delete_confirmation.h"
 
 namespace twinfol::cli {
 

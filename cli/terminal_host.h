@@ -6,7 +6,7 @@
 
 #include "cli/progress_display.h"
 #include "cli/terminal_asker.h"
-#include "engine/sync_host.h"
+#include "engine/records/sync_host.h"
 
 namespace twinfol::cli {
 

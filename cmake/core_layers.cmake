@@ -1,13 +1,22 @@
-# The core's layers as libraries of their own, each refusing what it must not use:
-#   twinfol_base <- twinfol_engine <- twinfol_profile, and the settings store over the engine.
-# A core library compiles against an include folder of its own, made of symbolic links to the source
-# folders it may include and nothing else, so that an include from a layer above (or from the GUI)
-# does not compile. A check at the end of configuring refuses any core library that links Qt.
+# The layers as libraries of their own, each refusing what it must not use: the core's rooms
+# (base, the engine's records, fs, posix, changes and walk, the profile and the settings store), then the
+# runner and the window over them. A layer compiles against an include folder of its own, made of
+# symbolic links to the source folders it may include and nothing else, so that an include from a
+# layer above does not compile. An include that climbs with ".." would get round that, so the build
+# refuses every one (cmake/check_includes.cmake). A check at the end of configuring refuses any core
+# library that links Qt.
 
-# twinfol_core_library(<target> SOURCES <files...> SEES <folders or files relative to the source root>)
-function(twinfol_core_library target)
+add_custom_target(twinfol_include_check
+                  COMMAND ${CMAKE_COMMAND} -DTWINFOL_SOURCE_DIR=${CMAKE_SOURCE_DIR}
+                          -P ${CMAKE_SOURCE_DIR}/cmake/check_includes.cmake
+                  COMMENT "Checking that no #include climbs out of its layer")
+
+# twinfol_layer_library(<target> SOURCES <files...> SEES <folders or files relative to the source root>
+#                       LINKS <libraries...>)
+function(twinfol_layer_library target)
   cmake_parse_arguments(PARSE_ARGV 1 LAYER "" "" "SOURCES;SEES;LINKS")
   add_library(${target} STATIC ${LAYER_SOURCES})
+  add_dependencies(${target} twinfol_include_check)
   set(view ${CMAKE_BINARY_DIR}/include-views/${target})
   file(REMOVE_RECURSE ${view})
   foreach(seen ${LAYER_SEES})
@@ -16,8 +25,16 @@ function(twinfol_core_library target)
     file(CREATE_LINK ${CMAKE_SOURCE_DIR}/${seen} ${view}/${seen} SYMBOLIC)
   endforeach()
   target_include_directories(${target} PUBLIC ${view})
-  target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
   target_link_libraries(${target} PUBLIC ${LAYER_LINKS})
+endfunction()
+
+# A room of the core: every .cpp of its folder, built with the core's stricter warnings, and never
+# linking Qt. twinfol_core_room(<target> FOLDER <folder> SEES <...> LINKS <...>)
+function(twinfol_core_room target)
+  cmake_parse_arguments(PARSE_ARGV 1 ROOM "" "FOLDER" "SEES;LINKS")
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${ROOM_FOLDER}/*.cpp)
+  twinfol_layer_library(${target} SOURCES ${sources} SEES ${ROOM_SEES} LINKS ${ROOM_LINKS})
+  target_compile_options(${target} PRIVATE -Wshadow -Wconversion)
   set_property(GLOBAL APPEND PROPERTY TWINFOL_CORE_TARGETS ${target})
 endfunction()
 

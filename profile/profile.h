@@ -8,9 +8,9 @@
 #include <string_view>
 #include <system_error>
 
-#include "engine/exclusion_list.h"
-#include "engine/file_system.h"
-#include "engine/sync_options.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/exclusion_list.h"
+#include "engine/records/sync_options.h"
 #include "profile/serializable.h"
 
 namespace twinfol {

@@ -6,7 +6,7 @@
 #include <array>
 #include <memory>
 
-#include "engine/sync_report.h"
+#include "engine/records/sync_report.h"
 
 class QPushButton;
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
+#include "engine/fs/file_system.h"
 #include "reports/user_volumes.h"
 
 class QTreeWidgetItem;

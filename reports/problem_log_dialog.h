@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/sync_report.h"
+#include "engine/records/sync_report.h"
 
 namespace Ui {
 class ProblemLogDialog;

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/sync_report.h"
+#include "engine/records/sync_report.h"
 
 namespace Ui {
 class ReportDialog;

@@ -17,8 +17,8 @@
 #include <vector>
 
 #include "app/dialog_service.h"
-#include "engine/delete_confirmation.h"
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
+#include "engine/records/delete_confirmation.h"
 #include "gui/modal_helpers.h"
 
 namespace twinfol {

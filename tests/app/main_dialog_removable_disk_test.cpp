@@ -7,8 +7,8 @@
 
 #include <ctime>
 
-#include "engine/posix_file_system.h"
-#include "engine/posix_target_lock.h"
+#include "engine/posix/posix_file_system.h"
+#include "engine/posix/posix_target_lock.h"
 #include "gui/main_dialog_fixture.h"
 
 using namespace twinfol;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/exclusion_spelling.h"
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 #include "support/temp_tree.h"
 
 namespace twinfol::cli {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "cli/sync_command.h"
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/temp_tree.h"
 

@@ -5,8 +5,8 @@
 #include <chrono>
 
 #include "cli/run_arguments.h"
-#include "engine/journal_folder.h"
-#include "engine/journal_record.h"
+#include "engine/changes/journal_folder.h"
+#include "engine/changes/journal_record.h"
 #include "sync_command_fixture.h"
 
 namespace twinfol::cli {

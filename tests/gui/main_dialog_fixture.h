@@ -16,9 +16,9 @@
 #include <memory>
 
 #include "app/main_dialog.h"
-#include "app/settings_store.h"
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 #include "gui/scripted_dialogs.h"
+#include "settings/settings_store.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/temp_tree.h"
 

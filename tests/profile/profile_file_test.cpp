@@ -10,7 +10,7 @@
 #include <chrono>
 #include <future>
 
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 #include "profile/profile.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/ordinary_user.h"

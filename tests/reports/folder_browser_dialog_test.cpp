@@ -13,7 +13,7 @@
 
 #include <filesystem>
 
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 #include "gui/modal_helpers.h"
 #include "reports/folder_tree_item.h"
 #include "support/temp_tree.h"

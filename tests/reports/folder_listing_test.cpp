@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include "engine/posix_file_system.h"
+#include "engine/posix/posix_file_system.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/temp_tree.h"
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/sync_report.h"
+#include "engine/records/sync_report.h"
 #include "gui/modal_helpers.h"
 #include "reports/detailed_report_dialog.h"
 #include "reports/problem_log_dialog.h"

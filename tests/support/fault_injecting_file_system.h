@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "engine/file_system.h"
-#include "engine/posix_file_system.h"
-#include "engine/walk_hook.h"
+#include "engine/fs/file_system.h"
+#include "engine/fs/walk_hook.h"
+#include "engine/posix/posix_file_system.h"
 
 namespace twinfol::test {
 

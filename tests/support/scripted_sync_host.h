@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/sync_host.h"
+#include "engine/records/sync_host.h"
 
 namespace twinfol::test {
 

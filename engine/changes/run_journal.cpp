@@ -1,0 +1,117 @@
+// Writing a run journal: one file per run, created exclusively, appended at most once a second.
+#include "engine/changes/run_journal.h"
+
+#include <cerrno>
+
+#include "engine/changes/journal_folder.h"
+
+namespace twinfol {
+namespace {
+
+constexpr auto flushInterval = std::chrono::seconds(1);
+constexpr mode_t privateFolder = 0700;
+constexpr mode_t privateFile = 0600;
+
+} // namespace
+
+RunJournal::RunJournal(FileSystem& fileSystem, std::string folder, JournalHeader header, WallClock clock)
+    : fileSystem_(fileSystem), folder_(std::move(folder)), header_(std::move(header)), clock_(clock)
+{
+}
+
+RunJournal::~RunJournal()
+{
+    (void)Finish();
+}
+
+FsStatus RunJournal::Create()
+{
+    if (FsStatus made = fileSystem_.MakeFolders(folder_, privateFolder); !made)
+        return made;
+    const std::string key = JournalKey(header_.target);
+    auto started = clock_();
+    // Two runs into one target within the same nanosecond are not to be expected, but a taken name
+    // is never written over.
+    for (int attempt = 0; attempt < 16; ++attempt, started += std::chrono::nanoseconds(1)) {
+        path_ = folder_ + JournalFileName(key, started);
+        const FsStatus created = fileSystem_.CreateNewFile(path_, FormatJournalHeader(header_), privateFile);
+        if (created || created.Error() != EEXIST)
+            return created;
+    }
+    return FsStatus::Refusal(EEXIST, "no free name for the run journal");
+}
+
+void RunJournal::Record(const JournalRecord& record)
+{
+    if (!started_) {
+        started_ = true;
+        if (FsStatus created = Create(); !created) {
+            const std::lock_guard lock(mutex_);
+            failure_ = created;
+            path_.clear();
+        } else {
+            flusher_ = std::thread(&RunJournal::Flusher, this);
+        }
+    }
+    const std::lock_guard lock(mutex_);
+    if (!failure_)
+        return;
+    AppendJournalRecord(buffer_, record);
+}
+
+int RunJournal::FolderIndex(const TrashFolder& folder)
+{
+    for (std::size_t index = 0; index < folders_.size(); ++index)
+        if (folders_[index] == folder)
+            return static_cast<int>(index);
+    folders_.push_back(folder);
+    const int index = static_cast<int>(folders_.size() - 1);
+    const std::lock_guard lock(mutex_);
+    buffer_ += FormatTrashFolderLine(index, folder);
+    return index;
+}
+
+void RunJournal::WriteOut()
+{
+    const std::lock_guard writing(writeMutex_);
+    std::string text;
+    {
+        const std::lock_guard lock(mutex_);
+        if (!failure_ || path_.empty())
+            return;
+        text.swap(buffer_);
+    }
+    if (text.empty())
+        return;
+    const FsStatus written = fileSystem_.AppendFile(path_, text, privateFile);
+    const std::lock_guard lock(mutex_);
+    if (!written && failure_)
+        failure_ = written;
+}
+
+void RunJournal::Flusher()
+{
+    std::unique_lock lock(mutex_);
+    while (!ending_) {
+        wake_.wait_for(lock, flushInterval, [this] { return ending_; });
+        lock.unlock();
+        WriteOut();
+        lock.lock();
+    }
+}
+
+FsStatus RunJournal::Finish()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        ending_ = true;
+    }
+    wake_.notify_all();
+    if (flusher_.joinable())
+        flusher_.join();
+    WriteOut();
+    const std::lock_guard lock(mutex_);
+    return failure_;
+}
+
+} // namespace twinfol

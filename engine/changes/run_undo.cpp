@@ -1,0 +1,170 @@
+// Undo of the last run: its journal read back to front, each record undone where the item is still as
+// the run left it.
+#include "engine/changes/run_undo.h"
+
+#include "base/path.h"
+
+namespace twinfol {
+namespace {
+
+constexpr const char* changedSince = "it changed since the run";
+
+bool Unchanged(const std::optional<EntryFacts>& now, const JournalRecord& record)
+{
+    if (!now)
+        return false;
+    const bool folder = record.entry == JournalEntry::AddedFolder;
+    if (folder != (now->kind == EntryKind::Folder) || now->modifiedSeconds != record.modifiedSeconds ||
+        now->modifiedNanoseconds != record.modifiedNanoseconds)
+        return false;
+    return folder || now->size == record.size;
+}
+
+UndoableRun Counted(JournalFile file, Journal journal)
+{
+    UndoableRun run{std::move(file), std::move(journal)};
+    for (const JournalRecord& record : run.journal.records) {
+        switch (record.entry) {
+        case JournalEntry::AddedFile:
+        case JournalEntry::AddedFolder: ++run.added; break;
+        case JournalEntry::Overwritten: ++run.overwritten; break;
+        case JournalEntry::DeletedFile:
+        case JournalEntry::DeletedFolder: ++run.deleted; break;
+        }
+    }
+    return run;
+}
+
+} // namespace
+
+UndoSearch FindLastRun(FileSystem& fileSystem, const UserPlaces& places, const std::string& target)
+{
+    const std::string shown = WithoutTrailingSeparator(target);
+    if (shown.empty())
+        return {std::nullopt, "No target folder was given."};
+    const std::optional<std::string> resolved = fileSystem.ResolvePath(shown);
+    if (!resolved || fileSystem.KindOf(*resolved) != EntryKind::Folder)
+        return {std::nullopt, "The target folder does not exist or is not a folder: " + shown};
+    const std::string real = WithTrailingSeparator(*resolved);
+    const std::optional<JournalFile> newest =
+        NewestJournal(ListJournals(fileSystem, places.journalFolder), JournalKey(real));
+    const std::string none = "No run into " + shown + " has a journal to undo.";
+    std::string text;
+    if (!newest || !fileSystem.ReadFile(newest->path, maxJournalBytes, text))
+        return {std::nullopt, none};
+    std::optional<Journal> journal = ParseJournal(text);
+    if (!journal || journal->header.target != real)
+        return {std::nullopt, none};
+    if (journal->header.kind == JournalKind::Undo)
+        return {std::nullopt, "The last change to " + shown + " was an undo: there is no run to undo."};
+    if (journal->undone)
+        return {std::nullopt, "The last run into " + shown + " has already been undone."};
+    return {Counted(*newest, std::move(*journal)), {}};
+}
+
+RunUndo::RunUndo(FileSystem& fileSystem, const UserPlaces& places, SyncRunState& runState, SyncReport& report,
+                 SyncHost& host, WallClock clock)
+    : fileSystem_(fileSystem), places_(places), runState_(runState), report_(report), host_(host),
+      clock_(clock)
+{
+}
+
+void RunUndo::Undo(const UndoableRun& run, const std::string& target)
+{
+    const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(target, target);
+    const Journal& journal = run.journal;
+    TrashCan trash(fileSystem_, places_, target, journal.header.target, clock_);
+    RunJournal undoJournal(fileSystem_, places_.journalFolder,
+                           {JournalKind::Undo, journal.header.source, journal.header.target, true,
+                            std::chrono::system_clock::to_time_t(clock_())},
+                           clock_);
+    trash_ = &trash;
+    undoJournal_ = &undoJournal;
+    std::string progress;
+    for (auto record = journal.records.rbegin(); record != journal.records.rend() && !runState_.IsStopped();
+         ++record) {
+        const std::string path = target + record->relativePath;
+        host_.SetProgressText(progress.assign("Undoing: ").append(path));
+        switch (record->entry) {
+        case JournalEntry::AddedFile:
+        case JournalEntry::AddedFolder: UndoAdd(journal, *record, path); break;
+        case JournalEntry::Overwritten: UndoOverwrite(journal, *record, path); break;
+        case JournalEntry::DeletedFile:
+        case JournalEntry::DeletedFolder: UndoDelete(journal, *record, path); break;
+        }
+    }
+    if (const FsStatus written = undoJournal.Finish(); !written)
+        report_.notes.push_back("The journal of this undo could not be written (" + written.Reason() + ").");
+    // Marked even after a stop: what was undone stays undone, and a second undo would only meet it.
+    (void)fileSystem_.AppendFile(run.file.path, journalUndoneMark, 0600);
+    if (!journal.header.useTrash)
+        report_.notes.push_back("That run did not use the Trash: the files and folders it deleted or "
+                                "overwrote cannot come back.");
+    trash_ = nullptr;
+    undoJournal_ = nullptr;
+}
+
+void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::string& path)
+{
+    const std::optional<EntryFacts> now = fileSystem_.ReadEntryFacts(path);
+    if (!now)
+        return; // Gone already: nothing of the run is left to take away.
+    if (!Unchanged(now, record)) {
+        report_.RecordProblem(ProblemKind::Undo, path, changedSince);
+        return;
+    }
+    const bool folder = record.entry == JournalEntry::AddedFolder;
+    TrashedItem item;
+    if (const TrashResult trashed = trash_->Trash(path, item); !trashed) {
+        report_.RecordProblem(trashed.refusedByRules ? ProblemKind::Undo : ProblemKind::MoveToTrash, path,
+                              trashed.status.Reason());
+        return;
+    }
+    JournalRecord sent;
+    sent.entry = folder ? JournalEntry::DeletedFolder : JournalEntry::DeletedFile;
+    sent.relativePath = record.relativePath;
+    sent.trashFolder = undoJournal_->FolderIndex(item.folder);
+    sent.trashName = item.name;
+    sent.deletionDate = item.deletionDate;
+    undoJournal_->Record(sent);
+    report_.Record(folder ? ReportList::DeletedFolders : ReportList::DeletedFiles, path);
+}
+
+void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record, const std::string& path)
+{
+    if (!Unchanged(fileSystem_.ReadEntryFacts(path), record)) {
+        report_.RecordProblem(ProblemKind::Undo, path, changedSince);
+        return;
+    }
+    const TrashedItem item = journal.ItemOf(record);
+    if (!TrashCan::StillAsLeft(fileSystem_, item)) {
+        report_.RecordProblem(ProblemKind::Undo, path, "its old content is no longer in the Trash");
+        return;
+    }
+    if (const FsStatus restored = trash_->Restore(item, path, ExistingEntry::Replace); !restored) {
+        report_.RecordProblem(ProblemKind::Undo, path, restored.Reason());
+        return;
+    }
+    report_.Record(ReportList::OverwrittenFiles, path);
+}
+
+void RunUndo::UndoDelete(const Journal& journal, const JournalRecord& record, const std::string& path)
+{
+    if (fileSystem_.ReadEntryFacts(path)) {
+        report_.RecordProblem(ProblemKind::Undo, path, "something of that name stands there now");
+        return;
+    }
+    const TrashedItem item = journal.ItemOf(record);
+    if (!TrashCan::StillAsLeft(fileSystem_, item)) {
+        report_.RecordProblem(ProblemKind::Undo, path, "it is no longer in the Trash");
+        return;
+    }
+    if (const FsStatus restored = trash_->Restore(item, path, ExistingEntry::Keep); !restored) {
+        report_.RecordProblem(ProblemKind::Undo, path, restored.Reason());
+        return;
+    }
+    const bool folder = record.entry == JournalEntry::DeletedFolder;
+    report_.Record(folder ? ReportList::AddedFolders : ReportList::AddedFiles, path);
+}
+
+} // namespace twinfol

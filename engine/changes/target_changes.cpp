@@ -1,0 +1,151 @@
+// Each change to the target: the operation, the Trash where asked for, and the journal's record.
+#include "engine/changes/target_changes.h"
+
+#include <cerrno>
+
+#include "base/path.h"
+#include "engine/changes/journal_folder.h"
+#include "engine/changes/trash_expiry.h"
+
+namespace twinfol {
+namespace {
+
+JournalRecord RecordOf(JournalEntry entry, std::string relativePath, const std::optional<EntryFacts>& facts)
+{
+    JournalRecord record;
+    record.entry = entry;
+    record.relativePath = std::move(relativePath);
+    // An item that cannot be looked at is recorded without stamps: an undo then finds it changed and
+    // leaves it alone.
+    if (facts) {
+        record.modifiedSeconds = facts->modifiedSeconds;
+        record.modifiedNanoseconds = facts->modifiedNanoseconds;
+        record.size = facts->size;
+    }
+    return record;
+}
+
+} // namespace
+
+void TargetChanges::BeginRun(const UserPlaces* places, WallClock clock, const std::string& sourceRoot,
+                             const std::string& targetRoot, const SyncOptions& options)
+{
+    targetRoot_ = targetRoot;
+    useTrash_ = options.useTrash;
+    journal_.reset();
+    trash_.reset();
+    if (places == nullptr)
+        return;
+    const auto resolved = [&](const std::string& root) {
+        return WithTrailingSeparator(fileSystem_.ResolvePath(root).value_or(root));
+    };
+    JournalHeader header{JournalKind::Run, resolved(sourceRoot), resolved(targetRoot), useTrash_,
+                         std::chrono::system_clock::to_time_t(clock())};
+    trash_ = std::make_unique<TrashCan>(fileSystem_, *places, targetRoot, header.target, clock);
+    TidyJournalsAndTrash(fileSystem_, *places, JournalKey(header.target), trash_->TrashFolderFor(targetRoot),
+                         options.trashKeepDays, header.started);
+    journal_ = std::make_unique<RunJournal>(fileSystem_, places->journalFolder, std::move(header), clock);
+}
+
+void TargetChanges::EndRun(SyncReport& report)
+{
+    if (!journal_)
+        return;
+    if (const FsStatus written = journal_->Finish(); !written)
+        report.notes.push_back("The run journal could not be written (" + written.Reason() +
+                               "): this run cannot be undone.");
+    journal_.reset();
+}
+
+void TargetChanges::NoteAdded(JournalEntry entry, const std::string& path)
+{
+    if (journal_)
+        journal_->Record(RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())),
+                                  fileSystem_.ReadEntryFacts(WithoutTrailingSeparator(path))));
+}
+
+void TargetChanges::NoteTrashed(JournalEntry entry, const std::string& path, const TrashedItem& item,
+                                const std::optional<EntryFacts>& replacement)
+{
+    if (!journal_)
+        return;
+    JournalRecord record =
+        RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())), replacement);
+    record.trashFolder = journal_->FolderIndex(item.folder);
+    record.trashName = item.name;
+    record.deletionDate = item.deletionDate;
+    journal_->Record(record);
+}
+
+ChangeResult TargetChanges::AddFile(const std::string& from, const std::string& to, CopyProgress* progress)
+{
+    return FinishAddFile(to, fileSystem_.CopyFile(from, to, progress));
+}
+
+ChangeResult TargetChanges::FinishAddFile(const std::string& to, FsStatus copied)
+{
+    if (copied)
+        NoteAdded(JournalEntry::AddedFile, to);
+    return {std::move(copied)};
+}
+
+ChangeResult TargetChanges::AddFolder(const std::string& fromFolder, const std::string& toFolder,
+                                      const StopFlag& stop, CopyProgress* progress)
+{
+    return FinishAddFolder(toFolder, fileSystem_.CopyFolderTree(fromFolder, toFolder, stop, progress));
+}
+
+ChangeResult TargetChanges::FinishAddFolder(const std::string& toFolder, FsStatus copied)
+{
+    // A tree copy that failed part-way leaves the folder it made: an undo removes that too.
+    if (copied || fileSystem_.KindOf(WithoutTrailingSeparator(toFolder)) == EntryKind::Folder)
+        NoteAdded(JournalEntry::AddedFolder, toFolder);
+    return {std::move(copied)};
+}
+
+ChangeResult TargetChanges::Overwrite(const std::string& from, const std::string& to, CopyProgress* progress)
+{
+    if (!useTrash_)
+        return {fileSystem_.CopyFile(from, to, progress)};
+    if (!trash_)
+        return {FsStatus::Refusal(ENOENT, "no Trash is known for this user"), true};
+    TrashedItem item;
+    OldContent how = OldContent::Linked;
+    if (const TrashResult kept = trash_->KeepOldContent(to, item, how); !kept)
+        return {kept.status, !kept.refusedByRules};
+    const FsStatus copied = fileSystem_.CopyFile(from, to, progress);
+    if (!copied) {
+        trash_->GiveBack(item, to, how);
+        return {copied};
+    }
+    NoteTrashed(JournalEntry::Overwritten, to, item, fileSystem_.ReadEntryFacts(to));
+    return {copied};
+}
+
+ChangeResult TargetChanges::TrashItem(JournalEntry entry, const std::string& path)
+{
+    if (!trash_)
+        return {FsStatus::Refusal(ENOENT, "no Trash is known for this user"), true};
+    TrashedItem item;
+    const TrashResult trashed = trash_->Trash(path, item);
+    if (!trashed)
+        return {trashed.status, !trashed.refusedByRules};
+    NoteTrashed(entry, path, item);
+    return {};
+}
+
+ChangeResult TargetChanges::DeleteFile(const std::string& path)
+{
+    if (useTrash_)
+        return TrashItem(JournalEntry::DeletedFile, path);
+    return {fileSystem_.DeleteFile(path)};
+}
+
+ChangeResult TargetChanges::DeleteFolder(const std::string& folder, const StopFlag& stop)
+{
+    if (useTrash_)
+        return TrashItem(JournalEntry::DeletedFolder, folder);
+    return {fileSystem_.DeleteFolderTree(folder, stop)};
+}
+
+} // namespace twinfol

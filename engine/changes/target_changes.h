@@ -1,0 +1,63 @@
+// The changes a run makes to its target, each recorded in the run's journal, and with the Trash option
+// each delete, and the old content of each overwrite, kept in the Trash instead of removed for good.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "engine/changes/run_journal.h"
+#include "engine/changes/trash_can.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/sync_options.h"
+#include "engine/records/sync_report.h"
+#include "engine/records/user_places.h"
+
+namespace twinfol {
+
+struct ChangeResult {
+    FsStatus status;
+    // The item could not be moved to the Trash, so it was left as it was.
+    bool trashFailed = false;
+
+    explicit operator bool() const { return status.IsOk(); }
+    // The problem kind of a failure: the Trash's, or the operation's own.
+    ProblemKind ProblemOr(ProblemKind own) const { return trashFailed ? ProblemKind::MoveToTrash : own; }
+};
+
+class TargetChanges {
+public:
+    explicit TargetChanges(FileSystem& fileSystem) : fileSystem_(fileSystem) {}
+
+    // Starts the records of a run into targetRoot (ending with the separator). Without places nothing is
+    // recorded, and with the Trash option each delete and overwrite fails with the Trash's problem. Old
+    // items of the target volume's trash folder and old journals are tidied away first.
+    void BeginRun(const UserPlaces* places, WallClock clock, const std::string& sourceRoot,
+                  const std::string& targetRoot, const SyncOptions& options);
+    // Writes out the journal; one that could not be written becomes a note of the report.
+    void EndRun(SyncReport& report);
+
+    // The copies tell progress, when given, how they advance.
+    ChangeResult AddFile(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);
+    ChangeResult AddFolder(const std::string& fromFolder, const std::string& toFolder, const StopFlag& stop,
+                           CopyProgress* progress = nullptr);
+    ChangeResult Overwrite(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);
+    ChangeResult DeleteFile(const std::string& path);
+    // The records of an add whose copy was made elsewhere (by a worker of the run), with its outcome.
+    ChangeResult FinishAddFile(const std::string& to, FsStatus copied);
+    ChangeResult FinishAddFolder(const std::string& toFolder, FsStatus copied);
+    ChangeResult DeleteFolder(const std::string& folder, const StopFlag& stop);
+
+private:
+    void NoteAdded(JournalEntry entry, const std::string& path);
+    void NoteTrashed(JournalEntry entry, const std::string& path, const TrashedItem& item,
+                     const std::optional<EntryFacts>& replacement = std::nullopt);
+    ChangeResult TrashItem(JournalEntry entry, const std::string& path);
+
+    FileSystem& fileSystem_;
+    std::string targetRoot_;
+    bool useTrash_ = false;
+    std::unique_ptr<TrashCan> trash_;
+    std::unique_ptr<RunJournal> journal_;
+};
+
+} // namespace twinfol

@@ -1,0 +1,88 @@
+// Expiring old items of the Trash and removing journals that are no longer of use. Nothing here is a
+// problem of the run: what cannot be removed now is tried again at a later run.
+#include "engine/changes/trash_expiry.h"
+
+#include <map>
+
+#include "base/path.h"
+#include "engine/changes/journal_folder.h"
+#include "engine/changes/journal_record.h"
+
+namespace twinfol {
+namespace {
+
+constexpr std::int64_t secondsPerDay = 86400;
+// Enough for any journal's header lines.
+constexpr std::size_t headerBytes = 64 * 1024;
+
+std::optional<Journal> ReadJournal(FileSystem& fileSystem, const std::string& path, std::size_t maxBytes)
+{
+    std::string text;
+    if (!fileSystem.ReadFile(path, maxBytes, text))
+        return std::nullopt;
+    return ParseJournal(text);
+}
+
+// A trash folder on another volume is used only while it is the user's own real folder; a link put in
+// its place since is not followed to delete anything.
+bool MayExpireIn(FileSystem& fileSystem, const TrashFolder& folder, std::uint32_t uid)
+{
+    if (folder.topFolder.empty())
+        return true;
+    const std::optional<EntryFacts> own = fileSystem.ReadEntryFacts(WithoutTrailingSeparator(folder.path));
+    const std::optional<EntryFacts> files = fileSystem.ReadEntryFacts(folder.path + "files");
+    return own && own->kind == EntryKind::Folder && own->owner == uid && files &&
+           files->kind == EntryKind::Folder;
+}
+
+// Removes the journal's items in the trash folder; answers how many of its trashed items are still in
+// any trash folder as they were left.
+int ExpireItems(FileSystem& fileSystem, const Journal& journal, const TrashFolder& folder)
+{
+    int left = 0;
+    const StopFlag noStop{false};
+    for (const JournalRecord& record : journal.records) {
+        if (!record.WentToTrash())
+            continue;
+        const TrashedItem item = journal.ItemOf(record);
+        if (!TrashCan::StillAsLeft(fileSystem, item))
+            continue;
+        if (item.folder == folder) {
+            const bool isFolder = fileSystem.KindOf(item.FilesPath()) == EntryKind::Folder;
+            const FsStatus removed = isFolder ? fileSystem.DeleteFolderTree(item.FilesPath() + "/", noStop)
+                                              : fileSystem.DeleteFile(item.FilesPath());
+            if (removed && fileSystem.DeleteFile(item.InfoPath()))
+                continue;
+        }
+        ++left;
+    }
+    return left;
+}
+
+} // namespace
+
+void TidyJournalsAndTrash(FileSystem& fileSystem, const UserPlaces& places, const std::string& targetKey,
+                          const std::optional<TrashFolder>& trashFolder, int keepDays, std::int64_t now)
+{
+    const std::vector<JournalFile> journals = ListJournals(fileSystem, places.journalFolder);
+    std::map<std::string, std::string> newest;
+    for (const JournalFile& file : journals)
+        newest[file.key] = file.name;
+    const bool mayExpire = keepDays > 0 && trashFolder && MayExpireIn(fileSystem, *trashFolder, places.uid);
+    for (const JournalFile& file : journals) {
+        const bool isNewest = newest[file.key] == file.name;
+        if (mayExpire && now - file.started >= keepDays * secondsPerDay) {
+            const std::optional<Journal> journal = ReadJournal(fileSystem, file.path, maxJournalBytes);
+            if (journal && ExpireItems(fileSystem, *journal, *trashFolder) == 0 && !isNewest)
+                (void)fileSystem.DeleteFile(file.path);
+        } else if (file.key == targetKey && !isNewest) {
+            // A journal of an earlier run into this target serves no undo any more; one without the
+            // Trash holds nothing a later expiry needs either.
+            const std::optional<Journal> journal = ReadJournal(fileSystem, file.path, headerBytes);
+            if (journal && !journal->header.useTrash && journal->header.kind == JournalKind::Run)
+                (void)fileSystem.DeleteFile(file.path);
+        }
+    }
+}
+
+} // namespace twinfol

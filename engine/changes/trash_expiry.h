@@ -1,0 +1,22 @@
+// Keeps the Trash and the journal folder from growing without end. At the start of a run, items this
+// program put in the Trash more than the keeping days ago leave the trash folder of the run's target
+// volume for good, but only while their info files still say what was written; and journals that can
+// serve neither an undo nor a later expiry are removed.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "engine/changes/trash_can.h"
+#include "engine/fs/file_system.h"
+#include "engine/records/user_places.h"
+
+namespace twinfol {
+
+// targetKey names the run's target (JournalKey); trashFolder is the one of its volume, when it has
+// one; keepDays 0 keeps every item; now is in seconds since 1970.
+void TidyJournalsAndTrash(FileSystem& fileSystem, const UserPlaces& places, const std::string& targetKey,
+                          const std::optional<TrashFolder>& trashFolder, int keepDays, std::int64_t now);
+
+} // namespace twinfol

@@ -1,0 +1,204 @@
+// The file-system layer: every file access of the program (a run's copies and deletes, loading and
+// saving profiles and settings, the folder browser's listings) goes through this interface, so that
+// tests can put failures and stalls between the program and the disk.
+#pragma once
+
+#include <sys/types.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "base/path.h"
+#include "base/temporary_name.h"
+#include "engine/fs/file_stamp.h"
+#include "engine/fs/folder_identity.h"
+#include "engine/fs/fs_status.h"
+#include "engine/records/copy_progress.h"
+
+namespace twinfol {
+
+enum class EntryKind { Missing, File, Folder, Link, Other };
+
+// What the layer tells about one entry without opening it or following a final symbolic link.
+struct EntryFacts {
+    EntryKind kind = EntryKind::Missing;
+    // The permission bits, with the set-ID and sticky bits.
+    std::uint32_t mode = 0;
+    std::uint32_t owner = 0;
+    // The size in bytes (of a link: the length of its text).
+    std::int64_t size = 0;
+    // A regular file without any write permission bit: neither overwritten nor deleted by a run.
+    bool readOnly = false;
+    // The last-write time, to the nanosecond.
+    std::int64_t modifiedSeconds = 0;
+    std::uint32_t modifiedNanoseconds = 0;
+    // The last change of the entry's status, in seconds: no copy can set it back, so it tells how long
+    // ago anything last wrote to the entry.
+    std::int64_t changedSeconds = 0;
+    // The mount that holds the entry (0 where the system cannot tell) and the file system's device.
+    std::uint64_t mountId = 0;
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+
+    // Whether both name the same mount: by the mount ids where both are known, else by the devices.
+    bool SameMountAs(const EntryFacts& other) const
+    {
+        return mountId != 0 && other.mountId != 0 ? mountId == other.mountId : device == other.device;
+    }
+};
+
+// What a move out of the Trash does to an entry that stands at its destination.
+enum class ExistingEntry { Keep, Replace };
+
+// Receives one entry of a listing: its name and its kind as the listing saw it (never Missing; a
+// symbolic link is a Link, whatever it points to). Returning false ends the listing early.
+using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
+
+// The stop request of the run in progress, read by the tree operations after each entry.
+using StopFlag = std::atomic<bool>;
+
+// Reads the stamps of the entries of one listed folder by name. A layer may keep the folder open for
+// it, so a reader is kept only while its folder's own files are handled.
+class FolderStampReader {
+public:
+    virtual ~FolderStampReader() = default;
+    // What FileSystem::ReadFileStamp answers for the folder's path followed by the name.
+    virtual std::optional<FileStamp> ReadFileStamp(const std::string& name) = 0;
+};
+
+// An exclusive lock on a file, held until this object is destroyed.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
+// The scope of one run on the file system, from its start until this object is destroyed.
+class RunScope {
+public:
+    virtual ~RunScope() = default;
+    // Whether the run may go on: a refusal when another run is writing to the same target.
+    virtual FsStatus Status() const { return {}; }
+};
+
+// Which calls may run at the same time: a run with more than one job calls ListFolderForStamps,
+// KindOf, ReadFileStamp, CopyFile, DeleteFile, CopyFolderTree, DeleteFolderTree and the readers' own
+// ReadFileStamp from several threads at once, each on a different entry (never two on the same path or
+// inside one tree), while the engine thread lists, looks at entries and writes the Trash and the
+// journal. Every layer (the POSIX one, the trial-run one and the test layer that injects faults) must
+// take such calls concurrently. The Trash and journal calls, ReadFile, ReplaceFile, MakeFolders and
+// LockFile come from one thread at a time.
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // --- Entries of a run ---------------------------------------------------------------------------
+    // Opens the scope of a run over the two roots (both ending with the separator). While it lives, a
+    // layer may hold the roots open and reach everything beneath them from there, without following
+    // any symbolic link below a root; the roots' own paths may contain links. This layer's default
+    // does nothing.
+    virtual std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot);
+    // Lists every entry of a folder, hidden ones included, "." and ".." left out.
+    virtual FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) = 0;
+    // The kind of whatever stands at the path, without following a final symbolic link.
+    virtual EntryKind KindOf(const std::string& path) = 0;
+    // The facts of whatever stands at the path, without following a final symbolic link; a failure
+    // when nothing can be looked at there (the facts then say Missing).
+    virtual FsStatus LookAt(const std::string& path, EntryFacts& facts) = 0;
+    // The path with ".", ".." and symbolic links resolved, or nothing when it cannot be resolved.
+    virtual std::optional<std::string> ResolvePath(const std::string& path) = 0;
+    // Where the folder (links followed) lies inside its file system, and what is mounted below it;
+    // nothing when the system cannot tell.
+    virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) = 0;
+    // The last-write time of a file (of a link itself, not of what it points to).
+    virtual std::optional<FileStamp> ReadFileStamp(const std::string& path) = 0;
+    // Copies one file (or link) over or beside the target, keeping its last-write time and mode.
+    // The target name only ever holds the complete old or the complete new content. Progress, when
+    // given, hears of each chunk of the data and of the finished file.
+    virtual FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) = 0;
+    FsStatus CopyFile(const std::string& from, const std::string& to) { return CopyFile(from, to, nullptr); }
+    // Deletes one file or link; a read-only file is not deleted.
+    virtual FsStatus DeleteFile(const std::string& path) = 0;
+    // Creates one folder whose parent exists; a folder already there counts as success.
+    virtual FsStatus MakeFolder(const std::string& folder) = 0;
+    // Removes one empty folder.
+    virtual FsStatus RemoveFolder(const std::string& folder) = 0;
+    // Gives an entry another spelling of its name in the same folder: it is renamed to a fresh
+    // temporary name first and then to the new one, so that a folder that does not tell the two
+    // spellings apart takes the new one. Something else already under the new name fails with EEXIST,
+    // and the entry then keeps its old name.
+    virtual FsStatus Respell(const std::string& path, const std::string& newName) = 0;
+
+    // Lists a folder as ListFolder does and hands out a reader for its entries' stamps (left empty when
+    // the listing fails).
+    virtual FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                         std::unique_ptr<FolderStampReader>& stamps) = 0;
+
+    // Copies everything inside sourceFolder into targetFolder, creating it first when needed. Entries
+    // are handled in listing order; a copy's own leftover temporary file is never copied; links are
+    // copied as links and never walked through. The first failure ends the copy; a stop request
+    // ends it after the current entry, with success. Progress, when given, hears of every file copied.
+    virtual FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                                    const StopFlag& stop, CopyProgress* progress) = 0;
+    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                            const StopFlag& stop)
+    {
+        return CopyFolderTree(sourceFolder, targetFolder, stop, nullptr);
+    }
+    // Deletes everything inside the folder and then the folder. The first failure or a stop request
+    // ends it, and the folder is then left in place.
+    virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) = 0;
+
+    // --- Whole files: profiles, settings ------------------------------------------------------------
+    // Reads a regular file (a final symbolic link followed), at most maxBytes of it: a caller that
+    // must tell a longer file asks for one byte more. Anything that is not a regular file is refused
+    // before it is opened in a way that could wait (a FIFO without a writer would); a folder fails
+    // with EISDIR.
+    virtual FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) = 0;
+    // Replaces the file's whole content so that the name only ever holds the complete old or the
+    // complete new content: a temporary file of the one temporary shape beside it is written, flushed
+    // to the disk and renamed over it, and the folder is flushed too. A symbolic link is replaced
+    // where it points. A new file gets newFileMode less the umask; an existing one keeps its mode. A
+    // read-only file (one the process may not write, or one without any write permission bit, which
+    // counts even for root) is never replaced. A file the process may write in a folder it may not
+    // write is rewritten in place. On failure no temporary file is left behind.
+    virtual FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) = 0;
+    // Creates the folder and every missing folder above it with the mode (less the umask); folders
+    // already there are left as they are. Succeeds when the whole path is a folder afterwards.
+    virtual FsStatus MakeFolders(const std::string& folder, mode_t mode) = 0;
+    // Takes an exclusive lock on the file, creating it (mode 0600) when it is missing, and waits until
+    // no other process holds it. Used for read-modify-write of a file that several processes share.
+    virtual FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
+
+    // --- The Trash and the run journals -------------------------------------------------------------
+    // What stands at the path (a final link itself, not what it points to); nothing when nothing can
+    // be seen there.
+    virtual std::optional<EntryFacts> ReadEntryFacts(const std::string& path) = 0;
+    // Creates a file that must not exist yet (EEXIST when it does) and writes the content into it:
+    // the way a name is reserved. A failure leaves no file behind.
+    virtual FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) = 0;
+    // Appends the content to a file, creating it with newFileMode (less the umask) when it is missing.
+    // A symbolic link at the path is not followed: the append fails.
+    virtual FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) = 0;
+    // Moves a file, link or whole folder tree to a free name in a trash folder by one rename on the same
+    // mount (another mount fails with EXDEV). Refuses what a delete refuses, before anything moves: a
+    // read-only file, a folder tree that holds one, and a folder with a file system mounted at or
+    // below it.
+    virtual FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) = 0;
+    // Gives a file or link a second name in a trash folder (a hard link) and leaves it in place: the old
+    // content of a file that is about to be replaced. Refuses a read-only file and a folder; a file
+    // system without hard links answers its own error (EPERM, EOPNOTSUPP, EMLINK).
+    virtual FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) = 0;
+    // Moves an item out of a trash folder to the path by one rename. With Keep an entry already at
+    // the path stays and the move fails with EEXIST; with Replace a file or link there is replaced in
+    // one step (a folder there is refused).
+    virtual FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
+                                   ExistingEntry existing) = 0;
+};
+
+} // namespace twinfol

@@ -1,0 +1,47 @@
+// Tree copies and deletes through whole paths, built on a layer's single-entry operations. A layer
+// that walks trees through open folders goes on with this below the depth where it stops holding
+// folders open, so that a very deep tree cannot use up the process's descriptors.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "engine/fs/file_system.h"
+#include "engine/fs/walk_hook.h"
+
+namespace twinfol {
+
+class PathTreeWalk {
+public:
+    // Asked before a delete enters a sub-folder (its path ends with the separator); a failure ends
+    // the walk as a failure of the folder's own would.
+    using EnterCheck = std::function<FsStatus(const std::string& folder)>;
+    // Told about each folder a copy makes (not one it finds there): with made true once it is made,
+    // with made false once its content is in place or its copy ended early. A failure ends the walk
+    // as a failure of the folder's own would.
+    using MadeFolderStep =
+        std::function<FsStatus(const std::string& sourceFolder, const std::string& targetFolder, bool made)>;
+
+    // Every step is reported to the hook first, when there is one; progress, when given, hears of every
+    // file a copy copies.
+    PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {},
+                 MadeFolderStep onMadeFolder = {}, CopyProgress* progress = nullptr);
+
+    // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
+    FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
+    // What FileSystem::DeleteFolderTree does, entry for entry and in the same order.
+    FsStatus Delete(const std::string& folder);
+
+private:
+    FsStatus CopyEntries(const std::string& sourceFolder, const std::string& targetFolder);
+    FsStatus Step(WalkStep step, const std::string& path, const std::string& secondPath = {});
+
+    FileSystem& fileSystem_;
+    WalkHook* hook_;
+    const StopFlag& stop_;
+    EnterCheck mayEnter_;
+    MadeFolderStep onMadeFolder_;
+    CopyProgress* progress_;
+};
+
+} // namespace twinfol

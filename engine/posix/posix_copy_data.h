@@ -1,0 +1,67 @@
+// Copying one file's data, mode and time stamps into an open file, and making sure the data is what
+// the source held from start to end of the copy.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstddef>
+#include <string>
+
+#include "engine/fs/fs_status.h"
+#include "engine/fs/walk_hook.h"
+#include "engine/posix/posix_owner.h"
+#include "engine/records/copy_progress.h"
+
+namespace twinfol {
+
+// A copy's inner steps as a walk hook sees them, named by the copy's whole paths, and whoever hears of
+// its data as it is copied. Without a hook nothing is built and each step costs a pointer test.
+struct CopySteps {
+    WalkHook* hook = nullptr;
+    std::string from;
+    std::string to;
+    CopyProgress* progress = nullptr;
+
+    FsStatus Before(WalkStep step) const
+    {
+        return hook != nullptr ? hook->BeforeStep(step, from, to) : FsStatus();
+    }
+};
+
+// A source that was still being written after it had been copied twice.
+inline constexpr int sourceChangedError = ECANCELED;
+inline constexpr const char* sourceChangedReason = "the source changed during the copy";
+
+// Writes all of the data, going on after short writes.
+FsStatus WriteAll(int out, const char* data, std::size_t size);
+
+// Copies size bytes from the start of one file to the start of the other, and answers how many there
+// were (fewer when the source became shorter meanwhile). copy_file_range lets the kernel (or the
+// file system, by sharing extents) do the work; where it is refused the copy goes on through a
+// buffer from the same offsets. With progress the kernel is given a few megabytes at a time, and
+// progress hears of each; without, it is given as much as it takes.
+FsStatus CopyData(int in, int out, off_t size, off_t& copied, CopyProgress* progress = nullptr);
+
+// Whether the file's allocated blocks cover less than its size: only such a file can have holes.
+inline bool MayHaveHoles(const struct stat& info)
+{
+    return S_ISREG(info.st_mode) && info.st_blocks * 512 < info.st_size;
+}
+
+// The same for a file with holes: only the ranges that hold data (SEEK_DATA, SEEK_HOLE) are copied,
+// and the copy is given its size at the end, so its holes stay holes. A file system that cannot tell
+// where the holes are gets the rest copied whole.
+FsStatus CopySparseData(int in, int out, off_t size, off_t& copied, CopyProgress* progress = nullptr);
+
+// Fills a temporary file with the source's data, then its owner and group as far as the process may
+// give them, its extended attributes (ACLs among them), its mode (when setMode), and last its time
+// stamps: writing would clear set-user-ID bits and move the time stamp, and a change of owner clears
+// the set-ID bits. sourceInfo is the source as it was opened. Once the data is read the source is
+// looked at again (one fstat): when its size or times moved meanwhile the data is copied once more
+// and sourceInfo becomes what the source is then; when it moved again, the copy fails with
+// sourceChangedError. A mode, owner or attribute the target cannot hold is left out.
+FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
+                       const CopyOwnership& ownership, const CopySteps& steps);
+
+} // namespace twinfol

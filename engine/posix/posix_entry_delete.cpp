@@ -1,0 +1,35 @@
+// One delete, with the freeing of the file's data left to a background thread.
+#include "engine/posix/posix_entry_delete.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/unique_fd.h"
+#include "engine/posix/posix_file_facts.h"
+#include "engine/records/refusal_reasons.h"
+
+namespace twinfol {
+
+FsStatus DeleteEntryAt(int dirFd, const char* name, DeferredCloser& closer)
+{
+    struct stat info {};
+    if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (S_ISDIR(info.st_mode))
+        return FsStatus::Refusal(EISDIR, folderWhereFileReason);
+    if (IsReadOnlyFile(info))
+        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
+    UniqueFd held;
+    if (HoldsData(info))
+        held.Reset(openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (unlinkat(dirFd, name, 0) != 0)
+        return FsStatus::Failure(errno);
+    if (held)
+        closer.Close(held.Release());
+    return {};
+}
+
+} // namespace twinfol

@@ -1,0 +1,13 @@
+// Deleting one file or link relative to its folder.
+#pragma once
+
+#include "engine/fs/fs_status.h"
+#include "engine/posix/deferred_closer.h"
+
+namespace twinfol {
+
+// Deletes the file or link at the name, refusing folders and read-only files. A file whose data
+// must be freed is held open and let go by the closer in the background.
+FsStatus DeleteEntryAt(int dirFd, const char* name, DeferredCloser& closer);
+
+} // namespace twinfol

@@ -1,0 +1,268 @@
+// The Linux file-system layer: the single-entry operations, and the hand-over of tree walks and
+// whole-file work to the parts that do them.
+#include "engine/posix/posix_file_system.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "engine/posix/posix_entry_delete.h"
+#include "engine/posix/posix_entry_facts.h"
+#include "engine/posix/posix_file_facts.h"
+#include "engine/posix/posix_listing.h"
+#include "engine/posix/posix_mount_table.h"
+#include "engine/posix/posix_respell.h"
+#include "engine/posix/posix_target_lock.h"
+#include "engine/posix/posix_trash_move.h"
+#include "engine/posix/posix_tree_copy.h"
+#include "engine/posix/posix_tree_delete.h"
+#include "engine/posix/posix_whole_file.h"
+#include "engine/records/refusal_reasons.h"
+
+namespace twinfol {
+
+PosixFileSystem::PosixFileSystem(TemporaryFileKind temporaryFiles)
+    : entryCopy_(temporaryFiles, resolver_, closer_)
+{
+}
+
+FsStatus PosixFileSystem::ListEntries(const std::string& folder, const EntryVisitor& onEntry,
+                                      std::unique_ptr<FolderStampReader>* stamps)
+{
+    // The names are read completely before any is handed out: the visitor may then change the
+    // folder, and a walk down a deep tree keeps no folder open per level.
+    std::vector<ListedEntry> entries;
+    OpenedFolder dir = resolver_.OpenFolder(folder, FinalLink::Follow);
+    if (!dir.status)
+        return dir.status;
+    if (FsStatus read = ReadEntries(dir.Get(), entries); !read)
+        return read;
+    if (stamps != nullptr)
+        *stamps = std::make_unique<OpenFolderStampReader>(std::move(dir.fd));
+    else
+        dir.fd.reset();
+    for (const ListedEntry& entry : entries)
+        if (!onEntry(entry.name, entry.kind))
+            break;
+    return {};
+}
+
+FsStatus PosixFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
+{
+    return ListEntries(folder, onEntry, nullptr);
+}
+
+FsStatus PosixFileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                              std::unique_ptr<FolderStampReader>& stamps)
+{
+    return ListEntries(folder, onEntry, &stamps);
+}
+
+std::unique_ptr<RunScope> PosixFileSystem::BeginRun(const std::string& sourceRoot,
+                                                    const std::string& targetRoot)
+{
+    // The lock is taken first and let go last, so that no other run writes while this one has its
+    // roots open.
+    auto lock = std::make_unique<PosixTargetLock>(targetRoot);
+    return std::make_unique<LockedRunScope>(
+        std::move(lock), resolver_.BeginRun(sourceRoot, targetRoot, std::make_shared<PosixRunState>()));
+}
+
+EntryKind PosixFileSystem::KindOf(const std::string& path)
+{
+    const PosixLocation place = resolver_.Locate(path);
+    struct stat info {};
+    if (!place.status || fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return EntryKind::Missing;
+    return KindFromMode(info.st_mode);
+}
+
+FsStatus PosixFileSystem::LookAt(const std::string& path, EntryFacts& facts)
+{
+    facts = {};
+    const PosixLocation place = resolver_.Locate(path);
+    if (!place.status)
+        return place.status;
+    return LookAtEntry(place.dirFd, place.name.c_str(), facts);
+}
+
+std::optional<std::string> PosixFileSystem::ResolvePath(const std::string& path)
+{
+    std::optional<std::string> resolved = RealPath(path);
+    if (resolved && path.ends_with(pathSeparator))
+        *resolved = WithTrailingSeparator(std::move(*resolved));
+    return resolved;
+}
+
+std::optional<FolderIdentity> PosixFileSystem::IdentifyFolder(const std::string& folder)
+{
+    const UniqueFd opened(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (!opened)
+        return std::nullopt;
+    return IdentifyOpenFolder(opened.Get());
+}
+
+std::optional<FileStamp> PosixFileSystem::ReadFileStamp(const std::string& path)
+{
+    const PosixLocation place = resolver_.Locate(path);
+    struct stat info {};
+    if (!place.status || fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return std::nullopt;
+    return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
+}
+
+FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)
+{
+    return CopyFile(from, to, progress, nullptr);
+}
+
+FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress,
+                                   WalkHook* hook)
+{
+    const PosixLocation source = resolver_.Locate(from);
+    if (!source.status)
+        return source.status;
+    PosixLocation target = resolver_.Locate(to);
+    if (!target.status)
+        return target.status;
+    std::string targetFolder = target.Folder();
+    const std::string wholeFolder = FolderOf(to);
+    CopySteps steps;
+    if (hook != nullptr)
+        steps = {hook, from, to};
+    steps.progress = progress;
+    // Outside a run the copy has a state of its own: nothing to share with other copies.
+    std::shared_ptr<PosixRunState> run = resolver_.RunStateOf(to);
+    if (!run)
+        run = std::make_shared<PosixRunState>();
+    // No listing tells a single copy what the source is, so it looks before it opens anything. It
+    // does not know what the folder's default ACL would make of a mode either, so it always sets the
+    // mode itself, nor who owns what is created there, which it looks up only when that matters.
+    const int targetDirFd = target.dirFd;
+    return entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
+                           Destination{targetDirFd, std::move(target.name), std::move(targetFolder),
+                                       std::nullopt, std::nullopt, wholeFolder},
+                           std::nullopt, *run, steps);
+}
+
+FsStatus PosixFileSystem::DeleteFile(const std::string& path)
+{
+    const PosixLocation place = resolver_.Locate(path);
+    if (!place.status)
+        return place.status;
+    return DeleteEntryAt(place.dirFd, place.name.c_str(), closer_);
+}
+
+FsStatus PosixFileSystem::MakeFolder(const std::string& folder)
+{
+    const PosixLocation place = resolver_.Locate(folder);
+    if (!place.status)
+        return place.status;
+    if (mkdirat(place.dirFd, place.name.c_str(), 0777) == 0)
+        return {};
+    if (errno != EEXIST)
+        return FsStatus::Failure(errno);
+    // Only a real folder counts as already there: not a file, and not a link to a folder, which a
+    // tree copy would otherwise write through.
+    struct stat info {};
+    if (fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
+        return {};
+    return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
+}
+
+FsStatus PosixFileSystem::RemoveFolder(const std::string& folder)
+{
+    const PosixLocation place = resolver_.Locate(folder);
+    if (!place.status)
+        return place.status;
+    if (unlinkat(place.dirFd, place.name.c_str(), AT_REMOVEDIR) != 0)
+        return FsStatus::Failure(errno);
+    return {};
+}
+
+FsStatus PosixFileSystem::Respell(const std::string& path, const std::string& newName)
+{
+    return RespellEntry(resolver_, path, newName);
+}
+
+FsStatus PosixFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                                         const StopFlag& stop, CopyProgress* progress)
+{
+    return CopyFolderTree(sourceFolder, targetFolder, stop, progress, nullptr);
+}
+
+FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
+{
+    return DeleteFolderTree(folder, stop, nullptr);
+}
+
+FsStatus PosixFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                                         const StopFlag& stop, CopyProgress* progress, WalkHook* hook)
+{
+    const PosixWalkContext context{*this, resolver_, entryCopy_, prepareAhead_, closer_, hook, progress};
+    return PosixTreeCopy(context, stop).Run(sourceFolder, targetFolder);
+}
+
+FsStatus PosixFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop, WalkHook* hook)
+{
+    const PosixWalkContext context{*this, resolver_, entryCopy_, prepareAhead_, closer_, hook, nullptr};
+    return PosixTreeDelete(context, stop).Run(folder);
+}
+
+FsStatus PosixFileSystem::ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes)
+{
+    return ReadWholeFile(resolver_, path, maxBytes, bytes);
+}
+
+FsStatus PosixFileSystem::ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode)
+{
+    return ReplaceWholeFile(resolver_, path, content, newFileMode);
+}
+
+FsStatus PosixFileSystem::MakeFolders(const std::string& folder, mode_t mode)
+{
+    return MakeFolderPath(resolver_, folder, mode);
+}
+
+FsStatus PosixFileSystem::LockFile(const std::string& path, std::unique_ptr<FileLock>& lock)
+{
+    return LockWholeFile(resolver_, path, lock);
+}
+
+std::optional<EntryFacts> PosixFileSystem::ReadEntryFacts(const std::string& path)
+{
+    EntryFacts facts;
+    if (!PosixFileSystem::LookAt(path, facts))
+        return std::nullopt;
+    return facts;
+}
+
+FsStatus PosixFileSystem::CreateNewFile(const std::string& path, std::string_view content, mode_t mode)
+{
+    return CreateNewFileAt(resolver_, path, content, mode);
+}
+
+FsStatus PosixFileSystem::AppendFile(const std::string& path, std::string_view content, mode_t newFileMode)
+{
+    return AppendFileAt(resolver_, path, content, newFileMode);
+}
+
+FsStatus PosixFileSystem::MoveToTrash(const std::string& path, const std::string& trashPath)
+{
+    return MoveIntoTrash(resolver_, path, trashPath);
+}
+
+FsStatus PosixFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath)
+{
+    return LinkIntoTrash(resolver_, path, trashPath);
+}
+
+FsStatus PosixFileSystem::MoveFromTrash(const std::string& trashPath, const std::string& path,
+                                        ExistingEntry existing)
+{
+    return MoveOutOfTrash(resolver_, trashPath, path, existing);
+}
+
+} // namespace twinfol

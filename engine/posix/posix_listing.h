@@ -1,0 +1,38 @@
+// Reading the entries of an open folder with getdents, and the stamp reader that keeps a listed
+// folder open.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/unique_fd.h"
+#include "engine/fs/file_system.h"
+
+namespace twinfol {
+
+struct ListedEntry {
+    std::string name;
+    EntryKind kind;
+};
+
+// Reads every entry of an open folder, "." and ".." left out. A name's kind comes from d_type; only
+// a file system that does not fill it in costs a stat per entry.
+FsStatus ReadEntries(int folderFd, std::vector<ListedEntry>& entries);
+
+// Opens the folder at a name relative to an open folder, refusing a symbolic link.
+UniqueFd OpenFolderAt(int parentFd, const char* name);
+
+// Reads stamps relative to the listed folder, which it keeps open (sharing it with the path resolver,
+// which remembers it as the folder the run works in).
+class OpenFolderStampReader : public FolderStampReader {
+public:
+    explicit OpenFolderStampReader(std::shared_ptr<const UniqueFd> folder) : folder_(std::move(folder)) {}
+    std::optional<FileStamp> ReadFileStamp(const std::string& name) override;
+
+private:
+    std::shared_ptr<const UniqueFd> folder_;
+};
+
+} // namespace twinfol

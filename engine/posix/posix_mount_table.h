@@ -1,0 +1,35 @@
+// The mounts this process sees (/proc/self/mountinfo) and what they tell about a folder: which mount
+// holds it, where it lies inside its file system, and what is mounted below it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/fs/folder_identity.h"
+
+namespace twinfol {
+
+struct MountEntry {
+    std::uint64_t id = 0;
+    std::uint32_t deviceMajor = 0;
+    std::uint32_t deviceMinor = 0;
+    // The folder of the file system that the mount shows, from the file system's own top.
+    std::string root;
+    // Where the mount is seen, as an absolute path of this process.
+    std::string mountPoint;
+};
+
+// The mounts of a mountinfo text, with the kernel's octal escapes (\040 for a blank) undone. Lines
+// that do not parse are left out.
+std::vector<MountEntry> ParseMountTable(std::string_view text);
+
+// The id of the mount that holds the open file (statx's STATX_MNT_ID); nothing on kernels before 5.8.
+std::optional<std::uint64_t> MountIdOf(int fd);
+
+// The identity of an open folder; nothing when /proc or the mount id is not available.
+std::optional<FolderIdentity> IdentifyOpenFolder(int folderFd);
+
+} // namespace twinfol

@@ -1,0 +1,150 @@
+// Moves into and out of a trash folder, and the small writes of the Trash and the run journals. The
+// item side is always resolved like any other path of the run (beneath the roots, no link followed);
+// a rename between two mounts fails with EXDEV and is never turned into a copy.
+#include "engine/posix/posix_trash_move.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/unique_fd.h"
+#include "engine/posix/posix_beneath.h"
+#include "engine/posix/posix_copy_data.h"
+#include "engine/posix/posix_file_facts.h"
+#include "engine/posix/posix_trash_check.h"
+
+namespace twinfol {
+namespace {
+
+// One rename that never replaces what stands at the destination. A file system that does not know
+// RENAME_NOREPLACE (some FUSE ones) gets a look first: the names this program moves to were reserved a
+// moment ago, so the look and the rename cannot race with itself.
+FsStatus RenameWithoutReplacing(int fromDir, const char* from, int toDir, const char* to)
+{
+    if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
+        return {};
+    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
+        return FsStatus::Failure(errno);
+    struct stat info {};
+    if (fstatat(toDir, to, &info, AT_SYMLINK_NOFOLLOW) == 0)
+        return FsStatus::Failure(EEXIST);
+    if (errno != ENOENT)
+        return FsStatus::Failure(errno);
+    if (renameat(fromDir, from, toDir, to) != 0)
+        return FsStatus::Failure(errno);
+    return {};
+}
+
+// The item's own rules, checked where it stands: a read-only file stays, and a folder goes only when
+// its whole tree passes the tree delete's rules.
+FsStatus CheckItem(const PosixLocation& item)
+{
+    struct stat info {};
+    if (fstatat(item.dirFd, item.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (IsReadOnlyFile(info))
+        return FsStatus::Refusal(EACCES, "the file is read-only");
+    if (!S_ISDIR(info.st_mode))
+        return {};
+    UniqueFd folder;
+    if (FsStatus opened = OpenSubFolderOnSameMount(item.dirFd, item.name.c_str(), folder); !opened)
+        return opened;
+    return CheckTreeMayBeTrashed(folder.Get());
+}
+
+} // namespace
+
+FsStatus CreateNewFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
+                         mode_t mode)
+{
+    const PosixLocation place = resolver.Locate(path);
+    if (!place.status)
+        return place.status;
+    UniqueFd file(
+        openat(place.dirFd, place.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!file)
+        return FsStatus::Failure(errno);
+    FsStatus written = WriteAll(file.Get(), content.data(), content.size());
+    if (file.Close() != 0 && written)
+        written = FsStatus::Failure(errno);
+    if (!written)
+        unlinkat(place.dirFd, place.name.c_str(), 0);
+    return written;
+}
+
+FsStatus AppendFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
+                      mode_t newFileMode)
+{
+    const PosixLocation place = resolver.Locate(path);
+    if (!place.status)
+        return place.status;
+    UniqueFd file(openat(place.dirFd, place.name.c_str(),
+                         O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, newFileMode));
+    if (!file)
+        return FsStatus::Failure(errno);
+    FsStatus written = WriteAll(file.Get(), content.data(), content.size());
+    if (file.Close() != 0 && written)
+        written = FsStatus::Failure(errno);
+    return written;
+}
+
+FsStatus MoveIntoTrash(const PosixPathResolver& resolver, const std::string& path,
+                       const std::string& trashPath)
+{
+    const PosixLocation item = resolver.LocateInOpenFolder(path);
+    if (!item.status)
+        return item.status;
+    if (FsStatus allowed = CheckItem(item); !allowed)
+        return allowed;
+    const PosixLocation place = resolver.Locate(trashPath);
+    if (!place.status)
+        return place.status;
+    return RenameWithoutReplacing(item.dirFd, item.name.c_str(), place.dirFd, place.name.c_str());
+}
+
+FsStatus LinkIntoTrash(const PosixPathResolver& resolver, const std::string& path,
+                       const std::string& trashPath)
+{
+    const PosixLocation item = resolver.Locate(path);
+    if (!item.status)
+        return item.status;
+    struct stat info {};
+    if (fstatat(item.dirFd, item.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (S_ISDIR(info.st_mode))
+        return FsStatus::Refusal(EISDIR, "a folder of that name stands at the target");
+    if (IsReadOnlyFile(info))
+        return FsStatus::Refusal(EACCES, "the target file is read-only");
+    const PosixLocation place = resolver.Locate(trashPath);
+    if (!place.status)
+        return place.status;
+    // No AT_SYMLINK_FOLLOW: a link gets a second name itself, like a file.
+    if (linkat(item.dirFd, item.name.c_str(), place.dirFd, place.name.c_str(), 0) != 0)
+        return FsStatus::Failure(errno);
+    return {};
+}
+
+FsStatus MoveOutOfTrash(const PosixPathResolver& resolver, const std::string& trashPath,
+                        const std::string& path, ExistingEntry existing)
+{
+    const PosixLocation from = resolver.Locate(trashPath);
+    if (!from.status)
+        return from.status;
+    const PosixLocation to = resolver.Locate(path);
+    if (!to.status)
+        return to.status;
+    if (existing == ExistingEntry::Keep)
+        return RenameWithoutReplacing(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str());
+    struct stat info {};
+    if (fstatat(to.dirFd, to.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
+        return FsStatus::Refusal(EISDIR, "a folder stands where the file belongs");
+    if (renameat(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str()) != 0)
+        return FsStatus::Failure(errno);
+    return {};
+}
+
+} // namespace twinfol

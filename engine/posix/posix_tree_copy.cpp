@@ -1,0 +1,232 @@
+// Tree copies relative to open folders. Each level lists its source completely, then handles the
+// entries in listing order: the first failure ends the walk, a stop request ends it after the current
+// entry, and no link is followed (sub-folders are opened with O_NOFOLLOW, links are copied as links).
+#include "engine/posix/posix_tree_copy.h"
+
+#include <sys/stat.h>
+
+#include "base/work_pool.h"
+#include "engine/posix/path_tree_walk.h"
+#include "engine/posix/posix_creation_mode.h"
+#include "engine/posix/posix_entry_facts.h"
+#include "engine/posix/posix_folder_metadata.h"
+#include "engine/posix/posix_listing.h"
+#include "engine/records/refusal_reasons.h"
+
+namespace twinfol {
+namespace {
+
+// Makes one folder relative to its parent with the mode given (less the umask); an existing real
+// folder (not a link to one, which the copy would otherwise write through) is reused. Answers whether
+// the folder is new, which makes every copy into it an add.
+FsStatus MakeFolderAt(int parentFd, const char* name, mode_t mode, bool& created)
+{
+    created = mkdirat(parentFd, name, mode) == 0;
+    if (created)
+        return {};
+    if (errno != EEXIST)
+        return FsStatus::Failure(errno);
+    struct stat info {};
+    if (fstatat(parentFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
+        return {};
+    return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
+}
+
+} // namespace
+
+PosixTreeCopy::PosixTreeCopy(const PosixWalkContext& context, const StopFlag& stop)
+    : context_(context), stop_(stop)
+{
+}
+
+FsStatus PosixTreeCopy::Run(const std::string& sourceFolder, const std::string& targetFolder)
+{
+    if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetFolder); !step)
+        return step;
+    const PosixLocation targetPlace = context_.resolver.Locate(targetFolder);
+    if (!targetPlace.status)
+        return targetPlace.status;
+    // The source is opened first: the folder is made with a mode that depends on it.
+    const OpenedFolder source = context_.resolver.OpenFolder(sourceFolder, FinalLink::Follow);
+    if (!source.status)
+        return source.status;
+    run_ = context_.resolver.RunStateOf(targetFolder);
+    if (!run_)
+        run_ = std::make_shared<PosixRunState>();
+    umask_ = ReadUmask();
+    return CopyFolder({source.Get(), targetPlace.dirFd, targetPlace.name.c_str(), sourceFolder, targetFolder},
+                      nullptr);
+}
+
+FsStatus PosixTreeCopy::CopyFolder(const FolderPair& pair, const Level* parent)
+{
+    struct stat sourceInfo {};
+    if (fstat(pair.sourceFd, &sourceInfo) != 0)
+        return FsStatus::Failure(errno);
+    bool created = false;
+    if (FsStatus made =
+            MakeFolderAt(pair.targetParentFd, pair.targetName, FolderCreationMode(sourceInfo), created);
+        !made)
+        return made;
+    // A folder made here and left unopened keeps a mode never more open than its source's.
+    const UniqueFd target = OpenFolderAt(pair.targetParentFd, pair.targetName);
+    struct stat made {};
+    if (!target || fstat(target.Get(), &made) != 0)
+        return FsStatus::Failure(errno);
+    // A new folder takes over its parent's default ACL, so only a folder that was there already can
+    // have one of its own.
+    std::optional<mode_t> createMask;
+    if (parent != nullptr && created && parent->createMask)
+        createMask = parent->createMask;
+    else
+        createMask = HasDefaultAcl(target.Get()) ? std::nullopt : umask_;
+    FsStatus result = context_.Step(WalkStep::List, pair.sourceFolder);
+    if (result)
+        result = CopyLevel({pair.sourceFd, target.Get(), created, pair.sourceFolder, pair.targetFolder,
+                            createMask, OwnerOfNewEntries(run_->credentials, made),
+                            parent != nullptr ? parent->depth + 1 : 1});
+    // Last, once nothing more is made in it (or the copy ended early): a folder of mode 0555 is then
+    // read-only, and its time is the source's.
+    if (created)
+        if (FsStatus finished =
+                FinishFolder(pair.sourceFd, sourceInfo, target.Get(), made, run_->credentials);
+            !finished && result)
+            result = finished;
+    return result;
+}
+
+FsStatus PosixTreeCopy::CopySubTree(const Level& parent, const std::string& name)
+{
+    const std::string sourcePath = parent.sourceFolder + name + pathSeparator;
+    const std::string targetPath = parent.targetFolder + name + pathSeparator;
+    if (FsStatus step = context_.Step(WalkStep::CopyTree, sourcePath, targetPath); !step)
+        return step;
+    if (parent.depth >= deepestOpenLevel) {
+        const auto finish = [this](const std::string& source, const std::string& target, bool made) {
+            return FinishFolderAt(context_.resolver, run_->credentials, source, target,
+                                  made ? FolderStage::Made : FolderStage::Filled);
+        };
+        return PathTreeWalk(context_.layer, context_.hook, stop_, {}, finish, context_.progress)
+            .Copy(sourcePath, targetPath);
+    }
+    if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetPath); !step)
+        return step;
+    const UniqueFd source = OpenFolderAt(parent.sourceFd, name.c_str());
+    if (!source)
+        return FsStatus::Failure(errno);
+    return CopyFolder({source.Get(), parent.targetFd, name.c_str(), sourcePath, targetPath}, &parent);
+}
+
+FsStatus PosixTreeCopy::CopyLevel(const Level& level)
+{
+    std::vector<ListedEntry> entries;
+    if (FsStatus listed = ReadEntries(level.sourceFd, entries); !listed)
+        return listed;
+    FsStatus result;
+    std::vector<ListedEntry> run;
+    for (std::size_t index = 0; index < entries.size();) {
+        // A copy's own leftover temporary file (or anything else of that reserved shape) is never copied.
+        if (IsTemporaryName(entries[index].name)) {
+            ++index;
+            continue;
+        }
+        if (entries[index].kind == EntryKind::Folder) {
+            result = CopySubTree(level, entries[index].name);
+            ++index;
+            if (!result || IsStopped())
+                break;
+            continue;
+        }
+        // The entries up to the next folder form one run, copied in listing order.
+        run.clear();
+        for (; index < entries.size() && entries[index].kind != EntryKind::Folder; ++index)
+            if (!IsTemporaryName(entries[index].name))
+                run.push_back(std::move(entries[index]));
+        bool stopped = false;
+        result = CopyFileRun(level, run, stopped);
+        if (!result || stopped)
+            break;
+    }
+    return result;
+}
+
+CopySteps PosixTreeCopy::StepsOf(const Level& level, const std::string& name) const
+{
+    if (context_.hook == nullptr)
+        return {};
+    return {context_.hook, level.sourceFolder + name, level.targetFolder + name};
+}
+
+FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries,
+                                    bool& stopped)
+{
+    // Into a folder this copy has made, every file is an add through an unnamed temporary file, so a
+    // helper can fill the next files' temporary files while this thread gives each its name in
+    // order. A file not yet named is invisible: a failure or a stop leaves what working alone would.
+    // Only entries listed as regular files are prepared; nothing else is ever opened.
+    PrepareAhead& prepareAhead = context_.prepareAhead;
+    // Written by the helper for its item before it hands the item over, read here after taking it.
+    std::vector<FsStatus> finalFailures(entries.size());
+    std::vector<std::uint64_t> preparedSizes(entries.size());
+    // On a worker of a run's pool the other workers keep the cores busy already.
+    const bool ahead =
+        level.targetIsNew && !WorkPool::OnWorkerThread() &&
+        context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
+        entries.size() > 1 && prepareAhead.Begin(entries.size(), [&](std::size_t index) {
+            const ListedEntry& entry = entries[index];
+            PreparedFile prepared = context_.entryCopy.PrepareUnnamed(
+                SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd, level.createMask,
+                CopyOwnership{run_->credentials, level.created}, StepsOf(level, entry.name));
+            finalFailures[index] = prepared.failure;
+            preparedSizes[index] = prepared.size;
+            return std::move(prepared.temporary);
+        });
+    FsStatus result;
+    for (std::size_t index = 0; index < entries.size(); ++index) {
+        const ListedEntry& entry = entries[index];
+        if (context_.hook != nullptr)
+            result = context_.Step(WalkStep::CopyFile, level.sourceFolder + entry.name,
+                                   level.targetFolder + entry.name);
+        if (result) {
+            UniqueFd prepared = ahead ? prepareAhead.Take(index) : UniqueFd();
+            // A file the helper already copied twice from a source that kept changing has failed.
+            if (finalFailures[index])
+                result = CopyOneFile(level, entry, std::move(prepared), preparedSizes[index]);
+            else
+                result = finalFailures[index];
+        }
+        stopped = IsStopped();
+        if (!result || stopped)
+            break;
+    }
+    if (ahead)
+        prepareAhead.End();
+    return result;
+}
+
+FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared,
+                                    std::uint64_t preparedSize)
+{
+    FsStatus copied;
+    if (prepared) {
+        const int error = LinkUnnamed(prepared.Get(), level.targetFd, entry.name);
+        copied = error == 0 ? FsStatus() : FsStatus::Failure(error);
+        if (copied && context_.progress != nullptr)
+            context_.progress->FileCopied(preparedSize);
+    } else {
+        // Not prepared (a link, a special file, a file of several names, or a preparation that
+        // failed): done here from the start, exactly as without a helper. Only a copy on this thread
+        // tells of its chunks: the helper's would arrive from another thread.
+        const std::optional<Placement> placement =
+            level.targetIsNew ? std::optional<Placement>(Placement::Add) : std::nullopt;
+        CopySteps steps = StepsOf(level, entry.name);
+        steps.progress = context_.progress;
+        copied = context_.entryCopy.Copy(
+            SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind},
+            Destination{level.targetFd, entry.name, {}, level.createMask, level.created, level.targetFolder},
+            placement, *run_, steps);
+    }
+    return copied;
+}
+
+} // namespace twinfol

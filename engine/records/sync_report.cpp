@@ -1,0 +1,116 @@
+// Filling and resetting the report of a run.
+#include "engine/records/sync_report.h"
+
+namespace twinfol {
+
+std::string_view ProblemPrefix(ProblemKind kind)
+{
+    switch (kind) {
+    case ProblemKind::CopyFile: return "Could not copy file: ";
+    case ProblemKind::DeleteFile: return "Could not delete file: ";
+    case ProblemKind::CopyFolder: return "Could not copy folder: ";
+    case ProblemKind::DeleteFolder: return "Could not delete folder: ";
+    case ProblemKind::ReadFolder: return "Could not read folder: ";
+    case ProblemKind::MoveToTrash: return "Could not move to the Trash: ";
+    case ProblemKind::Undo: return "Could not undo: ";
+    }
+    return {};
+}
+
+void SyncReport::ResetForRun()
+{
+    problemLog.clear();
+    notes.clear();
+    refusal.clear();
+    overwrittenFileCount = addedFileCount = deletedFileCount = 0;
+    addedFolderCount = deletedFolderCount = 0;
+    overwrittenFiles.clear();
+    addedFiles.clear();
+    deletedFiles.clear();
+    addedFolders.clear();
+    deletedFolders.clear();
+    interrupted = false;
+    startTime = {};
+    durationSeconds = 0;
+    filesCopied = bytesCopied = 0;
+    addedFolderContents.clear();
+}
+
+void SyncReport::RecordRun(std::string runSource, std::string runTarget, bool wasInterrupted)
+{
+    source = std::move(runSource);
+    target = std::move(runTarget);
+    interrupted = wasInterrupted;
+}
+
+void SyncReport::Record(ReportList list, std::string path)
+{
+    PathSet* set = nullptr;
+    std::int32_t* count = nullptr;
+    switch (list) {
+    case ReportList::OverwrittenFiles:
+        set = &overwrittenFiles;
+        count = &overwrittenFileCount;
+        break;
+    case ReportList::AddedFiles:
+        set = &addedFiles;
+        count = &addedFileCount;
+        break;
+    case ReportList::DeletedFiles:
+        set = &deletedFiles;
+        count = &deletedFileCount;
+        break;
+    case ReportList::AddedFolders:
+        set = &addedFolders;
+        count = &addedFolderCount;
+        break;
+    case ReportList::DeletedFolders:
+        set = &deletedFolders;
+        count = &deletedFolderCount;
+        break;
+    }
+    if (set->insert(std::move(path)).second)
+        ++*count;
+}
+
+void SyncReport::RecordProblem(ProblemKind kind, std::string_view path, std::string reason)
+{
+    ProblemRecord record{kind, std::string(path), std::string(ProblemPrefix(kind)), std::move(reason)};
+    record.line += path;
+    problemLog.push_back(std::move(record));
+}
+
+std::vector<std::string> SyncReport::ProblemLines() const
+{
+    std::vector<std::string> lines;
+    lines.reserve(problemLog.size());
+    for (const ProblemRecord& record : problemLog)
+        lines.push_back(record.line);
+    return lines;
+}
+
+const PathSet& SyncReport::List(ReportList list) const
+{
+    switch (list) {
+    case ReportList::OverwrittenFiles: return overwrittenFiles;
+    case ReportList::AddedFiles: return addedFiles;
+    case ReportList::DeletedFiles: return deletedFiles;
+    case ReportList::AddedFolders: return addedFolders;
+    case ReportList::DeletedFolders: break;
+    }
+    return deletedFolders;
+}
+
+std::int32_t SyncReport::Count(ReportList list) const
+{
+    switch (list) {
+    case ReportList::OverwrittenFiles: return overwrittenFileCount;
+    case ReportList::AddedFiles: return addedFileCount;
+    case ReportList::DeletedFiles: return deletedFileCount;
+    case ReportList::AddedFolders: return addedFolderCount;
+    case ReportList::DeletedFolders: break;
+    }
+    return deletedFolderCount;
+}
+
+} // namespace twinfol

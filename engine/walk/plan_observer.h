@@ -1,0 +1,47 @@
+// A listener to the planning walk: told of each item the walk decides on, as it decides, so that a
+// preview can say for every item what the run would do with it and why.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "engine/fs/file_stamp.h"
+#include "engine/fs/fs_status.h"
+
+namespace twinfol {
+
+// What the walk did with one item, on the layer it walks (a plan walks the trial-run layer, so
+// nothing has changed).
+enum class PlanStep {
+    Overwrite,
+    AddFile,
+    AddFolder,
+    DeleteFile,
+    DeleteFolder,
+    // A file on both sides that was compared and not overwritten.
+    LeftAlone,
+    // An item an exclusion kept the walk from acting on.
+    Excluded,
+};
+
+struct PlanStepItem {
+    PlanStep step = PlanStep::LeftAlone;
+    // The item's path in the source (empty for an item only in the target) and in the target; a
+    // folder's ends with the separator.
+    std::string sourcePath;
+    std::string targetPath;
+    // How the step went; a failure is the problem the run would meet.
+    FsStatus outcome;
+    // For a file on both sides: the stamps the comparison read, nothing where one could not be read.
+    std::optional<FileStamp> sourceStamp;
+    std::optional<FileStamp> targetStamp;
+};
+
+class PlanObserver {
+public:
+    virtual ~PlanObserver() = default;
+    // Called on the walk's thread, after the step and after the report has recorded it.
+    virtual void StepDecided(const PlanStepItem& item) = 0;
+};
+
+} // namespace twinfol

@@ -1,0 +1,221 @@
+// Turning the planning walk's decisions into preview rows with their reasons in words.
+#include "engine/walk/plan_reasons.h"
+
+#include <utility>
+
+#include "engine/records/refusal_reasons.h"
+
+namespace twinfol {
+namespace {
+
+// Deeper than any real tree; a deeper one is counted no further rather than without end.
+constexpr int deepestCountedLevel = 512;
+// The tolerance within which a newer source file is left alone, in seconds.
+constexpr std::int32_t toleranceSeconds = 120;
+
+std::string Unit(std::int64_t value, const char* unit)
+{
+    return std::to_string(value) + ' ' + unit;
+}
+
+std::string TwoUnits(std::int64_t large, const char* largeUnit, std::int64_t small, const char* smallUnit)
+{
+    return small == 0 ? Unit(large, largeUnit) : Unit(large, largeUnit) + ' ' + Unit(small, smallUnit);
+}
+
+const char* VerbOf(PlanStep step)
+{
+    switch (step) {
+    case PlanStep::Overwrite: return "overwrite";
+    case PlanStep::AddFile:
+    case PlanStep::AddFolder: return "add";
+    case PlanStep::DeleteFile:
+    case PlanStep::DeleteFolder: return "delete";
+    default: return "step";
+    }
+}
+
+// Why a step would fail, in the words the preview uses: a read-only target said plainly, anything else
+// with the layer's own reason.
+std::string FailureText(PlanStep step, const FsStatus& outcome)
+{
+    const std::string reason = outcome.Reason();
+    const std::string consequence = std::string(": the ") + VerbOf(step) + " will fail";
+    if (reason == targetReadOnlyReason || reason == fileReadOnlyReason)
+        return "target is read-only" + consequence;
+    return reason + consequence;
+}
+
+PlanAction ActionOf(PlanStep step)
+{
+    switch (step) {
+    case PlanStep::Overwrite: return PlanAction::Overwrite;
+    case PlanStep::AddFile: return PlanAction::AddFile;
+    case PlanStep::AddFolder: return PlanAction::AddFolder;
+    case PlanStep::DeleteFile: return PlanAction::DeleteFile;
+    case PlanStep::DeleteFolder: return PlanAction::DeleteFolder;
+    default: return PlanAction::LeaveAlone;
+    }
+}
+
+// The bytes of data a copy or delete moves: a regular file's size; a link carries none, as a run counts it.
+std::uint64_t DataBytes(const EntryFacts& facts)
+{
+    return facts.kind == EntryKind::File && facts.size > 0 ? static_cast<std::uint64_t>(facts.size) : 0;
+}
+
+} // namespace
+
+std::string SpanText(std::int64_t seconds)
+{
+    if (seconds < 60)
+        return Unit(seconds, "s");
+    if (seconds < 3600)
+        return TwoUnits(seconds / 60, "min", seconds % 60, "s");
+    if (seconds < 86400)
+        return TwoUnits(seconds / 3600, "h", seconds / 60 % 60, "min");
+    return TwoUnits(seconds / 86400, "d", seconds / 3600 % 24, "h");
+}
+
+PlanReasons::PlanReasons(FileSystem& fileSystem, std::string sourceRoot, std::string targetRoot,
+                         bool ignoreHourShift)
+    : fileSystem_(fileSystem), sourceRoot_(std::move(sourceRoot)), targetRoot_(std::move(targetRoot)),
+      ignoreHourShift_(ignoreHourShift)
+{
+}
+
+std::string PlanReasons::BelowRoot(const std::string& path) const
+{
+    std::string below = path;
+    for (const std::string* root : {&targetRoot_, &sourceRoot_}) {
+        if (path.compare(0, root->size(), *root) == 0) {
+            below = path.substr(root->size());
+            break;
+        }
+    }
+    if (!below.empty() && below.back() == pathSeparator)
+        below.pop_back();
+    return below;
+}
+
+PlanRow PlanReasons::ActionRow(const PlanStepItem& item, PlanAction action, const std::string& reason)
+{
+    PlanRow row;
+    row.action = action;
+    row.path = BelowRoot(item.targetPath);
+    row.folder = !item.targetPath.empty() && item.targetPath.back() == pathSeparator;
+    row.reason = reason;
+    return row;
+}
+
+void PlanReasons::StepDecided(const PlanStepItem& item)
+{
+    if (item.step == PlanStep::LeftAlone) {
+        AddComparedRow(item);
+        return;
+    }
+    if (item.step == PlanStep::Excluded) {
+        rows_.push_back(ActionRow(item, PlanAction::LeaveAlone, "excluded"));
+        return;
+    }
+    std::string reason = item.sourcePath.empty() ? "only in the target" : "only in the source";
+    if (item.step == PlanStep::Overwrite && item.sourceStamp && item.targetStamp)
+        reason = "source is " + SpanText(StampDifference(*item.sourceStamp, *item.targetStamp)) + " newer";
+    const bool fails = !item.outcome.IsOk();
+    PlanRow row = ActionRow(item, fails ? PlanAction::WillFail : ActionOf(item.step),
+                            fails ? FailureText(item.step, item.outcome) : reason);
+    if (item.step == PlanStep::DeleteFolder) {
+        CountTree(item.targetPath, row, 0);
+    } else if (item.step != PlanStep::AddFolder) {
+        EntryFacts facts;
+        const std::string& file = item.sourcePath.empty() ? item.targetPath : item.sourcePath;
+        if (fileSystem_.LookAt(file, facts))
+            row.bytes = DataBytes(facts);
+        row.files = 1;
+    }
+    rows_.push_back(std::move(row));
+}
+
+void PlanReasons::AddComparedRow(const PlanStepItem& item)
+{
+    if (!item.sourceStamp || !item.targetStamp)
+        return;
+    const std::int32_t newer = StampDifference(*item.sourceStamp, *item.targetStamp);
+    if (newer <= 0)
+        return;
+    const std::string span = "source is " + SpanText(newer) + " newer";
+    if (ignoreHourShift_ && IsHourShift(*item.sourceStamp, *item.targetStamp)) {
+        rows_.push_back(ActionRow(item, PlanAction::LeaveAlone,
+                                  span + ": taken for a clock shift of one hour, left alone"));
+        return;
+    }
+    rows_.push_back(ActionRow(item, PlanAction::LeaveAlone,
+                              newer <= toleranceSeconds
+                                  ? span + ": within the 2-minute tolerance, left alone"
+                                  : span + ", but the target's time stamp is the last its file system can "
+                                           "hold: left alone"));
+}
+
+void PlanReasons::CountTree(const std::string& folder, PlanRow& row, int depth)
+{
+    if (depth > deepestCountedLevel)
+        return;
+    std::vector<std::pair<std::string, EntryKind>> entries;
+    const FsStatus listed = fileSystem_.ListFolder(folder, [&](std::string_view name, EntryKind kind) {
+        entries.emplace_back(std::string(name), kind);
+        return true;
+    });
+    if (!listed)
+        return;
+    for (const auto& [name, kind] : entries) {
+        std::string path = JoinPath(folder, name);
+        if (kind == EntryKind::Folder) {
+            path += pathSeparator;
+            CountTree(path, row, depth + 1);
+            continue;
+        }
+        ++row.files;
+        EntryFacts facts;
+        if (fileSystem_.LookAt(path, facts))
+            row.bytes += DataBytes(facts);
+    }
+}
+
+void PlanReasons::Finish(const SyncReport& report)
+{
+    for (PlanRow& row : rows_) {
+        if (row.action != PlanAction::AddFolder)
+            continue;
+        if (const auto held = report.addedFolderContents.find(JoinPath(targetRoot_, row.path));
+            held != report.addedFolderContents.end()) {
+            row.files = held->second.files;
+            row.bytes = held->second.bytes;
+        }
+    }
+    for (const ProblemRecord& problem : report.problemLog) {
+        if (problem.kind != ProblemKind::ReadFolder)
+            continue;
+        PlanRow row;
+        row.action = PlanAction::WillFail;
+        row.path = BelowRoot(problem.path);
+        row.folder = true;
+        row.reason = "the folder cannot be read (" + problem.reason + "): it will be left alone";
+        rows_.push_back(std::move(row));
+    }
+}
+
+ExplainedPlan MakeExplainedPlan(FileSystem& fileSystem, const std::string& sourceRoot,
+                                const std::string& targetRoot, const SyncOptions& options,
+                                const ExclusionList& exclusions, const PlanProgress& onProgress,
+                                const UserPlaces* places)
+{
+    PlanReasons reasons(fileSystem, sourceRoot, targetRoot, options.ignoreHourShift);
+    ExplainedPlan explained;
+    explained.plan =
+        MakeRunPlan(fileSystem, sourceRoot, targetRoot, options, exclusions, onProgress, &reasons, places);
+    reasons.Finish(explained.plan.report);
+    explained.rows = reasons.TakeRows();
+    return explained;
+}
+
+} // namespace twinfol

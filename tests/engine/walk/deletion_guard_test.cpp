@@ -1,0 +1,89 @@
+// The guards in front of a run's deletes: an empty source root, and a limit on how many items one run
+// may delete.
+#include "engine/walk/deletion_guard.h"
+#include "support/sync_engine_fixture.h"
+
+namespace twinfol::test {
+namespace {
+
+TEST_F(SyncEngineTest, AnEmptySourceRootKeepsEveryDeleteFromHappening)
+{
+    tree.WriteFile("target/a", "a");
+    tree.WriteFile("target/dir/b", "b");
+    const auto before = tree.Snapshot();
+    SyncOptions options = unconfirmed;
+    options.emptySource = EmptySource::Refuse;
+    Run(options);
+    EXPECT_EQ(tree.Snapshot(), before);
+    ASSERT_EQ(report.problemLog.size(), 2u);
+    EXPECT_EQ(report.problemLog[0].line, "Could not delete file: " + T("a"));
+    EXPECT_EQ(report.problemLog[1].line, "Could not delete folder: " + T("dir"));
+    for (const ProblemRecord& problem : report.problemLog)
+        EXPECT_EQ(problem.reason, emptySourceReason);
+
+    // Allowed, the same run deletes; and an empty sub-folder of a source that holds something is an
+    // ordinary folder whose target twin is emptied.
+    report.ResetForRun();
+    options.emptySource = EmptySource::Allow;
+    Run(options);
+    EXPECT_EQ(report.deletedFileCount + report.deletedFolderCount, 2);
+    tree.MakeFolder("source/sub");
+    tree.WriteFile("target/sub/c", "c");
+    report.ResetForRun();
+    options.emptySource = EmptySource::Refuse;
+    Run(options);
+    EXPECT_TRUE(report.problemLog.empty());
+    EXPECT_FALSE(tree.Exists("target/sub/c"));
+}
+
+TEST_F(SyncEngineTest, TheDeleteLimitIsNeverPassedAndNoAnswerCostsNothing)
+{
+    for (const char* name : {"a", "b", "c", "d"})
+        tree.WriteFile(Target(name), name);
+    tree.WriteFile("target/e/inner", "e");
+    tree.WriteFile("target/f/inner", "f");
+    SyncOptions options = unconfirmed;
+    options.maxDeletes = 3;
+    Run(options);
+    EXPECT_EQ(report.deletedFileCount + report.deletedFolderCount, 3);
+    EXPECT_EQ(SideSnapshot("target").size(), 5u); // d, e, e/inner, f, f/inner
+    ASSERT_EQ(report.problemLog.size(), 3u);
+    for (const ProblemRecord& problem : report.problemLog)
+        EXPECT_EQ(problem.reason, "the run has reached its limit of 3 deletes");
+
+    // A delete answered No is not begun, so it leaves the budget alone; once the budget is used up,
+    // nobody is asked any more.
+    report.ResetForRun();
+    options.maxDeletes = 1;
+    options.confirmDeletes = true;
+    host.AddAnswer(ConfirmAnswer::No);
+    host.AddAnswer(ConfirmAnswer::Yes);
+    Run(options);
+    EXPECT_EQ(host.Questions().size(), 2u);
+    EXPECT_EQ(report.deletedFolderCount, 1);
+    EXPECT_EQ(report.problemLog.size(), 1u);
+}
+
+TEST_F(SyncEngineTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTop)
+{
+    tree.WriteFile("target/a", "a");
+    tree.WriteFile("target/kept", "k");
+    tree.WriteFile("target/dir/deep/b", "b");
+    tree.MakeSymlink("target/link", "a");
+    const ExclusionList keep({T("kept")});
+    SyncOptions options = unconfirmed;
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 3);
+    options.checkSubFolders = false;
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 2);
+    options.deleteMissing = false;
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 0);
+    options.deleteMissing = true;
+    // A copy's leftover temporary file is no content of the source; anything else is.
+    tree.WriteFile("source/" + MakeTemporaryName(), "t");
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 2);
+    tree.MakeFolder("source/empty");
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 0);
+}
+
+} // namespace
+} // namespace twinfol::test

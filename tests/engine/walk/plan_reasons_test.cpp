@@ -1,0 +1,238 @@
+// The preview's rows: each kind of item with its reason in words, and, on random trees, exactly the
+// trial run's report (every change, every problem) plus the items left alone.
+#include <algorithm>
+#include <random>
+#include <set>
+
+#include "engine/walk/plan_reasons.h"
+#include "support/sync_engine_fixture.h"
+
+namespace twinfol::test {
+namespace {
+
+const PlanRow* FindRow(const std::vector<PlanRow>& rows, const std::string& path)
+{
+    const auto found =
+        std::find_if(rows.begin(), rows.end(), [&](const PlanRow& row) { return row.path == path; });
+    return found == rows.end() ? nullptr : &*found;
+}
+
+ExplainedPlan Explain(const TempTree& tree, std::vector<std::string> exclusions = {})
+{
+    PosixFileSystem fileSystem;
+    return MakeExplainedPlan(fileSystem, tree.Path("source/"), tree.Path("target/"), SyncOptions(),
+                             ExclusionList(std::move(exclusions)), nullptr);
+}
+
+TEST(PlanReasons, SaysWhyForEachKindOfItem)
+{
+    TempTree tree;
+    tree.WriteFile("source/newer.txt", "12345", baseTime + 3 * 3600 + 12 * 60);
+    tree.WriteFile("target/newer.txt", "old", baseTime);
+    tree.WriteFile("source/close.txt", "a", baseTime + 45);
+    tree.WriteFile("target/close.txt", "b", baseTime);
+    tree.WriteFile("source/older.txt", "a", baseTime);
+    tree.WriteFile("target/older.txt", "b", baseTime + 600);
+    tree.WriteFile("source/locked.txt", "new", baseTime + 600);
+    tree.WriteFile("target/locked.txt", "old", baseTime);
+    tree.SetMode("target/locked.txt", 0444);
+    tree.WriteFile("source/only-source.txt", "1234567", baseTime);
+    tree.WriteFile("target/only-target.txt", "123", baseTime);
+    tree.WriteFile("source/skip.txt", "x", baseTime);
+    tree.WriteFile("source/tree/a", "12", baseTime);
+    tree.WriteFile("source/tree/deep/b", "345", baseTime);
+    tree.WriteFile("target/gone/a", "1", baseTime);
+    tree.WriteFile("target/gone/deep/b", "22", baseTime);
+    tree.WriteFile("target/gone/deep/c", "333", baseTime);
+
+    const ExplainedPlan explained = Explain(tree, {tree.Path("source/skip.txt")});
+    const std::vector<PlanRow>& rows = explained.rows;
+    ASSERT_TRUE(explained.plan.complete);
+    EXPECT_EQ(rows.size(), 8u);
+    EXPECT_EQ(FindRow(rows, "older.txt"), nullptr) << "an older source needs no row";
+
+    const auto expect = [&](const std::string& path, PlanAction action, const std::string& reason,
+                            std::uint64_t bytes, std::uint64_t files) {
+        const PlanRow* row = FindRow(rows, path);
+        ASSERT_NE(row, nullptr) << path;
+        EXPECT_EQ(row->action, action) << path;
+        EXPECT_EQ(row->reason, reason) << path;
+        EXPECT_EQ(row->bytes, bytes) << path;
+        EXPECT_EQ(row->files, files) << path;
+    };
+    expect("newer.txt", PlanAction::Overwrite, "source is 3 h 12 min newer", 5, 1);
+    expect("close.txt", PlanAction::LeaveAlone,
+           "source is 45 s newer: within the 2-minute tolerance, left alone", 0, 0);
+    expect("locked.txt", PlanAction::WillFail, "target is read-only: the overwrite will fail", 3, 1);
+    expect("only-source.txt", PlanAction::AddFile, "only in the source", 7, 1);
+    expect("only-target.txt", PlanAction::DeleteFile, "only in the target", 3, 1);
+    expect("skip.txt", PlanAction::LeaveAlone, "excluded", 0, 0);
+    expect("tree", PlanAction::AddFolder, "only in the source", 5, 2);
+    expect("gone", PlanAction::DeleteFolder, "only in the target", 6, 3);
+    EXPECT_TRUE(FindRow(rows, "tree")->folder);
+
+    // The runner plans a Trash run without the user's places: it must not take every change for a
+    // failure for want of a Trash.
+    SyncOptions trashRun;
+    trashRun.useTrash = true;
+    PosixFileSystem fileSystem;
+    const RunPlan withTrash = MakeRunPlan(fileSystem, tree.Path("source/"), tree.Path("target/"), trashRun,
+                                          ExclusionList({tree.Path("source/skip.txt")}), nullptr);
+    EXPECT_EQ(withTrash.report.overwrittenFiles, explained.plan.report.overwrittenFiles);
+    EXPECT_EQ(withTrash.report.problemLog, explained.plan.report.problemLog);
+    EXPECT_EQ(withTrash.ItemsToDelete(), explained.plan.ItemsToDelete());
+
+    EXPECT_EQ(SpanText(59), "59 s");
+    EXPECT_EQ(SpanText(125), "2 min 5 s");
+    EXPECT_EQ(SpanText(7200), "2 h");
+    EXPECT_EQ(SpanText(2 * 86400 + 4 * 3600 + 59), "2 d 4 h");
+}
+
+TEST(PlanReasons, AnHourShiftIsAnOverwriteUnlessTheJobIgnoresIt)
+{
+    TempTree tree;
+    tree.WriteFile("source/shifted.txt", "s", baseTime + 3600);
+    tree.WriteFile("target/shifted.txt", "t", baseTime);
+    PosixFileSystem fileSystem;
+    SyncOptions options;
+    for (const bool ignore : {false, true}) {
+        options.ignoreHourShift = ignore;
+        const ExplainedPlan explained = MakeExplainedPlan(
+            fileSystem, tree.Path("source/"), tree.Path("target/"), options, ExclusionList(), nullptr);
+        ASSERT_EQ(explained.rows.size(), 1u);
+        EXPECT_EQ(explained.rows[0].action, ignore ? PlanAction::LeaveAlone : PlanAction::Overwrite);
+        EXPECT_EQ(explained.rows[0].reason,
+                  ignore ? "source is 1 h newer: taken for a clock shift of one hour, left alone"
+                         : "source is 1 h newer");
+    }
+}
+
+// Builds both sides from a seed: every case the rows tell apart, at a few levels.
+class PlanTreeBuilder {
+public:
+    PlanTreeBuilder(const TempTree& tree, unsigned seed) : tree_(tree), random_(seed) {}
+
+    void Fill(const std::string& folder, int depth)
+    {
+        const int items = 3 + Pick(6);
+        for (int index = 0; index < items; ++index)
+            AddCase(folder + "n" + std::to_string(index), depth);
+    }
+
+    std::vector<std::string> exclusions;
+
+private:
+    int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
+    std::string Content() { return std::string(static_cast<std::size_t>(Pick(300)), 'y'); }
+
+    void AddCase(const std::string& name, int depth)
+    {
+        const std::string s = "source/" + name;
+        const std::string t = "target/" + name;
+        const int shift = Pick(20000) - 5000;
+        switch (Pick(depth > 0 ? 9 : 8)) {
+        case 0:
+            if (Pick(3) == 0)
+                tree_.MakeSymlink(s, "../elsewhere");
+            else
+                tree_.WriteFile(s, Content(), baseTime);
+            break;
+        case 1: tree_.WriteFile(t, Content(), baseTime); break;
+        case 2:
+        case 3:
+            tree_.WriteFile(s, Content(), baseTime + shift);
+            tree_.WriteFile(t, Content(), baseTime);
+            if (Pick(4) == 0)
+                tree_.SetMode(t, 0444);
+            break;
+        case 4: tree_.WriteFile(s + "/f", Content(), baseTime); break;
+        case 5: tree_.WriteFile(t + "/f/g", Content(), baseTime); break;
+        case 6:
+            tree_.WriteFile(s, Content(), baseTime + 9000);
+            tree_.WriteFile(t, Content(), baseTime);
+            exclusions.push_back(tree_.Path(Pick(2) == 0 ? s : t));
+            break;
+        case 7:
+            tree_.WriteFile(t, Content(), baseTime);
+            exclusions.push_back(tree_.Path(t));
+            break;
+        default:
+            tree_.MakeFolder(s);
+            tree_.MakeFolder(t);
+            Fill(name + "/", depth - 1);
+        }
+    }
+
+    const TempTree& tree_;
+    std::mt19937 random_;
+};
+
+std::set<std::string> PathsOf(const std::vector<PlanRow>& rows, PlanAction action)
+{
+    std::set<std::string> paths;
+    for (const PlanRow& row : rows)
+        if (row.action == action)
+            paths.insert(row.path);
+    return paths;
+}
+
+std::set<std::string> BelowTarget(const PathSet& paths, const std::string& targetRoot)
+{
+    std::set<std::string> below;
+    for (const std::string& path : paths)
+        below.insert(path.substr(targetRoot.size()));
+    return below;
+}
+
+TEST(PlanReasons, RowsAgreeWithTheTrialRunReportOnRandomTrees)
+{
+    std::set<PlanAction> seen;
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TempTree tree;
+        tree.MakeFolder("source");
+        tree.MakeFolder("target");
+        PlanTreeBuilder builder(tree, seed);
+        builder.Fill("", 2);
+        const auto before = tree.Snapshot();
+        const ExplainedPlan explained = Explain(tree, builder.exclusions);
+        EXPECT_EQ(tree.Snapshot(), before);
+        const SyncReport& report = explained.plan.report;
+        const std::string target = tree.Path("target/");
+        const std::pair<PlanAction, ReportList> lists[] = {
+            {PlanAction::Overwrite, ReportList::OverwrittenFiles},
+            {PlanAction::AddFile, ReportList::AddedFiles},
+            {PlanAction::AddFolder, ReportList::AddedFolders},
+            {PlanAction::DeleteFile, ReportList::DeletedFiles},
+            {PlanAction::DeleteFolder, ReportList::DeletedFolders},
+        };
+        for (const auto& [action, list] : lists)
+            EXPECT_EQ(PathsOf(explained.rows, action), BelowTarget(report.List(list), target));
+        std::set<std::string> problems;
+        for (const ProblemRecord& problem : report.problemLog)
+            problems.insert(problem.path.substr(target.size()));
+        EXPECT_EQ(PathsOf(explained.rows, PlanAction::WillFail), problems);
+        for (const PlanRow& row : explained.rows)
+            seen.insert(row.action);
+
+        // Every overwrite is more than the tolerance newer; every newer file left alone is within it.
+        for (const PlanRow& row : explained.rows) {
+            if (row.action == PlanAction::LeaveAlone && row.reason != "excluded") {
+                EXPECT_NE(row.reason.find("within the 2-minute tolerance"), std::string::npos) << row.path;
+            }
+            if (row.action == PlanAction::Overwrite) {
+                EXPECT_EQ(row.reason.rfind("source is ", 0), 0u) << row.path;
+            }
+        }
+        std::uint64_t copied = 0;
+        for (const PlanRow& row : explained.rows)
+            if (row.action == PlanAction::Overwrite || row.action == PlanAction::AddFile ||
+                row.action == PlanAction::AddFolder)
+                copied += row.bytes;
+        EXPECT_EQ(copied, explained.plan.BytesToCopy());
+    }
+    EXPECT_EQ(seen.size(), 7u) << "the trees missed a kind of row";
+}
+
+} // namespace
+} // namespace twinfol::test

@@ -1,0 +1,46 @@
+// Which names the engine takes for a copy's leftover temporary file: only those a copy makes. A
+// user's file that merely looks alike must be synchronised like any other.
+#include "support/sync_engine_fixture.h"
+
+namespace twinfol::test {
+namespace {
+
+TEST(TemporaryName, OnlyTheExactFormOfACopysNameCounts)
+{
+    EXPECT_TRUE(IsTemporaryName(".twinfol-0123456789abcdef.part"));
+    EXPECT_FALSE(IsTemporaryName(".twinfol-notes.part"));
+    EXPECT_FALSE(IsTemporaryName(".twinfol-0123456789ABCDEF.part"));  // a copy writes lower case
+    EXPECT_FALSE(IsTemporaryName(".twinfol-0123456789abcde.part"));   // 15 digits
+    EXPECT_FALSE(IsTemporaryName(".twinfol-0123456789abcdef0.part")); // 17 digits
+    EXPECT_FALSE(IsTemporaryName(".twinfol-0123456789abcdeg.part"));
+}
+
+TEST(TemporaryName, MadeNamesHaveTheShapeAndDiffer)
+{
+    const std::string first = MakeTemporaryName();
+    const std::string second = MakeTemporaryName();
+    EXPECT_TRUE(IsTemporaryName(first)) << first;
+    EXPECT_TRUE(IsTemporaryName(second)) << second;
+    EXPECT_NE(first, second);
+}
+
+using TemporaryNameEngineTest = SyncEngineTest;
+
+TEST_F(TemporaryNameEngineTest, UserFileThatLooksLikeATemporaryFileIsSynchronised)
+{
+    tree.WriteFile(Source(".twinfol-notes.part"), "the user's notes");
+    tree.WriteFile(Source(".twinfol-0123456789abcdef.part"), "a leftover of a killed copy");
+    tree.WriteFile(Target(".twinfol-stale.part"), "target only");
+    tree.WriteFile(Target(".twinfol-fedcba9876543210.part"), "a leftover in the target");
+    Run();
+    EXPECT_EQ(tree.ReadFile(Target(".twinfol-notes.part")), "the user's notes");
+    EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T(".twinfol-notes.part")});
+    EXPECT_EQ(Items(report.deletedFiles), std::vector<std::string>{T(".twinfol-stale.part")});
+    // The real leftovers are neither copied, counted nor deleted.
+    EXPECT_FALSE(tree.Exists(Target(".twinfol-0123456789abcdef.part")));
+    EXPECT_TRUE(tree.Exists(Target(".twinfol-fedcba9876543210.part")));
+    EXPECT_TRUE(report.problemLog.empty());
+}
+
+} // namespace
+} // namespace twinfol::test
