@@ -79,7 +79,23 @@ void TargetChanges::NoteTrashed(JournalEntry entry, const std::string& path, con
 
 ChangeResult TargetChanges::AddFile(const std::string& from, const std::string& to, CopyProgress* progress)
 {
-    return FinishAddFile(to, fileSystem_.CopyFile(from, to, progress));
+    return FinishAddFile(to, CopyNewFile(from, to, progress));
+}
+
+FsStatus TargetChanges::CopyNewFile(const std::string& from, const std::string& to, CopyProgress* progress)
+{
+    return fileSystem_.CopyFile(from, to, progress);
+}
+
+FsStatus TargetChanges::CopyNewFolder(const std::string& fromFolder, const std::string& toFolder,
+                                      const StopFlag& stop, CopyProgress* progress)
+{
+    return fileSystem_.CopyFolderTree(fromFolder, toFolder, stop, progress);
+}
+
+FsStatus TargetChanges::Respell(const std::string& path, const std::string& newName)
+{
+    return fileSystem_.Respell(path, newName);
 }
 
 ChangeResult TargetChanges::FinishAddFile(const std::string& to, FsStatus copied)
@@ -92,7 +108,7 @@ ChangeResult TargetChanges::FinishAddFile(const std::string& to, FsStatus copied
 ChangeResult TargetChanges::AddFolder(const std::string& fromFolder, const std::string& toFolder,
                                       const StopFlag& stop, CopyProgress* progress)
 {
-    return FinishAddFolder(toFolder, fileSystem_.CopyFolderTree(fromFolder, toFolder, stop, progress));
+    return FinishAddFolder(toFolder, CopyNewFolder(fromFolder, toFolder, stop, progress));
 }
 
 ChangeResult TargetChanges::FinishAddFolder(const std::string& toFolder, FsStatus copied)

@@ -24,6 +24,8 @@ struct ChangeResult {
     ProblemKind ProblemOr(ProblemKind own) const { return trashFailed ? ProblemKind::MoveToTrash : own; }
 };
 
+// Owns the choice between the Trash and a delete for good: every change a walk makes to its target
+// goes through here, and nothing else reads the job's Trash option.
 class TargetChanges {
 public:
     explicit TargetChanges(FileSystem& fileSystem) : fileSystem_(fileSystem) {}
@@ -36,15 +38,26 @@ public:
     // Writes out the journal; one that could not be written becomes a note of the report.
     void EndRun(SyncReport& report);
 
+    // Whether overwrites and deletes may be made on a worker of the run, and adds copied there: plain
+    // changes may; those that go through the Trash are made on the engine thread, one after the other,
+    // as the Trash's names and the journal's records are kept by one thread. The records of any change
+    // (Finish...) are made on the engine thread.
+    bool MayRunOnWorkers() const { return !useTrash_; }
+
     // The copies tell progress, when given, how they advance.
     ChangeResult AddFile(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);
     ChangeResult AddFolder(const std::string& fromFolder, const std::string& toFolder, const StopFlag& stop,
                            CopyProgress* progress = nullptr);
     ChangeResult Overwrite(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);
     ChangeResult DeleteFile(const std::string& path);
-    // The records of an add whose copy was made elsewhere (by a worker of the run), with its outcome.
+    // An add in two steps: the copy, which may run on a worker, then its records with its outcome.
+    FsStatus CopyNewFile(const std::string& from, const std::string& to, CopyProgress* progress);
+    FsStatus CopyNewFolder(const std::string& fromFolder, const std::string& toFolder, const StopFlag& stop,
+                           CopyProgress* progress);
     ChangeResult FinishAddFile(const std::string& to, FsStatus copied);
     ChangeResult FinishAddFolder(const std::string& toFolder, FsStatus copied);
+    // Gives a target entry another spelling of its name (a target that folds case).
+    FsStatus Respell(const std::string& path, const std::string& newName);
     ChangeResult DeleteFolder(const std::string& folder, const StopFlag& stop);
 
 private:

@@ -1,6 +1,8 @@
-// Counting what an empty source would cost: one listing of the source root, stopped at its first
-// entry, and only when that finds none, one of the target root.
+// Counting what an empty source would cost: the roots' level listed and decided as the walk does it.
 #include "engine/walk/deletion_guard.h"
+
+#include "engine/walk/item_rules.h"
+#include "engine/walk/level_listing.h"
 
 namespace twinfol {
 
@@ -8,33 +10,29 @@ std::int64_t CountEmptySourceLosses(FileSystem& fileSystem, const std::string& s
                                     const std::string& targetRoot, const SyncOptions& options,
                                     const ExclusionList& exclusions)
 {
-    if (!options.deleteMissing)
+    // The roots' level as the walk lists it and as the walk's rules see it: a source root that holds
+    // only trash folders or a killed copy's temporary files holds nothing. A target that cannot be
+    // listed loses nothing here; the run then records that it cannot read it.
+    TrashFolderFilter trashFolders(fileSystem);
+    const StopFlag neverStopped{false};
+    Listing source;
+    Listing target;
+    // The target is listed only when the source holds no item at all.
+    if (!ListLevelSide(fileSystem, trashFolders, neverStopped, sourceRoot, source) || !source.IsEmpty())
         return 0;
-    bool sourceHoldsAnything = false;
-    const FsStatus sourceListed = fileSystem.ListFolder(sourceRoot, [&](std::string_view name, EntryKind) {
-        sourceHoldsAnything = !IsTemporaryName(name);
-        return !sourceHoldsAnything;
-    });
-    if (!sourceListed || sourceHoldsAnything)
+    if (!ListLevelSide(fileSystem, trashFolders, neverStopped, targetRoot, target))
         return 0;
-    // The items the engine's walk would delete at the top level, with the same exclusion tests.
-    // A target that cannot be listed loses nothing here; the run then records that it cannot read it.
+    LeaveTrashFoldersAlone(source, target);
+    if (!source.IsEmpty())
+        return 0;
+    const ItemRules rules(options, exclusions);
     std::int64_t losses = 0;
-    const FsStatus targetListed =
-        fileSystem.ListFolder(targetRoot, [&](std::string_view name, EntryKind kind) {
-            if (IsTemporaryName(name))
-                return true;
-            std::string path = JoinPath(targetRoot, name);
-            if (kind == EntryKind::Folder) {
-                path += pathSeparator;
-                if (!options.checkSubFolders)
-                    return true;
-            }
-            if (!exclusions.IsExcluded(path))
-                ++losses;
-            return true;
-        });
-    return targetListed ? losses : 0;
+    for (const std::string& name : target.files)
+        losses += rules.ForTargetOnlyFile({sourceRoot, targetRoot, name}) == ItemAction::DeleteFile ? 1 : 0;
+    for (const std::string& name : target.folders)
+        losses +=
+            rules.ForTargetOnlyFolder({sourceRoot, targetRoot, name}) == ItemAction::DeleteFolder ? 1 : 0;
+    return losses;
 }
 
 } // namespace twinfol

@@ -7,6 +7,7 @@
 
 #include "engine/fs/file_stamp.h"
 #include "engine/fs/fs_status.h"
+#include "engine/walk/item_rules.h"
 
 namespace twinfol {
 
@@ -35,6 +36,8 @@ struct PlanStepItem {
     // For a file on both sides: the stamps the comparison read, nothing where one could not be read.
     std::optional<FileStamp> sourceStamp;
     std::optional<FileStamp> targetStamp;
+    // What the comparison of those stamps found: why a file on both sides was overwritten or left alone.
+    TwinComparison comparison = TwinComparison::Unreadable;
 };
 
 class PlanObserver {

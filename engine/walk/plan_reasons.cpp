@@ -10,8 +10,6 @@ namespace {
 
 // Deeper than any real tree; a deeper one is counted no further rather than without end.
 constexpr int deepestCountedLevel = 512;
-// The tolerance within which a newer source file is left alone, in seconds.
-constexpr std::int32_t toleranceSeconds = 120;
 
 std::string Unit(std::int64_t value, const char* unit)
 {
@@ -77,10 +75,8 @@ std::string SpanText(std::int64_t seconds)
     return TwoUnits(seconds / 86400, "d", seconds / 3600 % 24, "h");
 }
 
-PlanReasons::PlanReasons(FileSystem& fileSystem, std::string sourceRoot, std::string targetRoot,
-                         bool ignoreHourShift)
-    : fileSystem_(fileSystem), sourceRoot_(std::move(sourceRoot)), targetRoot_(std::move(targetRoot)),
-      ignoreHourShift_(ignoreHourShift)
+PlanReasons::PlanReasons(FileSystem& fileSystem, std::string sourceRoot, std::string targetRoot)
+    : fileSystem_(fileSystem), sourceRoot_(std::move(sourceRoot)), targetRoot_(std::move(targetRoot))
 {
 }
 
@@ -138,22 +134,18 @@ void PlanReasons::StepDecided(const PlanStepItem& item)
 
 void PlanReasons::AddComparedRow(const PlanStepItem& item)
 {
-    if (!item.sourceStamp || !item.targetStamp)
-        return;
-    const std::int32_t newer = StampDifference(*item.sourceStamp, *item.targetStamp);
-    if (newer <= 0)
-        return;
-    const std::string span = "source is " + SpanText(newer) + " newer";
-    if (ignoreHourShift_ && IsHourShift(*item.sourceStamp, *item.targetStamp)) {
-        rows_.push_back(ActionRow(item, PlanAction::LeaveAlone,
-                                  span + ": taken for a clock shift of one hour, left alone"));
-        return;
+    // Why a newer source is left alone, in the words of the rule that left it.
+    const char* why = nullptr;
+    switch (item.comparison) {
+    case TwinComparison::HourShift: why = ": taken for a clock shift of one hour, left alone"; break;
+    case TwinComparison::WithinTolerance: why = ": within the 2-minute tolerance, left alone"; break;
+    case TwinComparison::TargetAtLimit:
+        why = ", but the target's time stamp is the last its file system can hold: left alone";
+        break;
+    default: return;
     }
-    rows_.push_back(ActionRow(item, PlanAction::LeaveAlone,
-                              newer <= toleranceSeconds
-                                  ? span + ": within the 2-minute tolerance, left alone"
-                                  : span + ", but the target's time stamp is the last its file system can "
-                                           "hold: left alone"));
+    const std::int32_t newer = StampDifference(*item.sourceStamp, *item.targetStamp);
+    rows_.push_back(ActionRow(item, PlanAction::LeaveAlone, "source is " + SpanText(newer) + " newer" + why));
 }
 
 void PlanReasons::CountTree(const std::string& folder, PlanRow& row, int depth)
@@ -209,7 +201,7 @@ ExplainedPlan MakeExplainedPlan(FileSystem& fileSystem, const std::string& sourc
                                 const ExclusionList& exclusions, const PlanProgress& onProgress,
                                 const UserPlaces* places)
 {
-    PlanReasons reasons(fileSystem, sourceRoot, targetRoot, options.ignoreHourShift);
+    PlanReasons reasons(fileSystem, sourceRoot, targetRoot);
     ExplainedPlan explained;
     explained.plan =
         MakeRunPlan(fileSystem, sourceRoot, targetRoot, options, exclusions, onProgress, &reasons, places);

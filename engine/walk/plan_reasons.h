@@ -31,10 +31,8 @@ std::string SpanText(std::int64_t seconds);
 
 class PlanReasons : public PlanObserver {
 public:
-    // Sizes are read, and folders to be deleted counted, through the given layer. With ignoreHourShift a
-    // source exactly an hour newer is said to be left alone for that.
-    PlanReasons(FileSystem& fileSystem, std::string sourceRoot, std::string targetRoot,
-                bool ignoreHourShift = false);
+    // Sizes are read, and folders to be deleted counted, through the given layer.
+    PlanReasons(FileSystem& fileSystem, std::string sourceRoot, std::string targetRoot);
 
     void StepDecided(const PlanStepItem& item) override;
     // Completes the rows from the finished walk's report: what each added folder holds, and a row for
@@ -51,7 +49,6 @@ private:
     FileSystem& fileSystem_;
     std::string sourceRoot_;
     std::string targetRoot_;
-    bool ignoreHourShift_;
     std::vector<PlanRow> rows_;
 };
 

@@ -9,15 +9,18 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "engine/walk/sync_engine.h"
+#include "base/work_pool.h"
+#include "engine/walk/walk_level.h"
 
 namespace twinfol {
 
-struct SyncEngine::ListedPair {
+struct ListedPair {
     enum class State { Waiting, Claimed, Done, Taken, Dropped };
 
     // Where the pair comes in the walk: its index among its level's twin sub-folders, level by level.
@@ -37,9 +40,28 @@ struct SyncEngine::ListedPair {
     std::optional<std::vector<std::shared_ptr<ListedPair>>> twinPairs;
 };
 
-class SyncEngine::ReadAhead {
+// What reading a pair needs, safe on any worker.
+struct PairReader {
+    FileSystem& fileSystem;
+    TrashFolderFilter& trashFolders;
+    const ItemRules& rules;
+    const StopFlag& stop;
+
+    // Lists both folders of the pair, compares their twin files and makes the pairs of their twin
+    // sub-folders.
+    void Read(ListedPair& pair) const;
+    // The pairs of twin sub-folders of two listed folders, in walk order, those the walk does not go
+    // down into left out.
+    std::vector<std::shared_ptr<ListedPair>> TwinPairsOf(const ListedPair* parent, const std::string& sourceDir,
+                                                         const std::string& targetDir, const Listing& source,
+                                                         const Listing& target) const;
+};
+
+class TwinPairs;
+
+class ReadAhead {
 public:
-    ReadAhead(SyncEngine& engine, WorkPool& pool, const SyncOptions& options);
+    ReadAhead(PairReader reader, WorkPool& pool);
     // Drops every pair not taken and waits for the reads under way.
     ~ReadAhead();
     ReadAhead(const ReadAhead&) = delete;
@@ -76,22 +98,21 @@ private:
 
     // Hands the pool read tasks for the pairs waiting, as far as the room left allows; under the lock.
     void HandOut();
-    static void HandOut(const std::shared_ptr<Shared>& shared, SyncEngine& engine, WorkPool& pool,
-                        const SyncOptions& options, std::size_t most);
+    static void HandOut(const std::shared_ptr<Shared>& shared, const PairReader& reader, WorkPool& pool,
+                        std::size_t most);
     // Under the lock.
     void DropHeld(ListedPair& pair);
-    static void ReadOne(const std::shared_ptr<Shared>& shared, SyncEngine& engine, WorkPool& pool,
-                        const SyncOptions& options, std::size_t most);
+    static void ReadOne(const std::shared_ptr<Shared>& shared, const PairReader& reader, WorkPool& pool,
+                        std::size_t most);
 
-    SyncEngine& engine_;
+    const PairReader reader_;
     WorkPool& pool_;
-    const SyncOptions& options_;
     const std::size_t most_;
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
 };
 
 // The twin sub-folder pairs of one level, taken in walk order; those passed by or left are dropped.
-class SyncEngine::TwinPairs {
+class TwinPairs {
 public:
     TwinPairs(ReadAhead& ahead, std::vector<std::shared_ptr<ListedPair>> pairs)
         : ahead_(ahead), pairs_(std::move(pairs))

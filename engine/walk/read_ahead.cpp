@@ -1,6 +1,6 @@
 // Reading listings ahead of the walk: one lock over the pairs waiting, claimed and read; read tasks
 // handed to the pool each claim the most urgent pair waiting when they begin.
-#include "engine/walk/sync_engine_ahead.h"
+#include "engine/walk/read_ahead.h"
 
 namespace twinfol {
 namespace {
@@ -10,41 +10,41 @@ constexpr std::size_t pairsPerWorker = 8;
 
 } // namespace
 
-SyncEngine::ReadAhead::WaitingKey SyncEngine::ReadAhead::KeyOf(const ListedPair& pair)
+ReadAhead::WaitingKey ReadAhead::KeyOf(const ListedPair& pair)
 {
     return {pair.position, &pair};
 }
 
-SyncEngine::ReadAhead::ReadAhead(SyncEngine& engine, WorkPool& pool, const SyncOptions& options)
-    : engine_(engine), pool_(pool), options_(options), most_(pool.WorkerCount() * pairsPerWorker)
+ReadAhead::ReadAhead(PairReader reader, WorkPool& pool)
+    : reader_(reader), pool_(pool), most_(pool.WorkerCount() * pairsPerWorker)
 {
 }
 
-SyncEngine::ReadAhead::~ReadAhead()
+ReadAhead::~ReadAhead()
 {
     std::unique_lock lock(shared_->mutex);
     shared_->closed = true;
     for (auto& [key, pair] : shared_->waiting)
         pair->state = ListedPair::State::Dropped;
     shared_->waiting.clear();
-    // A read under way uses the engine and the options.
+    // A read under way uses the reader.
     shared_->changed.wait(lock, [this] { return shared_->reading == 0; });
 }
 
-std::vector<std::shared_ptr<SyncEngine::ListedPair>>
-SyncEngine::TwinPairsOf(const ListedPair* parent, const std::string& sourceDir, const std::string& targetDir,
-                        const Listing& source, const Listing& target) const
+std::vector<std::shared_ptr<ListedPair>> PairReader::TwinPairsOf(const ListedPair* parent,
+                                                                 const std::string& sourceDir,
+                                                                 const std::string& targetDir,
+                                                                 const Listing& source, const Listing& target) const
 {
     std::vector<std::shared_ptr<ListedPair>> pairs;
     std::uint32_t index = 0;
     for (const std::string& name : source.folders) {
-        if (!target.folders.contains(name))
+        if (!target.folders.contains(name) ||
+            rules.ForTwinFolder({sourceDir, targetDir, name}) != ItemAction::Descend)
             continue;
         auto pair = std::make_shared<ListedPair>();
-        pair->sourceDir = FolderPath(sourceDir, name);
-        pair->targetDir = FolderPath(targetDir, name);
-        if (IsExcluded(pair->sourceDir) || IsExcluded(pair->targetDir))
-            continue;
+        pair->sourceDir = sourceDir + name + pathSeparator;
+        pair->targetDir = targetDir + name + pathSeparator;
         if (parent != nullptr)
             pair->position = parent->position;
         pair->position.push_back(index++);
@@ -54,35 +54,33 @@ SyncEngine::TwinPairsOf(const ListedPair* parent, const std::string& sourceDir, 
     return pairs;
 }
 
-void SyncEngine::ReadPairAhead(ListedPair& pair, const SyncOptions& options)
+void PairReader::Read(ListedPair& pair) const
 {
-    // As SynchronisePair lists them: the target only when the source could be listed.
-    pair.sourceListed = ListInto(pair.sourceDir, pair.source);
-    if (!pair.sourceListed || IsStopped())
+    // As the walk lists them: the target only when the source could be listed.
+    pair.sourceListed = ListLevelSide(fileSystem, trashFolders, stop, pair.sourceDir, pair.source);
+    if (!pair.sourceListed || stop.load(std::memory_order_relaxed))
         return;
     pair.targetRead = true;
-    pair.targetListed = ListInto(pair.targetDir, pair.target);
-    if (!pair.targetListed || IsStopped())
+    pair.targetListed = ListLevelSide(fileSystem, trashFolders, stop, pair.targetDir, pair.target);
+    if (!pair.targetListed || stop.load(std::memory_order_relaxed))
         return;
     std::set<std::string> newer;
-    std::optional<FileStamp> sourceStamp;
-    std::optional<FileStamp> targetStamp;
     for (const std::string& name : pair.source.files)
         if (pair.target.files.contains(name) &&
-            CompareStamps(pair.source, pair.sourceDir, pair.target, pair.targetDir, name, {}, options,
-                          sourceStamp, targetStamp))
+            CompareTwinFiles(fileSystem, rules, pair.source, pair.sourceDir, pair.target, pair.targetDir, name, {})
+                    .comparison == TwinComparison::SourceNewer)
             newer.insert(name);
     pair.newerTwins = std::move(newer);
-    if (options.checkSubFolders)
+    if (rules.WalksSubFolders())
         pair.twinPairs = TwinPairsOf(&pair, pair.sourceDir, pair.targetDir, pair.source, pair.target);
 }
 
-SyncEngine::TwinPairs SyncEngine::ReadAhead::TwinsOf(Level& level)
+TwinPairs ReadAhead::TwinsOf(Level& level)
 {
     if (level.pair && level.pair->twinPairs)
         return TwinPairs(*this, std::move(*level.pair->twinPairs));
     std::vector<std::shared_ptr<ListedPair>> pairs =
-        engine_.TwinPairsOf(level.pair.get(), level.sourceDir, level.targetDir, level.source, level.target);
+        reader_.TwinPairsOf(level.pair.get(), level.sourceDir, level.targetDir, level.source, level.target);
     {
         const std::lock_guard lock(shared_->mutex);
         for (const std::shared_ptr<ListedPair>& pair : pairs)
@@ -92,31 +90,32 @@ SyncEngine::TwinPairs SyncEngine::ReadAhead::TwinsOf(Level& level)
     return TwinPairs(*this, std::move(pairs));
 }
 
-void SyncEngine::ReadAhead::HandOut()
+void ReadAhead::HandOut()
 {
-    HandOut(shared_, engine_, pool_, options_, most_);
+    HandOut(shared_, reader_, pool_, most_);
 }
 
-void SyncEngine::ReadAhead::HandOut(const std::shared_ptr<Shared>& shared, SyncEngine& engine, WorkPool& pool,
-                                    const SyncOptions& options, std::size_t most)
+void ReadAhead::HandOut(const std::shared_ptr<Shared>& shared, const PairReader& reader, WorkPool& pool,
+                        std::size_t most)
 {
     // One task per pair waiting, as long as the pairs held and the tasks queued leave room.
     while (!shared->closed && shared->queued < shared->waiting.size() &&
            shared->held + shared->queued < most) {
         ++shared->queued;
-        pool.Post([shared, &engine, &pool, &options, most] { ReadOne(shared, engine, pool, options, most); });
+        pool.Post([shared, &reader, &pool, most] { ReadOne(shared, reader, pool, most); });
     }
 }
 
-void SyncEngine::ReadAhead::ReadOne(const std::shared_ptr<Shared>& sharedPtr, SyncEngine& engine,
-                                    WorkPool& pool, const SyncOptions& options, std::size_t most)
+void ReadAhead::ReadOne(const std::shared_ptr<Shared>& sharedPtr, const PairReader& reader, WorkPool& pool,
+                        std::size_t most)
 {
     Shared& shared = *sharedPtr;
     std::shared_ptr<ListedPair> pair;
     {
         const std::lock_guard lock(shared.mutex);
         --shared.queued;
-        if (shared.closed || shared.waiting.empty() || shared.held >= most || engine.IsStopped())
+        if (shared.closed || shared.waiting.empty() || shared.held >= most ||
+            reader.stop.load(std::memory_order_relaxed))
             return;
         pair = std::move(shared.waiting.begin()->second);
         shared.waiting.erase(shared.waiting.begin());
@@ -124,7 +123,7 @@ void SyncEngine::ReadAhead::ReadOne(const std::shared_ptr<Shared>& sharedPtr, Sy
         ++shared.held;
         ++shared.reading;
     }
-    engine.ReadPairAhead(*pair, options);
+    reader.Read(*pair);
     const std::lock_guard lock(shared.mutex);
     --shared.reading;
     if (pair->state == ListedPair::State::Dropped || shared.closed) {
@@ -138,10 +137,10 @@ void SyncEngine::ReadAhead::ReadOne(const std::shared_ptr<Shared>& sharedPtr, Sy
     }
     shared.changed.notify_all();
     // The pairs just made may be read next.
-    HandOut(sharedPtr, engine, pool, options, most);
+    HandOut(sharedPtr, reader, pool, most);
 }
 
-bool SyncEngine::ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourceListed,
+bool ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourceListed,
                                  FsStatus& targetListed, bool& targetRead)
 {
     {
@@ -167,14 +166,14 @@ bool SyncEngine::ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourc
     return true;
 }
 
-void SyncEngine::ReadAhead::Drop(ListedPair& pair)
+void ReadAhead::Drop(ListedPair& pair)
 {
     const std::lock_guard lock(shared_->mutex);
     DropHeld(pair);
     HandOut();
 }
 
-void SyncEngine::ReadAhead::DropHeld(ListedPair& pair)
+void ReadAhead::DropHeld(ListedPair& pair)
 {
     switch (pair.state) {
     case ListedPair::State::Waiting: shared_->waiting.erase(KeyOf(pair)); break;
@@ -191,13 +190,13 @@ void SyncEngine::ReadAhead::DropHeld(ListedPair& pair)
     pair.state = ListedPair::State::Dropped;
 }
 
-SyncEngine::TwinPairs::~TwinPairs()
+TwinPairs::~TwinPairs()
 {
     for (; next_ < pairs_.size(); ++next_)
         ahead_.Drop(*pairs_[next_]);
 }
 
-std::shared_ptr<SyncEngine::ListedPair> SyncEngine::TwinPairs::Take(const std::string& name)
+std::shared_ptr<ListedPair> TwinPairs::Take(const std::string& name)
 {
     // The walk goes down in the same byte order the pairs were made in; one it passes by it never takes.
     for (; next_ < pairs_.size() && pairs_[next_]->name < name; ++next_)

@@ -1,0 +1,289 @@
+// A level's files with the pool: pieces of files compared and copied by the workers, deletes handed out
+// after their questions, each recorded on the engine thread in walk order. The engine thread takes up
+// the next piece itself rather than wait for a worker. Nothing starts once a stop was requested; what
+// did start finishes and is recorded, so a stop's report counts exactly what is on disk.
+#include "engine/walk/pooled_files.h"
+
+#include <algorithm>
+#include <cerrno>
+
+#include "engine/walk/case_folding.h"
+#include "engine/walk/serial_level.h"
+
+namespace twinfol {
+namespace {
+
+// Files compared (and copied where needed) per piece of work: enough to make the hand-over cheap
+// against the work, few enough to spread a folder's files over the workers.
+constexpr std::size_t filesPerPiece = 16;
+
+// One delete of a level, as a worker left it.
+struct DeleteWork {
+    bool started = false;
+    ChangeResult result;
+};
+
+} // namespace
+
+void PooledFiles::CompareAndCopy(Piece& piece)
+{
+    for (PooledFile& file : piece) {
+        if (parts_.IsStopped())
+            return;
+        file.started = true;
+        const ItemPlace place = level_.Place(*file.name);
+        if (file.twin) {
+            if (!file.comparedAhead)
+                file.comparison = CompareTwinFiles(parts_.fileSystem, parts_.rules, level_.source, level_.sourceDir,
+                                                   level_.target, level_.targetDir, *file.name, {})
+                                      .comparison;
+            file.action = parts_.rules.ForTwinFile(place, file.comparison);
+            // An overwrite through the Trash is left to the engine thread.
+            if (file.action != ItemAction::Overwrite || !parts_.changes.MayRunOnWorkers())
+                continue;
+        }
+        file.copiedHere = true;
+        const std::string sourcePath = place.SourcePath();
+        const std::string targetPath = place.TargetPath();
+        file.copied = file.twin ? parts_.changes.Overwrite(sourcePath, targetPath, &file.tally).status
+                                : parts_.changes.CopyNewFile(sourcePath, targetPath, &file.tally);
+    }
+}
+
+void PooledFiles::ForetellFirstFile(const std::string& name, bool twin, bool knownNewer)
+{
+    // The texts RecordFiles gives the file first; whether a twin is newer is only known ahead when it
+    // was compared ahead.
+    if (!twin) {
+        parts_.records.Foretell("Adding file: ", level_.targetDir, name);
+        return;
+    }
+    parts_.records.Foretell("Checking file: ", level_.targetDir, name);
+    if (knownNewer &&
+        parts_.rules.ForTwinFile(level_.Place(name), TwinComparison::SourceNewer) == ItemAction::Overwrite)
+        parts_.records.Foretell("Overwriting file: ", level_.targetDir, name);
+}
+
+FsStatus PooledFiles::CopyAgainIfCrowdedOut(const PooledFile& file)
+{
+    // A worker's copy that found the disk full may have found it full of the other workers' copies,
+    // which one job would never have had under way beside it. Those are done now: the file gets the
+    // one try it would have had alone.
+    const FsStatus& copied = file.copied;
+    if (copied || (copied.Error() != ENOSPC && copied.Error() != EDQUOT) || parts_.IsStopped())
+        return copied;
+    const ItemPlace place = level_.Place(*file.name);
+    if (file.twin)
+        return parts_.changes.Overwrite(place.SourcePath(), place.TargetPath(), &parts_.figures).status;
+    return parts_.changes.CopyNewFile(place.SourcePath(), place.TargetPath(), &parts_.figures);
+}
+
+void PooledFiles::RecordTwin(PooledFile& file)
+{
+    const std::string& name = *file.name;
+    const ItemPlace place = level_.Place(name);
+    parts_.records.Show("Checking file: ", level_.targetDir, name);
+    const Compared compared{{}, {}, file.comparison};
+    if (file.action == ItemAction::LeaveAlone) {
+        if (parts_.records.HasObserver())
+            parts_.records.FileLeftAlone(place.SourcePath(), place.TargetPath(), compared);
+        return;
+    }
+    if (file.action == ItemAction::Exclude) {
+        parts_.records.Excluded(place.SourcePath(), place.TargetPath());
+        return;
+    }
+    parts_.records.Show("Overwriting file: ", level_.targetDir, name);
+    ChangeResult copied;
+    if (file.copiedHere) {
+        parts_.figures.AddCopied(file.tally);
+        copied = ChangeResult{CopyAgainIfCrowdedOut(file)};
+    } else {
+        copied = parts_.changes.Overwrite(place.SourcePath(), place.TargetPath(), &parts_.figures);
+    }
+    parts_.records.FileOverwritten(place.SourcePath(), place.TargetPath(), copied, compared);
+}
+
+void PooledFiles::RecordFiles(Piece& piece)
+{
+    // What one thread shows and records for each file, in the same order.
+    for (PooledFile& file : piece) {
+        if (!file.started)
+            continue;
+        if (file.twin) {
+            RecordTwin(file);
+            continue;
+        }
+        const ItemPlace place = level_.Place(*file.name);
+        const std::string targetPath = place.TargetPath();
+        parts_.records.Show("Adding file: ", level_.targetDir, *file.name);
+        parts_.figures.AddCopied(file.tally);
+        parts_.records.FileAdded(place.SourcePath(), targetPath,
+                                 parts_.changes.FinishAddFile(targetPath, CopyAgainIfCrowdedOut(file)));
+    }
+}
+
+bool PooledFiles::AddSpelledAsListed(const std::string& name, OrderedResults& results,
+                                     std::set<std::string>& addedFolds, const std::function<void()>& handOut)
+{
+    // The check looks at the target as the adds handed out before left it.
+    if (!addedFolds.insert(FoldCase(name)).second) {
+        handOut();
+        results.CollectAll();
+    }
+    SpellingCheck spelling = parts_.spellings.BeforeAdd(level_.targetDir, name, level_.target.files,
+                                                        level_.target.folders, level_.source.files);
+    if (spelling.outcome == SpellingOutcome::Free)
+        return true;
+    handOut();
+    if (spelling.outcome == SpellingOutcome::Refused) {
+        results.Add([this, &name, status = std::move(spelling.status)] {
+            const ItemPlace place = level_.Place(name);
+            parts_.records.FileAddRefused(place.SourcePath(), place.TargetPath(), status);
+        });
+    } else {
+        results.CollectAll();
+        RespellTwin(parts_, level_, name, spelling.listedName);
+    }
+    return false;
+}
+
+std::size_t PooledFiles::KnownCopies() const
+{
+    std::size_t copies = level_.newerTwins ? level_.newerTwins->size() : 0;
+    for (const std::string& name : level_.source.files)
+        copies += level_.target.files.contains(name) ? 0 : 1;
+    return copies;
+}
+
+bool PooledFiles::TakeSourceFile(const std::string& name, PooledFile& file, OrderedResults& results,
+                                 std::set<std::string>& addedFolds, const std::function<void()>& handOut,
+                                 bool pieceEmpty)
+{
+    file.name = &name;
+    parts_.figures.Attach(file.tally);
+    if (const auto twin = level_.target.files.find(name); twin != level_.target.files.end()) {
+        file.twin = true;
+        // Present on both sides, so never a delete candidate, whatever the worker finds.
+        level_.target.files.erase(twin);
+        if (!level_.newerTwins)
+            return true;
+        file.comparedAhead = true;
+        file.comparison = level_.newerTwins->contains(name) ? TwinComparison::SourceNewer : TwinComparison::NotNewer;
+        // Not newer: only its progress text is left to give, in its place after the files before it.
+        if (file.comparison == TwinComparison::SourceNewer || !pieceEmpty)
+            return true;
+        results.Add([this, &name] { parts_.records.Show("Checking file: ", level_.targetDir, name); });
+        return false;
+    }
+    const ItemAction action = parts_.rules.ForSourceOnlyFile(level_.Place(name));
+    if (action == ItemAction::Exclude)
+        results.Add([this, &name] {
+            const ItemPlace place = level_.Place(name);
+            parts_.records.Excluded(place.SourcePath(), place.TargetPath());
+        });
+    return action == ItemAction::AddFile && AddSpelledAsListed(name, results, addedFolds, handOut);
+}
+
+void PooledFiles::HandleSourceFiles()
+{
+    // A level whose files make one piece gains nothing from a worker but the hand-over, unless it has
+    // several files to copy that can go side by side (a few large ones, say).
+    const std::size_t files = level_.source.files.size();
+    if (files <= filesPerPiece && KnownCopies() < 2) {
+        SerialLevel(parts_, level_).HandleSourceFiles();
+        return;
+    }
+    // Pieces small enough to give every worker a share of a small level.
+    const std::size_t shares = 2 * pool_.WorkerCount();
+    const std::size_t pieceSize = std::clamp<std::size_t>((files + shares - 1) / shares, 1, filesPerPiece);
+    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker, parts_.figures.WhileWaiting());
+    auto piece = std::make_shared<Piece>();
+    const auto handOut = [&] {
+        if (piece->empty())
+            return;
+        // What the foretelling needs is taken now: once handed out, the piece is the worker's.
+        const PooledFile& first = piece->front();
+        const bool knownNewer = first.comparedAhead && first.comparison == TwinComparison::SourceNewer;
+        results.Post([this, piece] { CompareAndCopy(*piece); }, [this, piece] { RecordFiles(*piece); },
+                     [this, name = first.name, twin = first.twin, knownNewer] {
+                         ForetellFirstFile(*name, twin, knownNewer);
+                     });
+        piece = std::make_shared<Piece>();
+    };
+    std::set<std::string> addedFolds;
+    for (const std::string& name : level_.source.files) {
+        PooledFile file;
+        const bool taken = TakeSourceFile(name, file, results, addedFolds, handOut, piece->empty());
+        // An add dealt with here goes on to the next file at once.
+        const bool mayStop = taken || file.twin;
+        if (taken) {
+            piece->push_back(std::move(file));
+            if (piece->size() == pieceSize)
+                handOut();
+        }
+        if (mayStop && parts_.IsStopped())
+            break;
+    }
+    handOut();
+    results.CollectAll();
+}
+
+void PooledFiles::PostDelete(const std::string& name, OrderedResults& results)
+{
+    auto done = std::make_shared<DeleteWork>();
+    const bool onWorker = parts_.changes.MayRunOnWorkers();
+    auto record = [this, &name, done, onWorker] {
+        if (!done->started && onWorker)
+            return;
+        const std::string targetPath = level_.Place(name).TargetPath();
+        parts_.records.Show("Deleting file: ", level_.targetDir, name);
+        // Through the Trash, the move and its journal record are made here, one after the other.
+        parts_.records.FileDeleted(targetPath, onWorker ? done->result : parts_.changes.DeleteFile(targetPath));
+    };
+    if (!onWorker) {
+        results.Add(std::move(record));
+        return;
+    }
+    results.Post(
+        // One call whose Yes was given: done even when a stop comes before a worker takes it, so that
+        // the answer asked last is the only one a Cancel undoes.
+        [this, &name, done] {
+            done->started = true;
+            done->result = parts_.changes.DeleteFile(level_.Place(name).TargetPath());
+        },
+        std::move(record), [this, &name] { parts_.records.Foretell("Deleting file: ", level_.targetDir, name); });
+}
+
+void PooledFiles::DeleteTargetOnlyFiles()
+{
+    // A delete or two cost less here than the hand-over to a worker.
+    if (level_.target.files.size() < 3) {
+        SerialLevel(parts_, level_).DeleteTargetOnlyFiles();
+        return;
+    }
+    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker, parts_.figures.WhileWaiting());
+    for (const std::string& name : level_.target.files) {
+        const ItemAction action = parts_.rules.ForTargetOnlyFile(level_.Place(name));
+        if (action == ItemAction::None)
+            continue;
+        if (action == ItemAction::Exclude) {
+            results.Add([this, &name] { parts_.records.Excluded({}, level_.Place(name).TargetPath()); });
+            continue;
+        }
+        // Questions are asked here, in walk order, and a delete is handed out only after its Yes.
+        const std::string targetPath = level_.Place(name).TargetPath();
+        if (std::string refusal = parts_.DeleteRefusal(); !refusal.empty()) {
+            results.Add([this, targetPath, refusal = std::move(refusal)]() mutable {
+                parts_.records.DeleteRefused(ProblemKind::DeleteFile, targetPath, std::move(refusal));
+            });
+        } else if (parts_.MayDelete(targetPath, false)) {
+            PostDelete(name, results);
+        }
+        if (parts_.IsStopped())
+            break;
+    }
+    results.CollectAll();
+}
+
+} // namespace twinfol

@@ -1,0 +1,28 @@
+// Carries out a level's decisions on the engine thread alone, item by item in walk order: what a run
+// with one job does, and every walk that tells an observer of each item (a plan's preview).
+#pragma once
+
+#include "engine/walk/walk_level.h"
+
+namespace twinfol {
+
+class SerialLevel {
+public:
+    SerialLevel(WalkParts& parts, Level& level) : parts_(parts), level_(level) {}
+
+    void HandleSourceFiles();
+    void DeleteTargetOnlyFiles();
+    void HandleSourceFolders();
+    void DeleteTargetOnlyFolders();
+
+private:
+    void AddFile(const std::string& name);
+    void HandleTwinFile(const std::string& name);
+    void HandleSourceFolder(const std::string& name);
+    void AddFolder(const FolderItem& folder);
+
+    WalkParts& parts_;
+    Level& level_;
+};
+
+} // namespace twinfol

@@ -1,0 +1,79 @@
+// What the walk tells as it goes: the progress texts, each outcome's line in the report (a list entry
+// or a problem) and, during a plan, the observer's step. Every walk records through here, on the engine
+// thread and in walk order, so that one-thread and pooled runs report alike.
+#pragma once
+
+#include <deque>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "engine/changes/target_changes.h"
+#include "engine/records/sync_host.h"
+#include "engine/records/sync_report.h"
+#include "engine/walk/plan_observer.h"
+
+namespace twinfol {
+
+// The stamps of a file and its target twin as the walk compared them.
+struct Compared {
+    std::optional<FileStamp> source;
+    std::optional<FileStamp> target;
+    TwinComparison comparison = TwinComparison::Unreadable;
+};
+
+// A folder item's two paths (each ending with the separator), and the folder that holds it in the
+// source with its name, which a problem with the add names.
+struct FolderItem {
+    const std::string& sourceFolder;
+    const std::string& targetFolder;
+    const std::string& sourceDir;
+    const std::string& name;
+};
+
+class WalkRecords {
+public:
+    WalkRecords(SyncReport& report, SyncHost& host) : report_(report), host_(host) {}
+
+    // Someone to tell of each item the walk decides on (a plan's preview); nobody by default.
+    void SetObserver(PlanObserver* observer) { observer_ = observer; }
+    bool HasObserver() const { return observer_ != nullptr; }
+
+    // Shows the prefix followed by the path of the name in the folder.
+    void Show(std::string_view prefix, const std::string& folder, std::string_view name);
+    // Shows the text ahead of the record that shows it, while the engine thread waits for a worker's
+    // work: the record's own showing of it is then left out, so the texts shown stay the same.
+    void Foretell(std::string_view prefix, const std::string& folder, std::string_view name);
+
+    void FileAdded(const std::string& sourcePath, const std::string& targetPath, const ChangeResult& result);
+    void FileOverwritten(const std::string& sourcePath, const std::string& targetPath,
+                         const ChangeResult& result, const Compared& compared);
+    void FileLeftAlone(const std::string& sourcePath, const std::string& targetPath, const Compared& compared);
+    void Excluded(const std::string& sourcePath, const std::string& targetPath);
+    void FileDeleted(const std::string& targetPath, const ChangeResult& result);
+    void FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents);
+    void FolderDeleted(const std::string& targetFolder, const ChangeResult& result);
+    // An add refused before anything was done (another spelling of the name stands in the target).
+    void FileAddRefused(const std::string& sourcePath, const std::string& targetPath, const FsStatus& status);
+    void FolderAddRefused(const FolderItem& folder, const FsStatus& status);
+    // A delete the run's rules held back before anyone was asked.
+    void DeleteRefused(ProblemKind kind, const std::string& path, std::string reason);
+    void FolderUnreadable(const std::string& folder, const FsStatus& status);
+    // A target entry given the source's spelling of its name.
+    void Respelled(const std::string& targetDir, const std::string& listedName, const std::string& name);
+
+private:
+    void Tell(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
+              const FsStatus& outcome = {}, const Compared* compared = nullptr);
+    void SetText(std::string_view prefix, const std::string& folder, std::string_view name);
+
+    SyncReport& report_;
+    SyncHost& host_;
+    PlanObserver* observer_ = nullptr;
+    // The last text shown, rebuilt in place.
+    std::string text_;
+    // The texts foretold and not yet reached by the records that show them, oldest first.
+    std::deque<std::string> foretold_;
+};
+
+} // namespace twinfol
