@@ -6,6 +6,7 @@
 #   ./dev.sh tsan     build and run the core suite and the window's threaded tests under ThreadSanitizer
 #   ./dev.sh fuzz     build the fuzz targets with clang and run each for a short, fixed time
 #   ./dev.sh format   format every C++ file in place; ./dev.sh format-check only reports drift
+#   ./dev.sh limits   check the size limits: files of 500 lines, functions of 60, no include with ..
 #   ./dev.sh desktop-check  validate the menu entry and the AppStream file, alone and as installed
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -110,6 +111,10 @@ fuzz)
 format)
     ensure_packages clang-format
     cpp_files | xargs clang-format -i
+    ;;
+limits)
+    ensure_packages universal-ctags python3
+    python3 tests/style/check_limits.py
     ;;
 format-check)
     ensure_packages clang-format

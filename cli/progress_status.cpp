@@ -26,10 +26,10 @@ std::string ProgressStatus::Figures()
         return {};
     std::string figures = FormatCount(counters_.filesCopied);
     if (totals_)
-        figures += "/" + FormatCount(totals_->files);
-    figures += " files, " + FormatBytes(bytes);
+        figures.append(1, '/').append(FormatCount(totals_->files));
+    figures.append(" files, ").append(FormatBytes(bytes));
     if (totals_)
-        figures += "/" + FormatBytes(totals_->bytes);
+        figures.append(1, '/').append(FormatBytes(totals_->bytes));
     const auto now = clock_();
     rate_.Add(now, bytes);
     if (const std::optional<double> rate = rate_.Rate(now, bytes)) {

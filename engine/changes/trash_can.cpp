@@ -30,7 +30,8 @@ std::uint64_t MountKey(const EntryFacts& facts)
 std::string NumberedName(const std::string& base, int number)
 {
     const std::size_t dot = base.rfind('.');
-    const std::string suffix = "." + std::to_string(number);
+    std::string suffix(1, '.');
+    suffix += std::to_string(number);
     if (dot == std::string::npos || dot == 0)
         return base + suffix;
     return base.substr(0, dot) + suffix + base.substr(dot);
