@@ -15,7 +15,8 @@ constexpr int progressIntervalMs = 50;
 
 RunControl::RunControl(FileSystem& fileSystem, const UserPlaces& places,
                        SyncWorker::QuestionHandler askOnWindow)
-    : fileSystem(fileSystem), worker(fileSystem, places, runState, report, std::move(askOnWindow)),
+    : fileSystem(fileSystem), places(places),
+      worker(fileSystem, places, runState, report, std::move(askOnWindow)),
       planner(fileSystem, places, runState)
 {
     progressTimer.setInterval(progressIntervalMs);
@@ -39,7 +40,7 @@ std::string RunControl::Start(SyncDirection direction, const std::string& locati
     runOptions.emptySource = EmptySource::Refuse;
     // The exclusions in the order their lookup needs, whatever order a profile file gave them.
     const std::int64_t losses = CountEmptySourceLosses(fileSystem, roots.source, roots.target, options,
-                                                       ExclusionList(exclusions.Entries()));
+                                                       ExclusionList(exclusions.Entries()), &places);
     if (losses > 0) {
         if (!askEmptySource(losses, roots.source, roots.target))
             return {};

@@ -84,6 +84,7 @@ private:
     void OnPlanFinished();
 
     FileSystem& fileSystem;
+    const UserPlaces& places;
     // Everything the engine writes to is declared before the worker, so that it outlives the engine
     // thread, which the worker ends when it goes.
     SyncRunState runState;

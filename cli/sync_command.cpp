@@ -140,8 +140,9 @@ std::string JobRun::EmptySourceRefusal()
 {
     if (options_.emptySource == EmptySource::Allow)
         return {};
-    const std::int64_t losses = CountEmptySourceLosses(environment_.fileSystem, roots_.source, roots_.target,
-                                                       options_, ExclusionList(exclusions_));
+    const std::int64_t losses =
+        CountEmptySourceLosses(environment_.fileSystem, roots_.source, roots_.target, options_,
+                               ExclusionList(exclusions_), environment_.places);
     if (losses == 0)
         return {};
     return std::string(emptySourceReason) + " The target folder " + roots_.target + " holds " +

@@ -8,12 +8,14 @@ namespace twinfol {
 
 std::int64_t CountEmptySourceLosses(FileSystem& fileSystem, const std::string& sourceRoot,
                                     const std::string& targetRoot, const SyncOptions& options,
-                                    const ExclusionList& exclusions)
+                                    const ExclusionList& exclusions, const UserPlaces* places)
 {
     // The roots' level as the walk lists it and as the walk's rules see it: a source root that holds
     // only trash folders or a killed copy's temporary files holds nothing. A target that cannot be
     // listed loses nothing here; the run then records that it cannot read it.
     TrashFolderFilter trashFolders(fileSystem);
+    if (places != nullptr)
+        trashFolders.SetHomeTrash(places->homeTrash);
     const StopFlag neverStopped{false};
     Listing source;
     Listing target;

@@ -34,9 +34,10 @@ void PooledFiles::CompareAndCopy(Piece& piece)
         const ItemPlace place = level_.Place(*file.name);
         if (file.twin) {
             if (!file.comparedAhead)
-                file.comparison = CompareTwinFiles(parts_.fileSystem, parts_.rules, level_.source, level_.sourceDir,
-                                                   level_.target, level_.targetDir, *file.name, {})
-                                      .comparison;
+                file.comparison =
+                    CompareTwinFiles(parts_.fileSystem, parts_.rules, level_.source, level_.sourceDir,
+                                     level_.target, level_.targetDir, *file.name, {})
+                        .comparison;
             file.action = parts_.rules.ForTwinFile(place, file.comparison);
             // An overwrite through the Trash is left to the engine thread.
             if (file.action != ItemAction::Overwrite || !parts_.changes.MayRunOnWorkers())
@@ -169,7 +170,8 @@ bool PooledFiles::TakeSourceFile(const std::string& name, PooledFile& file, Orde
         if (!level_.newerTwins)
             return true;
         file.comparedAhead = true;
-        file.comparison = level_.newerTwins->contains(name) ? TwinComparison::SourceNewer : TwinComparison::NotNewer;
+        file.comparison =
+            level_.newerTwins->contains(name) ? TwinComparison::SourceNewer : TwinComparison::NotNewer;
         // Not newer: only its progress text is left to give, in its place after the files before it.
         if (file.comparison == TwinComparison::SourceNewer || !pieceEmpty)
             return true;
@@ -239,7 +241,8 @@ void PooledFiles::PostDelete(const std::string& name, OrderedResults& results)
         const std::string targetPath = level_.Place(name).TargetPath();
         parts_.records.Show("Deleting file: ", level_.targetDir, name);
         // Through the Trash, the move and its journal record are made here, one after the other.
-        parts_.records.FileDeleted(targetPath, onWorker ? done->result : parts_.changes.DeleteFile(targetPath));
+        parts_.records.FileDeleted(targetPath,
+                                   onWorker ? done->result : parts_.changes.DeleteFile(targetPath));
     };
     if (!onWorker) {
         results.Add(std::move(record));
@@ -252,7 +255,8 @@ void PooledFiles::PostDelete(const std::string& name, OrderedResults& results)
             done->started = true;
             done->result = parts_.changes.DeleteFile(level_.Place(name).TargetPath());
         },
-        std::move(record), [this, &name] { parts_.records.Foretell("Deleting file: ", level_.targetDir, name); });
+        std::move(record),
+        [this, &name] { parts_.records.Foretell("Deleting file: ", level_.targetDir, name); });
 }
 
 void PooledFiles::DeleteTargetOnlyFiles()

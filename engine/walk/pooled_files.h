@@ -49,14 +49,15 @@ private:
     FsStatus CopyAgainIfCrowdedOut(const PooledFile& file);
     // The spelling check of an add on a target that may fold case, on this thread and after every add
     // whose name folds alike: true when the add goes ahead, else its outcome is handled or recorded.
-    bool AddSpelledAsListed(const std::string& name, OrderedResults& results, std::set<std::string>& addedFolds,
-                            const std::function<void()>& handOut);
+    bool AddSpelledAsListed(const std::string& name, OrderedResults& results,
+                            std::set<std::string>& addedFolds, const std::function<void()>& handOut);
     // The files a level copies as far as the walk knows before comparing: its adds, and the twins a
     // worker found newer ahead of the walk.
     std::size_t KnownCopies() const;
     // Whether the file joins a piece of work; false when it was dealt with here.
     bool TakeSourceFile(const std::string& name, PooledFile& file, OrderedResults& results,
-                        std::set<std::string>& addedFolds, const std::function<void()>& handOut, bool pieceEmpty);
+                        std::set<std::string>& addedFolds, const std::function<void()>& handOut,
+                        bool pieceEmpty);
     void PostDelete(const std::string& name, OrderedResults& results);
 
     WalkParts& parts_;

@@ -102,7 +102,8 @@ void PooledFolders::HandleSourceFolders()
             results.Add([this, &name, action] {
                 parts_.records.Show("Checking folder: ", level_.targetDir, name);
                 if (action == ItemAction::Exclude)
-                    parts_.records.Excluded(level_.Place(name).SourceFolder(), level_.Place(name).TargetFolder());
+                    parts_.records.Excluded(level_.Place(name).SourceFolder(),
+                                            level_.Place(name).TargetFolder());
             });
         } else if (FolderSpelledAsListed(name, results, addedFolds)) {
             PostAdd(name, results);
@@ -120,9 +121,10 @@ void PooledFolders::PostDelete(const std::string& name, OrderedResults& results)
             return;
         const std::string targetFolder = level_.Place(name).TargetFolder();
         parts_.records.Show("Deleting folder: ", level_.targetDir, name);
-        parts_.records.FolderDeleted(targetFolder,
-                                     onWorker ? done->result
-                                              : parts_.changes.DeleteFolder(targetFolder, parts_.runState.stopRequested));
+        parts_.records.FolderDeleted(
+            targetFolder, onWorker
+                              ? done->result
+                              : parts_.changes.DeleteFolder(targetFolder, parts_.runState.stopRequested));
     };
     if (!onWorker) {
         results.Add(std::move(record));
@@ -133,9 +135,11 @@ void PooledFolders::PostDelete(const std::string& name, OrderedResults& results)
             if (parts_.IsStopped())
                 return;
             done->started = true;
-            done->result = parts_.changes.DeleteFolder(level_.Place(name).TargetFolder(), parts_.runState.stopRequested);
+            done->result =
+                parts_.changes.DeleteFolder(level_.Place(name).TargetFolder(), parts_.runState.stopRequested);
         },
-        std::move(record), [this, &name] { parts_.records.Foretell("Deleting folder: ", level_.targetDir, name); });
+        std::move(record),
+        [this, &name] { parts_.records.Foretell("Deleting folder: ", level_.targetDir, name); });
 }
 
 void PooledFolders::DeleteTargetOnlyFolders()

@@ -31,10 +31,9 @@ ReadAhead::~ReadAhead()
     shared_->changed.wait(lock, [this] { return shared_->reading == 0; });
 }
 
-std::vector<std::shared_ptr<ListedPair>> PairReader::TwinPairsOf(const ListedPair* parent,
-                                                                 const std::string& sourceDir,
-                                                                 const std::string& targetDir,
-                                                                 const Listing& source, const Listing& target) const
+std::vector<std::shared_ptr<ListedPair>>
+PairReader::TwinPairsOf(const ListedPair* parent, const std::string& sourceDir, const std::string& targetDir,
+                        const Listing& source, const Listing& target) const
 {
     std::vector<std::shared_ptr<ListedPair>> pairs;
     std::uint32_t index = 0;
@@ -67,7 +66,8 @@ void PairReader::Read(ListedPair& pair) const
     std::set<std::string> newer;
     for (const std::string& name : pair.source.files)
         if (pair.target.files.contains(name) &&
-            CompareTwinFiles(fileSystem, rules, pair.source, pair.sourceDir, pair.target, pair.targetDir, name, {})
+            CompareTwinFiles(fileSystem, rules, pair.source, pair.sourceDir, pair.target, pair.targetDir,
+                             name, {})
                     .comparison == TwinComparison::SourceNewer)
             newer.insert(name);
     pair.newerTwins = std::move(newer);
@@ -140,8 +140,8 @@ void ReadAhead::ReadOne(const std::shared_ptr<Shared>& sharedPtr, const PairRead
     HandOut(sharedPtr, reader, pool, most);
 }
 
-bool ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourceListed,
-                                 FsStatus& targetListed, bool& targetRead)
+bool ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourceListed, FsStatus& targetListed,
+                     bool& targetRead)
 {
     {
         std::unique_lock lock(shared_->mutex);

@@ -52,7 +52,8 @@ struct PairReader {
     void Read(ListedPair& pair) const;
     // The pairs of twin sub-folders of two listed folders, in walk order, those the walk does not go
     // down into left out.
-    std::vector<std::shared_ptr<ListedPair>> TwinPairsOf(const ListedPair* parent, const std::string& sourceDir,
+    std::vector<std::shared_ptr<ListedPair>> TwinPairsOf(const ListedPair* parent,
+                                                         const std::string& sourceDir,
                                                          const std::string& targetDir, const Listing& source,
                                                          const Listing& target) const;
 };

@@ -143,8 +143,8 @@ void SerialLevel::AddFolder(const FolderItem& folder)
     const ChangeResult copied = parts_.changes.AddFolder(folder.sourceFolder, folder.targetFolder,
                                                          parts_.runState.stopRequested, &parts_.figures);
     const CopyCounters& after = parts_.figures.Counters();
-    parts_.records.FolderAdded(folder, copied,
-                               {after.filesCopied - before.filesCopied, after.bytesCopied - before.bytesCopied});
+    parts_.records.FolderAdded(
+        folder, copied, {after.filesCopied - before.filesCopied, after.bytesCopied - before.bytesCopied});
 }
 
 void SerialLevel::DeleteTargetOnlyFolders()
@@ -164,8 +164,8 @@ void SerialLevel::DeleteTargetOnlyFolders()
             parts_.records.DeleteRefused(ProblemKind::DeleteFolder, targetPath, std::move(refusal));
         } else if (parts_.MayDelete(targetPath, true)) {
             parts_.records.Show("Deleting folder: ", level_.targetDir, name);
-            parts_.records.FolderDeleted(targetFolder,
-                                         parts_.changes.DeleteFolder(targetFolder, parts_.runState.stopRequested));
+            parts_.records.FolderDeleted(
+                targetFolder, parts_.changes.DeleteFolder(targetFolder, parts_.runState.stopRequested));
         }
         if (parts_.IsStopped())
             return;

@@ -116,7 +116,8 @@ void WalkRecords::FolderDeleted(const std::string& targetFolder, const ChangeRes
     if (result)
         report_.Record(ReportList::DeletedFolders, targetPath);
     else
-        report_.RecordProblem(result.ProblemOr(ProblemKind::DeleteFolder), targetPath, result.status.Reason());
+        report_.RecordProblem(result.ProblemOr(ProblemKind::DeleteFolder), targetPath,
+                              result.status.Reason());
     Tell(PlanStep::DeleteFolder, {}, targetFolder, result.status);
 }
 
@@ -143,7 +144,8 @@ void WalkRecords::FolderUnreadable(const std::string& folder, const FsStatus& st
     report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(folder), status.Reason());
 }
 
-void WalkRecords::Respelled(const std::string& targetDir, const std::string& listedName, const std::string& name)
+void WalkRecords::Respelled(const std::string& targetDir, const std::string& listedName,
+                            const std::string& name)
 {
     report_.notes.push_back("Renamed " + JoinPath(targetDir, listedName) + " to " + name +
                             ", as the source spells it");

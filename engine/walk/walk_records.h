@@ -48,7 +48,8 @@ public:
     void FileAdded(const std::string& sourcePath, const std::string& targetPath, const ChangeResult& result);
     void FileOverwritten(const std::string& sourcePath, const std::string& targetPath,
                          const ChangeResult& result, const Compared& compared);
-    void FileLeftAlone(const std::string& sourcePath, const std::string& targetPath, const Compared& compared);
+    void FileLeftAlone(const std::string& sourcePath, const std::string& targetPath,
+                       const Compared& compared);
     void Excluded(const std::string& sourcePath, const std::string& targetPath);
     void FileDeleted(const std::string& targetPath, const ChangeResult& result);
     void FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents);

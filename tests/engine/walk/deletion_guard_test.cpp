@@ -1,5 +1,7 @@
 // The guards in front of a run's deletes: an empty source root, and a limit on how many items one run
 // may delete.
+#include <filesystem>
+
 #include "engine/walk/deletion_guard.h"
 #include "support/sync_engine_fixture.h"
 
@@ -83,6 +85,34 @@ TEST_F(SyncEngineTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTop)
     EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 2);
     tree.MakeFolder("source/empty");
     EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 0);
+}
+
+// The guard sees the roots as the walk does: a trash folder is no item on either side. A source root
+// that holds only the home trash is empty, and the target's trash folder is no loss.
+TEST_F(SyncEngineTest, EmptySourceLossesLeaveTrashFoldersOutAsTheWalkDoes)
+{
+    tree.WriteFile("source/Trash/files/old", "o");
+    tree.WriteFile("target/a", "a");
+    const SyncOptions options = unconfirmed;
+    const ExclusionList none;
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none), 0);
+    const UserPlaces sourceTrash{S("Trash/"), tree.Path("state/"), 0};
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none, &sourceTrash), 1);
+
+    std::filesystem::remove_all(S("Trash"));
+    tree.WriteFile("target/Trash/files/old", "o");
+    const UserPlaces targetTrash{T("Trash/"), tree.Path("state/"), 0};
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none), 2);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none, &targetTrash), 1);
+    // And the run itself refuses exactly the deletes the guard counted.
+    SyncEngine engine(fileSystem, none, runState, report, host);
+    engine.SetUserPlaces(targetTrash);
+    SyncOptions refusing = options;
+    refusing.emptySource = EmptySource::Refuse;
+    engine.Run(source, target, refusing);
+    ASSERT_EQ(report.problemLog.size(), 1u);
+    EXPECT_EQ(report.problemLog[0].path, T("a"));
+    EXPECT_TRUE(tree.Exists("target/Trash/files/old"));
 }
 
 } // namespace
