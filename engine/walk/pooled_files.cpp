@@ -17,12 +17,6 @@ namespace {
 // against the work, few enough to spread a folder's files over the workers.
 constexpr std::size_t filesPerPiece = 16;
 
-// One delete of a level, as a worker left it.
-struct DeleteWork {
-    bool started = false;
-    ChangeResult result;
-};
-
 } // namespace
 
 void PooledFiles::CompareAndCopy(Piece& piece)
@@ -228,65 +222,6 @@ void PooledFiles::HandleSourceFiles()
             break;
     }
     handOut();
-    results.CollectAll();
-}
-
-void PooledFiles::PostDelete(const std::string& name, OrderedResults& results)
-{
-    auto done = std::make_shared<DeleteWork>();
-    const bool onWorker = parts_.changes.MayRunOnWorkers();
-    auto record = [this, &name, done, onWorker] {
-        if (!done->started && onWorker)
-            return;
-        const std::string targetPath = level_.Place(name).TargetPath();
-        parts_.records.Show("Deleting file: ", level_.targetDir, name);
-        // Through the Trash, the move and its journal record are made here, one after the other.
-        parts_.records.FileDeleted(targetPath,
-                                   onWorker ? done->result : parts_.changes.DeleteFile(targetPath));
-    };
-    if (!onWorker) {
-        results.Add(std::move(record));
-        return;
-    }
-    results.Post(
-        // One call whose Yes was given: done even when a stop comes before a worker takes it, so that
-        // the answer asked last is the only one a Cancel undoes.
-        [this, &name, done] {
-            done->started = true;
-            done->result = parts_.changes.DeleteFile(level_.Place(name).TargetPath());
-        },
-        std::move(record),
-        [this, &name] { parts_.records.Foretell("Deleting file: ", level_.targetDir, name); });
-}
-
-void PooledFiles::DeleteTargetOnlyFiles()
-{
-    // A delete or two cost less here than the hand-over to a worker.
-    if (level_.target.files.size() < 3) {
-        SerialLevel(parts_, level_).DeleteTargetOnlyFiles();
-        return;
-    }
-    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker, parts_.figures.WhileWaiting());
-    for (const std::string& name : level_.target.files) {
-        const ItemAction action = parts_.rules.ForTargetOnlyFile(level_.Place(name));
-        if (action == ItemAction::None)
-            continue;
-        if (action == ItemAction::Exclude) {
-            results.Add([this, &name] { parts_.records.Excluded({}, level_.Place(name).TargetPath()); });
-            continue;
-        }
-        // Questions are asked here, in walk order, and a delete is handed out only after its Yes.
-        const std::string targetPath = level_.Place(name).TargetPath();
-        if (std::string refusal = parts_.DeleteRefusal(); !refusal.empty()) {
-            results.Add([this, targetPath, refusal = std::move(refusal)]() mutable {
-                parts_.records.DeleteRefused(ProblemKind::DeleteFile, targetPath, std::move(refusal));
-            });
-        } else if (parts_.MayDelete(targetPath, false)) {
-            PostDelete(name, results);
-        }
-        if (parts_.IsStopped())
-            break;
-    }
     results.CollectAll();
 }
 

@@ -20,7 +20,6 @@ public:
     PooledFiles(WalkParts& parts, Level& level, WorkPool& pool) : parts_(parts), level_(level), pool_(pool) {}
 
     void HandleSourceFiles();
-    void DeleteTargetOnlyFiles();
 
 private:
     // One source file of a level, as a worker left it.
@@ -58,7 +57,6 @@ private:
     bool TakeSourceFile(const std::string& name, PooledFile& file, OrderedResults& results,
                         std::set<std::string>& addedFolds, const std::function<void()>& handOut,
                         bool pieceEmpty);
-    void PostDelete(const std::string& name, OrderedResults& results);
 
     WalkParts& parts_;
     Level& level_;

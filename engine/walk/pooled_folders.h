@@ -22,14 +22,12 @@ public:
     }
 
     void HandleSourceFolders();
-    void DeleteTargetOnlyFolders();
 
 private:
     // Whether the add goes ahead after the spelling check; else its outcome is handled or recorded.
     bool FolderSpelledAsListed(const std::string& name, OrderedResults& results,
                                std::set<std::string>& addedFolds);
     void PostAdd(const std::string& name, OrderedResults& results);
-    void PostDelete(const std::string& name, OrderedResults& results);
 
     WalkParts& parts_;
     Level& level_;

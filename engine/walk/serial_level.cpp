@@ -68,24 +68,24 @@ void SerialLevel::HandleTwinFile(const std::string& name)
     parts_.records.FileOverwritten(sourcePath, targetPath, copied, level_.compared);
 }
 
-void SerialLevel::DeleteTargetOnlyFiles()
+void SerialLevel::DeleteTargetOnly(ItemKind kind)
 {
-    for (const std::string& name : level_.target.files) {
+    for (const std::string& name : kind == ItemKind::Folder ? level_.target.folders : level_.target.files) {
         const ItemPlace place = level_.Place(name);
-        const ItemAction action = parts_.rules.ForTargetOnlyFile(place);
+        const ItemAction action = DecideTargetOnly(parts_.rules, place, kind);
         if (action == ItemAction::None)
             continue;
-        const std::string targetPath = place.TargetPath();
+        const TargetOnlyItem item(kind, place);
         if (action == ItemAction::Exclude) {
-            parts_.records.Excluded({}, targetPath);
+            parts_.records.Excluded({}, item.path);
             continue;
         }
         // Refused before anyone is asked: a question whose Yes would be ignored helps nobody.
         if (std::string refusal = parts_.DeleteRefusal(); !refusal.empty()) {
-            parts_.records.DeleteRefused(ProblemKind::DeleteFile, targetPath, std::move(refusal));
-        } else if (parts_.MayDelete(targetPath, false)) {
-            parts_.records.Show("Deleting file: ", level_.targetDir, name);
-            parts_.records.FileDeleted(targetPath, parts_.changes.DeleteFile(targetPath));
+            RecordDeleteRefused(parts_, item, std::move(refusal));
+        } else if (parts_.MayDelete(item.problemPath, item.IsFolder())) {
+            parts_.records.Show(DeletingText(kind), level_.targetDir, name);
+            RecordDeleted(parts_, item, DeleteTargetItem(parts_, item));
         }
         if (parts_.IsStopped())
             return;
@@ -145,31 +145,6 @@ void SerialLevel::AddFolder(const FolderItem& folder)
     const CopyCounters& after = parts_.figures.Counters();
     parts_.records.FolderAdded(
         folder, copied, {after.filesCopied - before.filesCopied, after.bytesCopied - before.bytesCopied});
-}
-
-void SerialLevel::DeleteTargetOnlyFolders()
-{
-    for (const std::string& name : level_.target.folders) {
-        const ItemPlace place = level_.Place(name);
-        const ItemAction action = parts_.rules.ForTargetOnlyFolder(place);
-        if (action == ItemAction::None)
-            continue;
-        const std::string targetFolder = place.TargetFolder();
-        if (action == ItemAction::Exclude) {
-            parts_.records.Excluded({}, targetFolder);
-            continue;
-        }
-        const std::string targetPath = place.TargetPath();
-        if (std::string refusal = parts_.DeleteRefusal(); !refusal.empty()) {
-            parts_.records.DeleteRefused(ProblemKind::DeleteFolder, targetPath, std::move(refusal));
-        } else if (parts_.MayDelete(targetPath, true)) {
-            parts_.records.Show("Deleting folder: ", level_.targetDir, name);
-            parts_.records.FolderDeleted(
-                targetFolder, parts_.changes.DeleteFolder(targetFolder, parts_.runState.stopRequested));
-        }
-        if (parts_.IsStopped())
-            return;
-    }
 }
 
 } // namespace twinfol

@@ -11,9 +11,9 @@ public:
     SerialLevel(WalkParts& parts, Level& level) : parts_(parts), level_(level) {}
 
     void HandleSourceFiles();
-    void DeleteTargetOnlyFiles();
     void HandleSourceFolders();
-    void DeleteTargetOnlyFolders();
+    // Deletes the target-only items of the kind that are left once the source's items were handled.
+    void DeleteTargetOnly(ItemKind kind);
 
 private:
     void AddFile(const std::string& name);

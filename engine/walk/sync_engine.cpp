@@ -4,6 +4,7 @@
 
 #include <utility>
 
+#include "engine/walk/pooled_deletes.h"
 #include "engine/walk/pooled_files.h"
 #include "engine/walk/pooled_folders.h"
 #include "engine/walk/read_ahead.h"
@@ -128,27 +129,28 @@ void SyncEngine::WalkLevel(Level& level)
 
     // With one job the engine thread does every step itself.
     WalkParts& parts = *parts_;
-    std::optional<PooledFiles> pooled;
-    if (pool_ != nullptr)
-        pooled.emplace(parts, level, *pool_);
+    std::optional<PooledFiles> pooledFiles;
+    std::optional<PooledDeletes> pooledDeletes;
+    if (pool_ != nullptr) {
+        pooledFiles.emplace(parts, level, *pool_);
+        pooledDeletes.emplace(parts, level, *pool_);
+    }
     SerialLevel serial(parts, level);
-    pooled ? pooled->HandleSourceFiles() : serial.HandleSourceFiles();
-    if (!runState_.IsStopped())
-        pooled ? pooled->DeleteTargetOnlyFiles() : serial.DeleteTargetOnlyFiles();
+    const auto deleteTargetOnly = [&](ItemKind kind) {
+        if (!runState_.IsStopped())
+            pooledDeletes ? pooledDeletes->DeleteTargetOnly(kind) : serial.DeleteTargetOnly(kind);
+    };
+    pooledFiles ? pooledFiles->HandleSourceFiles() : serial.HandleSourceFiles();
+    deleteTargetOnly(ItemKind::File);
     level.source.stamps.reset();
     level.target.stamps.reset();
     if (!rules_->WalksSubFolders())
         return;
-    if (pool_ != nullptr) {
-        PooledFolders folders(parts, level, *pool_, *readAhead_);
-        folders.HandleSourceFolders();
-        if (!runState_.IsStopped())
-            folders.DeleteTargetOnlyFolders();
-    } else {
+    if (pool_ != nullptr)
+        PooledFolders(parts, level, *pool_, *readAhead_).HandleSourceFolders();
+    else
         serial.HandleSourceFolders();
-        if (!runState_.IsStopped())
-            serial.DeleteTargetOnlyFolders();
-    }
+    deleteTargetOnly(ItemKind::Folder);
 }
 
 } // namespace twinfol

@@ -23,6 +23,43 @@ bool WalkParts::MayDelete(const std::string& targetPath, bool folder)
     return true;
 }
 
+TargetOnlyItem::TargetOnlyItem(ItemKind itemKind, const ItemPlace& place)
+    : kind(itemKind), path(itemKind == ItemKind::Folder ? place.TargetFolder() : place.TargetPath()),
+      problemPath(place.TargetPath())
+{
+}
+
+ItemAction DecideTargetOnly(const ItemRules& rules, const ItemPlace& place, ItemKind kind)
+{
+    return kind == ItemKind::Folder ? rules.ForTargetOnlyFolder(place) : rules.ForTargetOnlyFile(place);
+}
+
+const char* DeletingText(ItemKind kind)
+{
+    return kind == ItemKind::Folder ? "Deleting folder: " : "Deleting file: ";
+}
+
+ChangeResult DeleteTargetItem(WalkParts& parts, const TargetOnlyItem& item)
+{
+    if (item.IsFolder())
+        return parts.changes.DeleteFolder(item.path, parts.runState.stopRequested);
+    return parts.changes.DeleteFile(item.path);
+}
+
+void RecordDeleted(WalkParts& parts, const TargetOnlyItem& item, const ChangeResult& result)
+{
+    if (item.IsFolder())
+        parts.records.FolderDeleted(item.path, result);
+    else
+        parts.records.FileDeleted(item.path, result);
+}
+
+void RecordDeleteRefused(WalkParts& parts, const TargetOnlyItem& item, std::string refusal)
+{
+    parts.records.DeleteRefused(item.IsFolder() ? ProblemKind::DeleteFolder : ProblemKind::DeleteFile,
+                                item.problemPath, std::move(refusal));
+}
+
 Compared CompareTwinFiles(FileSystem& fileSystem, const ItemRules& rules, Listing& source,
                           const std::string& sourceDir, Listing& target, const std::string& targetDir,
                           const std::string& name, const std::string& targetName)

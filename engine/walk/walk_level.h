@@ -69,6 +69,31 @@ struct WalkParts {
     bool MayDelete(const std::string& targetPath, bool folder);
 };
 
+// The two kinds of item a level deletes, each with its own rule, paths, texts and records.
+enum class ItemKind { File, Folder };
+
+struct TargetOnlyItem {
+    ItemKind kind;
+    // The item's path as its rule and its records name it (a folder's ends with the separator), and as
+    // the problem log and the question name it (without).
+    std::string path;
+    std::string problemPath;
+
+    TargetOnlyItem(ItemKind itemKind, const ItemPlace& place);
+    bool IsFolder() const { return kind == ItemKind::Folder; }
+};
+
+// What the rules decide for a target-only item of the kind: DeleteFile or DeleteFolder, Exclude, None.
+ItemAction DecideTargetOnly(const ItemRules& rules, const ItemPlace& place, ItemKind kind);
+// The text shown while the item is deleted.
+const char* DeletingText(ItemKind kind);
+// Deletes the item (to the Trash where the job says so): on the engine thread, or on a worker where
+// the changes allow.
+ChangeResult DeleteTargetItem(WalkParts& parts, const TargetOnlyItem& item);
+// Records a delete's outcome, or the rule that held it back.
+void RecordDeleted(WalkParts& parts, const TargetOnlyItem& item, const ChangeResult& result);
+void RecordDeleteRefused(WalkParts& parts, const TargetOnlyItem& item, std::string refusal);
+
 // Reads the stamps of a source file and of its target twin, which the target may hold under another
 // spelling (targetName; empty: the same name), and compares them; safe on a worker when the listings
 // are the worker's.

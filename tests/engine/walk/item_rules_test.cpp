@@ -37,7 +37,8 @@ TEST(ItemRules, AComparisonSaysWhyASourceIsOrIsNotNewer)
     };
     for (const Case& test : cases)
         EXPECT_EQ(CompareTwin(At(test.source), At(test.target), test.ignoreHourShift), test.expected)
-            << test.source - test.target << (test.ignoreHourShift ? " with" : " without") << " the hour shift";
+            << test.source - test.target << (test.ignoreHourShift ? " with" : " without")
+            << " the hour shift";
     EXPECT_EQ(CompareTwin(std::nullopt, At(base), false), TwinComparison::Unreadable);
     EXPECT_EQ(CompareTwin(At(base + 500), std::nullopt, false), TwinComparison::Unreadable);
 }
