@@ -280,15 +280,15 @@ TEST_F(MainDialogTest, SaveEnablingFollowsEveryKindOfEdit)
 
     Click("checkSubFoldersCheck");
     EXPECT_TRUE(Enabled("saveButton"));
-    EXPECT_FALSE(window->CurrentProfile().checkSubFolders);
+    EXPECT_FALSE(window->CurrentProfile().options.checkSubFolders);
     Click("saveButton");
     EXPECT_FALSE(Enabled("saveButton"));
 
     Click("autoStartCheck");
-    EXPECT_EQ(window->CurrentProfile().autoStart, 1);
+    EXPECT_EQ(window->CurrentProfile().options.autoStart, AutoStart::Location1ToLocation2);
     EXPECT_TRUE(Enabled("direction2To1Radio"));
     Click("direction2To1Radio");
-    EXPECT_EQ(window->CurrentProfile().autoStart, 2);
+    EXPECT_EQ(window->CurrentProfile().options.autoStart, AutoStart::Location2ToLocation1);
     EXPECT_TRUE(Enabled("saveButton"));
 }
 
