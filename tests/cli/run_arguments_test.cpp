@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/run_arguments.h"
+#include "support/option_forms.h"
 
 namespace twinfol::cli {
 namespace {
@@ -22,6 +23,22 @@ TEST(RunArguments, DefaultsAddOnDeleteOffSubFoldersOnConfirmOff)
     EXPECT_FALSE(run.json);
     EXPECT_FALSE(run.answerYesToAll);
     EXPECT_TRUE(run.exclusions.empty());
+}
+
+TEST(RunArguments, EachJobFlagIsItsSwitchAloneAndComesOnlyWithFolders)
+{
+    const SyncOptions bare = ParseArguments({"/src", "/dst"}).arguments.options;
+    for (const test::OptionForms& form : test::everyJobFlag) {
+        SCOPED_TRACE(form.flag);
+        EXPECT_EQ(bare.*form.option, !form.flagGives);
+        const ParsedArguments parsed = ParseArguments({form.flag, "/src", "/dst"});
+        ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+        SyncOptions expected = bare;
+        expected.*form.option = form.flagGives;
+        EXPECT_EQ(parsed.arguments.options, expected);
+        EXPECT_EQ(parsed.arguments.jobSwitches, std::vector<std::string>{form.flag});
+        EXPECT_FALSE(ParseArguments({form.flag, "job.twp"}).IsOk());
+    }
 }
 
 TEST(RunArguments, EveryOptionInAnyPosition)

@@ -6,6 +6,7 @@
 #include <streambuf>
 
 #include "profile/profile.h"
+#include "support/option_forms.h"
 
 using namespace twinfol;
 
@@ -407,6 +408,21 @@ TEST(ProfileReaderBounds, InputWithoutLineEndsIsStillRead)
     EXPECT_EQ(profile.location1, "/x/");
     // A run of more than 1023 bytes without "=" is dropped as a key, and what follows is read.
     EXPECT_TRUE(ReadFrom(std::string(5000, 'k') + "=\r\n" + version).valid);
+}
+
+TEST(ProfileOptions, EveryJobFlagIsWrittenUnderItsKeyAndReadBack)
+{
+    for (const test::OptionForms& form : test::everyJobFlag) {
+        for (const bool value : {false, true}) {
+            SCOPED_TRACE(std::string(form.profileKey) + (value ? " on" : " off"));
+            Profile written;
+            written.options.*form.option = value;
+            const std::string text = written.ToText();
+            EXPECT_NE(text.find("\r\n" + std::string(form.profileKey) + (value ? "=1\r\n" : "=0\r\n")),
+                      std::string::npos);
+            EXPECT_EQ(ReadFrom(text).options, written.options);
+        }
+    }
 }
 
 TEST(ProfileOptions, ARunTakesTheJobFromTheProfileAndTheRestFromWhoeverStartsIt)
