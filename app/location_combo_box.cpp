@@ -13,6 +13,23 @@ LocationComboBox::LocationComboBox(QWidget* parent) : QComboBox(parent)
     connect(this, &QComboBox::activated, this, &LocationComboBox::OnActivated);
 }
 
+void LocationComboBox::AddLocation(const std::string& path)
+{
+    addItem(QString::fromStdString(path), QByteArray::fromStdString(path));
+}
+
+std::string LocationComboBox::CurrentLocation() const
+{
+    return currentData().toByteArray().toStdString();
+}
+
+void LocationComboBox::SelectLocation(const std::string& path)
+{
+    const int row = findData(QByteArray::fromStdString(path));
+    if (row >= 0)
+        setCurrentIndex(row);
+}
+
 void LocationComboBox::CommitPendingChoice()
 {
     if (!pendingChoice_)

@@ -5,6 +5,8 @@
 
 #include <QComboBox>
 
+#include <string>
+
 namespace twinfol {
 
 class LocationComboBox : public QComboBox {
@@ -12,6 +14,14 @@ class LocationComboBox : public QComboBox {
 
 public:
     explicit LocationComboBox(QWidget* parent = nullptr);
+
+    // A row shows its path and keeps its bytes, so that a name that is not valid UTF-8 reaches the
+    // engine exactly as it was chosen.
+    void AddLocation(const std::string& path);
+    // The bytes of the current row's path; empty when no row is current.
+    std::string CurrentLocation() const;
+    // Makes the row of the path current; a path without a row changes nothing.
+    void SelectLocation(const std::string& path);
 
     // Whether the selection was moved by keys or the wheel and not yet chosen.
     bool HasPendingChoice() const { return pendingChoice_; }

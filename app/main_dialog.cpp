@@ -15,28 +15,6 @@
 #include "ui_main_dialog.h"
 
 namespace twinfol {
-namespace {
-
-// A row of a location list shows the path and keeps its bytes, so that a name that is not valid UTF-8
-// reaches the engine exactly as it was chosen.
-std::string RowBytes(const QComboBox* list)
-{
-    return list->currentData().toByteArray().toStdString();
-}
-
-void AddRow(QComboBox* list, const std::string& path)
-{
-    list->addItem(QString::fromStdString(path), QByteArray::fromStdString(path));
-}
-
-void SelectRow(QComboBox* list, const std::string& path)
-{
-    const int row = list->findData(QByteArray::fromStdString(path));
-    if (row >= 0)
-        list->setCurrentIndex(row);
-}
-
-} // namespace
 
 MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogService& dialogs,
                        UserPlaces places, std::chrono::milliseconds autoStartDelay)
@@ -47,6 +25,10 @@ MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogSe
                  [this](const ConfirmQuestion& question) { return this->dialogs.AskDelete(this, question); })
 {
     ui->setupUi(this);
+    // The bound values start as the controls were made, every box clear, rather than as a new job:
+    // initialisation fills them from the settings or the command-line profile, and a command-line
+    // profile that cannot be opened leaves the boxes clear.
+    ReadControls();
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     appIcon = QIcon(QStringLiteral(":/resources/twinfol.svg"));
@@ -87,15 +69,7 @@ void MainDialog::ConnectControls()
             [this] { OnLocationChosen(LocationSide::Location1); });
     connect(ui->location2Combo, &LocationComboBox::LocationChosen, this,
             [this] { OnLocationChosen(LocationSide::Location2); });
-    const std::pair<QCheckBox*, JobOption> optionBoxes[] = {
-        {ui->deleteMissingCheck, JobOption::DeleteMissing},
-        {ui->addMissingCheck, JobOption::AddMissing},
-        {ui->confirmDeletesCheck, JobOption::ConfirmDeletes},
-        {ui->checkSubFoldersCheck, JobOption::CheckSubFolders},
-        {ui->useTrashCheck, JobOption::UseTrash},
-        {ui->ignoreHourShiftCheck, JobOption::IgnoreHourShift}};
-    for (const auto& [box, option] : optionBoxes)
-        connect(box, &QCheckBox::clicked, this, [this, option] { OnOptionClicked(option); });
+    optionBoxes.ConnectClicks(*this, [this](JobFlag option) { OnOptionClicked(option); });
     connect(ui->autoStartCheck, &QCheckBox::clicked, this, &MainDialog::OnAutoStartClicked);
     connect(ui->direction1To2Radio, &QRadioButton::clicked, this, &MainDialog::OnAutoStartClicked);
     connect(ui->direction2To1Radio, &QRadioButton::clicked, this, &MainDialog::OnAutoStartClicked);
@@ -162,46 +136,38 @@ void MainDialog::Initialise()
     if (!commandLineProfile.empty()) {
         startupMessage = OpenProfile(commandLineProfile);
     } else {
-        windowSettings.ReadOptions(fields);
-        fields.autoStart = 0;
+        windowSettings.ReadOptions(fields.options);
+        fields.options.autoStart = AutoStart::Off;
     }
     WriteControls();
     UpdateControls();
-    if (fields.autoStart != 0)
+    if (fields.options.autoStart != AutoStart::Off)
         autoStartTimer.start();
 }
 
 void MainDialog::ReadControls()
 {
-    fields.addMissing = ui->addMissingCheck->isChecked() ? 1 : 0;
-    fields.deleteMissing = ui->deleteMissingCheck->isChecked() ? 1 : 0;
-    fields.confirmDeletes = ui->confirmDeletesCheck->isChecked() ? 1 : 0;
-    fields.checkSubFolders = ui->checkSubFoldersCheck->isChecked() ? 1 : 0;
-    fields.useTrash = ui->useTrashCheck->isChecked() ? 1 : 0;
-    fields.ignoreHourShift = ui->ignoreHourShiftCheck->isChecked() ? 1 : 0;
-    fields.location1 = RowBytes(ui->location1Combo);
-    fields.location2 = RowBytes(ui->location2Combo);
+    optionBoxes.Read(fields.options);
+    fields.location1 = ui->location1Combo->CurrentLocation();
+    fields.location2 = ui->location2Combo->CurrentLocation();
     // The profile box and the progress line are read-only: what they show is always what the fields
     // hold, so their texts are not read back (which would also lose bytes that are not UTF-8).
-    fields.autoStart = ui->autoStartCheck->isChecked() ? 1 : 0;
     fields.autoStartDirection = ui->direction1To2Radio->isChecked()   ? 0
                                 : ui->direction2To1Radio->isChecked() ? 1
                                                                       : -1;
+    fields.options.autoStart = !ui->autoStartCheck->isChecked() ? AutoStart::Off
+                               : fields.autoStartDirection == 0 ? AutoStart::Location1ToLocation2
+                                                                : AutoStart::Location2ToLocation1;
 }
 
 void MainDialog::WriteControls()
 {
-    ui->addMissingCheck->setChecked(fields.addMissing != 0);
-    ui->deleteMissingCheck->setChecked(fields.deleteMissing != 0);
-    ui->confirmDeletesCheck->setChecked(fields.confirmDeletes != 0);
-    ui->checkSubFoldersCheck->setChecked(fields.checkSubFolders != 0);
-    ui->useTrashCheck->setChecked(fields.useTrash != 0);
-    ui->ignoreHourShiftCheck->setChecked(fields.ignoreHourShift != 0);
-    SelectRow(ui->location1Combo, fields.location1);
-    SelectRow(ui->location2Combo, fields.location2);
+    optionBoxes.Write(fields.options);
+    ui->location1Combo->SelectLocation(fields.location1);
+    ui->location2Combo->SelectLocation(fields.location2);
     executionLine->ShowOperation(fields.executionText);
     ui->profilePathEdit->setText(QString::fromStdString(fields.profilePath));
-    ui->autoStartCheck->setChecked(fields.autoStart != 0);
+    ui->autoStartCheck->setChecked(fields.options.autoStart != AutoStart::Off);
     // Neither radio button is checked for -1, which an exclusive pair cannot show.
     ui->direction1To2Radio->setAutoExclusive(false);
     ui->direction2To1Radio->setAutoExclusive(false);
@@ -218,8 +184,9 @@ void MainDialog::UpdateControls()
     ui->saveAsButton->setEnabled(true);
     const bool hasProfile = !fields.profilePath.empty();
     ui->autoStartCheck->setEnabled(hasProfile);
-    ui->direction1To2Radio->setEnabled(hasProfile && fields.autoStart != 0);
-    ui->direction2To1Radio->setEnabled(hasProfile && fields.autoStart != 0);
+    const bool autoStarts = fields.options.autoStart != AutoStart::Off;
+    ui->direction1To2Radio->setEnabled(hasProfile && autoStarts);
+    ui->direction2To1Radio->setEnabled(hasProfile && autoStarts);
 
     const bool running = runControl.IsRunning();
     // A refused run has no report to show, only the reason it was refused.
@@ -227,11 +194,10 @@ void MainDialog::UpdateControls()
     ui->lastReportButton->setEnabled(!running && report.HasRun() && report.refusal.empty());
     UpdateUndoButton();
     for (QWidget* control : std::initializer_list<QWidget*>{
-             ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button,
-             ui->deleteMissingCheck, ui->addMissingCheck, ui->confirmDeletesCheck, ui->checkSubFoldersCheck,
-             ui->useTrashCheck, ui->ignoreHourShiftCheck, ui->location1Combo, ui->location2Combo,
-             ui->exitButton, ui->previewButton})
+             ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button, ui->location1Combo,
+             ui->location2Combo, ui->exitButton, ui->previewButton})
         control->setEnabled(!running);
+    optionBoxes.SetEnabled(!running);
     ui->stopButton->setEnabled(running);
     ui->running1To2Frame->setVisible(runControl.RunningDirection() == SyncDirection::Location1ToLocation2);
     ui->running2To1Frame->setVisible(runControl.RunningDirection() == SyncDirection::Location2ToLocation1);
@@ -251,8 +217,8 @@ void MainDialog::FillLocationLists()
     for (std::size_t place = 0; place < histories.Of(LocationSide::Location1).size() &&
                                 place < histories.Of(LocationSide::Location2).size();
          ++place) {
-        AddRow(ui->location1Combo, histories.Entry(LocationSide::Location1, place));
-        AddRow(ui->location2Combo, histories.Entry(LocationSide::Location2, place));
+        ui->location1Combo->AddLocation(histories.Entry(LocationSide::Location1, place));
+        ui->location2Combo->AddLocation(histories.Entry(LocationSide::Location2, place));
     }
     fields.location1 = histories.Front(LocationSide::Location1);
     fields.location2 = histories.Front(LocationSide::Location2);
@@ -292,7 +258,7 @@ void MainDialog::OnLocationChosen(LocationSide side)
     PushLocationHistory(side, chosen);
 }
 
-void MainDialog::OnOptionClicked(JobOption option)
+void MainDialog::OnOptionClicked(JobFlag option)
 {
     ReadControls();
     profileCommands.SetOption(option, fields);
@@ -354,7 +320,7 @@ void MainDialog::OnExit()
 {
     CommitLocationChoices();
     ReadControls();
-    windowSettings.SaveOnExit(fields, histories);
+    windowSettings.SaveOnExit(fields.options, histories);
     ReadControls();
     done(QDialog::Accepted);
 }
@@ -484,7 +450,7 @@ SyncOptions MainDialog::RunOptions()
 {
     CommitLocationChoices();
     ReadControls();
-    SyncOptions options = fields.Options();
+    SyncOptions options = fields.options;
     options.trashKeepDays = trashKeepDays;
     return options;
 }

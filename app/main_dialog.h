@@ -13,6 +13,7 @@
 #include "app/execution_line.h"
 #include "app/location_histories.h"
 #include "app/main_dialog_fields.h"
+#include "app/option_boxes.h"
 #include "app/preview_command.h"
 #include "app/profile_commands.h"
 #include "app/run_control.h"
@@ -68,7 +69,7 @@ private:
     void OnBrowse(LocationSide side);
     void OnLocationChosen(LocationSide side);
     void CommitLocationChoices();
-    void OnOptionClicked(JobOption option);
+    void OnOptionClicked(JobFlag option);
     void OnAutoStartClicked();
     void OnLastReport();
     void OnUndo();
@@ -99,6 +100,7 @@ private:
     void OnRunFinished();
 
     std::unique_ptr<Ui::MainDialog> ui;
+    const OptionBoxes optionBoxes{*ui};
     FileSystem& fileSystem;
     DialogService& dialogs;
     const UserPlaces places;

@@ -69,15 +69,14 @@ ProfileOpening ProfileCommands::Open(const std::string& path, MainDialogFields& 
         opening.message = NotAProfile(path, loaded);
         fields.profilePath.clear();
     }
-    fields.deleteMissing = currentProfile.deleteFiles ? 1 : 0;
-    fields.confirmDeletes = currentProfile.confirmDeletes ? 1 : 0;
-    fields.addMissing = currentProfile.addFiles ? 1 : 0;
-    fields.checkSubFolders = currentProfile.checkSubFolders ? 1 : 0;
-    fields.useTrash = currentProfile.useTrash ? 1 : 0;
-    fields.ignoreHourShift = currentProfile.ignoreHourShift ? 1 : 0;
+    // The automatic start goes through the window's own rule, which leaves the box as it is for a value
+    // the format does not know.
+    const AutoStart shown = fields.options.autoStart;
+    fields.options = currentProfile.options;
+    fields.options.autoStart = shown;
+    fields.ShowProfileAutoStart(currentProfile.options.autoStart);
     fields.location1 = currentProfile.location1;
     fields.location2 = currentProfile.location2;
-    fields.ShowProfileAutoStart(currentProfile.autoStart);
     return opening;
 }
 
@@ -113,32 +112,18 @@ void ProfileCommands::CopyShownState(const MainDialogFields& fields)
 {
     currentProfile.location1 = fields.location1;
     currentProfile.location2 = fields.location2;
-    currentProfile.deleteFiles = fields.deleteMissing != 0;
-    currentProfile.confirmDeletes = fields.confirmDeletes != 0;
-    currentProfile.addFiles = fields.addMissing != 0;
-    currentProfile.checkSubFolders = fields.checkSubFolders != 0;
-    currentProfile.useTrash = fields.useTrash != 0;
-    currentProfile.ignoreHourShift = fields.ignoreHourShift != 0;
-    currentProfile.autoStart = fields.ProfileAutoStart();
+    currentProfile.options = fields.options;
 }
 
-void ProfileCommands::SetOption(JobOption option, const MainDialogFields& fields)
+void ProfileCommands::SetOption(JobFlag option, const MainDialogFields& fields)
 {
-    const bool on = fields.Option(option) != 0;
-    switch (option) {
-    case JobOption::DeleteMissing: currentProfile.deleteFiles = on; break;
-    case JobOption::AddMissing: currentProfile.addFiles = on; break;
-    case JobOption::ConfirmDeletes: currentProfile.confirmDeletes = on; break;
-    case JobOption::CheckSubFolders: currentProfile.checkSubFolders = on; break;
-    case JobOption::UseTrash: currentProfile.useTrash = on; break;
-    case JobOption::IgnoreHourShift: currentProfile.ignoreHourShift = on; break;
-    }
+    currentProfile.options.*option = fields.options.*option;
     currentProfile.modified = true;
 }
 
 void ProfileCommands::SetAutoStart(const MainDialogFields& fields)
 {
-    currentProfile.autoStart = fields.ProfileAutoStart();
+    currentProfile.options.autoStart = fields.options.autoStart;
     currentProfile.modified = true;
 }
 

@@ -48,7 +48,7 @@ public:
     // Until the profile has a file, what is saved is what the window shows.
     bool SaveAs(MainDialogFields& fields);
 
-    void SetOption(JobOption option, const MainDialogFields& fields);
+    void SetOption(JobFlag option, const MainDialogFields& fields);
     void SetAutoStart(const MainDialogFields& fields);
     void SetLocation(LocationSide side, const std::string& path);
     // The list as the exclusions dialog left it, kept sorted.

@@ -8,23 +8,22 @@
 namespace twinfol {
 namespace {
 
-// Every name the main window keeps a value under. Each option box names its bound member, so that
-// reading and storing walk one list in one order.
+// Every name the main window keeps a value under. Each option box's setting names the option it
+// holds, so that reading and storing walk one list in one order; a setting not stored yet reads as the
+// option of a new job.
 struct OptionSetting {
     std::string_view name;
-    int MainDialogFields::*member;
-    // The value of a setting not stored yet: on, but for an option a new job does without.
-    int missing = 1;
+    bool SyncOptions::*member;
 };
 
-constexpr std::array<OptionSetting, 6> optionSettings = {{
-    {"AddMissing", &MainDialogFields::addMissing},
-    {"DelMissing", &MainDialogFields::deleteMissing},
-    {"CheckDel", &MainDialogFields::confirmDeletes},
-    {"SubFolders", &MainDialogFields::checkSubFolders},
-    {"UseTrash", &MainDialogFields::useTrash},
-    {"IgnoreHourShift", &MainDialogFields::ignoreHourShift, 0},
-}};
+constexpr std::array optionSettings = {
+    OptionSetting{"AddMissing", &SyncOptions::addMissing},
+    OptionSetting{"DelMissing", &SyncOptions::deleteMissing},
+    OptionSetting{"CheckDel", &SyncOptions::confirmDeletes},
+    OptionSetting{"SubFolders", &SyncOptions::checkSubFolders},
+    OptionSetting{"UseTrash", &SyncOptions::useTrash},
+    OptionSetting{"IgnoreHourShift", &SyncOptions::ignoreHourShift},
+};
 constexpr std::array<std::string_view, LocationHistories::size> location1Names = {
     "Location1A", "Location1B", "Location1C", "Location1D", "Location1E"};
 constexpr std::array<std::string_view, LocationHistories::size> location2Names = {
@@ -54,12 +53,12 @@ LocationHistories WindowSettings::ReadHistories() const
     return LocationHistories(std::move(location1), std::move(location2));
 }
 
-void WindowSettings::ReadOptions(MainDialogFields& fields) const
+void WindowSettings::ReadOptions(SyncOptions& options) const
 {
+    constexpr SyncOptions newJob;
     for (const OptionSetting& option : optionSettings) {
         std::uint32_t value = 0;
-        fields.*option.member =
-            store.ReadRegNumber(option.name, value) ? (value != 0 ? 1 : 0) : option.missing;
+        options.*option.member = store.ReadRegNumber(option.name, value) ? value != 0 : newJob.*option.member;
     }
 }
 
@@ -81,12 +80,12 @@ void WindowSettings::WriteOpenPath(const std::string& path) const
     store.WriteRegString(openPathName, path);
 }
 
-std::vector<SettingValue> WindowSettings::ExitValues(const MainDialogFields& fields,
+std::vector<SettingValue> WindowSettings::ExitValues(const SyncOptions& options,
                                                      const LocationHistories& histories)
 {
     std::vector<SettingValue> values;
     for (const OptionSetting& option : optionSettings)
-        values.push_back({std::string(option.name), static_cast<std::uint32_t>(fields.*option.member)});
+        values.push_back({std::string(option.name), static_cast<std::uint32_t>(options.*option.member)});
     for (std::size_t place = 0; place < LocationHistories::size; ++place) {
         values.push_back(
             {std::string(location1Names[place]), histories.Entry(LocationSide::Location1, place)});
@@ -96,9 +95,9 @@ std::vector<SettingValue> WindowSettings::ExitValues(const MainDialogFields& fie
     return values;
 }
 
-void WindowSettings::SaveOnExit(const MainDialogFields& fields, const LocationHistories& histories) const
+void WindowSettings::SaveOnExit(const SyncOptions& options, const LocationHistories& histories) const
 {
-    store.WriteValues(ExitValues(fields, histories));
+    store.WriteValues(ExitValues(options, histories));
 }
 
 } // namespace twinfol

@@ -9,14 +9,15 @@
 namespace twinfol::cli {
 namespace {
 
-std::optional<SyncDirection> DirectionOf(const RunArguments& arguments, const SyncOptions& options)
+std::optional<SyncDirection> DirectionOf(const RunArguments& arguments, AutoStart autoStart)
 {
     if (arguments.direction)
         return arguments.direction;
-    switch (options.autoStart) {
+    // A value the profile format does not know (a later version's) starts nothing.
+    switch (autoStart) {
     case AutoStart::Location1ToLocation2: return SyncDirection::Location1ToLocation2;
     case AutoStart::Location2ToLocation1: return SyncDirection::Location2ToLocation1;
-    case AutoStart::Off: break;
+    default: break;
     }
     return std::nullopt;
 }
@@ -38,8 +39,7 @@ ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& argu
     case ProfileLoadStatus::NotAProfile: return {std::nullopt, path + " is not a valid Twinfol profile"};
     case ProfileLoadStatus::Loaded: break;
     }
-    const SyncOptions options = profile.Options();
-    const std::optional<SyncDirection> direction = DirectionOf(arguments, options);
+    const std::optional<SyncDirection> direction = DirectionOf(arguments, profile.options.autoStart);
     if (!direction)
         return {std::nullopt, "the profile " + path +
                                   " does not start by itself in either direction; "
@@ -48,9 +48,9 @@ ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& argu
     SyncJob job;
     job.source = forward ? profile.location1 : profile.location2;
     job.target = forward ? profile.location2 : profile.location1;
-    job.options = options;
-    // The profile says whether the Trash is used; how long it keeps things is the runner's to say.
-    job.options.trashKeepDays = arguments.options.trashKeepDays;
+    // The profile holds the job's options; how this one run goes (how long the Trash keeps things, the
+    // safety limits, the workers) is the command line's to say.
+    job.options = profile.OptionsForRun(arguments.options);
     job.exclusions = profile.exclusions.Entries();
     return {std::move(job), {}};
 }

@@ -13,6 +13,33 @@ ParsedArguments Refuse(std::string error)
     return parsed;
 }
 
+// The switches that set one of the job's yes-or-no options, each with the value it gives. A command
+// line without the switch gives the other value, so that a bare invocation adds and recurses but never
+// deletes, asks or uses the Trash.
+struct FlagSwitch {
+    std::string_view name;
+    bool SyncOptions::*option;
+    bool given;
+};
+
+constexpr FlagSwitch flagSwitches[] = {
+    {"--no-add", &SyncOptions::addMissing, false},
+    {"--delete", &SyncOptions::deleteMissing, true},
+    {"--no-subfolders", &SyncOptions::checkSubFolders, false},
+    {"--confirm", &SyncOptions::confirmDeletes, true},
+    {"--trash", &SyncOptions::useTrash, true},
+    {"--ignore-hour-shift", &SyncOptions::ignoreHourShift, true},
+};
+
+// The options of a command line that gives no switch: every flag as its switch's absence says, and an
+// empty source refused unless --allow-empty-source allows it.
+void SetUnsaidOptions(SyncOptions& options)
+{
+    for (const FlagSwitch& flag : flagSwitches)
+        options.*flag.option = !flag.given;
+    options.emptySource = EmptySource::Refuse;
+}
+
 // A keeping time of more than a hundred years is a typing mistake rather than a wish.
 constexpr int mostKeepDays = 36500;
 constexpr std::int64_t mostJobs = 64;
@@ -64,22 +91,14 @@ bool HasOptionName(std::string_view argument, std::string_view name)
 // remembered to be refused with one.
 bool TakeJobSwitch(const std::string& argument, RunArguments& run)
 {
-    if (argument == "--no-add")
-        run.options.addMissing = false;
-    else if (argument == "--delete")
-        run.options.deleteMissing = true;
-    else if (argument == "--no-subfolders")
-        run.options.checkSubFolders = false;
-    else if (argument == "--confirm")
-        run.options.confirmDeletes = true;
-    else if (argument == "--trash")
-        run.options.useTrash = true;
-    else if (argument == "--ignore-hour-shift")
-        run.options.ignoreHourShift = true;
-    else
-        return false;
-    run.jobSwitches.push_back(argument);
-    return true;
+    for (const FlagSwitch& flag : flagSwitches) {
+        if (argument == flag.name) {
+            run.options.*flag.option = flag.given;
+            run.jobSwitches.push_back(argument);
+            return true;
+        }
+    }
+    return false;
 }
 
 // Switches that take no value and change how this one run goes, with a job of either form.
@@ -100,7 +119,7 @@ bool TakeRunSwitch(const std::string& argument, RunArguments& run)
     else if (argument == "--no-plan")
         run.plan = PlanChoice::Never;
     else if (argument == "--allow-empty-source")
-        run.allowEmptySource = true;
+        run.options.emptySource = EmptySource::Allow;
     else
         return false;
     return true;
@@ -150,8 +169,8 @@ bool TakeValueOption(const std::vector<std::string>& arguments, std::size_t& ind
         }
     } else if (HasOptionName(argument, "--max-delete")) {
         if (TakeValue(arguments, index, "--max-delete", value, error)) {
-            run.maxDeletes = CountFromText(value);
-            if (!run.maxDeletes)
+            run.options.maxDeletes = CountFromText(value);
+            if (!run.options.maxDeletes)
                 error = "--max-delete needs a number of items, not \"" + value + "\"";
         }
     } else if (HasOptionName(argument, "--jobs") || argument == "-j") {
@@ -161,7 +180,7 @@ bool TakeValueOption(const std::vector<std::string>& arguments, std::size_t& ind
                 error = "--jobs needs a number of workers from 1 to " + std::to_string(mostJobs) +
                         ", not \"" + value + "\"";
             else
-                run.jobs = static_cast<int>(*jobs);
+                run.options.jobs = static_cast<int>(*jobs);
         }
     } else if (HasOptionName(argument, "--log-file")) {
         if (TakeValue(arguments, index, "--log-file", value, error) && value.empty())
@@ -224,6 +243,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
 {
     ParsedArguments parsed;
     RunArguments& run = parsed.arguments;
+    SetUnsaidOptions(run.options);
     std::vector<std::string> positional;
     bool optionsEnded = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {

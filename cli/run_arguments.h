@@ -1,12 +1,10 @@
 // The command line of twinfol-sync, parsed into what one invocation is asked to do.
 #pragma once
 
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/sync_job.h"
 #include "engine/records/sync_options.h"
 
 namespace twinfol::cli {
@@ -41,11 +39,13 @@ struct RunArguments {
     // The Undo form: the target whose last run is undone.
     std::string undoTarget;
 
-    // The Folders form's options: the runner's defaults as the switches change them.
-    SyncOptions options = commandLineDefaults;
+    // The run's options as the switches give them: the job's flags for the Folders form (a profile
+    // holds its own), and for either form how long the Trash keeps things, the safety limits and the
+    // number of workers.
+    SyncOptions options;
     std::vector<std::string> exclusions;
-    // The switches given that change the job itself (the four flags, the Trash and exclusions); a
-    // profile holds those, so they are refused with one.
+    // The switches given that change the job itself (its flags and exclusions); a profile holds those,
+    // so they are refused with one.
     std::vector<std::string> jobSwitches;
 
     // --trash-days was given; the undo form refuses it.
@@ -55,13 +55,6 @@ struct RunArguments {
     bool answerYesToAll = false;
     Verbosity verbosity = Verbosity::Normal;
     PlanChoice plan = PlanChoice::WhenCheap;
-    // Refuse the run when its plan deletes more items than this (a folder tree counting as one),
-    // and never delete more.
-    std::optional<std::int64_t> maxDeletes;
-    // Run even when the source folder is empty and the run would delete everything in the target.
-    bool allowEmptySource = false;
-    // How many workers copy, compare and delete (--jobs); 0 for one per core, at most eight.
-    int jobs = 0;
     // Where the report is appended, with a dated header; empty for none.
     std::string logFile;
 };

@@ -76,9 +76,6 @@ ExitCode JobRun::Run()
     if (!roots_.IsOk())
         return Refuse(roots_.message);
     options_ = job_.options;
-    options_.emptySource = arguments_.allowEmptySource ? EmptySource::Allow : EmptySource::Refuse;
-    options_.maxDeletes = arguments_.maxDeletes;
-    options_.jobs = arguments_.jobs;
     if (std::string refused = SettleExclusions(); !refused.empty())
         return Refuse(refused);
     if (std::string refused = ConfirmationRefusal(); !refused.empty())
@@ -155,11 +152,11 @@ std::string JobRun::EmptySourceRefusal()
 std::string JobRun::Plan(ProgressDisplay* display)
 {
     const bool wanted =
-        arguments_.plan == PlanChoice::Always || arguments_.maxDeletes ||
+        arguments_.plan == PlanChoice::Always || options_.maxDeletes ||
         (arguments_.plan == PlanChoice::WhenCheap && display != nullptr && !arguments_.dryRun);
     if (!wanted)
         return {};
-    const bool budgeted = arguments_.plan == PlanChoice::WhenCheap && !arguments_.maxDeletes;
+    const bool budgeted = arguments_.plan == PlanChoice::WhenCheap && !options_.maxDeletes;
     const auto deadline = std::chrono::steady_clock::now() + cheapPlanBudget;
     if (display != nullptr)
         display->SetPlanning(true);
@@ -175,9 +172,9 @@ std::string JobRun::Plan(ProgressDisplay* display)
         if (plan.complete)
             display->SetTotals(PlanTotals{plan.FilesToCopy(), plan.BytesToCopy()});
     }
-    if (arguments_.maxDeletes && plan.complete && plan.ItemsToDelete() > *arguments_.maxDeletes)
+    if (options_.maxDeletes && plan.complete && plan.ItemsToDelete() > *options_.maxDeletes)
         return "the run would delete " + std::to_string(plan.ItemsToDelete()) +
-               " items, more than --max-delete " + std::to_string(*arguments_.maxDeletes) +
+               " items, more than --max-delete " + std::to_string(*options_.maxDeletes) +
                " allows (a folder counts as one item)";
     return {};
 }

@@ -9,14 +9,10 @@
 
 namespace twinfol::cli {
 
-// The runner's defaults where the command line says nothing: add and recurse, but neither delete nor
-// ask, so that a bare invocation never removes anything.
-inline constexpr SyncOptions commandLineDefaults{.deleteMissing = false, .confirmDeletes = false};
-
 struct SyncJob {
     std::string source;
     std::string target;
-    SyncOptions options = commandLineDefaults;
+    SyncOptions options;
     std::vector<std::string> exclusions;
 };
 

@@ -46,10 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!again.ReadText(profile.ToText()))
         std::abort();
     if (again.location1 != profile.location1 || again.location2 != profile.location2 ||
-        again.autoStart != profile.autoStart || again.deleteFiles != profile.deleteFiles ||
-        again.addFiles != profile.addFiles || again.confirmDeletes != profile.confirmDeletes ||
-        again.checkSubFolders != profile.checkSubFolders ||
-        NonBlankEntries(again) != NonBlankEntries(profile))
+        again.options != profile.options || NonBlankEntries(again) != NonBlankEntries(profile))
         std::abort();
     return 0;
 }

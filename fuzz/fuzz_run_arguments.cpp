@@ -102,8 +102,7 @@ bool SameParse(const ParsedArguments& a, const ParsedArguments& b)
            x.options == y.options && x.exclusions == y.exclusions && x.jobSwitches == y.jobSwitches &&
            x.dryRun == y.dryRun && x.json == y.json && x.answerYesToAll == y.answerYesToAll &&
            x.undoTarget == y.undoTarget && x.trashDaysGiven == y.trashDaysGiven &&
-           x.verbosity == y.verbosity && x.plan == y.plan && x.maxDeletes == y.maxDeletes &&
-           x.allowEmptySource == y.allowEmptySource && x.logFile == y.logFile;
+           x.verbosity == y.verbosity && x.plan == y.plan && x.logFile == y.logFile;
 }
 
 bool IsOneOf(const std::string& text, const std::vector<std::string>& arguments)
@@ -138,11 +137,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         RequireTerminalSafe(run.source);
         break;
     case Invocation::Profile: {
-        // A profile holds the job, so no switch that changes the job may come with one; how long the
-        // Trash keeps things is the runner's own.
+        // A profile holds the job, so no switch that changes the job may come with one: the options are
+        // a bare profile command line's but for the run's own (how long the Trash keeps things, the
+        // safety limits, the workers).
         Require(run.profilePath.ends_with(".twp") && IsOneOf(run.profilePath, arguments));
-        twinfol::SyncOptions expected = twinfol::cli::commandLineDefaults;
+        twinfol::SyncOptions expected =
+            twinfol::cli::ParseArguments({"--", run.profilePath}).arguments.options;
         expected.trashKeepDays = run.options.trashKeepDays;
+        expected.emptySource = run.options.emptySource;
+        expected.maxDeletes = run.options.maxDeletes;
+        expected.jobs = run.options.jobs;
         Require(run.jobSwitches.empty() && run.exclusions.empty() && run.options == expected);
         break;
     }
@@ -162,7 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         RequireTerminalSafe(exclusion);
     }
     // A delete limit is a count the command line gave, and a log file a name it gave.
-    Require(!run.maxDeletes || *run.maxDeletes >= 0);
+    Require(!run.options.maxDeletes || *run.options.maxDeletes >= 0);
     Require(run.logFile.empty() || IsOneOf(run.logFile, arguments) ||
             IsOneOf("--log-file=" + run.logFile, arguments));
     return 0;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <streambuf>
 
+#include "profile/profile_keys.h"
 #include "profile/profile_reader.h"
 
 namespace twinfol {
@@ -40,13 +41,11 @@ bool IsBlank(std::string_view text)
     return text.find_first_not_of(" \t\n\v\f\r") == std::string_view::npos;
 }
 
-AutoStart AutoStartOf(std::int32_t value)
+void AppendFlags(std::string& text, const SyncOptions& options, KeyPlace place)
 {
-    switch (value) {
-    case static_cast<std::int32_t>(AutoStart::Location1ToLocation2): return AutoStart::Location1ToLocation2;
-    case static_cast<std::int32_t>(AutoStart::Location2ToLocation1): return AutoStart::Location2ToLocation1;
-    default: return AutoStart::Off;
-    }
+    for (const ProfileFlag& flag : profileFlags)
+        if (flag.place == place)
+            AppendLine(text, flag.key, Digit(options.*flag.member));
 }
 
 } // namespace
@@ -57,11 +56,8 @@ std::string Profile::ToText() const
     AppendLine(text, "twin_fol_version", formatVersion);
     AppendLine(text, "location1", location1);
     AppendLine(text, "location2", location2);
-    AppendLine(text, "delete_files", Digit(deleteFiles));
-    AppendLine(text, "confirm_deletes", Digit(confirmDeletes));
-    AppendLine(text, "add_files", Digit(addFiles));
-    AppendLine(text, "check_sub_folders", Digit(checkSubFolders));
-    AppendLine(text, "auto_start", std::to_string(autoStart));
+    AppendFlags(text, options, KeyPlace::BeforeExclusions);
+    AppendLine(text, "auto_start", std::to_string(static_cast<int>(options.autoStart)));
     AppendLine(text, "exclusions", "");
     for (const std::string& entry : exclusions.Entries()) {
         text += entry;
@@ -69,10 +65,7 @@ std::string Profile::ToText() const
     }
     text += "end_exclusions";
     text += lineEnd;
-    // After the exclusion block: a reader that knows no more keys than the first nine takes whatever
-    // follows an unknown key as further keys, so this line anywhere earlier would swallow the block.
-    AppendLine(text, "use_trash", Digit(useTrash));
-    AppendLine(text, "ignore_hour_shift", Digit(ignoreHourShift));
+    AppendFlags(text, options, KeyPlace::AfterExclusions);
     return text;
 }
 
@@ -94,7 +87,8 @@ std::istream& Profile::Read(std::istream& in)
 {
     Reset();
     valid = false;
-    useTrash = false;
+    for (const ProfileFlag& flag : profileFlags)
+        options.*flag.member = flag.whenMissing;
     ProfileReader::Outcome outcome = ProfileReader::Outcome::EndOfInput;
     if (const std::istream::sentry sentry(in, true); sentry)
         outcome = ProfileReader(*in.rdbuf(), *this).Run();
@@ -138,29 +132,12 @@ FsStatus Profile::WriteFile(FileSystem& fileSystem, const std::string& path)
     return status;
 }
 
-SyncOptions Profile::Options() const
+SyncOptions Profile::OptionsForRun(SyncOptions run) const
 {
-    SyncOptions options;
-    options.addMissing = addFiles;
-    options.deleteMissing = deleteFiles;
-    options.confirmDeletes = confirmDeletes;
-    options.checkSubFolders = checkSubFolders;
-    options.useTrash = useTrash;
-    options.ignoreHourShift = ignoreHourShift;
-    options.autoStart = AutoStartOf(autoStart);
-    return options;
-}
-
-void Profile::SetOptions(const SyncOptions& options)
-{
-    addFiles = options.addMissing;
-    deleteFiles = options.deleteMissing;
-    confirmDeletes = options.confirmDeletes;
-    checkSubFolders = options.checkSubFolders;
-    useTrash = options.useTrash;
-    ignoreHourShift = options.ignoreHourShift;
-    if (options.autoStart != AutoStartOf(autoStart))
-        autoStart = static_cast<std::int32_t>(options.autoStart);
+    for (const ProfileFlag& flag : profileFlags)
+        run.*flag.member = options.*flag.member;
+    run.autoStart = options.autoStart;
+    return run;
 }
 
 // Values are written raw, so a line break inside one, or an entry that reads as the end of the
@@ -188,26 +165,17 @@ bool Profile::CanBeWritten() const
 bool operator==(const Profile& left, const Profile& right)
 {
     return left.modified == right.modified && left.valid == right.valid &&
-           left.deleteFiles == right.deleteFiles && left.confirmDeletes == right.confirmDeletes &&
-           left.addFiles == right.addFiles && left.checkSubFolders == right.checkSubFolders &&
            left.location1 == right.location1 && left.location2 == right.location2 &&
-           left.exclusions == right.exclusions && left.autoStart == right.autoStart &&
-           left.useTrash == right.useTrash && left.ignoreHourShift == right.ignoreHourShift;
+           left.exclusions == right.exclusions && left.options == right.options;
 }
 
 void Profile::Reset()
 {
     modified = false;
-    deleteFiles = true;
-    confirmDeletes = true;
-    addFiles = true;
-    checkSubFolders = true;
     location1.clear();
     location2.clear();
     exclusions.Clear();
-    autoStart = 0;
-    useTrash = true;
-    ignoreHourShift = false;
+    options = SyncOptions();
 }
 
 void Profile::SetLocation1(std::string path)

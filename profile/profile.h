@@ -1,9 +1,8 @@
-// One synchronisation job as the user saves it: two locations, four option flags, the automatic
-// start and the exclusion list, with its .twp text format.
+// One synchronisation job as the user saves it: two locations, the job's options (its flags and the
+// automatic start) and the exclusion list, with its .twp text format.
 #pragma once
 
 #include <cstddef>
-#include <cstdint>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -61,12 +60,10 @@ public:
     // A read-only file is never replaced: the save fails.
     FsStatus WriteFile(FileSystem& fileSystem, const std::string& path);
 
-    // The job's options as one value: the four flags, the Trash, and autoStart as the direction it
-    // names (a value the format does not know counts as Off).
-    SyncOptions Options() const;
-    // Takes the four flags, the Trash and the auto-start from the value. An autoStart value the format does
-    // not know is kept when the value says Off, so that it is written back unchanged.
-    void SetOptions(const SyncOptions& options);
+    // The options a run of this job starts from: those the file keeps (the flags and the automatic
+    // start) from this profile, every other one (the Trash's keeping days, the safety limits, the
+    // workers) from `run`, which whoever starts the run decides.
+    SyncOptions OptionsForRun(SyncOptions run) const;
 
     // Back to the defaults of a new profile, `valid` excepted.
     void Reset();
@@ -75,20 +72,13 @@ public:
 
     bool modified = false;
     bool valid = true;
-    bool deleteFiles = true;
-    bool confirmDeletes = true;
-    bool addFiles = true;
-    bool checkSubFolders = true;
     std::string location1;
     std::string location2;
     ExclusionList exclusions;
-    std::int32_t autoStart = 0;
-    // Key "use_trash": deleted and replaced files go to the Trash. On for a new profile; a file
-    // without the key was made before the option and keeps running as it did, without it.
-    bool useTrash = true;
-    // Key "ignore_hour_shift": stamps exactly one hour apart count as the same (FAT disks after a
-    // daylight-saving change). Off for a new profile and for a file without the key.
-    bool ignoreHourShift = false;
+    // The flags under the keys of profile/profile_keys.h and the automatic start under "auto_start";
+    // the other members keep their defaults. An automatic start the format does not know (one a later
+    // version wrote) is kept and written back unchanged; whoever reads it takes it for Off.
+    SyncOptions options;
 
     // Every field equal, `modified` and `valid` included.
     friend bool operator==(const Profile& left, const Profile& right);

@@ -1,9 +1,11 @@
 // Reading a profile: keys up to "=", white space removed from them, one value reader per key.
 #include "profile/profile_reader.h"
 
+#include <cstdint>
 #include <limits>
 
 #include "profile/profile.h"
+#include "profile/profile_keys.h"
 
 namespace twinfol {
 namespace {
@@ -89,26 +91,17 @@ std::optional<ProfileReader::Outcome> ProfileReader::ReadValue(const std::string
         return ReadLocation(profile_.location1);
     if (key == "location2")
         return ReadLocation(profile_.location2);
-    if (key == "delete_files")
-        return ReadFlag(profile_.deleteFiles);
-    if (key == "confirm_deletes")
-        return ReadFlag(profile_.confirmDeletes);
-    if (key == "add_files")
-        return ReadFlag(profile_.addFiles);
-    if (key == "check_sub_folders")
-        return ReadFlag(profile_.checkSubFolders);
+    for (const ProfileFlag& flag : profileFlags)
+        if (key == flag.key)
+            return ReadFlag(profile_.options.*flag.member);
     if (key == "exclusions")
         return ReadExclusionBlock();
-    if (key == "use_trash")
-        return ReadFlag(profile_.useTrash);
-    if (key == "ignore_hour_shift")
-        return ReadFlag(profile_.ignoreHourShift);
     if (key == "auto_start") {
         const auto number = ReadInteger();
         if (!number || *number < std::numeric_limits<std::int32_t>::min() ||
             *number > std::numeric_limits<std::int32_t>::max())
             return limitHit_ ? Outcome::LimitExceeded : Outcome::ValueFailed;
-        profile_.autoStart = static_cast<std::int32_t>(*number);
+        profile_.options.autoStart = static_cast<AutoStart>(static_cast<std::int32_t>(*number));
         return std::nullopt;
     }
     // A key we do not know takes its whole line with it, so the lines after it are still read.

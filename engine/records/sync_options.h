@@ -32,8 +32,9 @@ struct SyncOptions {
     bool confirmDeletes = true;
     bool checkSubFolders = true;
     // Deleted files and folders, and the old content of overwritten files, go to the Trash instead of
-    // being removed for good.
-    bool useTrash = false;
+    // being removed for good. On for a new job; a profile made before the option and a command line
+    // without --trash say off.
+    bool useTrash = true;
     // Items a run put in the Trash are removed from it this many days later, at the start of a later
     // run into the same volume; 0 keeps them until the person empties the Trash.
     int trashKeepDays = defaultTrashKeepDays;

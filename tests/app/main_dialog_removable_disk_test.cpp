@@ -21,7 +21,7 @@ TEST_F(MainDialogTest, TheHourShiftBoxIsOffAtFirstStartKeptOnExitAndFollowsEachP
     Open();
     EXPECT_FALSE(Checked("ignoreHourShiftCheck"));
     Click("ignoreHourShiftCheck");
-    EXPECT_TRUE(window->CurrentProfile().ignoreHourShift);
+    EXPECT_TRUE(window->CurrentProfile().options.ignoreHourShift);
     EXPECT_TRUE(window->CurrentProfile().modified);
     Click("exitButton");
     std::uint32_t stored = 0;

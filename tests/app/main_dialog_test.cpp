@@ -21,6 +21,7 @@
 
 #include "gui/main_dialog_fixture.h"
 #include "gui/modal_helpers.h"
+#include "support/option_forms.h"
 
 using namespace twinfol;
 using namespace twinfol::test;
@@ -91,6 +92,39 @@ TEST_F(MainDialogTest, RestoresHistoriesAndOptionsAndExitStoresAllFifteenValues)
     ASSERT_TRUE(settings.ReadRegNumber("UseTrash", trash));
     EXPECT_EQ(trash, 1u);
     EXPECT_FALSE(window->isVisible());
+}
+
+// Each box through its one table line: shown as a new job has it, clicked into the profile, stored on
+// exit under its own name, and shown from a profile that holds the other value.
+TEST_F(MainDialogTest, EachOptionBoxCarriesItsOwnOptionToTheProfileAndTheSettings)
+{
+    for (const OptionForms& form : everyJobFlag) {
+        SCOPED_TRACE(form.box);
+        const bool newJob = SyncOptions().*form.option;
+        Open();
+        EXPECT_EQ(Checked(form.box), newJob);
+        Click(form.box);
+        SyncOptions clicked;
+        clicked.*form.option = !newJob;
+        EXPECT_EQ(window->CurrentProfile().options, clicked);
+        Click("exitButton");
+        std::uint32_t stored = 2;
+        ASSERT_TRUE(settings.ReadRegNumber(form.setting, stored));
+        EXPECT_EQ(stored, newJob ? 0u : 1u);
+
+        Profile profile;
+        profile.options = clicked;
+        Open(disk.WriteFile("job.twp", profile.ToText()));
+        for (const OptionForms& other : everyJobFlag)
+            EXPECT_EQ(Checked(other.box), clicked.*other.option) << other.box;
+    }
+}
+
+TEST_F(MainDialogTest, ACommandLineProfileThatCannotBeOpenedLeavesEveryBoxClear)
+{
+    Open(disk.Path("missing.twp"));
+    for (const OptionForms& form : everyJobFlag)
+        EXPECT_FALSE(Checked(form.box)) << form.box;
 }
 
 TEST_F(MainDialogTest, CloseBoxStoresNothing)
@@ -280,15 +314,15 @@ TEST_F(MainDialogTest, SaveEnablingFollowsEveryKindOfEdit)
 
     Click("checkSubFoldersCheck");
     EXPECT_TRUE(Enabled("saveButton"));
-    EXPECT_FALSE(window->CurrentProfile().checkSubFolders);
+    EXPECT_FALSE(window->CurrentProfile().options.checkSubFolders);
     Click("saveButton");
     EXPECT_FALSE(Enabled("saveButton"));
 
     Click("autoStartCheck");
-    EXPECT_EQ(window->CurrentProfile().autoStart, 1);
+    EXPECT_EQ(window->CurrentProfile().options.autoStart, AutoStart::Location1ToLocation2);
     EXPECT_TRUE(Enabled("direction2To1Radio"));
     Click("direction2To1Radio");
-    EXPECT_EQ(window->CurrentProfile().autoStart, 2);
+    EXPECT_EQ(window->CurrentProfile().options.autoStart, AutoStart::Location2ToLocation1);
     EXPECT_TRUE(Enabled("saveButton"));
 }
 

@@ -21,7 +21,7 @@ TEST_F(MainDialogTest, TheTrashBoxIsOnAtFirstStartKeptOnExitAndFollowsEachProfil
     EXPECT_TRUE(Checked("useTrashCheck"));
     EXPECT_FALSE(Enabled("undoButton"));
     Click("useTrashCheck");
-    EXPECT_FALSE(window->CurrentProfile().useTrash);
+    EXPECT_FALSE(window->CurrentProfile().options.useTrash);
     EXPECT_TRUE(window->CurrentProfile().modified);
     Click("exitButton");
     std::uint32_t stored = 1;

@@ -193,7 +193,7 @@ TEST_F(ProfileCommandsTest, CommandLineProfileWithoutAutoStartKeepsTheFirstDirec
     EXPECT_FALSE(Checked("autoStartCheck"));
     EXPECT_TRUE(Checked("direction1To2Radio"));
     Click("autoStartCheck");
-    EXPECT_EQ(window->CurrentProfile().autoStart, 1);
+    EXPECT_EQ(window->CurrentProfile().options.autoStart, AutoStart::Location1ToLocation2);
 }
 
 TEST(CommandLine, FirstArgumentWithoutADashIsTheProfile)

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/run_arguments.h"
+#include "support/option_forms.h"
 
 namespace twinfol::cli {
 namespace {
@@ -22,6 +23,22 @@ TEST(RunArguments, DefaultsAddOnDeleteOffSubFoldersOnConfirmOff)
     EXPECT_FALSE(run.json);
     EXPECT_FALSE(run.answerYesToAll);
     EXPECT_TRUE(run.exclusions.empty());
+}
+
+TEST(RunArguments, EachJobFlagIsItsSwitchAloneAndComesOnlyWithFolders)
+{
+    const SyncOptions bare = ParseArguments({"/src", "/dst"}).arguments.options;
+    for (const test::OptionForms& form : test::everyJobFlag) {
+        SCOPED_TRACE(form.flag);
+        EXPECT_EQ(bare.*form.option, !form.flagGives);
+        const ParsedArguments parsed = ParseArguments({form.flag, "/src", "/dst"});
+        ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+        SyncOptions expected = bare;
+        expected.*form.option = form.flagGives;
+        EXPECT_EQ(parsed.arguments.options, expected);
+        EXPECT_EQ(parsed.arguments.jobSwitches, std::vector<std::string>{form.flag});
+        EXPECT_FALSE(ParseArguments({form.flag, "job.twp"}).IsOk());
+    }
 }
 
 TEST(RunArguments, EveryOptionInAnyPosition)
@@ -137,22 +154,23 @@ TEST(RunArguments, ShortFormsOutputAndSafetyOptionsGoWithEitherForm)
     ASSERT_TRUE(parsed.IsOk()) << parsed.error;
     EXPECT_TRUE(parsed.arguments.dryRun);
     EXPECT_EQ(parsed.arguments.verbosity, Verbosity::Quiet);
-    EXPECT_EQ(parsed.arguments.maxDeletes, 0);
-    EXPECT_TRUE(parsed.arguments.allowEmptySource);
+    EXPECT_EQ(parsed.arguments.options.maxDeletes, 0);
+    EXPECT_EQ(parsed.arguments.options.emptySource, EmptySource::Allow);
     EXPECT_EQ(parsed.arguments.plan, PlanChoice::Never);
     EXPECT_EQ(parsed.arguments.logFile, "/var/log/t.log");
     parsed = ParseArguments({"-v", "--plan", "--max-delete=12", "/src", "/dst"});
     ASSERT_TRUE(parsed.IsOk()) << parsed.error;
     EXPECT_EQ(parsed.arguments.verbosity, Verbosity::Verbose);
     EXPECT_EQ(parsed.arguments.plan, PlanChoice::Always);
-    EXPECT_EQ(parsed.arguments.maxDeletes, 12);
+    EXPECT_EQ(parsed.arguments.options.maxDeletes, 12);
+    EXPECT_EQ(parsed.arguments.options.emptySource, EmptySource::Refuse);
     EXPECT_EQ(ParseArguments({"/src", "/dst"}).arguments.plan, PlanChoice::WhenCheap);
     for (const char* value : {"-1", "12x", "", "1234567890123456789"})
         EXPECT_FALSE(ParseArguments({"--max-delete", value, "/src", "/dst"}).IsOk()) << value;
     EXPECT_FALSE(ParseArguments({"--log-file=", "/src", "/dst"}).IsOk());
-    EXPECT_EQ(ParseArguments({"/src", "/dst"}).arguments.jobs, 0);
-    EXPECT_EQ(ParseArguments({"-j", "3", "/src", "/dst"}).arguments.jobs, 3);
-    EXPECT_EQ(ParseArguments({"--jobs=1", "/src", "/dst"}).arguments.jobs, 1);
+    EXPECT_EQ(ParseArguments({"/src", "/dst"}).arguments.options.jobs, 0);
+    EXPECT_EQ(ParseArguments({"-j", "3", "/src", "/dst"}).arguments.options.jobs, 3);
+    EXPECT_EQ(ParseArguments({"--jobs=1", "job.twp"}).arguments.options.jobs, 1);
     for (const char* value : {"0", "65", "two", ""})
         EXPECT_FALSE(ParseArguments({"--jobs", value, "/src", "/dst"}).IsOk()) << value;
 }

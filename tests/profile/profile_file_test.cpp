@@ -26,8 +26,8 @@ Profile SampleProfile()
     Profile profile;
     profile.SetLocation1("/home/me/work/");
     profile.SetLocation2("/mnt/backup/work/");
-    profile.confirmDeletes = false;
-    profile.autoStart = 2;
+    profile.options.confirmDeletes = false;
+    profile.options.autoStart = AutoStart::Location2ToLocation1;
     profile.exclusions = ExclusionList({"/home/me/work/notes.txt", "/home/me/work/build/"});
     return profile;
 }

@@ -6,6 +6,7 @@
 #include <streambuf>
 
 #include "profile/profile.h"
+#include "support/option_forms.h"
 
 using namespace twinfol;
 
@@ -32,8 +33,8 @@ Profile WorkedExampleProfile()
     Profile profile;
     profile.SetLocation1("C:\\Work\\");
     profile.SetLocation2("D:\\Backup\\Work\\");
-    profile.confirmDeletes = false;
-    profile.autoStart = 1;
+    profile.options.confirmDeletes = false;
+    profile.options.autoStart = AutoStart::Location1ToLocation2;
     profile.exclusions = ExclusionList({"C:\\Work\\notes.txt", "C:\\Work\\build\\"});
     return profile;
 }
@@ -44,8 +45,9 @@ Profile UsedProfile()
     Profile profile;
     profile.SetLocation1("/old/one/");
     profile.SetLocation2("/old/two/");
-    profile.deleteFiles = profile.confirmDeletes = profile.addFiles = profile.checkSubFolders = false;
-    profile.autoStart = 2;
+    profile.options.deleteMissing = profile.options.confirmDeletes = false;
+    profile.options.addMissing = profile.options.checkSubFolders = false;
+    profile.options.autoStart = AutoStart::Location2ToLocation1;
     profile.exclusions = ExclusionList({"/old/one/skip/"});
     return profile;
 }
@@ -110,7 +112,7 @@ TEST(ProfileFormat, ReadsTheWorkedExampleIntoEveryField)
     Profile expected = WorkedExampleProfile();
     expected.modified = false;
     // A file without the Trash's key was made before the option: it keeps running without it.
-    expected.useTrash = false;
+    expected.options.useTrash = false;
     EXPECT_EQ(ReadFrom(workedExample), expected);
     EXPECT_EQ(ReadFrom(workedExample).exclusions.Entries().front(), "C:\\Work\\build\\");
 }
@@ -120,7 +122,7 @@ TEST(ProfileFormat, AnEmptyProfileHasItsExclusionLineFollowedByTheEnd)
     const std::string text = Profile().ToText();
     EXPECT_TRUE(text.ends_with("auto_start=0\r\nexclusions=\r\nend_exclusions\r\n" + trashLine)) << text;
     Profile negative;
-    negative.autoStart = -7;
+    negative.options.autoStart = static_cast<AutoStart>(-7);
     EXPECT_NE(negative.ToText().find("\r\nauto_start=-7\r\n"), std::string::npos);
 }
 
@@ -129,7 +131,7 @@ TEST(ProfileFormat, RoundTripGivesBackEveryField)
     Profile written = UsedProfile();
     written.SetLocation1(" /with spaces/ and = signs ");
     written.exclusions = ExclusionList({"/z", "/A/", "/b", "/b", "/a\\x", "/\xC3\xA9"});
-    written.autoStart = -12345;
+    written.options.autoStart = static_cast<AutoStart>(-12345);
     const std::string text = written.ToText();
     written.modified = false;
 
@@ -148,7 +150,7 @@ TEST(ProfileFormat, ValidityComesFromTheVersionKeyAlone)
     // Nothing but the version: a valid profile with every default, and without the Trash that only
     // profiles written since the option came carry.
     Profile versionOnly = DefaultsWithValid(true);
-    versionOnly.useTrash = false;
+    versionOnly.options.useTrash = false;
     EXPECT_EQ(ReadFrom(version, UsedProfile()), versionOnly);
     // The version number plays no part.
     EXPECT_EQ(ReadFrom("twin_fol_version=7\r\nlocation1=/x/\r\n").location1, "/x/");
@@ -163,33 +165,32 @@ TEST(ProfileFormat, ValidityComesFromTheVersionKeyAlone)
 TEST(ProfileFormat, TheTrashLineFollowsTheBlockAndReadsBack)
 {
     Profile off = WorkedExampleProfile();
-    off.useTrash = false;
+    off.options.useTrash = false;
     // Last of all, so that a reader that knows only the first nine keys loses nothing before it.
     EXPECT_TRUE(off.ToText().ends_with("end_exclusions\r\nuse_trash=0\r\nignore_hour_shift=0\r\n"));
-    EXPECT_FALSE(ReadFrom(off.ToText()).useTrash);
-    EXPECT_TRUE(ReadFrom(workedExample + trashLine).useTrash);
+    EXPECT_FALSE(ReadFrom(off.ToText()).options.useTrash);
+    EXPECT_TRUE(ReadFrom(workedExample + trashLine).options.useTrash);
     EXPECT_EQ(ReadFrom(workedExample + trashLine).exclusions.Size(), 2u);
     // Where a hand-made file puts it first, the block after it is still read.
     const Profile early = ReadFrom("use_trash=1\r\n" + workedExample);
-    EXPECT_TRUE(early.useTrash);
+    EXPECT_TRUE(early.options.useTrash);
     EXPECT_EQ(early.exclusions.Size(), 2u);
     // A value that is no flag ends the reading like any other flag's.
-    EXPECT_FALSE(ReadFrom(version + "use_trash=2\r\nlocation1=/x/\r\n").useTrash);
+    EXPECT_FALSE(ReadFrom(version + "use_trash=2\r\nlocation1=/x/\r\n").options.useTrash);
     EXPECT_EQ(ReadFrom(version + "use_trash=2\r\nlocation1=/x/\r\n").location1, "");
 }
 
 TEST(ProfileFormat, TheHourShiftLineFollowsTheBlockAndReadsBack)
 {
     Profile shifted = WorkedExampleProfile();
-    shifted.ignoreHourShift = true;
+    shifted.options.ignoreHourShift = true;
     EXPECT_TRUE(shifted.ToText().ends_with("end_exclusions\r\nuse_trash=1\r\nignore_hour_shift=1\r\n"));
     const Profile read = ReadFrom(shifted.ToText());
-    EXPECT_TRUE(read.ignoreHourShift);
-    EXPECT_TRUE(read.Options().ignoreHourShift);
+    EXPECT_TRUE(read.options.ignoreHourShift);
     EXPECT_EQ(read.exclusions.Size(), 2u);
     // A file made before the option, and a value that is no flag, leave it off.
-    EXPECT_FALSE(ReadFrom(workedExample).ignoreHourShift);
-    EXPECT_FALSE(ReadFrom(workedExample + "ignore_hour_shift=2\r\n").ignoreHourShift);
+    EXPECT_FALSE(ReadFrom(workedExample).options.ignoreHourShift);
+    EXPECT_FALSE(ReadFrom(workedExample + "ignore_hour_shift=2\r\n").options.ignoreHourShift);
 }
 
 TEST(ProfileFormat, AVersionWordIsValidButEndsTheReading)
@@ -212,7 +213,7 @@ TEST(ProfileFormat, AFlagThatIsNotZeroOrOneEndsTheReading)
         profile.Read(in);
         EXPECT_TRUE(in.fail());
         EXPECT_TRUE(profile.valid);
-        EXPECT_FALSE(profile.deleteFiles); // keeps the value read before
+        EXPECT_FALSE(profile.options.deleteMissing); // keeps the value read before
         EXPECT_EQ(profile.location1, "/a/");
         EXPECT_EQ(profile.location2, "");
         // Before the version line, the same stop leaves a file that is no profile.
@@ -225,11 +226,11 @@ TEST(ProfileFormat, WhiteSpaceInAndAroundKeysIsIgnored)
     const Profile profile = ReadFrom(version + "   check_sub_folders   =   0  \r\n" +
                                      "\tadd _files\t=0\r\n\r\n\r\n" + "confirm_deletes\r\n=\r\n0\r\n");
     EXPECT_TRUE(profile.valid);
-    EXPECT_FALSE(profile.checkSubFolders);
-    EXPECT_FALSE(profile.addFiles);
-    EXPECT_FALSE(profile.confirmDeletes);
+    EXPECT_FALSE(profile.options.checkSubFolders);
+    EXPECT_FALSE(profile.options.addMissing);
+    EXPECT_FALSE(profile.options.confirmDeletes);
     // Case is significant: this is no key of ours.
-    EXPECT_TRUE(ReadFrom(version + "Delete_Files=0\r\n").deleteFiles);
+    EXPECT_TRUE(ReadFrom(version + "Delete_Files=0\r\n").options.deleteMissing);
 }
 
 TEST(ProfileFormat, LocationsAreKeptVerbatim)
@@ -259,7 +260,7 @@ TEST(ProfileFormat, TheLastSingleValueWinsAndBlocksAddUp)
                  "end_exclusions\r\nlocation1=/second/\r\nauto_start=0\r\n" +
                  "exclusions=\r\n/a\r\n/m\r\nend_exclusions\r\n");
     EXPECT_EQ(profile.location1, "/second/");
-    EXPECT_EQ(profile.autoStart, 0);
+    EXPECT_EQ(profile.options.autoStart, AutoStart::Off);
     const std::vector<std::string> expected = {"/a", "/m", "/m", "/z"};
     EXPECT_EQ(profile.exclusions.Entries(), expected);
 }
@@ -281,9 +282,10 @@ TEST(ProfileFormat, ExclusionBlockTakesEveryLineUpToItsExactEnd)
 TEST(ProfileFormat, AutoStartKeepsValuesOutsideTheDirections)
 {
     Profile profile = ReadFrom(version + "auto_start=5\r\n");
-    EXPECT_EQ(profile.autoStart, 5);
+    EXPECT_EQ(profile.options.autoStart, static_cast<AutoStart>(5));
     EXPECT_NE(profile.ToText().find("\r\nauto_start=5\r\n"), std::string::npos);
-    EXPECT_EQ(ReadFrom(version + "auto_start=-2147483648\r\n").autoStart, INT32_MIN);
+    EXPECT_EQ(ReadFrom(version + "auto_start=-2147483648\r\n").options.autoStart,
+              static_cast<AutoStart>(INT32_MIN));
 }
 
 // Choices of our own where the format leaves room.
@@ -295,7 +297,7 @@ TEST(ProfileChoices, ReadStartsFromAResetProfile)
     profile.ReadText(version + "exclusions=\r\n/new/b\r\n/new/a\r\nend_exclusions\r\n");
     EXPECT_FALSE(profile.modified);
     EXPECT_EQ(profile.location1, "");
-    EXPECT_TRUE(profile.deleteFiles);
+    EXPECT_TRUE(profile.options.deleteMissing);
     EXPECT_EQ(profile.exclusions.Entries(), (std::vector<std::string>{"/new/a", "/new/b"}));
 }
 
@@ -322,7 +324,7 @@ TEST(ProfileChoices, AnUnknownKeyIsSkippedWithItsWholeLine)
 {
     const Profile profile = ReadFrom(version + "colour=blue\r\nlocation1=/x/\r\n=orphan\r\nauto_start=1\r\n");
     EXPECT_EQ(profile.location1, "/x/");
-    EXPECT_EQ(profile.autoStart, 1);
+    EXPECT_EQ(profile.options.autoStart, AutoStart::Location1ToLocation2);
 }
 
 TEST(ProfileChoices, AnAutoStartThatIsNoIntegerLeavesTheValueAndEndsTheReading)
@@ -332,7 +334,7 @@ TEST(ProfileChoices, AnAutoStartThatIsNoIntegerLeavesTheValueAndEndsTheReading)
         const Profile profile =
             ReadFrom(version + "auto_start=2\r\nauto_start=" + bad + "\r\nlocation1=/x/\r\n");
         EXPECT_TRUE(profile.valid);
-        EXPECT_EQ(profile.autoStart, 2);
+        EXPECT_EQ(profile.options.autoStart, AutoStart::Location2ToLocation1);
         EXPECT_EQ(profile.location1, "");
     }
 }
@@ -408,27 +410,43 @@ TEST(ProfileReaderBounds, InputWithoutLineEndsIsStillRead)
     EXPECT_TRUE(ReadFrom(std::string(5000, 'k') + "=\r\n" + version).valid);
 }
 
-TEST(ProfileOptions, TravelAsOneValueAndKeepAnAutoStartTheFormatDoesNotKnow)
+TEST(ProfileOptions, EveryJobFlagIsWrittenUnderItsKeyAndReadBack)
+{
+    for (const test::OptionForms& form : test::everyJobFlag) {
+        for (const bool value : {false, true}) {
+            SCOPED_TRACE(std::string(form.profileKey) + (value ? " on" : " off"));
+            Profile written;
+            written.options.*form.option = value;
+            const std::string text = written.ToText();
+            EXPECT_NE(text.find("\r\n" + std::string(form.profileKey) + (value ? "=1\r\n" : "=0\r\n")),
+                      std::string::npos);
+            EXPECT_EQ(ReadFrom(text).options, written.options);
+        }
+    }
+}
+
+TEST(ProfileOptions, ARunTakesTheJobFromTheProfileAndTheRestFromWhoeverStartsIt)
 {
     Profile profile = ReadFrom(workedExample);
-    const SyncOptions options = profile.Options();
-    EXPECT_EQ(options, (SyncOptions{.addMissing = true,
-                                    .deleteMissing = true,
-                                    .confirmDeletes = false,
-                                    .checkSubFolders = true,
-                                    .autoStart = AutoStart::Location1ToLocation2}));
+    const SyncOptions run{.addMissing = false,
+                          .useTrash = true,
+                          .trashKeepDays = 7,
+                          .emptySource = EmptySource::Refuse,
+                          .maxDeletes = 12,
+                          .ignoreHourShift = true,
+                          .jobs = 3};
+    EXPECT_EQ(profile.OptionsForRun(run), (SyncOptions{.confirmDeletes = false,
+                                                       .useTrash = false,
+                                                       .trashKeepDays = 7,
+                                                       .autoStart = AutoStart::Location1ToLocation2,
+                                                       .emptySource = EmptySource::Refuse,
+                                                       .maxDeletes = 12,
+                                                       .jobs = 3}));
 
-    profile.SetOptions({.addMissing = false, .autoStart = AutoStart::Location2ToLocation1});
-    EXPECT_FALSE(profile.addFiles);
-    EXPECT_TRUE(profile.confirmDeletes);
-    EXPECT_EQ(profile.autoStart, 2);
-    profile.SetOptions({.autoStart = AutoStart::Off});
-    EXPECT_EQ(profile.autoStart, 0);
-
-    // A value written by a later version counts as Off, and is written back as it was.
-    profile.autoStart = 7;
-    EXPECT_EQ(profile.Options().autoStart, AutoStart::Off);
-    profile.SetOptions(profile.Options());
-    EXPECT_EQ(profile.autoStart, 7);
+    // A value written by a later version is kept as it is, through a run's options too, and written
+    // back unchanged.
+    profile.options.autoStart = static_cast<AutoStart>(7);
+    EXPECT_EQ(profile.OptionsForRun(run).autoStart, static_cast<AutoStart>(7));
     EXPECT_NE(profile.ToText().find("auto_start=7\r\n"), std::string::npos);
+    EXPECT_EQ(ReadFrom(profile.ToText()).options.autoStart, static_cast<AutoStart>(7));
 }

@@ -15,8 +15,8 @@
 
 namespace twinfol::test {
 
-// The tests' usual job: add, delete and recurse, without delete questions.
-inline constexpr SyncOptions unconfirmed{.confirmDeletes = false};
+// The tests' usual job: add, delete and recurse, without delete questions and without the Trash.
+inline constexpr SyncOptions unconfirmed{.confirmDeletes = false, .useTrash = false};
 
 // 10:00:00 UTC on 14 November 2023: a fixed base for time stamps.
 inline constexpr std::time_t baseTime = 1699956000;

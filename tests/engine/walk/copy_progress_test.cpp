@@ -104,7 +104,7 @@ TEST_F(SyncEngineTest, AtFourJobsTheFiguresShownNeverGoBackAndEndAtTheReports)
                        std::string(static_cast<std::size_t>(index), 'x'));
     CountingHost counting;
     SyncEngine engine(fileSystem, exclusions, runState, report, counting);
-    engine.Run(source, target, {.confirmDeletes = false, .jobs = 4});
+    engine.Run(source, target, {.confirmDeletes = false, .useTrash = false, .jobs = 4});
 
     ASSERT_EQ(report.filesCopied, 44u);
     ASSERT_FALSE(counting.shown.empty());
@@ -127,7 +127,7 @@ TEST_F(SyncEngineTest, AHostThatShowsNoFileProgressHearsOfWholeFilesOnlyAtFourJo
     for (const char* name : {"a", "b", "c"})
         tree.WriteFile(std::string("source/") + name, std::string(largeSize, *name));
     SyncEngine engine(fileSystem, exclusions, runState, report, host);
-    engine.Run(source, target, {.confirmDeletes = false, .jobs = 4});
+    engine.Run(source, target, {.confirmDeletes = false, .useTrash = false, .jobs = 4});
 
     EXPECT_EQ(report.filesCopied, 3u);
     ASSERT_FALSE(host.shown.empty());

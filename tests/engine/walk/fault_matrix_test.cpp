@@ -34,7 +34,7 @@ using Snapshot = std::map<std::string, std::string>;
 // calls come in no fixed order, it strikes the call on the same path.
 using MatrixParam = std::tuple<FsOperation, Position, Shape, int>;
 
-constexpr SyncOptions oneJob{.confirmDeletes = false, .jobs = 1};
+constexpr SyncOptions oneJob{.confirmDeletes = false, .useTrash = false, .jobs = 1};
 
 constexpr ReportList allLists[] = {ReportList::OverwrittenFiles, ReportList::AddedFiles,
                                    ReportList::DeletedFiles, ReportList::AddedFolders,
@@ -207,7 +207,7 @@ TEST_P(FaultMatrixTest, OnlyTheFailedItemDiffersFromARunWithoutFaults)
         faulty.FailNthCall(operation, failed, EIO);
     else
         faulty.FailPath(failedCall.path, EIO, operation);
-    RunWith(faulty, {.confirmDeletes = false, .jobs = jobs});
+    RunWith(faulty, {.confirmDeletes = false, .useTrash = false, .jobs = jobs});
     const FailedItem item = ItemOf(failedCall, reference);
     SCOPED_TRACE(std::string(OperationName(operation)) + " call " + std::to_string(failed) + " of " +
                  std::to_string(callsOfKind.size()) + " on " + failedCall.path + " (item \"" + item.region +
@@ -304,7 +304,7 @@ TEST_F(FaultMatrixSubFolderTest, UnlistableSourceSubFolderDeletesNothingInItsTar
     tree.WriteFile(Target("z-stale"), "z");
     const Snapshot twinBefore = SideSnapshot("target/a/b");
     faulty.FailPath(S("a/b/"), EACCES, FsOperation::List);
-    RunWith(faulty, {.addMissing = true, .deleteMissing = true, .confirmDeletes = false});
+    RunWith(faulty, {.addMissing = true, .deleteMissing = true, .confirmDeletes = false, .useTrash = false});
     EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not read folder: " + S("a/b")});
     EXPECT_EQ(SideSnapshot("target/a/b"), twinBefore);
     // No change was even tried inside the twin.

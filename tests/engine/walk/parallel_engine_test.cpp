@@ -232,7 +232,7 @@ TEST_F(ParallelEngineTest, SecondNamesAndReadOnlyFoldersComeOutRightAtFourJobsEv
     for (int round = 0; round < 25; ++round) {
         SCOPED_TRACE("round " + std::to_string(round));
         tree.MakeFolder("target");
-        Run({.confirmDeletes = false, .jobs = 4});
+        Run({.confirmDeletes = false, .useTrash = false, .jobs = 4});
         EXPECT_TRUE(report.problemLog.empty()) << report.ProblemLines().front();
         struct stat first {};
         ASSERT_EQ(stat(tree.Path(Target("a/shared")).c_str(), &first), 0);
@@ -258,7 +258,8 @@ TEST_F(ParallelEngineTest, AStopLetsEachWorkerFinishItsCopyAndCountsExactlyWhatI
         tree.WriteFile(Source("f" + std::to_string(100 + file)), "content");
     FaultInjectingFileSystem faulty{fileSystem};
     faulty.Hold(FsOperation::CopyFile);
-    std::thread engineThread([&] { RunWith(faulty, {.confirmDeletes = false, .jobs = 4}); });
+    std::thread engineThread(
+        [&] { RunWith(faulty, {.confirmDeletes = false, .useTrash = false, .jobs = 4}); });
     const bool held = faulty.WaitUntilHeld(std::chrono::seconds(30));
     runState.RequestStop();
     faulty.Release();

@@ -20,8 +20,8 @@ const PlanRow* FindRow(const std::vector<PlanRow>& rows, const std::string& path
 ExplainedPlan Explain(const TempTree& tree, std::vector<std::string> exclusions = {})
 {
     PosixFileSystem fileSystem;
-    return MakeExplainedPlan(fileSystem, tree.Path("source/"), tree.Path("target/"), SyncOptions(),
-                             ExclusionList(std::move(exclusions)), nullptr);
+    return MakeExplainedPlan(fileSystem, tree.Path("source/"), tree.Path("target/"),
+                             SyncOptions{.useTrash = false}, ExclusionList(std::move(exclusions)), nullptr);
 }
 
 TEST(PlanReasons, SaysWhyForEachKindOfItem)

@@ -208,7 +208,7 @@ TEST_P(RemovableDiskTest, NamesThatFoldAlikeTakeTurnsAtFourJobs)
     tree.WriteFile(Source("d/y"), "lower folder");
     refused.push_back("Could not copy folder: " + S("d"));
     for (int run = 0; run < 3; ++run) {
-        RunAgain({.confirmDeletes = false, .jobs = 4});
+        RunAgain({.confirmDeletes = false, .useTrash = false, .jobs = 4});
         EXPECT_TRUE(report.deletedFiles.empty());
         if (!FoldsCase()) {
             EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
@@ -301,7 +301,7 @@ TEST_P(RemovableDiskTest, AnHourShiftOfEveryTargetStampCopiesOnlyWithoutTheOptio
     tree.WriteFile(Source("edited.txt"), "new", baseTime + 200);
     tree.WriteFile(OnDisk("edited.txt"), "old", baseTime - 3600);
 
-    Run({.confirmDeletes = false, .ignoreHourShift = true});
+    Run({.confirmDeletes = false, .useTrash = false, .ignoreHourShift = true});
     EXPECT_EQ(Items(report.overwrittenFiles), std::vector<std::string>{T("edited.txt")});
     EXPECT_EQ(tree.ReadFile(OnDisk("edited.txt")), "new");
 

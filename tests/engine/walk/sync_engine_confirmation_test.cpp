@@ -20,7 +20,7 @@ protected:
         tree.MakeFolder(Target("gone3"));
         tree.MakeFolder(Source("a/b"));
     }
-    void RunConfirmed() { Run({.confirmDeletes = true}); }
+    void RunConfirmed() { Run({.confirmDeletes = true, .useTrash = false}); }
 };
 
 TEST_F(SyncEngineConfirmationTest, AsksWithTheCaptionAndTargetPath)

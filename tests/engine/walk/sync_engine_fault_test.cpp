@@ -135,7 +135,7 @@ TEST_F(SyncEngineFaultTest, StopDuringACopyLetsItFinishAndEndsTheRun)
     tree.WriteFile(Target("old"), "o");
     faulty.Hold(FsOperation::CopyFile, S("a-big"));
     // One job: a second worker would have begun the next add too.
-    RunAndStopDuringHeldCall({.confirmDeletes = false, .jobs = 1});
+    RunAndStopDuringHeldCall({.confirmDeletes = false, .useTrash = false, .jobs = 1});
     EXPECT_EQ(tree.ReadFile(Target("a-big")), "big content");
     EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("a-big")});
     EXPECT_FALSE(tree.Exists(Target("b-next")));
@@ -154,7 +154,7 @@ TEST_F(SyncEngineFaultTest, StopDuringATreeCopyStillCountsTheFolder)
     tree.WriteFile(Source("other/d"), "d");
     faulty.Hold(FsOperation::CopyFile);
     // One job: a second worker would have begun the other folder's copy too.
-    RunAndStopDuringHeldCall({.confirmDeletes = false, .jobs = 1});
+    RunAndStopDuringHeldCall({.confirmDeletes = false, .useTrash = false, .jobs = 1});
     EXPECT_EQ(Items(report.addedFolders), std::vector<std::string>{T("newdir")});
     EXPECT_EQ(SideSnapshot("target").size(), 2u); // the folder and the one file being copied
     EXPECT_FALSE(tree.Exists(Target("other")));

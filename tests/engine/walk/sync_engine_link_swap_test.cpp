@@ -52,7 +52,7 @@ TEST_F(SyncEngineLinkSwapTest, ListedSubFolderSwappedWhileAQuestionWaitsIsNeithe
     host.AddAnswer(ConfirmAnswer::Yes);
     host.OnQuestion([&](const ConfirmQuestion&) { SwapForLink(Target("d")); });
 
-    Run({.confirmDeletes = true});
+    Run({.confirmDeletes = true, .useTrash = false});
 
     EXPECT_EQ(Victim(tree.Snapshot()), Victim(victimBefore));
     ASSERT_EQ(report.problemLog.size(), 1u);
@@ -70,7 +70,7 @@ TEST_F(SyncEngineLinkSwapTest, TargetOnlyFolderSwappedWhileItsQuestionWaitsIsNot
     host.AddAnswer(ConfirmAnswer::Yes);
     host.OnQuestion([&](const ConfirmQuestion&) { SwapForLink(Target("old")); });
 
-    Run({.confirmDeletes = true});
+    Run({.confirmDeletes = true, .useTrash = false});
 
     EXPECT_EQ(Victim(tree.Snapshot()), Victim(victimBefore));
     ASSERT_EQ(report.problemLog.size(), 1u);

@@ -69,7 +69,7 @@ TEST_F(SyncEngineTest, WithoutAddOrDeleteOnlyOverwrites)
     tree.MakeFolder(Target("staledir"));
     tree.WriteFile(Source("changed"), "new", baseTime + 500);
     tree.WriteFile(Target("changed"), "old", baseTime);
-    Run({.addMissing = false, .deleteMissing = false});
+    Run({.addMissing = false, .deleteMissing = false, .useTrash = false});
     EXPECT_EQ(Items(report.overwrittenFiles), std::vector<std::string>{T("changed")});
     EXPECT_EQ(report.addedFileCount + report.addedFolderCount + report.deletedFileCount +
                   report.deletedFolderCount,
@@ -88,7 +88,7 @@ TEST_F(SyncEngineTest, SubFoldersOffLeavesEveryFolderAlone)
     tree.WriteFile(Target("shared/extra.txt"), "e");
     tree.MakeFolder(Source("onlysource"));
     tree.MakeFolder(Target("onlytarget"));
-    Run({.confirmDeletes = false, .checkSubFolders = false});
+    Run({.confirmDeletes = false, .checkSubFolders = false, .useTrash = false});
     EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("top.txt")});
     EXPECT_TRUE(report.overwrittenFiles.empty());
     EXPECT_TRUE(report.addedFolders.empty());
@@ -299,7 +299,7 @@ TEST_F(SyncEngineTest, StopAfterAFileEndsTheRunAtTheNextStopTest)
             runState.RequestStop();
     });
     // One job: workers copy ahead of the progress texts, so a stop asked for at a text comes later.
-    Run({.confirmDeletes = false, .jobs = 1});
+    Run({.confirmDeletes = false, .useTrash = false, .jobs = 1});
     // The copy under way completes and counts; nothing after it is done.
     EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("a")});
     EXPECT_FALSE(tree.Exists(Target("b")));
