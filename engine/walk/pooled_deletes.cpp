@@ -47,7 +47,8 @@ void PooledDeletes::PostDelete(const std::string& name, ItemKind kind, OrderedRe
 
 void PooledDeletes::DeleteTargetOnly(ItemKind kind)
 {
-    const std::set<std::string>& names = kind == ItemKind::Folder ? level_.target.folders : level_.target.files;
+    const std::set<std::string>& names =
+        kind == ItemKind::Folder ? level_.target.folders : level_.target.files;
     // A file delete or two cost less here than the hand-over to a worker.
     if (kind == ItemKind::File && names.size() < 3) {
         SerialLevel(parts_, level_).DeleteTargetOnly(kind);

@@ -10,7 +10,9 @@ namespace twinfol {
 
 class PooledDeletes {
 public:
-    PooledDeletes(WalkParts& parts, Level& level, WorkPool& pool) : parts_(parts), level_(level), pool_(pool) {}
+    PooledDeletes(WalkParts& parts, Level& level, WorkPool& pool) : parts_(parts), level_(level), pool_(pool)
+    {
+    }
 
     void DeleteTargetOnly(ItemKind kind);
 
