@@ -12,6 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make qt6-base-dev libgtest-dev libqt6svg6)
+# The tests that trace a run's system calls run it under strace; without it they skip.
+test_packages=(strace)
 # The tools the tests on real file systems mount their disks with; those tests run only as root.
 mount_packages=(exfat-fuse exfatprogs fusefat dosfstools e2fsprogs)
 jobs=$(nproc 2>/dev/null || echo 2)
@@ -65,14 +67,14 @@ run)
     exec ./build/twinfol "${@:2}"
     ;;
 test)
-    ensure_packages "${packages[@]}"
+    ensure_packages "${packages[@]}" "${test_packages[@]}"
     ensure_mount_packages
     # The test switch is given every time: "./dev.sh run" leaves the same cache with tests off.
     build build -DTWINFOL_WERROR=ON -DTWINFOL_BUILD_TESTS=ON
     run_tests build
     ;;
 sanitize)
-    ensure_packages "${packages[@]}"
+    ensure_packages "${packages[@]}" "${test_packages[@]}"
     ensure_mount_packages
     build build-asan -DTWINFOL_WERROR=ON -DTWINFOL_BUILD_TESTS=ON -DTWINFOL_SANITIZE=address,undefined -DCMAKE_BUILD_TYPE=Debug
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
