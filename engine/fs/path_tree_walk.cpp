@@ -1,6 +1,8 @@
 // The by-path tree walks: each level lists its folder completely, then handles the entries in
 // listing order; the first failure ends the walk, a stop request ends it after the current entry.
-#include "engine/posix/path_tree_walk.h"
+#include "engine/fs/path_tree_walk.h"
+
+#include "engine/fs/refusal_rules.h"
 
 namespace twinfol {
 
@@ -89,6 +91,21 @@ FsStatus PathTreeWalk::Delete(const std::string& folder)
     if (FsStatus removing = Step(WalkStep::RemoveFolder, folder); !removing)
         return removing;
     return fileSystem_.RemoveFolder(folder);
+}
+
+FsStatus CheckFolderToEnter(FileSystem& fileSystem, const std::string& folder)
+{
+    const std::string entry = WithoutTrailingSeparator(folder);
+    EntryFacts facts;
+    if (FsStatus looked = fileSystem.LookAt(entry, facts); !looked)
+        return looked;
+    if (FsStatus still = CheckStillFolder(facts); !still)
+        return still;
+    // A parent that cannot be looked at tells of no mount, and the rule counts only known mounts.
+    EntryFacts parent;
+    if (!fileSystem.LookAt(FolderOf(entry), parent))
+        return {};
+    return CheckSameMount(facts, parent);
 }
 
 } // namespace twinfol

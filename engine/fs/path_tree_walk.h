@@ -1,6 +1,7 @@
-// Tree copies and deletes through whole paths, built on a layer's single-entry operations. A layer
-// that walks trees through open folders goes on with this below the depth where it stops holding
-// folders open, so that a very deep tree cannot use up the process's descriptors.
+// Tree copies and deletes through whole paths, built on a layer's single-entry operations: the tree
+// walks every layer gets by default. A layer that walks trees through open folders goes on with this
+// below the depth where it stops holding folders open, so that a very deep tree cannot use up the
+// process's descriptors, and the trial-run layer walks with it over its own pretended changes.
 #pragma once
 
 #include <functional>
@@ -29,7 +30,8 @@ public:
 
     // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
     FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
-    // What FileSystem::DeleteFolderTree does, entry for entry and in the same order.
+    // What FileSystem::DeleteFolderTree does, entry for entry and in the same order. The folder itself
+    // is not checked here: a caller that has not opened it yet checks it as it checks the sub-folders.
     FsStatus Delete(const std::string& folder);
 
 private:
@@ -43,5 +45,10 @@ private:
     MadeFolderStep onMadeFolder_;
     CopyProgress* progress_;
 };
+
+// The check a tree delete makes before it enters a folder, decided by the refusal rules from what the
+// layer's LookAt tells of the folder (it must still be one, not a link in its place) and of the folder
+// that holds it (the same mount). The check of a layer that cannot open folders itself.
+FsStatus CheckFolderToEnter(FileSystem& fileSystem, const std::string& folder);
 
 } // namespace twinfol

@@ -217,8 +217,9 @@ bool SyncEngine::CompareStamps(Listing& source, const std::string& sourceDir, Li
 {
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
     const auto read = [&](Listing& listing, const std::string& folder, const std::string& entry) {
-        return listing.stamps ? listing.stamps->ReadFileStamp(entry)
-                              : fileSystem_.ReadFileStamp(folder + entry);
+        return (listing.stamps ? listing.stamps->ReadFileStamp(entry)
+                               : fileSystem_.ReadFileStamp(folder + entry))
+            .ToOptional();
     };
     sourceStamp = read(source, sourceDir, name);
     targetStamp = read(target, targetDir, targetName.empty() ? name : targetName);
