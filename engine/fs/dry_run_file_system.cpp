@@ -38,19 +38,26 @@ void DryRunFileSystem::MarkGone(const std::string& path)
     gone_.insert(WithoutTrailingSeparator(path));
 }
 
-FsStatus DryRunFileSystem::CheckParentIsThere(const std::string& path)
+FsStatus DryRunFileSystem::LookAtPlace(const std::string& path, EntryFacts& facts)
 {
+    facts = {};
     const std::string parent = WithoutTrailingSeparator(FolderOf(WithoutTrailingSeparator(path)));
-    if (parent.empty())
-        return {}; // The current folder.
     {
+        // Nothing stands yet inside a folder this trial run made: it was missing when it was made.
         const std::lock_guard lock(pretendedMutex_);
         if (made_.contains(parent))
             return {};
     }
-    EntryFacts facts;
-    if (FsStatus looked = LookAt(parent, facts); !looked && looked.Error() == ENOENT)
+    const FsStatus looked = LookAt(path, facts);
+    if (looked || looked.Error() != ENOENT)
         return looked;
+    facts = {};
+    if (parent.empty())
+        return {}; // The current folder holds it.
+    // Nothing there: the new entry needs the folder that would hold it.
+    EntryFacts above;
+    if (FsStatus holder = LookAt(parent, above); !holder && holder.Error() == ENOENT)
+        return holder;
     return {};
 }
 
@@ -77,12 +84,8 @@ FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& 
     if (FsStatus copyable = CheckCopySource(source); !copyable)
         return copyable;
     EntryFacts target;
-    if (FsStatus looked = LookAt(to, target); !looked) {
-        if (looked.Error() != ENOENT)
-            return looked;
-        if (FsStatus parent = CheckParentIsThere(to); !parent)
-            return parent;
-    }
+    if (FsStatus looked = LookAtPlace(to, target); !looked)
+        return looked;
     if (FsStatus replaceable = CheckCopyTarget(target); !replaceable)
         return replaceable;
     if (progress != nullptr)
@@ -104,14 +107,11 @@ FsStatus DryRunFileSystem::DeleteFile(const std::string& path)
 FsStatus DryRunFileSystem::MakeFolder(const std::string& folder, mode_t)
 {
     EntryFacts existing;
-    if (FsStatus looked = LookAt(folder, existing); !looked) {
-        if (looked.Error() != ENOENT)
-            return looked;
-        if (FsStatus parent = CheckParentIsThere(folder); !parent)
-            return parent;
+    if (FsStatus looked = LookAtPlace(folder, existing); !looked)
+        return looked;
+    if (existing.kind == EntryKind::Missing) {
         const std::lock_guard lock(pretendedMutex_);
         made_.insert(WithoutTrailingSeparator(folder));
-        return {};
     }
     return CheckFolderPlace(existing);
 }

@@ -65,9 +65,10 @@ private:
     // Whether the path, or a folder above it, is an entry this trial run has deleted.
     bool IsGone(const std::string& path) const;
     void MarkGone(const std::string& path);
-    // Whether the folder that would hold a new entry at the path is there, after a look at the path
-    // itself found nothing: ENOENT when it is missing and this trial run has not made it.
-    FsStatus CheckParentIsThere(const std::string& path);
+    // What stands where a new entry is to go: the facts say Missing when nothing does, and then the
+    // folder that would hold the entry must be there (a real one, or one this trial run made), else
+    // ENOENT.
+    FsStatus LookAtPlace(const std::string& path, EntryFacts& facts);
 
     // The files and folders this trial run has deleted, and the folders it has made, by whole path
     // without a trailing separator. Later steps of the same run meet them again: a folder the source

@@ -279,6 +279,33 @@ TYPED_TEST(FileSystemContract, TreeCopyOntoAFileOrALinkOfTheSameNameFails)
     EXPECT_TRUE(this->Under("outside/").empty());
 }
 
+// A tree copy into a folder already there replaces files by the rules of a single copy.
+TYPED_TEST(FileSystemContract, TreeCopyIntoAnExistingFolderMeetsWhatStandsThere)
+{
+    this->tree.WriteFile("src/ro.txt", "newer");
+    this->tree.WriteFile("src/sub/x", "x");
+    this->tree.WriteFile("ro/ro.txt", "keep");
+    this->tree.SetMode("ro/ro.txt", 0444);
+    this->tree.WriteFile("folder/ro.txt/inside", "kept");
+    this->tree.WriteFile("file/sub", "a file where the source has a folder");
+
+    const FsStatus readOnly =
+        this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("ro/"), this->stop);
+    EXPECT_EQ(readOnly.Error(), EACCES);
+    EXPECT_EQ(readOnly.Reason(), targetReadOnlyReason);
+    const FsStatus folder =
+        this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("folder/"), this->stop);
+    EXPECT_EQ(folder.Error(), EISDIR);
+    EXPECT_EQ(folder.Reason(), folderAtTargetReason);
+    const FsStatus file =
+        this->Fs().CopyFolderTree(this->tree.Path("src/"), this->tree.Path("file/"), this->stop);
+    EXPECT_EQ(file.Error(), EEXIST);
+    EXPECT_EQ(file.Reason(), fileWhereFolderReason);
+    EXPECT_EQ(this->tree.ReadFile("ro/ro.txt"), "keep");
+    EXPECT_EQ(this->tree.ReadFile("folder/ro.txt/inside"), "kept");
+    EXPECT_EQ(this->tree.ReadFile("file/sub"), "a file where the source has a folder");
+}
+
 TYPED_TEST(FileSystemContract, TreeCopyTellsOfEveryFileAndLinkAtEveryDepth)
 {
     this->tree.WriteFile("src/a", "123");
