@@ -91,7 +91,7 @@ public:
 // disk; everything else has a default here built from them once (engine/fs/file_system.cpp), which a
 // layer overrides only where it does the same faster or more safely on its own.
 //
-// Which calls may run at the same time is said with each function, in one of two words, and every
+// Which calls may run at the same time is said with each function, in one of two ways, and every
 // layer must honour it:
 // - Concurrent: a run with more than one job makes the call from several threads at once, each on a
 //   different entry (never two on the same path or inside one tree), beside any other call; the tree
