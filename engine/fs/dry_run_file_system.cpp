@@ -24,12 +24,18 @@ bool DryRunFileSystem::IsGone(const std::string& path) const
     const std::lock_guard lock(pretendedMutex_);
     if (gone_.empty())
         return false;
-    // The entry itself, then each folder above it.
-    for (std::string entry = WithoutTrailingSeparator(path); entry.size() > 1;
-         entry = WithoutTrailingSeparator(FolderOf(entry)))
+    // The entry itself, then each folder above it, as parts of the one path.
+    std::string_view entry = path;
+    if (entry.size() > 1 && entry.ends_with(pathSeparator))
+        entry.remove_suffix(1);
+    for (;;) {
         if (gone_.contains(entry))
             return true;
-    return false;
+        const std::size_t separator = entry.rfind(pathSeparator);
+        if (separator == std::string_view::npos || separator == 0)
+            return false;
+        entry = entry.substr(0, separator);
+    }
 }
 
 void DryRunFileSystem::MarkGone(const std::string& path)

@@ -7,6 +7,7 @@
 // name the target file system refuses).
 #pragma once
 
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
@@ -74,8 +75,8 @@ private:
     // without a trailing separator. Later steps of the same run meet them again: a folder the source
     // has where the target had a file of that name is added after that file's delete, the files of a
     // folder added go into it, and a tree delete removes each folder once what it held is gone.
-    std::set<std::string> gone_;
-    std::set<std::string> made_;
+    std::set<std::string, std::less<>> gone_;
+    std::set<std::string, std::less<>> made_;
     // The workers of a run delete, make and look at the same time.
     mutable std::mutex pretendedMutex_;
 };

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <functional>
 
 #include "engine/fs/path_tree_walk.h"
 #include "engine/fs/refusal_rules.h"
@@ -76,12 +77,10 @@ FsStatus FileSystem::CopyFolderTree(const std::string& sourceFolder, const std::
 
 FsStatus FileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
 {
-    const auto mayEnter = [this](const std::string& subFolder) {
-        return CheckFolderToEnter(*this, subFolder);
-    };
+    FolderEntryCheck mayEnter(*this);
     if (FsStatus enter = mayEnter(folder); !enter)
         return enter;
-    return PathTreeWalk(*this, nullptr, stop, mayEnter).Delete(folder);
+    return PathTreeWalk(*this, nullptr, stop, std::ref(mayEnter)).Delete(folder);
 }
 
 FsStatus FileSystem::MakeFolders(const std::string& folder, mode_t mode)

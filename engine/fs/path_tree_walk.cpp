@@ -93,19 +93,24 @@ FsStatus PathTreeWalk::Delete(const std::string& folder)
     return fileSystem_.RemoveFolder(folder);
 }
 
-FsStatus CheckFolderToEnter(FileSystem& fileSystem, const std::string& folder)
+FsStatus FolderEntryCheck::operator()(const std::string& folder)
 {
-    const std::string entry = WithoutTrailingSeparator(folder);
+    std::string entry = WithoutTrailingSeparator(folder);
     EntryFacts facts;
-    if (FsStatus looked = fileSystem.LookAt(entry, facts); !looked)
+    if (FsStatus looked = fileSystem_.LookAt(entry, facts); !looked)
         return looked;
     if (FsStatus still = CheckStillFolder(facts); !still)
         return still;
-    // A parent that cannot be looked at tells of no mount, and the rule counts only known mounts.
+    const std::string parentPath = WithoutTrailingSeparator(FolderOf(entry));
     EntryFacts parent;
-    if (!fileSystem.LookAt(FolderOf(entry), parent))
-        return {};
-    return CheckSameMount(facts, parent);
+    if (const auto known = entered_.find(parentPath); known != entered_.end())
+        parent = known->second;
+    else if (!fileSystem_.LookAt(parentPath, parent))
+        parent = {}; // A parent that cannot be looked at tells of no mount; the rule counts known ones.
+    if (FsStatus sameMount = CheckSameMount(facts, parent); !sameMount)
+        return sameMount;
+    entered_.emplace(std::move(entry), facts);
+    return {};
 }
 
 } // namespace twinfol

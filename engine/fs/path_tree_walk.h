@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 #include "engine/fs/file_system.h"
 #include "engine/fs/walk_hook.h"
@@ -48,7 +49,19 @@ private:
 
 // The check a tree delete makes before it enters a folder, decided by the refusal rules from what the
 // layer's LookAt tells of the folder (it must still be one, not a link in its place) and of the folder
-// that holds it (the same mount). The check of a layer that cannot open folders itself.
-FsStatus CheckFolderToEnter(FileSystem& fileSystem, const std::string& folder);
+// that holds it (the same mount): the check of a layer that cannot open folders itself. One check
+// serves one tree delete, and remembers the facts of the folders it let the walk enter, so that each
+// folder is looked at once.
+class FolderEntryCheck {
+public:
+    explicit FolderEntryCheck(FileSystem& fileSystem) : fileSystem_(fileSystem) {}
+
+    FsStatus operator()(const std::string& folder);
+
+private:
+    FileSystem& fileSystem_;
+    // By path without the trailing separator.
+    std::unordered_map<std::string, EntryFacts> entered_;
+};
 
 } // namespace twinfol
