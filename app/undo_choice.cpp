@@ -15,8 +15,7 @@ std::optional<UndoChoice> LastRunInto(FileSystem& fileSystem, const UserPlaces& 
     if (target.empty() || source.empty())
         return std::nullopt;
     UndoSearch search = FindLastRun(fileSystem, places, target);
-    const std::optional<std::string> sourceResolved =
-        fileSystem.ResolvePath(WithoutTrailingSeparator(source));
+    const FsResult<std::string> sourceResolved = fileSystem.ResolvePath(WithoutTrailingSeparator(source));
     if (!search.run || !sourceResolved ||
         search.run->journal.header.source != WithTrailingSeparator(*sourceResolved))
         return std::nullopt;

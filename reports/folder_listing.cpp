@@ -17,7 +17,7 @@ namespace {
 // Whether the link at the path leads to a folder.
 bool PointsAtFolder(FileSystem& fileSystem, const std::string& path)
 {
-    const std::optional<std::string> target = fileSystem.ResolvePath(path);
+    const FsResult<std::string> target = fileSystem.ResolvePath(path);
     return target && fileSystem.KindOf(*target) == EntryKind::Folder;
 }
 
@@ -50,7 +50,7 @@ bool DisplaysBefore(const FolderEntry& left, const FolderEntry& right)
 // The resolved path without a trailing "/" ("/" itself stays), or "" when it cannot be resolved.
 std::string RealFolder(FileSystem& fileSystem, const std::string& path)
 {
-    const std::optional<std::string> resolved = fileSystem.ResolvePath(path);
+    const FsResult<std::string> resolved = fileSystem.ResolvePath(path);
     return resolved ? WithoutTrailingSeparator(*resolved) : std::string();
 }
 

@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* changedSince = "it changed since the run";
 
-bool Unchanged(const std::optional<EntryFacts>& now, const JournalRecord& record)
+bool Unchanged(const FsResult<EntryFacts>& now, const JournalRecord& record)
 {
     if (!now)
         return false;
@@ -42,7 +42,7 @@ UndoSearch FindLastRun(FileSystem& fileSystem, const UserPlaces& places, const s
     const std::string shown = WithoutTrailingSeparator(target);
     if (shown.empty())
         return {std::nullopt, "No target folder was given."};
-    const std::optional<std::string> resolved = fileSystem.ResolvePath(shown);
+    const FsResult<std::string> resolved = fileSystem.ResolvePath(shown);
     if (!resolved || fileSystem.KindOf(*resolved) != EntryKind::Folder)
         return {std::nullopt, "The target folder does not exist or is not a folder: " + shown};
     const std::string real = WithTrailingSeparator(*resolved);
@@ -106,7 +106,7 @@ void RunUndo::Undo(const UndoableRun& run, const std::string& target)
 
 void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::string& path)
 {
-    const std::optional<EntryFacts> now = fileSystem_.ReadEntryFacts(path);
+    const FsResult<EntryFacts> now = fileSystem_.LookAt(path);
     if (!now)
         return; // Gone already: nothing of the run is left to take away.
     if (!Unchanged(now, record)) {
@@ -132,7 +132,7 @@ void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::st
 
 void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record, const std::string& path)
 {
-    if (!Unchanged(fileSystem_.ReadEntryFacts(path), record)) {
+    if (!Unchanged(fileSystem_.LookAt(path), record)) {
         report_.RecordProblem(ProblemKind::Undo, path, changedSince);
         return;
     }
@@ -150,7 +150,7 @@ void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record,
 
 void RunUndo::UndoDelete(const Journal& journal, const JournalRecord& record, const std::string& path)
 {
-    if (fileSystem_.ReadEntryFacts(path)) {
+    if (fileSystem_.LookAt(path)) {
         report_.RecordProblem(ProblemKind::Undo, path, "something of that name stands there now");
         return;
     }

@@ -61,7 +61,7 @@ void TargetChanges::NoteAdded(JournalEntry entry, const std::string& path)
 {
     if (journal_)
         journal_->Record(RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())),
-                                  fileSystem_.ReadEntryFacts(WithoutTrailingSeparator(path))));
+                                  fileSystem_.LookAt(WithoutTrailingSeparator(path)).ToOptional()));
 }
 
 void TargetChanges::NoteTrashed(JournalEntry entry, const std::string& path, const TrashedItem& item,
@@ -134,7 +134,7 @@ ChangeResult TargetChanges::Overwrite(const std::string& from, const std::string
         trash_->GiveBack(item, to, how);
         return {copied};
     }
-    NoteTrashed(JournalEntry::Overwritten, to, item, fileSystem_.ReadEntryFacts(to));
+    NoteTrashed(JournalEntry::Overwritten, to, item, fileSystem_.LookAt(to).ToOptional());
     return {copied};
 }
 

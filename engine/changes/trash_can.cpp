@@ -76,12 +76,12 @@ std::optional<EntryFacts> TrashCan::HomeFacts()
         // The trash may not exist yet: the mount that holds its nearest existing folder is the one it
         // will be made on.
         std::string probe = places_.homeTrash + "files";
-        std::optional<EntryFacts> facts = fileSystem_.ReadEntryFacts(probe);
+        FsResult<EntryFacts> facts = fileSystem_.LookAt(probe);
         while (!facts && probe.size() > 1) {
             probe = WithoutTrailingSeparator(twinfol::FolderOf(probe));
-            facts = fileSystem_.ReadEntryFacts(probe);
+            facts = fileSystem_.LookAt(probe);
         }
-        homeFacts_ = places_.homeTrash.empty() ? std::nullopt : facts;
+        homeFacts_ = places_.homeTrash.empty() ? std::nullopt : facts.ToOptional();
     }
     return *homeFacts_;
 }
@@ -91,7 +91,7 @@ std::string TrashCan::TopOfVolume(const std::string& realFolder, const EntryFact
     std::string top = WithTrailingSeparator(realFolder);
     while (top.size() > 1) {
         const std::string parent = twinfol::FolderOf(WithoutTrailingSeparator(top));
-        const std::optional<EntryFacts> above = fileSystem_.ReadEntryFacts(parent);
+        const FsResult<EntryFacts> above = fileSystem_.LookAt(parent);
         if (!above || !above->SameMountAs(facts))
             break;
         top = parent;
@@ -107,9 +107,9 @@ TrashCan::Choice TrashCan::Locate(const EntryFacts& facts, const std::string& fo
     const std::string uid = std::to_string(places_.uid);
     // A .Trash an administrator made for everyone counts only with its sticky bit and as no link;
     // the user's own folder in it only when it is a real folder of the user.
-    const std::optional<EntryFacts> shared = fileSystem_.ReadEntryFacts(top + ".Trash");
+    const FsResult<EntryFacts> shared = fileSystem_.LookAt(top + ".Trash");
     if (shared && shared->kind == EntryKind::Folder && (shared->mode & stickyBit) != 0) {
-        const std::optional<EntryFacts> own = fileSystem_.ReadEntryFacts(top + ".Trash/" + uid);
+        const FsResult<EntryFacts> own = fileSystem_.LookAt(top + ".Trash/" + uid);
         if (!own || (own->kind == EntryKind::Folder && own->owner == places_.uid))
             return {{}, {top + ".Trash/" + uid + "/", top}};
     }
@@ -121,7 +121,7 @@ FsStatus TrashCan::PrepareVolumeFolder(const std::string& trashPath)
     if (FsStatus made = fileSystem_.MakeFolders(trashPath, privateFolder); !made)
         return made;
     // Nothing there after a successful make happens only in a trial run, where nothing is made.
-    const std::optional<EntryFacts> facts = fileSystem_.ReadEntryFacts(WithoutTrailingSeparator(trashPath));
+    const FsResult<EntryFacts> facts = fileSystem_.LookAt(WithoutTrailingSeparator(trashPath));
     if (facts && (facts->kind != EntryKind::Folder || facts->owner != places_.uid))
         return FsStatus::Refusal(EACCES, "the volume's trash folder is not a folder of this user");
     return {};
@@ -136,7 +136,7 @@ FsStatus TrashCan::Prepare(const TrashFolder& folder)
         const std::string path = folder.path + part;
         if (FsStatus made = fileSystem_.MakeFolders(path + pathSeparator, privateFolder); !made)
             return made;
-        const std::optional<EntryFacts> facts = fileSystem_.ReadEntryFacts(path);
+        const FsResult<EntryFacts> facts = fileSystem_.LookAt(path);
         if (!folder.topFolder.empty() && facts && facts->kind != EntryKind::Folder)
             return FsStatus::Refusal(EACCES, "a part of the volume's trash folder is not a folder");
     }
@@ -148,7 +148,7 @@ const TrashCan::Choice& TrashCan::ChooseFor(const std::string& folder, bool prep
     static const Choice unreadable{FsStatus::Refusal(ENOENT, "the folder that holds it cannot be looked at"),
                                    {}};
     if (folder != lastFolder_ || lastKey_ == 0) {
-        const std::optional<EntryFacts> facts = fileSystem_.ReadEntryFacts(WithoutTrailingSeparator(folder));
+        const FsResult<EntryFacts> facts = fileSystem_.LookAt(WithoutTrailingSeparator(folder));
         if (!facts)
             return unreadable;
         lastFolder_ = folder;
@@ -240,8 +240,8 @@ void TrashCan::GiveBack(const TrashedItem& item, const std::string& path, OldCon
     }
     // The second name goes only while the file at the path is still the one it names: should anything
     // else stand there now, the Trash keeps the old content.
-    const std::optional<EntryFacts> inPlace = fileSystem_.ReadEntryFacts(path);
-    const std::optional<EntryFacts> kept = fileSystem_.ReadEntryFacts(item.FilesPath());
+    const FsResult<EntryFacts> inPlace = fileSystem_.LookAt(path);
+    const FsResult<EntryFacts> kept = fileSystem_.LookAt(item.FilesPath());
     if (!inPlace || !kept || inPlace->inode != kept->inode || inPlace->device != kept->device)
         return;
     if (fileSystem_.DeleteFile(item.FilesPath()))
@@ -264,7 +264,7 @@ bool TrashCan::StillAsLeft(FileSystem& fileSystem, const TrashedItem& item)
     const std::string expected = item.InfoText();
     if (!fileSystem.ReadFile(item.InfoPath(), expected.size() + 1, text) || text != expected)
         return false;
-    return fileSystem.ReadEntryFacts(item.FilesPath()).has_value();
+    return fileSystem.LookAt(item.FilesPath()).IsOk();
 }
 
 } // namespace twinfol

@@ -29,8 +29,8 @@ bool MayExpireIn(FileSystem& fileSystem, const TrashFolder& folder, std::uint32_
 {
     if (folder.topFolder.empty())
         return true;
-    const std::optional<EntryFacts> own = fileSystem.ReadEntryFacts(WithoutTrailingSeparator(folder.path));
-    const std::optional<EntryFacts> files = fileSystem.ReadEntryFacts(folder.path + "files");
+    const FsResult<EntryFacts> own = fileSystem.LookAt(WithoutTrailingSeparator(folder.path));
+    const FsResult<EntryFacts> files = fileSystem.LookAt(folder.path + "files");
     return own && own->kind == EntryKind::Folder && own->owner == uid && files &&
            files->kind == EntryKind::Folder;
 }

@@ -34,13 +34,13 @@ bool TrashFolderFilter::IsVolumeTop(const std::string& folder)
         return lastWasTop_;
     lastFolder_ = folder;
     lastWasTop_ = false;
-    const std::optional<std::string> resolved = fileSystem_.ResolvePath(WithoutTrailingSeparator(folder));
+    const FsResult<std::string> resolved = fileSystem_.ResolvePath(WithoutTrailingSeparator(folder));
     if (!resolved)
         return false;
     if (*resolved == "/")
         return lastWasTop_ = true;
-    const std::optional<EntryFacts> inside = fileSystem_.ReadEntryFacts(*resolved);
-    const std::optional<EntryFacts> above = fileSystem_.ReadEntryFacts(FolderOf(*resolved));
+    const FsResult<EntryFacts> inside = fileSystem_.LookAt(*resolved);
+    const FsResult<EntryFacts> above = fileSystem_.LookAt(FolderOf(*resolved));
     lastWasTop_ = inside && above && !inside->SameMountAs(*above);
     return lastWasTop_;
 }

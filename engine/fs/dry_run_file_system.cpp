@@ -1,82 +1,84 @@
-// Reads go to the real layer; changes are checked against what the real layer would refuse, then only
-// pretended.
+// Reads go to the real layer; changes are checked by the refusal rules against what the real layer
+// shows, then only pretended.
 #include "engine/fs/dry_run_file_system.h"
 
 #include <cerrno>
 
-#include "engine/records/refusal_reasons.h"
+#include "engine/fs/refusal_rules.h"
 
 namespace twinfol {
-namespace {
-
-bool IsStopped(const StopFlag& stop)
-{
-    return stop.load(std::memory_order_relaxed);
-}
-
-// Whether a folder lies on another mount than the folder that holds it; unknown mounts never count.
-bool IsOtherMount(std::uint64_t folderMount, std::uint64_t parentMount)
-{
-    return folderMount != 0 && parentMount != 0 && folderMount != parentMount;
-}
-
-} // namespace
 
 std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRoot,
                                                      const std::string& targetRoot)
 {
     {
-        const std::lock_guard lock(deletedMutex_);
-        deletedFiles_.clear();
+        const std::lock_guard lock(pretendedMutex_);
+        gone_.clear();
+        made_.clear();
     }
-    return reader_.BeginRun(sourceRoot, targetRoot);
+    return Inner().BeginRun(sourceRoot, targetRoot);
 }
 
-FsStatus DryRunFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
+bool DryRunFileSystem::IsGone(const std::string& path) const
 {
-    return reader_.ListFolder(folder, onEntry);
+    const std::lock_guard lock(pretendedMutex_);
+    if (gone_.empty())
+        return false;
+    // The entry itself, then each folder above it, as parts of the one path.
+    std::string_view entry = path;
+    if (entry.size() > 1 && entry.ends_with(pathSeparator))
+        entry.remove_suffix(1);
+    for (;;) {
+        if (gone_.contains(entry))
+            return true;
+        const std::size_t separator = entry.rfind(pathSeparator);
+        if (separator == std::string_view::npos || separator == 0)
+            return false;
+        entry = entry.substr(0, separator);
+    }
 }
 
-FsStatus DryRunFileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
-                                               std::unique_ptr<FolderStampReader>& stamps)
+void DryRunFileSystem::MarkGone(const std::string& path)
 {
-    return reader_.ListFolderForStamps(folder, onEntry, stamps);
+    const std::lock_guard lock(pretendedMutex_);
+    gone_.insert(WithoutTrailingSeparator(path));
 }
 
-EntryKind DryRunFileSystem::KindOf(const std::string& path)
+FsStatus DryRunFileSystem::LookAtPlace(const std::string& path, EntryFacts& facts)
 {
-    EntryFacts facts;
-    return LookAt(path, facts) ? facts.kind : EntryKind::Missing;
-}
-
-bool DryRunFileSystem::WasDeleted(const std::string& path) const
-{
-    const std::lock_guard lock(deletedMutex_);
-    return deletedFiles_.contains(WithoutTrailingSeparator(path));
+    facts = {};
+    const std::string parent = WithoutTrailingSeparator(FolderOf(WithoutTrailingSeparator(path)));
+    {
+        // Nothing stands yet inside a folder this trial run made: it was missing when it was made.
+        const std::lock_guard lock(pretendedMutex_);
+        if (made_.contains(parent))
+            return {};
+    }
+    const FsStatus looked = LookAt(path, facts);
+    if (looked || looked.Error() != ENOENT)
+        return looked;
+    facts = {};
+    if (parent.empty())
+        return {}; // The current folder holds it.
+    // Nothing there: the new entry needs the folder that would hold it.
+    EntryFacts above;
+    if (FsStatus holder = LookAt(parent, above); !holder && holder.Error() == ENOENT)
+        return holder;
+    return {};
 }
 
 FsStatus DryRunFileSystem::LookAt(const std::string& path, EntryFacts& facts)
 {
-    if (WasDeleted(path)) {
+    if (IsGone(path)) {
         facts = {};
         return FsStatus::Failure(ENOENT);
     }
-    return reader_.LookAt(path, facts);
+    return Inner().LookAt(path, facts);
 }
 
-std::optional<std::string> DryRunFileSystem::ResolvePath(const std::string& path)
+EntryKind DryRunFileSystem::KindOf(const std::string& path)
 {
-    return reader_.ResolvePath(path);
-}
-
-std::optional<FolderIdentity> DryRunFileSystem::IdentifyFolder(const std::string& folder)
-{
-    return reader_.IdentifyFolder(folder);
-}
-
-std::optional<FileStamp> DryRunFileSystem::ReadFileStamp(const std::string& path)
-{
-    return reader_.ReadFileStamp(path);
+    return FileSystem::KindOf(path);
 }
 
 FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)
@@ -85,17 +87,13 @@ FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& 
     EntryFacts source;
     if (FsStatus looked = LookAt(from, source); !looked)
         return looked;
-    if (source.kind == EntryKind::Folder)
-        return FsStatus::Refusal(EISDIR, sourceIsFolderReason);
-    if (source.kind == EntryKind::Other)
-        return FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
+    if (FsStatus copyable = CheckCopySource(source); !copyable)
+        return copyable;
     EntryFacts target;
-    if (FsStatus looked = LookAt(to, target); !looked && looked.Error() != ENOENT)
+    if (FsStatus looked = LookAtPlace(to, target); !looked)
         return looked;
-    if (target.kind == EntryKind::Folder)
-        return FsStatus::Refusal(EISDIR, folderAtTargetReason);
-    if (target.readOnly)
-        return FsStatus::Refusal(EACCES, targetReadOnlyReason);
+    if (FsStatus replaceable = CheckCopyTarget(target); !replaceable)
+        return replaceable;
     if (progress != nullptr)
         progress->FileCopied(source.kind == EntryKind::File ? static_cast<std::uint64_t>(source.size) : 0);
     return {};
@@ -106,24 +104,43 @@ FsStatus DryRunFileSystem::DeleteFile(const std::string& path)
     EntryFacts facts;
     if (FsStatus looked = LookAt(path, facts); !looked)
         return looked;
-    if (facts.kind == EntryKind::Folder)
-        return FsStatus::Refusal(EISDIR, folderWhereFileReason);
-    if (facts.readOnly)
-        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
-    {
-        const std::lock_guard lock(deletedMutex_);
-        deletedFiles_.insert(WithoutTrailingSeparator(path));
+    if (FsStatus deletable = CheckFileDelete(facts); !deletable)
+        return deletable;
+    MarkGone(path);
+    return {};
+}
+
+FsStatus DryRunFileSystem::MakeFolder(const std::string& folder, mode_t)
+{
+    EntryFacts existing;
+    if (FsStatus looked = LookAtPlace(folder, existing); !looked)
+        return looked;
+    if (existing.kind == EntryKind::Missing) {
+        const std::lock_guard lock(pretendedMutex_);
+        made_.insert(WithoutTrailingSeparator(folder));
     }
-    return {};
+    return CheckFolderPlace(existing);
 }
 
-FsStatus DryRunFileSystem::MakeFolder(const std::string&)
+FsStatus DryRunFileSystem::RemoveFolder(const std::string& folder)
 {
-    return {};
-}
-
-FsStatus DryRunFileSystem::RemoveFolder(const std::string&)
-{
+    EntryFacts facts;
+    if (FsStatus looked = LookAt(folder, facts); !looked)
+        return looked;
+    // rmdir answers ENOTDIR for anything else, a link to a folder included.
+    if (facts.kind != EntryKind::Folder)
+        return FsStatus::Failure(ENOTDIR);
+    const std::string inside = WithTrailingSeparator(WithoutTrailingSeparator(folder));
+    bool empty = true;
+    const FsStatus listed = Inner().ListFolder(inside, [&](std::string_view name, EntryKind) {
+        empty = IsGone(JoinPath(inside, name));
+        return empty;
+    });
+    if (!listed)
+        return listed;
+    if (!empty)
+        return FsStatus::Failure(ENOTEMPTY);
+    MarkGone(folder);
     return {};
 }
 
@@ -136,96 +153,20 @@ FsStatus DryRunFileSystem::Respell(const std::string& path, const std::string&)
 FsStatus DryRunFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
                                           const StopFlag& stop, CopyProgress* progress)
 {
-    // The real copy makes the folder first (reusing a folder already there), then walks the source.
-    EntryFacts existing;
-    if (FsStatus looked = LookAt(targetFolder, existing); !looked && looked.Error() != ENOENT)
-        return looked;
-    if (existing.kind != EntryKind::Missing && existing.kind != EntryKind::Folder)
-        return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
-    return WalkCopy(sourceFolder, stop, progress);
-}
-
-FsStatus DryRunFileSystem::WalkCopy(const std::string& sourceFolder, const StopFlag& stop,
-                                    CopyProgress* progress)
-{
-    FsStatus result;
-    const FsStatus listed = reader_.ListFolder(sourceFolder, [&](std::string_view name, EntryKind kind) {
-        if (IsTemporaryName(name))
-            return true;
-        const std::string path = JoinPath(sourceFolder, name);
-        if (kind == EntryKind::Folder) {
-            result = WalkCopy(path + pathSeparator, stop, progress);
-        } else if (kind == EntryKind::Other) {
-            result = FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
-        } else if (progress != nullptr) {
-            EntryFacts facts;
-            result = reader_.LookAt(path, facts);
-            if (result)
-                progress->FileCopied(facts.kind == EntryKind::File ? static_cast<std::uint64_t>(facts.size)
-                                                                   : 0);
-        }
-        return result.IsOk() && !IsStopped(stop);
-    });
-    return listed ? result : listed;
+    return FileSystem::CopyFolderTree(sourceFolder, targetFolder, stop, progress);
 }
 
 FsStatus DryRunFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
 {
-    EntryFacts top;
-    if (FsStatus looked = LookAt(folder, top); !looked)
-        return looked;
-    if (top.kind != EntryKind::Folder)
-        return FsStatus::Refusal(ELOOP, linkWhereFolderWas);
-    EntryFacts parent;
-    if (reader_.LookAt(FolderOf(WithoutTrailingSeparator(folder)), parent) &&
-        IsOtherMount(top.mountId, parent.mountId))
-        return FsStatus::Refusal(EXDEV, mountedInside);
-    bool stopped = false;
-    if (FsStatus walked = WalkDelete(folder, top.mountId, stop, stopped); !walked)
-        return walked;
-    // After a stop part-way the folder is not empty, so the real delete fails to remove it.
-    return stopped ? FsStatus::Failure(ENOTEMPTY) : FsStatus();
+    return FileSystem::DeleteFolderTree(folder, stop);
 }
 
-FsStatus DryRunFileSystem::WalkDelete(const std::string& folder, std::uint64_t mountId, const StopFlag& stop,
-                                      bool& stopped)
+FsStatus DryRunFileSystem::MakeFolders(const std::string& folder, mode_t mode)
 {
-    FsStatus result;
-    bool endedEarly = false;
-    const FsStatus listed = reader_.ListFolder(folder, [&](std::string_view name, EntryKind kind) {
-        if (endedEarly) {
-            stopped = true;
-            return false;
-        }
-        EntryFacts facts;
-        const std::string path = JoinPath(folder, name);
-        result = reader_.LookAt(path, facts);
-        if (result && kind == EntryKind::Folder) {
-            if (IsOtherMount(facts.mountId, mountId))
-                result = FsStatus::Refusal(EXDEV, mountedInside);
-            else
-                result = WalkDelete(path + pathSeparator, facts.mountId, stop, stopped);
-        } else if (result && facts.readOnly) {
-            result = FsStatus::Refusal(EACCES, fileReadOnlyReason);
-        }
-        // A stop request is seen after the entry; only an entry left after it keeps the folder.
-        endedEarly = IsStopped(stop);
-        return result.IsOk() && !stopped;
-    });
-    return listed ? result : listed;
-}
-
-FsStatus DryRunFileSystem::ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes)
-{
-    return reader_.ReadFile(path, maxBytes, bytes);
+    return FileSystem::MakeFolders(folder, mode);
 }
 
 FsStatus DryRunFileSystem::ReplaceFile(const std::string&, std::string_view, mode_t)
-{
-    return {};
-}
-
-FsStatus DryRunFileSystem::MakeFolders(const std::string&, mode_t)
 {
     return {};
 }
@@ -234,11 +175,6 @@ FsStatus DryRunFileSystem::LockFile(const std::string&, std::unique_ptr<FileLock
 {
     lock = std::make_unique<FileLock>();
     return {};
-}
-
-std::optional<EntryFacts> DryRunFileSystem::ReadEntryFacts(const std::string& path)
-{
-    return reader_.ReadEntryFacts(path);
 }
 
 FsStatus DryRunFileSystem::CreateNewFile(const std::string&, std::string_view, mode_t)

@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -18,6 +17,7 @@
 #include "base/temporary_name.h"
 #include "engine/fs/file_stamp.h"
 #include "engine/fs/folder_identity.h"
+#include "engine/fs/fs_result.h"
 #include "engine/fs/fs_status.h"
 #include "engine/records/copy_progress.h"
 
@@ -64,12 +64,13 @@ using EntryVisitor = std::function<bool(std::string_view name, EntryKind kind)>;
 using StopFlag = std::atomic<bool>;
 
 // Reads the stamps of the entries of one listed folder by name. A layer may keep the folder open for
-// it, so a reader is kept only while its folder's own files are handled.
+// it, so a reader is kept only while its folder's own files are handled. Concurrent: the workers of a
+// run may read through one reader at once.
 class FolderStampReader {
 public:
     virtual ~FolderStampReader() = default;
     // What FileSystem::ReadFileStamp answers for the folder's path followed by the name.
-    virtual std::optional<FileStamp> ReadFileStamp(const std::string& name) = 0;
+    virtual FsResult<FileStamp> ReadFileStamp(const std::string& name) = 0;
 };
 
 // An exclusive lock on a file, held until this object is destroyed.
@@ -86,79 +87,61 @@ public:
     virtual FsStatus Status() const { return {}; }
 };
 
-// Which calls may run at the same time: a run with more than one job calls ListFolderForStamps,
-// KindOf, ReadFileStamp, CopyFile, DeleteFile, CopyFolderTree, DeleteFolderTree and the readers' own
-// ReadFileStamp from several threads at once, each on a different entry (never two on the same path or
-// inside one tree), while the engine thread lists, looks at entries and writes the Trash and the
-// journal. Every layer (the POSIX one, the trial-run one and the test layer that injects faults) must
-// take such calls concurrently. The Trash and journal calls, ReadFile, ReplaceFile, MakeFolders and
-// LockFile come from one thread at a time.
+// Every file access of the program. A layer writes the primitives, the operations that must reach the
+// disk; everything else has a default here built from them once (engine/fs/file_system.cpp), which a
+// layer overrides only where it does the same faster or more safely on its own.
+//
+// Which calls may run at the same time is said with each function, in one of two ways, and every
+// layer must honour it:
+// - Concurrent: a run with more than one job makes the call from several threads at once, each on a
+//   different entry (never two on the same path or inside one tree), beside any other call; the tree
+//   walks of the workers make the primitives they are built from concurrently too.
+// - One at a time: the call comes from one thread at a time (a run's engine thread, or a window), but
+//   the concurrent calls of a run's workers may be under way beside it.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
+    // === The primitives: what every layer must do itself =============================================
+
     // --- Entries of a run ---------------------------------------------------------------------------
-    // Opens the scope of a run over the two roots (both ending with the separator). While it lives, a
-    // layer may hold the roots open and reach everything beneath them from there, without following
-    // any symbolic link below a root; the roots' own paths may contain links. This layer's default
-    // does nothing.
-    virtual std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot);
-    // Lists every entry of a folder, hidden ones included, "." and ".." left out.
+    // Lists every entry of a folder, hidden ones included, "." and ".." left out. Concurrent.
     virtual FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) = 0;
-    // The kind of whatever stands at the path, without following a final symbolic link.
-    virtual EntryKind KindOf(const std::string& path) = 0;
     // The facts of whatever stands at the path, without following a final symbolic link; a failure
-    // when nothing can be looked at there (the facts then say Missing).
+    // when nothing can be looked at there (the facts then say Missing). Concurrent.
     virtual FsStatus LookAt(const std::string& path, EntryFacts& facts) = 0;
-    // The path with ".", ".." and symbolic links resolved, or nothing when it cannot be resolved.
-    virtual std::optional<std::string> ResolvePath(const std::string& path) = 0;
-    // Where the folder (links followed) lies inside its file system, and what is mounted below it;
-    // nothing when the system cannot tell.
-    virtual std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) = 0;
-    // The last-write time of a file (of a link itself, not of what it points to).
-    virtual std::optional<FileStamp> ReadFileStamp(const std::string& path) = 0;
+    // The same, answered as a value.
+    FsResult<EntryFacts> LookAt(const std::string& path);
+    // The path with ".", ".." and symbolic links resolved. One at a time.
+    virtual FsResult<std::string> ResolvePath(const std::string& path) = 0;
+    // Where the folder (links followed) lies inside its file system, and what is mounted below it; a
+    // failure when the system cannot tell. One at a time.
+    virtual FsResult<FolderIdentity> IdentifyFolder(const std::string& folder) = 0;
     // Copies one file (or link) over or beside the target, keeping its last-write time and mode.
     // The target name only ever holds the complete old or the complete new content. Progress, when
-    // given, hears of each chunk of the data and of the finished file.
+    // given, hears of each chunk of the data and of the finished file. Refuses what the rules of
+    // engine/fs/refusal_rules.h refuse for a copy's source and target. Concurrent.
     virtual FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) = 0;
     FsStatus CopyFile(const std::string& from, const std::string& to) { return CopyFile(from, to, nullptr); }
-    // Deletes one file or link; a read-only file is not deleted.
+    // Deletes one file or link; a folder and a read-only file are refused. Concurrent.
     virtual FsStatus DeleteFile(const std::string& path) = 0;
-    // Creates one folder whose parent exists; a folder already there counts as success.
-    virtual FsStatus MakeFolder(const std::string& folder) = 0;
-    // Removes one empty folder.
+    // Creates one folder whose parent exists, with the mode less the umask; a real folder already
+    // there counts as success, a file or link there is refused. Concurrent.
+    virtual FsStatus MakeFolder(const std::string& folder, mode_t mode) = 0;
+    FsStatus MakeFolder(const std::string& folder) { return MakeFolder(folder, 0777); }
+    // Removes one empty folder. Concurrent.
     virtual FsStatus RemoveFolder(const std::string& folder) = 0;
     // Gives an entry another spelling of its name in the same folder: it is renamed to a fresh
     // temporary name first and then to the new one, so that a folder that does not tell the two
     // spellings apart takes the new one. Something else already under the new name fails with EEXIST,
-    // and the entry then keeps its old name.
+    // and the entry then keeps its old name. One at a time.
     virtual FsStatus Respell(const std::string& path, const std::string& newName) = 0;
-
-    // Lists a folder as ListFolder does and hands out a reader for its entries' stamps (left empty when
-    // the listing fails).
-    virtual FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
-                                         std::unique_ptr<FolderStampReader>& stamps) = 0;
-
-    // Copies everything inside sourceFolder into targetFolder, creating it first when needed. Entries
-    // are handled in listing order; a copy's own leftover temporary file is never copied; links are
-    // copied as links and never walked through. The first failure ends the copy; a stop request
-    // ends it after the current entry, with success. Progress, when given, hears of every file copied.
-    virtual FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                                    const StopFlag& stop, CopyProgress* progress) = 0;
-    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                            const StopFlag& stop)
-    {
-        return CopyFolderTree(sourceFolder, targetFolder, stop, nullptr);
-    }
-    // Deletes everything inside the folder and then the folder. The first failure or a stop request
-    // ends it, and the folder is then left in place.
-    virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) = 0;
 
     // --- Whole files: profiles, settings ------------------------------------------------------------
     // Reads a regular file (a final symbolic link followed), at most maxBytes of it: a caller that
     // must tell a longer file asks for one byte more. Anything that is not a regular file is refused
     // before it is opened in a way that could wait (a FIFO without a writer would); a folder fails
-    // with EISDIR.
+    // with EISDIR. One at a time.
     virtual FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) = 0;
     // Replaces the file's whole content so that the name only ever holds the complete old or the
     // complete new content: a temporary file of the one temporary shape beside it is written, flushed
@@ -166,19 +149,14 @@ public:
     // where it points. A new file gets newFileMode less the umask; an existing one keeps its mode. A
     // read-only file (one the process may not write, or one without any write permission bit, which
     // counts even for root) is never replaced. A file the process may write in a folder it may not
-    // write is rewritten in place. On failure no temporary file is left behind.
+    // write is rewritten in place. On failure no temporary file is left behind. One at a time.
     virtual FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) = 0;
-    // Creates the folder and every missing folder above it with the mode (less the umask); folders
-    // already there are left as they are. Succeeds when the whole path is a folder afterwards.
-    virtual FsStatus MakeFolders(const std::string& folder, mode_t mode) = 0;
     // Takes an exclusive lock on the file, creating it (mode 0600) when it is missing, and waits until
     // no other process holds it. Used for read-modify-write of a file that several processes share.
+    // One at a time.
     virtual FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) = 0;
 
-    // --- The Trash and the run journals -------------------------------------------------------------
-    // What stands at the path (a final link itself, not what it points to); nothing when nothing can
-    // be seen there.
-    virtual std::optional<EntryFacts> ReadEntryFacts(const std::string& path) = 0;
+    // --- The Trash and the run journals (all one at a time) -----------------------------------------
     // Creates a file that must not exist yet (EEXIST when it does) and writes the content into it:
     // the way a name is reserved. A failure leaves no file behind.
     virtual FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) = 0;
@@ -199,6 +177,48 @@ public:
     // one step (a folder there is refused).
     virtual FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
                                    ExistingEntry existing) = 0;
+
+    // === Built on the primitives: a layer overrides these only to do them faster or more safely =====
+
+    // Opens the scope of a run over the two roots (both ending with the separator). While it lives, a
+    // layer may hold the roots open and reach everything beneath them from there, without following
+    // any symbolic link below a root; the roots' own paths may contain links. By default it does
+    // nothing. One at a time, before the run's workers start.
+    virtual std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot);
+    // The kind of whatever stands at the path, without following a final symbolic link; Missing when
+    // nothing can be looked at there. By default from LookAt. Concurrent.
+    virtual EntryKind KindOf(const std::string& path);
+    // The last-write time of a file (of a link itself, not of what it points to). By default from
+    // LookAt. Concurrent.
+    virtual FsResult<FileStamp> ReadFileStamp(const std::string& path);
+    // Lists a folder as ListFolder does and hands out a reader for its entries' stamps (left empty when
+    // the listing fails). By default the reader asks ReadFileStamp by whole path. Concurrent.
+    virtual FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                         std::unique_ptr<FolderStampReader>& stamps);
+    // Copies everything inside sourceFolder into targetFolder, creating it first when needed. Entries
+    // are handled in listing order; a copy's own leftover temporary file is never copied; links are
+    // copied as links and never walked through. The first failure ends the copy; a stop request
+    // ends it after the current entry, with success. Progress, when given, hears of every file copied.
+    // By default the walk of engine/fs/path_tree_walk.h over MakeFolder, ListFolder and CopyFile.
+    // Concurrent.
+    virtual FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                                    const StopFlag& stop, CopyProgress* progress);
+    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                            const StopFlag& stop)
+    {
+        return CopyFolderTree(sourceFolder, targetFolder, stop, nullptr);
+    }
+    // Deletes everything inside the folder and then the folder. A link where the folder was, and a
+    // folder on another mount than the one that holds it, is never entered (a file system mounted
+    // inside the tree is left whole). The first failure or a stop request ends it, and the folder is
+    // then left in place. By default the walk of engine/fs/path_tree_walk.h over ListFolder, LookAt,
+    // DeleteFile and RemoveFolder. Concurrent.
+    virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop);
+    // Creates the folder and every missing folder above it with the mode (less the umask); folders
+    // already there, or links to folders, are left as they are. Succeeds when the whole path is a
+    // folder afterwards. By default from MakeFolder, with ResolvePath and LookAt where a link stands.
+    // One at a time.
+    virtual FsStatus MakeFolders(const std::string& folder, mode_t mode);
 };
 
 } // namespace twinfol

@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "base/path.h"
+#include "engine/fs/refusal_rules.h"
+#include "engine/posix/posix_file_facts.h"
 #include "engine/posix/posix_mount_table.h"
 
 namespace twinfol {
@@ -40,24 +42,25 @@ int OpenAt2(int baseFd, const char* path, int flags, std::uint64_t resolve)
     }
 }
 
-// A failed open, with our reason where it met a link or a way out of the base folder.
-FsStatus OpenFailure(int error, const char* wayOutReason)
+// A failed open, with the refusal of our own where the kernel met a link or a way out (EXDEV) that
+// the flags of the open forbade.
+FsStatus OpenFailure(int error, FsStatus wayOut)
 {
     if (error == ELOOP)
-        return FsStatus::Refusal(ELOOP, linkWhereFolderWas);
+        return LinkWhereFolderWasRefusal();
     if (error == EXDEV)
-        return FsStatus::Refusal(EXDEV, wayOutReason);
+        return wayOut;
     return FsStatus::Failure(error);
 }
 
 // openat() with O_NOFOLLOW answers ENOTDIR or ELOOP for a link; only a look at the entry tells a link
-// from a file.
+// from a file, and the refusal rule for a folder to enter then names the link.
 FsStatus NoFollowFailure(int dirFd, const char* name, int error)
 {
     struct stat info {};
     if ((error == ENOTDIR || error == ELOOP) && fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
         S_ISLNK(info.st_mode))
-        return FsStatus::Refusal(ELOOP, linkWhereFolderWas);
+        return CheckStillFolder(FactsFromStat(info));
     return FsStatus::Failure(error);
 }
 
@@ -76,7 +79,7 @@ FsStatus OpenBeneath(int baseFd, std::string_view relative, int flags, UniqueFd&
             return {};
         }
         if (errno != ENOSYS)
-            return OpenFailure(errno, pathLeavesRoot);
+            return OpenFailure(errno, FsStatus::Refusal(EXDEV, pathLeavesRoot));
         openat2Missing.store(true, std::memory_order_relaxed);
     }
     return OpenBeneathByComponents(baseFd, relative, flags, opened);
@@ -128,7 +131,7 @@ FsStatus OpenSubFolderOnSameMount(int parentFd, const char* name, UniqueFd& open
             return {};
         }
         if (errno != ENOSYS)
-            return OpenFailure(errno, mountedInside);
+            return OpenFailure(errno, MountedInsideRefusal());
         openat2Missing.store(true, std::memory_order_relaxed);
     }
     return OpenSubFolderOnSameMountByIds(parentFd, name, opened);
@@ -140,13 +143,12 @@ FsStatus OpenSubFolderOnSameMountByIds(int parentFd, const char* name, UniqueFd&
     if (!opened)
         return NoFollowFailure(parentFd, name, errno);
     // The mount id tells a bind mount from its parent where st_dev does not.
-    const std::optional<std::uint64_t> parentMount = MountIdOf(parentFd);
-    const std::optional<std::uint64_t> folderMount = MountIdOf(opened.Get());
-    if (parentMount && folderMount && *parentMount != *folderMount) {
+    const EntryFacts parent{.mountId = MountIdOf(parentFd).value_or(0)};
+    const EntryFacts folder{.kind = EntryKind::Folder, .mountId = MountIdOf(opened.Get()).value_or(0)};
+    FsStatus sameMount = CheckSameMount(folder, parent);
+    if (!sameMount)
         opened.Reset();
-        return FsStatus::Refusal(EXDEV, mountedInside);
-    }
-    return {};
+    return sameMount;
 }
 
 } // namespace twinfol

@@ -9,12 +9,12 @@
 #include <string>
 
 #include "base/path.h"
+#include "engine/fs/refusal_rules.h"
 #include "engine/posix/posix_copy_data.h"
 #include "engine/posix/posix_creation_mode.h"
 #include "engine/posix/posix_extended_attributes.h"
 #include "engine/posix/posix_file_facts.h"
 #include "engine/posix/posix_twin_link.h"
-#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -42,13 +42,10 @@ FsStatus PosixEntryCopy::Copy(const SourceEntry& from, const Destination& to,
 
 namespace {
 
+// The listing's kind, or the stat's, is all the rule for a source needs.
 FsStatus RefuseUncopyable(EntryKind kind)
 {
-    if (kind == EntryKind::Folder)
-        return FsStatus::Refusal(EISDIR, sourceIsFolderReason);
-    if (kind == EntryKind::Other)
-        return FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
-    return {};
+    return CheckCopySource(EntryFacts{.kind = kind});
 }
 
 // Opens a regular file for reading, or finds a link, deciding before anything is opened: opening a
@@ -131,10 +128,8 @@ FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& place
         placement = Placement::Add;
         return {};
     }
-    if (S_ISDIR(targetInfo.st_mode))
-        return FsStatus::Refusal(EISDIR, folderAtTargetReason);
-    if (IsReadOnlyFile(targetInfo))
-        return FsStatus::Refusal(EACCES, targetReadOnlyReason);
+    if (FsStatus replaceable = CheckCopyTarget(FactsFromStat(targetInfo)); !replaceable)
+        return replaceable;
     placement = Placement::Replace;
     if (HoldsData(targetInfo))
         holdReplaced = &closer_;

@@ -8,8 +8,8 @@
 #include <cerrno>
 
 #include "base/unique_fd.h"
+#include "engine/fs/refusal_rules.h"
 #include "engine/posix/posix_file_facts.h"
-#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -18,10 +18,8 @@ FsStatus DeleteEntryAt(int dirFd, const char* name, DeferredCloser& closer)
     struct stat info {};
     if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
         return FsStatus::Failure(errno);
-    if (S_ISDIR(info.st_mode))
-        return FsStatus::Refusal(EISDIR, folderWhereFileReason);
-    if (IsReadOnlyFile(info))
-        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
+    if (FsStatus deletable = CheckFileDelete(FactsFromStat(info)); !deletable)
+        return deletable;
     UniqueFd held;
     if (HoldsData(info))
         held.Reset(openat(dirFd, name, O_PATH | O_NOFOLLOW | O_CLOEXEC));

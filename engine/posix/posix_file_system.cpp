@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <vector>
 
 #include "engine/posix/posix_entry_delete.h"
@@ -19,7 +20,6 @@
 #include "engine/posix/posix_tree_copy.h"
 #include "engine/posix/posix_tree_delete.h"
 #include "engine/posix/posix_whole_file.h"
-#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -88,28 +88,34 @@ FsStatus PosixFileSystem::LookAt(const std::string& path, EntryFacts& facts)
     return LookAtEntry(place.dirFd, place.name.c_str(), facts);
 }
 
-std::optional<std::string> PosixFileSystem::ResolvePath(const std::string& path)
+FsResult<std::string> PosixFileSystem::ResolvePath(const std::string& path)
 {
-    std::optional<std::string> resolved = RealPath(path);
-    if (resolved && path.ends_with(pathSeparator))
-        *resolved = WithTrailingSeparator(std::move(*resolved));
-    return resolved;
+    const std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+    if (!resolved)
+        return FsStatus::Failure(errno);
+    std::string real(resolved.get());
+    return path.ends_with(pathSeparator) ? WithTrailingSeparator(std::move(real)) : real;
 }
 
-std::optional<FolderIdentity> PosixFileSystem::IdentifyFolder(const std::string& folder)
+FsResult<FolderIdentity> PosixFileSystem::IdentifyFolder(const std::string& folder)
 {
     const UniqueFd opened(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!opened)
-        return std::nullopt;
-    return IdentifyOpenFolder(opened.Get());
+        return FsStatus::Failure(errno);
+    std::optional<FolderIdentity> identity = IdentifyOpenFolder(opened.Get());
+    if (!identity)
+        return FsStatus::Failure(EOPNOTSUPP);
+    return std::move(*identity);
 }
 
-std::optional<FileStamp> PosixFileSystem::ReadFileStamp(const std::string& path)
+FsResult<FileStamp> PosixFileSystem::ReadFileStamp(const std::string& path)
 {
     const PosixLocation place = resolver_.Locate(path);
+    if (!place.status)
+        return place.status;
     struct stat info {};
-    if (!place.status || fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return std::nullopt;
+    if (fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
     return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
 }
 
@@ -155,21 +161,13 @@ FsStatus PosixFileSystem::DeleteFile(const std::string& path)
     return DeleteEntryAt(place.dirFd, place.name.c_str(), closer_);
 }
 
-FsStatus PosixFileSystem::MakeFolder(const std::string& folder)
+FsStatus PosixFileSystem::MakeFolder(const std::string& folder, mode_t mode)
 {
     const PosixLocation place = resolver_.Locate(folder);
     if (!place.status)
         return place.status;
-    if (mkdirat(place.dirFd, place.name.c_str(), 0777) == 0)
-        return {};
-    if (errno != EEXIST)
-        return FsStatus::Failure(errno);
-    // Only a real folder counts as already there: not a file, and not a link to a folder, which a
-    // tree copy would otherwise write through.
-    struct stat info {};
-    if (fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
-        return {};
-    return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
+    bool created = false;
+    return MakeFolderAt(place.dirFd, place.name.c_str(), mode, created);
 }
 
 FsStatus PosixFileSystem::RemoveFolder(const std::string& folder)
@@ -229,14 +227,6 @@ FsStatus PosixFileSystem::MakeFolders(const std::string& folder, mode_t mode)
 FsStatus PosixFileSystem::LockFile(const std::string& path, std::unique_ptr<FileLock>& lock)
 {
     return LockWholeFile(resolver_, path, lock);
-}
-
-std::optional<EntryFacts> PosixFileSystem::ReadEntryFacts(const std::string& path)
-{
-    EntryFacts facts;
-    if (!PosixFileSystem::LookAt(path, facts))
-        return std::nullopt;
-    return facts;
 }
 
 FsStatus PosixFileSystem::CreateNewFile(const std::string& path, std::string_view content, mode_t mode)

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "engine/fs/file_system.h"
@@ -31,17 +30,21 @@ public:
     EntryKind KindOf(const std::string& path) override;
     // One statx, with the mount id where the kernel gives it.
     FsStatus LookAt(const std::string& path, EntryFacts& facts) override;
-    std::optional<std::string> ResolvePath(const std::string& path) override;
-    // From the folder's mount (statx's mount id) in /proc/self/mountinfo.
-    std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) override;
-    std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
+    FsResult<std::string> ResolvePath(const std::string& path) override;
+    // From the folder's mount (statx's mount id) in /proc/self/mountinfo; EOPNOTSUPP when the system
+    // cannot tell.
+    FsResult<FolderIdentity> IdentifyFolder(const std::string& folder) override;
+    // One fstatat relative to the folder the run works in.
+    FsResult<FileStamp> ReadFileStamp(const std::string& path) override;
     using FileSystem::CopyFile;
     using FileSystem::CopyFolderTree;
+    using FileSystem::LookAt;
+    using FileSystem::MakeFolder;
     FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) override;
     // The same copy with a hook that its inner steps are reported to first (nullptr: none).
     FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress, WalkHook* hook);
     FsStatus DeleteFile(const std::string& path) override;
-    FsStatus MakeFolder(const std::string& folder) override;
+    FsStatus MakeFolder(const std::string& folder, mode_t mode) override;
     FsStatus RemoveFolder(const std::string& folder) override;
     FsStatus Respell(const std::string& path, const std::string& newName) override;
     // Walk relative to open folders: every name is opened relative to its folder, not through its
@@ -58,8 +61,6 @@ public:
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
-    // From statx, with the mount id where the kernel gives it (5.8 and later).
-    std::optional<EntryFacts> ReadEntryFacts(const std::string& path) override;
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 
+#include "engine/fs/refusal_rules.h"
 #include "engine/posix/posix_file_facts.h"
 
 namespace twinfol {
@@ -65,11 +66,25 @@ UniqueFd OpenFolderAt(int parentFd, const char* name)
     return UniqueFd(openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
-std::optional<FileStamp> OpenFolderStampReader::ReadFileStamp(const std::string& name)
+FsStatus MakeFolderAt(int parentFd, const char* name, mode_t mode, bool& created)
+{
+    created = mkdirat(parentFd, name, mode) == 0;
+    if (created)
+        return {};
+    if (errno != EEXIST)
+        return FsStatus::Failure(errno);
+    struct stat info {};
+    // Something that vanished again since mkdir saw it is no folder to reuse either.
+    if (fstatat(parentFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+        return CheckFolderPlace(EntryFacts{.kind = EntryKind::Other});
+    return CheckFolderPlace(FactsFromStat(info));
+}
+
+FsResult<FileStamp> OpenFolderStampReader::ReadFileStamp(const std::string& name)
 {
     struct stat info {};
     if (fstatat(folder_->Get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
-        return std::nullopt;
+        return FsStatus::Failure(errno);
     return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
 }
 

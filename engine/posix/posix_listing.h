@@ -1,9 +1,8 @@
-// Reading the entries of an open folder with getdents, and the stamp reader that keeps a listed
-// folder open.
+// Reading the entries of an open folder with getdents, opening and making folders relative to an
+// open folder, and the stamp reader that keeps a listed folder open.
 #pragma once
 
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +23,17 @@ FsStatus ReadEntries(int folderFd, std::vector<ListedEntry>& entries);
 // Opens the folder at a name relative to an open folder, refusing a symbolic link.
 UniqueFd OpenFolderAt(int parentFd, const char* name);
 
+// Makes one folder relative to its parent with the mode given (less the umask); what already stands
+// there is judged by the refusal rules: a real folder is reused, a file or link is refused. Answers
+// whether the folder is new.
+FsStatus MakeFolderAt(int parentFd, const char* name, mode_t mode, bool& created);
+
 // Reads stamps relative to the listed folder, which it keeps open (sharing it with the path resolver,
 // which remembers it as the folder the run works in).
 class OpenFolderStampReader : public FolderStampReader {
 public:
     explicit OpenFolderStampReader(std::shared_ptr<const UniqueFd> folder) : folder_(std::move(folder)) {}
-    std::optional<FileStamp> ReadFileStamp(const std::string& name) override;
+    FsResult<FileStamp> ReadFileStamp(const std::string& name) override;
 
 private:
     std::shared_ptr<const UniqueFd> folder_;

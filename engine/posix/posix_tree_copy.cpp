@@ -6,33 +6,13 @@
 #include <sys/stat.h>
 
 #include "base/work_pool.h"
-#include "engine/posix/path_tree_walk.h"
+#include "engine/fs/path_tree_walk.h"
 #include "engine/posix/posix_creation_mode.h"
 #include "engine/posix/posix_entry_facts.h"
 #include "engine/posix/posix_folder_metadata.h"
 #include "engine/posix/posix_listing.h"
-#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
-namespace {
-
-// Makes one folder relative to its parent with the mode given (less the umask); an existing real
-// folder (not a link to one, which the copy would otherwise write through) is reused. Answers whether
-// the folder is new, which makes every copy into it an add.
-FsStatus MakeFolderAt(int parentFd, const char* name, mode_t mode, bool& created)
-{
-    created = mkdirat(parentFd, name, mode) == 0;
-    if (created)
-        return {};
-    if (errno != EEXIST)
-        return FsStatus::Failure(errno);
-    struct stat info {};
-    if (fstatat(parentFd, name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
-        return {};
-    return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
-}
-
-} // namespace
 
 PosixTreeCopy::PosixTreeCopy(const PosixWalkContext& context, const StopFlag& stop)
     : context_(context), stop_(stop)
@@ -63,6 +43,7 @@ FsStatus PosixTreeCopy::CopyFolder(const FolderPair& pair, const Level* parent)
     struct stat sourceInfo {};
     if (fstat(pair.sourceFd, &sourceInfo) != 0)
         return FsStatus::Failure(errno);
+    // A new folder makes every copy into it an add.
     bool created = false;
     if (FsStatus made =
             MakeFolderAt(pair.targetParentFd, pair.targetName, FolderCreationMode(sourceInfo), created);

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/work_pool.h"
-#include "engine/posix/path_tree_walk.h"
+#include "engine/fs/path_tree_walk.h"
 #include "engine/posix/posix_beneath.h"
 #include "engine/posix/posix_entry_delete.h"
 #include "engine/posix/posix_listing.h"

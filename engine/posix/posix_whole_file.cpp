@@ -9,6 +9,7 @@
 
 #include "base/bounded_read.h"
 #include "base/unique_fd.h"
+#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
 namespace {
@@ -84,7 +85,7 @@ FsStatus MakeFolderPath(const PosixPathResolver& resolver, const std::string& fo
     if (fstatat(whole.dirFd, whole.name.c_str(), &info, 0) != 0)
         return FsStatus::Failure(errno);
     if (!S_ISDIR(info.st_mode))
-        return FsStatus::Refusal(ENOTDIR, "a file stands where the folder belongs");
+        return FsStatus::Refusal(ENOTDIR, fileWhereFoldersBelong);
     return {};
 }
 

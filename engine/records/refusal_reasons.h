@@ -15,6 +15,8 @@ inline constexpr const char* folderWhereFileReason = "a folder stands where a fi
 inline constexpr const char* fileReadOnlyReason = "the file is read-only";
 inline constexpr const char* fileWhereFolderReason =
     "a file or link of that name stands where the folder belongs";
+// What making a folder path finds where one of its folders belongs (a link to a folder is fine there).
+inline constexpr const char* fileWhereFoldersBelong = "a file stands where the folder belongs";
 
 // A path the layer refuses to take below a run's roots.
 inline constexpr const char* linkWhereFolderWas = "a symbolic link stands where a folder was";

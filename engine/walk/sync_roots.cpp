@@ -39,7 +39,7 @@ FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, S
         return {isSource ? RootProblem::SourceMissing : RootProblem::TargetMissing,
                 what + "does not exist: " + shown,
                 {}};
-    const std::optional<std::string> resolved = fileSystem.ResolvePath(shown);
+    const FsResult<std::string> resolved = fileSystem.ResolvePath(shown);
     if (!resolved)
         return {isSource ? RootProblem::SourceMissing : RootProblem::TargetMissing,
                 what + "cannot be reached: " + shown,
@@ -68,8 +68,8 @@ RootProblem FindOverlap(FileSystem& fileSystem, const RootCheck& check, const st
         return RootProblem::TargetInsideSource;
     if (sourceReal.starts_with(targetReal))
         return RootProblem::SourceInsideTarget;
-    const std::optional<FolderIdentity> source = fileSystem.IdentifyFolder(check.source);
-    const std::optional<FolderIdentity> target = fileSystem.IdentifyFolder(check.target);
+    const FsResult<FolderIdentity> source = fileSystem.IdentifyFolder(check.source);
+    const FsResult<FolderIdentity> target = fileSystem.IdentifyFolder(check.target);
     if (!source || !target)
         return RootProblem::None;
     if (source->place == target->place)

@@ -2,6 +2,8 @@
 // outside it so that a held call never blocks the others.
 #include "support/fault_injecting_file_system.h"
 
+#include <type_traits>
+
 namespace twinfol::test {
 
 const char* OperationName(FsOperation operation)
@@ -24,7 +26,6 @@ const char* OperationName(FsOperation operation)
     case FsOperation::Identify: return "Identify";
     case FsOperation::SourceRead: return "SourceRead";
     case FsOperation::SetMode: return "SetMode";
-    case FsOperation::ReadFacts: return "ReadFacts";
     case FsOperation::CreateNewFile: return "CreateNewFile";
     case FsOperation::AppendFile: return "AppendFile";
     case FsOperation::MoveToTrash: return "MoveToTrash";
@@ -55,7 +56,10 @@ FsOperation OperationOf(WalkStep step)
 
 } // namespace
 
-FaultInjectingFileSystem::FaultInjectingFileSystem(PosixFileSystem& inner) : inner_(inner) {}
+FaultInjectingFileSystem::FaultInjectingFileSystem(PosixFileSystem& inner)
+    : ForwardingFileSystem(inner), posix_(inner)
+{
+}
 
 void FaultInjectingFileSystem::FailNthCall(FsOperation operation, int n, int error)
 {
@@ -152,17 +156,24 @@ int FaultInjectingFileSystem::Enter(FsOperation operation, const std::string& pa
     return 0;
 }
 
-std::unique_ptr<RunScope> FaultInjectingFileSystem::BeginRun(const std::string& sourceRoot,
-                                                             const std::string& targetRoot)
+template <typename Call>
+auto FaultInjectingFileSystem::Guarded(FsOperation operation, const std::string& path,
+                                       const std::string& secondPath, Call&& call) -> decltype(call())
 {
-    return inner_.BeginRun(sourceRoot, targetRoot);
+    using Answer = decltype(call());
+    const int error = Enter(operation, path, secondPath);
+    if (error == 0)
+        return call();
+    if constexpr (std::is_same_v<Answer, EntryKind>)
+        return EntryKind::Missing;
+    else
+        return Answer(FsStatus::Failure(error));
 }
 
 FsStatus FaultInjectingFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
 {
-    if (const int error = Enter(FsOperation::List, folder))
-        return FsStatus::Failure(error);
-    return inner_.ListFolder(folder, onEntry);
+    return Guarded(FsOperation::List, folder, {},
+                   [&] { return ForwardingFileSystem::ListFolder(folder, onEntry); });
 }
 
 class FaultInjectingFileSystem::StampReader : public FolderStampReader {
@@ -172,11 +183,10 @@ public:
     {
     }
 
-    std::optional<FileStamp> ReadFileStamp(const std::string& name) override
+    FsResult<FileStamp> ReadFileStamp(const std::string& name) override
     {
-        if (layer_.Enter(FsOperation::ReadStamp, folder_ + name) != 0)
-            return std::nullopt;
-        return inner_->ReadFileStamp(name);
+        return layer_.Guarded(FsOperation::ReadStamp, folder_ + name, {},
+                              [&] { return inner_->ReadFileStamp(name); });
     }
 
 private:
@@ -188,101 +198,85 @@ private:
 FsStatus FaultInjectingFileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
                                                        std::unique_ptr<FolderStampReader>& stamps)
 {
-    if (const int error = Enter(FsOperation::List, folder))
-        return FsStatus::Failure(error);
-    std::unique_ptr<FolderStampReader> inner;
-    const FsStatus listed = inner_.ListFolderForStamps(folder, onEntry, inner);
-    if (listed)
-        stamps = std::make_unique<StampReader>(*this, folder, std::move(inner));
-    return listed;
+    return Guarded(FsOperation::List, folder, {}, [&] {
+        std::unique_ptr<FolderStampReader> inner;
+        const FsStatus listed = ForwardingFileSystem::ListFolderForStamps(folder, onEntry, inner);
+        if (listed)
+            stamps = std::make_unique<StampReader>(*this, folder, std::move(inner));
+        return listed;
+    });
 }
 
 EntryKind FaultInjectingFileSystem::KindOf(const std::string& path)
 {
-    if (Enter(FsOperation::KindOf, path) != 0)
-        return EntryKind::Missing;
-    return inner_.KindOf(path);
+    return Guarded(FsOperation::KindOf, path, {}, [&] { return ForwardingFileSystem::KindOf(path); });
 }
 
 FsStatus FaultInjectingFileSystem::LookAt(const std::string& path, EntryFacts& facts)
 {
     facts = {};
-    if (const int error = Enter(FsOperation::KindOf, path))
-        return FsStatus::Failure(error);
-    return inner_.LookAt(path, facts);
+    return Guarded(FsOperation::KindOf, path, {}, [&] { return ForwardingFileSystem::LookAt(path, facts); });
 }
 
-std::optional<std::string> FaultInjectingFileSystem::ResolvePath(const std::string& path)
+FsResult<std::string> FaultInjectingFileSystem::ResolvePath(const std::string& path)
 {
-    if (Enter(FsOperation::Resolve, path) != 0)
-        return std::nullopt;
-    return inner_.ResolvePath(path);
+    return Guarded(FsOperation::Resolve, path, {}, [&] { return ForwardingFileSystem::ResolvePath(path); });
 }
 
-std::optional<FolderIdentity> FaultInjectingFileSystem::IdentifyFolder(const std::string& folder)
+FsResult<FolderIdentity> FaultInjectingFileSystem::IdentifyFolder(const std::string& folder)
 {
-    if (Enter(FsOperation::Identify, folder) != 0)
-        return std::nullopt;
-    return inner_.IdentifyFolder(folder);
+    return Guarded(FsOperation::Identify, folder, {},
+                   [&] { return ForwardingFileSystem::IdentifyFolder(folder); });
 }
 
-std::optional<FileStamp> FaultInjectingFileSystem::ReadFileStamp(const std::string& path)
+FsResult<FileStamp> FaultInjectingFileSystem::ReadFileStamp(const std::string& path)
 {
-    if (Enter(FsOperation::ReadStamp, path) != 0)
-        return std::nullopt;
-    return inner_.ReadFileStamp(path);
+    return Guarded(FsOperation::ReadStamp, path, {},
+                   [&] { return ForwardingFileSystem::ReadFileStamp(path); });
 }
 
 FsStatus FaultInjectingFileSystem::CopyFile(const std::string& from, const std::string& to,
                                             CopyProgress* progress)
 {
-    if (const int error = Enter(FsOperation::CopyFile, from, to))
-        return FsStatus::Failure(error);
-    return inner_.CopyFile(from, to, progress, this);
+    return Guarded(FsOperation::CopyFile, from, to,
+                   [&] { return posix_.CopyFile(from, to, progress, this); });
 }
 
 FsStatus FaultInjectingFileSystem::DeleteFile(const std::string& path)
 {
-    if (const int error = Enter(FsOperation::DeleteFile, path))
-        return FsStatus::Failure(error);
-    return inner_.DeleteFile(path);
+    return Guarded(FsOperation::DeleteFile, path, {}, [&] { return ForwardingFileSystem::DeleteFile(path); });
 }
 
-FsStatus FaultInjectingFileSystem::MakeFolder(const std::string& folder)
+FsStatus FaultInjectingFileSystem::MakeFolder(const std::string& folder, mode_t mode)
 {
-    if (const int error = Enter(FsOperation::MakeFolder, folder))
-        return FsStatus::Failure(error);
-    return inner_.MakeFolder(folder);
+    return Guarded(FsOperation::MakeFolder, folder, {},
+                   [&] { return ForwardingFileSystem::MakeFolder(folder, mode); });
 }
 
 FsStatus FaultInjectingFileSystem::Respell(const std::string& path, const std::string& newName)
 {
-    if (const int error = Enter(FsOperation::Respell, path, newName))
-        return FsStatus::Failure(error);
-    return inner_.Respell(path, newName);
+    return Guarded(FsOperation::Respell, path, newName,
+                   [&] { return ForwardingFileSystem::Respell(path, newName); });
 }
 
 FsStatus FaultInjectingFileSystem::RemoveFolder(const std::string& folder)
 {
-    if (const int error = Enter(FsOperation::RemoveFolder, folder))
-        return FsStatus::Failure(error);
-    return inner_.RemoveFolder(folder);
+    return Guarded(FsOperation::RemoveFolder, folder, {},
+                   [&] { return ForwardingFileSystem::RemoveFolder(folder); });
 }
 
 FsStatus FaultInjectingFileSystem::CopyFolderTree(const std::string& sourceFolder,
                                                   const std::string& targetFolder, const StopFlag& stop,
                                                   CopyProgress* progress)
 {
-    if (const int error = Enter(FsOperation::CopyTree, sourceFolder, targetFolder))
-        return FsStatus::Failure(error);
-    return inner_.CopyFolderTree(sourceFolder, targetFolder, stop, progress, this);
+    return Guarded(FsOperation::CopyTree, sourceFolder, targetFolder,
+                   [&] { return posix_.CopyFolderTree(sourceFolder, targetFolder, stop, progress, this); });
 }
 
 FsStatus FaultInjectingFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)
 {
-    if (const int error = Enter(FsOperation::DeleteTree, folder))
-        return FsStatus::Failure(error);
-    return inner_.DeleteFolderTree(folder, stop, this);
+    return Guarded(FsOperation::DeleteTree, folder, {},
+                   [&] { return posix_.DeleteFolderTree(folder, stop, this); });
 }
 
 FsStatus FaultInjectingFileSystem::BeforeStep(WalkStep step, const std::string& path,
@@ -295,76 +289,60 @@ FsStatus FaultInjectingFileSystem::BeforeStep(WalkStep step, const std::string& 
 
 FsStatus FaultInjectingFileSystem::ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes)
 {
-    if (const int error = Enter(FsOperation::ReadFile, path))
-        return FsStatus::Failure(error);
-    return inner_.ReadFile(path, maxBytes, bytes);
+    return Guarded(FsOperation::ReadFile, path, {},
+                   [&] { return ForwardingFileSystem::ReadFile(path, maxBytes, bytes); });
 }
 
 FsStatus FaultInjectingFileSystem::ReplaceFile(const std::string& path, std::string_view content,
                                                mode_t newFileMode)
 {
-    if (const int error = Enter(FsOperation::ReplaceFile, path))
-        return FsStatus::Failure(error);
-    return inner_.ReplaceFile(path, content, newFileMode);
+    return Guarded(FsOperation::ReplaceFile, path, {},
+                   [&] { return ForwardingFileSystem::ReplaceFile(path, content, newFileMode); });
 }
 
 FsStatus FaultInjectingFileSystem::MakeFolders(const std::string& folder, mode_t mode)
 {
-    if (const int error = Enter(FsOperation::MakeFolders, folder))
-        return FsStatus::Failure(error);
-    return inner_.MakeFolders(folder, mode);
+    return Guarded(FsOperation::MakeFolders, folder, {},
+                   [&] { return ForwardingFileSystem::MakeFolders(folder, mode); });
 }
 
 FsStatus FaultInjectingFileSystem::LockFile(const std::string& path, std::unique_ptr<FileLock>& lock)
 {
-    if (const int error = Enter(FsOperation::LockFile, path))
-        return FsStatus::Failure(error);
-    return inner_.LockFile(path, lock);
-}
-
-std::optional<EntryFacts> FaultInjectingFileSystem::ReadEntryFacts(const std::string& path)
-{
-    if (Enter(FsOperation::ReadFacts, path) != 0)
-        return std::nullopt;
-    return inner_.ReadEntryFacts(path);
+    return Guarded(FsOperation::LockFile, path, {},
+                   [&] { return ForwardingFileSystem::LockFile(path, lock); });
 }
 
 FsStatus FaultInjectingFileSystem::CreateNewFile(const std::string& path, std::string_view content,
                                                  mode_t mode)
 {
-    if (const int error = Enter(FsOperation::CreateNewFile, path))
-        return FsStatus::Failure(error);
-    return inner_.CreateNewFile(path, content, mode);
+    return Guarded(FsOperation::CreateNewFile, path, {},
+                   [&] { return ForwardingFileSystem::CreateNewFile(path, content, mode); });
 }
 
 FsStatus FaultInjectingFileSystem::AppendFile(const std::string& path, std::string_view content,
                                               mode_t newFileMode)
 {
-    if (const int error = Enter(FsOperation::AppendFile, path))
-        return FsStatus::Failure(error);
-    return inner_.AppendFile(path, content, newFileMode);
+    return Guarded(FsOperation::AppendFile, path, {},
+                   [&] { return ForwardingFileSystem::AppendFile(path, content, newFileMode); });
 }
 
 FsStatus FaultInjectingFileSystem::MoveToTrash(const std::string& path, const std::string& trashPath)
 {
-    if (const int error = Enter(FsOperation::MoveToTrash, path, trashPath))
-        return FsStatus::Failure(error);
-    return inner_.MoveToTrash(path, trashPath);
+    return Guarded(FsOperation::MoveToTrash, path, trashPath,
+                   [&] { return ForwardingFileSystem::MoveToTrash(path, trashPath); });
 }
 
 FsStatus FaultInjectingFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath)
 {
-    if (const int error = Enter(FsOperation::LinkToTrash, path, trashPath))
-        return FsStatus::Failure(error);
-    return inner_.LinkToTrash(path, trashPath);
+    return Guarded(FsOperation::LinkToTrash, path, trashPath,
+                   [&] { return ForwardingFileSystem::LinkToTrash(path, trashPath); });
 }
 
 FsStatus FaultInjectingFileSystem::MoveFromTrash(const std::string& trashPath, const std::string& path,
                                                  ExistingEntry existing)
 {
-    if (const int error = Enter(FsOperation::MoveFromTrash, trashPath, path))
-        return FsStatus::Failure(error);
-    return inner_.MoveFromTrash(trashPath, path, existing);
+    return Guarded(FsOperation::MoveFromTrash, trashPath, path,
+                   [&] { return ForwardingFileSystem::MoveFromTrash(trashPath, path, existing); });
 }
 
 } // namespace twinfol::test

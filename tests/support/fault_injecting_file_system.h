@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/fs/file_system.h"
+#include "engine/fs/forwarding_file_system.h"
 #include "engine/fs/walk_hook.h"
 #include "engine/posix/posix_file_system.h"
 
@@ -39,7 +39,6 @@ enum class FsOperation {
     SourceRead,
     // Inside one file's copy: its mode is about to be set.
     SetMode,
-    ReadFacts,
     CreateNewFile,
     AppendFile,
     MoveToTrash,
@@ -57,7 +56,7 @@ struct FsCall {
     std::string secondPath;
 };
 
-class FaultInjectingFileSystem : public FileSystem, private WalkHook {
+class FaultInjectingFileSystem : public ForwardingFileSystem, private WalkHook {
 public:
     explicit FaultInjectingFileSystem(PosixFileSystem& inner);
 
@@ -82,52 +81,48 @@ public:
     int CallCount(FsOperation operation) const;
     std::vector<FsCall> Calls() const;
 
-    // Forwarded, so that the real layer resolves beneath the roots.
-    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
-    // A failed KindOf answers Missing; a failed ResolvePath, IdentifyFolder or ReadFileStamp answers
-    // nothing.
+    // Every call but BeginRun (forwarded, so that the real layer resolves beneath the roots) is
+    // recorded and may be failed or held as the operation of its own name. A failed call answers the
+    // error: a failed KindOf answers Missing, a failed ReadFile leaves the bytes alone, a failed
+    // LockFile hands out no lock. LookAt is counted and failed as a KindOf call; a listing for stamps
+    // as a List call, and each stamp read through its reader as a ReadStamp call of the entry's whole
+    // path. For copies and moves, path is the source (the entry, the trash name of MoveFromTrash) and
+    // secondPath the target; for a respelling, secondPath is the new name.
+    using ForwardingFileSystem::CopyFile;
+    using ForwardingFileSystem::CopyFolderTree;
+    using ForwardingFileSystem::LookAt;
+    using ForwardingFileSystem::MakeFolder;
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
-    // Counted and failed as a List call; each stamp read through the reader as a ReadStamp call of the
-    // entry's whole path.
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
                                  std::unique_ptr<FolderStampReader>& stamps) override;
     EntryKind KindOf(const std::string& path) override;
-    // Counted and failed as a KindOf call.
     FsStatus LookAt(const std::string& path, EntryFacts& facts) override;
-    std::optional<std::string> ResolvePath(const std::string& path) override;
-    std::optional<FolderIdentity> IdentifyFolder(const std::string& folder) override;
-    std::optional<FileStamp> ReadFileStamp(const std::string& path) override;
-    // Fail-injectable as a whole; otherwise its inner steps are reported here as SourceRead and
-    // SetMode calls with the copy's two paths.
-    using FileSystem::CopyFile;
-    using FileSystem::CopyFolderTree;
-    FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) override;
+    FsResult<std::string> ResolvePath(const std::string& path) override;
+    FsResult<FolderIdentity> IdentifyFolder(const std::string& folder) override;
+    FsResult<FileStamp> ReadFileStamp(const std::string& path) override;
     FsStatus DeleteFile(const std::string& path) override;
-    FsStatus MakeFolder(const std::string& folder) override;
+    FsStatus MakeFolder(const std::string& folder, mode_t mode) override;
     FsStatus RemoveFolder(const std::string& folder) override;
-    // For a respelling, path is the entry and secondPath the new name.
     FsStatus Respell(const std::string& path, const std::string& newName) override;
-    // Fail-injectable as a whole; otherwise the real layer walks the tree with this layer as its hook,
-    // so each step is reported here,
-    // as the call of the same kind with its whole paths: a sub-folder's level is a CopyTree or
-    // DeleteTree call, then MakeFolder, List, CopyFile, DeleteFile and RemoveFolder calls.
-    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
-                            const StopFlag& stop, CopyProgress* progress) override;
-    FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
-    // A failed ReadFile leaves the bytes alone; a failed LockFile hands out no lock.
     FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) override;
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
-    // A failed ReadEntryFacts answers nothing. For the moves, path is the item and secondPath the
-    // trash name (MoveFromTrash: the trash name, then the path it goes back to).
-    std::optional<EntryFacts> ReadEntryFacts(const std::string& path) override;
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
     FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
     FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
                            ExistingEntry existing) override;
+    // Fail-injectable as a whole; otherwise the real layer does the work with this layer as its hook,
+    // so each of its inner steps is reported here as the call of the same kind with its whole paths:
+    // inside one file's copy SourceRead and SetMode with the copy's two paths; inside a tree walk a
+    // sub-folder's level is a CopyTree or DeleteTree call, then MakeFolder, List, CopyFile, DeleteFile
+    // and RemoveFolder calls.
+    FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) override;
+    FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
+                            const StopFlag& stop, CopyProgress* progress) override;
+    FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
 
 private:
     class StampReader;
@@ -150,9 +145,13 @@ private:
 
     // Records the call, holds it when asked to, and answers the error to fail it with (0: go on).
     int Enter(FsOperation operation, const std::string& path, const std::string& secondPath = {});
+    // Enters the call, then answers the armed failure or what the call itself answers.
+    template <typename Call>
+    auto Guarded(FsOperation operation, const std::string& path, const std::string& secondPath, Call&& call)
+        -> decltype(call());
     FsStatus BeforeStep(WalkStep step, const std::string& path, const std::string& secondPath) override;
 
-    PosixFileSystem& inner_;
+    PosixFileSystem& posix_;
     mutable std::mutex mutex_;
     std::condition_variable changed_;
     std::map<FsOperation, int> counts_;

@@ -1,5 +1,11 @@
-// A dry run walks and reports like a real run and leaves both trees exactly as they were.
+// A dry run walks and reports like a real run and leaves both trees exactly as they were; the steps
+// of one trial run meet what its earlier steps pretended, as the real run's steps meet what the
+// earlier ones did.
+#include <algorithm>
+
 #include "engine/fs/dry_run_file_system.h"
+#include "engine/records/refusal_reasons.h"
+#include "support/file_system_contract_fixture.h"
 #include "support/sync_engine_fixture.h"
 
 namespace twinfol::test {
@@ -56,6 +62,43 @@ TEST_F(SyncEngineTest, DryRunReadsWholeFilesAndOnlyPretendsToWriteThem)
     EXPECT_TRUE(dryRun.LockFile(tree.Path("config/Quillmark/Twinfol.conf.lock"), lock));
     EXPECT_TRUE(lock);
     EXPECT_EQ(tree.Snapshot(), before);
+}
+
+TEST(DryRunFileSystem, LaterStepsMeetWhatEarlierStepsOfTheRunPretended)
+{
+    const TempTree tree;
+    tree.WriteFile("source/x/a", "12");
+    tree.WriteFile("source/x/sub/b", "1234");
+    tree.WriteFile("target/x", "a file where the source has a folder");
+    tree.WriteFile("source/y", "123");
+    tree.WriteFile("target/y/old", "a folder where the source has a file");
+    const auto before = tree.Snapshot();
+    PosixFileSystem posix;
+    DryRunFileSystem trial(posix);
+    const StopFlag stop{false};
+    const std::unique_ptr<RunScope> scope = trial.BeginRun(tree.Path("source/"), tree.Path("target/"));
+
+    // Without the deletes first, each add meets what stands in its way, as the real one would.
+    EXPECT_EQ(trial.CopyFolderTree(tree.Path("source/x/"), tree.Path("target/x/"), stop).Reason(),
+              fileWhereFolderReason);
+    EXPECT_EQ(trial.CopyFile(tree.Path("source/y"), tree.Path("target/y")).Reason(), folderAtTargetReason);
+
+    ASSERT_TRUE(trial.DeleteFile(tree.Path("target/x")));
+    ASSERT_TRUE(trial.DeleteFolderTree(tree.Path("target/y/"), stop));
+    EXPECT_EQ(trial.KindOf(tree.Path("target/x")), EntryKind::Missing);
+    EXPECT_EQ(trial.LookAt(tree.Path("target/y/old")).Error(), ENOENT);
+    RecordedProgress progress;
+    EXPECT_TRUE(trial.CopyFolderTree(tree.Path("source/x/"), tree.Path("target/x/"), stop, &progress));
+    EXPECT_TRUE(trial.CopyFile(tree.Path("source/y"), tree.Path("target/y"), &progress));
+    std::vector<std::uint64_t> sizes = progress.Files();
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<std::uint64_t>{2, 3, 4}));
+    EXPECT_EQ(tree.Snapshot(), before);
+
+    // A new run starts from the disk as it is.
+    const std::unique_ptr<RunScope> next = trial.BeginRun(tree.Path("source/"), tree.Path("target/"));
+    EXPECT_EQ(trial.KindOf(tree.Path("target/x")), EntryKind::File);
+    EXPECT_EQ(trial.KindOf(tree.Path("target/y/old")), EntryKind::File);
 }
 
 } // namespace

@@ -62,7 +62,7 @@ TYPED_TEST(TrashContract, EntryFactsTellKindModeSizeStampAndPlaceWithoutFollowin
     this->tree.MakeSymlink("dir/link", "file");
     ASSERT_EQ(link(this->P("dir/file").c_str(), this->P("dir/second").c_str()), 0);
 
-    const std::optional<EntryFacts> file = this->Fs().ReadEntryFacts(this->P("dir/file"));
+    const FsResult<EntryFacts> file = this->Fs().LookAt(this->P("dir/file"));
     ASSERT_TRUE(file);
     EXPECT_EQ(file->kind, EntryKind::File);
     EXPECT_EQ(file->mode, 01640u);
@@ -72,9 +72,9 @@ TYPED_TEST(TrashContract, EntryFactsTellKindModeSizeStampAndPlaceWithoutFollowin
     EXPECT_EQ(file->modifiedNanoseconds, 123456789u);
     EXPECT_EQ(file->inode, Stat(this->P("dir/file")).st_ino);
 
-    const std::optional<EntryFacts> link = this->Fs().ReadEntryFacts(this->P("dir/link"));
-    const std::optional<EntryFacts> folder = this->Fs().ReadEntryFacts(this->P("dir/"));
-    const std::optional<EntryFacts> second = this->Fs().ReadEntryFacts(this->P("dir/second"));
+    const FsResult<EntryFacts> link = this->Fs().LookAt(this->P("dir/link"));
+    const FsResult<EntryFacts> folder = this->Fs().LookAt(this->P("dir/"));
+    const FsResult<EntryFacts> second = this->Fs().LookAt(this->P("dir/second"));
     ASSERT_TRUE(link && folder && second);
     EXPECT_EQ(link->kind, EntryKind::Link);
     EXPECT_EQ(link->size, 4); // the length of the link's own text
@@ -83,7 +83,7 @@ TYPED_TEST(TrashContract, EntryFactsTellKindModeSizeStampAndPlaceWithoutFollowin
     EXPECT_NE(link->inode, file->inode);
     EXPECT_TRUE(folder->SameMountAs(*file));
     EXPECT_NE(file->mountId, 0u);
-    EXPECT_FALSE(this->Fs().ReadEntryFacts(this->P("dir/missing")));
+    EXPECT_EQ(this->Fs().LookAt(this->P("dir/missing")).Error(), ENOENT);
 }
 
 TYPED_TEST(TrashContract, CreateNewFileTakesAFreeNameOnlyAndAppendFileAddsToTheEnd)

@@ -64,9 +64,9 @@ TEST_F(SyncRootsIdentityTest, AFolderHasOnePlaceWhateverLinkReachesIt)
 {
     tree.MakeFolder("real/sub");
     tree.MakeSymlink("via", tree.Path("real"));
-    const std::optional<FolderIdentity> real = fileSystem.IdentifyFolder(tree.Path("real"));
-    const std::optional<FolderIdentity> linked = fileSystem.IdentifyFolder(tree.Path("via/"));
-    const std::optional<FolderIdentity> sub = fileSystem.IdentifyFolder(tree.Path("via/sub"));
+    const FsResult<FolderIdentity> real = fileSystem.IdentifyFolder(tree.Path("real"));
+    const FsResult<FolderIdentity> linked = fileSystem.IdentifyFolder(tree.Path("via/"));
+    const FsResult<FolderIdentity> sub = fileSystem.IdentifyFolder(tree.Path("via/sub"));
     if (!real)
         GTEST_SKIP() << "the system tells no mount ids (kernel before 5.8, or no /proc)";
     ASSERT_TRUE(linked && sub);

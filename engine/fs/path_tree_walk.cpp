@@ -1,6 +1,8 @@
 // The by-path tree walks: each level lists its folder completely, then handles the entries in
 // listing order; the first failure ends the walk, a stop request ends it after the current entry.
-#include "engine/posix/path_tree_walk.h"
+#include "engine/fs/path_tree_walk.h"
+
+#include "engine/fs/refusal_rules.h"
 
 namespace twinfol {
 
@@ -89,6 +91,26 @@ FsStatus PathTreeWalk::Delete(const std::string& folder)
     if (FsStatus removing = Step(WalkStep::RemoveFolder, folder); !removing)
         return removing;
     return fileSystem_.RemoveFolder(folder);
+}
+
+FsStatus FolderEntryCheck::operator()(const std::string& folder)
+{
+    std::string entry = WithoutTrailingSeparator(folder);
+    EntryFacts facts;
+    if (FsStatus looked = fileSystem_.LookAt(entry, facts); !looked)
+        return looked;
+    if (FsStatus still = CheckStillFolder(facts); !still)
+        return still;
+    const std::string parentPath = WithoutTrailingSeparator(FolderOf(entry));
+    EntryFacts parent;
+    if (const auto known = entered_.find(parentPath); known != entered_.end())
+        parent = known->second;
+    else if (!fileSystem_.LookAt(parentPath, parent))
+        parent = {}; // A parent that cannot be looked at tells of no mount; the rule counts known ones.
+    if (FsStatus sameMount = CheckSameMount(facts, parent); !sameMount)
+        return sameMount;
+    entered_.emplace(std::move(entry), facts);
+    return {};
 }
 
 } // namespace twinfol

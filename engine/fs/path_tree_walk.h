@@ -1,10 +1,12 @@
-// Tree copies and deletes through whole paths, built on a layer's single-entry operations. A layer
-// that walks trees through open folders goes on with this below the depth where it stops holding
-// folders open, so that a very deep tree cannot use up the process's descriptors.
+// Tree copies and deletes through whole paths, built on a layer's single-entry operations: the tree
+// walks every layer gets by default. A layer that walks trees through open folders goes on with this
+// below the depth where it stops holding folders open, so that a very deep tree cannot use up the
+// process's descriptors, and the trial-run layer walks with it over its own pretended changes.
 #pragma once
 
 #include <functional>
 #include <string>
+#include <unordered_map>
 
 #include "engine/fs/file_system.h"
 #include "engine/fs/walk_hook.h"
@@ -29,7 +31,8 @@ public:
 
     // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
     FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
-    // What FileSystem::DeleteFolderTree does, entry for entry and in the same order.
+    // What FileSystem::DeleteFolderTree does, entry for entry and in the same order. The folder itself
+    // is not checked here: a caller that has not opened it yet checks it as it checks the sub-folders.
     FsStatus Delete(const std::string& folder);
 
 private:
@@ -42,6 +45,23 @@ private:
     EnterCheck mayEnter_;
     MadeFolderStep onMadeFolder_;
     CopyProgress* progress_;
+};
+
+// The check a tree delete makes before it enters a folder, decided by the refusal rules from what the
+// layer's LookAt tells of the folder (it must still be one, not a link in its place) and of the folder
+// that holds it (the same mount): the check of a layer that cannot open folders itself. One check
+// serves one tree delete, and remembers the facts of the folders it let the walk enter, so that each
+// folder is looked at once.
+class FolderEntryCheck {
+public:
+    explicit FolderEntryCheck(FileSystem& fileSystem) : fileSystem_(fileSystem) {}
+
+    FsStatus operator()(const std::string& folder);
+
+private:
+    FileSystem& fileSystem_;
+    // By path without the trailing separator.
+    std::unordered_map<std::string, EntryFacts> entered_;
 };
 
 } // namespace twinfol

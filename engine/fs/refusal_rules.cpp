@@ -1,0 +1,71 @@
+// The refusal rules, each with its errno value and its reason of our own.
+#include "engine/fs/refusal_rules.h"
+
+#include <cerrno>
+
+#include "engine/records/refusal_reasons.h"
+
+namespace twinfol {
+
+FsStatus CheckCopySource(const EntryFacts& source)
+{
+    if (source.kind == EntryKind::Folder)
+        return FsStatus::Refusal(EISDIR, sourceIsFolderReason);
+    if (source.kind == EntryKind::Other)
+        return FsStatus::Refusal(EOPNOTSUPP, sourceIsSpecialReason);
+    return {};
+}
+
+FsStatus CheckCopyTarget(const EntryFacts& target)
+{
+    if (target.kind == EntryKind::Folder)
+        return FsStatus::Refusal(EISDIR, folderAtTargetReason);
+    if (target.readOnly)
+        return FsStatus::Refusal(EACCES, targetReadOnlyReason);
+    return {};
+}
+
+FsStatus CheckFileDelete(const EntryFacts& entry)
+{
+    if (entry.kind == EntryKind::Folder)
+        return FsStatus::Refusal(EISDIR, folderWhereFileReason);
+    if (entry.readOnly)
+        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
+    return {};
+}
+
+FsStatus CheckFolderPlace(const EntryFacts& existing)
+{
+    if (existing.kind == EntryKind::Missing || existing.kind == EntryKind::Folder)
+        return {};
+    return FsStatus::Refusal(EEXIST, fileWhereFolderReason);
+}
+
+FsStatus CheckStillFolder(const EntryFacts& folder)
+{
+    switch (folder.kind) {
+    case EntryKind::Folder: return {};
+    case EntryKind::Link: return LinkWhereFolderWasRefusal();
+    case EntryKind::Missing: return FsStatus::Failure(ENOENT);
+    default: return FsStatus::Failure(ENOTDIR);
+    }
+}
+
+FsStatus CheckSameMount(const EntryFacts& folder, const EntryFacts& parent)
+{
+    if (folder.mountId != 0 && parent.mountId != 0 && folder.mountId != parent.mountId)
+        return MountedInsideRefusal();
+    return {};
+}
+
+FsStatus LinkWhereFolderWasRefusal()
+{
+    return FsStatus::Refusal(ELOOP, linkWhereFolderWas);
+}
+
+FsStatus MountedInsideRefusal()
+{
+    return FsStatus::Refusal(EXDEV, mountedInside);
+}
+
+} // namespace twinfol

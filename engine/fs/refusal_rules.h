@@ -1,0 +1,33 @@
+// The rules by which a copy, a delete or a tree walk refuses what it finds in its way, decided from an
+// entry's facts. The real layer applies them to the facts it reads through its open folders, the
+// trial-run layer to the facts it looks up, so that both refuse the same things for the same reasons.
+#pragma once
+
+#include "engine/fs/file_system.h"
+
+namespace twinfol {
+
+// A copy's source: a folder, or a special file (FIFO, socket, device), is never copied as a file.
+FsStatus CheckCopySource(const EntryFacts& source);
+// What stands at a copy's target: nothing, or a file or link to replace. A folder, or a read-only
+// file, is never replaced.
+FsStatus CheckCopyTarget(const EntryFacts& target);
+// A file or link to delete: a folder, or a read-only file, is refused.
+FsStatus CheckFileDelete(const EntryFacts& entry);
+// What stands where a folder is made: nothing, or a real folder to reuse. A file, or a link (even to
+// a folder, which a tree copy would otherwise write through), is refused.
+FsStatus CheckFolderPlace(const EntryFacts& existing);
+// A folder about to be entered beneath a run's roots: a symbolic link that stands where the folder
+// was is refused, never followed; anything else that is no folder fails as opening it as one would.
+FsStatus CheckStillFolder(const EntryFacts& folder);
+// A folder a tree delete is about to enter, with the facts of the folder that holds it: one on
+// another mount (a file system mounted inside the tree, a bind mount included) is never entered.
+// Mounts count only where both ids are known.
+FsStatus CheckSameMount(const EntryFacts& folder, const EntryFacts& parent);
+
+// The refusals a layer also meets where the kernel decided, with no facts at hand (an open beneath a
+// folder that refused a link or another mount): the same errno values and reasons as the rules'.
+FsStatus LinkWhereFolderWasRefusal();
+FsStatus MountedInsideRefusal();
+
+} // namespace twinfol
