@@ -1,5 +1,5 @@
 // The readable reason of a failed file operation.
-#include "engine/fs_status.h"
+#include "engine/fs/fs_status.h"
 
 #include <system_error>
 
