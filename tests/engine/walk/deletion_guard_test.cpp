@@ -6,7 +6,12 @@
 namespace twinfol::test {
 namespace {
 
-TEST_F(SyncEngineTest, AnEmptySourceRootKeepsEveryDeleteFromHappening)
+using DeletionGuardTest = SyncEngineTest;
+INSTANTIATE_TEST_SUITE_P(, DeletionGuardTest, bothWalks, JobsName);
+// The count an empty source's check makes before any run.
+using EmptySourceLossesTest = SyncEngineFixture;
+
+TEST_P(DeletionGuardTest, AnEmptySourceRootKeepsEveryDeleteFromHappening)
 {
     tree.WriteFile("target/a", "a");
     tree.WriteFile("target/dir/b", "b");
@@ -36,7 +41,7 @@ TEST_F(SyncEngineTest, AnEmptySourceRootKeepsEveryDeleteFromHappening)
     EXPECT_FALSE(tree.Exists("target/sub/c"));
 }
 
-TEST_F(SyncEngineTest, TheDeleteLimitIsNeverPassedAndNoAnswerCostsNothing)
+TEST_P(DeletionGuardTest, TheDeleteLimitIsNeverPassedAndNoAnswerCostsNothing)
 {
     for (const char* name : {"a", "b", "c", "d"})
         tree.WriteFile(Target(name), name);
@@ -64,7 +69,7 @@ TEST_F(SyncEngineTest, TheDeleteLimitIsNeverPassedAndNoAnswerCostsNothing)
     EXPECT_EQ(report.problemLog.size(), 1u);
 }
 
-TEST_F(SyncEngineTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTop)
+TEST_F(EmptySourceLossesTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTop)
 {
     tree.WriteFile("target/a", "a");
     tree.WriteFile("target/kept", "k");
