@@ -113,3 +113,33 @@ TEST(FileStamp, AnHourShiftIsExactlyOneHourGiveOrTakeTwoSeconds)
     for (const int seconds : {0, 120, 3597, 3603, 7200})
         EXPECT_FALSE(IsHourShift(FileStamp::FromUnixTime(1679873400 + seconds), base)) << seconds;
 }
+
+// Stamps more than 68 years apart differ by more than 32 bits hold: the difference saturates, and
+// its size must still be taken without overflow, either way round. Near either end, an hour apart
+// give or take 2 seconds is still a shift, and 3 seconds more is not.
+TEST(FileStamp, AnHourShiftIsJudgedRightAtTheEndsOfTheRange)
+{
+    const FileStamp year1980 = At(1980, 1, 1, 0, 0, 0);
+    const FileStamp year2100 = At(2100, 1, 1, 0, 0, 0);
+    ASSERT_EQ(StampDifference(year1980, year2100), std::numeric_limits<std::int32_t>::min());
+    ASSERT_EQ(StampDifference(year2100, year1980), std::numeric_limits<std::int32_t>::max());
+    EXPECT_FALSE(IsHourShift(year1980, year2100));
+    EXPECT_FALSE(IsHourShift(year2100, year1980));
+    EXPECT_FALSE(IsHourShift(year1980, year1980));
+    EXPECT_FALSE(IsHourShift(year2100, year2100));
+    for (const FileStamp& base : {year1980, year2100}) {
+        SCOPED_TRACE(base.Year());
+        for (const int seconds : {0, 1, 2}) {
+            const FileStamp shifted = At(base.Year(), 1, 1, 1, 0, seconds);
+            EXPECT_TRUE(IsHourShift(shifted, base)) << seconds;
+            EXPECT_TRUE(IsHourShift(base, shifted)) << seconds;
+        }
+        EXPECT_FALSE(IsHourShift(At(base.Year(), 1, 1, 1, 0, 3), base));
+        EXPECT_FALSE(IsHourShift(base, At(base.Year(), 1, 1, 1, 0, 3)));
+        // Short of the hour, across the day's and the year's end.
+        const FileStamp before = At(base.Year() - 1, 12, 31, 23, 0, 2);
+        EXPECT_TRUE(IsHourShift(before, base));
+        EXPECT_TRUE(IsHourShift(base, before));
+        EXPECT_FALSE(IsHourShift(At(base.Year() - 1, 12, 31, 22, 59, 57), base));
+    }
+}
