@@ -22,8 +22,9 @@ inline constexpr SyncOptions unconfirmed{.confirmDeletes = false};
 // 10:00:00 UTC on 14 November 2023: a fixed base for time stamps.
 inline constexpr std::time_t baseTime = 1699956000;
 
-// The fixture's state and helpers, for tests that take one walk only: those that run no engine, and
-// those whose options name their jobs because only that number makes sense for them.
+// The fixture's state and helpers. A test on it takes one walk, the engine thread's alone unless its
+// options name other jobs: for tests that run no engine, whose jobs are part of what they check, or
+// that check what no walk decides (a lock on the target, a killed runner's leftovers).
 class SyncEngineFixture : public ::testing::Test {
 protected:
     // Runs the engine over the two roots through the given layer (the real one by default), as run
