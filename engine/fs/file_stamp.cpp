@@ -113,8 +113,10 @@ bool IsNewerForOverwrite(const FileStamp& source, const FileStamp& target)
 
 bool IsHourShift(const FileStamp& a, const FileStamp& b)
 {
-    const std::int32_t difference = StampDifference(a, b);
-    const std::int32_t distance = difference < 0 ? -difference : difference;
+    // Widened before the sign is dropped: a difference that saturated at the smallest 32-bit value
+    // has no 32-bit negation.
+    const std::int64_t difference = StampDifference(a, b);
+    const std::int64_t distance = difference < 0 ? -difference : difference;
     return distance >= hourShiftSeconds - hourShiftSlackSeconds &&
            distance <= hourShiftSeconds + hourShiftSlackSeconds;
 }

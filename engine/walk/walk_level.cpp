@@ -66,7 +66,8 @@ Compared CompareTwinFiles(FileSystem& fileSystem, const ItemRules& rules, Listin
 {
     // A stamp that cannot be read makes the file "not newer": no overwrite and no problem line.
     const auto read = [&](Listing& listing, const std::string& folder, const std::string& entry) {
-        return (listing.stamps ? listing.stamps->ReadFileStamp(entry) : fileSystem.ReadFileStamp(folder + entry))
+        return (listing.stamps ? listing.stamps->ReadFileStamp(entry)
+                               : fileSystem.ReadFileStamp(folder + entry))
             .ToOptional();
     };
     Compared compared;

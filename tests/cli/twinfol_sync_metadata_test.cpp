@@ -11,6 +11,7 @@
 
 #include "support/metadata_listing.h"
 #include "support/ordinary_user.h"
+#include "support/program_copy.h"
 #include "support/temp_tree.h"
 
 namespace twinfol::test {
@@ -64,10 +65,12 @@ protected:
     }
 
     // Copies the source by twinfol-sync and by cp -a (as the ordinary user when asked), answering
-    // twinfol-sync's exit status.
+    // twinfol-sync's exit status. The ordinary user runs a copy of twinfol-sync: the build may lie
+    // where only root can reach it.
     int CopyBoth(bool asOrdinaryUser)
     {
-        const std::string sync = TWINFOL_SYNC_PATH;
+        const ProgramCopy reachable(TWINFOL_SYNC_PATH);
+        const std::string sync = asOrdinaryUser ? reachable.Path() : TWINFOL_SYNC_PATH;
         const int status = RunCommand({sync, Src(""), tree.Path("twinfol/")}, asOrdinaryUser);
         EXPECT_EQ(RunCommand({"cp", "-a", Src(""), tree.Path("cp")}, asOrdinaryUser), 0);
         return status;

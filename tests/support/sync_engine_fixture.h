@@ -1,5 +1,6 @@
 // A source and a target folder in a real temporary tree, the engine's collaborators, and helpers
-// to run the engine over them and read its report.
+// to run the engine over them and read its report; SyncEngineTest runs each of its tests through
+// both walks, the engine thread's alone and the pool's.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -21,7 +22,10 @@ inline constexpr SyncOptions unconfirmed{.confirmDeletes = false, .useTrash = fa
 // 10:00:00 UTC on 14 November 2023: a fixed base for time stamps.
 inline constexpr std::time_t baseTime = 1699956000;
 
-class SyncEngineTest : public ::testing::Test {
+// The fixture's state and helpers. A test on it takes one walk, the engine thread's alone unless its
+// options name other jobs: for tests that run no engine, whose jobs are part of what they check, or
+// that check what no walk decides (a lock on the target, a killed runner's leftovers).
+class SyncEngineFixture : public ::testing::Test {
 protected:
     // Runs the engine over the two roots through the given layer (the real one by default), as run
     // control does: within the run's scope.
@@ -29,7 +33,16 @@ protected:
     void RunWith(FileSystem& layer, const SyncOptions& options = unconfirmed)
     {
         SyncEngine engine(layer, exclusions, runState, report, host);
-        engine.Run(source, target, options);
+        engine.Run(source, target, WithJobs(options));
+    }
+
+    // The options with the fixture's jobs where they leave the number to the machine (0): which walk
+    // a test takes must not depend on how many cores run it. A number the test names is kept.
+    SyncOptions WithJobs(SyncOptions options) const
+    {
+        if (options.jobs == 0)
+            options.jobs = jobs;
+        return options;
     }
 
     // Relative paths in the two trees.
@@ -51,6 +64,9 @@ protected:
         return entries;
     }
 
+    // The jobs of a run whose options leave them open: the engine thread alone, unless a parameter
+    // says otherwise.
+    int jobs = 1;
     TempTree tree;
     std::string source = tree.MakeFolder("source");
     std::string target = tree.MakeFolder("target");
@@ -60,5 +76,28 @@ protected:
     SyncReport report;
     ScriptedSyncHost host;
 };
+
+// The two walks a run can take: the engine thread alone (one job), and the pool (four workers, more
+// than the two cores of a small machine, so that they really do go side by side).
+inline const auto bothWalks = ::testing::Values(1, 4);
+
+// Names a test's run at each walk: "Jobs1", "Jobs4".
+inline std::string JobsName(const ::testing::TestParamInfo<int>& info)
+{
+    return "Jobs" + std::to_string(info.param);
+}
+
+// A fixture whose every test runs at one job and at four jobs. Each file gives its fixtures names of
+// its own and instantiates them:
+//     using SomeTest = BothWalks<SomeFixture>;
+//     INSTANTIATE_TEST_SUITE_P(, SomeTest, bothWalks, JobsName);
+template <class Fixture> class BothWalks : public Fixture, public ::testing::WithParamInterface<int> {
+protected:
+    BothWalks() { this->jobs = this->GetParam(); }
+};
+
+// The engine's tests at both walks (sync_engine_test.cpp instantiates it; other files derive or
+// alias a fixture of their own from it, so that each instantiates only its own tests).
+using SyncEngineTest = BothWalks<SyncEngineFixture>;
 
 } // namespace twinfol::test

@@ -35,7 +35,7 @@ protected:
         report.ResetForRun();
         SyncEngine engine(layer, exclusions, runState, report, host);
         engine.SetUserPlaces(places, &TestClock);
-        engine.Run(source, target, options);
+        engine.Run(source, target, WithJobs(options));
     }
 
     void AdvanceDays(int days) { testNow += std::chrono::hours(24 * days); }

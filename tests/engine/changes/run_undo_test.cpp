@@ -69,8 +69,9 @@ protected:
         tree.SetModified(Target("gone"), baseTime + 8, 8);
     }
 };
+INSTANTIATE_TEST_SUITE_P(, RunUndoTest, bothWalks, JobsName);
 
-TEST_F(RunUndoTest, UndoGivesBackTheTreeByteForByteWithItsStampsAndModes)
+TEST_P(RunUndoTest, UndoGivesBackTheTreeByteForByteWithItsStampsAndModes)
 {
     MakeJob();
     const Entries before = StampedListing();
@@ -101,7 +102,7 @@ TEST_F(RunUndoTest, UndoGivesBackTheTreeByteForByteWithItsStampsAndModes)
                                   " was an undo: there is no run to undo.");
 }
 
-TEST_F(RunUndoTest, AnItemChangedSinceTheRunIsLeftAloneWithAProblemLine)
+TEST_P(RunUndoTest, AnItemChangedSinceTheRunIsLeftAloneWithAProblemLine)
 {
     MakeJob();
     RunWithTrash();
@@ -130,7 +131,7 @@ TEST_F(RunUndoTest, AnItemChangedSinceTheRunIsLeftAloneWithAProblemLine)
     EXPECT_EQ(TrashFiles().count("stale.txt"), 1u);
 }
 
-TEST_F(RunUndoTest, ARunWithoutTheTrashGivesBackOnlyItsAddsAndTheReportSaysSo)
+TEST_P(RunUndoTest, ARunWithoutTheTrashGivesBackOnlyItsAddsAndTheReportSaysSo)
 {
     MakeJob();
     RunWithTrash(unconfirmed);
@@ -148,7 +149,7 @@ TEST_F(RunUndoTest, ARunWithoutTheTrashGivesBackOnlyItsAddsAndTheReportSaysSo)
     EXPECT_EQ(TrashFiles().count("added.txt"), 1u);
 }
 
-TEST_F(RunUndoTest, EachRunIsUndoneOnceAndATrialUndoChangesNothing)
+TEST_P(RunUndoTest, EachRunIsUndoneOnceAndATrialUndoChangesNothing)
 {
     EXPECT_EQ(Find().refusal, "No run into " + WithoutTrailingSeparator(target) + " has a journal to undo.");
     tree.WriteFile(Target("stale.txt"), "stale");

@@ -23,7 +23,12 @@ void BuildMixedTrees(const TempTree& tree)
     tree.WriteFile("target/staledir/x", "x");
 }
 
-TEST_F(SyncEngineTest, DryRunReportsWhatARealRunDoesAndChangesNothing)
+using DryRunWalkTest = SyncEngineTest;
+INSTANTIATE_TEST_SUITE_P(, DryRunWalkTest, bothWalks, JobsName);
+// The layer's own calls, with no walk.
+using DryRunLayerTest = SyncEngineFixture;
+
+TEST_P(DryRunWalkTest, DryRunReportsWhatARealRunDoesAndChangesNothing)
 {
     BuildMixedTrees(tree);
     const auto before = tree.Snapshot();
@@ -37,7 +42,7 @@ TEST_F(SyncEngineTest, DryRunReportsWhatARealRunDoesAndChangesNothing)
     report.ResetForRun();
     ScriptedSyncHost realHost;
     SyncEngine engine(fileSystem, exclusions, runState, report, realHost);
-    engine.SynchroniseFolder(source, target, unconfirmed);
+    engine.SynchroniseFolder(source, target, WithJobs(unconfirmed));
     ASSERT_TRUE(report.problemLog.empty());
     for (auto list : {ReportList::OverwrittenFiles, ReportList::AddedFiles, ReportList::DeletedFiles,
                       ReportList::AddedFolders, ReportList::DeletedFolders}) {
@@ -48,7 +53,7 @@ TEST_F(SyncEngineTest, DryRunReportsWhatARealRunDoesAndChangesNothing)
     EXPECT_EQ(dryProgress, realHost.ProgressTexts());
 }
 
-TEST_F(SyncEngineTest, DryRunReadsWholeFilesAndOnlyPretendsToWriteThem)
+TEST_F(DryRunLayerTest, DryRunReadsWholeFilesAndOnlyPretendsToWriteThem)
 {
     tree.WriteFile("job.twp", "old");
     const auto before = tree.Snapshot();

@@ -113,3 +113,37 @@ TEST(FileStamp, AnHourShiftIsExactlyOneHourGiveOrTakeTwoSeconds)
     for (const int seconds : {0, 120, 3597, 3603, 7200})
         EXPECT_FALSE(IsHourShift(FileStamp::FromUnixTime(1679873400 + seconds), base)) << seconds;
 }
+
+// Stamps more than 68 years apart differ by more than 32 bits hold: the difference saturates, and
+// its size must still be taken without overflow, either way round. Near either end, an hour later or
+// earlier (across the year's end) give or take 2 seconds is still a shift, and 3 seconds more is not.
+TEST(FileStamp, AnHourShiftIsJudgedRightAtTheEndsOfTheRange)
+{
+    constexpr std::time_t start1980 = 315532800;
+    constexpr std::time_t start2100 = 4102444800;
+    const FileStamp year1980 = FileStamp::FromUnixTime(start1980);
+    const FileStamp year2100 = FileStamp::FromUnixTime(start2100);
+    ASSERT_EQ(year1980, At(1980, 1, 1, 0, 0, 0));
+    ASSERT_EQ(year2100, At(2100, 1, 1, 0, 0, 0));
+    ASSERT_EQ(StampDifference(year1980, year2100), std::numeric_limits<std::int32_t>::min());
+    ASSERT_EQ(StampDifference(year2100, year1980), std::numeric_limits<std::int32_t>::max());
+    EXPECT_FALSE(IsHourShift(year1980, year2100));
+    EXPECT_FALSE(IsHourShift(year2100, year1980));
+    EXPECT_FALSE(IsHourShift(year1980, year1980));
+    EXPECT_FALSE(IsHourShift(year2100, year2100));
+    for (const std::time_t start : {start1980, start2100}) {
+        const FileStamp base = FileStamp::FromUnixTime(start);
+        for (const std::time_t hour : {3600, -3600}) {
+            for (const std::time_t off : {-2, -1, 0, 1, 2}) {
+                const FileStamp shifted = FileStamp::FromUnixTime(start + hour + off);
+                EXPECT_TRUE(IsHourShift(shifted, base)) << start << " " << hour + off;
+                EXPECT_TRUE(IsHourShift(base, shifted)) << start << " " << hour + off;
+            }
+            for (const std::time_t off : {-3, 3}) {
+                const FileStamp shifted = FileStamp::FromUnixTime(start + hour + off);
+                EXPECT_FALSE(IsHourShift(shifted, base)) << start << " " << hour + off;
+                EXPECT_FALSE(IsHourShift(base, shifted)) << start << " " << hour + off;
+            }
+        }
+    }
+}

@@ -29,7 +29,13 @@ public:
 
 constexpr std::size_t largeSize = 10 * 1024 * 1024 + 7;
 
-TEST_F(SyncEngineTest, ALargeCopyIsToldChunkByChunkAndOnceWhole)
+// The layer's own copies, and runs whose jobs are part of what they check.
+using CopyProgressTest = SyncEngineFixture;
+// Runs that count the same at either walk.
+using CopyProgressWalkTest = SyncEngineTest;
+INSTANTIATE_TEST_SUITE_P(, CopyProgressWalkTest, bothWalks, JobsName);
+
+TEST_F(CopyProgressTest, ALargeCopyIsToldChunkByChunkAndOnceWhole)
 {
     tree.WriteFile("source/large", std::string(largeSize, 'l'));
     RecordedProgress progress;
@@ -41,7 +47,7 @@ TEST_F(SyncEngineTest, ALargeCopyIsToldChunkByChunkAndOnceWhole)
     EXPECT_EQ(progress.files, std::vector<std::uint64_t>{largeSize});
 }
 
-TEST_F(SyncEngineTest, ATreeCopyTellsOfEveryFileAtEveryDepth)
+TEST_F(CopyProgressTest, ATreeCopyTellsOfEveryFileAtEveryDepth)
 {
     std::uint64_t bytes = 0;
     for (int index = 0; index < 20; ++index) {
@@ -63,7 +69,7 @@ TEST_F(SyncEngineTest, ATreeCopyTellsOfEveryFileAtEveryDepth)
     EXPECT_EQ(progress.Bytes(), bytes + largeSize + 6);
 }
 
-TEST_F(SyncEngineTest, TheReportHoldsWhatTheRunCopiedAndWhenItRan)
+TEST_P(CopyProgressWalkTest, TheReportHoldsWhatTheRunCopiedAndWhenItRan)
 {
     tree.WriteFile("source/newer", "12345", baseTime + 500);
     tree.WriteFile("target/newer", "1", baseTime);
@@ -74,7 +80,7 @@ TEST_F(SyncEngineTest, TheReportHoldsWhatTheRunCopiedAndWhenItRan)
     CountingHost counting;
     const auto before = std::chrono::system_clock::now();
     SyncEngine engine(fileSystem, exclusions, runState, report, counting);
-    engine.Run(source, target, unconfirmed);
+    engine.Run(source, target, WithJobs(unconfirmed));
 
     EXPECT_EQ(report.filesCopied, 5u);
     EXPECT_EQ(report.bytesCopied, 5u + 3u + 7u + 2u);
@@ -95,7 +101,7 @@ TEST_F(SyncEngineTest, TheReportHoldsWhatTheRunCopiedAndWhenItRan)
 
 // Workers copy side by side and the engine thread tells their bytes while it waits: the figures a
 // person watches never go back, and end at the report's with nothing left in flight.
-TEST_F(SyncEngineTest, AtFourJobsTheFiguresShownNeverGoBackAndEndAtTheReports)
+TEST_F(CopyProgressTest, AtFourJobsTheFiguresShownNeverGoBackAndEndAtTheReports)
 {
     for (const char* name : {"a", "b", "c", "d"})
         tree.WriteFile(std::string("source/") + name, std::string(largeSize, *name));
@@ -119,7 +125,7 @@ TEST_F(SyncEngineTest, AtFourJobsTheFiguresShownNeverGoBackAndEndAtTheReports)
 
 // A host without a progress line (the runner writing to a log) hears of whole files only, from any
 // number of workers.
-TEST_F(SyncEngineTest, AHostThatShowsNoFileProgressHearsOfWholeFilesOnlyAtFourJobs)
+TEST_F(CopyProgressTest, AHostThatShowsNoFileProgressHearsOfWholeFilesOnlyAtFourJobs)
 {
     struct WholeFilesHost : CountingHost {
         bool ShowsFileProgress() const override { return false; }

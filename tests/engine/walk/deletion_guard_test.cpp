@@ -8,7 +8,12 @@
 namespace twinfol::test {
 namespace {
 
-TEST_F(SyncEngineTest, AnEmptySourceRootKeepsEveryDeleteFromHappening)
+using DeletionGuardTest = SyncEngineTest;
+INSTANTIATE_TEST_SUITE_P(, DeletionGuardTest, bothWalks, JobsName);
+// The count an empty source's check makes before any run.
+using EmptySourceLossesTest = SyncEngineFixture;
+
+TEST_P(DeletionGuardTest, AnEmptySourceRootKeepsEveryDeleteFromHappening)
 {
     tree.WriteFile("target/a", "a");
     tree.WriteFile("target/dir/b", "b");
@@ -38,7 +43,7 @@ TEST_F(SyncEngineTest, AnEmptySourceRootKeepsEveryDeleteFromHappening)
     EXPECT_FALSE(tree.Exists("target/sub/c"));
 }
 
-TEST_F(SyncEngineTest, TheDeleteLimitIsNeverPassedAndNoAnswerCostsNothing)
+TEST_P(DeletionGuardTest, TheDeleteLimitIsNeverPassedAndNoAnswerCostsNothing)
 {
     for (const char* name : {"a", "b", "c", "d"})
         tree.WriteFile(Target(name), name);
@@ -66,7 +71,7 @@ TEST_F(SyncEngineTest, TheDeleteLimitIsNeverPassedAndNoAnswerCostsNothing)
     EXPECT_EQ(report.problemLog.size(), 1u);
 }
 
-TEST_F(SyncEngineTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTop)
+TEST_F(EmptySourceLossesTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTop)
 {
     tree.WriteFile("target/a", "a");
     tree.WriteFile("target/kept", "k");
@@ -89,7 +94,7 @@ TEST_F(SyncEngineTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTop)
 
 // The guard sees the roots as the walk does: a trash folder is no item on either side. A source root
 // that holds only the home trash is empty, and the target's trash folder is no loss.
-TEST_F(SyncEngineTest, EmptySourceLossesLeaveTrashFoldersOutAsTheWalkDoes)
+TEST_P(DeletionGuardTest, EmptySourceLossesLeaveTrashFoldersOutAsTheWalkDoes)
 {
     tree.WriteFile("source/Trash/files/old", "o");
     tree.WriteFile("target/a", "a");
@@ -109,6 +114,7 @@ TEST_F(SyncEngineTest, EmptySourceLossesLeaveTrashFoldersOutAsTheWalkDoes)
     engine.SetUserPlaces(targetTrash);
     SyncOptions refusing = options;
     refusing.emptySource = EmptySource::Refuse;
+    refusing.jobs = jobs;
     engine.Run(source, target, refusing);
     ASSERT_EQ(report.problemLog.size(), 1u);
     EXPECT_EQ(report.problemLog[0].path, T("a"));

@@ -1,12 +1,14 @@
-// A trial run reports what the real run then does, problems and all: both are run over the same
-// randomly built trees, made of the cases the trial-run layer can see (target kinds, the read-only
-// rule, links and special files in the source, read-only files and mounts inside trees to delete).
-// The planning walk built on it counts what a run would copy and delete.
+// A trial run reports what the real run then does, problems and all, at either walk: both are run over
+// the same randomly built trees, made of the cases the trial-run layer can see (target kinds, the
+// read-only rule, links and special files in the source, read-only files and mounts inside trees to
+// delete) and of exclusions on either side. The planning walk built on it counts what a run would
+// copy and delete.
 #include <random>
 
 #include "engine/fs/dry_run_file_system.h"
 #include "engine/records/refusal_reasons.h"
 #include "engine/walk/run_plan.h"
+#include "support/excluded_items.h"
 #include "support/sync_engine_fixture.h"
 #include "support/test_mount.h"
 
@@ -23,6 +25,9 @@ public:
         for (int index = 0; index < items; ++index)
             AddCase(folder + "i" + std::to_string(index), depth);
     }
+
+    // The paths drawn for exclusion, on either side; some name nothing.
+    ExclusionList Exclusions() const { return ExclusionList(excluded_); }
 
 private:
     int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
@@ -55,59 +60,107 @@ private:
         tree_.SetMode(path, 0444);
     }
 
+    // One item in four is excluded, by one of the paths a decision on it tests: its source path or
+    // its target path, each as a file's or as a folder's as the item is on that side.
+    void MaybeExclude(const std::vector<std::string>& paths)
+    {
+        if (Pick(4) == 0)
+            excluded_.push_back(
+                tree_.Path(paths[static_cast<std::size_t>(Pick(static_cast<int>(paths.size())))]));
+    }
+
     void AddCase(const std::string& name, int depth)
     {
         const std::string s = "source/" + name;
         const std::string t = "target/" + name;
-        switch (Pick(depth > 0 ? 15 : 14)) {
-        case 0: tree_.WriteFile(s, Content(), baseTime); break;
+        switch (Pick(depth > 0 ? 16 : 15)) {
+        case 0:
+            tree_.WriteFile(s, Content(), baseTime);
+            MaybeExclude({s, t});
+            break;
         case 1:
             tree_.WriteFile(s, Content(), baseTime + 500);
             tree_.WriteFile(t, "old", baseTime);
+            MaybeExclude({s, t});
             break;
         case 2:
             tree_.WriteFile(s, Content(), baseTime + 500);
             MakeReadOnly(t);
             tree_.SetModified(t, baseTime);
+            MaybeExclude({s, t});
             break;
         case 3:
             tree_.WriteFile(s, Content(), baseTime);
             MakeTree(t, 1, "");
+            MaybeExclude({s, t + "/"});
             break;
         case 4:
             MakeTree(s, 1, "");
             tree_.WriteFile(t, Content(), baseTime);
+            MaybeExclude({s + "/", t});
             break;
-        case 5: tree_.MakeFifo(s); break;
-        case 6: MakeTree(s, 2, ""); break;
-        case 7: MakeTree(s, 2, "fifo"); break;
-        case 8: tree_.WriteFile(t, Content(), baseTime); break;
-        case 9: MakeReadOnly(t); break;
-        case 10: MakeTree(t, 2, ""); break;
-        case 11: MakeTree(t, 2, "read-only"); break;
-        case 12: tree_.MakeSymlink(s, "../nowhere"); break;
+        case 5:
+            tree_.MakeFifo(s);
+            MaybeExclude({s});
+            break;
+        case 6:
+            MakeTree(s, 2, "");
+            MaybeExclude({s + "/"});
+            break;
+        case 7:
+            MakeTree(s, 2, "fifo");
+            MaybeExclude({s + "/"});
+            break;
+        case 8:
+            tree_.WriteFile(t, Content(), baseTime);
+            MaybeExclude({t, s});
+            break;
+        case 9:
+            MakeReadOnly(t);
+            MaybeExclude({t});
+            break;
+        case 10:
+            MakeTree(t, 2, "");
+            MaybeExclude({t + "/"});
+            break;
+        case 11:
+            MakeTree(t, 2, "read-only");
+            MaybeExclude({t + "/"});
+            break;
+        case 12:
+            tree_.MakeSymlink(s, "../nowhere");
+            MaybeExclude({s});
+            break;
         case 13:
             tree_.WriteFile(s, "same", baseTime);
             tree_.WriteFile(t, "same", baseTime);
+            MaybeExclude({s, t});
+            break;
+        case 14: // a target newer than its source: left alone
+            tree_.WriteFile(s, "older", baseTime);
+            tree_.WriteFile(t, Content(), baseTime + 500);
+            MaybeExclude({s, t});
             break;
         default:
             tree_.MakeFolder(s);
             tree_.MakeFolder(t);
+            MaybeExclude({s + "/", t + "/"});
             Fill(name + "/", 3, depth - 1);
         }
     }
 
     const TempTree& tree_;
     std::mt19937 random_;
+    std::vector<std::string> excluded_;
 };
 
-// Runs a trial run and then the real run over the same trees, expects one report of both and
-// answers the real run's.
+// Runs a trial run, a plan and then the real run over the same trees, expects one report of all
+// three and answers the real run's.
 SyncReport ExpectTrialRunTellsTheTruth(const TempTree& tree, const std::string& source,
-                                       const std::string& target, const SyncOptions& options)
+                                       const std::string& target, const SyncOptions& options,
+                                       const ExclusionList& exclusions = {})
 {
     PosixFileSystem fileSystem;
-    const ExclusionList exclusions;
     SyncRunState runState;
     const auto before = tree.Snapshot();
     DryRunFileSystem trial(fileSystem);
@@ -115,42 +168,64 @@ SyncReport ExpectTrialRunTellsTheTruth(const TempTree& tree, const std::string& 
     ScriptedSyncHost trialHost;
     SyncEngine(trial, exclusions, runState, trialReport, trialHost).Run(source, target, options);
     EXPECT_EQ(tree.Snapshot(), before) << "a trial run changed the trees";
+    const RunPlan plan = MakeRunPlan(fileSystem, source, target, options, exclusions, {});
+    EXPECT_TRUE(plan.complete);
 
     SyncReport report;
     ScriptedSyncHost realHost;
     SyncEngine(fileSystem, exclusions, runState, report, realHost).Run(source, target, options);
     EXPECT_EQ(trialReport.problemLog, report.problemLog);
+    EXPECT_EQ(plan.report.problemLog, report.problemLog);
     for (auto list : {ReportList::OverwrittenFiles, ReportList::AddedFiles, ReportList::DeletedFiles,
                       ReportList::AddedFolders, ReportList::DeletedFolders}) {
         EXPECT_EQ(trialReport.List(list), report.List(list));
         EXPECT_EQ(trialReport.Count(list), report.Count(list));
+        EXPECT_EQ(plan.report.List(list), report.List(list));
     }
     EXPECT_EQ(trialReport.filesCopied, report.filesCopied);
     EXPECT_EQ(trialReport.bytesCopied, report.bytesCopied);
+    EXPECT_EQ(plan.FilesToCopy(), report.filesCopied);
+    EXPECT_EQ(plan.BytesToCopy(), report.bytesCopied);
     EXPECT_EQ(trialReport.addedFolderContents, report.addedFolderContents);
     EXPECT_EQ(trialHost.ProgressTexts(), realHost.ProgressTexts());
+    EXPECT_EQ(ChangedExcludedItems(before, tree.Snapshot(), exclusions, tree.Root(), "source/", "target/"),
+              std::vector<std::string>{});
     return report;
 }
 
-TEST(DryRunHonesty, RandomTreesGetTheRealRunsReport)
+// The trial run and the plan at each walk, each against the real run at the same walk.
+class DryRunHonesty : public ::testing::TestWithParam<int> {};
+INSTANTIATE_TEST_SUITE_P(, DryRunHonesty, bothWalks, JobsName);
+
+TEST_P(DryRunHonesty, RandomTreesWithExclusionsGetTheRealRunsReport)
 {
     std::size_t problems = 0;
-    for (unsigned seed = 1; seed <= 12; ++seed) {
+    std::size_t exclusions = 0;
+    for (unsigned seed = 1; seed <= 8; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         const TempTree tree;
         const std::string source = tree.MakeFolder("source");
         const std::string target = tree.MakeFolder("target");
-        TreeBuilder(tree, seed).Fill("", 14, 2);
+        TreeBuilder builder(tree, seed);
+        // Enough items at the top that the pool takes its files and its deletes.
+        builder.Fill("", 40, 2);
         SyncOptions options = unconfirmed;
         options.deleteMissing = seed % 3 != 0;
         options.addMissing = seed % 5 != 0;
-        problems += ExpectTrialRunTellsTheTruth(tree, source, target, options).problemLog.size();
+        options.jobs = GetParam();
+        problems += ExpectTrialRunTellsTheTruth(tree, source, target, options, builder.Exclusions())
+                        .problemLog.size();
+        exclusions += builder.Exclusions().Size();
     }
-    // The trees are built to hold problems: a comparison of clean runs would prove little.
-    EXPECT_GT(problems, 12u);
+    // The trees are built to hold problems and exclusions: a comparison of clean runs would prove little.
+    EXPECT_GT(problems, 40u);
+    EXPECT_GT(exclusions, 40u);
 }
 
-TEST_F(SyncEngineTest, AFileSystemMountedInsideATreeToDeleteStopsTheTrialDeleteToo)
+using TrialRunTest = SyncEngineTest;
+INSTANTIATE_TEST_SUITE_P(, TrialRunTest, bothWalks, JobsName);
+
+TEST_P(TrialRunTest, AFileSystemMountedInsideATreeToDeleteStopsTheTrialDeleteToo)
 {
     tree.WriteFile("target/old/a", "a");
     tree.MakeFolder("target/old/mnt");
@@ -158,13 +233,13 @@ TEST_F(SyncEngineTest, AFileSystemMountedInsideATreeToDeleteStopsTheTrialDeleteT
     const TestMount mount = TestMount::Bind(tree.Path("elsewhere"), tree.Path("target/old/mnt"));
     if (!mount.IsMounted())
         GTEST_SKIP() << mount.Failure();
-    report = ExpectTrialRunTellsTheTruth(tree, source, target, unconfirmed);
+    report = ExpectTrialRunTellsTheTruth(tree, source, target, WithJobs(unconfirmed));
     ASSERT_EQ(report.problemLog.size(), 1u);
     EXPECT_EQ(report.problemLog[0].reason, mountedInside);
     EXPECT_TRUE(tree.Exists("elsewhere/kept"));
 }
 
-TEST_F(SyncEngineTest, APlanCountsWhatTheRunWouldCopyAndDeleteAndChangesNothing)
+TEST_P(TrialRunTest, APlanCountsWhatTheRunWouldCopyAndDeleteAndChangesNothing)
 {
     tree.WriteFile("source/newer", "12345", baseTime + 500);
     tree.WriteFile("target/newer", "1", baseTime);
@@ -181,7 +256,7 @@ TEST_F(SyncEngineTest, APlanCountsWhatTheRunWouldCopyAndDeleteAndChangesNothing)
 
     std::vector<std::string> texts;
     const RunPlan plan =
-        MakeRunPlan(fileSystem, source, target, SyncOptions{}, exclusions, [&](const std::string& text) {
+        MakeRunPlan(fileSystem, source, target, WithJobs({}), exclusions, [&](const std::string& text) {
             texts.push_back(text);
             return true;
         });
@@ -194,7 +269,7 @@ TEST_F(SyncEngineTest, APlanCountsWhatTheRunWouldCopyAndDeleteAndChangesNothing)
     EXPECT_EQ(plan.report.addedFolderContents.at(T("tree")), (FolderContents{3, 12}));
     EXPECT_FALSE(texts.empty());
 
-    const RunPlan givenUp = MakeRunPlan(fileSystem, source, target, SyncOptions{}, exclusions,
+    const RunPlan givenUp = MakeRunPlan(fileSystem, source, target, WithJobs({}), exclusions,
                                         [](const std::string&) { return false; });
     EXPECT_FALSE(givenUp.complete);
 }

@@ -40,7 +40,7 @@ constexpr ReportList allLists[] = {ReportList::OverwrittenFiles, ReportList::Add
                                    ReportList::DeletedFiles, ReportList::AddedFolders,
                                    ReportList::DeletedFolders};
 
-class FaultMatrixTest : public SyncEngineTest, public ::testing::WithParamInterface<MatrixParam> {
+class FaultMatrixTest : public SyncEngineFixture, public ::testing::WithParamInterface<MatrixParam> {
 protected:
     // Two identical jobs: one for the reference run, one for the faulty run.
     void BuildJob(Shape shape)
@@ -292,8 +292,9 @@ class FaultMatrixSubFolderTest : public SyncEngineTest {
 protected:
     FaultInjectingFileSystem faulty{fileSystem};
 };
+INSTANTIATE_TEST_SUITE_P(, FaultMatrixSubFolderTest, bothWalks, JobsName);
 
-TEST_F(FaultMatrixSubFolderTest, UnlistableSourceSubFolderDeletesNothingInItsTargetTwin)
+TEST_P(FaultMatrixSubFolderTest, UnlistableSourceSubFolderDeletesNothingInItsTargetTwin)
 {
     tree.WriteFile(Source("a/keep"), "k");
     tree.WriteFile(Source("a/b/c"), "c");

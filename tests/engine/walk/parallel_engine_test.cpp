@@ -1,7 +1,7 @@
 // Runs with several workers against runs on the engine thread alone: over the same random trees, with
-// the same injected failures, they must leave the same target and give the same report and progress
-// texts. Also what only concurrency can break: a file's second name and a read-only folder's content
-// at four jobs, and a stop while every worker is inside a copy.
+// the same injected failures and exclusions, they must leave the same target and give the same report
+// and progress texts, and none may touch what is excluded. Also what only concurrency can break: a file's
+// second name and a read-only folder's content at four jobs, and a stop while every worker is inside a copy.
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -10,29 +10,43 @@
 #include <random>
 #include <thread>
 
+#include "support/excluded_items.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/sync_engine_fixture.h"
 
 namespace twinfol::test {
 namespace {
 
-// Builds the same random job below several prefixes ("one/", "four/"), with failures to inject.
+// Builds the same random job below several prefixes ("one/", "four/"), with failures to inject and
+// items to exclude. Every level holds each kind of item a fixed number of times, in an order of its
+// own: more source files than one worker's piece and several deletes, so that the pool takes the
+// level's files, its deletes and its folders.
 class RandomJob {
 public:
     RandomJob(const TempTree& tree, unsigned seed) : tree_(tree), random_(seed) {}
 
-    void Build(const std::vector<std::string>& prefixes, const std::string& folder, int items, int depth)
+    void Build(const std::vector<std::string>& prefixes, const std::string& folder, int depth)
     {
-        for (int index = 0; index < items; ++index) {
+        std::vector<int> kinds;
+        for (const auto& [kind, count] : kindsPerLevel)
+            if (depth > 0 || (kind != 6 && kind != 7))
+                kinds.insert(kinds.end(), static_cast<std::size_t>(count), kind);
+        std::shuffle(kinds.begin(), kinds.end(), random_);
+        for (std::size_t index = 0; index < kinds.size(); ++index) {
             const std::string name = folder + "n" + std::to_string(index);
-            const int kind = Pick(depth > 0 ? 8 : 6);
+            const int kind = kinds[index];
             const bool fault = Pick(10) == 0;
-            for (const std::string& prefix : prefixes)
+            const bool excluded = Pick(4) == 0;
+            const bool excludedInTarget = Pick(2) == 0;
+            for (const std::string& prefix : prefixes) {
                 AddCase(prefix, name, kind, depth);
+                if (excluded)
+                    Exclude(prefix, name, kind, excludedInTarget);
+            }
             if (fault)
                 AddFault(name, kind);
             if (kind == 7)
-                Build(prefixes, name + "/", items, depth - 1);
+                Build(prefixes, name + "/", depth - 1);
         }
     }
 
@@ -44,12 +58,20 @@ public:
                            fault.operation);
     }
 
+    // The excluded items below every prefix.
+    ExclusionList Exclusions() const { return ExclusionList(excluded_); }
+
 private:
     struct Fault {
         std::string path;
         FsOperation operation;
         bool inTarget;
     };
+
+    // How many items of each kind (see AddCase) a level holds; folders (6 and 7) only above the
+    // deepest level.
+    static constexpr std::pair<int, int> kindsPerLevel[] = {{0, 5}, {1, 5}, {2, 3}, {3, 5}, {4, 2},
+                                                            {5, 2}, {8, 3}, {6, 3}, {7, 2}};
 
     // A failure on the item itself, or inside the tree it copies or deletes.
     void AddFault(const std::string& name, int kind)
@@ -66,6 +88,16 @@ private:
             faults_.push_back({name + "/", FsOperation::List, false});
     }
 
+    // The item's path on one side, as the exclusion list names it: a folder's ends with the separator.
+    // The side may hold nothing of that name (an add excluded by its target path): nothing stops such
+    // an add, in either walk.
+    void Exclude(const std::string& prefix, const std::string& name, int kind, bool inTarget)
+    {
+        const bool folder = kind == 6 || kind == 7;
+        excluded_.push_back(
+            tree_.Path(prefix + (inTarget ? "target/" : "source/") + name + (folder ? "/" : "")));
+    }
+
     int Pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random_); }
 
     void AddCase(const std::string& prefix, const std::string& name, int kind, int depth)
@@ -76,7 +108,7 @@ private:
         switch (kind) {
         case 0: tree_.WriteFile(source, content); break; // an add
         case 1:                                          // an overwrite
-            tree_.WriteFile(source, content, baseTime + 100);
+            tree_.WriteFile(source, content, baseTime + 1000);
             tree_.WriteFile(target, "old", baseTime);
             break;
         case 2: // the same on both sides
@@ -85,7 +117,7 @@ private:
             break;
         case 3: tree_.WriteFile(target, content); break; // a delete
         case 4:                                          // a read-only target that is older: refused
-            tree_.WriteFile(source, content, baseTime + 100);
+            tree_.WriteFile(source, content, baseTime + 1000);
             tree_.WriteFile(target, "old", baseTime);
             tree_.SetMode(target, 0444);
             break;
@@ -95,19 +127,23 @@ private:
                 tree_.WriteFile((name.size() % 2 == 0 ? source : target) + "/f" + std::to_string(file) + "/g",
                                 content);
             break;
-        default: // both sides: the walk goes down
+        case 7: // both sides: the walk goes down
             tree_.MakeFolder(source);
             tree_.MakeFolder(target);
             break;
+        default: // a target newer than its source: left alone
+            tree_.WriteFile(source, "older", baseTime);
+            tree_.WriteFile(target, content, baseTime + 1000);
         }
     }
 
     const TempTree& tree_;
     std::mt19937 random_;
     std::vector<Fault> faults_;
+    std::vector<std::string> excluded_;
 };
 
-class ParallelEngineTest : public SyncEngineTest {
+class ParallelEngineTest : public SyncEngineFixture {
 protected:
     // Runs the job below the prefix through a fault-injecting layer; returns the report with every
     // path made relative to the prefix.
@@ -120,14 +156,30 @@ protected:
         std::uint64_t bytesCopied = 0;
         std::map<std::string, std::string> target;
         std::map<std::string, std::string> targetBefore;
+        bool sourceUnchanged = false;
+        // The items the exclusions named that the run changed, and how many they named.
+        std::vector<std::string> changedExcluded;
+        std::size_t excludedItems = 0;
     };
+
+    // Everything below a folder of a snapshot of the tree, relative to that folder.
+    static std::map<std::string, std::string> Below(const std::map<std::string, std::string>& snapshot,
+                                                    const std::string& folder)
+    {
+        std::map<std::string, std::string> entries;
+        for (const auto& [path, content] : snapshot)
+            if (path.starts_with(folder) && path.size() > folder.size())
+                entries[path.substr(folder.size())] = content;
+        return entries;
+    }
 
     Outcome RunJob(const RandomJob& job, const std::string& prefix, int jobs)
     {
         FaultInjectingFileSystem layer{fileSystem};
         job.Inject(layer, prefix);
         Outcome outcome;
-        outcome.targetBefore = SideSnapshot(prefix + "target");
+        const auto before = tree.Snapshot();
+        outcome.targetBefore = Below(before, prefix + "target/");
         SyncReport own;
         SyncRunState state;
         ScriptedSyncHost ownHost;
@@ -158,12 +210,28 @@ protected:
             outcome.folderContents[relative(path)] = {contents.files, contents.bytes};
         outcome.filesCopied = own.filesCopied;
         outcome.bytesCopied = own.bytesCopied;
-        outcome.target = SideSnapshot(prefix + "target");
+        const auto after = tree.Snapshot();
+        outcome.target = Below(after, prefix + "target/");
+        outcome.sourceUnchanged = Below(after, prefix + "source/") == Below(before, prefix + "source/");
+        outcome.changedExcluded = ChangedExcludedItems(before, after, exclusions, tree.Root(),
+                                                       prefix + "source/", prefix + "target/");
+        for (const std::string& entry : exclusions.Entries())
+            if (entry.starts_with(tree.Path(prefix)) && before.contains(entry.substr(tree.Root().size())))
+                ++outcome.excludedItems;
         return outcome;
+    }
+
+    // What holds for every run, whatever its jobs: the source is only read, and nothing excluded is
+    // touched.
+    static void ExpectKept(const Outcome& outcome)
+    {
+        EXPECT_TRUE(outcome.sourceUnchanged);
+        EXPECT_EQ(outcome.changedExcluded, std::vector<std::string>{});
     }
 
     static void ExpectSame(const Outcome& one, const Outcome& many)
     {
+        ExpectKept(many);
         EXPECT_EQ(many.lists, one.lists);
         EXPECT_EQ(many.problems, one.problems);
         EXPECT_EQ(many.progress, one.progress);
@@ -199,20 +267,30 @@ protected:
     }
 };
 
-TEST_F(ParallelEngineTest, FourJobsGiveTheReportAndTargetOfOneOnRandomTreesWithFailures)
+TEST_F(ParallelEngineTest, FourJobsGiveTheReportAndTargetOfOneOnRandomTreesWithFailuresAndExclusions)
 {
     std::size_t problems = 0;
+    std::size_t overwrites = 0;
+    std::size_t excludedItems = 0;
     for (unsigned seed = 1; seed <= 6; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         const std::string run = "r" + std::to_string(seed) + "/";
         RandomJob job(tree, seed);
-        job.Build({run + "one/", run + "two/", run + "fou/"}, "", 20, 2);
+        job.Build({run + "one/", run + "two/", run + "fou/"}, "", 2);
+        exclusions = job.Exclusions();
         const Outcome one = RunJob(job, run + "one/", 1);
+        ExpectKept(one);
         problems += one.problems.size();
+        overwrites += one.lists.front().size();
+        excludedItems += one.excludedItems;
         ExpectSame(one, RunJob(job, run + "two/", 2));
         ExpectSame(one, RunJob(job, run + "fou/", 4));
+        // Each seed's trees go once compared, so that every snapshot reads only the next seed's.
+        std::filesystem::remove_all(tree.Path(run));
     }
-    EXPECT_GT(problems, 5u) << "the jobs inject too few failures";
+    EXPECT_GT(problems, 40u) << "the jobs inject too few failures";
+    EXPECT_GT(overwrites, 40u) << "the jobs overwrite too few files";
+    EXPECT_GT(excludedItems, 100u) << "the jobs exclude too few items";
 }
 
 // The names of one inode spread over folders that different workers copy, and folders whose mode

@@ -42,12 +42,14 @@ std::chrono::system_clock::time_point ShiftedClock()
     return std::chrono::system_clock::now() + clockAhead;
 }
 
-class RemovableDiskTest : public SyncEngineTest, public ::testing::WithParamInterface<Disk> {
+// The target is a disk of its own, mounted at target/; the run's roots are one of its folders.
+class RemovableDiskFixture : public SyncEngineFixture {
 protected:
-    void SetUp() override
+    void MountTarget(const Disk& disk)
     {
+        disk_ = disk;
         const std::string at = tree.Path("target");
-        switch (GetParam().kind) {
+        switch (disk.kind) {
         case DiskKind::Exfat:
             mount_.emplace(TestMount::ExfatImage(tree.Path("disk.img"), imageBytes, at));
             break;
@@ -66,7 +68,7 @@ protected:
         clockAhead = std::chrono::hours(0);
     }
 
-    bool FoldsCase() const { return GetParam().foldsCase; }
+    bool FoldsCase() const { return disk_.foldsCase; }
     static std::string OnDisk(const std::string& relative) { return "target/backup/" + relative; }
     // The names the target's root lists, as the disk spells them.
     std::set<std::string> TargetNames() const
@@ -102,10 +104,29 @@ protected:
         return child;
     }
 
+    Disk disk_{};
     std::optional<TestMount> mount_;
 };
 
-TEST_P(RemovableDiskTest, AddsOverwritesAndDeletes)
+// What a disk does to a run, at one walk and at the other.
+class RemovableDiskWalkTest : public RemovableDiskFixture,
+                              public ::testing::WithParamInterface<std::tuple<Disk, int>> {
+protected:
+    void SetUp() override
+    {
+        jobs = std::get<1>(GetParam());
+        MountTarget(std::get<0>(GetParam()));
+    }
+};
+
+// What does not depend on the walk: the lock on the target, the runner killed mid-copy, and a walk
+// that names its jobs.
+class RemovableDiskTest : public RemovableDiskFixture, public ::testing::WithParamInterface<Disk> {
+protected:
+    void SetUp() override { MountTarget(GetParam()); }
+};
+
+TEST_P(RemovableDiskWalkTest, AddsOverwritesAndDeletes)
 {
     tree.WriteFile(Source("new.txt"), "new", baseTime);
     tree.WriteFile(Source("changed.txt"), "newer", baseTime + 1000);
@@ -129,7 +150,7 @@ TEST_P(RemovableDiskTest, AddsOverwritesAndDeletes)
     EXPECT_TRUE(report.deletedFiles.empty());
 }
 
-TEST_P(RemovableDiskTest, ACaseOnlyRenameKeepsTheItemUnderTheSourcesSpelling)
+TEST_P(RemovableDiskWalkTest, ACaseOnlyRenameKeepsTheItemUnderTheSourcesSpelling)
 {
     tree.WriteFile(Source("IMG_0001.jpg"), "photo", baseTime);
     tree.WriteFile(Source("Notes.TXT"), "edited", baseTime + 1000);
@@ -173,7 +194,7 @@ TEST_P(RemovableDiskTest, ACaseOnlyRenameKeepsTheItemUnderTheSourcesSpelling)
     EXPECT_TRUE(report.notes.empty());
 }
 
-TEST_P(RemovableDiskTest, TwoSourceNamesThatDifferInCaseNeverOverwriteEachOther)
+TEST_P(RemovableDiskWalkTest, TwoSourceNamesThatDifferInCaseNeverOverwriteEachOther)
 {
     tree.WriteFile(Source("A.txt"), "upper", baseTime);
     tree.WriteFile(Source("a.txt"), "lower", baseTime);
@@ -254,7 +275,7 @@ TEST_P(RemovableDiskTest, AKilledCopyLeavesNothingBehindOnceALaterRunSweeps)
     report.ResetForRun();
     SyncEngine engine(fileSystem, exclusions, runState, report, host);
     engine.SetUserPlaces({tree.Path("home/data/Trash/"), tree.Path("home/state/twinfol/"), 0}, &ShiftedClock);
-    engine.Run(source, target, unconfirmed);
+    engine.Run(source, target, WithJobs(unconfirmed));
     EXPECT_FALSE(HasLeftover());
     EXPECT_FALSE(report.notes.empty());
     EXPECT_EQ(TargetNames(), std::set<std::string>{"big.bin"});
@@ -275,7 +296,7 @@ TEST_P(RemovableDiskTest, ASecondRunIntoTheSameTargetIsRefusedWhileTheFirstWrite
     SyncReport otherReport;
     ScriptedSyncHost otherHost;
     SyncEngine second(otherLayer, exclusions, otherState, otherReport, otherHost);
-    second.Run(source, target, unconfirmed);
+    second.Run(source, target, WithJobs(unconfirmed));
     EXPECT_EQ(otherReport.refusal, targetBusyReason);
     // The runner refuses it the same way, with its exit status for a refusal.
     const std::string errors = tree.Path("runner.err");
@@ -291,7 +312,7 @@ TEST_P(RemovableDiskTest, ASecondRunIntoTheSameTargetIsRefusedWhileTheFirstWrite
     EXPECT_EQ(tree.ReadFile(OnDisk("a.txt")), "a");
 }
 
-TEST_P(RemovableDiskTest, AnHourShiftOfEveryTargetStampCopiesOnlyWithoutTheOption)
+TEST_P(RemovableDiskWalkTest, AnHourShiftOfEveryTargetStampCopiesOnlyWithoutTheOption)
 {
     for (const char* name : {"a.txt", "b.txt", "sub/c.txt"}) {
         tree.WriteFile(Source(name), name, baseTime);
@@ -311,11 +332,20 @@ TEST_P(RemovableDiskTest, AnHourShiftOfEveryTargetStampCopiesOnlyWithoutTheOptio
     EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Disks, RemovableDiskTest,
+const auto disks =
     ::testing::Values(Disk{DiskKind::Exfat, "exfat", true}, Disk{DiskKind::Fat32, "fat32", true},
-                      Disk{DiskKind::Tmpfs, "tmpfs", false}, Disk{DiskKind::Ext4, "ext4", false}),
-    [](const ::testing::TestParamInfo<Disk>& info) { return std::string(info.param.name); });
+                      Disk{DiskKind::Tmpfs, "tmpfs", false}, Disk{DiskKind::Ext4, "ext4", false});
+
+INSTANTIATE_TEST_SUITE_P(Disks, RemovableDiskTest, disks, [](const ::testing::TestParamInfo<Disk>& info) {
+    return std::string(info.param.name);
+});
+
+std::string DiskAndJobsName(const ::testing::TestParamInfo<std::tuple<Disk, int>>& info)
+{
+    return std::string(std::get<0>(info.param).name) + "Jobs" + std::to_string(std::get<1>(info.param));
+}
+
+INSTANTIATE_TEST_SUITE_P(Disks, RemovableDiskWalkTest, ::testing::Combine(disks, bothWalks), DiskAndJobsName);
 
 } // namespace
 } // namespace twinfol::test

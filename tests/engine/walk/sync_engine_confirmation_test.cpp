@@ -22,8 +22,9 @@ protected:
     }
     void RunConfirmed() { Run({.confirmDeletes = true, .useTrash = false}); }
 };
+INSTANTIATE_TEST_SUITE_P(, SyncEngineConfirmationTest, bothWalks, JobsName);
 
-TEST_F(SyncEngineConfirmationTest, AsksWithTheCaptionAndTargetPath)
+TEST_P(SyncEngineConfirmationTest, AsksWithTheCaptionAndTargetPath)
 {
     host.AddAnswer(ConfirmAnswer::No);
     host.AddAnswer(ConfirmAnswer::NoToAll);
@@ -39,7 +40,7 @@ TEST_F(SyncEngineConfirmationTest, AsksWithTheCaptionAndTargetPath)
     EXPECT_EQ(SideSnapshot("target").size(), 9u); // nothing deleted
 }
 
-TEST_F(SyncEngineConfirmationTest, FileYesToAllHoldsAtEveryDepthWhileFoldersStillAsk)
+TEST_P(SyncEngineConfirmationTest, FileYesToAllHoldsAtEveryDepthWhileFoldersStillAsk)
 {
     host.AddAnswer(ConfirmAnswer::YesToAll); // f1
     host.AddAnswer(ConfirmAnswer::No);       // folder a/b/gone1
@@ -56,7 +57,7 @@ TEST_F(SyncEngineConfirmationTest, FileYesToAllHoldsAtEveryDepthWhileFoldersStil
     EXPECT_TRUE(runState.fileYesToAll);
 }
 
-TEST_F(SyncEngineConfirmationTest, FolderNoToAllHoldsAcrossLevelsWhileFilesStillAsk)
+TEST_P(SyncEngineConfirmationTest, FolderNoToAllHoldsAcrossLevelsWhileFilesStillAsk)
 {
     host.AddAnswer(ConfirmAnswer::Yes);     // f1
     host.AddAnswer(ConfirmAnswer::No);      // f2
@@ -72,7 +73,7 @@ TEST_F(SyncEngineConfirmationTest, FolderNoToAllHoldsAcrossLevelsWhileFilesStill
     EXPECT_TRUE(tree.Exists(Target("gone3")));
 }
 
-TEST_F(SyncEngineConfirmationTest, CancelLeavesTheItemAndEndsTheRun)
+TEST_P(SyncEngineConfirmationTest, CancelLeavesTheItemAndEndsTheRun)
 {
     tree.WriteFile(Source("z-added-later"), "z");
     host.AddAnswer(ConfirmAnswer::Yes);    // f1
@@ -88,7 +89,7 @@ TEST_F(SyncEngineConfirmationTest, CancelLeavesTheItemAndEndsTheRun)
     EXPECT_EQ(host.ProgressTexts().back(), "Deleting file: " + T("f1"));
 }
 
-TEST_F(SyncEngineConfirmationTest, ANewRunAsksAgainAfterYesToAll)
+TEST_P(SyncEngineConfirmationTest, ANewRunAsksAgainAfterYesToAll)
 {
     host.AddAnswer(ConfirmAnswer::YesToAll);
     host.AddAnswer(ConfirmAnswer::YesToAll);
@@ -106,7 +107,7 @@ TEST_F(SyncEngineConfirmationTest, ANewRunAsksAgainAfterYesToAll)
     EXPECT_TRUE(report.deletedFolders.empty());
 }
 
-TEST_F(SyncEngineConfirmationTest, ExcludedItemsAreNeverAskedAbout)
+TEST_P(SyncEngineConfirmationTest, ExcludedItemsAreNeverAskedAbout)
 {
     exclusions = ExclusionList({T("f1"), T("gone2/")});
     host.AddAnswer(ConfirmAnswer::YesToAll);

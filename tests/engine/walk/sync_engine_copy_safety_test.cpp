@@ -62,10 +62,11 @@ protected:
 
     FaultInjectingFileSystem faulty{fileSystem};
 };
+INSTANTIATE_TEST_SUITE_P(, SyncEngineCopySafetyTest, bothWalks, JobsName);
 
 // Each source is changed once, after its data was read and before it was looked at again: in
 // place with its size and time stamp put back (only its change time tells), or cut short.
-TEST_F(SyncEngineCopySafetyTest, ASourceChangedDuringItsCopyIsCopiedOnceMore)
+TEST_P(SyncEngineCopySafetyTest, ASourceChangedDuringItsCopyIsCopiedOnceMore)
 {
     const std::string first(100000, 'a');
     tree.WriteFile(Source("rewritten"), first, baseTime + 1000);
@@ -91,7 +92,7 @@ TEST_F(SyncEngineCopySafetyTest, ASourceChangedDuringItsCopyIsCopiedOnceMore)
 
 // A source still written after its second copy is not copied: the target stays as it was, and in
 // a new folder's tree copy the failure ends the tree copy.
-TEST_F(SyncEngineCopySafetyTest, ASourceThatKeepsChangingIsLeftUncopied)
+TEST_P(SyncEngineCopySafetyTest, ASourceThatKeepsChangingIsLeftUncopied)
 {
     tree.WriteFile(Source("growing"), "new", baseTime + 1000);
     tree.WriteFile(Target("growing"), "old", baseTime);
@@ -121,7 +122,7 @@ TEST_F(SyncEngineCopySafetyTest, ASourceThatKeepsChangingIsLeftUncopied)
 // Root keeps every owner and group, and with them the set-ID bits; fchown clears those bits, so the
 // mode must come after it. (An ordinary user's copies of another user's set-ID files lose the bits:
 // see the twinfol-sync metadata tests.)
-TEST_F(SyncEngineCopySafetyTest, SetIdBitsPassWithTheOwnerAndGroup)
+TEST_P(SyncEngineCopySafetyTest, SetIdBitsPassWithTheOwnerAndGroup)
 {
     if (geteuid() != 0)
         GTEST_SKIP() << "needs root, to keep the owner uid 65534 of the sources";
@@ -146,7 +147,7 @@ TEST_F(SyncEngineCopySafetyTest, SetIdBitsPassWithTheOwnerAndGroup)
     EXPECT_TRUE(report.problemLog.empty());
 }
 
-TEST_F(SyncEngineCopySafetyTest, SpecialFilesAreNeverOpened)
+TEST_P(SyncEngineCopySafetyTest, SpecialFilesAreNeverOpened)
 {
     tree.MakeFifo(Source("fifo"));
     for (const std::string name : {"a", "b", "c", "d"})
@@ -166,7 +167,7 @@ TEST_F(SyncEngineCopySafetyTest, SpecialFilesAreNeverOpened)
     EXPECT_FALSE(tree.Exists(Target("new/fifo")));
 }
 
-TEST_F(SyncEngineCopySafetyTest, AModeTheTargetCannotHoldIsLeftOut)
+TEST_P(SyncEngineCopySafetyTest, AModeTheTargetCannotHoldIsLeftOut)
 {
     for (const std::string name : {"nosys", "perm", "io"}) {
         tree.WriteFile(Source(name), name, baseTime);

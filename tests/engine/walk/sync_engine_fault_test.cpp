@@ -10,7 +10,7 @@
 namespace twinfol::test {
 namespace {
 
-class SyncEngineFaultTest : public SyncEngineTest {
+class FaultLayerFixture : public SyncEngineFixture {
 protected:
     void RunFaulty(const SyncOptions& options = unconfirmed) { RunWith(faulty, options); }
 
@@ -29,7 +29,12 @@ protected:
     FaultInjectingFileSystem faulty{fileSystem};
 };
 
-TEST_F(SyncEngineFaultTest, UnreadableSourceSubFolderLeavesItsTargetTwinAlone)
+using SyncEngineFaultTest = BothWalks<FaultLayerFixture>;
+INSTANTIATE_TEST_SUITE_P(, SyncEngineFaultTest, bothWalks, JobsName);
+// A stop while a copy is held, at one job: a second worker would have begun the next copy too.
+using SyncEngineStopDuringCopyTest = FaultLayerFixture;
+
+TEST_P(SyncEngineFaultTest, UnreadableSourceSubFolderLeavesItsTargetTwinAlone)
 {
     tree.WriteFile(Source("sub/f"), "new", baseTime + 1000);
     tree.WriteFile(Target("sub/f"), "old", baseTime);
@@ -48,7 +53,7 @@ TEST_F(SyncEngineFaultTest, UnreadableSourceSubFolderLeavesItsTargetTwinAlone)
     EXPECT_EQ(Items(report.addedFolders), std::vector<std::string>{T("zzz")});
 }
 
-TEST_F(SyncEngineFaultTest, SourceRootThatVanishesBeforeTheWalkIsNotTakenForEmpty)
+TEST_P(SyncEngineFaultTest, SourceRootThatVanishesBeforeTheWalkIsNotTakenForEmpty)
 {
     tree.WriteFile(Target("precious"), "p");
     faulty.FailPath(source, EIO, FsOperation::List);
@@ -58,7 +63,7 @@ TEST_F(SyncEngineFaultTest, SourceRootThatVanishesBeforeTheWalkIsNotTakenForEmpt
     EXPECT_TRUE(tree.Exists(Target("precious")));
 }
 
-TEST_F(SyncEngineFaultTest, UnlistableTargetFolderIsLeftAloneWithAProblemLine)
+TEST_P(SyncEngineFaultTest, UnlistableTargetFolderIsLeftAloneWithAProblemLine)
 {
     tree.WriteFile(Source("sub/a"), "older source", baseTime);
     tree.WriteFile(Target("sub/a"), "newer target", baseTime + 1000);
@@ -74,7 +79,7 @@ TEST_F(SyncEngineFaultTest, UnlistableTargetFolderIsLeftAloneWithAProblemLine)
     EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("z")}); // the run goes on
 }
 
-TEST_F(SyncEngineFaultTest, UnreadableStampIsNotNewer)
+TEST_P(SyncEngineFaultTest, UnreadableStampIsNotNewer)
 {
     tree.WriteFile(Source("f"), "new", baseTime + 1000);
     tree.WriteFile(Target("f"), "old", baseTime);
@@ -89,7 +94,7 @@ TEST_F(SyncEngineFaultTest, UnreadableStampIsNotNewer)
     EXPECT_EQ(tree.ReadFile(Target("g")), "old");
 }
 
-TEST_F(SyncEngineFaultTest, FailuresAreLoggedInOrderWithTheirReasonsAndNeverCounted)
+TEST_P(SyncEngineFaultTest, FailuresAreLoggedInOrderWithTheirReasonsAndNeverCounted)
 {
     tree.WriteFile(Source("a"), "a");
     tree.WriteFile(Source("b"), "b");
@@ -127,7 +132,7 @@ TEST_F(SyncEngineFaultTest, FailuresAreLoggedInOrderWithTheirReasonsAndNeverCoun
     EXPECT_EQ(tree.ReadFile(Target("over")), "old");
 }
 
-TEST_F(SyncEngineFaultTest, StopDuringACopyLetsItFinishAndEndsTheRun)
+TEST_F(SyncEngineStopDuringCopyTest, StopDuringACopyLetsItFinishAndEndsTheRun)
 {
     tree.WriteFile(Source("a-big"), "big content");
     tree.WriteFile(Source("b-next"), "n");
@@ -146,7 +151,7 @@ TEST_F(SyncEngineFaultTest, StopDuringACopyLetsItFinishAndEndsTheRun)
     EXPECT_EQ(faulty.CallCount(FsOperation::DeleteFile), 0);
 }
 
-TEST_F(SyncEngineFaultTest, StopDuringATreeCopyStillCountsTheFolder)
+TEST_F(SyncEngineStopDuringCopyTest, StopDuringATreeCopyStillCountsTheFolder)
 {
     tree.WriteFile(Source("newdir/a"), "a");
     tree.WriteFile(Source("newdir/b"), "b");

@@ -11,7 +11,7 @@
 namespace twinfol::test {
 namespace {
 
-class SyncEngineLinkSwapTest : public SyncEngineTest {
+class LinkSwapFixture : public SyncEngineFixture {
 protected:
     void SetUp() override
     {
@@ -41,7 +41,12 @@ protected:
     std::map<std::string, std::string> victimBefore;
 };
 
-TEST_F(SyncEngineLinkSwapTest, ListedSubFolderSwappedWhileAQuestionWaitsIsNeitherReadNorWritten)
+using SyncEngineLinkSwapTest = BothWalks<LinkSwapFixture>;
+INSTANTIATE_TEST_SUITE_P(, SyncEngineLinkSwapTest, bothWalks, JobsName);
+// The layer's own refusals, with no walk at all.
+using LinkSwapLayerTest = LinkSwapFixture;
+
+TEST_P(SyncEngineLinkSwapTest, ListedSubFolderSwappedWhileAQuestionWaitsIsNeitherReadNorWritten)
 {
     // "asked" is deleted (after a question) before the walk goes down into d, which both sides have.
     tree.WriteFile(Target("asked"), "a");
@@ -64,7 +69,7 @@ TEST_F(SyncEngineLinkSwapTest, ListedSubFolderSwappedWhileAQuestionWaitsIsNeithe
     EXPECT_EQ(tree.ReadFile("moved-aside/newer"), "target");
 }
 
-TEST_F(SyncEngineLinkSwapTest, TargetOnlyFolderSwappedWhileItsQuestionWaitsIsNotEmptied)
+TEST_P(SyncEngineLinkSwapTest, TargetOnlyFolderSwappedWhileItsQuestionWaitsIsNotEmptied)
 {
     tree.WriteFile(Target("old/x"), "x");
     host.AddAnswer(ConfirmAnswer::Yes);
@@ -82,7 +87,7 @@ TEST_F(SyncEngineLinkSwapTest, TargetOnlyFolderSwappedWhileItsQuestionWaitsIsNot
 
 // A folder the run has listed stays the folder it works in: copies go on into it, wherever it has
 // been moved, and never through the link that took its name.
-TEST_F(SyncEngineLinkSwapTest, CopiesIntoAListedFolderSwappedMeanwhileStayInTheListedFolder)
+TEST_P(SyncEngineLinkSwapTest, CopiesIntoAListedFolderSwappedMeanwhileStayInTheListedFolder)
 {
     tree.WriteFile(Source("d/added"), "added");
     tree.WriteFile(Source("d/newer"), "source", baseTime + 1000);
@@ -106,7 +111,7 @@ TEST_F(SyncEngineLinkSwapTest, CopiesIntoAListedFolderSwappedMeanwhileStayInTheL
 
 // The same layer outside a run's scope takes paths as given, links and all: the scope is what
 // makes the difference, and it ends with the run.
-TEST_F(SyncEngineLinkSwapTest, EveryOperationBelowARootRefusesALinkOnTheWayUntilTheRunEnds)
+TEST_F(LinkSwapLayerTest, EveryOperationBelowARootRefusesALinkOnTheWayUntilTheRunEnds)
 {
     tree.WriteFile(Source("f"), "f");
     tree.MakeSymlink(Target("d"), tree.Path("victim"));

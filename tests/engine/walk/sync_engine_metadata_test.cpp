@@ -13,7 +13,7 @@
 namespace twinfol::test {
 namespace {
 
-class SyncEngineMetadataTest : public SyncEngineTest {
+class MetadataFixture : public SyncEngineFixture {
 protected:
     void RunAgain()
     {
@@ -41,9 +41,14 @@ protected:
     }
 };
 
+using SyncEngineMetadataTest = BothWalks<MetadataFixture>;
+INSTANTIATE_TEST_SUITE_P(, SyncEngineMetadataTest, bothWalks, JobsName);
+// The layer's copies alone, with no walk.
+using MetadataLayerTest = MetadataFixture;
+
 // A single copy, a tree copy, and later overwrites of all three names: each replacement is linked
 // to the new copy of the first name, so the data is written once per run.
-TEST_F(SyncEngineMetadataTest, NamesOfOneInodeStayLinkedOverRuns)
+TEST_P(SyncEngineMetadataTest, NamesOfOneInodeStayLinkedOverRuns)
 {
     tree.WriteFile(Source("a"), "first", baseTime);
     Link(Source("a"), Source("c"));
@@ -71,7 +76,7 @@ TEST_F(SyncEngineMetadataTest, NamesOfOneInodeStayLinkedOverRuns)
 
 // A later name whose target already is the first copy's inode is left as it is: renaming a name
 // over another name of the same inode does nothing and would leave the temporary name behind.
-TEST_F(SyncEngineMetadataTest, ANameAlreadyLinkedToTheFirstCopyIsLeftAlone)
+TEST_F(MetadataLayerTest, ANameAlreadyLinkedToTheFirstCopyIsLeftAlone)
 {
     tree.WriteFile(Source("a"), "data");
     Link(Source("a"), Source("b"));
@@ -86,7 +91,7 @@ TEST_F(SyncEngineMetadataTest, ANameAlreadyLinkedToTheFirstCopyIsLeftAlone)
 
 // A folder of mode 0555 and one of 0700 that a failing tree copy made: both get their source's
 // mode and time, never a more open stand-in.
-TEST_F(SyncEngineMetadataTest, FoldersMadeByAFailedTreeCopyGetTheirModeAndTime)
+TEST_P(SyncEngineMetadataTest, FoldersMadeByAFailedTreeCopyGetTheirModeAndTime)
 {
     tree.WriteFile(Source("new/a"), "a");
     tree.WriteFile(Source("new/inner/x"), "x");
@@ -106,7 +111,7 @@ TEST_F(SyncEngineMetadataTest, FoldersMadeByAFailedTreeCopyGetTheirModeAndTime)
 
 // Below the depth where the tree copy stops holding folders open it goes on through whole paths;
 // the folders it makes there are finished as well.
-TEST_F(SyncEngineMetadataTest, FoldersBelowTheOpenWalkAreFinishedToo)
+TEST_P(SyncEngineMetadataTest, FoldersBelowTheOpenWalkAreFinishedToo)
 {
     std::string deep = "new/";
     for (int level = 0; level < 52; ++level)

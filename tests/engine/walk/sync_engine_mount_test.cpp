@@ -25,8 +25,9 @@ protected:
         Run();
     }
 };
+INSTANTIATE_TEST_SUITE_P(, SyncEngineMountTest, bothWalks, JobsName);
 
-TEST_F(SyncEngineMountTest, ATreeDeleteLeavesFileSystemsMountedInsideItWhole)
+TEST_P(SyncEngineMountTest, ATreeDeleteLeavesFileSystemsMountedInsideItWhole)
 {
     tree.WriteFile(Target("old/a"), "a");
     tree.MakeFolder(Target("old/usb"));
@@ -56,7 +57,7 @@ TEST_F(SyncEngineMountTest, ATreeDeleteLeavesFileSystemsMountedInsideItWhole)
 // fusefat answers ENOSYS to fchmod, EPERM to link() and has no RENAME_NOREPLACE nor extended
 // attributes: names that share an inode in the source become copies of their own. (It also keeps the
 // time of the write instead of the stamp it is given, so the stamps are not checked here.)
-TEST_F(SyncEngineMountTest, AFatTargetWithoutModesOrLinksStillGetsTheData)
+TEST_P(SyncEngineMountTest, AFatTargetWithoutModesOrLinksStillGetsTheData)
 {
     tree.WriteFile(Source("a.txt"), "a", baseTime);
     tree.SetMode(Source("a.txt"), 0640);
@@ -87,7 +88,7 @@ TEST_F(SyncEngineMountTest, AFatTargetWithoutModesOrLinksStillGetsTheData)
     EXPECT_EQ(tree.ReadFile(Target("sub/e.txt")), "a2");
 }
 
-TEST_F(SyncEngineMountTest, AStampCutDownTo2038IsNotCopiedAgainAtEveryRun)
+TEST_P(SyncEngineMountTest, AStampCutDownTo2038IsNotCopiedAgainAtEveryRun)
 {
     constexpr std::time_t year2100 = 4102444800;
     constexpr std::time_t year1960 = -315619200;

@@ -1,11 +1,15 @@
 // The folder walk on real trees: the overwrite rule, adds and deletes, sub-folders, exclusions at
 // each decision point, names and report order, progress texts and the second run.
+#include <algorithm>
+
 #include "support/sync_engine_fixture.h"
 
 namespace twinfol::test {
 namespace {
 
-TEST_F(SyncEngineTest, OverwritesOnlyWhenSourceIsMoreThan120SecondsNewer)
+INSTANTIATE_TEST_SUITE_P(, SyncEngineTest, bothWalks, JobsName);
+
+TEST_P(SyncEngineTest, OverwritesOnlyWhenSourceIsMoreThan120SecondsNewer)
 {
     tree.WriteFile(Source("exactly120"), "new", baseTime + 120);
     tree.WriteFile(Target("exactly120"), "old", baseTime);
@@ -24,7 +28,7 @@ TEST_F(SyncEngineTest, OverwritesOnlyWhenSourceIsMoreThan120SecondsNewer)
     EXPECT_TRUE(report.deletedFiles.empty());
 }
 
-TEST_F(SyncEngineTest, ComparesWholeSecondsWithMillisecondsDropped)
+TEST_P(SyncEngineTest, ComparesWholeSecondsWithMillisecondsDropped)
 {
     // 10:02:00.999 against 10:00:00.000 is 120 seconds: left alone.
     tree.WriteFile(Source("kept"), "new");
@@ -40,7 +44,7 @@ TEST_F(SyncEngineTest, ComparesWholeSecondsWithMillisecondsDropped)
     EXPECT_EQ(tree.ReadFile(Target("replaced")), "new");
 }
 
-TEST_F(SyncEngineTest, AddsAndDeletesFilesAndWholeFolderTrees)
+TEST_P(SyncEngineTest, AddsAndDeletesFilesAndWholeFolderTrees)
 {
     tree.WriteFile(Source("both"), "same", baseTime);
     tree.WriteFile(Target("both"), "same", baseTime);
@@ -61,7 +65,7 @@ TEST_F(SyncEngineTest, AddsAndDeletesFilesAndWholeFolderTrees)
     EXPECT_EQ(SideSnapshot("target"), SideSnapshot("source"));
 }
 
-TEST_F(SyncEngineTest, WithoutAddOrDeleteOnlyOverwrites)
+TEST_P(SyncEngineTest, WithoutAddOrDeleteOnlyOverwrites)
 {
     tree.WriteFile(Source("new.txt"), "n");
     tree.MakeFolder(Source("newdir"));
@@ -80,7 +84,7 @@ TEST_F(SyncEngineTest, WithoutAddOrDeleteOnlyOverwrites)
     EXPECT_TRUE(tree.Exists(Target("staledir")));
 }
 
-TEST_F(SyncEngineTest, SubFoldersOffLeavesEveryFolderAlone)
+TEST_P(SyncEngineTest, SubFoldersOffLeavesEveryFolderAlone)
 {
     tree.WriteFile(Source("top.txt"), "t");
     tree.WriteFile(Source("shared/inner.txt"), "new", baseTime + 1000);
@@ -101,7 +105,7 @@ TEST_F(SyncEngineTest, SubFoldersOffLeavesEveryFolderAlone)
         EXPECT_FALSE(text.starts_with("Checking folder: ")) << text;
 }
 
-TEST_F(SyncEngineTest, SourceFileFacingTargetFolderFailsThenTheFolderIsDeleted)
+TEST_P(SyncEngineTest, SourceFileFacingTargetFolderFailsThenTheFolderIsDeleted)
 {
     tree.WriteFile(Source("x"), "file");
     tree.WriteFile(Target("x/inside.txt"), "i");
@@ -113,7 +117,7 @@ TEST_F(SyncEngineTest, SourceFileFacingTargetFolderFailsThenTheFolderIsDeleted)
     EXPECT_FALSE(tree.Exists(Target("x")));
 }
 
-TEST_F(SyncEngineTest, NewFolderTreeIsCopiedWholeIncludingExcludedItems)
+TEST_P(SyncEngineTest, NewFolderTreeIsCopiedWholeIncludingExcludedItems)
 {
     tree.WriteFile(Source("new/secret.txt"), "s");
     tree.WriteFile(Source("new/private/a.txt"), "a");
@@ -124,7 +128,7 @@ TEST_F(SyncEngineTest, NewFolderTreeIsCopiedWholeIncludingExcludedItems)
     EXPECT_EQ(tree.ReadFile(Target("new/private/a.txt")), "a");
 }
 
-TEST_F(SyncEngineTest, ExclusionsStopEachDecision)
+TEST_P(SyncEngineTest, ExclusionsStopEachDecision)
 {
     // Overwrite: excluded by the source path, and separately by the target path.
     tree.WriteFile(Source("overS"), "new", baseTime + 500);
@@ -166,7 +170,66 @@ TEST_F(SyncEngineTest, ExclusionsStopEachDecision)
     EXPECT_TRUE(report.problemLog.empty());
 }
 
-TEST_F(SyncEngineTest, ExclusionInsideAnEnteredFolderAppliesAtItsOwnLevel)
+// The same decisions where a level holds enough items that several workers share them: more source
+// files than one worker's piece, several deletes and several folders, the excluded ones among them.
+TEST_P(SyncEngineTest, ExclusionsStopEachDecisionOnALevelOfManyItems)
+{
+    std::vector<std::string> overwritten;
+    std::vector<std::string> addedFiles;
+    std::vector<std::string> deletedFiles;
+    std::vector<std::string> addedFolders;
+    std::vector<std::string> deletedFolders;
+    for (int index = 0; index < 8; ++index) {
+        const std::string number = std::to_string(index);
+        tree.WriteFile(Source("add" + number), "a");
+        tree.WriteFile(Source("new" + number), "new", baseTime + 500);
+        tree.WriteFile(Target("new" + number), "old", baseTime);
+        tree.WriteFile(Source("older" + number), "older", baseTime);
+        tree.WriteFile(Target("older" + number), "newer", baseTime + 500);
+        tree.WriteFile(Target("stale" + number), "s");
+        tree.WriteFile(Source("dir" + number + "/f"), "new", baseTime + 500);
+        tree.WriteFile(Target("dir" + number + "/f"), "old", baseTime);
+        tree.WriteFile(Source("newdir" + number + "/f"), "f");
+        tree.WriteFile(Target("olddir" + number + "/f"), "f");
+        // An add is stopped by its source path only: its target path names nothing to leave alone.
+        if (index != 0) {
+            addedFiles.push_back(T("add" + number));
+            addedFolders.push_back(T("newdir" + number));
+        }
+        if (index == 0 || index == 4)
+            continue; // excluded below
+        overwritten.push_back(T("new" + number));
+        overwritten.push_back(T("dir" + number + "/f"));
+        deletedFiles.push_back(T("stale" + number));
+        deletedFolders.push_back(T("olddir" + number));
+    }
+    // Each kind of item excluded by its source path (0) and by its target path (4).
+    exclusions = ExclusionList({S("add0"), T("add4"), S("new0"), T("new4"), S("older0"), T("older4"),
+                                T("stale0"), T("stale4"), S("dir0/"), T("dir4/"), S("newdir0/"),
+                                T("newdir4/"), T("olddir0/"), T("olddir4/")});
+    Run();
+    const auto sorted = [](std::vector<std::string> paths) {
+        std::sort(paths.begin(), paths.end());
+        return paths;
+    };
+    EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
+    EXPECT_EQ(Items(report.overwrittenFiles), sorted(overwritten));
+    EXPECT_EQ(Items(report.addedFiles), sorted(addedFiles));
+    EXPECT_EQ(Items(report.deletedFiles), sorted(deletedFiles));
+    EXPECT_EQ(Items(report.addedFolders), sorted(addedFolders));
+    EXPECT_EQ(Items(report.deletedFolders), sorted(deletedFolders));
+    for (const std::string number : {"0", "4"}) {
+        EXPECT_EQ(tree.ReadFile(Target("new" + number)), "old") << number;
+        EXPECT_EQ(tree.ReadFile(Target("older" + number)), "newer") << number;
+        EXPECT_EQ(tree.ReadFile(Target("stale" + number)), "s") << number;
+        EXPECT_EQ(tree.ReadFile(Target("dir" + number + "/f")), "old") << number;
+        EXPECT_EQ(tree.ReadFile(Target("olddir" + number + "/f")), "f") << number;
+    }
+    EXPECT_FALSE(tree.Exists(Target("add0")));
+    EXPECT_FALSE(tree.Exists(Target("newdir0")));
+}
+
+TEST_P(SyncEngineTest, ExclusionInsideAnEnteredFolderAppliesAtItsOwnLevel)
 {
     tree.WriteFile(Source("a/b/skip.txt"), "s");
     tree.WriteFile(Source("a/b/take.txt"), "t");
@@ -177,7 +240,7 @@ TEST_F(SyncEngineTest, ExclusionInsideAnEnteredFolderAppliesAtItsOwnLevel)
     EXPECT_FALSE(tree.Exists(Target("a/b/skip.txt")));
 }
 
-TEST_F(SyncEngineTest, NamesDifferingOnlyInCaseDoNotCorrespond)
+TEST_P(SyncEngineTest, NamesDifferingOnlyInCaseDoNotCorrespond)
 {
     tree.WriteFile(Source("Readme.txt"), "source");
     tree.WriteFile(Target("README.TXT"), "target");
@@ -190,7 +253,7 @@ TEST_F(SyncEngineTest, NamesDifferingOnlyInCaseDoNotCorrespond)
     EXPECT_EQ(Items(report.deletedFolders), std::vector<std::string>{T("docs")});
 }
 
-TEST_F(SyncEngineTest, ReportListsAreInByteOrderWithDotAndNonAsciiNames)
+TEST_P(SyncEngineTest, ReportListsAreInByteOrderWithDotAndNonAsciiNames)
 {
     const std::string accented = "\xC3\xA9t\xC3\xA9.txt"; // été.txt
     const std::string latin1 = "caf\xE9";                 // not UTF-8
@@ -207,7 +270,7 @@ TEST_F(SyncEngineTest, ReportListsAreInByteOrderWithDotAndNonAsciiNames)
     EXPECT_EQ(tree.ReadFile(Target(latin1)), latin1);
 }
 
-TEST_F(SyncEngineTest, WalksFilesBeforeFoldersAndShowsTheSevenProgressTexts)
+TEST_P(SyncEngineTest, WalksFilesBeforeFoldersAndShowsTheSevenProgressTexts)
 {
     tree.WriteFile(Source("same"), "s", baseTime);
     tree.WriteFile(Target("same"), "s", baseTime);
@@ -230,7 +293,7 @@ TEST_F(SyncEngineTest, WalksFilesBeforeFoldersAndShowsTheSevenProgressTexts)
     EXPECT_EQ(host.ProgressTexts(), expected);
 }
 
-TEST_F(SyncEngineTest, LeftoverTemporaryFilesAreNeitherCopiedNorDeleted)
+TEST_P(SyncEngineTest, LeftoverTemporaryFilesAreNeitherCopiedNorDeleted)
 {
     const std::string leftover =
         std::string(temporaryNamePrefix) + "1a2b3c4d5e6f7a8b" + std::string(temporaryNameSuffix);
@@ -245,7 +308,7 @@ TEST_F(SyncEngineTest, LeftoverTemporaryFilesAreNeitherCopiedNorDeleted)
     EXPECT_TRUE(tree.Exists(Target("sub/" + leftover)));
 }
 
-TEST_F(SyncEngineTest, SymbolicLinksAreCopiedAsLinksAndNeverEntered)
+TEST_P(SyncEngineTest, SymbolicLinksAreCopiedAsLinksAndNeverEntered)
 {
     tree.WriteFile("elsewhere/outside.txt", "o");
     tree.MakeSymlink(Source("link"), tree.Path("elsewhere"));
@@ -255,7 +318,7 @@ TEST_F(SyncEngineTest, SymbolicLinksAreCopiedAsLinksAndNeverEntered)
     EXPECT_EQ(SideSnapshot("target").at("link"), "-> " + tree.Path("elsewhere"));
 }
 
-TEST_F(SyncEngineTest, SecondRunAfterACompleteRunHasNothingToDo)
+TEST_P(SyncEngineTest, SecondRunAfterACompleteRunHasNothingToDo)
 {
     tree.WriteFile(Source("a.txt"), "a", baseTime);
     tree.WriteFile(Source("d1/d2/b.txt"), "b", baseTime + 7);
@@ -269,7 +332,7 @@ TEST_F(SyncEngineTest, SecondRunAfterACompleteRunHasNothingToDo)
     ASSERT_GT(report.addedFileCount + report.overwrittenFileCount + report.deletedFolderCount, 0);
     SyncReport second;
     SyncEngine engine(fileSystem, exclusions, runState, second, host);
-    engine.SynchroniseFolder(source, target, unconfirmed);
+    engine.SynchroniseFolder(source, target, WithJobs(unconfirmed));
     EXPECT_EQ(second.overwrittenFileCount + second.addedFileCount + second.deletedFileCount +
                   second.addedFolderCount + second.deletedFolderCount,
               0);
@@ -277,7 +340,7 @@ TEST_F(SyncEngineTest, SecondRunAfterACompleteRunHasNothingToDo)
     EXPECT_EQ(SideSnapshot("target"), SideSnapshot("source"));
 }
 
-TEST_F(SyncEngineTest, StopRequestedBeforeTheRunTouchesNothing)
+TEST_P(SyncEngineTest, StopRequestedBeforeTheRunTouchesNothing)
 {
     tree.WriteFile(Source("new.txt"), "n");
     tree.WriteFile(Target("old.txt"), "o");
@@ -288,7 +351,10 @@ TEST_F(SyncEngineTest, StopRequestedBeforeTheRunTouchesNothing)
     EXPECT_TRUE(tree.Exists(Target("old.txt")));
 }
 
-TEST_F(SyncEngineTest, StopAfterAFileEndsTheRunAtTheNextStopTest)
+// A stop asked for at a progress text, at one job only: there the text comes before its copy.
+using SyncEngineStopTest = SyncEngineFixture;
+
+TEST_F(SyncEngineStopTest, StopAfterAFileEndsTheRunAtTheNextStopTest)
 {
     tree.WriteFile(Source("a"), "a");
     tree.WriteFile(Source("b"), "b");

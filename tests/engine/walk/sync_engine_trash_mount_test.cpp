@@ -25,8 +25,9 @@ protected:
         return info.st_mode & 07777;
     }
 };
+INSTANTIATE_TEST_SUITE_P(, SyncEngineTrashMountTest, bothWalks, JobsName);
 
-TEST_F(SyncEngineTrashMountTest, AStickMountedAsTheTargetKeepsItsTrashFoldersAndGetsOneForTheRun)
+TEST_P(SyncEngineTrashMountTest, AStickMountedAsTheTargetKeepsItsTrashFoldersAndGetsOneForTheRun)
 {
     const TestMount stick = TestMount::Tmpfs(target, 1 << 20);
     if (!stick.IsMounted())
@@ -60,7 +61,7 @@ TEST_F(SyncEngineTrashMountTest, AStickMountedAsTheTargetKeepsItsTrashFoldersAnd
     EXPECT_TRUE(report.problemLog.empty());
 }
 
-TEST_F(SyncEngineTrashMountTest, AVolumeWithoutAUsableTrashLosesNothing)
+TEST_P(SyncEngineTrashMountTest, AVolumeWithoutAUsableTrashLosesNothing)
 {
     const TestMount stick = TestMount::Tmpfs(target, 1 << 20);
     if (!stick.IsMounted())
@@ -89,7 +90,7 @@ TEST_F(SyncEngineTrashMountTest, AVolumeWithoutAUsableTrashLosesNothing)
     EXPECT_EQ(tree.ReadFile(Target("stale.txt")), "stale");
 }
 
-TEST_F(SyncEngineTrashMountTest, EachVolumesItemsGoToItsOwnTrashAndAMountInsideAFolderKeepsItInPlace)
+TEST_P(SyncEngineTrashMountTest, EachVolumesItemsGoToItsOwnTrashAndAMountInsideAFolderKeepsItInPlace)
 {
     tree.MakeFolder(Source("usb"));
     tree.MakeFolder(Target("usb"));
@@ -119,7 +120,7 @@ TEST_F(SyncEngineTrashMountTest, EachVolumesItemsGoToItsOwnTrashAndAMountInsideA
 
 // fusefat has no hard links (EPERM) and no RENAME_NOREPLACE: the old content is moved into the
 // volume's Trash, and for the moment between that and the new file taking the name, the name is free.
-TEST_F(SyncEngineTrashMountTest, WithoutHardLinksTheOldContentIsMovedAndAnUndoBringsItBack)
+TEST_P(SyncEngineTrashMountTest, WithoutHardLinksTheOldContentIsMovedAndAnUndoBringsItBack)
 {
     tree.WriteFile(Source("a.txt"), "new content", baseTime + 1000);
     const TestMount fat = TestMount::FatImage(tree.Path("fat.img"), 4 << 20, target);

@@ -15,8 +15,9 @@ namespace {
 using Entries = std::map<std::string, std::string>;
 
 class SyncEngineTrashTest : public TrashRunTest {};
+INSTANTIATE_TEST_SUITE_P(, SyncEngineTrashTest, bothWalks, JobsName);
 
-TEST_F(SyncEngineTrashTest, DeletedItemsAndOldContentGoToTheHomeTrashWholeAndTheJournalSaysWhere)
+TEST_P(SyncEngineTrashTest, DeletedItemsAndOldContentGoToTheHomeTrashWholeAndTheJournalSaysWhere)
 {
     tree.WriteFile(Source("a.txt"), "new", baseTime + 1000);
     tree.WriteFile(Target("a.txt"), "old", baseTime);
@@ -64,7 +65,7 @@ TEST_F(SyncEngineTrashTest, DeletedItemsAndOldContentGoToTheHomeTrashWholeAndThe
     EXPECT_EQ(journal->records[0].size, 3); // the new content's size, to tell a later change
 }
 
-TEST_F(SyncEngineTrashTest, ReadOnlyFilesAreNeitherTrashedNorReplacedAndNoInfoFileStays)
+TEST_P(SyncEngineTrashTest, ReadOnlyFilesAreNeitherTrashedNorReplacedAndNoInfoFileStays)
 {
     tree.WriteFile(Source("locked.txt"), "new", baseTime + 1000);
     tree.WriteFile(Target("locked.txt"), "old", baseTime);
@@ -87,7 +88,7 @@ TEST_F(SyncEngineTrashTest, ReadOnlyFilesAreNeitherTrashedNorReplacedAndNoInfoFi
     EXPECT_TRUE(TrashInfos().empty());
 }
 
-TEST_F(SyncEngineTrashTest, WhereNoTrashCanBeHadEveryItemStaysWithAProblemLine)
+TEST_P(SyncEngineTrashTest, WhereNoTrashCanBeHadEveryItemStaysWithAProblemLine)
 {
     // A file where the home trash's folders belong: it cannot be made.
     tree.WriteFile("home/data", "not a folder");
@@ -108,7 +109,7 @@ TEST_F(SyncEngineTrashTest, WhereNoTrashCanBeHadEveryItemStaysWithAProblemLine)
     EXPECT_EQ(report.overwrittenFileCount + report.deletedFileCount + report.deletedFolderCount, 0);
 }
 
-TEST_F(SyncEngineTrashTest, AReplacementThatFailsTakesTheOldContentBackOutOfTheTrash)
+TEST_P(SyncEngineTrashTest, AReplacementThatFailsTakesTheOldContentBackOutOfTheTrash)
 {
     tree.WriteFile(Source("a.txt"), "new", baseTime + 1000);
     tree.WriteFile(Target("a.txt"), "old", baseTime);
@@ -128,7 +129,7 @@ TEST_F(SyncEngineTrashTest, AReplacementThatFailsTakesTheOldContentBackOutOfTheT
 
 // The rule is narrow: only the home trash, and trash names at a volume's top (see the mount tests),
 // are left out; a person's own ".Trash" folder deep in a tree is synchronised like any other.
-TEST_F(SyncEngineTrashTest, AHomeTrashInsideTheTargetIsNeverPartOfTheWalk)
+TEST_P(SyncEngineTrashTest, AHomeTrashInsideTheTargetIsNeverPartOfTheWalk)
 {
     places.homeTrash = target + "me/.local/share/Trash/";
     tree.MakeFolder(Source("me/.local/share"));
@@ -151,7 +152,7 @@ TEST_F(SyncEngineTrashTest, AHomeTrashInsideTheTargetIsNeverPartOfTheWalk)
     EXPECT_TRUE(report.problemLog.empty());
 }
 
-TEST_F(SyncEngineTrashTest, ItemsLeaveTheTrashAfterTheKeepingDaysOnlyWhileTheirInfoIsUnchanged)
+TEST_P(SyncEngineTrashTest, ItemsLeaveTheTrashAfterTheKeepingDaysOnlyWhileTheirInfoIsUnchanged)
 {
     tree.WriteFile(Target("one"), "1");
     tree.WriteFile(Target("two"), "2");
@@ -180,7 +181,7 @@ TEST_F(SyncEngineTrashTest, ItemsLeaveTheTrashAfterTheKeepingDaysOnlyWhileTheirI
     EXPECT_EQ(NewestJournal()->records.at(0).relativePath, "later");
 }
 
-TEST_F(SyncEngineTrashTest, JournalsOfEarlierRunsWithoutTheTrashGoAtTheNextRunIntoTheTarget)
+TEST_P(SyncEngineTrashTest, JournalsOfEarlierRunsWithoutTheTrashGoAtTheNextRunIntoTheTarget)
 {
     for (const char* name : {"a", "b", "c"}) {
         tree.WriteFile(Source(name), name);

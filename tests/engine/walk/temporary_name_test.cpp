@@ -25,8 +25,9 @@ TEST(TemporaryName, MadeNamesHaveTheShapeAndDiffer)
 }
 
 using TemporaryNameEngineTest = SyncEngineTest;
+INSTANTIATE_TEST_SUITE_P(, TemporaryNameEngineTest, bothWalks, JobsName);
 
-TEST_F(TemporaryNameEngineTest, UserFileThatLooksLikeATemporaryFileIsSynchronised)
+TEST_P(TemporaryNameEngineTest, UserFileThatLooksLikeATemporaryFileIsSynchronised)
 {
     tree.WriteFile(Source(".twinfol-notes.part"), "the user's notes");
     tree.WriteFile(Source(".twinfol-0123456789abcdef.part"), "a leftover of a killed copy");
