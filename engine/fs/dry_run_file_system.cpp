@@ -4,7 +4,11 @@
 
 #include <cerrno>
 
+#include <utility>
+#include <vector>
+
 #include "engine/fs/refusal_rules.h"
+#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -187,14 +191,64 @@ FsStatus DryRunFileSystem::AppendFile(const std::string&, std::string_view, mode
     return {};
 }
 
-FsStatus DryRunFileSystem::MoveToTrash(const std::string&, const std::string&)
+FsStatus DryRunFileSystem::MoveToTrash(const std::string& path, const std::string&)
 {
+    // The item's own rules, then its whole tree's, as the real move checks them before anything moves.
+    EntryFacts item;
+    if (FsStatus looked = LookAt(path, item); !looked)
+        return looked;
+    if (item.readOnly)
+        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
+    if (item.kind == EntryKind::Folder) {
+        EntryFacts parent;
+        if (LookAt(FolderOf(WithoutTrailingSeparator(path)), parent))
+            if (FsStatus sameMount = CheckSameMount(item, parent); !sameMount)
+                return sameMount;
+        if (FsStatus tree = CheckTreeForTrash(WithTrailingSeparator(WithoutTrailingSeparator(path)), item);
+            !tree)
+            return tree;
+    }
+    MarkGone(path);
     return {};
 }
 
-FsStatus DryRunFileSystem::LinkToTrash(const std::string&, const std::string&)
+FsStatus DryRunFileSystem::CheckTreeForTrash(const std::string& folder, const EntryFacts& facts)
 {
+    std::vector<std::pair<std::string, EntryKind>> entries;
+    if (FsStatus listed = ListFolder(folder,
+                                     [&](std::string_view name, EntryKind kind) {
+                                         entries.emplace_back(name, kind);
+                                         return true;
+                                     });
+        !listed)
+        return listed;
+    // The files of a folder first, then its sub-folders, in the order the listing gave them.
+    for (const auto& [name, kind] : entries) {
+        EntryFacts file;
+        if (kind == EntryKind::File && LookAt(folder + name, file) && file.readOnly)
+            return FsStatus::Refusal(EACCES, readOnlyInside);
+    }
+    for (const auto& [name, kind] : entries) {
+        EntryFacts sub;
+        if (kind != EntryKind::Folder || !LookAt(folder + name, sub))
+            continue;
+        if (FsStatus still = CheckStillFolder(sub); !still)
+            return still;
+        if (FsStatus sameMount = CheckSameMount(sub, facts); !sameMount)
+            return sameMount;
+        if (FsStatus checked = CheckTreeForTrash(folder + name + pathSeparator, sub); !checked)
+            return checked;
+    }
     return {};
+}
+
+FsStatus DryRunFileSystem::LinkToTrash(const std::string& path, const std::string&)
+{
+    // A second name for the old content of a file about to be replaced: refused as the replacement is.
+    EntryFacts item;
+    if (FsStatus looked = LookAt(path, item); !looked)
+        return looked;
+    return CheckCopyTarget(item);
 }
 
 FsStatus DryRunFileSystem::MoveFromTrash(const std::string&, const std::string&, ExistingEntry)

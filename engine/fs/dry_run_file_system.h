@@ -52,7 +52,9 @@ public:
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
 
     // Only pretended: the whole-file writes, the lock (a trial run writes nothing that would need one),
-    // and the writes of the Trash and the journals.
+    // and the writes of the Trash and the journals. A move to the Trash is first checked by the rules
+    // of the real move (the item's, then its whole tree's) and makes the item gone; a second name for
+    // an old content is checked as the replacement that follows it.
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
@@ -66,6 +68,9 @@ private:
     // Whether the path, or a folder above it, is an entry this trial run has deleted.
     bool IsGone(const std::string& path) const;
     void MarkGone(const std::string& path);
+    // A folder's tree as the real move to the Trash checks it: no read-only file, no folder that is a
+    // link or on another mount.
+    FsStatus CheckTreeForTrash(const std::string& folder, const EntryFacts& facts);
     // What stands where a new entry is to go: the facts say Missing when nothing does, and then the
     // folder that would hold the entry must be there (a real one, or one this trial run made), else
     // ENOENT.

@@ -3,10 +3,9 @@
 #pragma once
 
 #include "engine/fs/fs_status.h"
+#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
-
-inline constexpr const char* readOnlyInside = "the folder holds a read-only file";
 
 // Walks the open folder's tree without changing it. Refuses a read-only file anywhere in it, a symbolic
 // link where a folder was listed, and a folder on another mount than its parent (a file system mounted

@@ -13,6 +13,8 @@ inline constexpr const char* folderAtTargetReason = "a folder of that name stand
 inline constexpr const char* targetReadOnlyReason = "the target file is read-only";
 inline constexpr const char* folderWhereFileReason = "a folder stands where a file was to be deleted";
 inline constexpr const char* fileReadOnlyReason = "the file is read-only";
+// A folder that cannot go to the Trash whole.
+inline constexpr const char* readOnlyInside = "the folder holds a read-only file";
 inline constexpr const char* fileWhereFolderReason =
     "a file or link of that name stands where the folder belongs";
 // What making a folder path finds where one of its folders belongs (a link to a folder is fine there).

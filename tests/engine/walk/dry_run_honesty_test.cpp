@@ -156,24 +156,32 @@ private:
 
 // Runs a trial run, a plan and then the real run over the same trees, expects one report of all
 // three and answers the real run's.
+// With the Trash on, the places hold its home trash, on the trees' own disk.
 SyncReport ExpectTrialRunTellsTheTruth(const TempTree& tree, const std::string& source,
                                        const std::string& target, const SyncOptions& options,
-                                       const ExclusionList& exclusions = {})
+                                       const ExclusionList& exclusions = {},
+                                       const UserPlaces* places = nullptr)
 {
     PosixFileSystem fileSystem;
     SyncRunState runState;
     const auto before = tree.Snapshot();
+    const auto run = [&](FileSystem& layer, SyncReport& report, ScriptedSyncHost& host) {
+        SyncEngine engine(layer, exclusions, runState, report, host);
+        if (places != nullptr)
+            engine.SetUserPlaces(*places);
+        engine.Run(source, target, options);
+    };
     DryRunFileSystem trial(fileSystem);
     SyncReport trialReport;
     ScriptedSyncHost trialHost;
-    SyncEngine(trial, exclusions, runState, trialReport, trialHost).Run(source, target, options);
+    run(trial, trialReport, trialHost);
     EXPECT_EQ(tree.Snapshot(), before) << "a trial run changed the trees";
-    const RunPlan plan = MakeRunPlan(fileSystem, source, target, options, exclusions, {});
+    const RunPlan plan = MakeRunPlan(fileSystem, source, target, options, exclusions, {}, nullptr, places);
     EXPECT_TRUE(plan.complete);
 
     SyncReport report;
     ScriptedSyncHost realHost;
-    SyncEngine(fileSystem, exclusions, runState, report, realHost).Run(source, target, options);
+    run(fileSystem, report, realHost);
     EXPECT_EQ(trialReport.problemLog, report.problemLog);
     EXPECT_EQ(plan.report.problemLog, report.problemLog);
     for (auto list : {ReportList::OverwrittenFiles, ReportList::AddedFiles, ReportList::DeletedFiles,
@@ -212,8 +220,13 @@ TEST_P(DryRunHonesty, RandomTreesWithExclusionsGetTheRealRunsReport)
         SyncOptions options = unconfirmed;
         options.deleteMissing = seed % 3 != 0;
         options.addMissing = seed % 5 != 0;
+        // Half the runs keep what they delete and overwrite in the Trash, whose moves refuse what a
+        // delete refuses before anything moves.
+        options.useTrash = seed % 2 == 0;
         options.jobs = GetParam();
-        problems += ExpectTrialRunTellsTheTruth(tree, source, target, options, builder.Exclusions())
+        const UserPlaces places{tree.Path("home/Trash/"), tree.Path("state/"), geteuid()};
+        problems += ExpectTrialRunTellsTheTruth(tree, source, target, options, builder.Exclusions(),
+                                                options.useTrash ? &places : nullptr)
                         .problemLog.size();
         exclusions += builder.Exclusions().Size();
     }
