@@ -258,11 +258,12 @@ FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool 
     const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
     if (futimens(temporary, times) != 0)
         return FsStatus::Failure(errno);
-    if (FsStatus held = CheckStampHeld(temporary, sourceInfo); !held)
-        return held;
-    // On the disk before it takes a name: after a power cut, a name shows the whole file or the old one,
-    // never a file whose data was lost, which a later run would take for copied (its stamp is right).
-    return fsync(temporary) == 0 ? FsStatus() : FsStatus::Failure(errno);
+    return CheckStampHeld(temporary, sourceInfo);
+}
+
+FsStatus FlushData(int temporary)
+{
+    return fdatasync(temporary) == 0 ? FsStatus() : FsStatus::Failure(errno);
 }
 
 } // namespace twinfol

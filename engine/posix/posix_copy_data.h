@@ -64,4 +64,9 @@ FsStatus CopySparseData(int in, int out, off_t size, off_t& copied, CopyProgress
 FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
                        const CopyOwnership& ownership, const CopySteps& steps);
 
+// Puts a filled temporary file's data on the disk, before it takes a name: after a power cut a name
+// then shows the whole file or the old one, never a file whose data was lost, which a later run would
+// take for copied (its stamp is right). Files filled ahead are flushed together instead (FlushedAhead).
+FsStatus FlushData(int temporary);
+
 } // namespace twinfol

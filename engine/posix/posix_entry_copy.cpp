@@ -183,6 +183,8 @@ FsStatus PosixEntryCopy::CopyRegularFile(int source, struct stat& sourceInfo, co
                     FillTemporary(source, sourceInfo, temporary.Get(), setMode, ownership, steps);
                 !filled)
                 return filled;
+            if (FsStatus flushed = FlushData(temporary.Get()); !flushed)
+                return flushed;
             if (copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
                 return FsStatus::Failure(errno);
             return PlaceUnnamedFile(temporary.Get(), to, placement, holdReplaced);
@@ -212,6 +214,8 @@ FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, struct stat& sourceInf
     if (!created)
         return created;
     FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), true, ownership, steps);
+    if (filled)
+        filled = FlushData(temporary.Get());
     if (filled && copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
         filled = FsStatus::Failure(errno);
     // A delayed write error (on a network file system, say) may only show when the file is closed.

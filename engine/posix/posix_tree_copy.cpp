@@ -7,6 +7,7 @@
 
 #include "base/work_pool.h"
 #include "engine/fs/path_tree_walk.h"
+#include "engine/posix/flushed_ahead.h"
 #include "engine/posix/posix_creation_mode.h"
 #include "engine/posix/posix_entry_facts.h"
 #include "engine/posix/posix_folder_metadata.h"
@@ -141,47 +142,49 @@ CopySteps PosixTreeCopy::StepsOf(const Level& level, const std::string& name) co
 FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries,
                                     bool& stopped)
 {
-    // Into a folder this copy has made, every file is an add through an unnamed temporary file, so a
-    // helper can fill the next files' temporary files while this thread gives each its name in
-    // order. A file not yet named is invisible: a failure or a stop leaves what working alone would.
-    // Only entries listed as regular files are prepared; nothing else is ever opened.
-    PrepareAhead& prepareAhead = context_.prepareAhead;
-    // Written by the helper for its item before it hands the item over, read here after taking it.
+    // Into a folder this copy has made, every file is an add through an unnamed temporary file, so the
+    // next files can be filled ahead while this thread gives each its name in order: by a helper
+    // thread, or here a batch at a time on a worker of a run's pool (the other workers keep the cores
+    // busy already). A file not yet named is invisible: a failure or a stop leaves what working alone
+    // would. Only entries listed as regular files are prepared; nothing else is ever opened.
+    const bool batched = level.targetIsNew &&
+                         context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
+                         entries.size() > 1;
+    // Written by whoever prepares an item before it is handed over, read here after taking it.
     std::vector<FsStatus> finalFailures(entries.size());
     std::vector<std::uint64_t> preparedSizes(entries.size());
-    // On a worker of a run's pool the other workers keep the cores busy already.
-    const bool ahead =
-        level.targetIsNew && !WorkPool::OnWorkerThread() &&
-        context_.entryCopy.TemporaryFiles() == TemporaryFileKind::UnnamedWhereSupported &&
-        entries.size() > 1 && prepareAhead.Begin(entries.size(), [&](std::size_t index) {
-            const ListedEntry& entry = entries[index];
-            PreparedFile prepared = context_.entryCopy.PrepareUnnamed(
-                SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd, level.createMask,
-                CopyOwnership{run_->credentials, level.created}, StepsOf(level, entry.name));
-            finalFailures[index] = prepared.failure;
-            preparedSizes[index] = prepared.size;
-            return std::move(prepared.temporary);
-        });
+    const PrepareAhead::Prepare prepare = [&](std::size_t index) {
+        const ListedEntry& entry = entries[index];
+        PreparedFile prepared = context_.entryCopy.PrepareUnnamed(
+            SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd, level.createMask,
+            CopyOwnership{run_->credentials, level.created}, StepsOf(level, entry.name));
+        finalFailures[index] = prepared.failure;
+        preparedSizes[index] = prepared.size;
+        return std::move(prepared.temporary);
+    };
+    PrepareAhead& helper = context_.prepareAhead;
+    const bool helped = batched && !WorkPool::OnWorkerThread() && helper.Begin(entries.size(), prepare);
+    std::optional<FlushedAhead> ahead;
+    if (batched)
+        ahead.emplace(helped ? &helper : nullptr, entries.size(), prepare, level.targetFd);
     FsStatus result;
     for (std::size_t index = 0; index < entries.size(); ++index) {
         const ListedEntry& entry = entries[index];
         if (context_.hook != nullptr)
             result = context_.Step(WalkStep::CopyFile, level.sourceFolder + entry.name,
                                    level.targetFolder + entry.name);
-        if (result) {
-            UniqueFd prepared = ahead ? prepareAhead.Take(index) : UniqueFd();
-            // A file the helper already copied twice from a source that kept changing has failed.
-            if (finalFailures[index])
-                result = CopyOneFile(level, entry, std::move(prepared), preparedSizes[index]);
-            else
-                result = finalFailures[index];
-        }
+        UniqueFd prepared;
+        if (result && ahead)
+            result = ahead->Take(index, prepared);
+        // A file copied twice already from a source that kept changing has failed.
+        if (result)
+            result = finalFailures[index]
+                         ? CopyOneFile(level, entry, std::move(prepared), preparedSizes[index])
+                         : finalFailures[index];
         stopped = IsStopped();
         if (!result || stopped)
             break;
     }
-    if (ahead)
-        prepareAhead.End();
     return result;
 }
 

@@ -61,6 +61,15 @@ UniqueFd PrepareAhead::Take(std::size_t index)
     return std::move(slot.prepared);
 }
 
+std::size_t PrepareAhead::DoneEnd()
+{
+    const std::lock_guard lock(mutex_);
+    std::size_t end = taken_;
+    while (end < slots_.size() && slots_[end].state == SlotState::Done)
+        ++end;
+    return end;
+}
+
 void PrepareAhead::End()
 {
     std::vector<Slot> discarded;

@@ -30,6 +30,9 @@ public:
     bool Begin(std::size_t count, Prepare prepare);
     // The prepared item, taken in order from 0; prepared here when the helper has not begun it.
     UniqueFd Take(std::size_t index);
+    // The first item, counted from the one to be taken next, that is not prepared yet: every item
+    // before it is complete.
+    std::size_t DoneEnd();
     // Ends the run, whether or not every item was taken: waits for the helper's item in progress
     // and discards every prepared item not taken.
     void End();

@@ -128,6 +128,11 @@ private:
             Change(DescriptorAt(call.arguments, 2), false);
         } else if (name == "fsync" || name == "fdatasync") {
             Change(DescriptorAt(call.arguments, 0), true);
+        } else if (name == "syncfs") {
+            // Every file written before it on the file system, which in this test holds the whole target.
+            for (auto& [fd, file] : files_)
+                if (file.state.written)
+                    Change(fd, true);
         } else if (name == "linkat" || name == "renameat" || name == "renameat2") {
             Placing(call);
         }
@@ -224,8 +229,8 @@ protected:
                                               log,
                                               "-e",
                                               "trace=openat,write,pwrite64,copy_file_range,sendfile,"
-                                              "ftruncate,fallocate,fsync,fdatasync,close,linkat,renameat,"
-                                              "renameat2",
+                                              "ftruncate,fallocate,fsync,fdatasync,syncfs,close,linkat,"
+                                              "renameat,renameat2",
                                               TWINFOL_SYNC_PATH,
                                               "-q",
                                               "--jobs",
@@ -256,12 +261,17 @@ protected:
 
 TEST_P(PlacementOrder, EveryPlacedFileIsFlushedBeforeItsName)
 {
-    // An add, an overwrite, a folder added whole, and enough files in one folder for the workers.
+    // An add, an overwrite, a folder added whole (whose files are filled ahead and flushed together),
+    // and enough files in one folder for the workers.
     tree.WriteFile("source/added", std::string(100000, 'a'));
     tree.WriteFile("source/twin", "new", 1699956500);
     tree.WriteFile("target/twin", "old", 1699956000);
     tree.WriteFile("source/folder/inner", "in");
     std::set<std::string> names = {"added", "twin", "inner"};
+    for (int index = 0; index < 40; ++index) {
+        tree.WriteFile("source/folder/sub/f" + std::to_string(index), std::string(100, 'f'));
+        names.insert("f" + std::to_string(index));
+    }
     for (int index = 0; index < 20; ++index) {
         tree.WriteFile("source/many" + std::to_string(index),
                        std::string(static_cast<std::size_t>(index) + 1, 'm'));
