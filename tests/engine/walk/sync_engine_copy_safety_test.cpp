@@ -9,6 +9,8 @@
 #include <atomic>
 #include <cerrno>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <system_error>
 #include <thread>
 
@@ -73,9 +75,14 @@ TEST_P(SyncEngineCopySafetyTest, ASourceChangedDuringItsCopyIsCopiedOnceMore)
     tree.WriteFile(Target("rewritten"), "old", baseTime);
     tree.WriteFile(Source("shortened"), first);
     std::map<std::string, int> reads;
+    std::mutex readsMutex;
     faulty.OnCall(FsOperation::SourceRead, [&](const FsCall& call) {
-        if (++reads[call.path] > 1)
-            return;
+        {
+            // The copies may run on several workers at once.
+            const std::lock_guard lock(readsMutex);
+            if (++reads[call.path] > 1)
+                return;
+        }
         if (call.path == S("rewritten"))
             tree.WriteFile(Source("rewritten"), std::string(first.size(), 'b'), baseTime + 1000);
         else

@@ -2,6 +2,7 @@
 // victim/, outside both roots) is never read, written or deleted, and the run says where it stopped.
 #include <unistd.h>
 
+#include <atomic>
 #include <filesystem>
 
 #include "engine/posix/posix_beneath.h"
@@ -93,9 +94,10 @@ TEST_P(SyncEngineLinkSwapTest, CopiesIntoAListedFolderSwappedMeanwhileStayInTheL
     tree.WriteFile(Source("d/newer"), "source", baseTime + 1000);
     tree.WriteFile(Target("d/newer"), "target", baseTime);
     FaultInjectingFileSystem faulty(fileSystem);
-    bool swapped = false;
+    // With four jobs the two copies may start on two threads at once: the first swaps.
+    std::atomic<bool> swapped{false};
     faulty.OnCall(FsOperation::CopyFile, [&](const FsCall&) {
-        if (!std::exchange(swapped, true))
+        if (!swapped.exchange(true))
             SwapForLink(Target("d"));
     });
 
