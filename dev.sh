@@ -85,7 +85,13 @@ tsan)
     cmake --build build-tsan -j "$jobs" --target twinfol_core_tests twinfol_gui_tests twinfol-sync
     # Debian's Qt is not built with ThreadSanitizer, so races inside it cannot be judged; the
     # suppressions name Qt's libraries only, never our code.
-    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/tests/tsan.supp"
+    # A copy every user can read: a test runs the runner as an ordinary user, who may not enter the
+    # folder this clone lies in.
+    suppressions=$(mktemp /tmp/twinfol-tsan-XXXXXX.supp)
+    trap 'rm -f "$suppressions"' EXIT
+    cp tests/tsan.supp "$suppressions"
+    chmod 644 "$suppressions"
+    export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$suppressions"
     # The whole core suite (engine, file-system layers, runner), then the window's tests that start
     # the engine thread or put questions to the window thread.
     if [ -n "${2:-}" ]; then
