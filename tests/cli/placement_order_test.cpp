@@ -105,10 +105,12 @@ private:
         bool flushed = false;
         bool writtenAfterFlush = false;
     };
-    // An open file, with the temporary name it was created under, if it has one.
+    // An open file, with the temporary name it was created under, if it has one, and the thread
+    // that opened it.
     struct OpenFile {
         FileState state;
         std::string temporaryName;
+        int opener = 0;
     };
 
     void See(const TracedCall& call)
@@ -120,7 +122,7 @@ private:
             const std::vector<std::string> strings = Quoted(call.arguments);
             const bool unnamed = call.arguments.find("O_TMPFILE") != std::string::npos;
             files_[static_cast<int>(call.result)] = {
-                {}, unnamed || strings.empty() ? "" : BaseName(strings.back())};
+                {}, unnamed || strings.empty() ? "" : BaseName(strings.back()), call.pid};
         } else if (name == "write" || name == "pwrite64" || name == "sendfile" || name == "ftruncate" ||
                    name == "fallocate") {
             Change(DescriptorAt(call.arguments, 0), false);
@@ -135,9 +137,19 @@ private:
                     Change(fd, true);
         } else if (name == "linkat" || name == "renameat" || name == "renameat2") {
             Placing(call);
+        } else if (name == "close") {
+            Closed(call);
         }
-        // Closes are not followed: strace may report a thread's close after another thread's open
-        // that reused the descriptor, and an open replaces the entry anyway.
+    }
+
+    // A descriptor closed by the thread that opened it is free: whatever takes its number next (a pipe,
+    // a source file) is no file of the copy's. strace may report another thread's open of the same
+    // number before this close, so a close by another thread than the opener leaves the entry alone.
+    void Closed(const TracedCall& call)
+    {
+        const auto found = files_.find(DescriptorAt(call.arguments, 0));
+        if (found != files_.end() && found->second.opener == call.pid)
+            files_.erase(found);
     }
 
     static std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
