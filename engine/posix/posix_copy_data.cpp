@@ -244,7 +244,7 @@ FsStatus CopySparseData(int in, int out, off_t size, off_t& copied, CopyProgress
 }
 
 FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
-                       const CopyOwnership& ownership, const CopySteps& steps)
+                       const CopyOwnership& ownership, const CopySteps& steps, FlushData flush)
 {
     if (FsStatus data = CopyStillData(source, sourceInfo, temporary, setMode, steps); !data)
         return data;
@@ -255,15 +255,12 @@ FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool 
     if (setMode)
         if (FsStatus mode = SetMode(temporary, sourceInfo, steps); !mode)
             return mode;
+    if (flush == FlushData::Now && fdatasync(temporary) != 0)
+        return FsStatus::Failure(errno);
     const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
     if (futimens(temporary, times) != 0)
         return FsStatus::Failure(errno);
     return CheckStampHeld(temporary, sourceInfo);
-}
-
-FsStatus FlushData(int temporary)
-{
-    return fdatasync(temporary) == 0 ? FsStatus() : FsStatus::Failure(errno);
 }
 
 } // namespace twinfol

@@ -61,12 +61,15 @@ FsStatus CopySparseData(int in, int out, off_t size, off_t& copied, CopyProgress
 // looked at again (one fstat): when its size or times moved meanwhile the data is copied once more
 // and sourceInfo becomes what the source is then; when it moved again, the copy fails with
 // sourceChangedError. A mode, owner or attribute the target cannot hold is left out.
+//
+// With FlushData::Now the data is put on the disk before the file takes a name: after a power cut a
+// name then shows the whole file or the old one, never a file whose data was lost, which a later run
+// would take for copied (its stamp is right). It is flushed before the times are set, so that a killed
+// copy's named leftover keeps a fresh time while the flush waits, and a later run never takes it for an
+// old one on a disk that keeps no change time of its own (exFAT). Files filled ahead are flushed
+// together instead (FlushData::Later, then FlushedAhead).
+enum class FlushData { Now, Later };
 FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
-                       const CopyOwnership& ownership, const CopySteps& steps);
-
-// Puts a filled temporary file's data on the disk, before it takes a name: after a power cut a name
-// then shows the whole file or the old one, never a file whose data was lost, which a later run would
-// take for copied (its stamp is right). Files filled ahead are flushed together instead (FlushedAhead).
-FsStatus FlushData(int temporary);
+                       const CopyOwnership& ownership, const CopySteps& steps, FlushData flush);
 
 } // namespace twinfol

@@ -179,12 +179,10 @@ FsStatus PosixEntryCopy::CopyRegularFile(int source, struct stat& sourceInfo, co
         UniqueFd temporary(openat(to.dirFd, to.folder.empty() ? "." : to.folder.c_str(),
                                   O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode));
         if (temporary) {
-            if (FsStatus filled =
-                    FillTemporary(source, sourceInfo, temporary.Get(), setMode, ownership, steps);
+            if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode,
+                                                ownership, steps, FlushData::Now);
                 !filled)
                 return filled;
-            if (FsStatus flushed = FlushData(temporary.Get()); !flushed)
-                return flushed;
             if (copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
                 return FsStatus::Failure(errno);
             return PlaceUnnamedFile(temporary.Get(), to, placement, holdReplaced);
@@ -213,9 +211,8 @@ FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, struct stat& sourceInf
         temporaryPath);
     if (!created)
         return created;
-    FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), true, ownership, steps);
-    if (filled)
-        filled = FlushData(temporary.Get());
+    FsStatus filled =
+        FillTemporary(source, sourceInfo, temporary.Get(), true, ownership, steps, FlushData::Now);
     if (filled && copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
         filled = FsStatus::Failure(errno);
     // A delayed write error (on a network file system, say) may only show when the file is closed.
@@ -303,7 +300,8 @@ PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetD
                               setMode ? mode_t{0600} : (info.st_mode & 0777)));
     if (!temporary)
         return prepared;
-    const FsStatus filled = FillTemporary(source.Get(), info, temporary.Get(), setMode, ownership, steps);
+    const FsStatus filled =
+        FillTemporary(source.Get(), info, temporary.Get(), setMode, ownership, steps, FlushData::Later);
     if (filled) {
         prepared.temporary = std::move(temporary);
         prepared.size = static_cast<std::uint64_t>(info.st_size);
