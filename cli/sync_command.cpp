@@ -234,6 +234,9 @@ ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environm
             &std::chrono::system_clock::now)
         .Undo(*search.run, target);
     display.reset();
+    // Another run writing into the target: the undo changed nothing.
+    if (!report.refusal.empty())
+        return output.Refuse(report.refusal, arguments.undoTarget);
     report.RecordRun(search.run->journal.header.source, target, environment.runState.IsStopped());
     const ExitCode code = ExitCodeOf(report);
     output.Report(report, code);

@@ -7,13 +7,16 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <initializer_list>
+#include <map>
 
 #include "base/path.h"
 
 namespace twinfol {
 namespace {
 
-constexpr std::string_view magicLine = "twinfol-journal 1";
+constexpr std::string_view magicLine = "twinfol-journal 2";
+constexpr std::string_view firstMagicLine = "twinfol-journal 1";
 constexpr std::string_view lineEnd = "\t.\n";
 
 struct EntryName {
@@ -98,6 +101,7 @@ TrashedItem Journal::ItemOf(const JournalRecord& record) const
     item.name = record.trashName;
     item.deletionDate = record.deletionDate;
     item.realPath = header.target + record.relativePath;
+    item.identity = record.identity;
     return item;
 }
 
@@ -123,26 +127,66 @@ std::string FormatTrashFolderLine(int index, const TrashFolder& folder)
     return text;
 }
 
+namespace {
+
+void AppendNumbers(std::string& text, std::initializer_list<std::int64_t> numbers)
+{
+    for (const std::int64_t number : numbers)
+        text += '\t' + std::to_string(number);
+}
+
+void AppendTrashReference(std::string& text, int trashFolder, const std::string& trashName)
+{
+    text += '\t' + std::to_string(trashFolder);
+    AppendField(text, trashName);
+}
+
+void AppendIdentity(std::string& text, const TrashedIdentity& id)
+{
+    AppendNumbers(text, {static_cast<std::int64_t>(id.device), static_cast<std::int64_t>(id.inode), id.owner,
+                         id.size, id.modifiedSeconds, id.modifiedNanoseconds});
+}
+
+} // namespace
+
 void AppendJournalRecord(std::string& text, const JournalRecord& record)
 {
     for (const EntryName& name : entryNames)
         if (name.entry == record.entry)
             text += name.name;
     AppendField(text, record.relativePath);
-    const bool stamped = record.entry == JournalEntry::AddedFile ||
-                         record.entry == JournalEntry::AddedFolder ||
-                         record.entry == JournalEntry::Overwritten;
-    if (stamped) {
-        text +=
-            '\t' + std::to_string(record.modifiedSeconds) + '\t' + std::to_string(record.modifiedNanoseconds);
-        if (record.entry != JournalEntry::AddedFolder)
-            text += '\t' + std::to_string(record.size);
-    }
+    if (record.entry == JournalEntry::AddedFile)
+        AppendNumbers(text, {record.modifiedSeconds, record.modifiedNanoseconds, record.size});
+    else if (record.entry == JournalEntry::AddedFolder)
+        AppendNumbers(text, {record.modifiedSeconds, record.modifiedNanoseconds, record.recordedAt});
     if (record.WentToTrash()) {
-        text += '\t' + std::to_string(record.trashFolder);
-        AppendField(text, record.trashName);
+        AppendTrashReference(text, record.trashFolder, record.trashName);
         AppendField(text, record.deletionDate);
+        AppendIdentity(text, record.identity);
     }
+    text += lineEnd;
+}
+
+void AppendReplacedLine(std::string& text, const JournalRecord& record)
+{
+    text += "replaced";
+    AppendTrashReference(text, record.trashFolder, record.trashName);
+    AppendNumbers(text, {record.modifiedSeconds, record.modifiedNanoseconds, record.size});
+    text += lineEnd;
+}
+
+void AppendMovedAsLine(std::string& text, int trashFolder, const TrashedItem& item)
+{
+    text += "moved-as";
+    AppendTrashReference(text, trashFolder, item.name);
+    AppendIdentity(text, item.identity);
+    text += lineEnd;
+}
+
+void AppendMoveUndoneLine(std::string& text, int trashFolder, const std::string& trashName)
+{
+    text += "not-moved";
+    AppendTrashReference(text, trashFolder, trashName);
     text += lineEnd;
 }
 
@@ -150,7 +194,7 @@ namespace {
 
 bool ReadTrashReference(const std::vector<std::string_view>& fields, std::size_t at, JournalRecord& record)
 {
-    if (fields.size() != at + 3 || !ReadNumber(fields[at], record.trashFolder) || record.trashFolder < 0)
+    if (fields.size() < at + 3 || !ReadNumber(fields[at], record.trashFolder) || record.trashFolder < 0)
         return false;
     std::optional<std::string> name = Unescaped(fields[at + 1]);
     std::optional<std::string> date = Unescaped(fields[at + 2]);
@@ -161,7 +205,34 @@ bool ReadTrashReference(const std::vector<std::string_view>& fields, std::size_t
     return true;
 }
 
-std::optional<JournalRecord> ParseRecord(JournalEntry entry, const std::vector<std::string_view>& fields)
+bool ReadIdentity(const std::vector<std::string_view>& fields, std::size_t at, TrashedIdentity& id)
+{
+    id.known = fields.size() == at + 6 && ReadNumber(fields[at], id.device) &&
+               ReadNumber(fields[at + 1], id.inode) && ReadNumber(fields[at + 2], id.owner) &&
+               ReadNumber(fields[at + 3], id.size) && ReadNumber(fields[at + 4], id.modifiedSeconds) &&
+               ReadNumber(fields[at + 5], id.modifiedNanoseconds);
+    return id.known;
+}
+
+// Reads the stamps an added or (first version) overwritten item's record starts with; answers the
+// index of the field after them, or 0.
+std::size_t ReadStamps(JournalEntry entry, int version, const std::vector<std::string_view>& fields,
+                       JournalRecord& record)
+{
+    const bool sized =
+        entry == JournalEntry::AddedFile || (version == 1 && entry == JournalEntry::Overwritten);
+    const bool timed = version > 1 && entry == JournalEntry::AddedFolder;
+    const std::size_t after = sized || timed ? 5 : 4;
+    if (fields.size() < after || !ReadNumber(fields[2], record.modifiedSeconds) ||
+        !ReadNumber(fields[3], record.modifiedNanoseconds) ||
+        (sized && !ReadNumber(fields[4], record.size)) ||
+        (timed && !ReadNumber(fields[4], record.recordedAt)))
+        return 0;
+    return after;
+}
+
+std::optional<JournalRecord> ParseRecord(JournalEntry entry, int version,
+                                         const std::vector<std::string_view>& fields)
 {
     JournalRecord record;
     record.entry = entry;
@@ -170,20 +241,48 @@ std::optional<JournalRecord> ParseRecord(JournalEntry entry, const std::vector<s
         return std::nullopt;
     record.relativePath = std::move(*path);
     std::size_t at = 2;
-    if (entry == JournalEntry::AddedFile || entry == JournalEntry::AddedFolder ||
-        entry == JournalEntry::Overwritten) {
-        const bool sized = entry != JournalEntry::AddedFolder;
-        if (fields.size() < (sized ? 5u : 4u) || !ReadNumber(fields[2], record.modifiedSeconds) ||
-            !ReadNumber(fields[3], record.modifiedNanoseconds) ||
-            (sized && !ReadNumber(fields[4], record.size)))
+    const bool added = entry == JournalEntry::AddedFile || entry == JournalEntry::AddedFolder;
+    if (added || (version == 1 && entry == JournalEntry::Overwritten))
+        if (at = ReadStamps(entry, version, fields, record); at == 0)
             return std::nullopt;
-        at = sized ? 5 : 4;
-    }
-    const bool trashed = entry == JournalEntry::Overwritten || entry == JournalEntry::DeletedFile ||
-                         entry == JournalEntry::DeletedFolder;
-    if (trashed ? !ReadTrashReference(fields, at, record) : fields.size() != at)
+    if (added)
+        return fields.size() == at ? std::optional(std::move(record)) : std::nullopt;
+    if (!ReadTrashReference(fields, at, record))
         return std::nullopt;
+    if (version == 1)
+        return fields.size() == at + 3 ? std::optional(std::move(record)) : std::nullopt;
+    if (!ReadIdentity(fields, at + 3, record.identity))
+        return std::nullopt;
+    // An overwrite's replacement is told by a later line.
+    record.replaced = entry != JournalEntry::Overwritten;
     return record;
+}
+
+// The records by their trash folder and name, for the lines that complete or cancel one.
+using RecordsByTrashName = std::map<std::pair<int, std::string>, std::size_t>;
+
+void ReadFollowUpLine(const std::vector<std::string_view>& fields, const RecordsByTrashName& byName,
+                      Journal& journal, std::vector<bool>& cancelled)
+{
+    int folder = -1;
+    const std::optional<std::string> name = fields.size() > 2 ? Unescaped(fields[2]) : std::nullopt;
+    if (!name || !ReadNumber(fields[1], folder))
+        return;
+    const auto found = byName.find({folder, *name});
+    if (found == byName.end())
+        return;
+    JournalRecord& record = journal.records[found->second];
+    if (fields[0] == "not-moved" && fields.size() == 3) {
+        cancelled[found->second] = true;
+    } else if (fields[0] == "moved-as") {
+        TrashedIdentity identity;
+        if (ReadIdentity(fields, 3, identity))
+            record.identity = identity;
+    } else if (fields[0] == "replaced" && fields.size() == 6 && record.entry == JournalEntry::Overwritten) {
+        record.replaced = ReadNumber(fields[3], record.modifiedSeconds) &&
+                          ReadNumber(fields[4], record.modifiedNanoseconds) &&
+                          ReadNumber(fields[5], record.size);
+    }
 }
 
 void ReadHeaderLine(const std::vector<std::string_view>& fields, Journal& journal)
@@ -215,10 +314,14 @@ void ReadHeaderLine(const std::vector<std::string_view>& fields, Journal& journa
 
 std::optional<Journal> ParseJournal(std::string_view text)
 {
-    if (!text.starts_with(std::string(magicLine) + "\n"))
-        return std::nullopt;
     Journal journal;
+    if (text.starts_with(std::string(firstMagicLine) + "\n"))
+        journal.version = 1;
+    else if (!text.starts_with(std::string(magicLine) + "\n"))
+        return std::nullopt;
     text.remove_prefix(magicLine.size() + 1);
+    RecordsByTrashName byName;
+    std::vector<bool> cancelled;
     // Only complete lines count: a killed run may have cut its last one short.
     for (std::size_t end = text.find('\n'); end != std::string_view::npos; end = text.find('\n')) {
         const std::string_view line = text.substr(0, end);
@@ -232,19 +335,34 @@ std::optional<Journal> ParseJournal(std::string_view text)
         const auto named = std::find_if(entryNames.begin(), entryNames.end(),
                                         [&](const EntryName& name) { return name.name == fields[0]; });
         if (named == entryNames.end()) {
-            if (complete || fields[0] != "folder")
+            if (complete && (fields[0] == "replaced" || fields[0] == "not-moved" || fields[0] == "moved-as"))
+                ReadFollowUpLine(fields, byName, journal, cancelled);
+            else if (complete || fields[0] != "folder")
                 ReadHeaderLine(fields, journal);
         } else if (!complete) {
             continue;
-        } else if (std::optional<JournalRecord> record = ParseRecord(named->entry, fields)) {
+        } else if (std::optional<JournalRecord> record = ParseRecord(named->entry, journal.version, fields)) {
             const bool knownFolder = !record->WentToTrash() || static_cast<std::size_t>(record->trashFolder) <
                                                                    journal.trashFolders.size();
-            if (knownFolder)
-                journal.records.push_back(std::move(*record));
+            if (!knownFolder)
+                continue;
+            if (record->WentToTrash())
+                byName[{record->trashFolder, record->trashName}] = journal.records.size();
+            journal.records.push_back(std::move(*record));
+            cancelled.push_back(false);
         }
     }
     if (journal.header.target.empty())
         return std::nullopt;
+    std::size_t kept = 0;
+    for (std::size_t index = 0; index < journal.records.size(); ++index) {
+        if (cancelled[index])
+            continue;
+        if (kept != index)
+            journal.records[kept] = std::move(journal.records[index]);
+        ++kept;
+    }
+    journal.records.resize(kept);
     return journal;
 }
 

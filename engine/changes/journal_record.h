@@ -40,11 +40,23 @@ struct JournalRecord {
     int trashFolder = -1;
     std::string trashName;
     std::string deletionDate;
+    // What the trashed item was when it went; unknown in journals of the first version.
+    TrashedIdentity identity;
+    // An overwrite's record is written before the old content goes to the Trash, and its replacement's
+    // stamps (above) follow once the copy is in place: without them (a killed run) the replacement is
+    // not known.
+    bool replaced = true;
+    // When an added folder's record was made, in nanoseconds since 1970: whatever inside it changed
+    // later is not the run's. 0 where the journal does not say.
+    std::int64_t recordedAt = 0;
 
     bool WentToTrash() const { return trashFolder >= 0; }
 };
 
 struct Journal {
+    // 1 for journals written before moves were recorded ahead of them; those say too little for an
+    // undo to prove what it takes back.
+    int version = 2;
     JournalHeader header;
     std::vector<TrashFolder> trashFolders;
     std::vector<JournalRecord> records;
@@ -60,6 +72,12 @@ std::string FormatJournalHeader(const JournalHeader& header);
 // The line that names a trash folder the records after it refer to by its index.
 std::string FormatTrashFolderLine(int index, const TrashFolder& folder);
 void AppendJournalRecord(std::string& text, const JournalRecord& record);
+// The line that gives an overwrite's record the stamps of its replacement.
+void AppendReplacedLine(std::string& text, const JournalRecord& record);
+// The line that gives a trashed item's record the identity the item shows in the Trash.
+void AppendMovedAsLine(std::string& text, int trashFolder, const TrashedItem& item);
+// The line that says a move recorded ahead did not happen (it failed, or was taken back).
+void AppendMoveUndoneLine(std::string& text, int trashFolder, const std::string& trashName);
 // The line that marks a run as undone; it starts with a line end, since a killed run may have left its
 // last line unfinished.
 inline constexpr std::string_view journalUndoneMark = "\nundone\n";

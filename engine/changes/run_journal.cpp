@@ -1,4 +1,4 @@
-// Writing a run journal: one file per run, created exclusively, appended at most once a second.
+// Writing a run journal: one file per run, created exclusively and kept open for its appends.
 #include "engine/changes/run_journal.h"
 
 #include <cerrno>
@@ -34,29 +34,64 @@ FsStatus RunJournal::Create()
     // is never written over.
     for (int attempt = 0; attempt < 16; ++attempt, started += std::chrono::nanoseconds(1)) {
         path_ = folder_ + JournalFileName(key, started);
-        const FsStatus created = fileSystem_.CreateNewFile(path_, FormatJournalHeader(header_), privateFile);
+        const FsStatus created =
+            fileSystem_.CreateAppendOnlyFile(path_, FormatJournalHeader(header_), privateFile, file_);
         if (created || created.Error() != EEXIST)
             return created;
     }
     return FsStatus::Refusal(EEXIST, "no free name for the run journal");
 }
 
+void RunJournal::Start()
+{
+    if (started_)
+        return;
+    started_ = true;
+    if (FsStatus created = Create(); !created) {
+        const std::lock_guard lock(mutex_);
+        failure_ = created;
+        path_.clear();
+    } else {
+        flusher_ = std::thread(&RunJournal::Flusher, this);
+    }
+}
+
 void RunJournal::Record(const JournalRecord& record)
 {
-    if (!started_) {
-        started_ = true;
-        if (FsStatus created = Create(); !created) {
-            const std::lock_guard lock(mutex_);
-            failure_ = created;
-            path_.clear();
-        } else {
-            flusher_ = std::thread(&RunJournal::Flusher, this);
-        }
-    }
+    Start();
     const std::lock_guard lock(mutex_);
     if (!failure_)
         return;
     AppendJournalRecord(buffer_, record);
+}
+
+void RunJournal::RecordAhead(const JournalRecord& record)
+{
+    Record(record);
+    WriteOut(false);
+}
+
+void RunJournal::RecordReplaced(const JournalRecord& record)
+{
+    const std::lock_guard lock(mutex_);
+    if (failure_)
+        AppendReplacedLine(buffer_, record);
+}
+
+void RunJournal::RecordMovedAs(const TrashedItem& item)
+{
+    const int folder = FolderIndex(item.folder);
+    const std::lock_guard lock(mutex_);
+    if (failure_)
+        AppendMovedAsLine(buffer_, folder, item);
+}
+
+void RunJournal::RecordNotMoved(const TrashedItem& item)
+{
+    const int folder = FolderIndex(item.folder);
+    const std::lock_guard lock(mutex_);
+    if (failure_)
+        AppendMoveUndoneLine(buffer_, folder, item.name);
 }
 
 int RunJournal::FolderIndex(const TrashFolder& folder)
@@ -71,19 +106,27 @@ int RunJournal::FolderIndex(const TrashFolder& folder)
     return index;
 }
 
-void RunJournal::WriteOut()
+void RunJournal::WriteOut(bool sync)
 {
     const std::lock_guard writing(writeMutex_);
     std::string text;
     {
         const std::lock_guard lock(mutex_);
-        if (!failure_ || path_.empty())
+        if (!failure_ || !file_)
             return;
         text.swap(buffer_);
     }
-    if (text.empty())
-        return;
-    const FsStatus written = fileSystem_.AppendFile(path_, text, privateFile);
+    FsStatus written;
+    if (!text.empty()) {
+        written = file_->Append(text);
+        unsynced_ = true;
+    }
+    // The syncs are batched: a kill loses nothing once the write returned, and only a power cut waits
+    // for the next one.
+    if (written && sync && unsynced_) {
+        written = file_->Sync();
+        unsynced_ = false;
+    }
     const std::lock_guard lock(mutex_);
     if (!written && failure_)
         failure_ = written;
@@ -95,7 +138,7 @@ void RunJournal::Flusher()
     while (!ending_) {
         wake_.wait_for(lock, flushInterval, [this] { return ending_; });
         lock.unlock();
-        WriteOut();
+        WriteOut(true);
         lock.lock();
     }
 }
@@ -109,7 +152,11 @@ FsStatus RunJournal::Finish()
     wake_.notify_all();
     if (flusher_.joinable())
         flusher_.join();
-    WriteOut();
+    WriteOut(true);
+    {
+        const std::lock_guard writing(writeMutex_);
+        file_.reset();
+    }
     const std::lock_guard lock(mutex_);
     return failure_;
 }

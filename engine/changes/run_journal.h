@@ -1,9 +1,12 @@
-// The journal a run writes as it goes: records collect in a buffer that a background thread appends to
-// the journal file at least once a second, and the rest at the end. A run that changes nothing writes
-// no file; a killed run's file holds all but its last second.
+// The journal a run writes as it goes. The record of a move into the Trash is written before the move
+// (RecordAhead), so that a killed run's journal names everything that reached the Trash; other records
+// collect in a buffer that goes out with the next such record, or from a background thread at least
+// once a second, which also puts what was written on the disk. A run that changes nothing writes no
+// file.
 #pragma once
 
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -26,6 +29,14 @@ public:
     RunJournal& operator=(const RunJournal&) = delete;
 
     void Record(const JournalRecord& record);
+    // Writes the record, and everything buffered before it, to the journal file before it returns.
+    void RecordAhead(const JournalRecord& record);
+    // Gives an overwrite's record (by its trash name) the stamps of its replacement.
+    void RecordReplaced(const JournalRecord& record);
+    // Gives a trashed item's record the identity it shows in the Trash.
+    void RecordMovedAs(const TrashedItem& item);
+    // Says that a move recorded ahead did not happen after all.
+    void RecordNotMoved(const TrashedItem& item);
     // The index records use for the trash folder; its line is written before the first such record.
     int FolderIndex(const TrashFolder& folder);
     // Writes everything buffered and stops the background writer; answers the first failure of the
@@ -36,7 +47,8 @@ public:
 
 private:
     FsStatus Create();
-    void WriteOut();
+    void Start();
+    void WriteOut(bool sync);
     void Flusher();
 
     FileSystem& fileSystem_;
@@ -44,7 +56,9 @@ private:
     JournalHeader header_;
     WallClock clock_;
     std::string path_;
+    std::unique_ptr<AppendOnlyFile> file_;
     bool started_ = false;
+    bool unsynced_ = false;
     std::vector<TrashFolder> folders_;
     // Guards the buffer, the failure and the flusher's state; writing holds writeMutex_ instead, so
     // that the run never waits for the disk when it adds a record.

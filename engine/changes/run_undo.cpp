@@ -3,6 +3,8 @@
 #include "engine/changes/run_undo.h"
 
 #include "base/path.h"
+#include "base/user_name.h"
+#include "engine/changes/user_places_check.h"
 
 namespace twinfol {
 namespace {
@@ -18,6 +20,28 @@ bool Unchanged(const FsResult<EntryFacts>& now, const JournalRecord& record)
         now->modifiedNanoseconds != record.modifiedNanoseconds)
         return false;
     return folder || now->size == record.size;
+}
+
+// The first entry inside the folder that changed after the time, in nanoseconds since 1970 (a file the
+// person wrote there since the run, say), by its path; empty when there is none.
+std::string NewerInside(FileSystem& fileSystem, const std::string& folder, std::int64_t recordedAt)
+{
+    std::vector<std::string> names;
+    if (!fileSystem.ListFolder(folder + pathSeparator, [&](std::string_view name, EntryKind) {
+            names.emplace_back(name);
+            return true;
+        }))
+        return folder;
+    for (const std::string& name : names) {
+        const std::string path = folder + pathSeparator + name;
+        const FsResult<EntryFacts> facts = fileSystem.LookAt(path);
+        if (!facts || facts->changedSeconds * 1'000'000'000 + facts->changedNanoseconds > recordedAt)
+            return path;
+        if (facts->kind == EntryKind::Folder)
+            if (std::string newer = NewerInside(fileSystem, path, recordedAt); !newer.empty())
+                return newer;
+    }
+    return {};
 }
 
 UndoableRun Counted(JournalFile file, Journal journal)
@@ -45,16 +69,29 @@ UndoSearch FindLastRun(FileSystem& fileSystem, const UserPlaces& places, const s
     const FsResult<std::string> resolved = fileSystem.ResolvePath(shown);
     if (!resolved || fileSystem.KindOf(*resolved) != EntryKind::Folder)
         return {std::nullopt, "The target folder does not exist or is not a folder: " + shown};
+    if (const std::string untrusted = CheckUserPlacesOwner(fileSystem, places); !untrusted.empty())
+        return {std::nullopt, "Nothing can be undone: " + untrusted + "."};
     const std::string real = WithTrailingSeparator(*resolved);
     const std::optional<JournalFile> newest =
         NewestJournal(ListJournals(fileSystem, places.journalFolder), JournalKey(real));
     const std::string none = "No run into " + shown + " has a journal to undo.";
     std::string text;
-    if (!newest || !fileSystem.ReadFile(newest->path, maxJournalBytes, text))
+    if (!newest)
+        return {std::nullopt, none};
+    if (const FsResult<EntryFacts> owner = fileSystem.LookAt(newest->path);
+        owner && owner->owner != places.uid)
+        return {std::nullopt, "The journal " + newest->path + " belongs to " + DescribeUser(owner->owner) +
+                                  ": nothing is undone from it."};
+    if (!fileSystem.ReadFile(newest->path, maxJournalBytes, text))
         return {std::nullopt, none};
     std::optional<Journal> journal = ParseJournal(text);
     if (!journal || journal->header.target != real)
         return {std::nullopt, none};
+    if (journal->version < 2)
+        return {std::nullopt,
+                "The last run into " + shown +
+                    " was recorded by an earlier version of Twinfol, whose journal does not say "
+                    "which items went to the Trash: it cannot be undone safely."};
     if (journal->header.kind == JournalKind::Undo)
         return {std::nullopt, "The last change to " + shown + " was an undo: there is no run to undo."};
     if (journal->undone)
@@ -72,6 +109,11 @@ RunUndo::RunUndo(FileSystem& fileSystem, const UserPlaces& places, SyncRunState&
 void RunUndo::Undo(const UndoableRun& run, const std::string& target)
 {
     const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(target, target);
+    // Another run writing into the target: the undo waits for no one and changes nothing.
+    if (const FsStatus may = scope->Status(); !may) {
+        report_.refusal = may.Reason();
+        return;
+    }
     const Journal& journal = run.journal;
     TrashCan trash(fileSystem_, places_, target, journal.header.target, clock_);
     RunJournal undoJournal(fileSystem_, places_.journalFolder,
@@ -114,6 +156,12 @@ void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::st
         return;
     }
     const bool folder = record.entry == JournalEntry::AddedFolder;
+    if (folder)
+        if (const std::string newer = NewerInside(fileSystem_, path, record.recordedAt); !newer.empty()) {
+            report_.RecordProblem(ProblemKind::Undo, path,
+                                  "it holds " + newer + ", which the run did not add");
+            return;
+        }
     TrashedItem item;
     if (const TrashResult trashed = trash_->Trash(path, item); !trashed) {
         report_.RecordProblem(trashed.refusedByRules ? ProblemKind::Undo : ProblemKind::MoveToTrash, path,
@@ -126,19 +174,32 @@ void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::st
     sent.trashFolder = undoJournal_->FolderIndex(item.folder);
     sent.trashName = item.name;
     sent.deletionDate = item.deletionDate;
+    sent.identity = item.identity;
     undoJournal_->Record(sent);
     report_.Record(folder ? ReportList::DeletedFolders : ReportList::DeletedFiles, path);
 }
 
 void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record, const std::string& path)
 {
-    if (!Unchanged(fileSystem_.LookAt(path), record)) {
+    const TrashedItem item = journal.ItemOf(record);
+    const FsResult<EntryFacts> now = fileSystem_.LookAt(path);
+    if (!record.replaced) {
+        // The run was stopped before it recorded the replacement: if the old content never left its
+        // name there is nothing to undo, else what stands there cannot be told from a newer edit.
+        if (!now || !item.identity.Matches(*now))
+            report_.RecordProblem(
+                ProblemKind::Undo, path,
+                "the run was stopped while it replaced it (its old content is in the Trash)");
+        return;
+    }
+    if (!Unchanged(now, record)) {
         report_.RecordProblem(ProblemKind::Undo, path, changedSince);
         return;
     }
-    const TrashedItem item = journal.ItemOf(record);
-    if (!TrashCan::StillAsLeft(fileSystem_, item)) {
-        report_.RecordProblem(ProblemKind::Undo, path, "its old content is no longer in the Trash");
+    if (const FsStatus still = trash_->StillAsLeft(item); !still) {
+        report_.RecordProblem(ProblemKind::Undo, path,
+                              "its old content is no longer in the Trash as it went (" + still.Reason() +
+                                  ")");
         return;
     }
     if (const FsStatus restored = trash_->Restore(item, path, ExistingEntry::Replace); !restored) {
@@ -150,13 +211,16 @@ void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record,
 
 void RunUndo::UndoDelete(const Journal& journal, const JournalRecord& record, const std::string& path)
 {
-    if (fileSystem_.LookAt(path)) {
-        report_.RecordProblem(ProblemKind::Undo, path, "something of that name stands there now");
+    const TrashedItem item = journal.ItemOf(record);
+    if (const FsResult<EntryFacts> now = fileSystem_.LookAt(path)) {
+        // A move recorded ahead that a kill stopped before it was made: the item never left.
+        if (!item.identity.Matches(*now))
+            report_.RecordProblem(ProblemKind::Undo, path, "something of that name stands there now");
         return;
     }
-    const TrashedItem item = journal.ItemOf(record);
-    if (!TrashCan::StillAsLeft(fileSystem_, item)) {
-        report_.RecordProblem(ProblemKind::Undo, path, "it is no longer in the Trash");
+    if (const FsStatus still = trash_->StillAsLeft(item); !still) {
+        report_.RecordProblem(ProblemKind::Undo, path,
+                              "it is no longer in the Trash as it went (" + still.Reason() + ")");
         return;
     }
     if (const FsStatus restored = trash_->Restore(item, path, ExistingEntry::Keep); !restored) {

@@ -6,6 +6,7 @@
 #include "base/path.h"
 #include "engine/changes/journal_folder.h"
 #include "engine/changes/trash_expiry.h"
+#include "engine/changes/user_places_check.h"
 
 namespace twinfol {
 namespace {
@@ -27,24 +28,64 @@ JournalRecord RecordOf(JournalEntry entry, std::string relativePath, const std::
 
 } // namespace
 
-void TargetChanges::BeginRun(const UserPlaces* places, WallClock clock, const std::string& sourceRoot,
-                             const std::string& targetRoot, const SyncOptions& options)
+// Records each move into the Trash in the journal before it is made, and cancels the record when the
+// move then fails or is taken back.
+class TargetChanges::Witness : public TrashWitness {
+public:
+    Witness(TargetChanges& changes, JournalEntry entry, const std::string& path)
+        : changes_(changes), entry_(entry), path_(path)
+    {
+    }
+
+    void BeforeMove(const TrashedItem& item) override
+    {
+        if (changes_.journal_)
+            changes_.journal_->RecordAhead(changes_.TrashedRecord(entry_, path_, item));
+    }
+    void MovedAs(const TrashedItem& item) override
+    {
+        if (changes_.journal_)
+            changes_.journal_->RecordMovedAs(item);
+    }
+    void MoveUndone(const TrashedItem& item) override
+    {
+        if (changes_.journal_)
+            changes_.journal_->RecordNotMoved(item);
+    }
+
+private:
+    TargetChanges& changes_;
+    JournalEntry entry_;
+    const std::string& path_;
+};
+
+std::string TargetChanges::BeginRun(const UserPlaces* places, WallClock clock, const std::string& sourceRoot,
+                                    const std::string& targetRoot, const SyncOptions& options,
+                                    SyncReport& report)
 {
     targetRoot_ = targetRoot;
     useTrash_ = options.useTrash;
+    clock_ = clock;
     journal_.reset();
     trash_.reset();
     if (places == nullptr)
-        return;
+        return {};
+    if (const std::string untrusted = CheckUserPlacesOwner(fileSystem_, *places); !untrusted.empty()) {
+        if (useTrash_)
+            return "The Trash cannot be used: " + untrusted + ".";
+        report.notes.push_back("No run journal was written and the Trash was not tidied: " + untrusted + ".");
+        return {};
+    }
     const auto resolved = [&](const std::string& root) {
         return WithTrailingSeparator(fileSystem_.ResolvePath(root).value_or(root));
     };
     JournalHeader header{JournalKind::Run, resolved(sourceRoot), resolved(targetRoot), useTrash_,
                          std::chrono::system_clock::to_time_t(clock())};
     trash_ = std::make_unique<TrashCan>(fileSystem_, *places, targetRoot, header.target, clock);
-    TidyJournalsAndTrash(fileSystem_, *places, JournalKey(header.target), trash_->TrashFolderFor(targetRoot),
-                         options.trashKeepDays, header.started);
+    TidyJournalsAndTrash(fileSystem_, *trash_, *places, JournalKey(header.target),
+                         trash_->TrashFolderFor(targetRoot), options.trashKeepDays, header.started);
     journal_ = std::make_unique<RunJournal>(fileSystem_, places->journalFolder, std::move(header), clock);
+    return {};
 }
 
 void TargetChanges::EndRun(SyncReport& report)
@@ -59,22 +100,29 @@ void TargetChanges::EndRun(SyncReport& report)
 
 void TargetChanges::NoteAdded(JournalEntry entry, const std::string& path)
 {
-    if (journal_)
-        journal_->Record(RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())),
-                                  fileSystem_.LookAt(WithoutTrailingSeparator(path)).ToOptional()));
-}
-
-void TargetChanges::NoteTrashed(JournalEntry entry, const std::string& path, const TrashedItem& item,
-                                const std::optional<EntryFacts>& replacement)
-{
     if (!journal_)
         return;
-    JournalRecord record =
-        RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())), replacement);
+    JournalRecord record = RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())),
+                                    fileSystem_.LookAt(WithoutTrailingSeparator(path)).ToOptional());
+    // The system's own time, not the run's clock: it is compared with the change times the file system
+    // gives what lies inside.
+    if (entry == JournalEntry::AddedFolder)
+        record.recordedAt = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                std::chrono::system_clock::now().time_since_epoch())
+                                .count();
+    journal_->Record(record);
+}
+
+JournalRecord TargetChanges::TrashedRecord(JournalEntry entry, const std::string& path,
+                                           const TrashedItem& item)
+{
+    JournalRecord record = RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())), {});
     record.trashFolder = journal_->FolderIndex(item.folder);
     record.trashName = item.name;
     record.deletionDate = item.deletionDate;
-    journal_->Record(record);
+    record.identity = item.identity;
+    record.replaced = entry != JournalEntry::Overwritten;
+    return record;
 }
 
 ChangeResult TargetChanges::AddFile(const std::string& from, const std::string& to, CopyProgress* progress)
@@ -127,14 +175,23 @@ ChangeResult TargetChanges::Overwrite(const std::string& from, const std::string
         return {FsStatus::Refusal(ENOENT, "no Trash is known for this user"), true};
     TrashedItem item;
     OldContent how = OldContent::Linked;
-    if (const TrashResult kept = trash_->KeepOldContent(to, item, how); !kept)
+    Witness witness(*this, JournalEntry::Overwritten, to);
+    if (const TrashResult kept = trash_->KeepOldContent(to, item, how, &witness); !kept)
         return {kept.status, !kept.refusedByRules};
     const FsStatus copied = fileSystem_.CopyFile(from, to, progress);
     if (!copied) {
-        trash_->GiveBack(item, to, how);
+        trash_->GiveBack(item, to, how, &witness);
         return {copied};
     }
-    NoteTrashed(JournalEntry::Overwritten, to, item, fileSystem_.LookAt(to).ToOptional());
+    if (journal_) {
+        JournalRecord record = TrashedRecord(JournalEntry::Overwritten, to, item);
+        if (const FsResult<EntryFacts> now = fileSystem_.LookAt(to)) {
+            record.modifiedSeconds = now->modifiedSeconds;
+            record.modifiedNanoseconds = now->modifiedNanoseconds;
+            record.size = now->size;
+            journal_->RecordReplaced(record);
+        }
+    }
     return {copied};
 }
 
@@ -143,10 +200,10 @@ ChangeResult TargetChanges::TrashItem(JournalEntry entry, const std::string& pat
     if (!trash_)
         return {FsStatus::Refusal(ENOENT, "no Trash is known for this user"), true};
     TrashedItem item;
-    const TrashResult trashed = trash_->Trash(path, item);
+    Witness witness(*this, entry, path);
+    const TrashResult trashed = trash_->Trash(path, item, &witness);
     if (!trashed)
         return {trashed.status, !trashed.refusedByRules};
-    NoteTrashed(entry, path, item);
     return {};
 }
 

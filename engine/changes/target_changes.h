@@ -33,8 +33,10 @@ public:
     // Starts the records of a run into targetRoot (ending with the separator). Without places nothing is
     // recorded, and with the Trash option each delete and overwrite fails with the Trash's problem. Old
     // items of the target volume's trash folder and old journals are tidied away first.
-    void BeginRun(const UserPlaces* places, WallClock clock, const std::string& sourceRoot,
-                  const std::string& targetRoot, const SyncOptions& options);
+    // Places that do not belong to the user (root with another user's HOME) refuse a run with the Trash
+    // (the answer says why); any other run then writes no journal and tidies nothing, with a note.
+    std::string BeginRun(const UserPlaces* places, WallClock clock, const std::string& sourceRoot,
+                         const std::string& targetRoot, const SyncOptions& options, SyncReport& report);
     // Writes out the journal; one that could not be written becomes a note of the report.
     void EndRun(SyncReport& report);
 
@@ -61,10 +63,12 @@ public:
     ChangeResult DeleteFolder(const std::string& folder, const StopFlag& stop);
 
 private:
+    class Witness;
+
     void NoteAdded(JournalEntry entry, const std::string& path);
-    void NoteTrashed(JournalEntry entry, const std::string& path, const TrashedItem& item,
-                     const std::optional<EntryFacts>& replacement = std::nullopt);
+    JournalRecord TrashedRecord(JournalEntry entry, const std::string& path, const TrashedItem& item);
     ChangeResult TrashItem(JournalEntry entry, const std::string& path);
+    WallClock clock_ = nullptr;
 
     FileSystem& fileSystem_;
     std::string targetRoot_;

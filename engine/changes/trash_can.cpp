@@ -37,7 +37,43 @@ std::string NumberedName(const std::string& base, int number)
     return base.substr(0, dot) + suffix + base.substr(dot);
 }
 
+constexpr const char* notTheItem = "what stands in the Trash under its name is not the item that went there";
+constexpr const char* unknownShape = "the journal names a folder that is no trash folder of this user";
+
 } // namespace
+
+std::optional<TrashFolderKind> KindOfTrashFolder(const TrashFolder& folder, const std::string& homeTrash,
+                                                 std::uint32_t uid)
+{
+    if (folder.topFolder.empty())
+        return folder.path == homeTrash && !homeTrash.empty() ? std::optional(TrashFolderKind::Home)
+                                                              : std::nullopt;
+    const std::string id = std::to_string(uid);
+    if (folder.path == folder.topFolder + ".Trash/" + id + "/")
+        return TrashFolderKind::SharedTop;
+    if (folder.path == folder.topFolder + ".Trash-" + id + "/")
+        return TrashFolderKind::UserTop;
+    return std::nullopt;
+}
+
+TrashedIdentity TrashedIdentity::Of(const EntryFacts& facts)
+{
+    return {true,
+            facts.device,
+            facts.inode,
+            facts.owner,
+            facts.kind == EntryKind::Folder ? 0 : facts.size,
+            facts.modifiedSeconds,
+            facts.modifiedNanoseconds};
+}
+
+bool TrashedIdentity::Matches(const EntryFacts& facts) const
+{
+    return known && facts.kind != EntryKind::Missing && facts.device == device && facts.inode == inode &&
+           facts.owner == owner && facts.modifiedSeconds == modifiedSeconds &&
+           facts.modifiedNanoseconds == modifiedNanoseconds &&
+           (facts.kind == EntryKind::Folder || facts.size == size);
+}
 
 std::string TrashedItem::InfoText() const
 {
@@ -102,7 +138,7 @@ std::string TrashCan::TopOfVolume(const std::string& realFolder, const EntryFact
 TrashCan::Choice TrashCan::Locate(const EntryFacts& facts, const std::string& folder)
 {
     if (const std::optional<EntryFacts> home = HomeFacts(); home && home->SameMountAs(facts))
-        return {{}, {places_.homeTrash, {}}};
+        return {{}, {places_.homeTrash, {}}, TrashFolderKind::Home};
     const std::string top = TopOfVolume(RealPathOf(folder), facts);
     const std::string uid = std::to_string(places_.uid);
     // A .Trash an administrator made for everyone counts only with its sticky bit and as no link;
@@ -111,36 +147,59 @@ TrashCan::Choice TrashCan::Locate(const EntryFacts& facts, const std::string& fo
     if (shared && shared->kind == EntryKind::Folder && (shared->mode & stickyBit) != 0) {
         const FsResult<EntryFacts> own = fileSystem_.LookAt(top + ".Trash/" + uid);
         if (!own || (own->kind == EntryKind::Folder && own->owner == places_.uid))
-            return {{}, {top + ".Trash/" + uid + "/", top}};
+            return {{}, {top + ".Trash/" + uid + "/", top}, TrashFolderKind::SharedTop};
     }
-    return {{}, {top + ".Trash-" + uid + "/", top}};
+    return {{}, {top + ".Trash-" + uid + "/", top}, TrashFolderKind::UserTop};
 }
 
-FsStatus TrashCan::PrepareVolumeFolder(const std::string& trashPath)
+FsStatus TrashCan::Hold(const TrashFolder& folder, bool create)
 {
-    if (FsStatus made = fileSystem_.MakeFolders(trashPath, privateFolder); !made)
-        return made;
-    // Nothing there after a successful make happens only in a trial run, where nothing is made.
-    const FsResult<EntryFacts> facts = fileSystem_.LookAt(WithoutTrailingSeparator(trashPath));
-    if (facts && (facts->kind != EntryKind::Folder || facts->owner != places_.uid))
-        return FsStatus::Refusal(EACCES, "the volume's trash folder is not a folder of this user");
+    if (const auto found = held_.find(folder.path); found != held_.end())
+        return found->second.first;
+    const std::optional<TrashFolderKind> kind = KindOfTrashFolder(folder, places_.homeTrash, places_.uid);
+    if (!kind)
+        return held_.emplace(folder.path, std::pair{FsStatus::Refusal(EACCES, unknownShape), nullptr})
+            .first->second.first;
+    FsStatus status;
+    // The home trash's parents are the user's own folders, made as any of them would be.
+    if (create && *kind == TrashFolderKind::Home)
+        status = fileSystem_.MakeFolders(FolderOf(WithoutTrailingSeparator(folder.path)), privateFolder);
+    std::unique_ptr<TrashHold> hold;
+    if (status)
+        status =
+            fileSystem_.OpenTrashFolder({folder.path, folder.topFolder, *kind, places_.uid, create}, hold);
+    // A folder only looked for may be made by a later step of the run: its absence is not kept.
+    if (!status && !create)
+        return status;
+    return held_.emplace(folder.path, std::pair{status, std::move(hold)}).first->second.first;
+}
+
+FsStatus TrashCan::InPlace(const TrashFolder& folder)
+{
+    const auto found = held_.find(folder.path);
+    if (found == held_.end() || !found->second.first)
+        return found == held_.end() ? FsStatus::Refusal(EACCES, unknownShape) : found->second.first;
+    if (FsStatus still = found->second.second->StillInPlace(); !still) {
+        // Never used again in this run, whatever stands there later.
+        found->second.first = still;
+        return still;
+    }
     return {};
 }
 
-FsStatus TrashCan::Prepare(const TrashFolder& folder)
+void TrashCan::Reidentify(TrashedItem& item, TrashWitness* witness)
 {
-    if (!folder.topFolder.empty())
-        if (FsStatus own = PrepareVolumeFolder(folder.path); !own)
-            return own;
-    for (const char* part : {"files", "info"}) {
-        const std::string path = folder.path + part;
-        if (FsStatus made = fileSystem_.MakeFolders(path + pathSeparator, privateFolder); !made)
-            return made;
-        const FsResult<EntryFacts> facts = fileSystem_.LookAt(path);
-        if (!folder.topFolder.empty() && facts && facts->kind != EntryKind::Folder)
-            return FsStatus::Refusal(EACCES, "a part of the volume's trash folder is not a folder");
-    }
-    return {};
+    const FsResult<EntryFacts> now = fileSystem_.LookAt(item.FilesPath());
+    if (!now || item.identity.Matches(*now))
+        return;
+    item.identity = TrashedIdentity::Of(*now);
+    if (witness != nullptr)
+        witness->MovedAs(item);
+}
+
+FsStatus TrashCan::Prepare(const Choice& choice)
+{
+    return Hold(choice.folder, true);
 }
 
 const TrashCan::Choice& TrashCan::ChooseFor(const std::string& folder, bool prepare)
@@ -158,7 +217,7 @@ const TrashCan::Choice& TrashCan::ChooseFor(const std::string& folder, bool prep
     }
     Choice& choice = located_.at(lastKey_);
     if (prepare && choice.status && !prepared_.contains(lastKey_)) {
-        prepared_.emplace(lastKey_, Choice{Prepare(choice.folder), choice.folder});
+        prepared_.emplace(lastKey_, Choice{Prepare(choice), choice.folder, choice.kind});
     }
     return prepare && choice.status ? prepared_.at(lastKey_) : choice;
 }
@@ -192,20 +251,32 @@ FsStatus TrashCan::Reserve(const TrashFolder& folder, const std::string& path, T
     return FsStatus::Refusal(EEXIST, "no free name in the trash folder");
 }
 
-TrashResult TrashCan::Trash(const std::string& path, TrashedItem& item)
+TrashResult TrashCan::Trash(const std::string& path, TrashedItem& item, TrashWitness* witness)
 {
     const std::string itemPath = WithoutTrailingSeparator(path);
     const Choice& choice = ChooseFor(twinfol::FolderOf(itemPath), true);
     if (!choice.status)
         return {choice.status};
+    if (FsStatus still = InPlace(choice.folder); !still)
+        return {still};
+    const FsResult<EntryFacts> facts = fileSystem_.LookAt(itemPath);
+    if (!facts)
+        return {facts.Status()};
     // A name in files/ without its info file (left by another program, say) makes the rename fail; the
     // next free name is tried then.
     for (int attempt = 0; attempt < 4; ++attempt) {
         if (FsStatus reserved = Reserve(choice.folder, itemPath, item); !reserved)
             return {reserved};
+        item.identity = TrashedIdentity::Of(*facts);
+        if (witness != nullptr)
+            witness->BeforeMove(item);
         const FsStatus moved = fileSystem_.MoveToTrash(itemPath, item.FilesPath());
-        if (moved)
+        if (moved) {
+            Reidentify(item, witness);
             return {moved};
+        }
+        if (witness != nullptr)
+            witness->MoveUndone(item);
         (void)fileSystem_.DeleteFile(item.InfoPath());
         if (moved.Error() != EEXIST)
             return {moved, moved.IsRefusal()};
@@ -213,29 +284,44 @@ TrashResult TrashCan::Trash(const std::string& path, TrashedItem& item)
     return {FsStatus::Refusal(EEXIST, "no free name in the trash folder")};
 }
 
-TrashResult TrashCan::KeepOldContent(const std::string& path, TrashedItem& item, OldContent& how)
+TrashResult TrashCan::KeepOldContent(const std::string& path, TrashedItem& item, OldContent& how,
+                                     TrashWitness* witness)
 {
     const Choice& choice = ChooseFor(twinfol::FolderOf(path), true);
     if (!choice.status)
         return {choice.status};
+    if (FsStatus still = InPlace(choice.folder); !still)
+        return {still};
+    const FsResult<EntryFacts> facts = fileSystem_.LookAt(path);
+    if (!facts)
+        return {facts.Status()};
     if (FsStatus reserved = Reserve(choice.folder, path, item); !reserved)
         return {reserved};
+    item.identity = TrashedIdentity::Of(*facts);
+    if (witness != nullptr)
+        witness->BeforeMove(item);
     FsStatus kept = fileSystem_.LinkToTrash(path, item.FilesPath());
     how = OldContent::Linked;
     if (!kept && !kept.IsRefusal() && MeansNoHardLinks(kept.Error())) {
         kept = fileSystem_.MoveToTrash(path, item.FilesPath());
         how = OldContent::Moved;
+        if (kept)
+            Reidentify(item, witness);
     }
     if (kept)
         return {kept};
+    if (witness != nullptr)
+        witness->MoveUndone(item);
     (void)fileSystem_.DeleteFile(item.InfoPath());
     return {kept, kept.IsRefusal()};
 }
 
-void TrashCan::GiveBack(const TrashedItem& item, const std::string& path, OldContent how)
+void TrashCan::GiveBack(const TrashedItem& item, const std::string& path, OldContent how,
+                        TrashWitness* witness)
 {
     if (how == OldContent::Moved) {
-        (void)Restore(item, path, ExistingEntry::Keep);
+        if (Restore(item, path, ExistingEntry::Keep) && witness != nullptr)
+            witness->MoveUndone(item);
         return;
     }
     // The second name goes only while the file at the path is still the one it names: should anything
@@ -244,12 +330,24 @@ void TrashCan::GiveBack(const TrashedItem& item, const std::string& path, OldCon
     const FsResult<EntryFacts> kept = fileSystem_.LookAt(item.FilesPath());
     if (!inPlace || !kept || inPlace->inode != kept->inode || inPlace->device != kept->device)
         return;
-    if (fileSystem_.DeleteFile(item.FilesPath()))
+    if (fileSystem_.DeleteFile(item.FilesPath())) {
         (void)fileSystem_.DeleteFile(item.InfoPath());
+        if (witness != nullptr)
+            witness->MoveUndone(item);
+    }
 }
 
 FsStatus TrashCan::Restore(const TrashedItem& item, const std::string& path, ExistingEntry existing)
 {
+    if (FsStatus held = Hold(item.folder, false); !held)
+        return held;
+    if (FsStatus still = InPlace(item.folder); !still)
+        return still;
+    const FsResult<EntryFacts> facts = fileSystem_.LookAt(item.FilesPath());
+    if (!facts)
+        return facts.Status();
+    if (!item.identity.Matches(*facts))
+        return FsStatus::Refusal(ESTALE, notTheItem);
     if (FsStatus moved =
             fileSystem_.MoveFromTrash(item.FilesPath(), WithoutTrailingSeparator(path), existing);
         !moved)
@@ -258,13 +356,24 @@ FsStatus TrashCan::Restore(const TrashedItem& item, const std::string& path, Exi
     return {};
 }
 
-bool TrashCan::StillAsLeft(FileSystem& fileSystem, const TrashedItem& item)
+FsStatus TrashCan::StillAsLeft(const TrashedItem& item)
 {
+    if (FsStatus held = Hold(item.folder, false); !held)
+        return held;
+    if (FsStatus still = InPlace(item.folder); !still)
+        return still;
     std::string text;
     const std::string expected = item.InfoText();
-    if (!fileSystem.ReadFile(item.InfoPath(), expected.size() + 1, text) || text != expected)
-        return false;
-    return fileSystem.LookAt(item.FilesPath()).IsOk();
+    if (FsStatus read = fileSystem_.ReadFile(item.InfoPath(), expected.size() + 1, text); !read)
+        return read;
+    if (text != expected)
+        return FsStatus::Refusal(ESTALE, "its info file in the Trash was changed");
+    const FsResult<EntryFacts> facts = fileSystem_.LookAt(item.FilesPath());
+    if (!facts)
+        return facts.Status();
+    if (!item.identity.Matches(*facts))
+        return FsStatus::Refusal(ESTALE, notTheItem);
+    return {};
 }
 
 } // namespace twinfol

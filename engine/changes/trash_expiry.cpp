@@ -23,29 +23,18 @@ std::optional<Journal> ReadJournal(FileSystem& fileSystem, const std::string& pa
     return ParseJournal(text);
 }
 
-// A trash folder on another volume is used only while it is the user's own real folder; a link put in
-// its place since is not followed to delete anything.
-bool MayExpireIn(FileSystem& fileSystem, const TrashFolder& folder, std::uint32_t uid)
-{
-    if (folder.topFolder.empty())
-        return true;
-    const FsResult<EntryFacts> own = fileSystem.LookAt(WithoutTrailingSeparator(folder.path));
-    const FsResult<EntryFacts> files = fileSystem.LookAt(folder.path + "files");
-    return own && own->kind == EntryKind::Folder && own->owner == uid && files &&
-           files->kind == EntryKind::Folder;
-}
-
 // Removes the journal's items in the trash folder; answers how many of its trashed items are still in
-// any trash folder as they were left.
-int ExpireItems(FileSystem& fileSystem, const Journal& journal, const TrashFolder& folder)
+// any trash folder as they were left. Items of a journal that does not say what they were stay where
+// they are: the person empties the Trash of them.
+int ExpireItems(FileSystem& fileSystem, TrashCan& trash, const Journal& journal, const TrashFolder& folder)
 {
     int left = 0;
     const StopFlag noStop{false};
     for (const JournalRecord& record : journal.records) {
-        if (!record.WentToTrash())
+        if (!record.WentToTrash() || !record.identity.known)
             continue;
         const TrashedItem item = journal.ItemOf(record);
-        if (!TrashCan::StillAsLeft(fileSystem, item))
+        if (!trash.StillAsLeft(item))
             continue;
         if (item.folder == folder) {
             const bool isFolder = fileSystem.KindOf(item.FilesPath()) == EntryKind::Folder;
@@ -61,19 +50,20 @@ int ExpireItems(FileSystem& fileSystem, const Journal& journal, const TrashFolde
 
 } // namespace
 
-void TidyJournalsAndTrash(FileSystem& fileSystem, const UserPlaces& places, const std::string& targetKey,
-                          const std::optional<TrashFolder>& trashFolder, int keepDays, std::int64_t now)
+void TidyJournalsAndTrash(FileSystem& fileSystem, TrashCan& trash, const UserPlaces& places,
+                          const std::string& targetKey, const std::optional<TrashFolder>& trashFolder,
+                          int keepDays, std::int64_t now)
 {
     const std::vector<JournalFile> journals = ListJournals(fileSystem, places.journalFolder);
     std::map<std::string, std::string> newest;
     for (const JournalFile& file : journals)
         newest[file.key] = file.name;
-    const bool mayExpire = keepDays > 0 && trashFolder && MayExpireIn(fileSystem, *trashFolder, places.uid);
+    const bool mayExpire = keepDays > 0 && trashFolder && trash.Hold(*trashFolder, false);
     for (const JournalFile& file : journals) {
         const bool isNewest = newest[file.key] == file.name;
         if (mayExpire && now - file.started >= keepDays * secondsPerDay) {
             const std::optional<Journal> journal = ReadJournal(fileSystem, file.path, maxJournalBytes);
-            if (journal && ExpireItems(fileSystem, *journal, *trashFolder) == 0 && !isNewest)
+            if (journal && ExpireItems(fileSystem, trash, *journal, *trashFolder) == 0 && !isNewest)
                 (void)fileSystem.DeleteFile(file.path);
         } else if (file.key == targetKey && !isNewest) {
             // A journal of an earlier run into this target serves no undo any more; one without the

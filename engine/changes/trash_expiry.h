@@ -16,7 +16,10 @@ namespace twinfol {
 
 // targetKey names the run's target (JournalKey); trashFolder is the one of its volume, when it has
 // one; keepDays 0 keeps every item; now is in seconds since 1970.
-void TidyJournalsAndTrash(FileSystem& fileSystem, const UserPlaces& places, const std::string& targetKey,
-                          const std::optional<TrashFolder>& trashFolder, int keepDays, std::int64_t now);
+// The Trash is reached only through the run's trash can, and an item leaves only when it is the very
+// one the journal recorded, in the trash folder the can has opened and checked.
+void TidyJournalsAndTrash(FileSystem& fileSystem, TrashCan& trash, const UserPlaces& places,
+                          const std::string& targetKey, const std::optional<TrashFolder>& trashFolder,
+                          int keepDays, std::int64_t now);
 
 } // namespace twinfol

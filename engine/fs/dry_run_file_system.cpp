@@ -256,4 +256,35 @@ FsStatus DryRunFileSystem::MoveFromTrash(const std::string&, const std::string&,
     return {};
 }
 
+namespace {
+
+// A journal of a trial run: written nowhere.
+class PretendedAppends : public AppendOnlyFile {
+public:
+    FsStatus Append(std::string_view) override { return {}; }
+    FsStatus Sync() override { return {}; }
+};
+
+} // namespace
+
+FsStatus DryRunFileSystem::OpenTrashFolder(const TrashFolderRequest& request,
+                                           std::unique_ptr<TrashHold>& hold)
+{
+    TrashFolderRequest lookOnly = request;
+    lookOnly.create = false;
+    const FsStatus opened = Inner().OpenTrashFolder(lookOnly, hold);
+    if (!opened && !opened.IsRefusal() && opened.Error() == ENOENT) {
+        hold = std::make_unique<TrashHold>();
+        return {};
+    }
+    return opened;
+}
+
+FsStatus DryRunFileSystem::CreateAppendOnlyFile(const std::string&, std::string_view, mode_t,
+                                                std::unique_ptr<AppendOnlyFile>& file)
+{
+    file = std::make_unique<PretendedAppends>();
+    return {};
+}
+
 } // namespace twinfol

@@ -63,6 +63,11 @@ public:
     FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
     FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
                            ExistingEntry existing) override;
+    // A trash folder that is there is checked as the real run checks it; one that is missing counts as
+    // made. The journal file is only pretended.
+    FsStatus OpenTrashFolder(const TrashFolderRequest& request, std::unique_ptr<TrashHold>& hold) override;
+    FsStatus CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
+                                  std::unique_ptr<AppendOnlyFile>& file) override;
 
 private:
     // Whether the path, or a folder above it, is an entry this trial run has deleted.

@@ -41,6 +41,7 @@ struct EntryFacts {
     // The last change of the entry's status, in seconds: no copy can set it back, so it tells how long
     // ago anything last wrote to the entry.
     std::int64_t changedSeconds = 0;
+    std::uint32_t changedNanoseconds = 0;
     // The mount that holds the entry (0 where the system cannot tell) and the file system's device.
     std::uint64_t mountId = 0;
     std::uint64_t device = 0;
@@ -55,6 +56,50 @@ struct EntryFacts {
 
 // What a move out of the Trash does to an entry that stands at its destination.
 enum class ExistingEntry { Keep, Replace };
+
+// How a trash folder must stand before anything goes into it.
+enum class TrashFolderKind {
+    // The user's home trash: a real folder owned by the user.
+    Home,
+    // ".Trash/$uid" at the top of a volume: ".Trash" a real folder with the sticky bit, "$uid" a real
+    // folder of the user's, mode 700.
+    SharedTop,
+    // ".Trash-$uid" at the top of a volume: a real folder of the user's, mode 700; on a file system that
+    // keeps no owners or modes (FAT, exFAT, NTFS, also through FUSE), where every folder shows the
+    // mount's owner and mode, one that shows the user as its owner.
+    UserTop,
+};
+
+struct TrashFolderRequest {
+    // The trash folder and the top of its volume (empty for the home trash), ending with the separator.
+    std::string path;
+    std::string top;
+    TrashFolderKind kind = TrashFolderKind::Home;
+    std::uint32_t uid = 0;
+    // Whether what is missing of the trash folder and its files/ and info/ is made (mode 700). Without it
+    // a missing trash folder fails with ENOENT.
+    bool create = false;
+};
+
+// A trash folder opened and checked by its rules, held open until this object is destroyed.
+class TrashHold {
+public:
+    virtual ~TrashHold() = default;
+    // Whether the trash folder's path still names the folder that was opened and checked (the same
+    // device and inode): a refusal with the reason when it was replaced meanwhile.
+    virtual FsStatus StillInPlace() const { return {}; }
+};
+
+// A file that grows by appends through one open descriptor: a run journal.
+class AppendOnlyFile {
+public:
+    virtual ~AppendOnlyFile() = default;
+    // Writes the content at the file's end, with no buffer of the process's own between: once it
+    // returns, a killed process loses nothing of it.
+    virtual FsStatus Append(std::string_view content) = 0;
+    // Puts what was appended on the disk.
+    virtual FsStatus Sync() = 0;
+};
 
 // Receives one entry of a listing: its name and its kind as the listing saw it (never Missing; a
 // symbolic link is a Link, whatever it points to). Returning false ends the listing early.
@@ -163,6 +208,16 @@ public:
     // Appends the content to a file, creating it with newFileMode (less the umask) when it is missing.
     // A symbolic link at the path is not followed: the append fails.
     virtual FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) = 0;
+    // Opens a trash folder, makes what is missing of it when asked, checks it by the rules of its kind
+    // (TrashFolderKind), with its files/ and info/ real folders of the user's, and holds it open: while
+    // the hold lives, every path below the trash folder is reached beneath the open folder, and no
+    // symbolic link below it is followed. A folder that fails a check is refused with the reason, and
+    // nothing is made in it.
+    virtual FsStatus OpenTrashFolder(const TrashFolderRequest& request, std::unique_ptr<TrashHold>& hold) = 0;
+    // Creates a file that must not exist yet (EEXIST when it does; a symbolic link at the path is not
+    // followed), writes the content and keeps it open for appends.
+    virtual FsStatus CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
+                                          std::unique_ptr<AppendOnlyFile>& file) = 0;
     // Moves a file, link or whole folder tree to a free name in a trash folder by one rename on the same
     // mount (another mount fails with EXDEV). Refuses what a delete refuses, before anything moves: a
     // read-only file, a folder tree that holds one, and a folder with a file system mounted at or

@@ -76,6 +76,18 @@ FsStatus ForwardingFileSystem::AppendFile(const std::string& path, std::string_v
     return inner_.AppendFile(path, content, newFileMode);
 }
 
+FsStatus ForwardingFileSystem::OpenTrashFolder(const TrashFolderRequest& request,
+                                               std::unique_ptr<TrashHold>& hold)
+{
+    return inner_.OpenTrashFolder(request, hold);
+}
+
+FsStatus ForwardingFileSystem::CreateAppendOnlyFile(const std::string& path, std::string_view content,
+                                                    mode_t mode, std::unique_ptr<AppendOnlyFile>& file)
+{
+    return inner_.CreateAppendOnlyFile(path, content, mode, file);
+}
+
 FsStatus ForwardingFileSystem::MoveToTrash(const std::string& path, const std::string& trashPath)
 {
     return inner_.MoveToTrash(path, trashPath);

@@ -31,6 +31,9 @@ public:
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
+    FsStatus OpenTrashFolder(const TrashFolderRequest& request, std::unique_ptr<TrashHold>& hold) override;
+    FsStatus CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
+                                  std::unique_ptr<AppendOnlyFile>& file) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
     FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
     FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,

@@ -41,6 +41,7 @@ FsStatus LookAtEntry(int dirFd, const char* name, EntryFacts& facts)
     facts.modifiedSeconds = info.stx_mtime.tv_sec;
     facts.modifiedNanoseconds = info.stx_mtime.tv_nsec;
     facts.changedSeconds = info.stx_ctime.tv_sec;
+    facts.changedNanoseconds = info.stx_ctime.tv_nsec;
     if ((info.stx_mask & STATX_MNT_ID) != 0)
         facts.mountId = info.stx_mnt_id;
     facts.device = makedev(info.stx_dev_major, info.stx_dev_minor);

@@ -39,6 +39,7 @@ inline EntryFacts FactsFromStat(const struct stat& info)
     facts.modifiedSeconds = info.st_mtim.tv_sec;
     facts.modifiedNanoseconds = static_cast<std::uint32_t>(info.st_mtim.tv_nsec);
     facts.changedSeconds = info.st_ctim.tv_sec;
+    facts.changedNanoseconds = static_cast<std::uint32_t>(info.st_ctim.tv_nsec);
     facts.device = info.st_dev;
     facts.inode = info.st_ino;
     return facts;

@@ -16,6 +16,7 @@
 #include "engine/posix/posix_mount_table.h"
 #include "engine/posix/posix_respell.h"
 #include "engine/posix/posix_target_lock.h"
+#include "engine/posix/posix_trash_folder.h"
 #include "engine/posix/posix_trash_move.h"
 #include "engine/posix/posix_tree_copy.h"
 #include "engine/posix/posix_tree_delete.h"
@@ -237,6 +238,17 @@ FsStatus PosixFileSystem::CreateNewFile(const std::string& path, std::string_vie
 FsStatus PosixFileSystem::AppendFile(const std::string& path, std::string_view content, mode_t newFileMode)
 {
     return AppendFileAt(resolver_, path, content, newFileMode);
+}
+
+FsStatus PosixFileSystem::OpenTrashFolder(const TrashFolderRequest& request, std::unique_ptr<TrashHold>& hold)
+{
+    return OpenCheckedTrashFolder(resolver_, request, hold);
+}
+
+FsStatus PosixFileSystem::CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
+                                               std::unique_ptr<AppendOnlyFile>& file)
+{
+    return CreateAppendOnlyFileAt(resolver_, path, content, mode, file);
 }
 
 FsStatus PosixFileSystem::MoveToTrash(const std::string& path, const std::string& trashPath)

@@ -61,6 +61,15 @@ std::unique_ptr<RunScope> PosixPathResolver::BeginRun(const std::string& sourceR
     return std::make_unique<Scope>(*this, roots_.back().scopeId);
 }
 
+std::unique_ptr<RunScope> PosixPathResolver::HoldFolder(const std::string& folder, SharedFd fd)
+{
+    RunRoot held{0, WithTrailingSeparator(folder), std::move(fd), {}, {}, {}, nullptr};
+    const std::lock_guard lock(mutex_);
+    held.scopeId = nextScopeId_++;
+    roots_.push_back(std::move(held));
+    return std::make_unique<Scope>(*this, roots_.back().scopeId);
+}
+
 void PosixPathResolver::EndRun(std::uint64_t scopeId)
 {
     const std::lock_guard lock(mutex_);

@@ -62,6 +62,10 @@ public:
     // it fail with the reason. The run's state is kept with the roots and dropped with them.
     std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
                                        std::shared_ptr<PosixRunState> state);
+    // Resolves every path below the folder (ending with the separator) beneath its open descriptor, with
+    // no symbolic link followed, until the returned scope is destroyed: how a checked trash folder is
+    // used. Where the folder lies inside a run's root, its own descriptor is the one paths below it take.
+    std::unique_ptr<RunScope> HoldFolder(const std::string& folder, SharedFd fd);
     // The state of the run whose roots hold the path; nothing outside a run.
     std::shared_ptr<PosixRunState> RunStateOf(const std::string& path) const;
 

@@ -76,6 +76,42 @@ FsStatus CreateNewFileAt(const PosixPathResolver& resolver, const std::string& p
     return written;
 }
 
+namespace {
+
+class PosixAppendOnlyFile : public AppendOnlyFile {
+public:
+    explicit PosixAppendOnlyFile(UniqueFd file) : file_(std::move(file)) {}
+
+    FsStatus Append(std::string_view content) override
+    {
+        return WriteAll(file_.Get(), content.data(), content.size());
+    }
+    FsStatus Sync() override { return fdatasync(file_.Get()) == 0 ? FsStatus() : FsStatus::Failure(errno); }
+
+private:
+    UniqueFd file_;
+};
+
+} // namespace
+
+FsStatus CreateAppendOnlyFileAt(const PosixPathResolver& resolver, const std::string& path,
+                                std::string_view content, mode_t mode, std::unique_ptr<AppendOnlyFile>& file)
+{
+    const PosixLocation place = resolver.Locate(path);
+    if (!place.status)
+        return place.status;
+    UniqueFd opened(openat(place.dirFd, place.name.c_str(),
+                           O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!opened)
+        return FsStatus::Failure(errno);
+    if (FsStatus written = WriteAll(opened.Get(), content.data(), content.size()); !written) {
+        unlinkat(place.dirFd, place.name.c_str(), 0);
+        return written;
+    }
+    file = std::make_unique<PosixAppendOnlyFile>(std::move(opened));
+    return {};
+}
+
 FsStatus AppendFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
                       mode_t newFileMode)
 {

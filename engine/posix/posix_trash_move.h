@@ -4,6 +4,7 @@
 
 #include <sys/types.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -13,11 +14,14 @@
 
 namespace twinfol {
 
-// What FileSystem::CreateNewFile, AppendFile, MoveToTrash, LinkToTrash and MoveFromTrash promise.
+// What FileSystem::CreateNewFile, AppendFile, CreateAppendOnlyFile, MoveToTrash, LinkToTrash and
+// MoveFromTrash promise.
 FsStatus CreateNewFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
                          mode_t mode);
 FsStatus AppendFileAt(const PosixPathResolver& resolver, const std::string& path, std::string_view content,
                       mode_t newFileMode);
+FsStatus CreateAppendOnlyFileAt(const PosixPathResolver& resolver, const std::string& path,
+                                std::string_view content, mode_t mode, std::unique_ptr<AppendOnlyFile>& file);
 FsStatus MoveIntoTrash(const PosixPathResolver& resolver, const std::string& path,
                        const std::string& trashPath);
 FsStatus LinkIntoTrash(const PosixPathResolver& resolver, const std::string& path,

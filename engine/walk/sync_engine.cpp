@@ -44,7 +44,12 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
             return;
         }
         leftovers_.BeginRun(clock_());
-        changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot, targetRoot, options);
+        if (std::string refused = changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot,
+                                                    targetRoot, options, report);
+            !refused.empty()) {
+            report.refusal = std::move(refused);
+            return;
+        }
         SynchroniseFolder(sourceRoot, targetRoot, options);
         changes_.EndRun(report);
     }

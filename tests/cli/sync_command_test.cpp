@@ -7,6 +7,7 @@
 #include "cli/run_arguments.h"
 #include "engine/changes/journal_folder.h"
 #include "engine/changes/journal_record.h"
+#include "engine/posix/posix_file_system.h"
 #include "sync_command_fixture.h"
 
 namespace twinfol::cli {
@@ -102,10 +103,18 @@ void TrashTwoDaysAgo(const test::TempTree& tree, const UserPlaces& places, const
     const TrashFolder home{places.homeTrash, ""};
     std::string text = FormatJournalHeader({JournalKind::Run, "/src/", target, true, 0});
     text += FormatTrashFolderLine(0, home);
-    AppendJournalRecord(text, {JournalEntry::DeletedFile, "old", 0, 0, 0, 0, "old", "2020-01-01T00:00:00"});
-    tree.WriteFile("home/state/" + JournalFileName(JournalKey(target), when), text);
-    const TrashedItem item{home, "old", "2020-01-01T00:00:00", target + "old"};
     tree.WriteFile("home/Trash/files/old", "old");
+    PosixFileSystem fileSystem;
+    JournalRecord record;
+    record.entry = JournalEntry::DeletedFile;
+    record.relativePath = "old";
+    record.trashFolder = 0;
+    record.trashName = "old";
+    record.deletionDate = "2020-01-01T00:00:00";
+    record.identity = TrashedIdentity::Of(*fileSystem.LookAt(tree.Path("home/Trash/files/old")));
+    AppendJournalRecord(text, record);
+    tree.WriteFile("home/state/" + JournalFileName(JournalKey(target), when), text);
+    const TrashedItem item{home, "old", "2020-01-01T00:00:00", target + "old", record.identity};
     tree.WriteFile("home/Trash/info/old.trashinfo", item.InfoText());
 }
 

@@ -118,7 +118,8 @@ TEST_P(RunUndoTest, AnItemChangedSinceTheRunIsLeftAloneWithAProblemLine)
         (std::vector<std::string>{"Could not undo: " + T("stale.txt"), "Could not undo: " + T("link"),
                                   "Could not undo: " + T("over.txt"), "Could not undo: " + T("added.txt")}));
     EXPECT_EQ(report.problemLog[0].reason, "something of that name stands there now");
-    EXPECT_EQ(report.problemLog[1].reason, "it is no longer in the Trash");
+    EXPECT_EQ(report.problemLog[1].reason,
+              "it is no longer in the Trash as it went (No such file or directory)");
     EXPECT_EQ(report.problemLog[2].reason, "it changed since the run");
     EXPECT_EQ(report.problemLog[3].reason, "it changed since the run");
     EXPECT_EQ(tree.ReadFile(Target("added.txt")), "edited since");

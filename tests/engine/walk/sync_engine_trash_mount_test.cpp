@@ -78,7 +78,7 @@ TEST_P(SyncEngineTrashMountTest, AVolumeWithoutAUsableTrashLosesNothing)
 
     RunWithTrash();
     EXPECT_EQ(report.ProblemLines(), refused);
-    EXPECT_EQ(report.problemLog[0].reason, "the volume's trash folder is not a folder of this user");
+    EXPECT_EQ(report.problemLog[0].reason, "the trash folder belongs to another user");
     EXPECT_EQ(SideSnapshot("target"), before);
 
     ASSERT_EQ(rmdir(tree.Path(Target(OwnTrash())).c_str()), 0);
@@ -137,7 +137,8 @@ TEST_P(SyncEngineTrashMountTest, WithoutHardLinksTheOldContentIsMovedAndAnUndoBr
     ASSERT_TRUE(search.run) << search.refusal;
     report.ResetForRun();
     RunUndo(fileSystem, places, runState, report, host, &TestClock).Undo(*search.run, target);
-    EXPECT_TRUE(report.problemLog.empty()) << report.ProblemLines().front();
+    EXPECT_TRUE(report.problemLog.empty())
+        << report.ProblemLines().front() << ": " << report.problemLog[0].reason;
     EXPECT_EQ(tree.ReadFile(Target("a.txt")), "old content");
     EXPECT_FALSE(tree.Exists(Target(OwnTrash() + "/files/a.txt")));
 }

@@ -103,7 +103,7 @@ TEST_P(SyncEngineTrashTest, WhereNoTrashCanBeHadEveryItemStaysWithAProblemLine)
               (std::vector<std::string>{"Could not move to the Trash: " + T("a.txt"),
                                         "Could not move to the Trash: " + T("stale.txt"),
                                         "Could not move to the Trash: " + T("gone")}));
-    EXPECT_EQ(report.problemLog[1].reason, std::string(strerror(ENOTDIR)));
+    EXPECT_EQ(report.problemLog[1].reason, "a file stands where the folder belongs");
     EXPECT_EQ(SideSnapshot("target"),
               (Entries{{"a.txt", "old"}, {"stale.txt", "stale"}, {"gone/", ""}, {"gone/x", "x"}}));
     EXPECT_EQ(report.overwrittenFileCount + report.deletedFileCount + report.deletedFolderCount, 0);
