@@ -204,7 +204,7 @@ SyncReport JobRun::RunEngine(ProgressDisplay* display)
     return report;
 }
 
-// Undoes the last run into the target named by --undo, reported as a run is.
+// Undoes the last run into the target named by --undo, with the undo's own report.
 ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environment)
 {
     RunOutput output(environment, arguments);

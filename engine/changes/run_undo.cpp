@@ -71,6 +71,7 @@ RunUndo::RunUndo(FileSystem& fileSystem, const UserPlaces& places, SyncRunState&
 
 void RunUndo::Undo(const UndoableRun& run, const std::string& target)
 {
+    report_.StartUndo(clock_());
     const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(target, target);
     const Journal& journal = run.journal;
     TrashCan trash(fileSystem_, places_, target, journal.header.target, clock_);
@@ -102,6 +103,7 @@ void RunUndo::Undo(const UndoableRun& run, const std::string& target)
                                 "overwrote cannot come back.");
     trash_ = nullptr;
     undoJournal_ = nullptr;
+    report_.Finish(clock_());
 }
 
 void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::string& path)
@@ -127,7 +129,7 @@ void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::st
     sent.trashName = item.name;
     sent.deletionDate = item.deletionDate;
     undoJournal_->Record(sent);
-    report_.Record(folder ? ReportList::DeletedFolders : ReportList::DeletedFiles, path);
+    report_.RecordUndo(UndoList::Trashed, path);
 }
 
 void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record, const std::string& path)
@@ -145,7 +147,7 @@ void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record,
         report_.RecordProblem(ProblemKind::Undo, path, restored.Reason());
         return;
     }
-    report_.Record(ReportList::OverwrittenFiles, path);
+    report_.RecordUndo(UndoList::Restored, path);
 }
 
 void RunUndo::UndoDelete(const Journal& journal, const JournalRecord& record, const std::string& path)
@@ -163,8 +165,7 @@ void RunUndo::UndoDelete(const Journal& journal, const JournalRecord& record, co
         report_.RecordProblem(ProblemKind::Undo, path, restored.Reason());
         return;
     }
-    const bool folder = record.entry == JournalEntry::DeletedFolder;
-    report_.Record(folder ? ReportList::AddedFolders : ReportList::AddedFiles, path);
+    report_.RecordUndo(UndoList::Restored, path);
 }
 
 } // namespace twinfol
