@@ -45,7 +45,8 @@ Options:
   -q, --quiet         no progress line, no warnings, and no report unless something went wrong
   -v, --verbose       also list each action (add, overwrite, delete) as it happens
   --log-file FILE     append the report to FILE, under a header with the date and time, the two
-                      folders and the duration
+                      folders and the duration; a log that cannot be written after the run (a full
+                      disk) is said on standard error and makes the exit status at least 1
   -h, --help          show this help and exit
   --version           print the program's name and version and exit
   --                  end of options (for a folder whose name begins with "-")
@@ -165,9 +166,10 @@ Safe on trees that others write while it runs:
 
 Exit status:
   0  the run finished and recorded no problem
-  1  the run finished with problems (see the problem log)
+  1  the run finished with problems (see the problem log), or its report could not be written
+     to the log file
   2  refused: bad arguments, unreadable or invalid profile, bad folders or exclusions, an empty
-     source, more deletes than --max-delete allows, a log file that cannot be written; nothing
+     source, more deletes than --max-delete allows, a log file that cannot be opened; nothing
      was touched
   3  interrupted: by a signal, or by Cancel at a delete question (problems or not)
 )";

@@ -96,9 +96,7 @@ ExitCode JobRun::Run()
     display.reset();
     if (!report.refusal.empty())
         return Refuse(report.refusal);
-    const ExitCode code = ExitCodeOf(report);
-    output_.Report(report, code);
-    return code;
+    return output_.Report(report, ExitCodeOf(report));
 }
 
 std::string JobRun::SettleExclusions()
@@ -235,9 +233,7 @@ ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environm
         .Undo(*search.run, target);
     display.reset();
     report.RecordRun(search.run->journal.header.source, target, environment.runState.IsStopped());
-    const ExitCode code = ExitCodeOf(report);
-    output.Report(report, code);
-    return code;
+    return output.Report(report, ExitCodeOf(report));
 }
 
 } // namespace
