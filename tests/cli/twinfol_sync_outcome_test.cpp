@@ -142,5 +142,30 @@ TEST_F(TwinfolSyncOutcome, ALogThatCannotBeWrittenAfterTheRunBeganMakesTheExitSt
     EXPECT_TRUE(Has(result.err, "has a journal to undo")) << result.err;
 }
 
+// Root in a user namespace sees an owner the namespace does not map as the overflow user, and cannot
+// give a copy that owner (the kernel answers EINVAL): the copy is made without it, as cp -a makes it.
+TEST_F(TwinfolSyncOutcome, RootInAUserNamespaceCopiesFilesOfAnUnmappedOwner)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root, to give the source file an owner of its own";
+    tree.WriteFile("source/theirs.txt", "their data");
+    tree.WriteFile("source/sub/deeper", "deeper");
+    for (const char* item : {"source/theirs.txt", "source/sub", "source/sub/deeper"})
+        ASSERT_EQ(chown(tree.Path(item).c_str(), 12345, 12345), 0);
+    const Outcome probe = RunCommand({"unshare", "--user", "--map-root-user", "true"}, scratch);
+    if (probe.exitCode != 0)
+        GTEST_SKIP() << "unshare --user is not allowed here: " << probe.err;
+
+    const Outcome result =
+        RunCommand({"unshare", "--user", "--map-root-user", TWINFOL_SYNC_PATH, source, target}, scratch);
+    EXPECT_EQ(result.exitCode, 0) << result.out << result.err;
+    EXPECT_FALSE(Has(result.out, "Invalid argument")) << result.out;
+    EXPECT_EQ(tree.ReadFile("target/theirs.txt"), "their data");
+    EXPECT_EQ(tree.ReadFile("target/sub/deeper"), "deeper");
+    struct stat copy {};
+    ASSERT_EQ(stat(tree.Path("target/theirs.txt").c_str(), &copy), 0);
+    EXPECT_EQ(copy.st_uid, 0u);
+}
+
 } // namespace
 } // namespace twinfol::cli
