@@ -34,7 +34,9 @@ UndoExtent MeasureUndo(FileSystem& fileSystem, const UndoableRun& run, const std
     for (const JournalRecord& record : journal.records) {
         switch (record.entry) {
         case JournalEntry::AddedFile:
-        case JournalEntry::AddedFolder: Measure(fileSystem, target + record.relativePath, extent.added); break;
+        case JournalEntry::AddedFolder:
+            Measure(fileSystem, target + record.relativePath, extent.added);
+            break;
         case JournalEntry::Overwritten:
             if (record.WentToTrash())
                 Measure(fileSystem, journal.ItemOf(record).FilesPath(), extent.overwritten);
