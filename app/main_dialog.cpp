@@ -12,6 +12,7 @@
 #include "app/dialog_service.h"
 #include "app/exclusions_dialog.h"
 #include "app/manual_location.h"
+#include "base/path.h"
 #include "ui_main_dialog.h"
 
 namespace twinfol {
@@ -309,7 +310,9 @@ void MainDialog::OnUndo()
         UpdateControls();
         return;
     }
-    if (!dialogs.AskUndo(this, QString::fromStdString(UndoQuestionText(*undoChoice))))
+    const UndoExtent extent =
+        MeasureUndo(fileSystem, undoChoice->run, WithTrailingSeparator(undoChoice->target));
+    if (!dialogs.AskUndo(this, QString::fromStdString(UndoQuestionText(*undoChoice, extent))))
         return;
     runControl.StartUndo(undoChoice->direction, undoChoice->run, undoChoice->target);
 }

@@ -3,6 +3,7 @@
 
 #include <ctime>
 
+#include "base/amount_text.h"
 #include "base/path.h"
 
 namespace twinfol {
@@ -32,6 +33,13 @@ std::string LocalTime(std::int64_t seconds)
     return text;
 }
 
+// " (12 files, 3.4 MiB)": what lies under the items of one kind, at any depth.
+std::string Figures(const FolderContents& contents)
+{
+    return " (" + FormatCount(contents.files) + (contents.files == 1 ? " file, " : " files, ") +
+           FormatBytes(contents.bytes) + ")";
+}
+
 } // namespace
 
 std::optional<UndoChoice> FindUndoChoice(FileSystem& fileSystem, const UserPlaces& places,
@@ -50,15 +58,18 @@ std::optional<UndoChoice> FindUndoChoice(FileSystem& fileSystem, const UserPlace
     return started(*into1) > started(*into2) ? into1 : into2;
 }
 
-std::string UndoQuestionText(const UndoChoice& choice)
+std::string UndoQuestionText(const UndoChoice& choice, const UndoExtent& extent)
 {
     const UndoableRun& run = choice.run;
     std::string text = "Undo the last run into " + WithoutTrailingSeparator(choice.target) + ", made on " +
                        LocalTime(run.journal.header.started) + "?\n\n";
-    text += std::to_string(run.added) + " added files and folders go to the Trash.\n";
+    text += std::to_string(run.added) + " added files and folders go to the Trash" + Figures(extent.added) +
+            ".\n";
     if (run.journal.header.useTrash) {
-        text += std::to_string(run.overwritten) + " overwritten files get their old content back.\n";
-        text += std::to_string(run.deleted) + " deleted files and folders come back from the Trash.\n";
+        text += std::to_string(run.overwritten) + " overwritten files get their old content back" +
+                Figures(extent.overwritten) + ".\n";
+        text += std::to_string(run.deleted) + " deleted files and folders come back from the Trash" +
+                Figures(extent.deleted) + ".\n";
     } else {
         text += "That run did not use the Trash: the files and folders it deleted or overwrote cannot "
                 "come back.\n";

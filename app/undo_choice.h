@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/changes/run_undo.h"
+#include "engine/changes/undo_extent.h"
 #include "engine/fs/file_system.h"
 #include "engine/records/sync_options.h"
 #include "engine/records/user_places.h"
@@ -23,7 +24,10 @@ struct UndoChoice {
 std::optional<UndoChoice> FindUndoChoice(FileSystem& fileSystem, const UserPlaces& places,
                                          const std::string& location1, const std::string& location2);
 
-// The question before the undo: which run, and what it would do with how many items.
-std::string UndoQuestionText(const UndoChoice& choice);
+// The question before the undo: which run, and what it would do with how many items, and with how
+// many files and bytes under them (the extent MeasureUndo found). The window measures only when the
+// button is pressed, never when it refreshes the button: a walk of a large added tree is worth it only
+// when someone is about to be asked.
+std::string UndoQuestionText(const UndoChoice& choice, const UndoExtent& extent);
 
 } // namespace twinfol

@@ -45,7 +45,8 @@ Options:
   -q, --quiet         no progress line, no warnings, and no report unless something went wrong
   -v, --verbose       also list each action (add, overwrite, delete) as it happens
   --log-file FILE     append the report to FILE, under a header with the date and time, the two
-                      folders and the duration
+                      folders and the duration; a log that cannot be written after the run (a full
+                      disk) is said on standard error and makes the exit status at least 1
   -h, --help          show this help and exit
   --version           print the program's name and version and exit
   --                  end of options (for a folder whose name begins with "-")
@@ -70,8 +71,11 @@ twinfol (~/.local/state/twinfol by default). --undo moves what the last run into
 the Trash, gives overwritten files their old content back and brings deleted items back from the
 Trash, each to its path with its time stamps and mode. An item changed since that run is left
 alone with a problem line "Could not undo: PATH". A run without --trash kept no deleted or old
-content, so its undo only removes what it added; its report says so. The report and exit status
-are those of a run.
+content, so its undo only removes what it added; its report says so. The undo has a report of its
+own: the heading "Undo done:" ("Undo interrupted:" after a stop), and in place of a run's counts
+and lists the items restored (old content back, deleted items back), moved to the Trash (what the
+run added) and left alone (each with its reason). Its exit status is 0, 1 when an item was left
+alone or could not be moved, 2 when there is nothing to undo and 3 when stopped.
 
 Exclusions: PATH names one file or folder inside SOURCE or TARGET, as a full path or relative to
 the current folder ("SOURCE/doc", "./TARGET/keep/", "/home/me/TARGET/keep" all work). It is put
@@ -117,7 +121,9 @@ addedFolderCount, deletedFolderCount, filesCopied, bytesCopied (files inside add
 included), overwrittenFiles, addedFiles, deletedFiles, addedFolders, deletedFolders,
 addedFolderContents (per added folder its "files" and "bytes"), problemLog, problems (each
 problem's "line" and "reason") and notes (remarks on the run as a whole, such as an undo that
-cannot bring deleted files back). Names are written as UTF-8 where they are well-formed UTF-8, with
+cannot bring deleted files back). An undo's object has "undo": true and, in place of the five
+counts, filesCopied, bytesCopied, the five lists and addedFolderContents: restoredCount,
+trashedCount, leftAloneCount, restored, trashed and leftAlone (each item's "path" and "reason"). Names are written as UTF-8 where they are well-formed UTF-8, with
 control characters escaped as \u00XX; each byte that is not part of well-formed UTF-8 is written
 as the escape \u00XX, the character of that byte read as Latin-1 (so such a name cannot be told
 from its Latin-1 characters spelled in UTF-8).
@@ -160,9 +166,10 @@ Safe on trees that others write while it runs:
 
 Exit status:
   0  the run finished and recorded no problem
-  1  the run finished with problems (see the problem log)
+  1  the run finished with problems (see the problem log), or its report could not be written
+     to the log file
   2  refused: bad arguments, unreadable or invalid profile, bad folders or exclusions, an empty
-     source, more deletes than --max-delete allows, a log file that cannot be written; nothing
+     source, more deletes than --max-delete allows, a log file that cannot be opened; nothing
      was touched
   3  interrupted: by a signal, or by Cancel at a delete question (problems or not)
 )";

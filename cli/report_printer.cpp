@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string_view>
+#include <vector>
 
 #include "cli/progress_status.h"
 #include "cli/text_encoding.h"
@@ -28,6 +29,19 @@ constexpr std::array<ListLabels, 5> lists = {{
     {ReportList::AddedFolders, "Added Folders", "Added Folders", "addedFolderCount", "addedFolders"},
     {ReportList::DeletedFolders, "Deleted Folders", "Deleted Folders", "deletedFolderCount",
      "deletedFolders"},
+}};
+
+struct UndoLabels {
+    UndoList list;
+    std::string_view countLabel;
+    std::string_view listTitle;
+    std::string_view jsonCount;
+    std::string_view jsonList;
+};
+
+constexpr std::array<UndoLabels, 2> undoLists = {{
+    {UndoList::Restored, "Restored", "Restored", "restoredCount", "restored"},
+    {UndoList::Trashed, "Moved to the Trash", "Moved to the Trash", "trashedCount", "trashed"},
 }};
 
 template <typename Strings> void PrintJsonArray(const Strings& strings, std::ostream& out)
@@ -88,6 +102,92 @@ void PrintProblems(const SyncReport& report, std::ostream& out)
     out << ']';
 }
 
+const char* Heading(const SyncReport& report)
+{
+    if (report.kind == ReportKind::Undo)
+        return report.interrupted ? "Undo interrupted:" : "Undo done:";
+    return report.interrupted ? "Synchronisation interrupted" : "Synchronisation done:";
+}
+
+void PrintRunText(const SyncReport& report, std::ostream& out)
+{
+    for (const ListLabels& labels : lists)
+        out << labels.countLabel << ": " << report.Count(labels.list) << '\n';
+    out << "Files copied: " << report.filesCopied << '\n';
+    out << "Bytes copied: " << report.bytesCopied;
+    if (report.bytesCopied >= 1024)
+        out << " (" << FormatBytes(report.bytesCopied) << ')';
+    out << '\n' << "Duration: " << DurationText(report.durationSeconds) << '\n';
+    for (const ListLabels& labels : lists) {
+        const PathSet& paths = report.List(labels.list);
+        if (paths.empty())
+            continue;
+        out << '\n' << labels.listTitle << ":\n";
+        for (const std::string& path : paths)
+            out << "  " << ForTerminal(path) << '\n';
+    }
+}
+
+// An undo's counts and lists, in words that say what it took back: nothing here reads "added" or
+// "deleted", which for an undo would mean the opposite of a run's.
+void PrintUndoText(const SyncReport& report, std::ostream& out)
+{
+    const std::vector<const ProblemRecord*> leftAlone = report.LeftAlone();
+    for (const UndoLabels& labels : undoLists)
+        out << labels.countLabel << ": " << report.Count(labels.list) << '\n';
+    out << "Left alone: " << leftAlone.size() << '\n';
+    out << "Duration: " << DurationText(report.durationSeconds) << '\n';
+    for (const UndoLabels& labels : undoLists) {
+        const PathSet& paths = report.List(labels.list);
+        if (paths.empty())
+            continue;
+        out << '\n' << labels.listTitle << ":\n";
+        for (const std::string& path : paths)
+            out << "  " << ForTerminal(path) << '\n';
+    }
+    if (leftAlone.empty())
+        return;
+    out << "\nLeft Alone:\n";
+    for (const ProblemRecord* problem : leftAlone) {
+        const std::string text =
+            problem->reason.empty() ? problem->path : problem->path + " (" + problem->reason + ")";
+        out << "  " << ForTerminal(text) << '\n';
+    }
+}
+
+void PrintRunJson(const SyncReport& report, std::ostream& out)
+{
+    for (const ListLabels& labels : lists)
+        out << ", \"" << labels.jsonCount << "\": " << report.Count(labels.list);
+    out << ", \"filesCopied\": " << report.filesCopied << ", \"bytesCopied\": " << report.bytesCopied;
+    for (const ListLabels& labels : lists) {
+        out << ", \"" << labels.jsonList << "\": ";
+        PrintJsonArray(report.List(labels.list), out);
+    }
+    out << ", \"addedFolderContents\": ";
+    PrintFolderContents(report, out);
+}
+
+void PrintUndoJson(const SyncReport& report, std::ostream& out)
+{
+    const std::vector<const ProblemRecord*> leftAlone = report.LeftAlone();
+    for (const UndoLabels& labels : undoLists)
+        out << ", \"" << labels.jsonCount << "\": " << report.Count(labels.list);
+    out << ", \"leftAloneCount\": " << leftAlone.size();
+    for (const UndoLabels& labels : undoLists) {
+        out << ", \"" << labels.jsonList << "\": ";
+        PrintJsonArray(report.List(labels.list), out);
+    }
+    out << ", \"leftAlone\": [";
+    bool first = true;
+    for (const ProblemRecord* problem : leftAlone) {
+        out << (first ? "" : ", ") << "{\"path\": " << JsonQuoted(problem->path)
+            << ", \"reason\": " << JsonQuoted(problem->reason) << '}';
+        first = false;
+    }
+    out << ']';
+}
+
 } // namespace
 
 std::string LocalTimeText(std::chrono::system_clock::time_point time)
@@ -115,33 +215,28 @@ std::string DurationText(double seconds)
 
 void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out)
 {
+    const bool undo = report.kind == ReportKind::Undo;
     out << RunHeader(report.startTime, RunSubject(report.source, report.target),
                      DurationText(report.durationSeconds))
         << '\n';
-    out << (report.interrupted ? "Synchronisation interrupted" : "Synchronisation done:") << '\n';
+    out << Heading(report) << '\n';
     if (mode == RunMode::DryRun)
         out << "Dry run: nothing was changed\n";
     out << "Synchronisation target: " << ForTerminal(report.target) << '\n';
     out << "Synchronisation source: " << ForTerminal(report.source) << '\n';
-    for (const ListLabels& labels : lists)
-        out << labels.countLabel << ": " << report.Count(labels.list) << '\n';
-    out << "Files copied: " << report.filesCopied << '\n';
-    out << "Bytes copied: " << report.bytesCopied;
-    if (report.bytesCopied >= 1024)
-        out << " (" << FormatBytes(report.bytesCopied) << ')';
-    out << '\n' << "Duration: " << DurationText(report.durationSeconds) << '\n';
-    for (const ListLabels& labels : lists) {
-        const PathSet& paths = report.List(labels.list);
-        if (paths.empty())
-            continue;
-        out << '\n' << labels.listTitle << ":\n";
-        for (const std::string& path : paths)
-            out << "  " << ForTerminal(path) << '\n';
-    }
-    if (!report.problemLog.empty()) {
+    if (undo)
+        PrintUndoText(report, out);
+    else
+        PrintRunText(report, out);
+    // An undo's items left alone are listed above with their reasons; the log keeps the rest.
+    std::vector<const ProblemRecord*> problems;
+    for (const ProblemRecord& problem : report.problemLog)
+        if (!undo || problem.kind != ProblemKind::Undo)
+            problems.push_back(&problem);
+    if (!problems.empty()) {
         out << "\nSome problems were encountered\nProblem Log:\n";
-        for (const ProblemRecord& problem : report.problemLog)
-            out << "  " << ForTerminal(ProblemText(problem)) << '\n';
+        for (const ProblemRecord* problem : problems)
+            out << "  " << ForTerminal(ProblemText(*problem)) << '\n';
     }
     if (!report.notes.empty()) {
         out << "\nNotes:\n";
@@ -152,22 +247,20 @@ void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out)
 
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out)
 {
-    out << "{\"source\": " << JsonQuoted(report.source) << ", \"target\": " << JsonQuoted(report.target)
-        << ", \"dryRun\": " << (mode == RunMode::DryRun ? "true" : "false")
+    const bool undo = report.kind == ReportKind::Undo;
+    out << "{\"source\": " << JsonQuoted(report.source) << ", \"target\": " << JsonQuoted(report.target);
+    if (undo)
+        out << ", \"undo\": true";
+    out << ", \"dryRun\": " << (mode == RunMode::DryRun ? "true" : "false")
         << ", \"interrupted\": " << (report.interrupted ? "true" : "false")
         << ", \"startTime\": " << JsonQuoted(JsonTime(report.startTime)) << ", \"durationSeconds\": ";
     std::array<char, 48> duration{};
     std::snprintf(duration.data(), duration.size(), "%.3f", report.durationSeconds);
     out << duration.data();
-    for (const ListLabels& labels : lists)
-        out << ", \"" << labels.jsonCount << "\": " << report.Count(labels.list);
-    out << ", \"filesCopied\": " << report.filesCopied << ", \"bytesCopied\": " << report.bytesCopied;
-    for (const ListLabels& labels : lists) {
-        out << ", \"" << labels.jsonList << "\": ";
-        PrintJsonArray(report.List(labels.list), out);
-    }
-    out << ", \"addedFolderContents\": ";
-    PrintFolderContents(report, out);
+    if (undo)
+        PrintUndoJson(report, out);
+    else
+        PrintRunJson(report, out);
     out << ", \"problemLog\": ";
     PrintJsonArray(report.ProblemLines(), out);
     out << ", \"problems\": ";

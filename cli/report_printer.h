@@ -25,11 +25,14 @@ std::string DurationText(double seconds);
 
 // The header, the heading, the two roots, the five counts, what was copied and how long it took, the
 // five lists in their sorted order and the problem log in recorded order, each line with its reason
-// in parentheses.
+// in parentheses. An undo's report has its own heading ("Undo done:"), counts and lists instead: what
+// it restored, what it moved to the Trash and what it left alone, each of those with its reason.
 void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out);
 
 // One JSON object whose keys are the report's field names, plus "dryRun", "addedFolderContents" (per
-// added folder its files and bytes) and "problems" (each problem line with its reason).
+// added folder its files and bytes) and "problems" (each problem line with its reason). An undo's
+// object has "undo": true and, in place of a run's counts and lists, "restoredCount", "trashedCount",
+// "leftAloneCount", "restored", "trashed" and "leftAlone" (each item's path and reason).
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out);
 
 } // namespace twinfol::cli

@@ -35,9 +35,18 @@ void RunOutput::Warn(const std::string& message)
         environment_.err << "twinfol-sync: warning: " << ForTerminal(message) << '\n' << std::flush;
 }
 
-void RunOutput::Report(const SyncReport& report, ExitCode code)
+ExitCode RunOutput::Report(const SyncReport& report, ExitCode code)
 {
     const RunMode mode = arguments_.dryRun ? RunMode::DryRun : RunMode::Real;
+    // The log is written first: when it fails, the run did not finish as asked, and even with -q the
+    // report then goes to standard output, the one record left of what the run did.
+    if (const FsStatus logged = AppendToLog(report, mode); !logged) {
+        environment_.err << "twinfol-sync: cannot write the log file " << ForTerminal(arguments_.logFile)
+                         << " (" << logged.Reason() << ")\n"
+                         << std::flush;
+        if (code == ExitCode::Finished)
+            code = ExitCode::Problems;
+    }
     if (arguments_.verbosity != Verbosity::Quiet || code != ExitCode::Finished) {
         if (arguments_.json)
             PrintReportJson(report, mode, environment_.out);
@@ -45,8 +54,13 @@ void RunOutput::Report(const SyncReport& report, ExitCode code)
             PrintReportText(report, mode, environment_.out);
         environment_.out.flush();
     }
+    return code;
+}
+
+FsStatus RunOutput::AppendToLog(const SyncReport& report, RunMode mode)
+{
     if (!log_.IsOpen())
-        return;
+        return {};
     std::ostringstream text;
     PrintReportText(report, mode, text);
     std::string entry = text.str();
@@ -56,9 +70,7 @@ void RunOutput::Report(const SyncReport& report, ExitCode code)
         warnings += warning + '\n';
     entry.insert(entry.find('\n') + 1, warnings);
     entry += '\n';
-    if (const FsStatus appended = log_.Append(entry); !appended)
-        environment_.err << "twinfol-sync: cannot write the log file " << ForTerminal(arguments_.logFile)
-                         << " (" << appended.Reason() << ")\n";
+    return log_.Append(entry);
 }
 
 } // namespace twinfol::cli

@@ -96,9 +96,7 @@ ExitCode JobRun::Run()
     display.reset();
     if (!report.refusal.empty())
         return Refuse(report.refusal);
-    const ExitCode code = ExitCodeOf(report);
-    output_.Report(report, code);
-    return code;
+    return output_.Report(report, ExitCodeOf(report));
 }
 
 std::string JobRun::SettleExclusions()
@@ -204,7 +202,7 @@ SyncReport JobRun::RunEngine(ProgressDisplay* display)
     return report;
 }
 
-// Undoes the last run into the target named by --undo, reported as a run is.
+// Undoes the last run into the target named by --undo, with the undo's own report.
 ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environment)
 {
     RunOutput output(environment, arguments);
@@ -238,9 +236,7 @@ ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environm
     if (!report.refusal.empty())
         return output.Refuse(report.refusal, arguments.undoTarget);
     report.RecordRun(search.run->journal.header.source, target, environment.runState.IsStopped());
-    const ExitCode code = ExitCodeOf(report);
-    output.Report(report, code);
-    return code;
+    return output.Report(report, ExitCodeOf(report));
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// Switching between the five lists of a run and showing one in its own (byte-wise) order.
+// Switching between the lists of a run (or of an undo) and showing one in its own (byte-wise) order.
 #include "reports/detailed_report_dialog.h"
 
 #include <QPushButton>
@@ -10,11 +10,6 @@ namespace twinfol {
 
 namespace {
 
-const std::array<QString, 5> kNowShowingTexts{
-    QStringLiteral("Now Showing Overwritten Files"), QStringLiteral("Now Showing Added Files"),
-    QStringLiteral("Now Showing Deleted Files"), QStringLiteral("Now Showing Added Folders"),
-    QStringLiteral("Now Showing Deleted Folders")};
-
 std::size_t Index(DetailView view)
 {
     return static_cast<std::size_t>(view);
@@ -25,9 +20,29 @@ std::size_t Index(DetailView view)
 DetailedReportDialog::DetailedReportDialog(const PathSet& overwrittenFiles, const PathSet& addedFiles,
                                            const PathSet& deletedFiles, const PathSet& addedFolders,
                                            const PathSet& deletedFolders, QWidget* parent)
-    : QDialog(parent),
-      ui_(std::make_unique<Ui::DetailedReportDialog>()), lists_{&overwrittenFiles, &addedFiles, &deletedFiles,
-                                                                &addedFolders, &deletedFolders}
+    : DetailedReportDialog(
+          {{QStringLiteral("Overwritten Files"), QStringLiteral("Now Showing Overwritten Files"),
+            &overwrittenFiles},
+           {QStringLiteral("Added Files"), QStringLiteral("Now Showing Added Files"), &addedFiles},
+           {QStringLiteral("Deleted Files"), QStringLiteral("Now Showing Deleted Files"), &deletedFiles},
+           {QStringLiteral("Added Folders"), QStringLiteral("Now Showing Added Folders"), &addedFolders},
+           {QStringLiteral("Deleted Folders"), QStringLiteral("Now Showing Deleted Folders"),
+            &deletedFolders}},
+          parent)
+{
+}
+
+DetailedReportDialog::DetailedReportDialog(const PathSet& restored, const PathSet& trashed, QWidget* parent)
+    : DetailedReportDialog(
+          {{QStringLiteral("Restored"), QStringLiteral("Now Showing Restored Items"), &restored},
+           {QStringLiteral("Moved to the Trash"), QStringLiteral("Now Showing Items Moved to the Trash"),
+            &trashed}},
+          parent)
+{
+}
+
+DetailedReportDialog::DetailedReportDialog(std::vector<Page> pages, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::DetailedReportDialog>()), pages_(std::move(pages))
 {
     ui_->setupUi(this);
     // The list shows entries in the order they are added; sorting it would replace the byte-wise
@@ -35,9 +50,15 @@ DetailedReportDialog::DetailedReportDialog(const PathSet& overwrittenFiles, cons
     ui_->entryList->setSortingEnabled(false);
     viewButtons_ = {ui_->overwrittenFilesButton, ui_->addedFilesButton, ui_->deletedFilesButton,
                     ui_->addedFoldersButton, ui_->deletedFoldersButton};
-    for (std::size_t i = 0; i < viewButtons_.size(); ++i)
+    for (std::size_t i = 0; i < viewButtons_.size(); ++i) {
+        if (i >= pages_.size()) {
+            viewButtons_[i]->hide();
+            continue;
+        }
+        viewButtons_[i]->setText(pages_[i].button);
         connect(viewButtons_[i], &QPushButton::clicked, this,
                 [this, i] { ShowView(static_cast<DetailView>(i)); });
+    }
     connect(ui_->okButton, &QPushButton::clicked, this, &QDialog::accept);
     // The view buttons take no default role (autoDefault is off in the form): a clicked one is
     // disabled and the focus moves on to the next, and Enter must still close the window.
@@ -49,6 +70,8 @@ DetailedReportDialog::~DetailedReportDialog() = default;
 
 void DetailedReportDialog::ShowView(DetailView view)
 {
+    if (Index(view) >= pages_.size())
+        return;
     currentView_ = view;
     Refresh();
 }
@@ -58,8 +81,8 @@ void DetailedReportDialog::Refresh()
     for (QPushButton* button : viewButtons_)
         button->setEnabled(true);
     viewButtons_[Index(currentView_)]->setEnabled(false);
-    ui_->nowShowingLabel->setText(kNowShowingTexts[Index(currentView_)]);
-    const PathSet& list = *lists_[Index(currentView_)];
+    ui_->nowShowingLabel->setText(pages_[Index(currentView_)].nowShowing);
+    const PathSet& list = *pages_[Index(currentView_)].list;
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(list.size()));
     // Paths are bytes in the engine; they are shown as UTF-8.

@@ -1,10 +1,12 @@
-// The "Detailed Report" window: one of the five lists of a run at a time, chosen with five buttons.
+// The "Detailed Report" window: one of the five lists of a run at a time, chosen with five buttons, or
+// one of the two lists of an undo, chosen with two.
 #pragma once
 
 #include <QDialog>
 
 #include <array>
 #include <memory>
+#include <vector>
 
 #include "engine/records/sync_report.h"
 
@@ -33,16 +35,26 @@ public:
     DetailedReportDialog(const PathSet& overwrittenFiles, const PathSet& addedFiles,
                          const PathSet& deletedFiles, const PathSet& addedFolders,
                          const PathSet& deletedFolders, QWidget* parent = nullptr);
+    // The lists of an undo: what it restored and what it moved to the Trash; it opens on the first.
+    // The first two views stand for them, and the other buttons are hidden.
+    DetailedReportDialog(const PathSet& restored, const PathSet& trashed, QWidget* parent = nullptr);
     ~DetailedReportDialog() override;
 
     DetailView CurrentView() const { return currentView_; }
     void ShowView(DetailView view);
 
 private:
+    struct Page {
+        QString button;
+        QString nowShowing;
+        const PathSet* list = nullptr;
+    };
+
+    DetailedReportDialog(std::vector<Page> pages, QWidget* parent);
     void Refresh();
 
     std::unique_ptr<Ui::DetailedReportDialog> ui_;
-    std::array<const PathSet*, 5> lists_;
+    std::vector<Page> pages_;
     std::array<QPushButton*, 5> viewButtons_{};
     DetailView currentView_ = DetailView::ViewOverwrittenFiles;
 };

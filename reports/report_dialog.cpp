@@ -4,6 +4,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <array>
+#include <utility>
+
 #include "reports/detailed_report_dialog.h"
 #include "reports/problem_log_dialog.h"
 #include "ui_report_dialog.h"
@@ -14,6 +17,8 @@ namespace {
 
 const QString kDoneHeading = QStringLiteral("Synchronisation done:\n");
 const QString kInterruptedHeading = QStringLiteral("Synchronisation interrupted\n");
+const QString kUndoDoneHeading = QStringLiteral("Undo done:\n");
+const QString kUndoInterruptedHeading = QStringLiteral("Undo interrupted:\n");
 
 void ShowPath(QLineEdit* edit, const QString& path)
 {
@@ -51,7 +56,10 @@ void ReportDialog::Prepare(const std::string& source, const std::string& target)
     // the desktops this runs on.
     targetPath_ = QString::fromStdString(target);
     sourcePath_ = QString::fromStdString(source);
-    heading_ = report_.interrupted ? kInterruptedHeading : kDoneHeading;
+    if (report_.kind == ReportKind::Undo)
+        heading_ = report_.interrupted ? kUndoInterruptedHeading : kUndoDoneHeading;
+    else
+        heading_ = report_.interrupted ? kInterruptedHeading : kDoneHeading;
     ShowMembers();
 }
 
@@ -64,18 +72,55 @@ void ReportDialog::ShowMembers()
     ui_->headingLabel->setText(shownHeading);
     ShowPath(ui_->targetEdit, targetPath_);
     ShowPath(ui_->sourceEdit, sourcePath_);
-    ui_->overwrittenFilesEdit->setText(QString::number(report_.overwrittenFileCount));
-    ui_->addedFilesEdit->setText(QString::number(report_.addedFileCount));
-    ui_->deletedFilesEdit->setText(QString::number(report_.deletedFileCount));
-    ui_->addedFoldersEdit->setText(QString::number(report_.addedFolderCount));
-    ui_->deletedFoldersEdit->setText(QString::number(report_.deletedFolderCount));
+    ShowCounts();
     const bool hasProblems = !report_.problemLog.empty();
     ui_->problemNoticeLabel->setVisible(hasProblems);
     ui_->viewProblemLogButton->setVisible(hasProblems);
 }
 
+// A run shows its five counts; an undo shows its own three instead, for a run's "added" and "deleted"
+// would read the wrong way round for what an undo did.
+void ReportDialog::ShowCounts()
+{
+    const bool undo = report_.kind == ReportKind::Undo;
+    setWindowTitle(undo ? QStringLiteral("Undo Report") : QStringLiteral("Synchronisation Report"));
+    const std::array<std::pair<QWidget*, QLineEdit*>, 5> runFields{{
+        {ui_->overwrittenFilesCaptionLabel, ui_->overwrittenFilesEdit},
+        {ui_->addedFilesCaptionLabel, ui_->addedFilesEdit},
+        {ui_->deletedFilesCaptionLabel, ui_->deletedFilesEdit},
+        {ui_->addedFoldersCaptionLabel, ui_->addedFoldersEdit},
+        {ui_->deletedFoldersCaptionLabel, ui_->deletedFoldersEdit},
+    }};
+    const std::array<std::pair<QWidget*, QLineEdit*>, 3> undoFields{{
+        {ui_->restoredCaptionLabel, ui_->restoredEdit},
+        {ui_->trashedCaptionLabel, ui_->trashedEdit},
+        {ui_->leftAloneCaptionLabel, ui_->leftAloneEdit},
+    }};
+    for (const auto& [caption, edit] : runFields) {
+        caption->setVisible(!undo);
+        edit->setVisible(!undo);
+    }
+    for (const auto& [caption, edit] : undoFields) {
+        caption->setVisible(undo);
+        edit->setVisible(undo);
+    }
+    ui_->overwrittenFilesEdit->setText(QString::number(report_.overwrittenFileCount));
+    ui_->addedFilesEdit->setText(QString::number(report_.addedFileCount));
+    ui_->deletedFilesEdit->setText(QString::number(report_.deletedFileCount));
+    ui_->addedFoldersEdit->setText(QString::number(report_.addedFolderCount));
+    ui_->deletedFoldersEdit->setText(QString::number(report_.deletedFolderCount));
+    ui_->restoredEdit->setText(QString::number(report_.restoredCount));
+    ui_->trashedEdit->setText(QString::number(report_.trashedCount));
+    ui_->leftAloneEdit->setText(QString::number(report_.LeftAlone().size()));
+}
+
 void ReportDialog::ViewDetails()
 {
+    if (report_.kind == ReportKind::Undo) {
+        DetailedReportDialog details(report_.restored, report_.trashed, this);
+        details.exec();
+        return;
+    }
     DetailedReportDialog details(report_.overwrittenFiles, report_.addedFiles, report_.deletedFiles,
                                  report_.addedFolders, report_.deletedFolders, this);
     details.exec();

@@ -1,5 +1,6 @@
 // The "Synchronisation Report" window shown after every run: heading, the two roots, five counts,
-// and the ways into the detailed lists and the problem log.
+// and the ways into the detailed lists and the problem log. After an undo it is the "Undo Report", with
+// the undo's own heading and counts.
 #pragma once
 
 #include <QDialog>
@@ -30,14 +31,16 @@ public:
     explicit ReportDialog(const SyncReport& report, QWidget* parent = nullptr);
     ~ReportDialog() override;
 
-    // Takes the two roots, the heading and the five counts from the report; shows them at once.
+    // Takes the two roots, the heading and the counts from the report (a run's five, or an undo's
+    // three); shows them at once.
     void Prepare(const std::string& source, const std::string& target);
 
-    // The heading as chosen, with its line feed ("Synchronisation done:\n").
+    // The heading as chosen, with its line feed ("Synchronisation done:\n", "Undo done:\n").
     const QString& Heading() const { return heading_; }
 
 private:
     void ShowMembers();
+    void ShowCounts();
     void ViewDetails();
     void ViewProblemLog();
 

@@ -108,6 +108,7 @@ RunUndo::RunUndo(FileSystem& fileSystem, const UserPlaces& places, SyncRunState&
 
 void RunUndo::Undo(const UndoableRun& run, const std::string& target)
 {
+    report_.StartUndo(clock_());
     const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(target, target);
     // Another run writing into the target: the undo waits for no one and changes nothing.
     if (const FsStatus may = scope->Status(); !may) {
@@ -144,6 +145,7 @@ void RunUndo::Undo(const UndoableRun& run, const std::string& target)
                                 "overwrote cannot come back.");
     trash_ = nullptr;
     undoJournal_ = nullptr;
+    report_.Finish(clock_());
 }
 
 void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::string& path)
@@ -176,7 +178,7 @@ void RunUndo::UndoAdd(const Journal&, const JournalRecord& record, const std::st
     sent.deletionDate = item.deletionDate;
     sent.identity = item.identity;
     undoJournal_->Record(sent);
-    report_.Record(folder ? ReportList::DeletedFolders : ReportList::DeletedFiles, path);
+    report_.RecordUndo(UndoList::Trashed, path);
 }
 
 void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record, const std::string& path)
@@ -206,7 +208,7 @@ void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record,
         report_.RecordProblem(ProblemKind::Undo, path, restored.Reason());
         return;
     }
-    report_.Record(ReportList::OverwrittenFiles, path);
+    report_.RecordUndo(UndoList::Restored, path);
 }
 
 void RunUndo::UndoDelete(const Journal& journal, const JournalRecord& record, const std::string& path)
@@ -227,8 +229,7 @@ void RunUndo::UndoDelete(const Journal& journal, const JournalRecord& record, co
         report_.RecordProblem(ProblemKind::Undo, path, restored.Reason());
         return;
     }
-    const bool folder = record.entry == JournalEntry::DeletedFolder;
-    report_.Record(folder ? ReportList::AddedFolders : ReportList::AddedFiles, path);
+    report_.RecordUndo(UndoList::Restored, path);
 }
 
 } // namespace twinfol

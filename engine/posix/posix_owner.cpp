@@ -39,9 +39,13 @@ OwnerChange PlanChange(const struct stat& source, const PosixCredentials& creden
     return change;
 }
 
+// Inside a user namespace, an owner or group that the namespace does not map (which the source then
+// shows as the overflow user, usually 65534) cannot be given to anything: the kernel answers EINVAL.
+// That is an owner this target cannot hold, left out as cp -a leaves it, and not a failed copy. The
+// other metadata steps keep EINVAL a failure, where it means a wrong call.
 FsStatus Outcome(int result)
 {
-    if (result == 0 || IsUnsupportedMetadataError(errno))
+    if (result == 0 || IsUnsupportedMetadataError(errno) || errno == EINVAL)
         return {};
     return FsStatus::Failure(errno);
 }

@@ -29,11 +29,26 @@ void SyncReport::ResetForRun()
     deletedFiles.clear();
     addedFolders.clear();
     deletedFolders.clear();
+    kind = ReportKind::Run;
+    restoredCount = trashedCount = 0;
+    restored.clear();
+    trashed.clear();
     interrupted = false;
     startTime = {};
     durationSeconds = 0;
     filesCopied = bytesCopied = 0;
     addedFolderContents.clear();
+}
+
+void SyncReport::StartUndo(std::chrono::system_clock::time_point start)
+{
+    kind = ReportKind::Undo;
+    startTime = start;
+}
+
+void SyncReport::Finish(std::chrono::system_clock::time_point end)
+{
+    durationSeconds = std::chrono::duration<double>(end - startTime).count();
 }
 
 void SyncReport::RecordRun(std::string runSource, std::string runTarget, bool wasInterrupted)
@@ -73,9 +88,17 @@ void SyncReport::Record(ReportList list, std::string path)
         ++*count;
 }
 
-void SyncReport::RecordProblem(ProblemKind kind, std::string_view path, std::string reason)
+void SyncReport::RecordUndo(UndoList list, std::string path)
 {
-    ProblemRecord record{kind, std::string(path), std::string(ProblemPrefix(kind)), std::move(reason)};
+    PathSet& set = list == UndoList::Restored ? restored : trashed;
+    if (set.insert(std::move(path)).second)
+        ++(list == UndoList::Restored ? restoredCount : trashedCount);
+}
+
+void SyncReport::RecordProblem(ProblemKind problemKind, std::string_view path, std::string reason)
+{
+    ProblemRecord record{problemKind, std::string(path), std::string(ProblemPrefix(problemKind)),
+                         std::move(reason)};
     record.line += path;
     problemLog.push_back(std::move(record));
 }
@@ -87,6 +110,15 @@ std::vector<std::string> SyncReport::ProblemLines() const
     for (const ProblemRecord& record : problemLog)
         lines.push_back(record.line);
     return lines;
+}
+
+std::vector<const ProblemRecord*> SyncReport::LeftAlone() const
+{
+    std::vector<const ProblemRecord*> leftAlone;
+    for (const ProblemRecord& record : problemLog)
+        if (record.kind == ProblemKind::Undo)
+            leftAlone.push_back(&record);
+    return leftAlone;
 }
 
 const PathSet& SyncReport::List(ReportList list) const

@@ -16,6 +16,14 @@ using PathSet = std::set<std::string>;
 
 enum class ReportList { OverwrittenFiles, AddedFiles, DeletedFiles, AddedFolders, DeletedFolders };
 
+// What filled a report: a run, whose lists say what it did to the target, or the undo of a run, whose
+// lists say what it took back.
+enum class ReportKind { Run, Undo };
+
+// The lists of an undo. Restored: old content back in place of an overwrite, and deleted items back
+// from the Trash; trashed: what the run had added, moved to the Trash.
+enum class UndoList { Restored, Trashed };
+
 enum class ProblemKind { CopyFile, DeleteFile, CopyFolder, DeleteFolder, ReadFolder, MoveToTrash, Undo };
 
 // The fixed text that starts a problem-log line of the given kind.
@@ -54,6 +62,12 @@ struct SyncReport {
     PathSet deletedFiles;
     PathSet addedFolders;
     PathSet deletedFolders;
+    ReportKind kind = ReportKind::Run;
+    // The lists of an undo (empty for a run), with their counts.
+    std::int32_t restoredCount = 0;
+    std::int32_t trashedCount = 0;
+    PathSet restored;
+    PathSet trashed;
     // In the order the problems happened.
     std::vector<ProblemRecord> problemLog;
     // Remarks on the run as a whole that are no problem of one item (an undo that cannot bring deleted
@@ -74,12 +88,19 @@ struct SyncReport {
     // Per entry of addedFolders, what the folder held.
     std::map<std::string, FolderContents> addedFolderContents;
 
-    // Empties the counts, lists and problem log; the roots keep the previous run's values.
+    // Empties the counts, lists and problem log and makes it a run's report again; the roots keep the
+    // previous run's values.
     void ResetForRun();
+    // Makes this the report of an undo that starts at the time given.
+    void StartUndo(std::chrono::system_clock::time_point start);
+    // Sets how long the run or undo took, up to the time given.
+    void Finish(std::chrono::system_clock::time_point end);
     // Records the roots (and whether it was stopped) of the run that has just ended.
     void RecordRun(std::string runSource, std::string runTarget, bool wasInterrupted);
     // Inserts a full target path into one list; its count grows only when the path was new.
     void Record(ReportList list, std::string path);
+    // Inserts a full target path into one list of an undo; its count grows only when the path was new.
+    void RecordUndo(UndoList list, std::string path);
     // Appends one problem record; its line is the kind's prefix followed by the path.
     void RecordProblem(ProblemKind kind, std::string_view path, std::string reason);
     // The lines of the problem log, in order.
@@ -87,6 +108,13 @@ struct SyncReport {
 
     const PathSet& List(ReportList list) const;
     std::int32_t Count(ReportList list) const;
+    const PathSet& List(UndoList list) const { return list == UndoList::Restored ? restored : trashed; }
+    std::int32_t Count(UndoList list) const
+    {
+        return list == UndoList::Restored ? restoredCount : trashedCount;
+    }
+    // The items an undo left alone: its problems of kind Undo, each with its reason, in order.
+    std::vector<const ProblemRecord*> LeftAlone() const;
     // True when a "Last Report" can be shown: both roots are known.
     bool HasRun() const { return !source.empty() && !target.empty(); }
 };

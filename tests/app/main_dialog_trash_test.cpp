@@ -69,8 +69,12 @@ TEST_F(MainDialogTest, ARunIsUndoneFromTheWindowOnlyAfterAYesAndOnlyForItsLocati
     ASSERT_EQ(dialogs.undoQuestions.size(), 1u);
     const std::string question = dialogs.undoQuestions[0].toStdString();
     EXPECT_NE(question.find("Undo the last run into " + disk.Path("dst")), std::string::npos) << question;
-    EXPECT_NE(question.find("1 added files and folders go to the Trash."), std::string::npos) << question;
-    EXPECT_NE(question.find("1 deleted files and folders come back from the Trash."), std::string::npos);
+    EXPECT_NE(question.find("1 added files and folders go to the Trash (1 file, 3 B)."), std::string::npos)
+        << question;
+    EXPECT_NE(question.find("0 overwritten files get their old content back (0 files, 0 B)."),
+              std::string::npos);
+    EXPECT_NE(question.find("1 deleted files and folders come back from the Trash (1 file, 5 B)."),
+              std::string::npos);
     EXPECT_FALSE(window->Run().IsRunning());
     EXPECT_TRUE(disk.Exists("dst/new.txt"));
 
@@ -80,8 +84,13 @@ TEST_F(MainDialogTest, ARunIsUndoneFromTheWindowOnlyAfterAYesAndOnlyForItsLocati
     EXPECT_EQ(disk.ReadFile("dst/stale.txt"), "stale");
     EXPECT_FALSE(disk.Exists("dst/new.txt"));
     ASSERT_EQ(dialogs.reports.size(), 2u);
-    EXPECT_EQ(dialogs.reports[1].addedFiles, PathSet{disk.Path("dst/stale.txt")});
-    EXPECT_EQ(dialogs.reports[1].deletedFiles, PathSet{disk.Path("dst/new.txt")});
+    const SyncReport& undone = dialogs.reports[1];
+    EXPECT_EQ(undone.kind, ReportKind::Undo);
+    EXPECT_EQ(undone.restored, PathSet{disk.Path("dst/stale.txt")});
+    EXPECT_EQ(undone.trashed, PathSet{disk.Path("dst/new.txt")});
+    EXPECT_TRUE(undone.addedFiles.empty() && undone.deletedFiles.empty());
+    // The undo's own start, not the epoch.
+    EXPECT_GE(undone.startTime, dialogs.reports[0].startTime);
     EXPECT_FALSE(Enabled("undoButton"));
     EXPECT_TRUE(Enabled("lastReportButton"));
 }

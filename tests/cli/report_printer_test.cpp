@@ -98,5 +98,74 @@ TEST(ReportPrinter, JsonHoldsEveryFieldInReportOrder)
     EXPECT_EQ(out.str(), expected);
 }
 
+// An undo that restored two items, moved one to the Trash, left one alone and could not move another.
+SyncReport SampleUndoReport()
+{
+    SyncReport report;
+    report.StartUndo(std::chrono::system_clock::from_time_t(1699956000));
+    report.RecordUndo(UndoList::Restored, "/t/over");
+    report.RecordUndo(UndoList::Restored, "/t/back\x1B");
+    report.RecordUndo(UndoList::Trashed, "/t/added");
+    report.RecordProblem(ProblemKind::Undo, "/t/edited", "it changed since the run");
+    report.RecordProblem(ProblemKind::MoveToTrash, "/t/ro", "Read-only file system");
+    report.Finish(std::chrono::system_clock::from_time_t(1699956002) + std::chrono::milliseconds(500));
+    report.RecordRun("/s/", "/t/", false);
+    return report;
+}
+
+TEST(ReportPrinter, AnUndoHasItsOwnHeadingCountsAndListsAndNoWordsOfARun)
+{
+    std::ostringstream out;
+    PrintReportText(SampleUndoReport(), RunMode::Real, out);
+    const std::string expected = "=== " + SampleTime() +
+                                 "  /s/ ==>> /t/  (2.5 seconds)\n"
+                                 "Undo done:\n"
+                                 "Synchronisation target: /t/\n"
+                                 "Synchronisation source: /s/\n"
+                                 "Restored: 2\n"
+                                 "Moved to the Trash: 1\n"
+                                 "Left alone: 1\n"
+                                 "Duration: 2.5 seconds\n"
+                                 "\nRestored:\n  /t/back\\x1b\n  /t/over\n"
+                                 "\nMoved to the Trash:\n  /t/added\n"
+                                 "\nLeft Alone:\n  /t/edited (it changed since the run)\n"
+                                 "\nSome problems were encountered\nProblem Log:\n"
+                                 "  Could not move to the Trash: /t/ro (Read-only file system)\n";
+    EXPECT_EQ(out.str(), expected);
+
+    SyncReport stopped = SampleUndoReport();
+    stopped.interrupted = true;
+    std::ostringstream stoppedOut;
+    PrintReportText(stopped, RunMode::DryRun, stoppedOut);
+    EXPECT_NE(stoppedOut.str().find("\nUndo interrupted:\nDry run: nothing was changed\n"), std::string::npos)
+        << stoppedOut.str();
+}
+
+TEST(ReportPrinter, AnUndosJsonHasItsCountsAndListsInPlaceOfARuns)
+{
+    std::ostringstream out;
+    PrintReportJson(SampleUndoReport(), RunMode::Real, out);
+    const std::string json = out.str();
+    const std::size_t timeStart = json.find("\"startTime\": \"") + 14;
+    EXPECT_EQ(json.substr(0, timeStart),
+              "{\"source\": \"/s/\", \"target\": \"/t/\", \"undo\": true, \"dryRun\": false, "
+              "\"interrupted\": false, \"startTime\": \"");
+    EXPECT_EQ(json.substr(timeStart, 4), "2023");
+    const std::size_t rest = json.find("\", \"durationSeconds\"");
+    ASSERT_NE(rest, std::string::npos);
+    EXPECT_EQ(
+        json.substr(rest),
+        "\", \"durationSeconds\": 2.500, \"restoredCount\": 2, \"trashedCount\": 1, "
+        "\"leftAloneCount\": 1, \"restored\": [\"/t/back\\u001b\", \"/t/over\"], \"trashed\": "
+        "[\"/t/added\"], "
+        "\"leftAlone\": [{\"path\": \"/t/edited\", \"reason\": \"it changed since the run\"}], "
+        "\"problemLog\": [\"Could not undo: /t/edited\", \"Could not move to the Trash: /t/ro\"], "
+        "\"problems\": [{\"line\": \"Could not undo: /t/edited\", \"reason\": \"it changed since the run\"}, "
+        "{\"line\": \"Could not move to the Trash: /t/ro\", \"reason\": \"Read-only file system\"}], "
+        "\"notes\": []}\n");
+    for (const char* runKey : {"\"added", "\"deleted", "\"overwritten", "\"filesCopied", "\"bytesCopied"})
+        EXPECT_EQ(json.find(runKey), std::string::npos) << runKey;
+}
+
 } // namespace
 } // namespace twinfol::cli

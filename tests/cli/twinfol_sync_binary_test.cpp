@@ -206,8 +206,8 @@ TEST_F(TwinfolSyncProgram, ARunWithTheTrashIsUndoneOnceWithTheExitCodesOfARun)
 
     result = RunProgram({"--json", "--undo", target}, scratch);
     EXPECT_EQ(result.exitCode, 0) << result.err;
-    EXPECT_NE(result.out.find("\"addedFiles\": [\"" + target + "stale\"]"), std::string::npos) << result.out;
-    EXPECT_NE(result.out.find("\"deletedFiles\": [\"" + target + "new\"]"), std::string::npos);
+    EXPECT_NE(result.out.find("\"restored\": [\"" + target + "stale\"]"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\"trashed\": [\"" + target + "new\"]"), std::string::npos);
     EXPECT_EQ(tree.ReadFile("target/stale"), "stale");
     EXPECT_FALSE(tree.Exists("target/new"));
     EXPECT_EQ(RunProgram({"--undo", target}, scratch).exitCode, 2);

@@ -83,6 +83,59 @@ TEST(ReportDialog, ShowsHeadingRootsAndCountsWithoutProblemNotice)
     EXPECT_TRUE(Child<QPushButton>(dialog, "viewDetailsButton")->isVisible());
     EXPECT_TRUE(Child<QPushButton>(dialog, "okButton")->isVisible());
     EXPECT_EQ(dialog.minimumSize(), dialog.maximumSize());
+    for (const char* undoField : {"restoredEdit", "trashedEdit", "leftAloneEdit", "leftAloneCaptionLabel"})
+        EXPECT_FALSE(Child<QWidget>(dialog, undoField)->isVisible()) << undoField;
+}
+
+TEST(ReportDialog, AnUndoShowsItsOwnHeadingAndCountsAndItsTwoListsInTheDetails)
+{
+    SyncReport report;
+    report.StartUndo(std::chrono::system_clock::now());
+    report.RecordUndo(UndoList::Restored, kTarget + "over.txt");
+    report.RecordUndo(UndoList::Restored, kTarget + "back");
+    report.RecordUndo(UndoList::Trashed, kTarget + "added");
+    report.RecordProblem(ProblemKind::Undo, kTarget + "edited", "it changed since the run");
+    report.RecordProblem(ProblemKind::Undo, kTarget + "taken", "something of that name stands there now");
+    report.RecordRun(kSource, kTarget, false);
+    QStringList buttons;
+    QStringList restoredRows;
+    QStringList trashedRows;
+    ModalWatcher watcher([&](QWidget& window) {
+        if (qobject_cast<DetailedReportDialog*>(&window) != nullptr) {
+            for (auto* button : window.findChildren<QPushButton*>())
+                if (button->isVisible() && button->objectName() != QStringLiteral("okButton"))
+                    buttons.append(button->text());
+            restoredRows = Rows(window, "entryList");
+            ClickButton(window, "addedFilesButton");
+            trashedRows = Rows(window, "entryList");
+            EXPECT_EQ(Child<QLabel>(window, "nowShowingLabel")->text(),
+                      QStringLiteral("Now Showing Items Moved to the Trash"));
+            PressKey(window, Qt::Key_Escape);
+            return;
+        }
+        EXPECT_EQ(window.windowTitle(), QStringLiteral("Undo Report"));
+        EXPECT_EQ(Child<QLabel>(window, "headingLabel")->text(), QStringLiteral("Undo done:"));
+        EXPECT_EQ(EditText(window, "restoredEdit"), QStringLiteral("2"));
+        EXPECT_EQ(EditText(window, "trashedEdit"), QStringLiteral("1"));
+        EXPECT_EQ(EditText(window, "leftAloneEdit"), QStringLiteral("2"));
+        EXPECT_EQ(Child<QLabel>(window, "trashedCaptionLabel")->text(), QStringLiteral("Moved to the Trash"));
+        for (const char* runField : {"overwrittenFilesEdit", "addedFilesEdit", "deletedFilesEdit",
+                                     "addedFoldersEdit", "deletedFoldersCaptionLabel"})
+            EXPECT_FALSE(Child<QWidget>(window, runField)->isVisible()) << runField;
+        EXPECT_TRUE(Child<QLabel>(window, "problemNoticeLabel")->isVisible());
+        ClickButton(window, "viewDetailsButton");
+        ClickButton(window, "okButton");
+    });
+    ShowReport(nullptr, report, kSource, kTarget);
+    EXPECT_EQ(watcher.Seen(), 2);
+    EXPECT_EQ(buttons, (QStringList{"Restored", "Moved to the Trash"}));
+    EXPECT_EQ(restoredRows, (QStringList{"/srv/target/back", "/srv/target/over.txt"}));
+    EXPECT_EQ(trashedRows, QStringList{"/srv/target/added"});
+
+    report.interrupted = true;
+    ReportDialog stopped(report);
+    stopped.Prepare(kSource, kTarget);
+    EXPECT_EQ(stopped.Heading(), QStringLiteral("Undo interrupted:\n"));
 }
 
 TEST(ReportDialog, CountsArePlainDecimalsAndAnInterruptedRunSaysSo)

@@ -86,11 +86,17 @@ TEST_P(RunUndoTest, UndoGivesBackTheTreeByteForByteWithItsStampsAndModes)
     EXPECT_EQ(StampedListing(), before);
     EXPECT_EQ(tree.Modified(Target("gone")), baseTime + 8);
     EXPECT_EQ(tree.Modified(Target("gone/deep")), baseTime + 7);
-    EXPECT_EQ(Items(report.deletedFiles), (std::vector<std::string>{T("added.txt"), T("sub/added2")}));
-    EXPECT_EQ(Items(report.deletedFolders), std::vector<std::string>{T("newdir")});
-    EXPECT_EQ(Items(report.overwrittenFiles), (std::vector<std::string>{T("over.txt"), T("sub/over2.bin")}));
-    EXPECT_EQ(Items(report.addedFiles), (std::vector<std::string>{T("link"), T("stale.txt")}));
-    EXPECT_EQ(Items(report.addedFolders), std::vector<std::string>{T("gone")});
+    // The undo's own lists, and none of a run's.
+    EXPECT_EQ(report.kind, ReportKind::Undo);
+    EXPECT_EQ(Items(report.trashed),
+              (std::vector<std::string>{T("added.txt"), T("newdir"), T("sub/added2")}));
+    EXPECT_EQ(Items(report.restored), (std::vector<std::string>{T("gone"), T("link"), T("over.txt"),
+                                                                T("stale.txt"), T("sub/over2.bin")}));
+    EXPECT_EQ(report.trashedCount, 3);
+    EXPECT_EQ(report.restoredCount, 5);
+    EXPECT_EQ(report.overwrittenFileCount + report.addedFileCount + report.deletedFileCount +
+                  report.addedFolderCount + report.deletedFolderCount,
+              0);
     // What the undo took away went to the Trash, and nothing the run had put there is left.
     EXPECT_EQ(TrashFiles(), (Entries{{"added.txt", "added"},
                                      {"added2", "added2"},
@@ -122,6 +128,7 @@ TEST_P(RunUndoTest, AnItemChangedSinceTheRunIsLeftAloneWithAProblemLine)
               "it is no longer in the Trash as it went (No such file or directory)");
     EXPECT_EQ(report.problemLog[2].reason, "it changed since the run");
     EXPECT_EQ(report.problemLog[3].reason, "it changed since the run");
+    EXPECT_EQ(report.LeftAlone().size(), 4u);
     EXPECT_EQ(tree.ReadFile(Target("added.txt")), "edited since");
     EXPECT_EQ(tree.ReadFile(Target("over.txt")), "new");
     EXPECT_EQ(tree.ReadFile(Target("stale.txt")), "a new file of that name");
@@ -143,8 +150,8 @@ TEST_P(RunUndoTest, ARunWithoutTheTrashGivesBackOnlyItsAddsAndTheReportSaysSo)
     EXPECT_TRUE(report.problemLog.empty());
     EXPECT_EQ(report.notes, std::vector<std::string>{"That run did not use the Trash: the files and folders "
                                                      "it deleted or overwrote cannot come back."});
-    EXPECT_EQ(report.deletedFileCount + report.deletedFolderCount, 3);
-    EXPECT_EQ(report.overwrittenFileCount + report.addedFileCount + report.addedFolderCount, 0);
+    EXPECT_EQ(report.trashedCount, 3);
+    EXPECT_EQ(report.restoredCount, 0);
     EXPECT_FALSE(tree.Exists(Target("added.txt")) || tree.Exists(Target("newdir")));
     EXPECT_EQ(tree.ReadFile(Target("over.txt")), "new");
     EXPECT_EQ(TrashFiles().count("added.txt"), 1u);
@@ -159,7 +166,7 @@ TEST_P(RunUndoTest, EachRunIsUndoneOnceAndATrialUndoChangesNothing)
 
     DryRunFileSystem trial(fileSystem);
     Undo(trial);
-    EXPECT_EQ(Items(report.addedFiles), std::vector<std::string>{T("stale.txt")});
+    EXPECT_EQ(Items(report.restored), std::vector<std::string>{T("stale.txt")});
     EXPECT_EQ(SideSnapshot("target"), afterRun);
     ASSERT_TRUE(Find().run);
 
