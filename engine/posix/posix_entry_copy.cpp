@@ -179,8 +179,8 @@ FsStatus PosixEntryCopy::CopyRegularFile(int source, struct stat& sourceInfo, co
         UniqueFd temporary(openat(to.dirFd, to.folder.empty() ? "." : to.folder.c_str(),
                                   O_TMPFILE | O_WRONLY | O_CLOEXEC, createMode));
         if (temporary) {
-            if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode,
-                                                ownership, steps, FlushData::Now);
+            if (FsStatus filled = FillTemporary(source, sourceInfo, temporary.Get(), setMode, ownership,
+                                                steps, FlushData::Now);
                 !filled)
                 return filled;
             if (copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
