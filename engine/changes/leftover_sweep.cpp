@@ -18,7 +18,7 @@ void LeftoverSweep::Sweep(const std::string& targetFolder, const std::vector<std
         if (!fileSystem_.LookAt(path, facts) || facts.kind != EntryKind::File ||
             facts.changedSeconds >= changedBefore_)
             continue;
-        if (fileSystem_.DeleteFile(path))
+        if (changes_.RemoveLeftover(path))
             report_.notes.push_back("Removed " + path + ", a temporary file an interrupted run left behind");
     }
 }

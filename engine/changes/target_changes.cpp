@@ -221,4 +221,9 @@ ChangeResult TargetChanges::DeleteFolder(const std::string& folder, const StopFl
     return {fileSystem_.DeleteFolderTree(folder, stop)};
 }
 
+ChangeResult TargetChanges::RemoveLeftover(const std::string& path)
+{
+    return DeleteFile(path);
+}
+
 } // namespace twinfol

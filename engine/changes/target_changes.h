@@ -61,6 +61,8 @@ public:
     // Gives a target entry another spelling of its name (a target that folds case).
     FsStatus Respell(const std::string& path, const std::string& newName);
     ChangeResult DeleteFolder(const std::string& folder, const StopFlag& stop);
+    // Removes a killed run's temporary file: to the Trash with the Trash option, like any delete.
+    ChangeResult RemoveLeftover(const std::string& path);
 
 private:
     class Witness;

@@ -103,10 +103,7 @@ FsResult<FolderIdentity> PosixFileSystem::IdentifyFolder(const std::string& fold
     const UniqueFd opened(open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!opened)
         return FsStatus::Failure(errno);
-    std::optional<FolderIdentity> identity = IdentifyOpenFolder(opened.Get());
-    if (!identity)
-        return FsStatus::Failure(EOPNOTSUPP);
-    return std::move(*identity);
+    return IdentifyOpenFolder(opened.Get());
 }
 
 FsResult<FileStamp> PosixFileSystem::ReadFileStamp(const std::string& path)

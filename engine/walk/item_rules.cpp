@@ -90,9 +90,17 @@ ItemAction ItemRules::ForTargetOnlyFolder(const ItemPlace& place) const
     return IsExcluded(place.TargetFolder()) ? ItemAction::Exclude : ItemAction::DeleteFolder;
 }
 
-bool ItemRules::SweepsLeftover(const std::string& targetPath) const
+bool ItemRules::RefusesReservedName(const ItemPlace& place, bool folder, bool targetHoldsName) const
 {
-    return !IsExcluded(targetPath);
+    if ((folder && !options_.checkSubFolders) || (!options_.addMissing && !targetHoldsName))
+        return false;
+    return folder ? !IsExcluded(place.SourceFolder()) && !IsExcluded(place.TargetFolder())
+                  : !IsExcluded(place.SourcePath()) && !IsExcluded(place.TargetPath());
+}
+
+bool ItemRules::SweepsLeftover(const std::string& targetPath, bool sourceHoldsName) const
+{
+    return !sourceHoldsName && !IsExcluded(targetPath);
 }
 
 void DeleteAllowance::BeginRun(const SyncOptions& options)

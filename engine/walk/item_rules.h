@@ -96,9 +96,15 @@ public:
     ItemAction ForTwinFolder(const ItemPlace& place) const;
     // A folder only the target holds: DeleteFolder, Exclude or None.
     ItemAction ForTargetOnlyFolder(const ItemPlace& place) const;
-    // Whether a killed run's temporary file in the target (its whole path) may be swept away: not when
-    // the person excluded it.
-    bool SweepsLeftover(const std::string& targetPath) const;
+    // A source entry named like the program's unfinished copies is never copied: in the target it could
+    // not be told from a killed copy's leftover. Whether the run tells of it with a problem line: when
+    // it would have reached the entry (the add is on, or the target holds the name; a folder only in a
+    // job that walks sub-folders) and the person did not exclude it.
+    bool RefusesReservedName(const ItemPlace& place, bool folder, bool targetHoldsName) const;
+    // Whether a temporary file in the target (its whole path) may be swept away as a killed run's
+    // leftover: not when the person excluded it, and not when a source entry of the same name explains
+    // it (a person's own file of that name, refused above, whose copy someone made by hand).
+    bool SweepsLeftover(const std::string& targetPath, bool sourceHoldsName) const;
     // Whether the two stamps of twin files make the source newer, with the job's hour-shift option.
     TwinComparison Compare(const std::optional<FileStamp>& source,
                            const std::optional<FileStamp>& target) const;
@@ -128,6 +134,9 @@ private:
     bool sourceRootEmpty_ = false;
     std::int64_t begun_ = 0;
 };
+
+// The reason of a source entry refused for its name.
+inline constexpr const char* reservedNameReason = "the name is reserved for unfinished copies";
 
 // The reason of a delete skipped because the source root is empty.
 inline constexpr const char* emptySourceReason = "the source folder is empty: is its disk mounted?";

@@ -12,8 +12,7 @@ FsStatus ListLevelSide(FileSystem& fileSystem, TrashFolderFilter& trashFolders, 
         // A copy's leftover temporary file belongs to no user: it is never copied, counted or deleted
         // as an item; the target's are swept once they are old.
         if (IsTemporaryName(name)) {
-            if (kind == EntryKind::File)
-                listing.leftovers.emplace_back(name);
+            listing.reserved.emplace(name, kind);
         } else if (kind != EntryKind::Folder) {
             listing.files.emplace(name);
         } else if (trashFolders.IsTrashFolder(folder, name)) {

@@ -3,6 +3,7 @@
 // apart.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -21,9 +22,10 @@ struct Listing {
     std::unique_ptr<FolderStampReader> stamps;
     // Trash folders the listing met: left out, and their names left alone on the other side too.
     std::set<std::string> trashFolders;
-    // Temporary files of the one reserved shape: never the person's, and on the target side removed
-    // once they are old enough to be a killed run's.
-    std::vector<std::string> leftovers;
+    // Entries of the one reserved shape of temporary files, with their kinds: never items of the run.
+    // On the source side each is refused with a problem line; the target's files are removed once they
+    // are old enough to be a killed run's.
+    std::map<std::string, EntryKind> reserved;
 
     bool IsEmpty() const { return files.empty() && folders.empty(); }
 };

@@ -2,6 +2,7 @@
 // files, the target-only files, the source sub-folders and the target-only sub-folders, in that order.
 #include "engine/walk/sync_engine.h"
 
+#include <cerrno>
 #include <utility>
 
 #include "engine/walk/pooled_deletes.h"
@@ -15,8 +16,8 @@ namespace twinfol {
 SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, SyncRunState& runState,
                        SyncReport& report, SyncHost& host)
     : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host),
-      trashFolders_(fileSystem), changes_(fileSystem), spellings_(fileSystem), leftovers_(fileSystem, report),
-      records_(report, host), figures_(report, host)
+      trashFolders_(fileSystem), changes_(fileSystem), spellings_(fileSystem),
+      leftovers_(fileSystem, changes_, report), records_(report, host), figures_(report, host)
 {
 }
 
@@ -123,12 +124,32 @@ bool SyncEngine::ListLevel(Level& level)
     return !runState_.IsStopped();
 }
 
+void SyncEngine::HandleReservedNames(const Level& level)
+{
+    for (const auto& [name, kind] : level.source.reserved) {
+        const ItemPlace place = level.Place(name);
+        const bool folder = kind == EntryKind::Folder;
+        if (!rules_->RefusesReservedName(place, folder, level.target.reserved.contains(name)))
+            continue;
+        const FsStatus refused = FsStatus::Refusal(EINVAL, reservedNameReason);
+        if (folder)
+            records_.FolderAddRefused({place.SourceFolder(), place.TargetFolder(), level.sourceDir, name},
+                                      refused);
+        else
+            records_.FileAddRefused(place.SourcePath(), place.TargetPath(), refused);
+    }
+    // A leftover the person excluded is left alone like anything else excluded.
+    std::vector<std::string> leftovers;
+    for (const auto& [name, kind] : level.target.reserved)
+        if (kind == EntryKind::File &&
+            rules_->SweepsLeftover(level.targetDir + name, level.source.reserved.contains(name)))
+            leftovers.push_back(name);
+    leftovers_.Sweep(level.targetDir, leftovers);
+}
+
 void SyncEngine::WalkLevel(Level& level)
 {
-    // A leftover the person excluded is left alone like anything else excluded.
-    std::erase_if(level.target.leftovers,
-                  [&](const std::string& name) { return !rules_->SweepsLeftover(level.targetDir + name); });
-    leftovers_.Sweep(level.targetDir, level.target.leftovers);
+    HandleReservedNames(level);
     LeaveTrashFoldersAlone(level.source, level.target);
     deletes_.SeeFirstLevel(level.source.IsEmpty());
 

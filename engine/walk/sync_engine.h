@@ -64,6 +64,9 @@ private:
     // a stop came).
     bool ListLevel(Level& level);
     void WalkLevel(Level& level);
+    // The level's entries of the reserved temporary shape: the source's refused with a problem line
+    // each, the target's swept when old and unexplained.
+    void HandleReservedNames(const Level& level);
     WorkPool* PoolFor(const SyncOptions& options);
 
     FileSystem& fileSystem_;

@@ -56,29 +56,37 @@ FolderFinding InspectFolder(FileSystem& fileSystem, const std::string& folder, S
     return {RootProblem::None, {}, WithTrailingSeparator(*resolved)};
 }
 
+struct Overlap {
+    RootProblem problem = RootProblem::None;
+    // Why the places could not be read, for OverlapUnknown.
+    std::string reason;
+};
+
 // How the roots overlap, by their resolved paths and then by their places inside their file systems:
 // a bind mount gives one folder two paths that no comparison of paths relates, and a file system
 // mounted below a root belongs to its tree, whatever its path.
-RootProblem FindOverlap(FileSystem& fileSystem, const RootCheck& check, const std::string& sourceReal,
-                        const std::string& targetReal)
+Overlap FindOverlap(FileSystem& fileSystem, const RootCheck& check, const std::string& sourceReal,
+                    const std::string& targetReal)
 {
     if (sourceReal == targetReal)
-        return RootProblem::SameFolder;
+        return {RootProblem::SameFolder, {}};
     if (targetReal.starts_with(sourceReal))
-        return RootProblem::TargetInsideSource;
+        return {RootProblem::TargetInsideSource, {}};
     if (sourceReal.starts_with(targetReal))
-        return RootProblem::SourceInsideTarget;
+        return {RootProblem::SourceInsideTarget, {}};
     const FsResult<FolderIdentity> source = fileSystem.IdentifyFolder(check.source);
+    if (!source)
+        return {RootProblem::OverlapUnknown, source.Status().Reason()};
     const FsResult<FolderIdentity> target = fileSystem.IdentifyFolder(check.target);
-    if (!source || !target)
-        return RootProblem::None;
+    if (!target)
+        return {RootProblem::OverlapUnknown, target.Status().Reason()};
     if (source->place == target->place)
-        return RootProblem::SameFolder;
+        return {RootProblem::SameFolder, {}};
     if (TreeReaches(*source, target->place))
-        return RootProblem::TargetInsideSource;
+        return {RootProblem::TargetInsideSource, {}};
     if (TreeReaches(*target, source->place))
-        return RootProblem::SourceInsideTarget;
-    return RootProblem::None;
+        return {RootProblem::SourceInsideTarget, {}};
+    return {};
 }
 
 } // namespace
@@ -103,15 +111,21 @@ RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string tar
 
     const std::string names =
         WithoutTrailingSeparator(check.source) + " and " + WithoutTrailingSeparator(check.target);
-    const RootProblem overlap =
-        FindOverlap(fileSystem, check, sourceFinding.resolved, targetFinding.resolved);
-    switch (overlap) {
+    Overlap overlap = FindOverlap(fileSystem, check, sourceFinding.resolved, targetFinding.resolved);
+    switch (overlap.problem) {
     case RootProblem::SameFolder:
-        return Refuse(std::move(check), overlap, "The source and target are the same folder: " + names);
+        return Refuse(std::move(check), overlap.problem,
+                      "The source and target are the same folder: " + names);
     case RootProblem::TargetInsideSource:
-        return Refuse(std::move(check), overlap, "The target folder lies inside the source folder: " + names);
+        return Refuse(std::move(check), overlap.problem,
+                      "The target folder lies inside the source folder: " + names);
     case RootProblem::SourceInsideTarget:
-        return Refuse(std::move(check), overlap, "The source folder lies inside the target folder: " + names);
+        return Refuse(std::move(check), overlap.problem,
+                      "The source folder lies inside the target folder: " + names);
+    case RootProblem::OverlapUnknown:
+        return Refuse(std::move(check), overlap.problem,
+                      "Whether the source and target folders overlap cannot be told (" + overlap.reason +
+                          "): " + names);
     default: return check;
     }
 }

@@ -21,6 +21,9 @@ enum class RootProblem {
     SameFolder,
     TargetInsideSource,
     SourceInsideTarget,
+    // Where the roots lie inside their file systems cannot be read (no /proc in a container, a kernel
+    // that tells no mount ids), so a bind mount that joins them could not be seen.
+    OverlapUnknown,
 };
 
 struct RootCheck {
@@ -37,7 +40,8 @@ struct RootCheck {
 // Checks the two roots of a run: both given, both existing folders that can be listed, and neither
 // the same folder as the other nor inside it, once ".", ".." and symbolic links are resolved and by
 // their places inside their file systems (which no bind mount hides), nor reachable through a file
-// system mounted below the other.
+// system mounted below the other. When the system cannot tell where the roots lie, the run is refused:
+// roots that cannot be shown apart are never taken for roots that are apart.
 RootCheck CheckRoots(FileSystem& fileSystem, std::string source, std::string target);
 
 } // namespace twinfol

@@ -7,7 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
+#include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -246,6 +250,48 @@ TEST(StopSignals, FirstSignalOnlyRequestsAStop)
     EXPECT_EQ(now.sa_handler, SIG_DFL);
     sigaction(SIGINT, &previousInt, nullptr);
     sigaction(SIGTERM, &previousTerm, nullptr);
+}
+
+// The report of a run without what differs between a trial and a real run of the same tree: the trial
+// run's own line, and the times.
+std::string WithoutTimes(const std::string& text)
+{
+    std::istringstream lines(text);
+    std::string kept;
+    for (std::string line; std::getline(lines, line);)
+        if (!line.starts_with("===") && !line.starts_with("Duration:") &&
+            line != "Dry run: nothing was changed")
+            kept += line + "\n";
+    return kept;
+}
+
+TEST_F(TwinfolSyncProgram, ADryRunWithTheTrashReportsWhatTheRealRunDoes)
+{
+    for (const char* jobs : {"1", "4"}) {
+        SCOPED_TRACE(jobs);
+        // A target-only folder holding a read-only file, which cannot go to the Trash whole, and a file
+        // standing where the source has a folder, which goes to the Trash for the folder's sake.
+        tree.WriteFile("target/gone/ro.txt", "read-only");
+        ASSERT_EQ(chmod(tree.Path("target/gone/ro.txt").c_str(), 0444), 0);
+        tree.WriteFile("target/x", "a file");
+        tree.WriteFile("source/x/in.txt", "in");
+        const std::vector<std::string> options{"--trash", "--delete", "-v", "--jobs", jobs, source, target};
+        std::vector<std::string> trial = options;
+        trial.insert(trial.begin(), "--dry-run");
+        const ProgramResult predicted = RunProgram(trial, scratch);
+        EXPECT_EQ(tree.ReadFile("target/x"), "a file");
+        const ProgramResult real = RunProgram(options, scratch);
+        EXPECT_EQ(predicted.exitCode, real.exitCode);
+        EXPECT_EQ(WithoutTimes(predicted.out), WithoutTimes(real.out));
+        EXPECT_EQ(predicted.err, real.err);
+        EXPECT_NE(real.out.find("Could not delete folder: " + tree.Path("target/gone") +
+                                " (the folder holds a read-only file)"),
+                  std::string::npos)
+            << real.out;
+        EXPECT_EQ(tree.ReadFile("target/x/in.txt"), "in");
+        EXPECT_EQ(tree.ReadFile("target/gone/ro.txt"), "read-only");
+        std::filesystem::remove_all(tree.Path("target/x"));
+    }
 }
 
 } // namespace

@@ -57,6 +57,17 @@ TestMount TestMount::Bind(const std::string& from, const std::string& at)
     return made;
 }
 
+TestMount TestMount::Overlay(const std::string& options, const std::string& at)
+{
+    if (geteuid() != 0)
+        return Failed("needs root to mount an overlay");
+    if (mount("twinfol-overlay", at.c_str(), "overlay", 0, options.c_str()) != 0)
+        return Failed(std::string("could not mount an overlay: ") + std::strerror(errno));
+    TestMount made;
+    made.at_ = at;
+    return made;
+}
+
 TestMount TestMount::Tmpfs(const std::string& at, std::size_t bytes)
 {
     if (geteuid() != 0)

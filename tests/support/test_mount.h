@@ -12,6 +12,9 @@ class TestMount {
 public:
     // Shows the folder (or file) `from` at `at` as well.
     static TestMount Bind(const std::string& from, const std::string& at);
+    // An overlay at `at` with the options as given (lowerdir=..., upperdir=..., workdir=...); relative
+    // folders in them are taken from the working directory.
+    static TestMount Overlay(const std::string& options, const std::string& at);
     // A fresh tmpfs of the given size at `at`.
     static TestMount Tmpfs(const std::string& at, std::size_t bytes);
     // A new ext4 of the given size in the image file, made with the extra mkfs.ext4 options (for

@@ -84,8 +84,10 @@ TEST_F(ItemRulesTest, AnExclusionOnEitherSideKeepsEveryActionFromTheItem)
     EXPECT_EQ(rules.ForOtherSpelling({sourceDir, targetDir, "listed", listed}), ItemAction::Exclude);
     EXPECT_EQ(rules.ForOtherSpelling({sourceDir, targetDir, "srcfile", std::string("SRCFILE")}),
               ItemAction::Respell);
-    EXPECT_FALSE(rules.SweepsLeftover("/t/tgtfile"));
-    EXPECT_TRUE(rules.SweepsLeftover("/t/.twinfol-0123456789abcdef.part"));
+    EXPECT_FALSE(rules.SweepsLeftover("/t/tgtfile", false));
+    EXPECT_TRUE(rules.SweepsLeftover("/t/.twinfol-0123456789abcdef.part", false));
+    // A source entry of the same name explains the target's file: it is no leftover.
+    EXPECT_FALSE(rules.SweepsLeftover("/t/.twinfol-0123456789abcdef.part", true));
 }
 
 TEST_F(ItemRulesTest, TheOptionsSwitchAddsDeletesAndSubFoldersOff)

@@ -12,6 +12,7 @@
 
 #include "engine/fs/dry_run_file_system.h"
 #include "engine/posix/posix_target_lock.h"
+#include "engine/walk/run_plan.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/sync_engine_fixture.h"
 #include "support/test_mount.h"
@@ -280,6 +281,72 @@ TEST_P(RemovableDiskTest, AKilledCopyLeavesNothingBehindOnceALaterRunSweeps)
     EXPECT_FALSE(report.notes.empty());
     EXPECT_EQ(TargetNames(), std::set<std::string>{"big.bin"});
     EXPECT_TRUE(tree.ReadFile(OnDisk("big.bin")) == std::string(48u << 20, 'b'));
+}
+
+// A person's entries named like the program's unfinished copies.
+const std::string reservedFile = ".twinfol-0123456789abcdef.part";
+const std::string reservedFolder = ".twinfol-fedcba9876543210.part";
+
+TEST_P(RemovableDiskWalkTest, ASourceEntryWithTheReservedNameIsAProblemOfEveryKindOfRun)
+{
+    tree.WriteFile(Source(reservedFile), "a person's", baseTime);
+    tree.WriteFile(Source(reservedFolder + "/inside.txt"), "in", baseTime);
+    tree.WriteFile(Source("plain.txt"), "plain", baseTime);
+    const std::vector<std::string> expected{"Could not copy file: " + T(reservedFile),
+                                            "Could not copy folder: " + source + reservedFolder};
+    const auto reasons = [](const SyncReport& run) {
+        std::set<std::string> told;
+        for (const ProblemRecord& problem : run.problemLog)
+            told.insert(problem.reason);
+        return told;
+    };
+    const std::set<std::string> reserved{"the name is reserved for unfinished copies"};
+
+    DryRunFileSystem dryRun(fileSystem);
+    RunWith(dryRun);
+    EXPECT_EQ(report.ProblemLines(), expected);
+    EXPECT_EQ(reasons(report), reserved);
+    const RunPlan plan = MakeRunPlan(fileSystem, source, target, WithJobs(unconfirmed), exclusions,
+                                     [](const std::string&) { return true; });
+    EXPECT_EQ(plan.report.ProblemLines(), expected);
+    RunAgain();
+    EXPECT_EQ(report.ProblemLines(), expected);
+    EXPECT_EQ(reasons(report), reserved);
+    EXPECT_EQ(TargetNames(), std::set<std::string>{"plain.txt"});
+    // Excluded, or out of a job that adds nothing, it is no problem.
+    exclusions = ExclusionList({source + reservedFile, source + reservedFolder + "/"});
+    RunAgain();
+    EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
+    exclusions = ExclusionList();
+    RunAgain({.addMissing = false, .confirmDeletes = false, .useTrash = false});
+    EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
+}
+
+TEST_P(RemovableDiskTest, OnlyUnexplainedOldLeftoversAreSweptAndWithTheTrashOptionIntoTheTrash)
+{
+    tree.WriteFile(Source(reservedFile), "a person's", baseTime);
+    // A copy someone made by hand, stamped long ago: on exFAT its change time is just as old.
+    tree.WriteFile(OnDisk(reservedFile), "a person's copy", baseTime);
+    tree.WriteFile(OnDisk(".twinfol-00000000000000aa.part"), "half");
+    tree.WriteFile(OnDisk("kept.txt"), "kept", baseTime);
+
+    clockAhead = std::chrono::hours(2);
+    SyncEngine engine(fileSystem, exclusions, runState, report, host);
+    engine.SetUserPlaces({tree.Path("home/data/Trash/"), tree.Path("home/state/twinfol/"), 0}, &ShiftedClock);
+    engine.Run(source, target, WithJobs({.deleteMissing = false, .confirmDeletes = false, .useTrash = true}));
+    EXPECT_EQ(tree.ReadFile(OnDisk(reservedFile)), "a person's copy");
+    EXPECT_FALSE(tree.Exists(OnDisk(".twinfol-00000000000000aa.part")));
+    EXPECT_EQ(report.notes, std::vector<std::string>{"Removed " + T(".twinfol-00000000000000aa.part") +
+                                                     ", a temporary file an interrupted run left behind"});
+    // The swept file is in a Trash, the disk's own or the home one.
+    std::vector<std::string> trashed;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(tree.Root()))
+        if (entry.path().filename() == ".twinfol-00000000000000aa.part")
+            trashed.push_back(entry.path().string());
+    ASSERT_EQ(trashed.size(), 1u);
+    EXPECT_NE(trashed[0].find("/files/"), std::string::npos) << trashed[0];
+    EXPECT_EQ(tree.ReadFile(trashed[0].substr(tree.Root().size())), "half");
+    EXPECT_EQ(tree.ReadFile(OnDisk("kept.txt")), "kept");
 }
 
 TEST_P(RemovableDiskTest, ASecondRunIntoTheSameTargetIsRefusedWhileTheFirstWrites)
