@@ -15,7 +15,8 @@ std::string DescribeUser(std::uint32_t uid)
     std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
     passwd entry{};
     passwd* found = nullptr;
-    if (getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr)
+    if (getpwuid_r(static_cast<uid_t>(uid), &entry, buffer.data(), buffer.size(), &found) != 0 ||
+        found == nullptr)
         return id;
     return std::string(found->pw_name) + " (" + id + ")";
 }

@@ -35,11 +35,14 @@ std::string NewerInside(FileSystem& fileSystem, const std::string& folder, std::
     for (const std::string& name : names) {
         const std::string path = folder + pathSeparator + name;
         const FsResult<EntryFacts> facts = fileSystem.LookAt(path);
-        if (!facts || facts->changedSeconds * 1'000'000'000 + facts->changedNanoseconds > recordedAt)
+        if (!facts)
             return path;
+        // What lies deepest names the person's work best: a folder changes with every entry made in it.
         if (facts->kind == EntryKind::Folder)
             if (std::string newer = NewerInside(fileSystem, path, recordedAt); !newer.empty())
                 return newer;
+        if (facts->changedSeconds * 1'000'000'000 + facts->changedNanoseconds > recordedAt)
+            return path;
     }
     return {};
 }

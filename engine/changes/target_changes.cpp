@@ -102,14 +102,12 @@ void TargetChanges::NoteAdded(JournalEntry entry, const std::string& path)
 {
     if (!journal_)
         return;
-    JournalRecord record = RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())),
-                                    fileSystem_.LookAt(WithoutTrailingSeparator(path)).ToOptional());
-    // The system's own time, not the run's clock: it is compared with the change times the file system
-    // gives what lies inside.
-    if (entry == JournalEntry::AddedFolder)
-        record.recordedAt = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                std::chrono::system_clock::now().time_since_epoch())
-                                .count();
+    const std::optional<EntryFacts> facts = fileSystem_.LookAt(WithoutTrailingSeparator(path)).ToOptional();
+    JournalRecord record = RecordOf(entry, WithoutTrailingSeparator(path.substr(targetRoot_.size())), facts);
+    // The added folder's own change time: its stamps are set after everything inside was copied, by the
+    // clock the file system stamps with, so whatever inside changed later is not the run's.
+    if (entry == JournalEntry::AddedFolder && facts)
+        record.recordedAt = facts->changedSeconds * 1'000'000'000 + facts->changedNanoseconds;
     journal_->Record(record);
 }
 

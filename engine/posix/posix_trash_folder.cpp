@@ -22,7 +22,8 @@ constexpr const char* notRealFolder = "a part of the trash folder is a symbolic 
 constexpr const char* notUsersOwn = "the trash folder belongs to another user";
 constexpr const char* othersMayEnter = "other users may enter the trash folder (its mode is not 700)";
 constexpr const char* noStickyBit = "the volume's .Trash folder has no sticky bit";
-constexpr const char* otherVolume = "the trash folder lies on another volume than the top it was looked for at";
+constexpr const char* otherVolume =
+    "the trash folder lies on another volume than the top it was looked for at";
 constexpr const char* replaced = "the trash folder was replaced while the run used it";
 
 // File systems that keep no owners or modes of their own: every folder shows the mount's.
@@ -85,7 +86,8 @@ public:
     FsStatus StillInPlace() const override
     {
         struct stat now {};
-        if (fstatat(parent_.Get(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || !SameEntry(now, identity_))
+        if (fstatat(parent_.Get(), name_.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !SameEntry(now, identity_))
             return FsStatus::Refusal(ESTALE, replaced);
         return {};
     }
