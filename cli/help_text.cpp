@@ -69,8 +69,12 @@ the home Trash, are never synchronised.
 Undo (--undo TARGET): every run that changes a target writes a journal under $XDG_STATE_HOME/
 twinfol (~/.local/state/twinfol by default). --undo moves what the last run into TARGET added to
 the Trash, gives overwritten files their old content back and brings deleted items back from the
-Trash, each to its path with its time stamps and mode. An item changed since that run is left
-alone with a problem line "Could not undo: PATH". A run without --trash kept no deleted or old
+Trash, each to its path with its time stamps and mode, but only the very item the run moved there
+(the same file, owner, time and size). An item changed since that run, an added folder holding
+anything written since, or anything else in its place is left alone with a problem line "Could not
+undo: PATH" and the reason. The undo waits for no run: while a run writes into TARGET it is refused
+(exit 2). Journals and the home Trash must belong to the user: run as root with another user's
+HOME, --undo and --trash are refused (exit 2). A run without --trash kept no deleted or old
 content, so its undo only removes what it added; its report says so. The undo has a report of its
 own: the heading "Undo done:" ("Undo interrupted:" after a stop), and in place of a run's counts
 and lists the items restored (old content back, deleted items back), moved to the Trash (what the

@@ -61,7 +61,8 @@ TEST_P(UndoProofTest, AnAddedFolderThatHoldsNewerWorkIsKeptWithTheNewerItemNamed
 
     Undo();
     EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not undo: " + T("proj")});
-    EXPECT_EQ(report.problemLog[0].reason, "it holds " + T("proj/sub/notes.txt") + ", which the run did not add");
+    EXPECT_EQ(report.problemLog[0].reason,
+              "it holds " + T("proj/sub/notes.txt") + ", which the run did not add");
     EXPECT_EQ(tree.ReadFile(Target("proj/sub/notes.txt")), "my notes");
     EXPECT_EQ(tree.ReadFile(Target("proj/sub/a")), "a");
     // The folder the person did not touch goes as usual.
@@ -81,8 +82,9 @@ TEST_P(UndoProofTest, EveryMoveIsInTheJournalOnDiskBeforeItsRenameAndAnUndoAfter
         atLastMove = JournalText();
         const std::string name(BaseNameOf(call.secondPath));
         const std::optional<Journal> journal = ParseJournal(atLastMove);
-        const bool recorded = journal && std::any_of(journal->records.begin(), journal->records.end(),
-                                                     [&](const JournalRecord& r) { return r.trashName == name; });
+        const bool recorded =
+            journal && std::any_of(journal->records.begin(), journal->records.end(),
+                                   [&](const JournalRecord& r) { return r.trashName == name; });
         if (!recorded)
             missing.push_back(call.path);
     };
