@@ -141,7 +141,8 @@ TEST_F(TrashAttackProgram, RootWithAnotherUsersHomeTrustsNeitherHerJournalsNorHe
     const auto herState = tree.Snapshot();
 
     for (const std::vector<std::string>& refused :
-         {std::vector<std::string>{"--delete", "--trash", source, target}, std::vector<std::string>{"--undo", target}}) {
+         {std::vector<std::string>{"--delete", "--trash", source, target},
+          std::vector<std::string>{"--undo", target}}) {
         const Outcome outcome = Run(refused, herHome);
         EXPECT_EQ(outcome.exitCode, 2) << refused[0] << ": " << outcome.out << outcome.err;
         EXPECT_TRUE(Has(outcome.err, "belongs to nobody")) << outcome.err;
@@ -152,7 +153,9 @@ TEST_F(TrashAttackProgram, RootWithAnotherUsersHomeTrustsNeitherHerJournalsNorHe
     EXPECT_TRUE(Has(plain.out, "No run journal was written and the Trash was not tidied")) << plain.out;
     EXPECT_EQ(tree.ReadFile("victim/adv-victim"), "victim's");
     EXPECT_FALSE(tree.Exists("target/stale"));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(journals), std::filesystem::directory_iterator()), 1);
+    EXPECT_EQ(
+        std::distance(std::filesystem::directory_iterator(journals), std::filesystem::directory_iterator()),
+        1);
 }
 
 // An undo while a run holds the target's lock changes nothing, and leaves the journal to a later undo.

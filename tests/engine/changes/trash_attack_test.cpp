@@ -84,8 +84,9 @@ TEST_P(TrashAttackTest, ATrashFolderSwappedDuringTheRunIsNeverUsed)
         EXPECT_FALSE(SheCanList(tree.Path("disk/opened/files")));
         EXPECT_EQ(tree.ReadFile("disk/target/b"), "b");
         EXPECT_EQ(tree.ReadFile("disk/target/c"), "c");
-        EXPECT_EQ(report.ProblemLines(), (std::vector<std::string>{"Could not move to the Trash: " + T("b"),
-                                                                   "Could not move to the Trash: " + T("c")}));
+        EXPECT_EQ(report.ProblemLines(),
+                  (std::vector<std::string>{"Could not move to the Trash: " + T("b"),
+                                            "Could not move to the Trash: " + T("c")}));
         for (const ProblemRecord& problem : report.problemLog)
             EXPECT_EQ(problem.reason, replacedReason);
         std::filesystem::remove_all(tree.Path("elsewhere"));
@@ -121,7 +122,8 @@ TEST_P(TrashAttackTest, TrashFoldersThatFailTheirChecksAreNeverUsed)
              MakeHerTrash("disk/.Trash/" + uid);
          },
          ""},
-        {".Trash-$uid of mode 777", [&] {
+        {".Trash-$uid of mode 777",
+         [&] {
              tree.MakeFolder(OwnTrash());
              tree.SetMode(OwnTrash(), 0777);
          },
