@@ -149,8 +149,9 @@ void PrintUndoText(const SyncReport& report, std::ostream& out)
         return;
     out << "\nLeft Alone:\n";
     for (const ProblemRecord* problem : leftAlone) {
-        const std::string text =
-            problem->reason.empty() ? problem->path : problem->path + " (" + problem->reason + ")";
+        // Each as its problem line reads, so that the line a person searches for is found here too.
+        const std::string line = "Could not undo: " + problem->path;
+        const std::string text = problem->reason.empty() ? line : line + " (" + problem->reason + ")";
         out << "  " << ForTerminal(text) << '\n';
     }
 }

@@ -128,7 +128,7 @@ TEST(ReportPrinter, AnUndoHasItsOwnHeadingCountsAndListsAndNoWordsOfARun)
                                  "Duration: 2.5 seconds\n"
                                  "\nRestored:\n  /t/back\\x1b\n  /t/over\n"
                                  "\nMoved to the Trash:\n  /t/added\n"
-                                 "\nLeft Alone:\n  /t/edited (it changed since the run)\n"
+                                 "\nLeft Alone:\n  Could not undo: /t/edited (it changed since the run)\n"
                                  "\nSome problems were encountered\nProblem Log:\n"
                                  "  Could not move to the Trash: /t/ro (Read-only file system)\n";
     EXPECT_EQ(out.str(), expected);

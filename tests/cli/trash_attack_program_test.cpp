@@ -104,7 +104,7 @@ TEST_F(TrashAttackProgram, AnUndoTakesNothingFromAnotherUsersFolderInTheTrashFol
     GiveAllToHer(trash);
     const Outcome undo = Run({"--undo", target});
     EXPECT_EQ(undo.exitCode, 1) << undo.out << undo.err;
-    EXPECT_TRUE(Has(undo.out, "\nLeft Alone:\n  " + target + "config (") &&
+    EXPECT_TRUE(Has(undo.out, "\nLeft Alone:\n  Could not undo: " + target + "config (") &&
                 Has(undo.out, "(the trash folder belongs to another user))\n"))
         << undo.out;
     EXPECT_EQ(tree.ReadFile("disk/target/config"), "new");
