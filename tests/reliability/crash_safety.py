@@ -13,15 +13,22 @@ After each kill:
 
 With --trash the runs move what they delete and the old content of what they overwrite to the Trash
 (a home trash of the check's own, on the target's file system), and after each kill every old file
-must be either in its place or in the Trash, whole; a name in the Trash never lacks its info file;
-after the finishing run the Trash holds the whole old content of every overwritten and deleted file.
+must be either in its place or in the Trash, whole; a name in the Trash never lacks its info file.
+Then `twinfol-sync --undo TARGET` runs on the killed run's journal, before anything else touches the
+target, and afterwards every old file (each file and folder the target held before the killed run)
+is back at its path, whole and with its old time stamp, and every item the run added is gone from
+the target or named by the undo's report as left alone. The finishing run follows the undo; after
+it the Trash holds the whole old content of every overwritten and deleted file.
+
+--interrupt ctrl-c-twice stops the runs with SIGINT twice in quick succession instead of SIGKILL
+(the second signal ends the program at once, as a double Ctrl-C does); "mixed" takes turns.
 
 With --target-fs exfat the target lies on an exFAT image mounted through exfat-fuse (as root, with
 /dev/fuse and a loop device), where a copy writes a named temporary file: the check is skipped with a
 message where the machine cannot mount one.
 
 Usage: crash_safety.py TWINFOL_SYNC [--kills N] [--seed S] [--work DIR] [--large-mb M] [--trash]
-                       [--target-fs exfat]
+                       [--target-fs exfat] [--interrupt kill|ctrl-c-twice|mixed]
 Exit status 0 when every check passed (or was skipped), 1 on a violation, 2 on a usage or set-up
 error.
 """
@@ -115,7 +122,12 @@ class Fixture:
         # The runs' journals and home trash stay inside the work folder, never in a real home.
         self.environment = dict(os.environ, XDG_DATA_HOME=os.path.join(work, "data"),
                                 XDG_STATE_HOME=os.path.join(work, "state"))
-        self.trash_folder = os.path.join(work, "data", "Trash")
+        # The home trash serves a target on the work folder's disk; a target on a disk of its own gets
+        # the trash folder at that disk's top, whose info files give paths relative to the top.
+        self.trash_folders = [(os.path.join(work, "data", "Trash"), "/")]
+        if target_parent:
+            self.trash_folders += [(os.path.join(target_parent, f".Trash-{os.geteuid()}"), target_parent),
+                                   (os.path.join(target_parent, ".Trash", str(os.geteuid())), target_parent)]
         self.overwritten, self.added, self.deleted = build_layout(large_mb)
 
     def create(self):
@@ -133,7 +145,8 @@ class Fixture:
         self.new_state = dict(self.source_state)
 
     def reset_target(self):
-        for folder in (self.target, os.path.join(self.work, "data"), os.path.join(self.work, "state")):
+        for folder in [self.target, os.path.join(self.work, "data"), os.path.join(self.work, "state")] + [
+                trash for trash, _ in self.trash_folders]:
             if os.path.exists(folder):
                 shutil.rmtree(folder)
         # The copy keeps the old time stamps, so every overwrite is due again (owners and modes are
@@ -174,11 +187,17 @@ def copying_now(pid, source):
 def trash_state(fixture):
     """Relative target path -> checksum of each file the Trash holds for it, and the violations of
     the Trash's own shape (an item without its info file)."""
-    files = os.path.join(fixture.trash_folder, "files")
-    info = os.path.join(fixture.trash_folder, "info")
     held, violations = {}, []
+    for folder, top in fixture.trash_folders:
+        trash_folder_state(fixture, folder, top, held, violations)
+    return held, violations
+
+
+def trash_folder_state(fixture, folder, top, held, violations):
+    files = os.path.join(folder, "files")
+    info = os.path.join(folder, "info")
     if not os.path.isdir(files):
-        return held, violations
+        return
     for name in os.listdir(files):
         info_path = os.path.join(info, name + ".trashinfo")
         if not os.path.isfile(info_path):
@@ -187,7 +206,7 @@ def trash_state(fixture):
         with open(info_path, "rb") as text:
             lines = dict(line.split(b"=", 1) for line in text.read().splitlines() if b"=" in line)
         original = urllib.parse.unquote_to_bytes(lines.get(b"Path", b"")).decode(errors="surrogateescape")
-        relative = os.path.relpath(original, fixture.target)
+        relative = os.path.relpath(os.path.join(top, original), fixture.target)
         path = os.path.join(files, name)
         if os.path.isdir(path) and not os.path.islink(path):
             for inner, value in tree_state(path).items():
@@ -195,7 +214,6 @@ def trash_state(fixture):
                                 set()).add(value)
         else:
             held.setdefault(relative, set()).add(checksum(path))
-    return held, violations
 
 
 def check_trash_after_kill(fixture, target_state):
@@ -236,6 +254,67 @@ def check_after_kill(fixture):
     return violations, leftovers
 
 
+def undo_last_run(binary, fixture):
+    finished = subprocess.run([binary, "--json", "--undo", fixture.target], capture_output=True, timeout=600,
+                              env=fixture.environment)
+    try:
+        report = json.loads(finished.stdout)
+    except ValueError:
+        report = None
+    return finished.returncode, report, finished.stderr.decode(errors="replace")
+
+
+def named_by_undo(fixture, report):
+    """The target's relative paths that the undo's report says it left alone or could not move."""
+    paths = [item["path"] for item in report["leftAlone"]] if report else []
+    for problem in report["problems"] if report else []:
+        line = problem["line"]
+        if line.startswith("Could not ") and ": " in line:
+            paths.append(line.split(": ", 1)[1])
+    return {os.path.normpath(os.path.relpath(os.path.join(fixture.target, path), fixture.target))
+            for path in paths}
+
+
+def check_undo(binary, fixture):
+    """Undoes the killed run and checks that the target holds its old files again. Returns the
+    violations, the undo's exit status and its report (None when it printed none)."""
+    violations = []
+    code, report, errors = undo_last_run(binary, fixture)
+    # 2 is "nothing to undo": a run killed before its first change wrote no journal.
+    if code not in (0, 1, 2) or (code != 2 and report is None):
+        violations.append(f"the undo exited with {code}: {errors.strip()}")
+    if tree_state(fixture.source) != fixture.source_state:
+        violations.append("the undo changed the source")
+    state = tree_state(fixture.target)
+    for relative, value in fixture.old_state.items():
+        path = os.path.join(fixture.target, relative)
+        if relative not in state:
+            violations.append(f"after the undo {relative} is missing")
+        elif state[relative] != value:
+            violations.append(f"after the undo {relative} does not hold its old content")
+        elif value != "dir" and os.lstat(path).st_mtime != OLD_TIME:
+            violations.append(f"after the undo {relative} has its old content but not its old time stamp")
+    named = named_by_undo(fixture, report)
+    explained = named | {relative for relative in state
+                         if TEMPORARY_NAME.match(os.path.basename(relative.rstrip("/")))}
+    for relative in state:
+        if relative in fixture.old_state or relative in explained:
+            continue
+        plain = os.path.normpath(relative)
+        ancestors = {os.path.normpath(plain[:index]) for index in range(len(plain)) if plain[index] == "/"}
+        if relative not in fixture.new_state:
+            violations.append(f"unexpected entry in the target after the undo: {relative}")
+        elif plain in named or ancestors & named:
+            continue
+        elif relative.endswith("/") and any(path.startswith(relative) for path in explained):
+            # An added folder stays when it holds something the undo left alone or a leftover.
+            continue
+        else:
+            violations.append(f"after the undo the added {relative} is still in the target, "
+                              "and the undo's report does not name it")
+    return violations, code, report
+
+
 def check_finish(binary, fixture, leftovers):
     violations = []
     code, report, errors = run_to_end(binary, fixture)
@@ -271,6 +350,81 @@ def check_finish(binary, fixture, leftovers):
     return violations
 
 
+def interrupt(process, mode):
+    if mode == "kill":
+        process.send_signal(signal.SIGKILL)
+    else:
+        # The first signal asks the run to stop; the second, as quick as a double Ctrl-C, ends it.
+        process.send_signal(signal.SIGINT)
+        time.sleep(0.02)
+        process.send_signal(signal.SIGINT)
+    process.wait()
+    return process.returncode
+
+
+def one_attempt(binary, fixture, attempt, delay, mode, large, figures):
+    """One run stopped after the delay, with the checks after the stop, the undo (with --trash) and
+    the finishing runs; adds its figures and prints its line."""
+    fixture.reset_target()
+    process = subprocess.Popen(sync_command(binary, fixture), stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, env=fixture.environment)
+    time.sleep(delay)
+    copying = copying_now(process.pid, fixture.source)
+    code = interrupt(process, mode)
+    figures["kills"] += code == -signal.SIGKILL
+    figures["double_interrupts"] += code == -signal.SIGINT
+    figures["stopped"] += code == 3
+    finished = code in (0, 1)
+    figures["finished_before_kill"] += finished
+    figures["mid_copy"] += copying is not None
+    figures["mid_large"] += copying in large
+
+    violations, leftovers = check_after_kill(fixture)
+    figures["leftovers"] += len(leftovers)
+    undone = ""
+    if fixture.trash:
+        # The undo meets the journal exactly as the stop left it: nothing runs in between.
+        undo_violations, undo_code, report = check_undo(binary, fixture)
+        violations += undo_violations
+        figures["undo_exits"][undo_code] = figures["undo_exits"].get(undo_code, 0) + 1
+        if report:
+            figures["restored"] += report["restoredCount"]
+            figures["trashed"] += report["trashedCount"]
+            figures["left_alone"] += report["leftAloneCount"]
+            undone = (f", undo exit {undo_code}: {report['restoredCount']} restored, "
+                      f"{report['trashedCount']} to the Trash, {report['leftAloneCount']} left alone")
+        else:
+            undone = f", undo exit {undo_code}"
+        # What the undo left of the leftovers is what the finishing run must keep.
+        leftovers = [relative for relative in tree_state(fixture.target)
+                     if TEMPORARY_NAME.match(os.path.basename(relative.rstrip("/")))]
+    violations += check_finish(binary, fixture, leftovers)
+    stop = "kill" if mode == "kill" else "ctrl-c x2"
+    where = (f"copying {copying}" if copying
+             else "finished first" if finished else "stopped by the first signal" if code == 3
+             else "between copies")
+    status = "ok" if not violations else "VIOLATION"
+    print(f"{stop} {attempt:3d} at {delay:6.3f} s ({where}): {status}"
+          + (f", {len(leftovers)} leftover temporary file(s)" if leftovers else "") + undone)
+    for violation in violations:
+        print(f"    {violation}")
+    figures["violations"] += len(violations)
+    sys.stdout.flush()
+
+
+def print_summary(options, figures):
+    print(f"summary: {options.kills} runs, {figures['kills']} killed by SIGKILL, "
+          f"{figures['double_interrupts']} ended by a second SIGINT, {figures['stopped']} stopped by the "
+          f"first SIGINT ({figures['finished_before_kill']} finished before the signal), "
+          f"{figures['mid_copy']} stops during a file copy, {figures['mid_large']} of them "
+          f"during a copy of a file of 50 MB or more; {figures['leftovers']} leftover temporary "
+          f"file(s), none counted or copied by the next run; {figures['violations']} violation(s)")
+    if options.trash:
+        exits = ", ".join(f"{count} with exit {code}" for code, count in sorted(figures["undo_exits"].items()))
+        print(f"undo after each stop: {exits}; {figures['restored']} items restored, {figures['trashed']} "
+              f"moved to the Trash, {figures['left_alone']} left alone")
+
+
 def mount_exfat(work, size):
     """Mounts a new exFAT image of the size at work/disk through exfat-fuse on a loop device;
     answers the mount point, or None after printing why it cannot."""
@@ -302,6 +456,8 @@ def main():
     parser.add_argument("--trash", action="store_true", help="run with --trash and check the Trash too")
     parser.add_argument("--target-fs", choices=["exfat"], default=None,
                         help="put the target on a file system of its own mounted for the check")
+    parser.add_argument("--interrupt", choices=["kill", "ctrl-c-twice", "mixed"], default="kill",
+                        help="stop each run with SIGKILL, with SIGINT twice, or take turns")
     options = parser.parse_args()
     binary = os.path.abspath(options.binary)
     if not os.access(binary, os.X_OK):
@@ -343,41 +499,16 @@ def main():
               f"{len(fixture.deleted)} deletes, {total_bytes / MB:.0f} MB to copy, "
               f"{len(large)} files of 50 MB or more; kills spread over {span:.2f} s")
 
-        figures = {"kills": 0, "mid_large": 0, "mid_copy": 0, "finished_before_kill": 0,
-                   "leftovers": 0, "violations": 0}
+        figures = {"kills": 0, "double_interrupts": 0, "stopped": 0, "mid_large": 0, "mid_copy": 0,
+                   "finished_before_kill": 0, "leftovers": 0, "violations": 0, "undo_exits": {},
+                   "restored": 0, "trashed": 0, "left_alone": 0}
         for attempt in range(1, options.kills + 1):
-            fixture.reset_target()
             delay = chooser.uniform(0.0, span)
-            process = subprocess.Popen(sync_command(binary, fixture), stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL, env=fixture.environment)
-            time.sleep(delay)
-            copying = copying_now(process.pid, fixture.source)
-            process.send_signal(signal.SIGKILL)
-            process.wait()
-            killed = process.returncode == -signal.SIGKILL
-            figures["kills"] += killed
-            figures["finished_before_kill"] += not killed
-            figures["mid_copy"] += copying is not None
-            figures["mid_large"] += copying in large
-
-            violations, leftovers = check_after_kill(fixture)
-            figures["leftovers"] += len(leftovers)
-            violations += check_finish(binary, fixture, leftovers)
-            where = (f"copying {copying}" if copying
-                     else "finished first" if not killed else "between copies")
-            status = "ok" if not violations else "VIOLATION"
-            print(f"kill {attempt:3d} at {delay:6.3f} s ({where}): {status}"
-                  + (f", {len(leftovers)} leftover temporary file(s)" if leftovers else ""))
-            for violation in violations:
-                print(f"    {violation}")
-            figures["violations"] += len(violations)
-            sys.stdout.flush()
-
-        print(f"summary: {options.kills} runs, {figures['kills']} killed by SIGKILL "
-              f"({figures['finished_before_kill']} finished before the signal), "
-              f"{figures['mid_copy']} kills during a file copy, {figures['mid_large']} of them "
-              f"during a copy of a file of 50 MB or more; {figures['leftovers']} leftover temporary "
-              f"file(s), none counted or copied by the next run; {figures['violations']} violation(s)")
+            mode = options.interrupt
+            if mode == "mixed":
+                mode = "kill" if attempt % 2 else "ctrl-c-twice"
+            one_attempt(binary, fixture, attempt, delay, mode, large, figures)
+        print_summary(options, figures)
         return 1 if figures["violations"] else 0
     finally:
         if disk is not None:
