@@ -273,7 +273,9 @@ bench_trash() {
     # The delete job's source holds the folders only; the overwrite job's holds every file an hour
     # newer than the target's copy.
     if [ "$(cat "$source-newer.made" 2>/dev/null)" != "$(cat "$source.made")" ]; then
-        for old in "$source-folders" "$source-newer"; do [ -e "$old" ] && mv "$old" "$trash/$(basename "$old").$$"; done
+        for old in "$source-folders" "$source-newer"; do
+            [ -e "$old" ] && mv "$old" "$trash/$(basename "$old").$$"
+        done
         (cd "$source" && find . -type d -print0) | (cd "$(dirname "$source")" && mkdir -p "$source-folders" &&
             cd "$source-folders" && xargs -0 mkdir -p)
         cp -a "$source" "$source-newer"
@@ -306,8 +308,8 @@ bench_trash() {
             cp -a "$source" "$work/strace-$job" && cp -a "$source" "$work/strace-$job-trash"
             count_syscalls "twinfol-sync, $job" 5000 "$twinfol" "${twinfol_args[@]}" --delete "$from" \
                 "$work/strace-$job"
-            count_syscalls "twinfol-sync --trash, $job" 5000 "$twinfol" "${twinfol_args[@]}" --delete --trash \
-                "$from" "$work/strace-$job-trash"
+            count_syscalls "twinfol-sync --trash, $job" 5000 "$twinfol" "${twinfol_args[@]}" --delete \
+                --trash "$from" "$work/strace-$job-trash"
         done
     fi
     mv "$work" "$trash/work-trash.$$"
