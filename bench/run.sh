@@ -2,13 +2,15 @@
 # Times twinfol-sync against rsync, cp -a and a bare find walk on synthetic trees and prints medians,
 # ratios, peak memory and system-call counts. It prints figures; nothing here passes or fails.
 #
-#   bench/run.sh [--quick] [--rounds N] [--scratch DIR] [--tree small|large|both]
+#   bench/run.sh [--quick] [--rounds N] [--scratch DIR] [--tree small|large|both|trash]
 #                [--memory-check] [--no-strace] [--strace-others] [--compare-with PATH]
 #
 #   --quick          small trees (5,000 files in 250 folders; 4 files of 16 MiB), 3 rounds
 #   --rounds N       rounds per case (default 5 for many small files, 3 for few large ones)
 #   --scratch DIR    where the trees go (default /tmp/twinfol-bench, or $TWINFOL_BENCH_DIR)
-#   --tree T         only the "small" or the "large" tree
+#   --tree T         only the "small" or the "large" tree, or only the Trash cases ("trash": 5,000
+#                    target-only files deleted inside kept folders, and 5,000 files overwritten,
+#                    each with and without --trash; 5 rounds, 3 with --quick)
 #   --memory-check   also copy and re-run a tree ten times larger with the same folder sizes
 #                    (500,000 files; needs about 2.5 GB and a few minutes) and compare peak memory
 #   --no-strace      skip the system-call counts
@@ -28,7 +30,7 @@ repo=$(dirname "$here")
 quick=0
 rounds=""
 scratch=${TWINFOL_BENCH_DIR:-/tmp/twinfol-bench}
-trees="small large"
+trees="small large trash"
 memory_check=0
 strace_mine=1
 strace_others=0
@@ -40,13 +42,13 @@ while [ $# -gt 0 ]; do
     --quick) quick=1 ;;
     --rounds) rounds=$2; shift ;;
     --scratch) scratch=$2; shift ;;
-    --tree) [ "$2" = both ] && trees="small large" || trees=$2; shift ;;
+    --tree) [ "$2" = both ] && trees="small large trash" || trees=$2; shift ;;
     --memory-check) memory_check=1 ;;
     --no-strace) strace_mine=0 ;;
     --strace-others) strace_others=1 ;;
     --jobs) twinfol_args+=(--jobs "$2"); shift ;;
     --compare-with) compare_with=$(cd "$(dirname "$2")" && pwd)/$(basename "$2"); shift ;;
-    -h|--help) sed -n '2,22p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    -h|--help) sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) echo "run.sh: unknown option $1" >&2; exit 2 ;;
     esac
     shift
@@ -136,7 +138,7 @@ run_tool() {
 
 make_source() {
     local tree=$1 source=$2 kind sizes stamp
-    if [ "$tree" = small ] || [ "$tree" = huge ]; then
+    if [ "$tree" = small ] || [ "$tree" = huge ] || [ "$tree" = five ]; then
         kind=small sizes="$3 $4"
     else
         kind=large sizes="$large_files $large_mib"
@@ -260,6 +262,59 @@ bench_tree() {
     mv "$work" "$trash/work-$tree.$$"
 }
 
+# The Trash's own cost where it is paid per file: 5,000 target-only files deleted inside folders that
+# stay, and 5,000 files overwritten, each by twinfol-sync with and without --trash. The trees are the
+# quick small tree (5,000 files in 250 folders); every target is copied before the first timing.
+bench_trash() {
+    local tree_rounds=$1 source=$scratch/src-five work=$scratch/work-trash round tool job
+    echo
+    echo "== Trash cases: 5,000 files deleted inside kept folders, 5,000 overwritten"
+    make_source five "$source" 5000 250
+    # The delete job's source holds the folders only; the overwrite job's holds every file an hour
+    # newer than the target's copy.
+    if [ "$(cat "$source-newer.made" 2>/dev/null)" != "$(cat "$source.made")" ]; then
+        for old in "$source-folders" "$source-newer"; do
+            [ -e "$old" ] && mv "$old" "$trash/$(basename "$old").$$"
+        done
+        (cd "$source" && find . -type d -print0) | (cd "$(dirname "$source")" && mkdir -p "$source-folders" &&
+            cd "$source-folders" && xargs -0 mkdir -p)
+        cp -a "$source" "$source-newer"
+        python3 "$here/make_tree.py" touch "$source-newer" 100 1
+        cp "$source.made" "$source-newer.made"
+    fi
+    find "$source-newer" -type f -print0 | xargs -0 cat >/dev/null
+    echo "   $tree_rounds rounds per case; making the targets"
+    mkdir -p "$work"
+    for ((round = 1; round <= tree_rounds; round++)); do
+        for tool in twinfol trash; do
+            for job in delete5k overwrite5k; do cp -a "$source" "$work/$job-$tool-$round"; done
+        done
+    done
+    for job in delete5k overwrite5k; do
+        echo "   timing: $job"
+        local from=$source-folders
+        [ $job = overwrite5k ] && from=$source-newer
+        for ((round = 1; round <= tree_rounds; round++)); do
+            for tool in $(rotated "$round" twinfol trash); do
+                run_tool trash "$job" "$round" "$tool" "$from" "$work/$job-$tool-$round"
+            done
+        done
+    done
+    if [ $strace_mine = 1 ]; then
+        echo "   counting system calls (strace -c -f; 5000 files)"
+        for job in delete5k overwrite5k; do
+            local from=$source-folders
+            [ $job = overwrite5k ] && from=$source-newer
+            cp -a "$source" "$work/strace-$job" && cp -a "$source" "$work/strace-$job-trash"
+            count_syscalls "twinfol-sync, $job" 5000 "$twinfol" "${twinfol_args[@]}" --delete "$from" \
+                "$work/strace-$job"
+            count_syscalls "twinfol-sync --trash, $job" 5000 "$twinfol" "${twinfol_args[@]}" --delete \
+                --trash "$from" "$work/strace-$job-trash"
+        done
+    fi
+    mv "$work" "$trash/work-trash.$$"
+}
+
 memory_check() {
     local source=$scratch/src-huge work=$scratch/work-huge
     echo
@@ -276,6 +331,8 @@ echo "== Scratch folder: $scratch (page cache warm: every source is read once be
 for tree in $trees; do
     if [ "$tree" = small ]; then
         bench_tree small "${rounds:-$default_rounds}" "$small_files"
+    elif [ "$tree" = trash ]; then
+        bench_trash "${rounds:-$(( quick == 1 ? 3 : 5 ))}"
     else
         bench_tree large "${rounds:-$(( quick == 1 ? 3 : 3 ))}" "$large_files"
     fi
@@ -288,7 +345,7 @@ echo "   round by round, the order rotated each round). Within five minutes of d
 echo "   skips the freed inodes when it allocates new ones, which slows every tool's copies alike: leave"
 echo "   a few minutes between runs when absolute copy times matter."
 for tree in $trees; do
-    echo "Tree \"$tree\":"
+    [ "$tree" = trash ] && echo "Trash cases (5,000 files):" || echo "Tree \"$tree\":"
     python3 "$here/summarise.py" "$results" "$tree"
 done
 if [ $memory_check = 1 ]; then

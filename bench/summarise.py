@@ -14,6 +14,8 @@ CASES = [
     ("noop", "re-run with nothing to do"),
     ("change", "re-run after 1 % newer sources and 1 % extra target files"),
     ("delete", "deleting a whole target-only tree"),
+    ("delete5k", "deleting 5,000 target-only files inside kept folders"),
+    ("overwrite5k", "overwriting 5,000 files"),
 ]
 # The ratio mine/other that each case aims at, for many small files and for few large ones. "trash" is
 # twinfol-sync with --trash, whose delete moves the tree to the Trash instead; "before" is the binary
@@ -23,6 +25,8 @@ RATIOS = {
     "noop": [("twinfol", "rsync", "0.4", "0.4"), ("twinfol", "walk", "0.75", "0.75"), ("twinfol", "before", "-", "-")],
     "change": [("twinfol", "rsync", "0.4", "0.4"), ("twinfol", "before", "-", "-")],
     "delete": [("twinfol", "rsync", "-", "-"), ("twinfol", "rm", "0.35", "0.35"), ("trash", "twinfol", "1.2", "1.2")],
+    "delete5k": [("trash", "twinfol", "1.2", "1.2")],
+    "overwrite5k": [("trash", "twinfol", "1.2", "1.2")],
 }
 
 

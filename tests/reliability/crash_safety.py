@@ -425,7 +425,8 @@ def print_summary(options, figures):
           f"during a copy of a file of 50 MB or more; {figures['leftovers']} leftover temporary "
           f"file(s), none counted or copied by the next run; {figures['violations']} violation(s)")
     if options.trash:
-        exits = ", ".join(f"{count} with exit {code}" for code, count in sorted(figures["undo_exits"].items()))
+        exits = ", ".join(f"{count} with exit {code}"
+                          for code, count in sorted(figures["undo_exits"].items()))
         print(f"undo after each stop: {exits}; {figures['restored']} items restored, {figures['trashed']} "
               f"moved to the Trash, {figures['left_alone']} left alone; "
               f"{figures.get('unrecorded_adds', 0)} added item(s) a stop left unrecorded stayed")
