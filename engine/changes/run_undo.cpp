@@ -189,8 +189,14 @@ void RunUndo::UndoOverwrite(const Journal& journal, const JournalRecord& record,
     const TrashedItem item = journal.ItemOf(record);
     const FsResult<EntryFacts> now = fileSystem_.LookAt(path);
     if (!record.replaced) {
-        // The run was stopped before it recorded the replacement: if the old content never left its
-        // name there is nothing to undo, else what stands there cannot be told from a newer edit.
+        // The run was stopped before it recorded the replacement. If the old content never left its
+        // name there is nothing to undo; if the name is empty (a disk without hard links moves the old
+        // content out before the copy), the old content goes back; anything else standing there cannot
+        // be told from a newer edit.
+        if (!now && trash_->StillAsLeft(item) && trash_->Restore(item, path, ExistingEntry::Keep)) {
+            report_.RecordUndo(UndoList::Restored, path);
+            return;
+        }
         if (!now || !item.identity.Matches(*now))
             report_.RecordProblem(
                 ProblemKind::Undo, path,

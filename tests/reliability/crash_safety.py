@@ -119,6 +119,7 @@ class Fixture:
         self.target = os.path.join(target_parent or work, "target") + "/"
         self.pristine = os.path.join(work, "pristine-target") + "/"
         self.trash = trash
+        self.own_disk = target_parent is not None
         # The runs' journals and home trash stay inside the work folder, never in a real home.
         self.environment = dict(os.environ, XDG_DATA_HOME=os.path.join(work, "data"),
                                 XDG_STATE_HOME=os.path.join(work, "state"))
@@ -210,8 +211,8 @@ def trash_folder_state(fixture, folder, top, held, violations):
         path = os.path.join(files, name)
         if os.path.isdir(path) and not os.path.islink(path):
             for inner, value in tree_state(path).items():
-                held.setdefault(os.path.normpath(os.path.join(relative, inner)) + ("/" if inner.endswith("/") else ""),
-                                set()).add(value)
+                key = os.path.normpath(os.path.join(relative, inner)) + ("/" if inner.endswith("/") else "")
+                held.setdefault(key, set()).add(value)
         else:
             held.setdefault(relative, set()).add(checksum(path))
 
@@ -249,7 +250,10 @@ def check_after_kill(fixture):
         elif value not in allowed:
             violations.append(f"{relative} holds neither its old nor its new content")
     for relative, _ in fixture.overwritten:
-        if relative not in target_state:
+        # With the Trash on a disk without hard links the old content is moved into the Trash before
+        # the copy takes its name: the name may be empty then, and the Trash check above has found the
+        # old content whole.
+        if relative not in target_state and not (fixture.trash and fixture.own_disk):
             violations.append(f"{relative} is missing: an overwritten file was lost")
     return violations, leftovers
 

@@ -129,5 +129,30 @@ TEST_P(UndoProofTest, AMoveAKillStoppedBeforeItsRenameIsRecognisedAndTheRestCome
     EXPECT_EQ(SideSnapshot("target"), before) << stopped;
 }
 
+TEST_P(UndoProofTest, AnOverwriteStoppedWhileItsNameWasEmptyGetsItsOldContentBack)
+{
+    tree.WriteFile(Source("doc.txt"), "new", baseTime + 1000);
+    tree.WriteFile(Target("doc.txt"), "old", baseTime);
+    PosixFileSystem real;
+    FaultInjectingFileSystem layer(real);
+    // As on a disk without hard links: the old content is moved out before the copy takes the name.
+    layer.FailNthCall(FsOperation::LinkToTrash, 1, EPERM);
+    std::string duringCopy;
+    layer.OnCall(FsOperation::CopyFile, [&](const FsCall&) { duringCopy = JournalText(); });
+    RunThrough(layer);
+    ASSERT_TRUE(report.problemLog.empty()) << report.ProblemLines().front();
+    ASSERT_EQ(TrashFiles().count("doc.txt"), 1u);
+    // A kill during the copy: the name is empty and the journal has no replacement for it.
+    const std::vector<JournalFile> journals = Journals();
+    ASSERT_FALSE(journals.empty());
+    std::ofstream(journals.back().path, std::ios::trunc) << duringCopy;
+    ASSERT_EQ(unlink(tree.Path(Target("doc.txt")).c_str()), 0);
+
+    Undo();
+    EXPECT_TRUE(report.problemLog.empty()) << report.ProblemLines().front();
+    EXPECT_EQ(tree.ReadFile(Target("doc.txt")), "old");
+    EXPECT_EQ(TrashFiles().count("doc.txt"), 0u);
+}
+
 } // namespace
 } // namespace twinfol::test
