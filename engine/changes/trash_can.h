@@ -150,7 +150,6 @@ private:
     std::map<std::uint64_t, Choice> prepared_;
     std::string lastFolder_;
     std::uint64_t lastKey_ = 0;
-    bool lastPrepared_ = false;
     // The trash folders opened and checked, by path, with the outcome of the check.
     std::map<std::string, std::pair<FsStatus, std::unique_ptr<TrashHold>>> held_;
     // Per trash folder and name, the next number to try, so that many items of one name do not try
