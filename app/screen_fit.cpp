@@ -92,7 +92,13 @@ void MoveOnto(QWidget& window, const QRect& room, const QMargins& frame)
                              std::max(room.left(), room.left() + room.width() - outer.width()));
     const int y =
         std::clamp(window.y(), room.top(), std::max(room.top(), room.top() + room.height() - outer.height()));
+    if (QPoint(x, y) == window.pos())
+        return;
+    // A dialog not yet placed by anyone is still centred over its parent when it shows; that placing
+    // is kept, only nudged onto the screen.
+    const bool placed = window.testAttribute(Qt::WA_Moved);
     window.move(x, y);
+    window.setAttribute(Qt::WA_Moved, placed);
 }
 
 } // namespace
