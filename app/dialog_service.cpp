@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -59,10 +60,14 @@ std::optional<std::string> AskProfileName(QWidget* parent, const std::string& st
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QStringLiteral("Twinfol profiles (*.twp)"));
     dialog.setDefaultSuffix(QStringLiteral("twp"));
-    if (!startFile.empty()) {
+    // Always a folder of its own: left alone, the dialog would start wherever any file dialog was last
+    // used, such as the folder an exclusion was chosen in. Without a profile path, the home folder.
+    if (startFile.empty()) {
+        dialog.setDirectory(QDir::homePath());
+    } else {
         const QFileInfo start(QString::fromStdString(startFile));
         dialog.setDirectory(start.absolutePath());
-        dialog.selectFile(start.fileName());
+        dialog.selectFile(start.absoluteFilePath());
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;

@@ -3,6 +3,7 @@
 #include "app/exclusions_dialog.h"
 
 #include "app/dialog_service.h"
+#include "base/display_text.h"
 #include "ui_exclusions_dialog.h"
 
 namespace twinfol {
@@ -24,7 +25,7 @@ ExclusionsDialog::~ExclusionsDialog() = default;
 
 void ExclusionsDialog::InsertSorted(const std::string& path)
 {
-    const QString text = QString::fromStdString(path);
+    const QString text = QString::fromStdString(ForDisplay(path));
     int row = ui->exclusionList->count();
     // After the last row that does not sort above the new one, so equal rows keep their order.
     while (row > 0 &&
@@ -37,7 +38,7 @@ void ExclusionsDialog::InsertSorted(const std::string& path)
 
 void ExclusionsDialog::AddRow(const std::string& path)
 {
-    const QString text = QString::fromStdString(path);
+    const QString text = QString::fromStdString(ForDisplay(path));
     for (int row = 0; row < ui->exclusionList->count(); ++row)
         if (QString::compare(ui->exclusionList->item(row)->text(), text, Qt::CaseInsensitive) == 0)
             return;

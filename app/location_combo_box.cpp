@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QWheelEvent>
 
+#include "base/display_text.h"
+
 namespace twinfol {
 
 LocationComboBox::LocationComboBox(QWidget* parent) : QComboBox(parent)
@@ -15,7 +17,7 @@ LocationComboBox::LocationComboBox(QWidget* parent) : QComboBox(parent)
 
 void LocationComboBox::AddLocation(const std::string& path)
 {
-    addItem(QString::fromStdString(path), QByteArray::fromStdString(path));
+    addItem(QString::fromStdString(ForDisplay(path)), QByteArray::fromStdString(path));
 }
 
 std::string LocationComboBox::CurrentLocation() const

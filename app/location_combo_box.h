@@ -15,8 +15,8 @@ class LocationComboBox : public QComboBox {
 public:
     explicit LocationComboBox(QWidget* parent = nullptr);
 
-    // A row shows its path and keeps its bytes, so that a name that is not valid UTF-8 reaches the
-    // engine exactly as it was chosen.
+    // A row shows its path with bytes that are not UTF-8 as \xNN and keeps the bytes themselves, so
+    // that such a name reaches the engine exactly as it was chosen.
     void AddLocation(const std::string& path);
     // The bytes of the current row's path; empty when no row is current.
     std::string CurrentLocation() const;

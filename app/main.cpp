@@ -8,6 +8,7 @@
 #include "app/command_line.h"
 #include "app/dialog_service.h"
 #include "app/main_dialog.h"
+#include "app/screen_fit.h"
 #include "engine/posix/posix_file_system.h"
 #include "settings/settings_store.h"
 
@@ -35,6 +36,9 @@ int main(int argc, char* argv[])
     case twinfol::StartAction::OpenWindow: break;
     }
     QApplication application(argc, argv);
+    // Every window fits its screen, also a small one at a large scale factor.
+    twinfol::ScreenFit screenFit;
+    application.installEventFilter(&screenFit);
     // Qt has taken the options it knows out of argc and argv ("-style Fusion", say, whose value
     // begins with no dash): the profile is looked for only among the arguments it left, as bytes.
     const std::vector<std::string> arguments(argv + 1, argv + argc);

@@ -10,8 +10,12 @@
 
 #include "app/about_dialog.h"
 #include "app/dialog_service.h"
+#include "app/empty_source_question.h"
 #include "app/exclusions_dialog.h"
 #include "app/manual_location.h"
+#include "app/running_frames.h"
+#include "app/screen_fit.h"
+#include "base/display_text.h"
 #include "base/path.h"
 #include "ui_main_dialog.h"
 
@@ -33,7 +37,9 @@ MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogSe
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
     appIcon = QIcon(QStringLiteral(":/resources/twinfol.svg"));
-    HideRunningFrames();
+    // Both frames are hidden whenever no run is active, also before the window is first shown.
+    PrepareRunningFrame(*ui->running1To2Frame, *ui->location1To2Button);
+    PrepareRunningFrame(*ui->running2To1Frame, *ui->location2To1Button);
     ui->stopButton->setEnabled(false);
     autoStartTimer.setObjectName(QStringLiteral("autoStartTimer"));
     autoStartTimer.setInterval(autoStartDelay);
@@ -46,19 +52,6 @@ MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogSe
 }
 
 MainDialog::~MainDialog() = default;
-
-// Both frames are hidden whenever no run is active, also before the window is first shown. They
-// keep their room while hidden, so the fixed-size window never changes size when one appears.
-void MainDialog::HideRunningFrames()
-{
-    for (QWidget* frame :
-         {static_cast<QWidget*>(ui->running1To2Frame), static_cast<QWidget*>(ui->running2To1Frame)}) {
-        QSizePolicy policy = frame->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        frame->setSizePolicy(policy);
-        frame->hide();
-    }
-}
 
 void MainDialog::ConnectControls()
 {
@@ -111,6 +104,7 @@ void MainDialog::showEvent(QShowEvent* event)
         Initialise();
         if (const QScreen* screen = this->screen())
             move(screen->availableGeometry().center() - rect().center());
+        FitToScreen(*this);
     }
     QDialog::showEvent(event);
     // A message about the command-line profile waits until the window is on screen, so that it
@@ -167,7 +161,7 @@ void MainDialog::WriteControls()
     ui->location1Combo->SelectLocation(fields.location1);
     ui->location2Combo->SelectLocation(fields.location2);
     executionLine->ShowOperation(fields.executionText);
-    ui->profilePathEdit->setText(QString::fromStdString(fields.profilePath));
+    ui->profilePathEdit->setText(QString::fromStdString(ForDisplay(fields.profilePath)));
     ui->autoStartCheck->setChecked(fields.options.autoStart != AutoStart::Off);
     // Neither radio button is checked for -1, which an exclusive pair cannot show.
     ui->direction1To2Radio->setAutoExclusive(false);
@@ -435,18 +429,24 @@ void MainDialog::StartRun(SyncDirection direction)
     const SyncOptions options = RunOptions();
     const auto askEmptySource = [this](std::int64_t items, const std::string& source,
                                        const std::string& target) {
-        return dialogs.AskWarning(this,
-                                  tr("The source folder is empty: is its disk mounted?\n\n"
-                                     "Source: %1\nTarget: %2\n\n"
-                                     "The target folder holds %3 items that this run would delete.\n"
-                                     "Run anyway and delete them?")
-                                      .arg(QString::fromStdString(source), QString::fromStdString(target))
-                                      .arg(items));
+        return dialogs.AskWarning(this, EmptySourceQuestion(items, source, target));
     };
     const std::string refusal = runControl.Start(direction, fields.location1, fields.location2, options,
                                                  profileCommands.Current().exclusions, askEmptySource);
-    if (!refusal.empty())
+    if (!refusal.empty()) {
+        RestFocusAfterRun();
         dialogs.ShowMessage(this, QString::fromStdString(refusal));
+    }
+}
+
+// The focus leaves the run button, so that a stray Enter cannot run again; a report or message
+// window hands it back to whatever holds it here.
+void MainDialog::RestFocusAfterRun()
+{
+    if (ui->lastReportButton->isEnabled())
+        ui->lastReportButton->setFocus(Qt::OtherFocusReason);
+    else
+        ui->location1Combo->setFocus(Qt::OtherFocusReason);
 }
 
 SyncOptions MainDialog::RunOptions()
@@ -484,6 +484,7 @@ void MainDialog::OnRunFinished()
     executionLine->Clear();
     WriteControls();
     UpdateControls();
+    RestFocusAfterRun();
     const SyncReport& report = runControl.Report();
     // A run refused at its start touched nothing: there is no report to show, only the reason.
     if (!report.refusal.empty())

@@ -58,7 +58,6 @@ protected:
 private:
     void ConnectControls();
     void ConnectRunControl();
-    void HideRunningFrames();
     void Initialise();
     void ReadControls();
     void WriteControls();
@@ -98,6 +97,7 @@ private:
     void OnAutoStartTimer();
     void OnProgress(const std::string& text);
     void OnRunFinished();
+    void RestFocusAfterRun();
 
     std::unique_ptr<Ui::MainDialog> ui;
     const OptionBoxes optionBoxes{*ui};

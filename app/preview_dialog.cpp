@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QPushButton>
 
+#include "app/preview_sorting.h"
 #include "base/amount_text.h"
 #include "base/display_text.h"
 #include "ui_preview_dialog.h"
@@ -47,6 +48,9 @@ PreviewDialog::PreviewDialog(ExplainedPlan explained, const QString& directionCa
     ui_->planTable->setColumnWidth(PlanTableModel::SizeColumn, 12 * digit);
     resize(130 * digit, 60 * fontMetrics().height() / 2);
     FillFilters();
+    // Long paths lose their middle, so that both the folder they start in and the name stay in sight.
+    ui_->planTable->setTextElideMode(Qt::ElideMiddle);
+    new PreviewSorting(*ui_->planTable, *ui_->sortCombo, *model_);
     connect(ui_->synchroniseButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(ui_->closeButton, &QPushButton::clicked, this, &QDialog::reject);
 }

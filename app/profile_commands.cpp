@@ -6,6 +6,7 @@
 
 #include "app/dialog_service.h"
 #include "app/window_settings.h"
+#include "base/display_text.h"
 
 namespace twinfol {
 namespace {
@@ -15,26 +16,32 @@ QString Text(const char* text)
     return QCoreApplication::translate("MainDialog", text);
 }
 
+// A path as a message shows it: a name that is not UTF-8 keeps every byte visible as \xNN.
+QString Shown(const std::string& path)
+{
+    return QString::fromStdString(ForDisplay(path));
+}
+
 QString CouldNotOpen(const std::string& path)
 {
-    return Text("Could not open file: ") + QString::fromStdString(path);
+    return Text("Could not open file: ") + Shown(path);
 }
 
 QString NotAProfile(const std::string& path, const ProfileLoadResult& loaded)
 {
     if (!loaded.pastReaderLimits)
-        return QString::fromStdString(path) + Text(" is not a valid Twinfol profile");
+        return Shown(path) + Text(" is not a valid Twinfol profile");
     // One pass over all four markers, so that a "%" in the path is taken as it stands.
     return Text("%1 is too large to be a Twinfol profile: a profile file holds at most %2 MB, lines of at "
                 "most %3 KB and %4 exclusions")
-        .arg(QString::fromStdString(path), QString::number(Profile::maxInputBytes / (1024 * 1024)),
+        .arg(Shown(path), QString::number(Profile::maxInputBytes / (1024 * 1024)),
              QString::number(Profile::maxLineBytes / 1024), QString::number(Profile::maxExclusions));
 }
 
 // The file itself may be writable: it is the profile that a profile file cannot hold.
 QString CannotHold(const std::string& path)
 {
-    return Text("The profile was not saved to ") + QString::fromStdString(path) +
+    return Text("The profile was not saved to ") + Shown(path) +
            Text(": a location or an exclusion holds a line break or another text that a profile file "
                 "cannot keep");
 }

@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "base/amount_text.h"
+#include "base/display_text.h"
 #include "base/path.h"
 
 namespace twinfol {
@@ -61,8 +62,8 @@ std::optional<UndoChoice> FindUndoChoice(FileSystem& fileSystem, const UserPlace
 std::string UndoQuestionText(const UndoChoice& choice, const UndoExtent& extent)
 {
     const UndoableRun& run = choice.run;
-    std::string text = "Undo the last run into " + WithoutTrailingSeparator(choice.target) + ", made on " +
-                       LocalTime(run.journal.header.started) + "?\n\n";
+    std::string text = "Undo the last run into " + ForDisplay(WithoutTrailingSeparator(choice.target)) +
+                       ", made on " + LocalTime(run.journal.header.started) + "?\n\n";
     text += std::to_string(run.added) + " added files and folders go to the Trash" + Figures(extent.added) +
             ".\n";
     if (run.journal.header.useTrash) {

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QStringList>
 
+#include "base/display_text.h"
 #include "ui_detailed_report_dialog.h"
 
 namespace twinfol {
@@ -21,12 +22,12 @@ DetailedReportDialog::DetailedReportDialog(const PathSet& overwrittenFiles, cons
                                            const PathSet& deletedFiles, const PathSet& addedFolders,
                                            const PathSet& deletedFolders, QWidget* parent)
     : DetailedReportDialog(
-          {{QStringLiteral("Overwritten Files"), QStringLiteral("Now Showing Overwritten Files"),
+          {{QStringLiteral("&Overwritten Files"), QStringLiteral("Now Showing Overwritten Files"),
             &overwrittenFiles},
-           {QStringLiteral("Added Files"), QStringLiteral("Now Showing Added Files"), &addedFiles},
-           {QStringLiteral("Deleted Files"), QStringLiteral("Now Showing Deleted Files"), &deletedFiles},
-           {QStringLiteral("Added Folders"), QStringLiteral("Now Showing Added Folders"), &addedFolders},
-           {QStringLiteral("Deleted Folders"), QStringLiteral("Now Showing Deleted Folders"),
+           {QStringLiteral("&Added Files"), QStringLiteral("Now Showing Added Files"), &addedFiles},
+           {QStringLiteral("&Deleted Files"), QStringLiteral("Now Showing Deleted Files"), &deletedFiles},
+           {QStringLiteral("Added &Folders"), QStringLiteral("Now Showing Added Folders"), &addedFolders},
+           {QStringLiteral("Deleted Fo&lders"), QStringLiteral("Now Showing Deleted Folders"),
             &deletedFolders}},
           parent)
 {
@@ -34,8 +35,8 @@ DetailedReportDialog::DetailedReportDialog(const PathSet& overwrittenFiles, cons
 
 DetailedReportDialog::DetailedReportDialog(const PathSet& restored, const PathSet& trashed, QWidget* parent)
     : DetailedReportDialog(
-          {{QStringLiteral("Restored"), QStringLiteral("Now Showing Restored Items"), &restored},
-           {QStringLiteral("Moved to the Trash"), QStringLiteral("Now Showing Items Moved to the Trash"),
+          {{QStringLiteral("&Restored"), QStringLiteral("Now Showing Restored Items"), &restored},
+           {QStringLiteral("&Moved to the Trash"), QStringLiteral("Now Showing Items Moved to the Trash"),
             &trashed}},
           parent)
 {
@@ -82,12 +83,14 @@ void DetailedReportDialog::Refresh()
         button->setEnabled(true);
     viewButtons_[Index(currentView_)]->setEnabled(false);
     ui_->nowShowingLabel->setText(pages_[Index(currentView_)].nowShowing);
+    // A screen reader names the list by what it holds now.
+    ui_->entryList->setAccessibleName(pages_[Index(currentView_)].nowShowing);
     const PathSet& list = *pages_[Index(currentView_)].list;
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(list.size()));
-    // Paths are bytes in the engine; they are shown as UTF-8.
+    // Paths are bytes in the engine; they are shown as UTF-8, bytes that are not UTF-8 as \xNN.
     for (const std::string& path : list)
-        rows.append(QString::fromStdString(path));
+        rows.append(QString::fromStdString(ForDisplay(path)));
     ui_->entryList->clear();
     ui_->entryList->addItems(rows);
 }

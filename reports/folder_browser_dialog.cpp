@@ -14,6 +14,7 @@
 
 #include <vector>
 
+#include "base/display_text.h"
 #include "reports/folder_listing.h"
 #include "reports/folder_tree_item.h"
 #include "ui_folder_browser_dialog.h"
@@ -224,7 +225,7 @@ FolderTreeItem* FolderBrowserDialog::FindAmongChildren(QTreeWidgetItem* parent, 
         return nullptr;
     // A name spelt exactly so wins: on Linux "Data" and "data" can stand side by side. Otherwise the
     // first name that differs only in case is taken.
-    const QString wanted = QString::fromStdString(component);
+    const QString wanted = QString::fromStdString(ForDisplay(component));
     FolderTreeItem* caseInsensitiveMatch = nullptr;
     for (int i = 0; i < parent->childCount(); ++i) {
         FolderTreeItem* child = FolderTreeItem::From(parent->child(i));

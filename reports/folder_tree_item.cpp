@@ -2,12 +2,14 @@
 // reading it; the mark goes away once reading finds none.
 #include "reports/folder_tree_item.h"
 
+#include "base/display_text.h"
+
 namespace twinfol {
 
 FolderTreeItem::FolderTreeItem(FolderItemKind kind, std::string path, std::string name, const QIcon& icon)
     : QTreeWidgetItem(kItemType), kind_(kind), path_(std::move(path)), name_(std::move(name))
 {
-    setText(0, QString::fromStdString(name_));
+    setText(0, QString::fromStdString(ForDisplay(name_)));
     setIcon(0, icon);
     setChildIndicatorPolicy(QTreeWidgetItem::ShowIndicator);
 }

@@ -7,6 +7,7 @@
 #include <array>
 #include <utility>
 
+#include "base/display_text.h"
 #include "reports/detailed_report_dialog.h"
 #include "reports/problem_log_dialog.h"
 #include "ui_report_dialog.h"
@@ -53,9 +54,10 @@ ReportDialog::~ReportDialog() = default;
 void ReportDialog::Prepare(const std::string& source, const std::string& target)
 {
     // Paths are bytes in the engine; the window shows them as UTF-8, the encoding of file names on
-    // the desktops this runs on.
-    targetPath_ = QString::fromStdString(target);
-    sourcePath_ = QString::fromStdString(source);
+    // the desktops this runs on, with every byte that is not UTF-8 spelt out so that no two names
+    // look alike.
+    targetPath_ = QString::fromStdString(ForDisplay(target));
+    sourcePath_ = QString::fromStdString(ForDisplay(source));
     if (report_.kind == ReportKind::Undo)
         heading_ = report_.interrupted ? kUndoInterruptedHeading : kUndoDoneHeading;
     else

@@ -1,5 +1,6 @@
 // The "Select Files" chooser of the exclusions dialog on a real folder: every file, with or without
-// a dot in its name, and every folder is listed, and a folder can be opened.
+// a dot in its name, and every folder is listed, and a folder can be opened. The profile dialogs start
+// at the profile's open path, whatever folder the chooser visited last.
 #include "app/exclusion_file_chooser.h"
 
 #include <QAbstractItemView>
@@ -9,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "app/dialog_service.h"
+#include "engine/posix/posix_file_system.h"
+#include "gui/modal_helpers.h"
 #include "support/temp_tree.h"
 
 namespace twinfol {
@@ -46,6 +50,35 @@ TEST(ExclusionFileChooser, ListsEveryFileAndFolderAndOpensFolders)
     QTest::keyClick(view, Qt::Key_Return);
     EXPECT_TRUE(QTest::qWaitFor([&] { return Listed(*view) == QStringList{"inner.txt"}; }, 10000));
     EXPECT_EQ(dialog.directory().absolutePath().toStdString() + "/", tree.Path("keep/"));
+}
+
+// The folder each file dialog opened in, each dialog then cancelled.
+struct FileDialogWatcher {
+    std::vector<std::string> folders;
+    test::ModalWatcher watcher{[this](QWidget& window) {
+        auto* dialog = qobject_cast<QFileDialog*>(&window);
+        ASSERT_NE(dialog, nullptr);
+        folders.push_back(dialog->directory().absolutePath().toStdString() + "/");
+        dialog->reject();
+    }};
+};
+
+TEST(ProfileFileDialogs, StartAtTheOpenPathNotWhereAnExclusionWasChosen)
+{
+    test::TempTree tree;
+    tree.WriteFile("profiles/job.twp", "x");
+    tree.WriteFile("elsewhere/skip.txt", "x");
+    PosixFileSystem posix;
+    DialogService dialogs(posix);
+    FileDialogWatcher seen;
+    EXPECT_TRUE(dialogs.ChooseFiles(nullptr, tree.Path("elsewhere/skip.txt")).empty());
+    EXPECT_FALSE(dialogs.SaveProfileName(nullptr, tree.Path("profiles/job.twp")));
+    EXPECT_FALSE(dialogs.OpenProfileName(nullptr, tree.Path("profiles/job.twp")));
+    // No open path yet: the home folder, not the folder last visited.
+    EXPECT_FALSE(dialogs.SaveProfileName(nullptr, ""));
+    const std::string home = QDir::homePath().toStdString() + "/";
+    EXPECT_EQ(seen.folders, (std::vector<std::string>{tree.Path("elsewhere/"), tree.Path("profiles/"),
+                                                      tree.Path("profiles/"), home}));
 }
 
 } // namespace

@@ -14,15 +14,21 @@
 #include "app/about_dialog.h"
 #include "app/confirm_dialog.h"
 #include "app/exclusions_dialog.h"
+#include "app/preview_dialog.h"
 #include "gui/main_dialog_fixture.h"
 #include "gui/modal_helpers.h"
+#include "reports/detailed_report_dialog.h"
+#include "reports/folder_browser_dialog.h"
+#include "reports/problem_log_dialog.h"
+#include "reports/report_dialog.h"
 
 using namespace twinfol;
 using namespace twinfol::test;
 
 namespace {
 
-// Walks the window's buttons and labels: no two share a mnemonic letter ("&&" is a plain "&"), and
+// Walks the window's buttons and labels (every window: main, preview, report, detailed report, problem
+// log, confirm, exclusions, about, folder browser): no two share a mnemonic letter ("&&" is a plain "&"), and
 // a label with one leads to a field. Every control the Tab key reaches has a name a screen reader
 // can say, and no two share one. Returns how many controls have a mnemonic.
 int CheckKeyboardAccess(QWidget& window)
@@ -52,8 +58,9 @@ int CheckKeyboardAccess(QWidget& window)
 TEST_F(MainDialogTest, EveryWindowHasUniqueMnemonicsAndANameForEveryControl)
 {
     Open();
-    // All but the radio pair, which Tab reaches from "Auto Start" and the arrow keys switch.
-    EXPECT_EQ(CheckKeyboardAccess(*window), 23);
+    // All but the radio pair, which Tab reaches from "Auto Start" and the arrow keys switch, and the
+    // "Execution" label, whose line the keyboard does not visit.
+    EXPECT_EQ(CheckKeyboardAccess(*window), 25);
     ExclusionsDialog exclusions(window.get(), ExclusionList(), dialogs);
     EXPECT_EQ(CheckKeyboardAccess(exclusions), 5);
     AboutDialog about(window.get(), QIcon());
@@ -61,6 +68,23 @@ TEST_F(MainDialogTest, EveryWindowHasUniqueMnemonicsAndANameForEveryControl)
     ConfirmDialog confirm(window.get());
     confirm.SetQuestion({"Delete File", {"Delete file: /t/a.txt", "", "", ""}});
     EXPECT_EQ(CheckKeyboardAccess(confirm), 5);
+    SyncReport report;
+    report.RecordProblem(ProblemKind::CopyFile, "/t/a.txt", "no room");
+    ReportDialog summary(report, window.get());
+    summary.Prepare("/s/", "/t/");
+    summary.show();
+    EXPECT_EQ(CheckKeyboardAccess(summary), 12);
+    DetailedReportDialog details(report.overwrittenFiles, report.addedFiles, report.deletedFiles,
+                                 report.addedFolders, report.deletedFolders, window.get());
+    EXPECT_EQ(CheckKeyboardAccess(details), 5);
+    ProblemLogDialog log(report.problemLog, window.get());
+    EXPECT_EQ(CheckKeyboardAccess(log), 0);
+    ExplainedPlan explained;
+    explained.rows.push_back({});
+    PreviewDialog preview(std::move(explained), "Location 1 ==>> Location 2", window.get());
+    EXPECT_EQ(CheckKeyboardAccess(preview), 4);
+    FolderBrowserDialog browser(faults, window.get());
+    CheckKeyboardAccess(browser);
 
     // The letters reach their controls: a label's its field, a button's a click.
     window->activateWindow();
@@ -71,6 +95,10 @@ TEST_F(MainDialogTest, EveryWindowHasUniqueMnemonicsAndANameForEveryControl)
     QTest::keyClick(window.get(), Qt::Key_W, Qt::AltModifier);
     EXPECT_TRUE(QTest::qWaitFor([this] { return !dialogs.browseCaptions.empty(); }, 5000));
     EXPECT_EQ(dialogs.browseCaptions, std::vector<QString>{"Select Folder Location 2"});
+    const bool trash = Checked("useTrashCheck");
+    QTest::keyClick(window.get(), Qt::Key_M, Qt::AltModifier);
+    // A mnemonic clicks as the mouse would, pressed and then released a moment later.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Checked("useTrashCheck") != trash; }, 5000));
 }
 
 TEST_F(MainDialogTest, EnterPressesAFocusedRunButtonAndOtherwiseExits)
@@ -128,6 +156,46 @@ TEST_F(MainDialogTest, KeysWalkAClosedLocationListAndTheRowIsChosenOnLeavingIt)
     QTest::keyClick(combo, Qt::Key_Return);
     EXPECT_FALSE(window->isVisible());
     EXPECT_EQ(Setting("Location1A"), "/E/");
+}
+
+} // namespace
+
+namespace {
+
+// After a run the focus rests on "Last Report", never on a run button, so a stray Enter shows the
+// report again instead of running again; with no report to show it goes to the first location list.
+TEST_F(MainDialogTest, AfterARunTheFocusLeavesTheRunButton)
+{
+    disk.WriteFile("one/new.txt", "1");
+    disk.MakeFolder("two");
+    SetLocations(disk.Path("one/"), disk.Path("two/"));
+    Open();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    Find<QWidget>("location1To2Button")->setFocus();
+    PressKey(*window, Qt::Key_Return);
+    ASSERT_TRUE(WaitForRunEnd());
+    EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>("lastReportButton"));
+    disk.WriteFile("one/later.txt", "2");
+    PressKey(*window, Qt::Key_Return);
+    EXPECT_FALSE(window->Run().IsRunning());
+    EXPECT_FALSE(disk.Exists("two/later.txt")) << "Enter ran again";
+    EXPECT_EQ(dialogs.reports.size(), 2u) << "Enter shows the report again";
+    EXPECT_TRUE(window->isVisible());
+
+    // A run refused at its start leaves no report: the focus goes to the first location list.
+    auto fresh = std::make_unique<MainDialog>(faults, settings, dialogs, places);
+    window.swap(fresh);
+    fresh.reset();
+    SetLocations(disk.Path("missing/"), disk.Path("two/"));
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    Find<QWidget>("location1To2Button")->setFocus();
+    PressKey(*window, Qt::Key_Return);
+    ASSERT_TRUE(WaitForRunEnd());
+    ASSERT_FALSE(Find<QWidget>("lastReportButton")->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), Find<QWidget>("location1Combo"));
 }
 
 } // namespace

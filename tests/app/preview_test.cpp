@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QScrollBar>
 #include <QTableView>
 #include <QToolButton>
 
@@ -214,6 +215,55 @@ TEST(PreviewDialog, OpensAHundredThousandRowsInOrder)
     // Sorted by size, in whichever order the first click chose; the rows left alone stay hidden.
     const std::set<std::uint64_t> ends{model.RowAt(0).bytes, model.RowAt(model.rowCount() - 1).bytes};
     EXPECT_EQ(ends, (std::set<std::uint64_t>{1, 99999}));
+}
+
+// A click selects the whole row; "Sort by" orders the table from the keyboard and follows the header;
+// after a new order the selected row is in sight again, or, with none selected, the table's top.
+TEST(PreviewDialog, SelectsRowsSortsFromTheKeyboardAndKeepsThePlace)
+{
+    ExplainedPlan explained;
+    explained.plan.complete = true;
+    for (int index = 0; index < 300; ++index) {
+        char name[32];
+        std::snprintf(name, sizeof name, "f%03d", index);
+        explained.rows.push_back(Row(PlanAction::AddFile, name, static_cast<std::uint64_t>(index)));
+    }
+    PreviewDialog preview(std::move(explained), "Location 1 ==>> Location 2");
+    preview.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&preview));
+    auto* table = preview.findChild<QTableView*>("planTable");
+    auto* sortBy = preview.findChild<QComboBox*>("sortCombo");
+    ASSERT_NE(sortBy, nullptr);
+    EXPECT_EQ(table->textElideMode(), Qt::ElideMiddle);
+    const PlanTableModel& model = preview.Model();
+    QTest::mouseClick(table->viewport(), Qt::LeftButton, {},
+                      table->visualRect(model.index(5, PlanTableModel::SizeColumn)).center());
+    const QModelIndexList selected = table->selectionModel()->selectedIndexes();
+    EXPECT_EQ(selected.size(), static_cast<qsizetype>(PlanTableModel::ColumnCount));
+    ASSERT_FALSE(selected.isEmpty());
+    EXPECT_EQ(model.RowAt(selected.first().row()).path, "f005");
+
+    // Down on the closed list: from "Path, ascending" to "Path, descending".
+    EXPECT_EQ(sortBy->currentText(), "Path, ascending");
+    sortBy->setFocus();
+    QTest::keyClick(sortBy, Qt::Key_Down);
+    EXPECT_EQ(table->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
+    EXPECT_EQ(model.RowAt(0).path, "f299");
+    const QModelIndexList rows = table->selectionModel()->selectedRows();
+    ASSERT_EQ(rows.size(), 1);
+    EXPECT_EQ(model.RowAt(rows.first().row()).path, "f005");
+    EXPECT_TRUE(table->viewport()->rect().intersects(table->visualRect(rows.first())));
+
+    // With nothing selected, a new order starts at the top.
+    table->clearSelection();
+    table->scrollToBottom();
+    ASSERT_GT(table->verticalScrollBar()->value(), 0);
+    QHeaderView* header = table->horizontalHeader();
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        QPoint(header->sectionViewportPosition(PlanTableModel::ActionColumn) + 5, header->height() / 2));
+    EXPECT_EQ(table->verticalScrollBar()->value(), 0);
+    EXPECT_TRUE(sortBy->currentText().startsWith("Action")) << sortBy->currentText().toStdString();
 }
 
 TEST(ExecutionLine, KeepsTheActionWordOfALongPathAndShowsFiguresBesideIt)

@@ -1,7 +1,10 @@
-// Entry point of the GUI tests: one QApplication on the offscreen platform for every test.
+// Entry point of the GUI tests: one QApplication on the offscreen platform for every test, fitting
+// its windows to the screen as the program does.
 #include <QApplication>
 
 #include <gtest/gtest.h>
+
+#include "app/screen_fit.h"
 
 int main(int argc, char* argv[])
 {
@@ -10,5 +13,8 @@ int main(int argc, char* argv[])
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ::testing::InitGoogleTest(&argc, argv);
     QApplication application(argc, argv);
+    // The windows are tested as the program shows them: fitted to the screen.
+    twinfol::ScreenFit screenFit;
+    application.installEventFilter(&screenFit);
     return RUN_ALL_TESTS();
 }

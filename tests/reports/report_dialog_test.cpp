@@ -118,7 +118,8 @@ TEST(ReportDialog, AnUndoShowsItsOwnHeadingAndCountsAndItsTwoListsInTheDetails)
         EXPECT_EQ(EditText(window, "restoredEdit"), QStringLiteral("2"));
         EXPECT_EQ(EditText(window, "trashedEdit"), QStringLiteral("1"));
         EXPECT_EQ(EditText(window, "leftAloneEdit"), QStringLiteral("2"));
-        EXPECT_EQ(Child<QLabel>(window, "trashedCaptionLabel")->text(), QStringLiteral("Moved to the Trash"));
+        EXPECT_EQ(Child<QLabel>(window, "trashedCaptionLabel")->text(),
+                  QStringLiteral("Moved to the Tras&h"));
         for (const char* runField : {"overwrittenFilesEdit", "addedFilesEdit", "deletedFilesEdit",
                                      "addedFoldersEdit", "deletedFoldersCaptionLabel"})
             EXPECT_FALSE(Child<QWidget>(window, runField)->isVisible()) << runField;
@@ -128,7 +129,7 @@ TEST(ReportDialog, AnUndoShowsItsOwnHeadingAndCountsAndItsTwoListsInTheDetails)
     });
     ShowReport(nullptr, report, kSource, kTarget);
     EXPECT_EQ(watcher.Seen(), 2);
-    EXPECT_EQ(buttons, (QStringList{"Restored", "Moved to the Trash"}));
+    EXPECT_EQ(buttons, (QStringList{"&Restored", "&Moved to the Trash"}));
     EXPECT_EQ(restoredRows, (QStringList{"/srv/target/back", "/srv/target/over.txt"}));
     EXPECT_EQ(trashedRows, QStringList{"/srv/target/added"});
 

@@ -1,0 +1,21 @@
+// Wording of the empty-source question.
+#include "app/empty_source_question.h"
+
+#include <QCoreApplication>
+
+#include "base/display_text.h"
+
+namespace twinfol {
+
+QString EmptySourceQuestion(std::int64_t items, const std::string& source, const std::string& target)
+{
+    return QCoreApplication::translate("MainDialog",
+                                       "The source folder is empty: is its disk mounted?\n\n"
+                                       "Source: %1\nTarget: %2\n\n"
+                                       "The target folder holds %3 items that this run would delete.\n"
+                                       "Run anyway and delete them?")
+        .arg(QString::fromStdString(ForDisplay(source)), QString::fromStdString(ForDisplay(target)))
+        .arg(items);
+}
+
+} // namespace twinfol
