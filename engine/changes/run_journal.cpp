@@ -44,16 +44,16 @@ FsStatus RunJournal::Create()
 
 void RunJournal::Start()
 {
-    if (started_)
-        return;
-    started_ = true;
-    if (FsStatus created = Create(); !created) {
-        const std::lock_guard lock(mutex_);
-        failure_ = created;
-        path_.clear();
-    } else {
-        flusher_ = std::thread(&RunJournal::Flusher, this);
-    }
+    // Records come from the workers as well as from the engine thread; the first of them makes the file.
+    std::call_once(started_, [this] {
+        if (FsStatus created = Create(); !created) {
+            const std::lock_guard lock(mutex_);
+            failure_ = created;
+            path_.clear();
+        } else {
+            flusher_ = std::thread(&RunJournal::Flusher, this);
+        }
+    });
 }
 
 void RunJournal::Record(const JournalRecord& record)
@@ -96,12 +96,12 @@ void RunJournal::RecordNotMoved(const TrashedItem& item)
 
 int RunJournal::FolderIndex(const TrashFolder& folder)
 {
+    const std::lock_guard lock(mutex_);
     for (std::size_t index = 0; index < folders_.size(); ++index)
         if (folders_[index] == folder)
             return static_cast<int>(index);
     folders_.push_back(folder);
     const int index = static_cast<int>(folders_.size() - 1);
-    const std::lock_guard lock(mutex_);
     buffer_ += FormatTrashFolderLine(index, folder);
     return index;
 }

@@ -57,13 +57,13 @@ private:
     WallClock clock_;
     std::string path_;
     std::unique_ptr<AppendOnlyFile> file_;
-    bool started_ = false;
+    std::once_flag started_;
     bool unsynced_ = false;
-    std::vector<TrashFolder> folders_;
-    // Guards the buffer, the failure and the flusher's state; writing holds writeMutex_ instead, so
-    // that the run never waits for the disk when it adds a record.
+    // Guards the trash folders, the buffer, the failure and the flusher's state; writing holds
+    // writeMutex_ instead, so that the run never waits for the disk when it adds a record.
     std::mutex mutex_;
     std::condition_variable wake_;
+    std::vector<TrashFolder> folders_;
     std::string buffer_;
     FsStatus failure_;
     bool ending_ = false;

@@ -40,11 +40,9 @@ public:
     // Writes out the journal; one that could not be written becomes a note of the report.
     void EndRun(SyncReport& report);
 
-    // Whether overwrites and deletes may be made on a worker of the run, and adds copied there: plain
-    // changes may; those that go through the Trash are made on the engine thread, one after the other,
-    // as the Trash's names and the journal's records are kept by one thread. The records of any change
-    // (Finish...) are made on the engine thread.
-    bool MayRunOnWorkers() const { return !useTrash_; }
+    // Overwrites and deletes, those through the Trash too, may be made on the workers of a run at the
+    // same time, and adds copied there: the Trash keeps its names and the journal its records under
+    // locks of their own. The records of any change (Finish...) are made on the engine thread.
 
     // The copies tell progress, when given, how they advance.
     ChangeResult AddFile(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);

@@ -154,6 +154,29 @@ TrashCan::Choice TrashCan::Locate(const EntryFacts& facts, const std::string& fo
 
 FsStatus TrashCan::Hold(const TrashFolder& folder, bool create)
 {
+    const std::lock_guard lock(mutex_);
+    return HoldLocked(folder, create);
+}
+
+FsStatus TrashCan::HeldInPlace(const TrashFolder& folder, bool create)
+{
+    const std::lock_guard lock(mutex_);
+    if (FsStatus held = HoldLocked(folder, create); !held)
+        return held;
+    return InPlace(folder);
+}
+
+TrashCan::Choice TrashCan::ReadyFor(const std::string& folder)
+{
+    const std::lock_guard lock(mutex_);
+    Choice choice = ChooseFor(folder, true);
+    if (choice.status)
+        choice.status = InPlace(choice.folder);
+    return choice;
+}
+
+FsStatus TrashCan::HoldLocked(const TrashFolder& folder, bool create)
+{
     if (const auto found = held_.find(folder.path); found != held_.end())
         return found->second.first;
     const std::optional<TrashFolderKind> kind = KindOfTrashFolder(folder, places_.homeTrash, places_.uid);
@@ -199,7 +222,7 @@ void TrashCan::Reidentify(TrashedItem& item, TrashWitness* witness)
 
 FsStatus TrashCan::Prepare(const Choice& choice)
 {
-    return Hold(choice.folder, true);
+    return HoldLocked(choice.folder, true);
 }
 
 const TrashCan::Choice& TrashCan::ChooseFor(const std::string& folder, bool prepare)
@@ -224,6 +247,7 @@ const TrashCan::Choice& TrashCan::ChooseFor(const std::string& folder, bool prep
 
 std::optional<TrashFolder> TrashCan::TrashFolderFor(const std::string& folder)
 {
+    const std::lock_guard lock(mutex_);
     const Choice& choice = ChooseFor(WithTrailingSeparator(folder), false);
     if (!choice.status)
         return std::nullopt;
@@ -235,17 +259,23 @@ FsStatus TrashCan::Reserve(const TrashFolder& folder, const std::string& path, T
     const std::string base(BaseNameOf(path));
     item.folder = folder;
     item.realPath = RealPathOf(path);
-    item.deletionDate = NowAsDate();
+    const std::string key = folder.path + base;
+    {
+        const std::lock_guard lock(mutex_);
+        item.deletionDate = NowAsDate();
+    }
     const std::string text = item.InfoText();
-    int& next = nextNumber_[folder.path + base];
-    for (int attempt = 0; attempt < 1000; ++attempt, ++next) {
-        item.name = next == 0 ? base : NumberedName(base, next + 1);
-        const FsStatus created = fileSystem_.CreateNewFile(item.InfoPath(), text, privateFile);
-        if (created) {
-            ++next;
-            return created;
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        // Each try takes a number no other try of this run takes; the info file's exclusive creation
+        // settles the race with other programs.
+        int number = 0;
+        {
+            const std::lock_guard lock(mutex_);
+            number = nextNumber_[key]++;
         }
-        if (created.Error() != EEXIST)
+        item.name = number == 0 ? base : NumberedName(base, number + 1);
+        const FsStatus created = fileSystem_.CreateNewFile(item.InfoPath(), text, privateFile);
+        if (created || created.Error() != EEXIST)
             return created;
     }
     return FsStatus::Refusal(EEXIST, "no free name in the trash folder");
@@ -254,11 +284,9 @@ FsStatus TrashCan::Reserve(const TrashFolder& folder, const std::string& path, T
 TrashResult TrashCan::Trash(const std::string& path, TrashedItem& item, TrashWitness* witness)
 {
     const std::string itemPath = WithoutTrailingSeparator(path);
-    const Choice& choice = ChooseFor(twinfol::FolderOf(itemPath), true);
+    const Choice choice = ReadyFor(twinfol::FolderOf(itemPath));
     if (!choice.status)
         return {choice.status};
-    if (FsStatus still = InPlace(choice.folder); !still)
-        return {still};
     const FsResult<EntryFacts> facts = fileSystem_.LookAt(itemPath);
     if (!facts)
         return {facts.Status()};
@@ -287,11 +315,9 @@ TrashResult TrashCan::Trash(const std::string& path, TrashedItem& item, TrashWit
 TrashResult TrashCan::KeepOldContent(const std::string& path, TrashedItem& item, OldContent& how,
                                      TrashWitness* witness)
 {
-    const Choice& choice = ChooseFor(twinfol::FolderOf(path), true);
+    const Choice choice = ReadyFor(twinfol::FolderOf(path));
     if (!choice.status)
         return {choice.status};
-    if (FsStatus still = InPlace(choice.folder); !still)
-        return {still};
     const FsResult<EntryFacts> facts = fileSystem_.LookAt(path);
     if (!facts)
         return {facts.Status()};
@@ -339,10 +365,8 @@ void TrashCan::GiveBack(const TrashedItem& item, const std::string& path, OldCon
 
 FsStatus TrashCan::Restore(const TrashedItem& item, const std::string& path, ExistingEntry existing)
 {
-    if (FsStatus held = Hold(item.folder, false); !held)
+    if (FsStatus held = HeldInPlace(item.folder, false); !held)
         return held;
-    if (FsStatus still = InPlace(item.folder); !still)
-        return still;
     const FsResult<EntryFacts> facts = fileSystem_.LookAt(item.FilesPath());
     if (!facts)
         return facts.Status();
@@ -358,10 +382,8 @@ FsStatus TrashCan::Restore(const TrashedItem& item, const std::string& path, Exi
 
 FsStatus TrashCan::StillAsLeft(const TrashedItem& item)
 {
-    if (FsStatus held = Hold(item.folder, false); !held)
+    if (FsStatus held = HeldInPlace(item.folder, false); !held)
         return held;
-    if (FsStatus still = InPlace(item.folder); !still)
-        return still;
     std::string text;
     const std::string expected = item.InfoText();
     if (FsStatus read = fileSystem_.ReadFile(item.InfoPath(), expected.size() + 1, text); !read)

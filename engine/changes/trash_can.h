@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -129,6 +130,12 @@ private:
     };
 
     std::string RealPathOf(const std::string& path) const;
+    // The trash folder for items of the folder, made ready and checked still in place.
+    Choice ReadyFor(const std::string& folder);
+    // Hold, then the folder checked still in place.
+    FsStatus HeldInPlace(const TrashFolder& folder, bool create);
+    // Hold, with the lock already taken by the caller.
+    FsStatus HoldLocked(const TrashFolder& folder, bool create);
     const Choice& ChooseFor(const std::string& folder, bool prepare);
     Choice Locate(const EntryFacts& facts, const std::string& folder);
     FsStatus Prepare(const Choice& choice);
@@ -144,6 +151,10 @@ private:
     std::string rootAsGiven_;
     std::string rootResolved_;
     WallClock clock_;
+    // The workers of a run trash items at the same time: the choices, the held folders, the numbers
+    // and the date below are kept under this lock, and each file-system call is made outside it where
+    // it touches the item.
+    std::mutex mutex_;
     std::optional<std::optional<EntryFacts>> homeFacts_;
     // Per mount: the trash folder chosen, and whether it has been made ready.
     std::map<std::uint64_t, Choice> located_;

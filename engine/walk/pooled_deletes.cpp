@@ -1,4 +1,4 @@
-// Target-only items deleted by the workers, or, through the Trash, on the engine thread in their turn.
+// Target-only items deleted by the workers, or moved to the Trash there.
 #include "engine/walk/pooled_deletes.h"
 
 #include "engine/walk/pooled_files.h"
@@ -18,19 +18,13 @@ struct DeleteWork {
 void PooledDeletes::PostDelete(const std::string& name, ItemKind kind, OrderedResults& results)
 {
     auto done = std::make_shared<DeleteWork>();
-    const bool onWorker = parts_.changes.MayRunOnWorkers();
-    auto record = [this, &name, kind, done, onWorker] {
-        if (!done->started && onWorker)
+    auto record = [this, &name, kind, done] {
+        if (!done->started)
             return;
         const TargetOnlyItem item(kind, level_.Place(name));
         parts_.records.Show(DeletingText(kind), level_.targetDir, name);
-        // Through the Trash, the move and its journal record are made here, one after the other.
-        RecordDeleted(parts_, item, onWorker ? done->result : DeleteTargetItem(parts_, item));
+        RecordDeleted(parts_, item, done->result);
     };
-    if (!onWorker) {
-        results.Add(std::move(record));
-        return;
-    }
     results.Post(
         // One call whose Yes was given: a file is deleted even when a stop comes before a worker takes
         // it, so that the answer asked last is the only one a Cancel undoes. A folder's tree is not

@@ -33,8 +33,7 @@ void PooledFiles::CompareAndCopy(Piece& piece)
                                      level_.target, level_.targetDir, *file.name, {})
                         .comparison;
             file.action = parts_.rules.ForTwinFile(place, file.comparison);
-            // An overwrite through the Trash is left to the engine thread.
-            if (file.action != ItemAction::Overwrite || !parts_.changes.MayRunOnWorkers())
+            if (file.action != ItemAction::Overwrite)
                 continue;
         }
         file.copiedHere = true;

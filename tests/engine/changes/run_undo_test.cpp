@@ -3,6 +3,8 @@
 // each run is undone once.
 #include <sys/stat.h>
 
+#include <set>
+
 #include "engine/changes/run_undo.h"
 #include "engine/fs/dry_run_file_system.h"
 #include "support/trash_run_fixture.h"
@@ -175,6 +177,43 @@ TEST_P(RunUndoTest, EachRunIsUndoneOnceAndATrialUndoChangesNothing)
     // Nothing was sent to the Trash by this undo, so no journal of its own: the run is marked undone.
     EXPECT_EQ(Find().refusal,
               "The last run into " + WithoutTrailingSeparator(target) + " has already been undone.");
+}
+
+// At four jobs the workers trash many items of the same names at once: each gets a name of its own in
+// the Trash with its info file, the journal holds every move, and the undo gives the tree back whole.
+TEST_P(RunUndoTest, ManyItemsOfOneNameTrashedAtOnceKeepTheirOwnNamesAndComeBack)
+{
+    std::multiset<std::string> expected;
+    for (int index = 0; index < 20; ++index) {
+        const std::string name = "n" + std::to_string(index);
+        tree.WriteFile(Target(name), "top " + name, baseTime);
+        expected.insert("top " + name);
+        for (const std::string folder : {"a/", "b/", "c/"}) {
+            tree.WriteFile(Target(folder + name), "gone " + folder + name, baseTime);
+            tree.WriteFile(Source(folder + "o" + name), "new", baseTime + 1000);
+            tree.WriteFile(Target(folder + "o" + name), "old " + folder + name, baseTime);
+            expected.insert({"gone " + folder + name, "old " + folder + name});
+        }
+    }
+    const Entries before = StampedListing();
+
+    RunWithTrash();
+
+    ASSERT_TRUE(report.problemLog.empty()) << report.ProblemLines().front();
+    EXPECT_EQ(report.deletedFiles.size(), 80u);
+    EXPECT_EQ(report.overwrittenFiles.size(), 60u);
+    std::multiset<std::string> trashed;
+    for (const auto& [name, content] : TrashFiles())
+        trashed.insert(content);
+    EXPECT_EQ(trashed, expected);
+    EXPECT_EQ(TrashInfos().size(), expected.size());
+    const std::optional<Journal> journal = NewestJournal();
+    ASSERT_TRUE(journal);
+    EXPECT_EQ(journal->records.size(), expected.size());
+
+    Undo();
+    EXPECT_EQ(report.restoredCount, static_cast<int>(expected.size()));
+    EXPECT_EQ(StampedListing(), before);
 }
 
 } // namespace
