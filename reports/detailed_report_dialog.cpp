@@ -68,6 +68,14 @@ DetailedReportDialog::DetailedReportDialog(std::vector<Page> pages, QWidget* par
 
 DetailedReportDialog::~DetailedReportDialog() = default;
 
+void DetailedReportDialog::MarkIncompleteFolders(const PathSet& folders)
+{
+    if (Index(DetailView::ViewAddedFolders) >= pages_.size())
+        return;
+    pages_[Index(DetailView::ViewAddedFolders)].incomplete = &folders;
+    Refresh();
+}
+
 void DetailedReportDialog::ShowView(DetailView view)
 {
     if (Index(view) >= pages_.size())
@@ -83,11 +91,13 @@ void DetailedReportDialog::Refresh()
     viewButtons_[Index(currentView_)]->setEnabled(false);
     ui_->nowShowingLabel->setText(pages_[Index(currentView_)].nowShowing);
     const PathSet& list = *pages_[Index(currentView_)].list;
+    const PathSet* incomplete = pages_[Index(currentView_)].incomplete;
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(list.size()));
     // Paths are bytes in the engine; they are shown as UTF-8.
     for (const std::string& path : list)
-        rows.append(QString::fromStdString(path));
+        rows.append(QString::fromStdString(
+            incomplete != nullptr && incomplete->contains(path) ? path + std::string(incompleteMark) : path));
     ui_->entryList->clear();
     ui_->entryList->addItems(rows);
 }
