@@ -30,7 +30,8 @@ DiskCount CountTarget(const std::string& target)
     std::error_code error;
     for (auto it = fs::recursive_directory_iterator(target, error); !error && it != fs::end(it);
          it.increment(error)) {
-        const bool file = it->is_regular_file(error) && !it->path().filename().string().starts_with(".twinfol-");
+        const bool file =
+            it->is_regular_file(error) && !it->path().filename().string().starts_with(".twinfol-");
         const std::uintmax_t size = file ? it->file_size(error) : 0;
         if (!file || error) {
             error.clear();
@@ -138,7 +139,8 @@ TEST_F(CopyFiguresTest, AFolderAddedWholeShowsItsBytesAsTheyAreWrittenAndEachFil
     bool bytesBeforeFirstName = false;
     std::set<std::uint64_t> counts;
     for (const Drawn& drawn : drawings) {
-        bytesBeforeFirstName |= drawn.shown.filesCopied == 0 && drawn.shown.bytesCopied + drawn.shown.fileBytesDone > 0;
+        bytesBeforeFirstName |=
+            drawn.shown.filesCopied == 0 && drawn.shown.bytesCopied + drawn.shown.fileBytesDone > 0;
         counts.insert(drawn.shown.filesCopied);
     }
     EXPECT_TRUE(bytesBeforeFirstName);
