@@ -50,6 +50,16 @@ void ExecutionLine::ShowCounters(const CopyCounters& counters)
     figures_->setText(QString::fromStdString(text));
 }
 
+void ExecutionLine::PauseRate()
+{
+    rate_.Pause(clock_());
+}
+
+void ExecutionLine::ResumeRate()
+{
+    rate_.Resume(clock_());
+}
+
 void ExecutionLine::Clear()
 {
     rate_.Clear();

@@ -30,6 +30,9 @@ public:
     // The full text of the operation; the line shows as much of it as fits.
     void ShowOperation(const std::string& text);
     void ShowCounters(const CopyCounters& counters);
+    // While a question is open the rate stands still: the time spent answering is no copying time.
+    void PauseRate();
+    void ResumeRate();
     // Empties the line and the figures, for the next run.
     void Clear();
 

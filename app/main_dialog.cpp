@@ -88,6 +88,8 @@ void MainDialog::ConnectRunControl()
     connect(&runControl, &RunControl::ProgressChanged, this, &MainDialog::OnProgress);
     connect(&runControl, &RunControl::Finished, this, &MainDialog::OnRunFinished);
     connect(&runControl, &RunControl::CopyCountersChanged, executionLine, &ExecutionLine::ShowCounters);
+    connect(&runControl, &RunControl::QuestionOpened, executionLine, &ExecutionLine::PauseRate);
+    connect(&runControl, &RunControl::QuestionClosed, executionLine, &ExecutionLine::ResumeRate);
     // The window is idle again before the preview opens, so that "Synchronise" can start the run.
     connect(&runControl, &RunControl::PlanFinished, this, [this] {
         fields.executionText.clear();

@@ -16,7 +16,13 @@ constexpr int progressIntervalMs = 50;
 RunControl::RunControl(FileSystem& fileSystem, const UserPlaces& places,
                        SyncWorker::QuestionHandler askOnWindow)
     : fileSystem(fileSystem), places(places),
-      worker(fileSystem, places, runState, report, std::move(askOnWindow)),
+      worker(fileSystem, places, runState, report,
+             [this, ask = std::move(askOnWindow)](const ConfirmQuestion& question) {
+                 emit QuestionOpened();
+                 const ConfirmAnswer answer = ask(question);
+                 emit QuestionClosed();
+                 return answer;
+             }),
       planner(fileSystem, places, runState)
 {
     progressTimer.setInterval(progressIntervalMs);

@@ -75,6 +75,10 @@ signals:
     void Finished();
     // How far the copies of the run in progress have come.
     void CopyCountersChanged(const twinfol::CopyCounters& counters);
+    // A delete question of the run is open, and has been answered: the time between is no time of
+    // copying.
+    void QuestionOpened();
+    void QuestionClosed();
     // A preview's planning walk has ended, at its end or stopped; the window is no longer busy.
     void PlanFinished();
 

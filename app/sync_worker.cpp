@@ -4,6 +4,7 @@
 #include <chrono>
 #include <future>
 #include <memory>
+#include <utility>
 
 #include <QMetaObject>
 
@@ -112,6 +113,23 @@ ConfirmAnswer SyncWorker::Ask(const ConfirmQuestion& question)
 {
     if (runState_.IsStopped())
         return ConfirmAnswer::Cancel;
+    // The line names the item asked about while the question is open (the last item recorded may be
+    // an earlier one), and shows what it showed before once it is answered.
+    std::string shownBefore;
+    {
+        std::lock_guard lock(progressMutex_);
+        shownBefore = std::exchange(progressText_, "Waiting for an answer: " + question.lines[0]);
+        progressChanged_ = true;
+    }
+    const ConfirmAnswer answer = AskOnWindow(question);
+    std::lock_guard lock(progressMutex_);
+    progressText_ = std::move(shownBefore);
+    progressChanged_ = true;
+    return answer;
+}
+
+ConfirmAnswer SyncWorker::AskOnWindow(const ConfirmQuestion& question)
+{
     // Not a blocking queued call: the window must stay free to tear the worker down while a question
     // is pending, and the engine then gives up waiting.
     auto answer = std::make_shared<std::promise<ConfirmAnswer>>();

@@ -52,6 +52,7 @@ private:
     void SetProgressText(const std::string& text) override;
     void ShowCopyProgress(const CopyCounters& counters) override;
     ConfirmAnswer Ask(const ConfirmQuestion& question) override;
+    ConfirmAnswer AskOnWindow(const ConfirmQuestion& question);
     void Run(std::string source, std::string target, SyncOptions options);
     void Undo(UndoableRun run, std::string target);
     void OnEngineReturned();

@@ -14,6 +14,8 @@ constexpr std::chrono::seconds shortestMeasurement{1};
 
 void RateMeter::Add(std::chrono::steady_clock::time_point now, std::uint64_t bytes)
 {
+    if (pausedSince_)
+        return;
     if (!samples_.empty() && now - samples_.back().time < sampleSpacing)
         return;
     samples_.push_back({now, bytes});
@@ -26,11 +28,36 @@ std::optional<double> RateMeter::Rate(std::chrono::steady_clock::time_point now,
 {
     if (samples_.empty())
         return std::nullopt;
+    if (pausedSince_)
+        now = *pausedSince_;
     const Sample& oldest = samples_.front();
     const std::chrono::duration<double> measured = now - oldest.time;
     if (measured < shortestMeasurement || bytes < oldest.bytes)
         return std::nullopt;
     return static_cast<double>(bytes - oldest.bytes) / measured.count();
+}
+
+void RateMeter::Clear()
+{
+    samples_.clear();
+    pausedSince_.reset();
+}
+
+void RateMeter::Pause(std::chrono::steady_clock::time_point now)
+{
+    if (!pausedSince_)
+        pausedSince_ = now;
+}
+
+void RateMeter::Resume(std::chrono::steady_clock::time_point now)
+{
+    if (!pausedSince_)
+        return;
+    // The samples move forward by the pause, as if it had never been.
+    const auto paused = now - *pausedSince_;
+    for (Sample& sample : samples_)
+        sample.time += paused;
+    pausedSince_.reset();
 }
 
 } // namespace twinfol

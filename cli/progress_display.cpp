@@ -85,4 +85,16 @@ void ProgressDisplay::Clear()
     line_.Clear();
 }
 
+void ProgressDisplay::PauseRate()
+{
+    const std::lock_guard lock(mutex_);
+    status_.PauseRate();
+}
+
+void ProgressDisplay::ResumeRate()
+{
+    const std::lock_guard lock(mutex_);
+    status_.ResumeRate();
+}
+
 } // namespace twinfol::cli

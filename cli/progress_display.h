@@ -32,6 +32,9 @@ public:
     void PrintLine(std::string_view line);
     // Removes the line until the next change.
     void Clear();
+    // The time a question waits for its answer is left out of the rate.
+    void PauseRate();
+    void ResumeRate();
 
 private:
     void DrawWhenDue();

@@ -32,6 +32,9 @@ public:
     void SetPlanning(bool planning) { planning_ = planning; }
     void SetOperation(const std::string& text) { operation_ = text; }
     void SetCounters(const CopyCounters& counters);
+    // While a question waits for its answer the rate stands still.
+    void PauseRate() { rate_.Pause(clock_()); }
+    void ResumeRate() { rate_.Resume(clock_()); }
 
     // The line for the width: the figures first, then the operation shortened to what is left.
     std::string Text(std::size_t width);

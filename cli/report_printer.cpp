@@ -119,7 +119,7 @@ void PrintRunText(const SyncReport& report, std::ostream& out)
         out << " (" << FormatBytes(report.bytesCopied) << ')';
     out << '\n' << "Duration: " << DurationText(report.durationSeconds) << '\n';
     for (const ListLabels& labels : lists) {
-        const PathSet& paths = report.List(labels.list);
+        const std::vector<std::string> paths = report.MarkedList(labels.list);
         if (paths.empty())
             continue;
         out << '\n' << labels.listTitle << ":\n";
@@ -167,6 +167,8 @@ void PrintRunJson(const SyncReport& report, std::ostream& out)
     }
     out << ", \"addedFolderContents\": ";
     PrintFolderContents(report, out);
+    out << ", \"incompleteFolders\": ";
+    PrintJsonArray(report.incompleteFolders, out);
 }
 
 void PrintUndoJson(const SyncReport& report, std::ostream& out)

@@ -34,9 +34,13 @@ void TerminalHost::ShowCopyProgress(const CopyCounters& counters)
 
 ConfirmAnswer TerminalHost::Ask(const ConfirmQuestion& question)
 {
-    if (display_ != nullptr)
-        display_->Clear();
-    return asker_.Ask(question);
+    if (display_ == nullptr)
+        return asker_.Ask(question);
+    display_->Clear();
+    display_->PauseRate();
+    const ConfirmAnswer answer = asker_.Ask(question);
+    display_->ResumeRate();
+    return answer;
 }
 
 } // namespace twinfol::cli

@@ -69,6 +69,14 @@ DetailedReportDialog::DetailedReportDialog(std::vector<Page> pages, QWidget* par
 
 DetailedReportDialog::~DetailedReportDialog() = default;
 
+void DetailedReportDialog::MarkIncompleteFolders(const PathSet& folders)
+{
+    if (Index(DetailView::ViewAddedFolders) >= pages_.size())
+        return;
+    pages_[Index(DetailView::ViewAddedFolders)].incomplete = &folders;
+    Refresh();
+}
+
 void DetailedReportDialog::ShowView(DetailView view)
 {
     if (Index(view) >= pages_.size())
@@ -86,11 +94,14 @@ void DetailedReportDialog::Refresh()
     // A screen reader names the list by what it holds now.
     ui_->entryList->setAccessibleName(pages_[Index(currentView_)].nowShowing);
     const PathSet& list = *pages_[Index(currentView_)].list;
+    const PathSet* incomplete = pages_[Index(currentView_)].incomplete;
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(list.size()));
     // Paths are bytes in the engine; they are shown as UTF-8, bytes that are not UTF-8 as \xNN.
     for (const std::string& path : list)
-        rows.append(QString::fromStdString(ForDisplay(path)));
+        rows.append(QString::fromStdString(ForDisplay(incomplete != nullptr && incomplete->contains(path)
+                                                          ? path + std::string(incompleteMark)
+                                                          : path)));
     ui_->entryList->clear();
     ui_->entryList->addItems(rows);
 }

@@ -40,6 +40,10 @@ public:
     DetailedReportDialog(const PathSet& restored, const PathSet& trashed, QWidget* parent = nullptr);
     ~DetailedReportDialog() override;
 
+    // Added folders whose copy a stop cut short: the added folders' view shows them with their mark.
+    // The set must outlive the window.
+    void MarkIncompleteFolders(const PathSet& folders);
+
     DetailView CurrentView() const { return currentView_; }
     void ShowView(DetailView view);
 
@@ -48,6 +52,8 @@ private:
         QString button;
         QString nowShowing;
         const PathSet* list = nullptr;
+        // Entries shown with the incomplete mark.
+        const PathSet* incomplete = nullptr;
     };
 
     DetailedReportDialog(std::vector<Page> pages, QWidget* parent);

@@ -75,6 +75,7 @@ void ReportDialog::ShowMembers()
     ShowPath(ui_->targetEdit, targetPath_);
     ShowPath(ui_->sourceEdit, sourcePath_);
     ShowCounts();
+    ShowIncompleteNotice();
     const bool hasProblems = !report_.problemLog.empty();
     ui_->problemNoticeLabel->setVisible(hasProblems);
     ui_->viewProblemLogButton->setVisible(hasProblems);
@@ -116,6 +117,20 @@ void ReportDialog::ShowCounts()
     ui_->leftAloneEdit->setText(QString::number(report_.LeftAlone().size()));
 }
 
+void ReportDialog::ShowIncompleteNotice()
+{
+    const std::size_t incomplete = report_.incompleteFolders.size();
+    const bool shown = report_.kind == ReportKind::Run && incomplete > 0;
+    ui_->incompleteNoticeLabel->setVisible(shown);
+    if (!shown)
+        return;
+    const QString folders = incomplete == 1 ? QStringLiteral("1 added folder")
+                                            : QStringLiteral("%1 added folders").arg(incomplete);
+    ui_->incompleteNoticeLabel->setText(
+        folders + QString::fromUtf8(incompleteMark.data(), static_cast<qsizetype>(incompleteMark.size())) +
+        QStringLiteral(": the rest is added by the next run"));
+}
+
 void ReportDialog::ViewDetails()
 {
     if (report_.kind == ReportKind::Undo) {
@@ -125,6 +140,7 @@ void ReportDialog::ViewDetails()
     }
     DetailedReportDialog details(report_.overwrittenFiles, report_.addedFiles, report_.deletedFiles,
                                  report_.addedFolders, report_.deletedFolders, this);
+    details.MarkIncompleteFolders(report_.incompleteFolders);
     details.exec();
 }
 

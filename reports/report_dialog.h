@@ -41,6 +41,8 @@ public:
 private:
     void ShowMembers();
     void ShowCounts();
+    // Names how many added folders a stop left incomplete, when any.
+    void ShowIncompleteNotice();
     void ViewDetails();
     void ViewProblemLog();
 

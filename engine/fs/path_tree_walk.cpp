@@ -41,9 +41,16 @@ FsStatus PathTreeWalk::CopyEntries(const std::string& sourceFolder, const std::s
     if (FsStatus listing = Step(WalkStep::List, sourceFolder); !listing)
         return listing;
     FsStatus result;
+    bool stopped = false;
     const FsStatus listed = fileSystem_.ListFolder(sourceFolder, [&](std::string_view name, EntryKind kind) {
         if (IsTemporaryName(name))
             return true;
+        // The listing goes on after a stop only to learn whether it left an entry uncopied.
+        if (stopped) {
+            if (progress_ != nullptr)
+                progress_->CopyCutShort();
+            return false;
+        }
         std::string from = JoinPath(sourceFolder, name);
         std::string to = JoinPath(targetFolder, name);
         if (kind == EntryKind::Folder) {
@@ -57,7 +64,8 @@ FsStatus PathTreeWalk::CopyEntries(const std::string& sourceFolder, const std::s
             if (result)
                 result = fileSystem_.CopyFile(from, to, progress_);
         }
-        return result.IsOk() && !stop_.load(std::memory_order_relaxed);
+        stopped = stop_.load(std::memory_order_relaxed);
+        return result.IsOk();
     });
     return listed ? result : listed;
 }

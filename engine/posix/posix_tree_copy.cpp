@@ -14,6 +14,37 @@
 #include "engine/posix/posix_listing.h"
 
 namespace twinfol {
+namespace {
+
+// Tells the copy's progress of a file filled ahead of its turn, from the thread that fills it.
+class AheadTeller : public CopyProgress {
+public:
+    explicit AheadTeller(CopyProgress& copy) : copy_(copy) {}
+
+    void DataCopied(std::uint64_t copied, std::uint64_t) override { Settle(copied); }
+    void FileCopied(std::uint64_t) override {}
+    // Makes what was told of the file the bytes given: its size once filled, nothing once given up.
+    void Settle(std::uint64_t bytes)
+    {
+        if (bytes != told_)
+            copy_.DataFilledAhead(static_cast<std::int64_t>(bytes) - static_cast<std::int64_t>(told_));
+        told_ = bytes;
+    }
+
+private:
+    CopyProgress& copy_;
+    std::uint64_t told_ = 0;
+};
+
+bool AnyLeft(const std::vector<ListedEntry>& entries, std::size_t from)
+{
+    for (std::size_t index = from; index < entries.size(); ++index)
+        if (!IsTemporaryName(entries[index].name))
+            return true;
+    return false;
+}
+
+} // namespace
 
 PosixTreeCopy::PosixTreeCopy(const PosixWalkContext& context, const StopFlag& stop)
     : context_(context), stop_(stop)
@@ -115,8 +146,12 @@ FsStatus PosixTreeCopy::CopyLevel(const Level& level)
         if (entries[index].kind == EntryKind::Folder) {
             result = CopySubTree(level, entries[index].name);
             ++index;
-            if (!result || IsStopped())
+            if (!result)
                 break;
+            if (IsStopped()) {
+                TellIfCutShort(AnyLeft(entries, index));
+                break;
+            }
             continue;
         }
         // The entries up to the next folder form one run, copied in listing order.
@@ -126,10 +161,25 @@ FsStatus PosixTreeCopy::CopyLevel(const Level& level)
                 run.push_back(std::move(entries[index]));
         bool stopped = false;
         result = CopyFileRun(level, run, stopped);
-        if (!result || stopped)
+        if (!result)
             break;
+        if (stopped) {
+            TellIfCutShort(AnyLeft(entries, index));
+            break;
+        }
     }
     return result;
+}
+
+bool PosixTreeCopy::TellsAhead() const
+{
+    return context_.progress != nullptr && context_.progress->FollowsChunks();
+}
+
+void PosixTreeCopy::TellIfCutShort(bool entriesLeft)
+{
+    if (entriesLeft && context_.progress != nullptr)
+        context_.progress->CopyCutShort();
 }
 
 CopySteps PosixTreeCopy::StepsOf(const Level& level, const std::string& name) const
@@ -155,9 +205,17 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
     std::vector<std::uint64_t> preparedSizes(entries.size());
     const PrepareAhead::Prepare prepare = [&](std::size_t index) {
         const ListedEntry& entry = entries[index];
+        CopySteps steps = StepsOf(level, entry.name);
+        std::optional<AheadTeller> teller;
+        if (TellsAhead()) {
+            teller.emplace(*context_.progress);
+            steps.progress = &*teller;
+        }
         PreparedFile prepared = context_.entryCopy.PrepareUnnamed(
             SourceEntry{level.sourceFd, entry.name.c_str(), entry.kind}, level.targetFd, level.createMask,
-            CopyOwnership{run_->credentials, level.created}, StepsOf(level, entry.name));
+            CopyOwnership{run_->credentials, level.created}, steps);
+        if (teller)
+            teller->Settle(prepared.temporary ? prepared.size : 0);
         finalFailures[index] = prepared.failure;
         preparedSizes[index] = prepared.size;
         return std::move(prepared.temporary);
@@ -182,6 +240,8 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
                          ? CopyOneFile(level, entry, std::move(prepared), preparedSizes[index])
                          : finalFailures[index];
         stopped = IsStopped();
+        if (result && stopped)
+            TellIfCutShort(index + 1 < entries.size());
         if (!result || stopped)
             break;
     }
@@ -195,7 +255,9 @@ FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry
     if (prepared) {
         const int error = LinkUnnamed(prepared.Get(), level.targetFd, entry.name);
         copied = error == 0 ? FsStatus() : FsStatus::Failure(error);
-        if (copied && context_.progress != nullptr)
+        if (copied && TellsAhead())
+            context_.progress->FilledFileCopied(preparedSize);
+        else if (copied && context_.progress != nullptr)
             context_.progress->FileCopied(preparedSize);
     } else {
         // Not prepared (a link, a special file, a file of several names, or a preparation that

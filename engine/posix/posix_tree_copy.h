@@ -61,6 +61,10 @@ private:
     // How one entry's copy names its inner steps to the hook; nothing is built without one.
     CopySteps StepsOf(const Level& level, const std::string& name) const;
     bool IsStopped() const { return stop_.load(std::memory_order_relaxed); }
+    // Whether the files filled ahead tell the progress of their data as they are filled.
+    bool TellsAhead() const;
+    // Tells the progress that a stop ended the copy, when it left entries uncopied.
+    void TellIfCutShort(bool entriesLeft);
 
     const PosixWalkContext& context_;
     const StopFlag& stop_;

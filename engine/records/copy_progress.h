@@ -16,17 +16,30 @@ public:
     virtual void DataCopied(std::uint64_t copied, std::uint64_t size) = 0;
     // One file or link has taken its name in the target, with size bytes of data (0 for a link).
     virtual void FileCopied(std::uint64_t size) = 0;
+    // Part of the data of a file a tree copy fills ahead of its turn, before it takes its name: bytes
+    // more than told of that file before, or fewer when its filling is given up. Called only when
+    // FollowsChunks, and from whichever thread fills the file, at the same time as the copy's other
+    // calls.
+    virtual void DataFilledAhead(std::int64_t) {}
+    // A file whose data DataFilledAhead told in full (size bytes) has taken its name in the target.
+    virtual void FilledFileCopied(std::uint64_t size) { FileCopied(size); }
+    // A folder tree copy ended at a stop request with entries of the tree still uncopied.
+    virtual void CopyCutShort() {}
     // Whether DataCopied is followed at all; one that is not lets the kernel copy a file in one go.
     virtual bool FollowsChunks() const { return true; }
 };
 
-// What a run has copied so far, and where the copy of the current file stands.
+// What a run has copied so far: the files that have their names in the target and their bytes, and
+// the bytes the copies under way have written.
 struct CopyCounters {
     std::uint64_t filesCopied = 0;
     std::uint64_t bytesCopied = 0;
-    // The file whose data is being copied now: bytes done of its size; both 0 between files.
+    // The data written by the copies under way. When only one file is being copied, its bytes done of
+    // its size (fileSize is 0 otherwise, and between files).
     std::uint64_t fileBytesDone = 0;
     std::uint64_t fileSize = 0;
+
+    friend bool operator==(const CopyCounters&, const CopyCounters&) = default;
 };
 
 } // namespace twinfol

@@ -38,6 +38,7 @@ void SyncReport::ResetForRun()
     durationSeconds = 0;
     filesCopied = bytesCopied = 0;
     addedFolderContents.clear();
+    incompleteFolders.clear();
 }
 
 void SyncReport::StartUndo(std::chrono::system_clock::time_point start)
@@ -131,6 +132,17 @@ const PathSet& SyncReport::List(ReportList list) const
     case ReportList::DeletedFolders: break;
     }
     return deletedFolders;
+}
+
+std::vector<std::string> SyncReport::MarkedList(ReportList list) const
+{
+    const PathSet& paths = List(list);
+    std::vector<std::string> marked(paths.begin(), paths.end());
+    if (list == ReportList::AddedFolders)
+        for (std::string& path : marked)
+            if (incompleteFolders.contains(path))
+                path += incompleteMark;
+    return marked;
 }
 
 std::int32_t SyncReport::Count(ReportList list) const

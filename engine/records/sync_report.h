@@ -49,6 +49,13 @@ struct FolderContents {
     friend bool operator==(const FolderContents&, const FolderContents&) = default;
 };
 
+// Whether the copy of a folder added whole reached the end of its tree, or a stop ended it with
+// entries still uncopied.
+enum class FolderCopy { Whole, CutShort };
+
+// The mark an added folder whose copy a stop cut short carries in every text of a report.
+inline constexpr std::string_view incompleteMark = " (incomplete: interrupted)";
+
 struct SyncReport {
     std::string source;
     std::string target;
@@ -87,6 +94,9 @@ struct SyncReport {
     std::uint64_t bytesCopied = 0;
     // Per entry of addedFolders, what the folder held.
     std::map<std::string, FolderContents> addedFolderContents;
+    // The entries of addedFolders whose copy a stop cut short: the folder is there, part of its tree
+    // is not (the next run adds the rest).
+    PathSet incompleteFolders;
 
     // Empties the counts, lists and problem log and makes it a run's report again; the roots keep the
     // previous run's values.
@@ -113,6 +123,8 @@ struct SyncReport {
     {
         return list == UndoList::Restored ? restoredCount : trashedCount;
     }
+    // The entries of a list as a report's texts show them: an incomplete added folder with its mark.
+    std::vector<std::string> MarkedList(ReportList list) const;
     // The items an undo left alone: its problems of kind Undo, each with its reason, in order.
     std::vector<const ProblemRecord*> LeftAlone() const;
     // True when a "Last Report" can be shown: both roots are known.

@@ -1,78 +1,156 @@
-// Counting the copies of a run, on the engine thread and from the workers' tallies.
+// Counting the copies of a run from every thread, and drawing the figures as they stand.
 #include "engine/walk/copy_figures.h"
 
 namespace twinfol {
+namespace {
 
-void CopyTally::DataCopied(std::uint64_t copied, std::uint64_t)
+std::int64_t Signed(std::uint64_t value)
 {
-    if (inFlight == nullptr)
+    return static_cast<std::int64_t>(value);
+}
+
+} // namespace
+
+CopyTally::CopyTally(CopyTally&& other) noexcept
+    : files(other.files), bytes(other.bytes), cutShort(other.cutShort), figures_(other.figures_),
+      followsChunks_(other.followsChunks_), partial_(other.partial_), filledAhead_(other.filledAhead_.load())
+{
+}
+
+void CopyTally::DataCopied(std::uint64_t copied, std::uint64_t size)
+{
+    if (figures_ == nullptr)
         return;
-    const std::uint64_t reported = finished_ + copied;
-    if (reported >= reported_)
-        inFlight->fetch_add(reported - reported_, std::memory_order_relaxed);
-    else
-        inFlight->fetch_sub(reported_ - reported, std::memory_order_relaxed);
-    reported_ = reported;
+    // A copy that starts again, or the first report of a file after a copy that failed, replaces what
+    // was told before.
+    if (partial_ == 0 && copied > 0)
+        ++figures_->underWay_;
+    else if (partial_ > 0 && copied == 0)
+        --figures_->underWay_;
+    figures_->AddBytes(Signed(copied) - Signed(partial_));
+    partial_ = copied;
+    figures_->Draw(copied, size);
 }
 
 void CopyTally::FileCopied(std::uint64_t size)
 {
     ++files;
     bytes += size;
-    finished_ = reported_;
+    if (figures_ == nullptr)
+        return;
+    if (partial_ > 0)
+        --figures_->underWay_;
+    figures_->AddFile(Signed(size) - Signed(partial_));
+    partial_ = 0;
+    figures_->Draw();
+}
+
+void CopyTally::DataFilledAhead(std::int64_t told)
+{
+    if (figures_ == nullptr)
+        return;
+    filledAhead_ += told;
+    figures_->AddBytes(told);
+    figures_->Draw();
+}
+
+void CopyTally::FilledFileCopied(std::uint64_t size)
+{
+    ++files;
+    bytes += size;
+    if (figures_ == nullptr)
+        return;
+    filledAhead_ -= Signed(size);
+    figures_->AddFile(0);
+    figures_->Draw();
+}
+
+void CopyFigures::BeginRun()
+{
+    const std::lock_guard lock(drawing_);
+    files_ = 0;
+    bytes_ = 0;
+    underWay_ = 0;
+    drawn_ = {};
+    own_.files = own_.bytes = own_.partial_ = 0;
+    own_.filledAhead_ = 0;
+    Attach(own_);
+}
+
+void CopyFigures::EndRun()
+{
+    Retract(own_);
+    Draw();
 }
 
 void CopyFigures::DataCopied(std::uint64_t copied, std::uint64_t size)
 {
-    copies_.fileBytesDone = copied;
-    copies_.fileSize = size;
-    host_.ShowCopyProgress(copies_);
+    own_.DataCopied(copied, size);
 }
 
 void CopyFigures::FileCopied(std::uint64_t size)
 {
-    copies_.fileBytesDone = copies_.fileSize = 0;
-    report_.filesCopied = ++copies_.filesCopied;
-    report_.bytesCopied = copies_.bytesCopied += size;
-    host_.ShowCopyProgress(copies_);
+    own_.FileCopied(size);
+    ++report_.filesCopied;
+    report_.bytesCopied += size;
 }
 
-void CopyFigures::AddCopied(const CopyTally& tally)
+void CopyFigures::Attach(CopyTally& tally)
 {
-    if (tally.InFlight() != 0)
-        bytesInFlight_.fetch_sub(tally.InFlight(), std::memory_order_relaxed);
-    if (tally.files == 0)
+    tally.figures_ = this;
+    tally.followsChunks_ = host_.ShowsFileProgress();
+}
+
+void CopyFigures::AddCopied(CopyTally& tally)
+{
+    Retract(tally);
+    report_.filesCopied += tally.files;
+    report_.bytesCopied += tally.bytes;
+}
+
+void CopyFigures::AddBytes(std::int64_t bytes)
+{
+    bytes_ += bytes;
+}
+
+void CopyFigures::AddFile(std::int64_t unseenBytes)
+{
+    // The bytes first: a file is never shown named without its data.
+    bytes_ += unseenBytes;
+    ++files_;
+}
+
+void CopyFigures::Draw(std::uint64_t copied, std::uint64_t size)
+{
+    const std::lock_guard lock(drawing_);
+    const CopyCounters counters = Snapshot(copied, size);
+    if (counters == drawn_)
         return;
-    // The copies still under way on other workers stay in the figures.
-    copies_.fileBytesDone = bytesInFlight_.load(std::memory_order_relaxed);
-    copies_.fileSize = 0;
-    report_.filesCopied = copies_.filesCopied += tally.files;
-    report_.bytesCopied = copies_.bytesCopied += tally.bytes;
-    host_.ShowCopyProgress(copies_);
+    drawn_ = counters;
+    host_.ShowCopyProgress(counters);
 }
 
-void CopyFigures::ShowBytesInFlight()
+CopyCounters CopyFigures::Snapshot(std::uint64_t copied, std::uint64_t size) const
 {
-    // The bytes of the copies under way, without a share of any one file: the text shown is the last
-    // item recorded, which may not be the file being copied.
-    const std::uint64_t inFlight = bytesInFlight_.load(std::memory_order_relaxed);
-    if (inFlight == copies_.fileBytesDone && copies_.fileSize == 0)
+    const std::uint64_t files = files_.load();
+    const std::int64_t bytes = bytes_.load();
+    const std::uint64_t total = bytes < 0 ? 0 : static_cast<std::uint64_t>(bytes);
+    // A file's own share is shown only while it is the one copy under way.
+    if (copied > 0 && copied < size && copied <= total && underWay_.load() == 1)
+        return {files, total - copied, copied, size};
+    return {files, total, 0, 0};
+}
+
+void CopyFigures::Retract(CopyTally& tally)
+{
+    const std::int64_t left = Signed(tally.partial_) + tally.filledAhead_.exchange(0);
+    if (tally.partial_ > 0)
+        --underWay_;
+    tally.partial_ = 0;
+    if (left == 0)
         return;
-    copies_.fileBytesDone = inFlight;
-    copies_.fileSize = 0;
-    host_.ShowCopyProgress(copies_);
-}
-
-std::function<void()> CopyFigures::WhileWaiting()
-{
-    if (!host_.ShowsFileProgress())
-        return {};
-    return [this] { ShowBytesInFlight(); };
-}
-
-std::atomic<std::uint64_t>* CopyFigures::InFlightCounter()
-{
-    return host_.ShowsFileProgress() ? &bytesInFlight_ : nullptr;
+    AddBytes(-left);
+    Draw();
 }
 
 } // namespace twinfol

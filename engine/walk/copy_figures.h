@@ -1,11 +1,12 @@
-// The figures of a run's copies as the host shows them: files and bytes copied, and where the copies
-// under way stand. Copies on the engine thread tell them directly; a worker's copy tells a tally of
-// its own, which reaches the figures once the copy is recorded in its place in the walk.
+// The figures of a run's copies as the host shows them: files named in the target, and the bytes
+// written by every copy, finished or under way, on whichever thread it runs. Each copy tells a tally
+// of its own; the tallies add to the run's figures at once (atomics) and draw them, so the host sees
+// what is on disk while the walk records its items in order, later.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <functional>
+#include <mutex>
 
 #include "engine/records/copy_progress.h"
 #include "engine/records/sync_host.h"
@@ -13,26 +14,40 @@
 
 namespace twinfol {
 
-// What a worker's copy told of its progress. The chunks of a file's data never reach the host from the
-// worker: where the host shows them, the tally adds them to the run's bytes in flight, which the
-// engine thread shows while it waits for the workers.
+class CopyFigures;
+
+// What one copy told of its progress: the files and bytes it copied, for its record, and what it
+// added to the run's figures meanwhile. Attached to the figures before the copy starts; the copy may
+// run on any thread.
 class CopyTally : public CopyProgress {
 public:
-    void DataCopied(std::uint64_t copied, std::uint64_t size) override;
-    bool FollowsChunks() const override { return inFlight != nullptr; }
-    void FileCopied(std::uint64_t size) override;
-    // What the tally added to the bytes in flight, which its record takes back.
-    std::uint64_t InFlight() const { return reported_; }
+    CopyTally() = default;
+    // A tally moves only before its copy starts.
+    CopyTally(CopyTally&& other) noexcept;
+    CopyTally& operator=(CopyTally&&) = delete;
 
-    // The run's bytes in flight; none when the host does not show a file's progress.
-    std::atomic<std::uint64_t>* inFlight = nullptr;
+    void DataCopied(std::uint64_t copied, std::uint64_t size) override;
+    void FileCopied(std::uint64_t size) override;
+    void DataFilledAhead(std::int64_t bytes) override;
+    void FilledFileCopied(std::uint64_t size) override;
+    void CopyCutShort() override { cutShort = true; }
+    bool FollowsChunks() const override { return followsChunks_; }
+
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
+    // Whether a stop ended a tree copy with entries of it still uncopied.
+    bool cutShort = false;
 
 private:
-    // The chunks told of the files finished, and of all files so far.
-    std::uint64_t finished_ = 0;
-    std::uint64_t reported_ = 0;
+    friend class CopyFigures;
+
+    CopyFigures* figures_ = nullptr;
+    bool followsChunks_ = false;
+    // What was told of the file being copied on the copy's own thread: a copy that failed leaves it
+    // until the next file's first report, or until the record takes it back.
+    std::uint64_t partial_ = 0;
+    // Bytes told of files filled ahead that have no name yet, from the filling thread.
+    std::atomic<std::int64_t> filledAhead_{0};
 };
 
 class CopyFigures : public CopyProgress {
@@ -41,30 +56,44 @@ public:
     CopyFigures(SyncReport& report, SyncHost& host) : report_(report), host_(host) {}
 
     // Nothing copied yet.
-    void BeginRun() { copies_ = {}; }
-    const CopyCounters& Counters() const { return copies_; }
+    void BeginRun();
+    // Takes back what a copy cut short on the engine thread left, and shows the final figures.
+    void EndRun();
 
-    // A copy on the engine thread.
+    // A copy of one file on the engine thread.
     void DataCopied(std::uint64_t copied, std::uint64_t size) override;
     void FileCopied(std::uint64_t size) override;
     bool FollowsChunks() const override { return host_.ShowsFileProgress(); }
 
-    // Readies a tally for a copy on a worker; AddCopied counts what it told once the copy is recorded.
-    void Attach(CopyTally& tally) { tally.inFlight = InFlightCounter(); }
-    void AddCopied(const CopyTally& tally);
-    // What the engine thread does while it waits for the workers: shows the bytes their copies have
-    // written so far (nothing when the host shows no file's progress).
-    std::function<void()> WhileWaiting();
+    // Readies a tally for a copy on any thread; AddCopied keeps what it copied once the copy is
+    // recorded, and takes back the data of what it left unfinished.
+    void Attach(CopyTally& tally);
+    void AddCopied(CopyTally& tally);
 
 private:
-    std::atomic<std::uint64_t>* InFlightCounter();
-    void ShowBytesInFlight();
+    friend class CopyTally;
+
+    // Called by the tallies, from their copies' threads.
+    void AddBytes(std::int64_t bytes);
+    void AddFile(std::int64_t unseenBytes);
+    // Shows the figures; copied and size describe the file whose copy drew them, when one did.
+    void Draw(std::uint64_t copied = 0, std::uint64_t size = 0);
+    CopyCounters Snapshot(std::uint64_t copied, std::uint64_t size) const;
+    // Takes back the data of a copy that ended without its file taking its name.
+    void Retract(CopyTally& tally);
 
     SyncReport& report_;
     SyncHost& host_;
-    CopyCounters copies_;
-    // The chunks of the files the workers are copying, told so far and not yet recorded.
-    std::atomic<std::uint64_t> bytesInFlight_{0};
+    CopyTally own_;
+    std::atomic<std::uint64_t> files_{0};
+    // Data of the files named and of the copies under way.
+    std::atomic<std::int64_t> bytes_{0};
+    // Copies with part of a file told on their own thread and no name yet.
+    std::atomic<int> underWay_{0};
+    // One drawing at a time, each from the figures as they stand then, so that what the host is shown
+    // never goes back.
+    std::mutex drawing_;
+    CopyCounters drawn_;
 };
 
 } // namespace twinfol

@@ -7,10 +7,8 @@
 
 namespace twinfol {
 
-OrderedResults::OrderedResults(WorkPool& pool, std::size_t window, std::function<void()> whileWaiting,
-                               std::chrono::milliseconds interval)
-    : pool_(pool), window_(window < 1 ? 1 : window), whileWaiting_(std::move(whileWaiting)),
-      interval_(interval)
+OrderedResults::OrderedResults(WorkPool& pool, std::size_t window)
+    : pool_(pool), window_(window < 1 ? 1 : window)
 {
 }
 
@@ -96,16 +94,7 @@ void OrderedResults::RecordFirst()
         std::unique_lock lock(shared_->mutex);
         if (first->state != State::Done) {
             shared_->waiting = true;
-            const auto done = [&] { return first->state == State::Done; };
-            if (whileWaiting_) {
-                while (!shared_->finished.wait_for(lock, interval_, done)) {
-                    lock.unlock();
-                    whileWaiting_();
-                    lock.lock();
-                }
-            } else {
-                shared_->finished.wait(lock, done);
-            }
+            shared_->finished.wait(lock, [&] { return first->state == State::Done; });
             shared_->waiting = false;
         }
         items_.pop_front();

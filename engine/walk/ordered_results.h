@@ -2,7 +2,6 @@
 // work was handed out, so that a report is the same whether one thread did the work or several.
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -17,10 +16,8 @@ namespace twinfol {
 class OrderedResults {
 public:
     // At most window items are handed out and not yet recorded; Post waits (recording) beyond that,
-    // which bounds the memory a level's work holds. While this thread waits for a worker, it calls
-    // whileWaiting (when given) every interval.
-    OrderedResults(WorkPool& pool, std::size_t window, std::function<void()> whileWaiting = {},
-                   std::chrono::milliseconds interval = std::chrono::milliseconds(250));
+    // which bounds the memory a level's work holds.
+    OrderedResults(WorkPool& pool, std::size_t window);
     // Waits for the work under way and drops what no one has begun, without recording: the normal
     // end is CollectAll.
     ~OrderedResults();
@@ -61,8 +58,6 @@ private:
 
     WorkPool& pool_;
     std::size_t window_;
-    std::function<void()> whileWaiting_;
-    std::chrono::milliseconds interval_;
     std::shared_ptr<Shared> shared_ = std::make_shared<Shared>();
     // Only this thread adds and removes items.
     std::deque<std::shared_ptr<Item>> items_;

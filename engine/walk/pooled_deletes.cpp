@@ -48,7 +48,7 @@ void PooledDeletes::DeleteTargetOnly(ItemKind kind)
         SerialLevel(parts_, level_).DeleteTargetOnly(kind);
         return;
     }
-    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker, parts_.figures.WhileWaiting());
+    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker);
     for (const std::string& name : names) {
         const ItemPlace place = level_.Place(name);
         const ItemAction action = DecideTargetOnly(parts_.rules, place, kind);

@@ -192,7 +192,7 @@ void PooledFiles::HandleSourceFiles()
     // Pieces small enough to give every worker a share of a small level.
     const std::size_t shares = 2 * pool_.WorkerCount();
     const std::size_t pieceSize = std::clamp<std::size_t>((files + shares - 1) / shares, 1, filesPerPiece);
-    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker, parts_.figures.WhileWaiting());
+    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker);
     auto piece = std::make_shared<Piece>();
     const auto handOut = [&] {
         if (piece->empty())

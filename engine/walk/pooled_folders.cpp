@@ -69,7 +69,8 @@ void PooledFolders::PostAdd(const std::string& name, OrderedResults& results)
             const std::string targetFolder = place.TargetFolder();
             parts_.records.FolderAdded({sourceFolder, targetFolder, level_.sourceDir, name},
                                        parts_.changes.FinishAddFolder(targetFolder, done->result.status),
-                                       {done->tally.files, done->tally.bytes});
+                                       {done->tally.files, done->tally.bytes},
+                                       done->tally.cutShort ? FolderCopy::CutShort : FolderCopy::Whole);
         },
         [this, &name] {
             parts_.records.Foretell("Checking folder: ", level_.targetDir, name);
@@ -79,7 +80,7 @@ void PooledFolders::PostAdd(const std::string& name, OrderedResults& results)
 
 void PooledFolders::HandleSourceFolders()
 {
-    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker, parts_.figures.WhileWaiting());
+    OrderedResults results(pool_, pool_.WorkerCount() * piecesPerWorker);
     TwinPairs twins = readAhead_.TwinsOf(level_);
     std::set<std::string> addedFolds;
     for (const std::string& name : level_.source.folders) {

@@ -139,12 +139,13 @@ void SerialLevel::HandleSourceFolder(const std::string& name)
 
 void SerialLevel::AddFolder(const FolderItem& folder)
 {
-    const CopyCounters before = parts_.figures.Counters();
+    CopyTally tally;
+    parts_.figures.Attach(tally);
     const ChangeResult copied = parts_.changes.AddFolder(folder.sourceFolder, folder.targetFolder,
-                                                         parts_.runState.stopRequested, &parts_.figures);
-    const CopyCounters& after = parts_.figures.Counters();
-    parts_.records.FolderAdded(
-        folder, copied, {after.filesCopied - before.filesCopied, after.bytesCopied - before.bytesCopied});
+                                                         parts_.runState.stopRequested, &tally);
+    parts_.figures.AddCopied(tally);
+    parts_.records.FolderAdded(folder, copied, {tally.files, tally.bytes},
+                               tally.cutShort ? FolderCopy::CutShort : FolderCopy::Whole);
 }
 
 } // namespace twinfol

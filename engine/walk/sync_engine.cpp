@@ -52,6 +52,7 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
             return;
         }
         SynchroniseFolder(sourceRoot, targetRoot, options);
+        figures_.EndRun();
         changes_.EndRun(report);
     }
     report.durationSeconds =

@@ -97,11 +97,14 @@ void WalkRecords::FileDeleted(const std::string& targetPath, const ChangeResult&
     Tell(PlanStep::DeleteFile, {}, targetPath, result.status);
 }
 
-void WalkRecords::FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents)
+void WalkRecords::FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents,
+                              FolderCopy copy)
 {
     if (result) {
         std::string targetPath = WithoutTrailingSeparator(folder.targetFolder);
         report_.addedFolderContents[targetPath] = contents;
+        if (copy == FolderCopy::CutShort)
+            report_.incompleteFolders.insert(targetPath);
         report_.Record(ReportList::AddedFolders, std::move(targetPath));
     } else {
         report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(folder.sourceDir, folder.name),

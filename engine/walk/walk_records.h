@@ -52,7 +52,8 @@ public:
                        const Compared& compared);
     void Excluded(const std::string& sourcePath, const std::string& targetPath);
     void FileDeleted(const std::string& targetPath, const ChangeResult& result);
-    void FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents);
+    void FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents,
+                     FolderCopy copy = FolderCopy::Whole);
     void FolderDeleted(const std::string& targetFolder, const ChangeResult& result);
     // An add refused before anything was done (another spelling of the name stands in the target).
     void FileAddRefused(const std::string& sourcePath, const std::string& targetPath, const FsStatus& status);

@@ -267,8 +267,17 @@ TEST_F(MainDialogTest, DeleteQuestionsAreAnsweredOnTheWindowThread)
     SetOptions(1, 1, 1, 1);
     Open();
     dialogs.deleteAnswers = {ConfirmAnswer::No, ConfirmAnswer::Yes};
+    // While a question is open the Execution line names the item asked about.
+    std::vector<bool> namedWhileAsked;
+    dialogs.onQuestion = [&] {
+        auto* edit = window->findChild<QLineEdit*>(QStringLiteral("executionEdit"));
+        const QString expected =
+            QString::fromStdString("Waiting for an answer: " + dialogs.questions.back().lines[0]);
+        namedWhileAsked.push_back(QTest::qWaitFor([&] { return edit->toolTip() == expected; }, 20000));
+    };
     RunAndWait("location1To2Button");
 
+    EXPECT_EQ(namedWhileAsked, (std::vector<bool>{true, true}));
     ASSERT_EQ(dialogs.questions.size(), 2u);
     for (QThread* thread : dialogs.questionThreads)
         EXPECT_EQ(thread, window->thread());

@@ -293,6 +293,15 @@ TEST(ExecutionLine, KeepsTheActionWordOfALongPathAndShowsFiguresBesideIt)
     now += std::chrono::seconds(2);
     line.ShowCounters({3, 1024 + 4096, 1024, 8192});
     EXPECT_EQ(figures->text(), "3 files, 6.0 KiB, 2.5 KiB/s");
+    // The minutes a question waits for its answer leave the rate as it stood.
+    line.PauseRate();
+    now += std::chrono::minutes(5);
+    line.ShowCounters({3, 1024 + 4096, 1024, 8192});
+    EXPECT_EQ(figures->text(), "3 files, 6.0 KiB, 2.5 KiB/s");
+    line.ResumeRate();
+    now += std::chrono::seconds(2);
+    line.ShowCounters({4, 11 * 1024, 0, 0});
+    EXPECT_EQ(figures->text(), "4 files, 11.0 KiB, 2.5 KiB/s");
     line.Clear();
     EXPECT_TRUE(figures->text().isEmpty());
     EXPECT_TRUE(edit->text().isEmpty());

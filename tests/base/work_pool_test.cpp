@@ -64,30 +64,5 @@ TEST(WorkSplit, NestedPartsOnAPoolAreEachDoneOnceBeforeTheirWaitReturns)
         EXPECT_EQ(leaf.load(), 1);
 }
 
-TEST(OrderedResults, TheThreadWaitingForAWorkerDoesWhatItWasGivenMeanwhile)
-{
-    WorkPool pool(1);
-    std::atomic<int> calls{0};
-    int recorded = 0;
-    std::promise<void> begun;
-    {
-        OrderedResults results(
-            pool, 4, [&] { calls.fetch_add(1); }, std::chrono::milliseconds(2));
-        results.Post(
-            [&] {
-                begun.set_value();
-                // Held until the waiting thread has been called back twice (or far too long has passed).
-                const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-                while (calls.load() < 2 && std::chrono::steady_clock::now() < giveUp)
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            },
-            [&] { ++recorded; });
-        begun.get_future().wait();
-        results.CollectAll();
-    }
-    EXPECT_GE(calls.load(), 2);
-    EXPECT_EQ(recorded, 1);
-}
-
 } // namespace
 } // namespace twinfol

@@ -57,6 +57,22 @@ TEST(ProgressStatus, ShowsCountsRateTimeLeftAndTheFilesPercentage)
     now += 30s;
     EXPECT_NE(status.Text(200).find(", 0 B/s"), std::string::npos) << status.Text(200);
 
+    // Time spent answering a question is no copying time: the rate neither falls while it waits nor
+    // counts the wait afterwards.
+    status.SetCounters(
+        {.filesCopied = 3, .bytesCopied = 90 * 1024 * 1024, .fileBytesDone = 0, .fileSize = 0});
+    now += 10s;
+    status.SetCounters(
+        {.filesCopied = 4, .bytesCopied = 190 * 1024 * 1024, .fileBytesDone = 0, .fileSize = 0});
+    status.PauseRate();
+    now += 5min;
+    EXPECT_NE(status.Text(200).find(", 10.0 MiB/s"), std::string::npos) << status.Text(200);
+    status.ResumeRate();
+    now += 1s;
+    status.SetCounters(
+        {.filesCopied = 4, .bytesCopied = 200 * 1024 * 1024, .fileBytesDone = 0, .fileSize = 0});
+    EXPECT_NE(status.Text(200).find(", 10.0 MiB/s"), std::string::npos) << status.Text(200);
+
     status.SetPlanning(true);
     status.SetOperation("Checking folder: /t/\x1B[2J");
     EXPECT_EQ(status.Text(200), "Planning: Checking folder: /t/\\x1b[2J");

@@ -72,6 +72,26 @@ TEST(ReportPrinter, TextMarksInterruptedAndDryRuns)
     EXPECT_EQ(out.str().find("Some problems"), std::string::npos);
 }
 
+// A stop that cut the copy of an added folder short: the text marks it in the list, the JSON names it.
+TEST(ReportPrinter, AnIncompleteAddedFolderIsMarkedInTheTextAndListedInTheJson)
+{
+    SyncReport report;
+    report.Record(ReportList::AddedFolders, "/t/big");
+    report.Record(ReportList::AddedFolders, "/t/small");
+    report.incompleteFolders.insert("/t/big");
+    report.RecordRun("/s/", "/t/", true);
+    std::ostringstream text;
+    PrintReportText(report, RunMode::Real, text);
+    EXPECT_NE(text.str().find("Added Folders: 2\n"), std::string::npos);
+    EXPECT_NE(text.str().find("\nAdded Folders:\n  /t/big (incomplete: interrupted)\n  /t/small\n"),
+              std::string::npos)
+        << text.str();
+    std::ostringstream json;
+    PrintReportJson(report, RunMode::Real, json);
+    EXPECT_NE(json.str().find("\"addedFolders\": [\"/t/big\", \"/t/small\"]"), std::string::npos);
+    EXPECT_NE(json.str().find("\"incompleteFolders\": [\"/t/big\"]"), std::string::npos) << json.str();
+}
+
 TEST(ReportPrinter, JsonHoldsEveryFieldInReportOrder)
 {
     std::ostringstream out;
@@ -91,6 +111,7 @@ TEST(ReportPrinter, JsonHoldsEveryFieldInReportOrder)
         "\"overwrittenFiles\": [\"/t/caf\\u00e9\"], \"addedFiles\": [\"/t/A.txt\", \"/t/b.txt\"], "
         "\"deletedFiles\": [], \"addedFolders\": [], \"deletedFolders\": [\"/t/old\"], "
         "\"addedFolderContents\": {\"/t/new\\u001b\": {\"files\": 3, \"bytes\": 1000}}, "
+        "\"incompleteFolders\": [], "
         "\"problemLog\": [\"Could not delete file: /t/z\", \"Could not copy folder: /s/\\\"q\\\"\"], "
         "\"problems\": [{\"line\": \"Could not delete file: /t/z\", \"reason\": \"Permission denied\"}, "
         "{\"line\": \"Could not copy folder: /s/\\\"q\\\"\", \"reason\": \"Input/output error\"}], "

@@ -216,6 +216,38 @@ TEST(ReportDialog, ViewDetailsOpensTheOverwrittenFilesAndReturnsToTheReport)
     EXPECT_EQ(rows, (QStringList{"/srv/target/C.txt", "/srv/target/a.txt", "/srv/target/b.txt"}));
 }
 
+// A stop cut the copy of one added folder short: the report says so beside its counts, and the added
+// folders' list marks that folder; a report without one shows no notice.
+TEST(ReportDialog, AnIncompleteAddedFolderIsNoticedAndMarkedInTheDetails)
+{
+    SyncReport report = ReportWithoutProblems();
+    report.Record(ReportList::AddedFolders, kTarget + "big");
+    report.Record(ReportList::AddedFolders, kTarget + "small");
+    report.incompleteFolders.insert(kTarget + "big");
+    report.RecordRun(kSource, kTarget, true);
+    ReportDialog dialog(report);
+    dialog.Prepare(kSource, kTarget);
+    dialog.show();
+    auto* notice = Child<QLabel>(dialog, "incompleteNoticeLabel");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_TRUE(notice->isVisible());
+    EXPECT_EQ(notice->text(), "1 added folder (incomplete: interrupted): the rest is added by the next run");
+    EXPECT_EQ(EditText(dialog, "addedFoldersEdit"), "2");
+
+    DetailedReportDialog details(report.overwrittenFiles, report.addedFiles, report.deletedFiles,
+                                 report.addedFolders, report.deletedFolders);
+    details.MarkIncompleteFolders(report.incompleteFolders);
+    details.ShowView(DetailView::ViewAddedFolders);
+    EXPECT_EQ(Rows(details, "entryList"),
+              (QStringList{"/srv/target/big (incomplete: interrupted)", "/srv/target/small"}));
+
+    const SyncReport whole = ReportWithoutProblems();
+    ReportDialog wholeDialog(whole);
+    wholeDialog.Prepare(kSource, kTarget);
+    wholeDialog.show();
+    EXPECT_FALSE(Child<QLabel>(wholeDialog, "incompleteNoticeLabel")->isVisible());
+}
+
 class DetailedReport : public ::testing::Test {
 protected:
     SyncReport report = ReportWithoutProblems();
