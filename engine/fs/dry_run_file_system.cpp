@@ -22,6 +22,7 @@ std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRo
         made_.clear();
         keptInTrash_.clear();
         space_ = {};
+        targetRoot_ = targetRoot;
     }
     return Inner().BeginRun(sourceRoot, targetRoot);
 }
@@ -152,7 +153,8 @@ FsStatus DryRunFileSystem::MakeFolder(const std::string& folder, mode_t)
     if (existing.kind == EntryKind::Missing) {
         const std::lock_guard lock(pretendedMutex_);
         made_.insert(WithoutTrailingSeparator(folder));
-        space_.written += unit_;
+        if (folder.starts_with(targetRoot_))
+            space_.written += unit_;
     }
     return CheckFolderPlace(existing);
 }

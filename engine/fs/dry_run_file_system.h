@@ -116,6 +116,9 @@ private:
     std::set<std::string, std::less<>> made_;
     // The target files whose old content a second name in the Trash keeps.
     std::set<std::string, std::less<>> keptInTrash_;
+    // Only what is made below the target root takes room on its disk (the Trash and the journals
+    // have their own places).
+    std::string targetRoot_;
     std::uint64_t unit_ = 1;
     SpaceTally space_;
     // The workers of a run delete, make and look at the same time.

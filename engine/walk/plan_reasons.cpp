@@ -41,7 +41,7 @@ std::string FailureText(PlanStep step, const FsStatus& outcome)
     const std::string consequence = std::string(": the ") + VerbOf(step) + " will fail";
     if (reason == targetReadOnlyReason || reason == fileReadOnlyReason)
         return "target is read-only" + consequence;
-    if (outcome.Step() == sourceUnreadableStep)
+    if (outcome.Step() != nullptr && std::string_view(outcome.Step()) == sourceUnreadableStep)
         return sourceUnreadableStep + consequence;
     return reason + consequence;
 }

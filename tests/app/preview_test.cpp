@@ -132,7 +132,7 @@ TEST_F(MainDialogPreviewTest, ATooSmallTargetIsToldAndSynchroniseAsksFirst)
 {
     disk.WriteFile("one/older.txt", "o", someTime);
     disk.WriteFile("two/older.txt", "t", someTime + 3 * 86400);
-    // Two files of a unit each, one replacing a file of a unit: a unit needed, not there.
+    // Two files of a unit each; the Trash keeps the one replaced, so two units are needed.
     faults.ReportSpace(SpaceFigures{.freeBytes = 1024, .blockSize = 4096});
     Open();
     const auto before = disk.Snapshot();
@@ -140,11 +140,11 @@ TEST_F(MainDialogPreviewTest, ATooSmallTargetIsToldAndSynchroniseAsksFirst)
     ChooseFromMenu(0);
     Click("previewButton");
     ASSERT_TRUE(WaitForPreview(1));
-    EXPECT_EQ(previews[0].totals,
+    EXPECT_EQ(previews[0].totals.toStdString(),
               "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0    Newer in "
-              "the target: 1\nThe target's disk: will not fit: needs 4.0 KiB, 1.0 KiB free");
+              "the target: 1\nThe target's disk: will not fit: needs 8.0 KiB, 1.0 KiB free");
     ASSERT_EQ(dialogs.warnings.size(), 1u);
-    EXPECT_TRUE(dialogs.warnings[0].startsWith("The run will not fit on the target's disk: needs 4.0 KiB, "
+    EXPECT_TRUE(dialogs.warnings[0].startsWith("The run will not fit on the target's disk: needs 8.0 KiB, "
                                                "1.0 KiB free."))
         << dialogs.warnings[0].toStdString();
     EXPECT_FALSE(window->Run().IsRunning());

@@ -139,8 +139,9 @@ TEST(PlanReasons, AnUnreadableSourceIsForeseenAsAFailureThatNamesTheSource)
         SyncRunState runState;
         SyncReport report;
         ScriptedSyncHost host;
-        SyncEngine(fileSystem, ExclusionList(), runState, report, host)
-            .Run(tree.Path("source/"), tree.Path("target/"), SyncOptions{.useTrash = false});
+        const ExclusionList none;
+        SyncEngine(fileSystem, none, runState, report, host)
+            .Run(tree.Path("source/"), tree.Path("target/"), unconfirmed);
         if (report.problemLog != explained.plan.report.problemLog)
             failures.push_back("the real run met other problems than the plan foresaw");
         for (const ProblemRecord& problem : report.problemLog)
@@ -182,7 +183,7 @@ private:
         const std::string s = "source/" + name;
         const std::string t = "target/" + name;
         const int shift = Pick(20000) - 5000;
-        switch (Pick(depth > 0 ? 11 : 10)) {
+        switch (Pick(depth > 0 ? 12 : 11)) {
         case 0:
             if (Pick(3) == 0)
                 tree_.MakeSymlink(s, "../elsewhere");
@@ -208,13 +209,14 @@ private:
             tree_.WriteFile(t, Content(), baseTime);
             exclusions.push_back(tree_.Path(t));
             break;
-        case 8: // a source nobody but root may read: to add, to overwrite, or inside a folder to add
+        case 8:
+        case 9: // a source nobody but root may read: to add, to overwrite, or inside a folder to add
             unreadable.push_back(Pick(3) == 0 ? s + "/f" : s);
             tree_.WriteFile(unreadable.back(), Content(), baseTime + 9000);
             if (Pick(2) == 0 && unreadable.back() == s)
                 tree_.WriteFile(t, Content(), baseTime);
             break;
-        case 9: // the target days newer
+        case 10: // the target days newer
             tree_.WriteFile(s, Content(), baseTime);
             tree_.WriteFile(t, Content(), baseTime + 3 * 86400 + Pick(4) * 3600);
             break;
@@ -258,10 +260,18 @@ void CompareRows(const std::vector<PlanRow>& rows, const SyncReport& report, con
         {PlanAction::DeleteFile, ReportList::DeletedFiles},
         {PlanAction::DeleteFolder, ReportList::DeletedFolders},
     };
-    for (const auto& [action, list] : lists)
-        if (PathsOf(rows, action) != BelowTarget(report.List(list), target))
-            notes.push_back(which + ": the rows of action " + std::to_string(static_cast<int>(action)) +
-                            " differ from the report's list");
+    for (const auto& [action, list] : lists) {
+        const std::set<std::string> planned = PathsOf(rows, action);
+        const std::set<std::string> done = BelowTarget(report.List(list), target);
+        for (const std::string& path : planned)
+            if (!done.contains(path))
+                notes.push_back(which + ": " + path + " has a row of action " +
+                                std::to_string(static_cast<int>(action)) + " but is not in its list");
+        for (const std::string& path : done)
+            if (!planned.contains(path))
+                notes.push_back(which + ": " + path + " is in the list of action " +
+                                std::to_string(static_cast<int>(action)) + " without a row");
+    }
     std::set<std::string> problems;
     for (const ProblemRecord& problem : report.problemLog)
         problems.insert(problem.path.substr(target.size()));
@@ -270,9 +280,10 @@ void CompareRows(const std::vector<PlanRow>& rows, const SyncReport& report, con
 }
 
 // Plans the trees, then runs them for real: the rows agree with the trial run's report and with the
-// real run's, row by row, and say why in the words of their rule. Answers the mismatches in words.
+// real run's at the walk of the jobs, row by row, and say why in the words of their rule. Answers the
+// mismatches in words.
 std::vector<std::string> RowsAgainstRuns(const TempTree& tree, const std::vector<std::string>& excluded,
-                                         std::set<PlanAction>& seen)
+                                         int jobs, std::set<PlanAction>& seen)
 {
     std::vector<std::string> notes;
     const auto before = tree.Snapshot();
@@ -301,8 +312,11 @@ std::vector<std::string> RowsAgainstRuns(const TempTree& tree, const std::vector
     SyncRunState runState;
     SyncReport report;
     ScriptedSyncHost host;
-    SyncEngine engine(fileSystem, ExclusionList(excluded), runState, report, host);
-    engine.Run(tree.Path("source/"), target, SyncOptions{.useTrash = false});
+    const ExclusionList exclusions(excluded);
+    SyncEngine engine(fileSystem, exclusions, runState, report, host);
+    SyncOptions options = unconfirmed;
+    options.jobs = jobs;
+    engine.Run(tree.Path("source/"), target, options);
     CompareRows(explained.rows, report, target, "real run", notes);
     return notes;
 }
@@ -325,7 +339,8 @@ TEST(PlanReasons, RowsAgreeWithTheTrialRunAndTheRealRunOnRandomTrees)
         TempTree tree;
         PlanTreeBuilder builder(tree, seed);
         BuildTrees(tree, builder);
-        EXPECT_EQ(RowsAgainstRuns(tree, builder.exclusions, seen), std::vector<std::string>{});
+        EXPECT_EQ(RowsAgainstRuns(tree, builder.exclusions, seed % 2 == 0 ? 4 : 1, seen),
+                  std::vector<std::string>{});
     }
     EXPECT_EQ(seen.size(), 8u) << "the trees missed a kind of row";
 }
@@ -344,7 +359,7 @@ TEST(PlanReasons, RowsAgreeWithTheRealRunOfAnOrdinaryUser)
         GiveTreeToOrdinaryUser(tree.Root());
         const auto notes = CheckAsOrdinaryUser([&](std::vector<std::string>& failures) {
             std::set<PlanAction> seen;
-            failures = RowsAgainstRuns(tree, builder.exclusions, seen);
+            failures = RowsAgainstRuns(tree, builder.exclusions, seed % 2 == 0 ? 4 : 1, seen);
             if (!builder.unreadable.empty() && !seen.contains(PlanAction::WillFail))
                 failures.push_back("no unreadable source was foreseen to fail");
         });
