@@ -189,8 +189,12 @@ SyncReport JobRun::RunEngine(ProgressDisplay* display)
     runState.fileNoToAll = runState.folderNoToAll = false;
 
     std::optional<DryRunFileSystem> dryRun;
-    if (arguments_.dryRun)
+    const FsResult<SpaceFigures> space = environment_.fileSystem.ReadSpace(roots_.target);
+    if (arguments_.dryRun) {
         dryRun.emplace(environment_.fileSystem);
+        if (space)
+            dryRun->CountSpaceIn(space->blockSize);
+    }
     FileSystem& fileSystem = dryRun ? static_cast<FileSystem&>(*dryRun) : environment_.fileSystem;
     TerminalAsker asker(environment_.ttyIn, environment_.ttyOut);
     std::ostream* actions = arguments_.verbosity == Verbosity::Verbose ? &environment_.err : nullptr;
@@ -203,6 +207,15 @@ SyncReport JobRun::RunEngine(ProgressDisplay* display)
         engine.SetUserPlaces(*environment_.places);
     engine.Run(roots_.source, roots_.target, options_);
     report.RecordRun(roots_.source, roots_.target, runState.IsStopped());
+    // A dry run is a plan of its own: it tells of a disk too small as a plan does.
+    if (dryRun && space && !runState.IsStopped()) {
+        RunPlan asPlan;
+        asPlan.complete = true;
+        asPlan.bytesNeeded = dryRun->Space().Needed();
+        asPlan.targetFreeBytes = space->freeBytes;
+        if (asPlan.WillNotFit())
+            output_.WarnEvenWhenQuiet("the run will not fit on the target's disk: " + asPlan.RoomText());
+    }
     return report;
 }
 

@@ -45,8 +45,12 @@ TEST_F(SyncCommandTest, APlanThatWillNotFitWarnsEvenWhenQuietAndRunsOn)
                          "4.0 KiB free\n");
     EXPECT_TRUE(tree.Exists("target/big")) << "the run went on";
 
+    // A dry run, a plan itself, says so too; a run without a plan says nothing.
     tree.WriteFile("source/more", std::string(10000, 'm'));
-    err.str("");
+    EXPECT_EQ(Run({"--dry-run", "-q", source, target}), ExitCode::Finished);
+    EXPECT_TRUE(ErrHas("the run will not fit on the target's disk: needs 12.0 KiB, 4.0 KiB free"))
+        << err.str();
+    EXPECT_FALSE(tree.Exists("target/more"));
     EXPECT_EQ(Run({"-q", source, target}), ExitCode::Finished);
     EXPECT_EQ(err.str(), "");
 }
