@@ -4,12 +4,15 @@
 
 #include <QString>
 
-#include <cstdint>
 #include <string>
+
+#include "engine/walk/deletion_guard.h"
 
 namespace twinfol {
 
-// The text of the question; the paths show every byte that is not UTF-8 as \xNN.
-QString EmptySourceQuestion(std::int64_t items, const std::string& source, const std::string& target);
+// The text of the question, with the items at stake and the files and bytes they hold; the paths show
+// every byte that is not UTF-8 as \xNN.
+QString EmptySourceQuestion(const EmptySourceLosses& losses, const std::string& source,
+                            const std::string& target);
 
 } // namespace twinfol

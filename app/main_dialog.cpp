@@ -429,9 +429,9 @@ void MainDialog::StartRun(SyncDirection direction)
         return;
     }
     const SyncOptions options = RunOptions();
-    const auto askEmptySource = [this](std::int64_t items, const std::string& source,
+    const auto askEmptySource = [this](const EmptySourceLosses& losses, const std::string& source,
                                        const std::string& target) {
-        return dialogs.AskWarning(this, EmptySourceQuestion(items, source, target));
+        return dialogs.AskWarning(this, EmptySourceQuestion(losses, source, target));
     };
     const std::string refusal = runControl.Start(direction, fields.location1, fields.location2, options,
                                                  profileCommands.Current().exclusions, askEmptySource);

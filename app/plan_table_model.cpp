@@ -69,14 +69,16 @@ QString PlanTableModel::ActionText(const PlanRow& row)
     case PlanAction::DeleteFile: return QStringLiteral("delete file");
     case PlanAction::DeleteFolder: return FolderSummary("delete folder", row);
     case PlanAction::WillFail: return QStringLiteral("will fail");
-    case PlanAction::LeaveAlone: break;
+    case PlanAction::LeaveAlone:
+    case PlanAction::TargetNewer: break;
     }
     return QStringLiteral("leave alone");
 }
 
 QString PlanTableModel::SizeText(const PlanRow& row)
 {
-    return row.action == PlanAction::LeaveAlone ? QString() : QString::fromStdString(FormatBytes(row.bytes));
+    const bool leftAlone = row.action == PlanAction::LeaveAlone || row.action == PlanAction::TargetNewer;
+    return leftAlone ? QString() : QString::fromStdString(FormatBytes(row.bytes));
 }
 
 QVariant PlanTableModel::data(const QModelIndex& index, int role) const
@@ -113,13 +115,15 @@ QVariant PlanTableModel::headerData(int section, Qt::Orientation orientation, in
 bool PlanTableModel::Passes(const PlanRow& row) const
 {
     switch (filter_) {
-    case PlanFilter::Changes: return row.action != PlanAction::LeaveAlone;
+    case PlanFilter::Changes:
+        return row.action != PlanAction::LeaveAlone && row.action != PlanAction::TargetNewer;
     case PlanFilter::Overwrites: return row.action == PlanAction::Overwrite;
     case PlanFilter::Adds: return row.action == PlanAction::AddFile || row.action == PlanAction::AddFolder;
     case PlanFilter::Deletes:
         return row.action == PlanAction::DeleteFile || row.action == PlanAction::DeleteFolder;
     case PlanFilter::Failures: return row.action == PlanAction::WillFail;
     case PlanFilter::LeftAlone: return row.action == PlanAction::LeaveAlone;
+    case PlanFilter::TargetNewer: return row.action == PlanAction::TargetNewer;
     case PlanFilter::Everything: break;
     }
     return true;

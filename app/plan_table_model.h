@@ -11,9 +11,9 @@
 
 namespace twinfol {
 
-// Which rows the table shows. Items the run leaves alone (within the tolerance, or excluded) are
-// shown only when asked for.
-enum class PlanFilter { Changes, Overwrites, Adds, Deletes, Failures, LeftAlone, Everything };
+// Which rows the table shows. Items the run leaves alone (within the tolerance, excluded, or newer in
+// the target) are shown only when asked for.
+enum class PlanFilter { Changes, Overwrites, Adds, Deletes, Failures, LeftAlone, TargetNewer, Everything };
 
 class PlanTableModel : public QAbstractTableModel {
     Q_OBJECT

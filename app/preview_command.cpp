@@ -72,9 +72,18 @@ void PreviewCommand::ShowFinishedPlan()
     ExplainedPlan explained = runControl_.TakePlan();
     if (!explained.plan.complete)
         return;
+    // The plan was made for these very settings a moment ago: a run it says will not fit is asked for.
+    const QString noRoom =
+        explained.plan.WillNotFit() ? QString::fromStdString(explained.plan.RoomText()) : QString();
     PreviewDialog preview(std::move(explained), DirectionCaption(direction), &window_);
-    if (dialogs_.Run(preview) == QDialog::Accepted)
-        startRun_(direction);
+    if (dialogs_.Run(preview) != QDialog::Accepted)
+        return;
+    if (!noRoom.isEmpty() &&
+        !dialogs_.AskWarning(&window_, tr("The run will not fit on the target's disk: %1.\n\n"
+                                          "Some copies will fail once the disk is full. Run anyway?")
+                                           .arg(noRoom)))
+        return;
+    startRun_(direction);
 }
 
 } // namespace twinfol

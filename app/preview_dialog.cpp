@@ -19,13 +19,18 @@ QString Figure(std::uint64_t count)
     return QString::fromStdString(FormatCount(count));
 }
 
+std::uint64_t RowsOf(const std::vector<PlanRow>& rows, PlanAction action)
+{
+    return static_cast<std::uint64_t>(std::count_if(
+        rows.begin(), rows.end(), [action](const PlanRow& row) { return row.action == action; }));
+}
+
 } // namespace
 
 PreviewDialog::PreviewDialog(ExplainedPlan explained, const QString& directionCaption, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::PreviewDialog>()), plan_(std::move(explained.plan)),
-      failures_(static_cast<std::uint64_t>(
-          std::count_if(explained.rows.begin(), explained.rows.end(),
-                        [](const PlanRow& row) { return row.action == PlanAction::WillFail; }))),
+      failures_(RowsOf(explained.rows, PlanAction::WillFail)),
+      targetNewer_(RowsOf(explained.rows, PlanAction::TargetNewer)),
       model_(new PlanTableModel(std::move(explained.rows), this))
 {
     ui_->setupUi(this);
@@ -59,9 +64,15 @@ PreviewDialog::~PreviewDialog() = default;
 
 QString PreviewDialog::TotalsText() const
 {
-    return tr("Files to copy: %1 (%2)    Items to delete: %3    Will fail: %4")
-        .arg(Figure(plan_.FilesToCopy()), QString::fromStdString(FormatBytes(plan_.BytesToCopy())),
-             Figure(static_cast<std::uint64_t>(plan_.ItemsToDelete())), Figure(failures_));
+    QString totals =
+        tr("Files to copy: %1 (%2)    Items to delete: %3    Will fail: %4    Newer in the target: %5")
+            .arg(Figure(plan_.FilesToCopy()), QString::fromStdString(FormatBytes(plan_.BytesToCopy())),
+                 Figure(static_cast<std::uint64_t>(plan_.ItemsToDelete())), Figure(failures_),
+                 Figure(targetNewer_));
+    if (plan_.WillNotFit())
+        totals +=
+            QLatin1Char('\n') + tr("The target's disk: %1").arg(QString::fromStdString(plan_.NoRoomText()));
+    return totals;
 }
 
 void PreviewDialog::FillFilters()
@@ -73,6 +84,7 @@ void PreviewDialog::FillFilters()
         {tr("Files and folders to delete"), PlanFilter::Deletes},
         {tr("What will fail"), PlanFilter::Failures},
         {tr("Left alone: within the tolerance, or excluded"), PlanFilter::LeftAlone},
+        {tr("Newer in the target, left alone"), PlanFilter::TargetNewer},
         {tr("Everything"), PlanFilter::Everything},
     };
     for (const auto& [text, filter] : filters)

@@ -26,7 +26,7 @@ public:
     ~PreviewDialog() override;
 
     PlanTableModel& Model() { return *model_; }
-    // The text of the totals line.
+    // The text of the totals line, and below it what the target's disk has too little room for.
     QString TotalsText() const;
 
 private:
@@ -35,6 +35,7 @@ private:
     std::unique_ptr<Ui::PreviewDialog> ui_;
     RunPlan plan_;
     std::uint64_t failures_;
+    std::uint64_t targetNewer_;
     PlanTableModel* model_;
 };
 

@@ -1,7 +1,6 @@
 // The life of one run started from the main window.
 #include "app/run_control.h"
 
-#include "engine/walk/deletion_guard.h"
 #include "engine/walk/sync_roots.h"
 
 namespace twinfol {
@@ -45,9 +44,9 @@ std::string RunControl::Start(SyncDirection direction, const std::string& locati
     SyncOptions runOptions = options;
     runOptions.emptySource = EmptySource::Refuse;
     // The exclusions in the order their lookup needs, whatever order a profile file gave them.
-    const std::int64_t losses = CountEmptySourceLosses(fileSystem, roots.source, roots.target, options,
-                                                       ExclusionList(exclusions.Entries()), &places);
-    if (losses > 0) {
+    const EmptySourceLosses losses = CountEmptySourceLosses(fileSystem, roots.source, roots.target, options,
+                                                            ExclusionList(exclusions.Entries()), &places);
+    if (losses.items > 0) {
         if (!askEmptySource(losses, roots.source, roots.target))
             return {};
         runOptions.emptySource = EmptySource::Allow;

@@ -17,6 +17,7 @@
 #include "engine/records/sync_options.h"
 #include "engine/records/sync_report.h"
 #include "engine/records/sync_run_state.h"
+#include "engine/walk/deletion_guard.h"
 
 namespace twinfol {
 
@@ -25,9 +26,10 @@ class RunControl : public QObject {
 
 public:
     // Asked, before anything is touched, whether a run whose source folder is empty may delete the
-    // items at the top of its target (a folder counting as one); true lets it.
-    using EmptySourceQuestion =
-        std::function<bool(std::int64_t items, const std::string& source, const std::string& target)>;
+    // items at the top of its target (a folder counting as one), which hold the files and bytes told;
+    // true lets it.
+    using EmptySourceQuestion = std::function<bool(const EmptySourceLosses& losses, const std::string& source,
+                                                   const std::string& target)>;
 
     // Delete questions are put to the person by the handler, on the window thread. Runs keep their
     // journals and use the Trash at the places given, which must outlive this object.

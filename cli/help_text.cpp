@@ -108,7 +108,9 @@ Progress: on a terminal (standard error), one line shows the files and bytes cop
 rate, the current operation and a large file's own percentage; it always shows the newest state
 within 50 ms. With a plan it also shows the totals and the time left. The runner plans by
 default on a terminal, but gives planning at most one second: a tree that takes longer is run
-without totals. --plan plans to the end, and so does --max-delete; --no-plan never plans. With
+without totals. --plan plans to the end, and so does --max-delete; --no-plan never plans. A plan
+(or a dry run) that needs more room than the target's disk has free warns on standard error, even
+with -q ("the run will not fit on the target's disk: needs ..., ... free"); the run goes on. With
 TERM=dumb the line is printed as a plain line at most once a second, without escape sequences.
 Without a terminal on standard error, or with -q, nothing is drawn.
 

@@ -35,6 +35,12 @@ void RunOutput::Warn(const std::string& message)
         environment_.err << "twinfol-sync: warning: " << ForTerminal(message) << '\n' << std::flush;
 }
 
+void RunOutput::WarnEvenWhenQuiet(const std::string& message)
+{
+    warnings_.push_back("Warning: " + ForTerminal(message));
+    environment_.err << "twinfol-sync: warning: " << ForTerminal(message) << '\n' << std::flush;
+}
+
 ExitCode RunOutput::Report(const SyncReport& report, ExitCode code)
 {
     const RunMode mode = arguments_.dryRun ? RunMode::DryRun : RunMode::Real;

@@ -27,6 +27,8 @@ public:
     ExitCode Refuse(const std::string& message, const std::string& subject);
     // A warning: on standard error unless quiet; in the log in any case, with the report.
     void Warn(const std::string& message);
+    // The same for a warning a script must see even under -q: the run goes on, but likely fails.
+    void WarnEvenWhenQuiet(const std::string& message);
     // The report of the run that ended with the exit status; answers the status to exit with, which
     // is 1 rather than 0 when the log file could not be written.
     [[nodiscard]] ExitCode Report(const SyncReport& report, ExitCode code);

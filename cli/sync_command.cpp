@@ -135,14 +135,15 @@ std::string JobRun::EmptySourceRefusal()
 {
     if (options_.emptySource == EmptySource::Allow)
         return {};
-    const std::int64_t losses =
+    const EmptySourceLosses losses =
         CountEmptySourceLosses(environment_.fileSystem, roots_.source, roots_.target, options_,
                                ExclusionList(exclusions_), environment_.places);
-    if (losses == 0)
+    if (losses.items == 0)
         return {};
     return std::string(emptySourceReason) + " The target folder " + roots_.target + " holds " +
-           std::to_string(losses) + (losses == 1 ? " item" : " items") +
-           " that the run would delete. Give --allow-empty-source to run anyway.";
+           std::to_string(losses.items) + (losses.items == 1 ? " item" : " items") +
+           " that the run would delete (" + LossesText(losses) +
+           "). Give --allow-empty-source to run anyway.";
 }
 
 // Plans when asked to, when --max-delete needs it, and by default on a terminal while it is cheap.
@@ -170,6 +171,9 @@ std::string JobRun::Plan(ProgressDisplay* display)
         if (plan.complete)
             display->SetTotals(PlanTotals{plan.FilesToCopy(), plan.BytesToCopy()});
     }
+    // Scripts expect the run to go on: a disk that is too full only makes some copies fail.
+    if (plan.WillNotFit())
+        output_.WarnEvenWhenQuiet("the run will not fit on the target's disk: " + plan.RoomText());
     if (options_.maxDeletes && plan.complete && plan.ItemsToDelete() > *options_.maxDeletes)
         return "the run would delete " + std::to_string(plan.ItemsToDelete()) +
                " items, more than --max-delete " + std::to_string(*options_.maxDeletes) +
@@ -185,8 +189,12 @@ SyncReport JobRun::RunEngine(ProgressDisplay* display)
     runState.fileNoToAll = runState.folderNoToAll = false;
 
     std::optional<DryRunFileSystem> dryRun;
-    if (arguments_.dryRun)
+    const FsResult<SpaceFigures> space = environment_.fileSystem.ReadSpace(roots_.target);
+    if (arguments_.dryRun) {
         dryRun.emplace(environment_.fileSystem);
+        if (space)
+            dryRun->CountSpaceIn(space->blockSize);
+    }
     FileSystem& fileSystem = dryRun ? static_cast<FileSystem&>(*dryRun) : environment_.fileSystem;
     TerminalAsker asker(environment_.ttyIn, environment_.ttyOut);
     std::ostream* actions = arguments_.verbosity == Verbosity::Verbose ? &environment_.err : nullptr;
@@ -199,6 +207,15 @@ SyncReport JobRun::RunEngine(ProgressDisplay* display)
         engine.SetUserPlaces(*environment_.places);
     engine.Run(roots_.source, roots_.target, options_);
     report.RecordRun(roots_.source, roots_.target, runState.IsStopped());
+    // A dry run is a plan of its own: it tells of a disk too small as a plan does.
+    if (dryRun && space && !runState.IsStopped()) {
+        RunPlan asPlan;
+        asPlan.complete = true;
+        asPlan.bytesNeeded = dryRun->Space().Needed();
+        asPlan.targetFreeBytes = space->freeBytes;
+        if (asPlan.WillNotFit())
+            output_.WarnEvenWhenQuiet("the run will not fit on the target's disk: " + asPlan.RoomText());
+    }
     return report;
 }
 

@@ -2,6 +2,7 @@
 // shows, then only pretended.
 #include "engine/fs/dry_run_file_system.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include <utility>
@@ -19,6 +20,9 @@ std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRo
         const std::lock_guard lock(pretendedMutex_);
         gone_.clear();
         made_.clear();
+        keptInTrash_.clear();
+        space_ = {};
+        targetRoot_ = targetRoot;
     }
     return Inner().BeginRun(sourceRoot, targetRoot);
 }
@@ -93,14 +97,41 @@ FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& 
         return looked;
     if (FsStatus copyable = CheckCopySource(source); !copyable)
         return copyable;
+    if (source.kind == EntryKind::File)
+        if (FsStatus readable = OpenForReading(from); !readable)
+            return FsStatus::FailureAt(sourceUnreadableStep, readable.Error());
     EntryFacts target;
     if (FsStatus looked = LookAtPlace(to, target); !looked)
         return looked;
     if (FsStatus replaceable = CheckCopyTarget(target); !replaceable)
         return replaceable;
+    Tally(source, target, to);
     if (progress != nullptr)
         progress->FileCopied(source.kind == EntryKind::File ? static_cast<std::uint64_t>(source.size) : 0);
     return {};
+}
+
+std::uint64_t DryRunFileSystem::Rounded(std::int64_t size) const
+{
+    const auto bytes = static_cast<std::uint64_t>(size > 0 ? size : 0);
+    return (bytes + unit_ - 1) / unit_ * unit_;
+}
+
+void DryRunFileSystem::Tally(const EntryFacts& source, const EntryFacts& replaced, const std::string& to)
+{
+    // A link's text is held in its entry, near enough.
+    const std::uint64_t written = source.kind == EntryKind::File ? Rounded(source.size) : 0;
+    const std::lock_guard lock(pretendedMutex_);
+    space_.written += written;
+    space_.largest = std::max(space_.largest, written);
+    if (replaced.kind == EntryKind::File && !keptInTrash_.contains(WithoutTrailingSeparator(to)))
+        space_.released += Rounded(replaced.size);
+}
+
+SpaceTally DryRunFileSystem::Space() const
+{
+    const std::lock_guard lock(pretendedMutex_);
+    return space_;
 }
 
 FsStatus DryRunFileSystem::DeleteFile(const std::string& path)
@@ -122,6 +153,8 @@ FsStatus DryRunFileSystem::MakeFolder(const std::string& folder, mode_t)
     if (existing.kind == EntryKind::Missing) {
         const std::lock_guard lock(pretendedMutex_);
         made_.insert(WithoutTrailingSeparator(folder));
+        if (folder.starts_with(targetRoot_))
+            space_.written += unit_;
     }
     return CheckFolderPlace(existing);
 }
@@ -248,7 +281,11 @@ FsStatus DryRunFileSystem::LinkToTrash(const std::string& path, const std::strin
     EntryFacts item;
     if (FsStatus looked = LookAt(path, item); !looked)
         return looked;
-    return CheckCopyTarget(item);
+    if (FsStatus replaceable = CheckCopyTarget(item); !replaceable)
+        return replaceable;
+    const std::lock_guard lock(pretendedMutex_);
+    keptInTrash_.insert(WithoutTrailingSeparator(path));
+    return {};
 }
 
 FsStatus DryRunFileSystem::MoveFromTrash(const std::string&, const std::string&, ExistingEntry)

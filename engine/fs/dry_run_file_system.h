@@ -16,9 +16,33 @@
 
 namespace twinfol {
 
+// What the pretended copies of a trial run would take of the target's disk.
+struct SpaceTally {
+    // Each file copied, its size rounded up to the disk's unit, and a unit for each folder made.
+    std::uint64_t written = 0;
+    // The same of the files those copies replace, whose room comes back as each copy lands; not of
+    // one whose old content is kept in the Trash.
+    std::uint64_t released = 0;
+    // The largest file copied: while it is copied, its old and its new content both take room.
+    std::uint64_t largest = 0;
+
+    // The room the run needs at its fullest. Deletes are not counted: they come after the copies of
+    // their folder.
+    std::uint64_t Needed() const
+    {
+        const std::uint64_t grown = written > released ? written - released : 0;
+        return grown > largest ? grown : largest;
+    }
+};
+
 class DryRunFileSystem : public ForwardingFileSystem {
 public:
     explicit DryRunFileSystem(FileSystem& reader) : ForwardingFileSystem(reader) {}
+
+    // Rounds every size of the tally up to the unit, the target disk's block size; 1 by default.
+    void CountSpaceIn(std::uint64_t unit) { unit_ = unit == 0 ? 1 : unit; }
+    // What this trial run's copies would take of the target's disk so far.
+    SpaceTally Space() const;
 
     using FileSystem::CopyFile;
     using FileSystem::CopyFolderTree;
@@ -35,8 +59,8 @@ public:
     EntryKind KindOf(const std::string& path) override;
 
     // The writing primitives: checked, then pretended. A new entry needs a folder to hold it, a real
-    // one or one this trial run made. A copy tells progress of the source's size as the copied
-    // file's.
+    // one or one this trial run made. A copy's source file must open for reading. A copy tells
+    // progress of the source's size as the copied file's.
     FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) override;
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder, mode_t mode) override;
@@ -80,6 +104,9 @@ private:
     // folder that would hold the entry must be there (a real one, or one this trial run made), else
     // ENOENT.
     FsStatus LookAtPlace(const std::string& path, EntryFacts& facts);
+    // Adds a copy (or a folder made, with no facts of a file) to the tally.
+    void Tally(const EntryFacts& source, const EntryFacts& replaced, const std::string& to);
+    std::uint64_t Rounded(std::int64_t size) const;
 
     // The files and folders this trial run has deleted, and the folders it has made, by whole path
     // without a trailing separator. Later steps of the same run meet them again: a folder the source
@@ -87,6 +114,13 @@ private:
     // folder added go into it, and a tree delete removes each folder once what it held is gone.
     std::set<std::string, std::less<>> gone_;
     std::set<std::string, std::less<>> made_;
+    // The target files whose old content a second name in the Trash keeps.
+    std::set<std::string, std::less<>> keptInTrash_;
+    // Only what is made below the target root takes room on its disk (the Trash and the journals
+    // have their own places).
+    std::string targetRoot_;
+    std::uint64_t unit_ = 1;
+    SpaceTally space_;
     // The workers of a run delete, make and look at the same time.
     mutable std::mutex pretendedMutex_;
 };

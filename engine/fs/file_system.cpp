@@ -41,6 +41,17 @@ FsResult<EntryFacts> FileSystem::LookAt(const std::string& path)
     return facts;
 }
 
+FsStatus FileSystem::OpenForReading(const std::string& path)
+{
+    std::string none;
+    return ReadFile(path, 0, none);
+}
+
+FsResult<SpaceFigures> FileSystem::ReadSpace(const std::string&)
+{
+    return FsStatus::Failure(EOPNOTSUPP);
+}
+
 std::unique_ptr<RunScope> FileSystem::BeginRun(const std::string&, const std::string&)
 {
     return std::make_unique<RunScope>();

@@ -54,6 +54,14 @@ struct EntryFacts {
     }
 };
 
+// What the disk that holds a folder has room for.
+struct SpaceFigures {
+    // The bytes an ordinary process may still write there.
+    std::uint64_t freeBytes = 0;
+    // The unit the disk gives files their room in: a file of one byte takes this much.
+    std::uint64_t blockSize = 0;
+};
+
 // What a move out of the Trash does to an entry that stands at its destination.
 enum class ExistingEntry { Keep, Replace };
 
@@ -269,6 +277,13 @@ public:
     // then left in place. By default the walk of engine/fs/path_tree_walk.h over ListFolder, LookAt,
     // DeleteFile and RemoveFolder. Concurrent.
     virtual FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop);
+    // Whether a file (or link's own text aside, a regular file) can be opened for reading now: it is
+    // opened, without following a final symbolic link and without waiting on a FIFO, and closed again.
+    // By default by reading none of it through ReadFile. Concurrent.
+    virtual FsStatus OpenForReading(const std::string& path);
+    // The room on the disk that holds the folder. By default the layer cannot tell: EOPNOTSUPP. One at
+    // a time.
+    virtual FsResult<SpaceFigures> ReadSpace(const std::string& folder);
     // Creates the folder and every missing folder above it with the mode (less the umask); folders
     // already there, or links to folders, are left as they are. Succeeds when the whole path is a
     // folder afterwards. By default from MakeFolder, with ResolvePath and LookAt where a link stands.

@@ -143,4 +143,14 @@ FsStatus ForwardingFileSystem::MakeFolders(const std::string& folder, mode_t mod
     return inner_.MakeFolders(folder, mode);
 }
 
+FsStatus ForwardingFileSystem::OpenForReading(const std::string& path)
+{
+    return inner_.OpenForReading(path);
+}
+
+FsResult<SpaceFigures> ForwardingFileSystem::ReadSpace(const std::string& folder)
+{
+    return inner_.ReadSpace(folder);
+}
+
 } // namespace twinfol

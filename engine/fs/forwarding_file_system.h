@@ -48,6 +48,8 @@ public:
                             const StopFlag& stop, CopyProgress* progress) override;
     FsStatus DeleteFolderTree(const std::string& folder, const StopFlag& stop) override;
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
+    FsStatus OpenForReading(const std::string& path) override;
+    FsResult<SpaceFigures> ReadSpace(const std::string& folder) override;
 
 protected:
     // The layer beneath, which every call not overridden reaches.

@@ -11,10 +11,9 @@ std::string FsStatus::Reason() const
         return {};
     if (ownReason_ != nullptr)
         return ownReason_;
-    if (error_ < 0)
-        return "an unknown failure";
     // The system's text, taken in a way that is safe while other threads ask for theirs.
-    return std::system_category().message(error_);
+    std::string systemText = error_ < 0 ? "an unknown failure" : std::system_category().message(error_);
+    return step_ != nullptr ? std::string(step_) + ": " + systemText : systemText;
 }
 
 } // namespace twinfol

@@ -15,6 +15,7 @@
 #include "engine/posix/posix_extended_attributes.h"
 #include "engine/posix/posix_file_facts.h"
 #include "engine/posix/posix_twin_link.h"
+#include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
 
@@ -73,9 +74,10 @@ FsStatus OpenSource(const SourceEntry& from, UniqueFd& source, struct stat& sour
         return RefuseUncopyable(KindFromMode(sourceInfo.st_mode));
     }
     const int openError = errno;
+    // The problem line names the target, so a source that cannot be opened says so in its reason.
     if (openError != ELOOP || fstatat(from.dirFd, from.name, &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0 ||
         !S_ISLNK(sourceInfo.st_mode))
-        return FsStatus::Failure(openError);
+        return FsStatus::FailureAt(sourceUnreadableStep, openError);
     kind = EntryKind::Link;
     return {};
 }

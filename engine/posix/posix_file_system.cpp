@@ -2,7 +2,9 @@
 // whole-file work to the parts that do them.
 #include "engine/posix/posix_file_system.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -115,6 +117,31 @@ FsResult<FileStamp> PosixFileSystem::ReadFileStamp(const std::string& path)
     if (fstatat(place.dirFd, place.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return FsStatus::Failure(errno);
     return FileStamp::FromUnixTime(info.st_mtim.tv_sec);
+}
+
+FsStatus PosixFileSystem::OpenForReading(const std::string& path)
+{
+    const PosixLocation place = resolver_.Locate(path);
+    if (!place.status)
+        return place.status;
+    // Opening a regular file for reading changes nothing; O_NONBLOCK keeps a FIFO from waiting.
+    const UniqueFd opened(
+        openat(place.dirFd, place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!opened)
+        return FsStatus::Failure(errno);
+    struct stat info {};
+    if (fstat(opened.Get(), &info) != 0)
+        return FsStatus::Failure(errno);
+    return S_ISREG(info.st_mode) ? FsStatus{} : FsStatus::Failure(EINVAL);
+}
+
+FsResult<SpaceFigures> PosixFileSystem::ReadSpace(const std::string& folder)
+{
+    struct statvfs figures {};
+    if (statvfs(folder.c_str(), &figures) != 0)
+        return FsStatus::Failure(errno);
+    const std::uint64_t unit = figures.f_frsize != 0 ? figures.f_frsize : figures.f_bsize;
+    return SpaceFigures{static_cast<std::uint64_t>(figures.f_bavail) * unit, unit};
 }
 
 FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)

@@ -60,6 +60,10 @@ public:
     FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) override;
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
+    // One open beneath the folder the run works in, checked to be a regular file, and closed.
+    FsStatus OpenForReading(const std::string& path) override;
+    // statvfs of the folder: the room left to a process without root's reserve.
+    FsResult<SpaceFigures> ReadSpace(const std::string& folder) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;

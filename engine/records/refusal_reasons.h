@@ -10,6 +10,9 @@ inline constexpr const char* sourceIsFolderReason = "the source is a folder";
 inline constexpr const char* sourceIsSpecialReason =
     "the source is a special file (a FIFO, socket or device)";
 inline constexpr const char* folderAtTargetReason = "a folder of that name stands at the target";
+// The step at which a copy fails when its source cannot be opened for reading (the system's text
+// follows): the problem line names the target, so the reason must name the source.
+inline constexpr const char* sourceUnreadableStep = "the source file cannot be read";
 inline constexpr const char* targetReadOnlyReason = "the target file is read-only";
 inline constexpr const char* folderWhereFileReason = "a folder stands where a file was to be deleted";
 inline constexpr const char* fileReadOnlyReason = "the file is read-only";

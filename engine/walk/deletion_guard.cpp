@@ -1,14 +1,16 @@
 // Counting what an empty source would cost: the roots' level listed and decided as the walk does it.
 #include "engine/walk/deletion_guard.h"
 
+#include "base/amount_text.h"
 #include "engine/walk/item_rules.h"
 #include "engine/walk/level_listing.h"
+#include "engine/walk/plan_reasons.h"
 
 namespace twinfol {
 
-std::int64_t CountEmptySourceLosses(FileSystem& fileSystem, const std::string& sourceRoot,
-                                    const std::string& targetRoot, const SyncOptions& options,
-                                    const ExclusionList& exclusions, const UserPlaces* places)
+EmptySourceLosses CountEmptySourceLosses(FileSystem& fileSystem, const std::string& sourceRoot,
+                                         const std::string& targetRoot, const SyncOptions& options,
+                                         const ExclusionList& exclusions, const UserPlaces* places)
 {
     // The roots' level as the walk lists it and as the walk's rules see it: a source root that holds
     // only trash folders or a killed copy's temporary files holds nothing. A target that cannot be
@@ -21,20 +23,38 @@ std::int64_t CountEmptySourceLosses(FileSystem& fileSystem, const std::string& s
     Listing target;
     // The target is listed only when the source holds no item at all.
     if (!ListLevelSide(fileSystem, trashFolders, neverStopped, sourceRoot, source) || !source.IsEmpty())
-        return 0;
+        return {};
     if (!ListLevelSide(fileSystem, trashFolders, neverStopped, targetRoot, target))
-        return 0;
+        return {};
     LeaveTrashFoldersAlone(source, target);
     if (!source.IsEmpty())
-        return 0;
+        return {};
     const ItemRules rules(options, exclusions);
-    std::int64_t losses = 0;
-    for (const std::string& name : target.files)
-        losses += rules.ForTargetOnlyFile({sourceRoot, targetRoot, name}) == ItemAction::DeleteFile ? 1 : 0;
-    for (const std::string& name : target.folders)
-        losses +=
-            rules.ForTargetOnlyFolder({sourceRoot, targetRoot, name}) == ItemAction::DeleteFolder ? 1 : 0;
+    EmptySourceLosses losses;
+    for (const std::string& name : target.files) {
+        if (rules.ForTargetOnlyFile({sourceRoot, targetRoot, name}) != ItemAction::DeleteFile)
+            continue;
+        ++losses.items;
+        ++losses.files;
+        EntryFacts facts;
+        if (fileSystem.LookAt(targetRoot + name, facts) && facts.kind == EntryKind::File)
+            losses.bytes += static_cast<std::uint64_t>(facts.size);
+    }
+    for (const std::string& name : target.folders) {
+        if (rules.ForTargetOnlyFolder({sourceRoot, targetRoot, name}) != ItemAction::DeleteFolder)
+            continue;
+        ++losses.items;
+        const FolderContents held = CountFolderTree(fileSystem, targetRoot + name + pathSeparator);
+        losses.files += held.files;
+        losses.bytes += held.bytes;
+    }
     return losses;
+}
+
+std::string LossesText(const EmptySourceLosses& losses)
+{
+    return FormatCount(losses.files) + (losses.files == 1 ? " file, " : " files, ") +
+           FormatBytes(losses.bytes);
 }
 
 } // namespace twinfol

@@ -41,6 +41,8 @@ std::string FailureText(PlanStep step, const FsStatus& outcome)
     const std::string consequence = std::string(": the ") + VerbOf(step) + " will fail";
     if (reason == targetReadOnlyReason || reason == fileReadOnlyReason)
         return "target is read-only" + consequence;
+    if (outcome.Step() != nullptr && std::string_view(outcome.Step()) == sourceUnreadableStep)
+        return sourceUnreadableStep + consequence;
     return reason + consequence;
 }
 
@@ -63,6 +65,42 @@ std::uint64_t DataBytes(const EntryFacts& facts)
 }
 
 } // namespace
+
+namespace {
+
+void CountInto(FileSystem& fileSystem, const std::string& folder, FolderContents& held, int depth)
+{
+    if (depth > deepestCountedLevel)
+        return;
+    std::vector<std::pair<std::string, EntryKind>> entries;
+    const FsStatus listed = fileSystem.ListFolder(folder, [&](std::string_view name, EntryKind kind) {
+        entries.emplace_back(std::string(name), kind);
+        return true;
+    });
+    if (!listed)
+        return;
+    for (const auto& [name, kind] : entries) {
+        std::string path = JoinPath(folder, name);
+        if (kind == EntryKind::Folder) {
+            path += pathSeparator;
+            CountInto(fileSystem, path, held, depth + 1);
+            continue;
+        }
+        ++held.files;
+        EntryFacts facts;
+        if (fileSystem.LookAt(path, facts))
+            held.bytes += DataBytes(facts);
+    }
+}
+
+} // namespace
+
+FolderContents CountFolderTree(FileSystem& fileSystem, const std::string& folder)
+{
+    FolderContents held;
+    CountInto(fileSystem, folder, held, 0);
+    return held;
+}
 
 std::string SpanText(std::int64_t seconds)
 {
@@ -121,7 +159,9 @@ void PlanReasons::StepDecided(const PlanStepItem& item)
     PlanRow row = ActionRow(item, fails ? PlanAction::WillFail : ActionOf(item.step),
                             fails ? FailureText(item.step, item.outcome) : reason);
     if (item.step == PlanStep::DeleteFolder) {
-        CountTree(item.targetPath, row, 0);
+        const FolderContents held = CountFolderTree(fileSystem_, item.targetPath);
+        row.files = held.files;
+        row.bytes = held.bytes;
     } else if (item.step != PlanStep::AddFolder) {
         EntryFacts facts;
         const std::string& file = item.sourcePath.empty() ? item.targetPath : item.sourcePath;
@@ -134,6 +174,14 @@ void PlanReasons::StepDecided(const PlanStepItem& item)
 
 void PlanReasons::AddComparedRow(const PlanStepItem& item)
 {
+    // A newer target is left alone by the rule itself; only equal stamps need no row.
+    if (item.comparison == TwinComparison::NotNewer) {
+        if (item.sourceStamp && item.targetStamp && *item.targetStamp > *item.sourceStamp)
+            rows_.push_back(ActionRow(
+                item, PlanAction::TargetNewer,
+                "target is " + SpanText(StampDifference(*item.targetStamp, *item.sourceStamp)) + " newer"));
+        return;
+    }
     // Why a newer source is left alone, in the words of the rule that left it.
     const char* why = nullptr;
     switch (item.comparison) {
@@ -146,31 +194,6 @@ void PlanReasons::AddComparedRow(const PlanStepItem& item)
     }
     const std::int32_t newer = StampDifference(*item.sourceStamp, *item.targetStamp);
     rows_.push_back(ActionRow(item, PlanAction::LeaveAlone, "source is " + SpanText(newer) + " newer" + why));
-}
-
-void PlanReasons::CountTree(const std::string& folder, PlanRow& row, int depth)
-{
-    if (depth > deepestCountedLevel)
-        return;
-    std::vector<std::pair<std::string, EntryKind>> entries;
-    const FsStatus listed = fileSystem_.ListFolder(folder, [&](std::string_view name, EntryKind kind) {
-        entries.emplace_back(std::string(name), kind);
-        return true;
-    });
-    if (!listed)
-        return;
-    for (const auto& [name, kind] : entries) {
-        std::string path = JoinPath(folder, name);
-        if (kind == EntryKind::Folder) {
-            path += pathSeparator;
-            CountTree(path, row, depth + 1);
-            continue;
-        }
-        ++row.files;
-        EntryFacts facts;
-        if (fileSystem_.LookAt(path, facts))
-            row.bytes += DataBytes(facts);
-    }
 }
 
 void PlanReasons::Finish(const SyncReport& report)

@@ -12,7 +12,17 @@
 
 namespace twinfol {
 
-enum class PlanAction { Overwrite, AddFile, AddFolder, DeleteFile, DeleteFolder, WillFail, LeaveAlone };
+// TargetNewer: a file on both sides whose target is the newer one; the run leaves it alone.
+enum class PlanAction {
+    Overwrite,
+    AddFile,
+    AddFolder,
+    DeleteFile,
+    DeleteFolder,
+    WillFail,
+    LeaveAlone,
+    TargetNewer
+};
 
 struct PlanRow {
     PlanAction action = PlanAction::LeaveAlone;
@@ -29,6 +39,10 @@ struct PlanRow {
 // A span of seconds in words: "45 s", "12 min 5 s", "3 h 12 min", "2 d 4 h".
 std::string SpanText(std::int64_t seconds);
 
+// The files (links counted as files) and their bytes of data a folder holds at any depth, read through
+// the layer; what cannot be listed counts as empty.
+FolderContents CountFolderTree(FileSystem& fileSystem, const std::string& folder);
+
 class PlanReasons : public PlanObserver {
 public:
     // Sizes are read, and folders to be deleted counted, through the given layer.
@@ -44,7 +58,6 @@ private:
     std::string BelowRoot(const std::string& path) const;
     PlanRow ActionRow(const PlanStepItem& item, PlanAction action, const std::string& reason);
     void AddComparedRow(const PlanStepItem& item);
-    void CountTree(const std::string& folder, PlanRow& row, int depth);
 
     FileSystem& fileSystem_;
     std::string sourceRoot_;

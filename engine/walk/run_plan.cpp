@@ -1,6 +1,7 @@
 // The planning walk: the engine, unchanged, over the trial-run layer and a host that asks nothing.
 #include "engine/walk/run_plan.h"
 
+#include "base/amount_text.h"
 #include "engine/fs/dry_run_file_system.h"
 #include "engine/records/sync_run_state.h"
 #include "engine/walk/sync_engine.h"
@@ -39,6 +40,11 @@ std::int64_t RunPlan::ItemsToDelete() const
     return items;
 }
 
+std::string RunPlan::RoomText() const
+{
+    return "needs " + FormatBytes(bytesNeeded) + ", " + FormatBytes(targetFreeBytes.value_or(0)) + " free";
+}
+
 RunPlan MakeRunPlan(FileSystem& fileSystem, const std::string& sourceRoot, const std::string& targetRoot,
                     SyncOptions options, const ExclusionList& exclusions, const PlanProgress& onProgress,
                     PlanObserver* observer, const UserPlaces* places)
@@ -53,9 +59,13 @@ RunPlan MakeRunPlan(FileSystem& fileSystem, const std::string& sourceRoot, const
     if (!places)
         options.useTrash = false;
     DryRunFileSystem trial(fileSystem);
+    RunPlan plan;
+    if (const FsResult<SpaceFigures> space = fileSystem.ReadSpace(targetRoot)) {
+        plan.targetFreeBytes = space->freeBytes;
+        trial.CountSpaceIn(space->blockSize);
+    }
     SyncRunState runState;
     PlanHost host(onProgress, runState);
-    RunPlan plan;
     SyncEngine engine(trial, exclusions, runState, plan.report, host);
     engine.SetPlanObserver(observer);
     if (places)
@@ -63,6 +73,7 @@ RunPlan MakeRunPlan(FileSystem& fileSystem, const std::string& sourceRoot, const
     engine.Run(sourceRoot, targetRoot, options);
     plan.report.RecordRun(sourceRoot, targetRoot, runState.IsStopped());
     plan.complete = !runState.IsStopped();
+    plan.bytesNeeded = trial.Space().Needed();
     return plan;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/fs/file_system.h"
@@ -21,6 +22,11 @@ struct RunPlan {
     SyncReport report;
     // Whether the walk went to its end; a plan cut short knows no totals.
     bool complete = false;
+    // The room the run would take on the target's disk at its fullest (files rounded up to the disk's
+    // unit, the files they replace given back), and the room that disk has; nothing where the layer
+    // cannot tell.
+    std::uint64_t bytesNeeded = 0;
+    std::optional<std::uint64_t> targetFreeBytes;
 
     // What the run would copy: overwritten and added files, and the files inside added folders.
     std::uint64_t FilesToCopy() const { return report.filesCopied; }
@@ -28,6 +34,12 @@ struct RunPlan {
     // The deletes the run would begin, a folder tree counting as one: those that would succeed and
     // those that would fail part-way.
     std::int64_t ItemsToDelete() const;
+    // Whether the finished plan needs more room than the target's disk has.
+    bool WillNotFit() const { return complete && targetFreeBytes && bytesNeeded > *targetFreeBytes; }
+    // "needs 2.0 GiB, 300.0 MiB free".
+    std::string RoomText() const;
+    // "will not fit: needs 2.0 GiB, 300.0 MiB free".
+    std::string NoRoomText() const { return "will not fit: " + RoomText(); }
 };
 
 // Called with each progress text of the planning walk; answering false gives the plan up.

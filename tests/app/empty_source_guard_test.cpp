@@ -40,7 +40,8 @@ TEST_F(EmptySourceGuardTest, NoLeavesTheTargetUntouchedAndYesRunsTheDeletes)
     EXPECT_TRUE(question.startsWith("The source folder is empty: is its disk mounted?"))
         << question.toStdString();
     EXPECT_TRUE(question.contains(QString::fromStdString(disk.Path("backup/")))) << question.toStdString();
-    EXPECT_TRUE(question.contains("holds 3 items that this run would delete"));
+    EXPECT_TRUE(question.contains("holds 3 items that this run would delete (3 files, 3 B)."))
+        << question.toStdString();
     // Answered No: no run, no report, nothing touched.
     EXPECT_FALSE(window->Run().IsRunning());
     EXPECT_EQ(disk.Snapshot(), before);

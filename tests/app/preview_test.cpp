@@ -85,7 +85,8 @@ TEST_F(MainDialogPreviewTest, AsksTheDirectionFirstAndCloseChangesNothing)
     Click("previewButton");
     ASSERT_TRUE(WaitForPreview(1));
     EXPECT_EQ(previews[0].title, "Preview: Location 1 ==>> Location 2");
-    EXPECT_EQ(previews[0].totals, "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0");
+    EXPECT_EQ(previews[0].totals,
+              "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0    Newer in the target: 0");
     EXPECT_EQ(previews[0].paths,
               (Rows{{"overwrite", "changed.txt"}, {"add file", "new.txt"}, {"delete file", "stale.txt"}}));
     EXPECT_EQ(disk.Snapshot(), before);
@@ -123,6 +124,54 @@ TEST_F(MainDialogPreviewTest, PreviewsTheLastRunsDirectionAndSynchroniseAsksItsQ
     EXPECT_EQ(dialogs.questions.size(), 2u) << "Synchronise asks as the direction button does";
     EXPECT_TRUE(disk.Exists("two/later.txt"));
     EXPECT_FALSE(disk.Exists("two/stale.txt"));
+}
+
+// A target disk with too little room: the preview says so below its totals, "Synchronise" then asks
+// (No, the default, runs nothing; Yes runs), and a file newer in the target has a category of its own.
+TEST_F(MainDialogPreviewTest, ATooSmallTargetIsToldAndSynchroniseAsksFirst)
+{
+    disk.WriteFile("one/older.txt", "o", someTime);
+    disk.WriteFile("two/older.txt", "t", someTime + 3 * 86400);
+    // Two files of a unit each; the Trash keeps the one replaced, so two units are needed.
+    faults.ReportSpace(SpaceFigures{.freeBytes = 1024, .blockSize = 4096});
+    Open();
+    const auto before = disk.Snapshot();
+    dialogs.runAnswers = {QDialog::Accepted};
+    ChooseFromMenu(0);
+    Click("previewButton");
+    ASSERT_TRUE(WaitForPreview(1));
+    EXPECT_EQ(previews[0].totals.toStdString(),
+              "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0    Newer in "
+              "the target: 1\nThe target's disk: will not fit: needs 8.0 KiB, 1.0 KiB free");
+    ASSERT_EQ(dialogs.warnings.size(), 1u);
+    EXPECT_TRUE(dialogs.warnings[0].startsWith("The run will not fit on the target's disk: needs 8.0 KiB, "
+                                               "1.0 KiB free."))
+        << dialogs.warnings[0].toStdString();
+    EXPECT_FALSE(window->Run().IsRunning());
+    EXPECT_EQ(disk.Snapshot(), before);
+
+    // The category of its own, with the age in words; left out of every change.
+    PlanRow newer;
+    newer.action = PlanAction::TargetNewer;
+    newer.path = "older.txt";
+    newer.reason = "target is 3 d newer";
+    PlanTableModel model({newer});
+    EXPECT_EQ(model.rowCount(), 0);
+    model.SetFilter(PlanFilter::TargetNewer);
+    ASSERT_EQ(model.rowCount(), 1);
+    EXPECT_EQ(model.index(0, PlanTableModel::ActionColumn).data().toString(), "leave alone");
+    EXPECT_EQ(model.index(0, PlanTableModel::SizeColumn).data().toString(), "");
+    model.SetFilter(PlanFilter::LeftAlone);
+    EXPECT_EQ(model.rowCount(), 0);
+
+    dialogs.runAnswers = {QDialog::Accepted};
+    dialogs.warningAnswers.push_back(true);
+    dialogs.deleteAnswers = {ConfirmAnswer::Yes};
+    ChooseFromMenu(0);
+    Click("previewButton");
+    ASSERT_TRUE(WaitForPreview(2));
+    ASSERT_TRUE(QTest::qWaitFor([this] { return dialogs.reports.size() == 1; }, 20000));
+    EXPECT_EQ(disk.ReadFile("two/new.txt"), "12345");
 }
 
 TEST_F(MainDialogPreviewTest, StopEndsTheWalkWithoutOpeningThePreview)

@@ -34,6 +34,37 @@ TEST_F(SyncCommandTest, AnEmptySourceIsRefusedBeforeAnythingIsTouched)
     EXPECT_FALSE(tree.Exists("target/notes"));
 }
 
+// A plan that finds the target's disk too small warns on standard error, under -q too, and the run
+// goes on as scripts expect; without a plan nothing is said.
+TEST_F(SyncCommandTest, APlanThatWillNotFitWarnsEvenWhenQuietAndRunsOn)
+{
+    tree.WriteFile("source/big", std::string(10000, 'b'));
+    faults.ReportSpace(SpaceFigures{.freeBytes = 4096, .blockSize = 4096});
+    EXPECT_EQ(Run({"--plan", "-q", source, target}), ExitCode::Finished);
+    EXPECT_EQ(err.str(), "twinfol-sync: warning: the run will not fit on the target's disk: needs 12.0 KiB, "
+                         "4.0 KiB free\n");
+    EXPECT_TRUE(tree.Exists("target/big")) << "the run went on";
+
+    // A dry run, a plan itself, says so too; a run without a plan says nothing.
+    tree.WriteFile("source/more", std::string(10000, 'm'));
+    EXPECT_EQ(Run({"--dry-run", "-q", source, target}), ExitCode::Finished);
+    EXPECT_TRUE(ErrHas("the run will not fit on the target's disk: needs 12.0 KiB, 4.0 KiB free"))
+        << err.str();
+    EXPECT_FALSE(tree.Exists("target/more"));
+    EXPECT_EQ(Run({"-q", source, target}), ExitCode::Finished);
+    EXPECT_EQ(err.str(), "");
+}
+
+// The empty-source refusal tells what the items hold.
+TEST_F(SyncCommandTest, AnEmptySourceRefusalCountsTheFilesAndBytesInsideTheItems)
+{
+    for (int index = 0; index < 5; ++index)
+        tree.WriteFile("target/photos/" + std::to_string(index) + ".jpg", std::string(1024, 'p'));
+    tree.WriteFile("target/notes", "n");
+    EXPECT_EQ(Run({"--delete", source, target}), ExitCode::Refused);
+    EXPECT_TRUE(ErrHas("holds 2 items that the run would delete (6 files, 5.0 KiB)")) << err.str();
+}
+
 TEST_F(SyncCommandTest, MaxDeleteRefusesAPlanThatDeletesTooMuch)
 {
     tree.WriteFile("source/kept", "k");

@@ -345,4 +345,20 @@ FsStatus FaultInjectingFileSystem::MoveFromTrash(const std::string& trashPath, c
                    [&] { return ForwardingFileSystem::MoveFromTrash(trashPath, path, existing); });
 }
 
+void FaultInjectingFileSystem::ReportSpace(std::optional<SpaceFigures> figures)
+{
+    const std::lock_guard lock(mutex_);
+    space_ = figures;
+}
+
+FsResult<SpaceFigures> FaultInjectingFileSystem::ReadSpace(const std::string& folder)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (space_)
+            return *space_;
+    }
+    return ForwardingFileSystem::ReadSpace(folder);
+}
+
 } // namespace twinfol::test

@@ -78,6 +78,10 @@ public:
     // Forgets every armed failure (holds are ended by Release).
     void ClearFaults();
 
+    // Makes ReadSpace answer these figures instead of the real disk's (nothing: the real disk's again).
+    void ReportSpace(std::optional<SpaceFigures> figures);
+    FsResult<SpaceFigures> ReadSpace(const std::string& folder) override;
+
     int CallCount(FsOperation operation) const;
     std::vector<FsCall> Calls() const;
 
@@ -161,6 +165,7 @@ private:
     std::shared_ptr<HoldRule> hold_;
     std::map<FsOperation, std::function<void(const FsCall&)>> actions_;
     int heldNow_ = 0;
+    std::optional<SpaceFigures> space_;
 };
 
 } // namespace twinfol::test

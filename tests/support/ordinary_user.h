@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace twinfol::test {
 
@@ -21,6 +22,13 @@ std::optional<int> RunAsOrdinaryUser(const std::function<int()>& body);
 
 // Gives the path to the ordinary user (chown) with the mode; for setting up what the child may touch.
 void GiveToOrdinaryUser(const std::string& path, unsigned mode);
+// Gives a whole tree to the ordinary user, every entry keeping its mode; links are not followed.
+void GiveTreeToOrdinaryUser(const std::string& root);
+
+// Runs checks as the ordinary user: the body notes each failed check in words, and the notes come
+// back to this process (nothing when it cannot become another user), for a GoogleTest assertion.
+std::optional<std::vector<std::string>>
+CheckAsOrdinaryUser(const std::function<void(std::vector<std::string>& failures)>& body);
 
 // Why a test that needs root was skipped.
 inline constexpr const char* needsRootMessage =

@@ -78,18 +78,25 @@ TEST_F(EmptySourceLossesTest, EmptySourceLossesCountWhatTheRunWouldDeleteAtTheTo
     tree.WriteFile("target/dir/deep/b", "b");
     tree.MakeSymlink("target/link", "a");
     const ExclusionList keep({T("kept")});
+    tree.WriteFile("target/dir/deep/c", "1234567890");
     SyncOptions options = unconfirmed;
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 3);
+    // a, the link, and dir with what it holds at any depth; the excluded file is no loss.
+    const EmptySourceLosses losses = CountEmptySourceLosses(fileSystem, source, target, options, keep);
+    EXPECT_EQ(losses.items, 3);
+    EXPECT_EQ(losses.files, 4u);
+    EXPECT_EQ(losses.bytes, 12u);
+    EXPECT_EQ(LossesText(losses), "4 files, 12 B");
+    EXPECT_EQ(LossesText(EmptySourceLosses{1, 1, 2048}), "1 file, 2.0 KiB");
     options.checkSubFolders = false;
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 2);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep).items, 2);
     options.deleteMissing = false;
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 0);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep).items, 0);
     options.deleteMissing = true;
     // A copy's leftover temporary file is no content of the source; anything else is.
     tree.WriteFile("source/" + MakeTemporaryName(), "t");
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 2);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep).items, 2);
     tree.MakeFolder("source/empty");
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep), 0);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, keep).items, 0);
 }
 
 // The guard sees the roots as the walk does: a trash folder is no item on either side. A source root
@@ -100,15 +107,15 @@ TEST_P(DeletionGuardTest, EmptySourceLossesLeaveTrashFoldersOutAsTheWalkDoes)
     tree.WriteFile("target/a", "a");
     const SyncOptions options = unconfirmed;
     const ExclusionList none;
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none), 0);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none).items, 0);
     const UserPlaces sourceTrash{S("Trash/"), tree.Path("state/"), 0};
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none, &sourceTrash), 1);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none, &sourceTrash).items, 1);
 
     std::filesystem::remove_all(S("Trash"));
     tree.WriteFile("target/Trash/files/old", "o");
     const UserPlaces targetTrash{T("Trash/"), tree.Path("state/"), 0};
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none), 2);
-    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none, &targetTrash), 1);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none).items, 2);
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, none, &targetTrash).items, 1);
     // And the run itself refuses exactly the deletes the guard counted.
     SyncEngine engine(fileSystem, none, runState, report, host);
     engine.SetUserPlaces(targetTrash);
