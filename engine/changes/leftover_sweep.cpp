@@ -1,6 +1,9 @@
-// The sweep of old temporary files, by their change time: no copy can set a ctime back, so a file
-// still being written always looks fresh.
+// The sweep of old temporary files, by their change time and the time in their name: no copy can set a
+// ctime back, and where a disk keeps none of its own (the stamps a copy set stand in for it) the name
+// still says when the file was made; a file still being written always looks fresh.
 #include "engine/changes/leftover_sweep.h"
+
+#include "base/temporary_name.h"
 
 namespace twinfol {
 
@@ -15,8 +18,10 @@ void LeftoverSweep::Sweep(const std::string& targetFolder, const std::vector<std
     for (const std::string& name : names) {
         const std::string path = targetFolder + name;
         EntryFacts facts;
+        // Young by either its change time or the time in its name: the first is the stamp a copy set on
+        // disks that keep no change time of their own.
         if (!fileSystem_.LookAt(path, facts) || facts.kind != EntryKind::File ||
-            facts.changedSeconds >= changedBefore_)
+            facts.changedSeconds >= changedBefore_ || TemporaryNameTime(name) >= changedBefore_)
             continue;
         if (changes_.RemoveLeftover(path))
             report_.notes.push_back("Removed " + path + ", a temporary file an interrupted run left behind");

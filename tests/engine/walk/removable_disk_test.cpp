@@ -349,6 +349,27 @@ TEST_P(RemovableDiskTest, OnlyUnexplainedOldLeftoversAreSweptAndWithTheTrashOpti
     EXPECT_EQ(tree.ReadFile(OnDisk("kept.txt")), "kept");
 }
 
+// A copy killed on exFAT or FAT leaves its leftover with the old stamps it had set, which stand in for
+// a change time there: a run soon after keeps it, by the time in its name.
+TEST_P(RemovableDiskTest, AFreshLeftoverWithOldStampsIsKept)
+{
+    const std::string fresh = MakeTemporaryName();
+    tree.WriteFile(OnDisk(fresh), "half", baseTime);
+    tree.WriteFile(OnDisk(".twinfol-00000000000000ab.part"), "long ago", baseTime);
+
+    RunWith(fileSystem);
+    EXPECT_EQ(tree.ReadFile(OnDisk(fresh)), "half");
+
+    clockAhead = std::chrono::hours(2);
+    SyncEngine engine(fileSystem, exclusions, runState, report, host);
+    engine.SetUserPlaces({tree.Path("home/data/Trash/"), tree.Path("home/state/twinfol/"), 0}, &ShiftedClock);
+    report.ResetForRun();
+    engine.Run(source, target, WithJobs(unconfirmed));
+    clockAhead = std::chrono::hours(0);
+    EXPECT_FALSE(tree.Exists(OnDisk(fresh)));
+    EXPECT_FALSE(tree.Exists(OnDisk(".twinfol-00000000000000ab.part")));
+}
+
 TEST_P(RemovableDiskTest, ASecondRunIntoTheSameTargetIsRefusedWhileTheFirstWrites)
 {
     tree.WriteFile(Source("a.txt"), "a", baseTime);

@@ -1,5 +1,8 @@
 // Which names the engine takes for a copy's leftover temporary file: only those a copy makes. A
 // user's file that merely looks alike must be synchronised like any other.
+#include <ctime>
+#include <limits>
+
 #include "support/sync_engine_fixture.h"
 
 namespace twinfol::test {
@@ -22,6 +25,18 @@ TEST(TemporaryName, MadeNamesHaveTheShapeAndDiffer)
     EXPECT_TRUE(IsTemporaryName(first)) << first;
     EXPECT_TRUE(IsTemporaryName(second)) << second;
     EXPECT_NE(first, second);
+}
+
+TEST(TemporaryName, ANameTellsTheSecondItWasMade)
+{
+    const std::int64_t before = std::time(nullptr);
+    const std::int64_t made = TemporaryNameTime(MakeTemporaryName());
+    EXPECT_GE(made, before);
+    EXPECT_LE(made, std::time(nullptr));
+    EXPECT_EQ(TemporaryNameTime(".twinfol-00000000000000aa.part"), 0);
+    EXPECT_EQ(TemporaryNameTime(".twinfol-6a000000ffffffff.part"), 0x6a000000);
+    // Anything else is never taken for old.
+    EXPECT_EQ(TemporaryNameTime(".twinfol-notes.part"), std::numeric_limits<std::int64_t>::max());
 }
 
 using TemporaryNameEngineTest = SyncEngineTest;
