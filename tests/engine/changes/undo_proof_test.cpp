@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <mutex>
 #include <thread>
 
 #include "engine/changes/run_undo.h"
@@ -78,7 +79,11 @@ TEST_P(UndoProofTest, EveryMoveIsInTheJournalOnDiskBeforeItsRenameAndAnUndoAfter
     FaultInjectingFileSystem layer(real);
     std::vector<std::string> missing;
     std::string atLastMove;
+    // At four jobs the workers move at the same time; each record is written before its move, so the
+    // journal read by the last of them holds them all.
+    std::mutex checking;
     const auto check = [&](const FsCall& call) {
+        const std::lock_guard lock(checking);
         atLastMove = JournalText();
         const std::string name(BaseNameOf(call.secondPath));
         const std::optional<Journal> journal = ParseJournal(atLastMove);
