@@ -73,9 +73,14 @@ void RunJournal::RecordAhead(const JournalRecord& record)
 
 void RunJournal::RecordReplaced(const JournalRecord& record)
 {
-    const std::lock_guard lock(mutex_);
-    if (failure_)
-        AppendReplacedLine(buffer_, record);
+    {
+        const std::lock_guard lock(mutex_);
+        if (failure_)
+            AppendReplacedLine(buffer_, record);
+    }
+    // Written at once: until this line is in the file, an undo after a kill cannot tell the new content
+    // from a person's later work, and leaves the old content in the Trash.
+    WriteOut(false);
 }
 
 void RunJournal::RecordMovedAs(const TrashedItem& item)

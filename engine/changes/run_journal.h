@@ -31,7 +31,8 @@ public:
     void Record(const JournalRecord& record);
     // Writes the record, and everything buffered before it, to the journal file before it returns.
     void RecordAhead(const JournalRecord& record);
-    // Gives an overwrite's record (by its trash name) the stamps of its replacement.
+    // Gives an overwrite's record (by its trash name) the stamps of its replacement, written to the
+    // journal file before it returns.
     void RecordReplaced(const JournalRecord& record);
     // Gives a trashed item's record the identity it shows in the Trash.
     void RecordMovedAs(const TrashedItem& item);

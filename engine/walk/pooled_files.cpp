@@ -33,7 +33,7 @@ void PooledFiles::CompareAndCopy(Piece& piece)
                                      level_.target, level_.targetDir, *file.name, {})
                         .comparison;
             file.action = parts_.rules.ForTwinFile(place, file.comparison);
-            if (file.action != ItemAction::Overwrite)
+            if (file.action != ItemAction::Overwrite || !parts_.changes.OverwritesOnWorkers())
                 continue;
         }
         file.copiedHere = true;
