@@ -160,14 +160,19 @@ def sync_command(binary, fixture):
                                                                                      fixture.target]
 
 
-def run_to_end(binary, fixture):
-    finished = subprocess.run(sync_command(binary, fixture), capture_output=True, timeout=600,
-                              env=fixture.environment)
+def run_for_json(command, fixture):
+    """Runs a command of the runner to its end: its exit code, its JSON report (None when unreadable)
+    and its standard error."""
+    finished = subprocess.run(command, capture_output=True, timeout=600, env=fixture.environment)
     try:
         report = json.loads(finished.stdout)
     except ValueError:
         report = None
     return finished.returncode, report, finished.stderr.decode(errors="replace")
+
+
+def run_to_end(binary, fixture):
+    return run_for_json(sync_command(binary, fixture), fixture)
 
 
 def copying_now(pid, source):
@@ -259,13 +264,7 @@ def check_after_kill(fixture):
 
 
 def undo_last_run(binary, fixture):
-    finished = subprocess.run([binary, "--json", "--undo", fixture.target], capture_output=True, timeout=600,
-                              env=fixture.environment)
-    try:
-        report = json.loads(finished.stdout)
-    except ValueError:
-        report = None
-    return finished.returncode, report, finished.stderr.decode(errors="replace")
+    return run_for_json([binary, "--json", "--undo", fixture.target], fixture)
 
 
 def named_by_undo(fixture, report):
