@@ -15,17 +15,12 @@
 
 #include "engine/posix/posix_target_lock.h"
 #include "support/ordinary_user.h"
+#include "support/program_outcome.h"
 #include "support/temp_tree.h"
 #include "support/test_mount.h"
 
 namespace twinfol::test {
 namespace {
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
 
 bool Has(const std::string& text, const std::string& part)
 {
@@ -38,28 +33,8 @@ protected:
     // one), standard input from /dev/null and both outputs to files of the scratch tree.
     Outcome Run(std::vector<std::string> arguments, const std::map<std::string, std::string>& environment)
     {
-        std::string program = TWINFOL_SYNC_PATH;
-        std::vector<char*> argv{program.data()};
-        for (std::string& argument : arguments)
-            argv.push_back(argument.data());
-        argv.push_back(nullptr);
-        const std::string outPath = scratch.Path("stdout.txt");
-        const std::string errPath = scratch.Path("stderr.txt");
-        const pid_t child = fork();
-        if (child == 0) {
-            setsid();
-            dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-            dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-            dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-            for (const auto& [name, value] : environment)
-                value.empty() ? unsetenv(name.c_str()) : setenv(name.c_str(), value.c_str(), 1);
-            execv(argv[0], argv.data());
-            _exit(127);
-        }
-        int status = 0;
-        waitpid(child, &status, 0);
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, scratch.ReadFile("stdout.txt").value_or(""),
-                scratch.ReadFile("stderr.txt").value_or("")};
+        arguments.insert(arguments.begin(), TWINFOL_SYNC_PATH);
+        return RunCommand(std::move(arguments), scratch, environment);
     }
     // Journals and the home trash in the scratch tree, root's own.
     Outcome Run(std::vector<std::string> arguments)

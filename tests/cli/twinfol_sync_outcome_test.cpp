@@ -14,45 +14,22 @@
 #include <utility>
 #include <vector>
 
+#include "support/program_outcome.h"
 #include "support/temp_tree.h"
 #include "support/test_mount.h"
 
 namespace twinfol::cli {
 namespace {
 
+using test::Outcome;
 using test::TempTree;
 
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-// Runs the command (the program first, searched in PATH) with the journals and home trash in the
-// scratch tree, standard input from /dev/null and both outputs to files of the scratch tree.
+// Runs the command with the journals and home trash in the scratch tree.
 Outcome RunCommand(std::vector<std::string> command, const TempTree& scratch)
 {
-    std::vector<char*> argv;
-    for (std::string& word : command)
-        argv.push_back(word.data());
-    argv.push_back(nullptr);
-    const std::string outPath = scratch.Path("stdout.txt");
-    const std::string errPath = scratch.Path("stderr.txt");
-    const pid_t child = fork();
-    if (child == 0) {
-        setsid();
-        dup2(open("/dev/null", O_RDONLY), STDIN_FILENO);
-        dup2(open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDOUT_FILENO);
-        dup2(open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
-        setenv("XDG_STATE_HOME", scratch.Path("state").c_str(), 1);
-        setenv("XDG_DATA_HOME", scratch.Path("data").c_str(), 1);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(child, &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, scratch.ReadFile("stdout.txt").value_or(""),
-            scratch.ReadFile("stderr.txt").value_or("")};
+    return test::RunCommand(
+        std::move(command), scratch,
+        {{"XDG_STATE_HOME", scratch.Path("state")}, {"XDG_DATA_HOME", scratch.Path("data")}});
 }
 
 Outcome RunProgram(std::vector<std::string> arguments, const TempTree& scratch)
