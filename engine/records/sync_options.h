@@ -3,6 +3,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <vector>
+
+#include "base/ignore_patterns.h"
 
 namespace twinfol {
 
@@ -52,6 +55,14 @@ struct SyncOptions {
     // How many workers do a run's file work: 0 one per core (at most eight), 1 the engine thread alone.
     // Whatever the number, the report is the same.
     int jobs = 0;
+    // What the run leaves out beside the exclusion list: patterns in gitignore syntax, matched on both
+    // sides against the path below the root, and files larger or smaller than the limits (in bytes).
+    // An ignored item is neither copied nor compared, and never deleted unless deleteIgnored says so
+    // (and deletes are on).
+    std::vector<IgnorePattern> ignorePatterns{};
+    std::optional<std::int64_t> maxFileSize{};
+    std::optional<std::int64_t> minFileSize{};
+    bool deleteIgnored = false;
 
     friend bool operator==(const SyncOptions&, const SyncOptions&) = default;
 };

@@ -38,6 +38,7 @@ void SyncReport::ResetForRun()
     durationSeconds = 0;
     filesCopied = bytesCopied = 0;
     addedFolderContents.clear();
+    ignoredItems.clear();
     incompleteFolders.clear();
 }
 

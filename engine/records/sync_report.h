@@ -56,6 +56,15 @@ enum class FolderCopy { Whole, CutShort };
 // The mark an added folder whose copy a stop cut short carries in every text of a report.
 inline constexpr std::string_view incompleteMark = " (incomplete: interrupted)";
 
+// An item a pattern or a size limit left out of the run: its path (the target's, or the source's where
+// only the source holds it; a folder's ends with the separator) and the rule, in words.
+struct IgnoredItem {
+    std::string path;
+    std::string reason;
+
+    friend bool operator==(const IgnoredItem&, const IgnoredItem&) = default;
+};
+
 struct SyncReport {
     std::string source;
     std::string target;
@@ -97,6 +106,8 @@ struct SyncReport {
     // The entries of addedFolders whose copy a stop cut short: the folder is there, part of its tree
     // is not (the next run adds the rest).
     PathSet incompleteFolders;
+    // Every item the run's ignore patterns or size limits left out, in the order the walk met them.
+    std::vector<IgnoredItem> ignoredItems;
 
     // Empties the counts, lists and problem log and makes it a run's report again; the roots keep the
     // previous run's values.

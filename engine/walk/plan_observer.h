@@ -23,6 +23,8 @@ enum class PlanStep {
     LeftAlone,
     // An item an exclusion kept the walk from acting on.
     Excluded,
+    // An item an ignore pattern or a size limit left out of the run.
+    Ignored,
 };
 
 struct PlanStepItem {
@@ -38,6 +40,9 @@ struct PlanStepItem {
     std::optional<FileStamp> targetStamp;
     // What the comparison of those stamps found: why a file on both sides was overwritten or left alone.
     TwinComparison comparison = TwinComparison::Unreadable;
+    // For an excluded or ignored item: the rule that left it out, in words ("excluded by path",
+    // "excluded by pattern `*.tmp` (from job.twp)", "larger than 100.0 MiB").
+    std::string rule;
 };
 
 class PlanObserver {

@@ -12,7 +12,8 @@
 
 namespace twinfol {
 
-// TargetNewer: a file on both sides whose target is the newer one; the run leaves it alone.
+// TargetNewer: a file on both sides whose target is the newer one; the run leaves it alone. Excluded:
+// an item the exclusion list, an ignore pattern or a size limit leaves out; its reason names the rule.
 enum class PlanAction {
     Overwrite,
     AddFile,
@@ -21,7 +22,8 @@ enum class PlanAction {
     DeleteFolder,
     WillFail,
     LeaveAlone,
-    TargetNewer
+    TargetNewer,
+    Excluded
 };
 
 struct PlanRow {
