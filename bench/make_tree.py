@@ -9,6 +9,9 @@
                                           an hour newer than the newest of them
   make_tree.py extra ROOT PERCENT TAG     adds PERCENT % new files (named with TAG) beside
                                           existing ones, spread over the folders
+  make_tree.py patterns FILE              writes 200 ignore patterns for the small tree: 120 names
+                                          or "*.ext", 50 with "**" or an inner "/", 30 negations;
+                                          none matches more than a few items
 
 The same seed gives the same tree, so rounds and runs compare like with like.
 """
@@ -92,6 +95,34 @@ def extra(root, percent, tag):
                    rng.randint(0, 8192), rng)
 
 
+def patterns(path):
+    rng = random.Random(26)
+    lines = []
+    # Names of single files (the small tree's files are f000000.dat and on) and extensions no file has.
+    for number in range(60):
+        lines.append("f%06d.dat" % rng.randrange(50000))
+        lines.append("*.%s%d" % (rng.choice(["tmp", "bak", "o", "pyc", "log", "swp"]), number))
+    # Anchored and "**" patterns that reach a file or two, or a folder name that does not occur.
+    for number in range(50):
+        kind = number % 5
+        if kind == 0:
+            lines.append("**/f%06d.dat" % rng.randrange(50000))
+        elif kind == 1:
+            lines.append("d%d/**/f%05d?.dat" % (rng.randrange(8), rng.randrange(5000)))
+        elif kind == 2:
+            lines.append("/d%d/d%d/f%06d.dat" % (rng.randrange(8), rng.randrange(8), rng.randrange(50000)))
+        elif kind == 3:
+            lines.append("**/cache%d/" % number)
+        else:
+            lines.append("d%d/*/build%d/**" % (rng.randrange(8), number))
+    # Negations, some of which re-include a file an earlier line named.
+    for number in range(30):
+        lines.append("!" + lines[2 * number] if number % 2 == 0 else "!keep%d.dat" % number)
+    with open(path, "w") as out:
+        out.write("# 200 patterns for the benchmark's small tree\n")
+        out.write("\n".join(lines) + "\n")
+
+
 def main(argv):
     kind, root = argv[1], argv[2]
     if kind == "small":
@@ -102,6 +133,8 @@ def main(argv):
         touch(root, int(argv[3]), int(argv[4]))
     elif kind == "extra":
         extra(root, int(argv[3]), argv[4])
+    elif kind == "patterns":
+        patterns(root)
     else:
         sys.exit("unknown kind: " + kind)
 

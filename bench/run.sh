@@ -10,7 +10,9 @@
 #   --scratch DIR    where the trees go (default /tmp/twinfol-bench, or $TWINFOL_BENCH_DIR)
 #   --tree T         only the "small" or the "large" tree, or only the Trash cases ("trash": 5,000
 #                    target-only files deleted inside kept folders, and 5,000 files overwritten,
-#                    each with and without --trash; 5 rounds, 3 with --quick)
+#                    each with and without --trash; 5 rounds, 3 with --quick), or only the ignore
+#                    patterns' case ("patterns": a no-change re-run of the small tree with 200
+#                    patterns that each match a few items at most, against the same without)
 #   --memory-check   also copy and re-run a tree ten times larger with the same folder sizes
 #                    (500,000 files; needs about 2.5 GB and a few minutes) and compare peak memory
 #   --no-strace      skip the system-call counts
@@ -30,7 +32,7 @@ repo=$(dirname "$here")
 quick=0
 rounds=""
 scratch=${TWINFOL_BENCH_DIR:-/tmp/twinfol-bench}
-trees="small large trash"
+trees="small large trash patterns"
 memory_check=0
 strace_mine=1
 strace_others=0
@@ -42,7 +44,7 @@ while [ $# -gt 0 ]; do
     --quick) quick=1 ;;
     --rounds) rounds=$2; shift ;;
     --scratch) scratch=$2; shift ;;
-    --tree) [ "$2" = both ] && trees="small large trash" || trees=$2; shift ;;
+    --tree) [ "$2" = both ] && trees="small large trash patterns" || trees=$2; shift ;;
     --memory-check) memory_check=1 ;;
     --no-strace) strace_mine=0 ;;
     --strace-others) strace_others=1 ;;
@@ -129,6 +131,8 @@ run_tool() {
     twinfol) timed "$tree" "$case" "$round" twinfol "$twinfol" "${twinfol_args[@]}" --delete "$source" "$target" ;;
     before) timed "$tree" "$case" "$round" before "$compare_with" --delete "$source" "$target" ;;
     trash) timed "$tree" "$case" "$round" trash "$twinfol" "${twinfol_args[@]}" --delete --trash "$source" "$target" ;;
+    patterns) timed "$tree" "$case" "$round" patterns "$twinfol" "${twinfol_args[@]}" --delete \
+        --ignore-file "$scratch/patterns.ignore" "$source" "$target" ;;
     rsync) timed "$tree" "$case" "$round" rsync rsync -a --delete "$source/" "$target/" ;;
     cp) timed "$tree" "$case" "$round" cp cp -a "$source/." "$target/" ;;
     walk) timed "$tree" "$case" "$round" walk find "$source" "$target" -printf '%T@\n' ;;
@@ -315,6 +319,26 @@ bench_trash() {
     mv "$work" "$trash/work-trash.$$"
 }
 
+# The ignore patterns' own cost: 200 patterns (120 names or "*.ext", 50 with "**" or an inner "/", 30
+# negations), none matching more than a few items, on a no-change re-run of the small tree. The target
+# is copied without patterns, so that both runs find nothing to do.
+bench_patterns() {
+    local tree_rounds=$1 source=$scratch/src-small work=$scratch/work-patterns round tool
+    echo
+    echo "== Ignore patterns: a no-change re-run with 200 patterns, against the same without"
+    make_source small "$source" "$small_files" "$small_folders"
+    python3 "$here/make_tree.py" patterns "$scratch/patterns.ignore"
+    mkdir -p "$work"
+    "$twinfol" -q "${twinfol_args[@]}" --delete "$source" "$work/target" >/dev/null || true
+    echo "   $tree_rounds rounds; $(grep -vc "^#" "$scratch/patterns.ignore") patterns"
+    for ((round = 1; round <= tree_rounds; round++)); do
+        for tool in $(rotated "$round" twinfol patterns); do
+            run_tool small noop200 "$round" "$tool" "$source" "$work/target"
+        done
+    done
+    mv "$work" "$trash/work-patterns.$$"
+}
+
 memory_check() {
     local source=$scratch/src-huge work=$scratch/work-huge
     echo
@@ -333,6 +357,8 @@ for tree in $trees; do
         bench_tree small "${rounds:-$default_rounds}" "$small_files"
     elif [ "$tree" = trash ]; then
         bench_trash "${rounds:-$(( quick == 1 ? 3 : 5 ))}"
+    elif [ "$tree" = patterns ]; then
+        bench_patterns "${rounds:-$(( quick == 1 ? 5 : 9 ))}"
     else
         bench_tree large "${rounds:-$(( quick == 1 ? 3 : 3 ))}" "$large_files"
     fi

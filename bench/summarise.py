@@ -16,6 +16,7 @@ CASES = [
     ("delete", "deleting a whole target-only tree"),
     ("delete5k", "deleting 5,000 target-only files inside kept folders"),
     ("overwrite5k", "overwriting 5,000 files"),
+    ("noop200", "re-run with nothing to do, 200 ignore patterns against none"),
 ]
 # The ratio mine/other that each case aims at, for many small files and for few large ones. "trash" is
 # twinfol-sync with --trash, whose delete moves the tree to the Trash instead; "before" is the binary
@@ -27,6 +28,7 @@ RATIOS = {
     "delete": [("twinfol", "rsync", "-", "-"), ("twinfol", "rm", "0.35", "0.35"), ("trash", "twinfol", "1.2", "1.2")],
     "delete5k": [("trash", "twinfol", "1.2", "1.2")],
     "overwrite5k": [("trash", "twinfol", "1.2", "1.2")],
+    "noop200": [("patterns", "twinfol", "1.15", "1.15")],
 }
 
 

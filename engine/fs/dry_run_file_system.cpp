@@ -75,6 +75,26 @@ FsStatus DryRunFileSystem::LookAtPlace(const std::string& path, EntryFacts& fact
     return {};
 }
 
+bool DryRunFileSystem::WasMade(const std::string& folder)
+{
+    const std::lock_guard lock(pretendedMutex_);
+    return made_.contains(WithoutTrailingSeparator(folder));
+}
+
+FsStatus DryRunFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
+{
+    return WasMade(folder) ? FsStatus() : ForwardingFileSystem::ListFolder(folder, onEntry);
+}
+
+FsStatus DryRunFileSystem::ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                               std::unique_ptr<FolderStampReader>& stamps)
+{
+    if (!WasMade(folder))
+        return ForwardingFileSystem::ListFolderForStamps(folder, onEntry, stamps);
+    stamps.reset();
+    return {};
+}
+
 FsStatus DryRunFileSystem::LookAt(const std::string& path, EntryFacts& facts)
 {
     if (IsGone(path)) {

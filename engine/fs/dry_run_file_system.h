@@ -55,6 +55,11 @@ public:
     // What the reader sees, except that an entry this trial run has deleted, and whatever lay below it,
     // is missing.
     FsStatus LookAt(const std::string& path, EntryFacts& facts) override;
+    // What the reader lists, except that a folder this trial run made lists as empty: a walk may go
+    // into a folder it has just made.
+    FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
+    FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
+                                 std::unique_ptr<FolderStampReader>& stamps) override;
     // From LookAt, so that a deleted entry is missing here too.
     EntryKind KindOf(const std::string& path) override;
 
@@ -114,6 +119,8 @@ private:
     // folder added go into it, and a tree delete removes each folder once what it held is gone.
     std::set<std::string, std::less<>> gone_;
     std::set<std::string, std::less<>> made_;
+
+    bool WasMade(const std::string& folder);
     // The target files whose old content a second name in the Trash keeps.
     std::set<std::string, std::less<>> keptInTrash_;
     // Only what is made below the target root takes room on its disk (the Trash and the journals

@@ -27,8 +27,9 @@ TwinComparison CompareTwin(const std::optional<FileStamp>& source, const std::op
     return TwinComparison::SourceNewer;
 }
 
-ItemRules::ItemRules(const SyncOptions& options, const ExclusionList& exclusions)
-    : options_(options), exclusions_(exclusions)
+ItemRules::ItemRules(const SyncOptions& options, const ExclusionList& exclusions, std::string sourceRoot,
+                     std::string targetRoot)
+    : options_(options), exclusions_(exclusions), ignore_(options, std::move(sourceRoot), std::move(targetRoot))
 {
 }
 

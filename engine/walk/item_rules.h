@@ -12,6 +12,7 @@
 #include "engine/fs/file_stamp.h"
 #include "engine/records/exclusion_list.h"
 #include "engine/records/sync_options.h"
+#include "engine/walk/ignore_rules.h"
 
 namespace twinfol {
 
@@ -74,12 +75,16 @@ struct ItemPlace {
 
 class ItemRules {
 public:
-    // Keeps references: both must outlive the rules.
-    ItemRules(const SyncOptions& options, const ExclusionList& exclusions);
+    // Keeps references: both must outlive the rules. The roots (each ending with the separator) are
+    // what the ignore patterns match paths below.
+    ItemRules(const SyncOptions& options, const ExclusionList& exclusions, std::string sourceRoot = {},
+              std::string targetRoot = {});
 
     const SyncOptions& Options() const { return options_; }
     // Whether the walk goes below the top folder at all.
     bool WalksSubFolders() const { return options_.checkSubFolders; }
+    // The job's ignore patterns and size limits, which a level applies before any of these rules.
+    const IgnoreRules& Ignore() const { return ignore_; }
 
     // A file only the source holds: AddFile, Exclude or None.
     ItemAction ForSourceOnlyFile(const ItemPlace& place) const;
@@ -114,6 +119,7 @@ private:
 
     const SyncOptions& options_;
     const ExclusionList& exclusions_;
+    IgnoreRules ignore_;
 };
 
 // The rule in front of every delete, kept over a whole run: no delete at all when the source root is
@@ -134,6 +140,9 @@ private:
     bool sourceRootEmpty_ = false;
     std::int64_t begun_ = 0;
 };
+
+// The rule of an item the exclusion list keeps the walk from acting on, in the words a preview shows.
+inline constexpr const char* excludedByPathRule = "excluded by path";
 
 // The reason of a source entry refused for its name.
 inline constexpr const char* reservedNameReason = "the name is reserved for unfinished copies";

@@ -136,8 +136,10 @@ PlanRow PlanReasons::ActionRow(const PlanStepItem& item, PlanAction action, cons
 {
     PlanRow row;
     row.action = action;
-    row.path = BelowRoot(item.targetPath);
-    row.folder = !item.targetPath.empty() && item.targetPath.back() == pathSeparator;
+    // An item left out that only the source holds is named by its source path.
+    const std::string& path = item.targetPath.empty() ? item.sourcePath : item.targetPath;
+    row.path = BelowRoot(path);
+    row.folder = !path.empty() && path.back() == pathSeparator;
     row.reason = reason;
     return row;
 }
@@ -148,8 +150,8 @@ void PlanReasons::StepDecided(const PlanStepItem& item)
         AddComparedRow(item);
         return;
     }
-    if (item.step == PlanStep::Excluded) {
-        rows_.push_back(ActionRow(item, PlanAction::LeaveAlone, "excluded"));
+    if (item.step == PlanStep::Excluded || item.step == PlanStep::Ignored) {
+        rows_.push_back(ActionRow(item, PlanAction::Excluded, item.rule));
         return;
     }
     std::string reason = item.sourcePath.empty() ? "only in the target" : "only in the source";

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <utility>
 
+#include "engine/walk/level_filter.h"
 #include "engine/walk/pooled_deletes.h"
 #include "engine/walk/pooled_files.h"
 #include "engine/walk/pooled_folders.h"
@@ -73,7 +74,7 @@ WorkPool* SyncEngine::PoolFor(const SyncOptions& options)
 void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::string& targetDir,
                                    const SyncOptions& options)
 {
-    rules_.emplace(options, exclusions_);
+    rules_.emplace(options, exclusions_, sourceDir, targetDir);
     parts_.emplace(WalkParts{fileSystem_, runState_, host_, *rules_, records_, figures_, changes_, spellings_,
                              deletes_, *this});
     pool_ = PoolFor(options);
@@ -103,8 +104,10 @@ bool SyncEngine::ListLevel(Level& level)
     FsStatus targetListed;
     bool targetRead = false;
     const StopFlag& stop = runState_.stopRequested;
-    if (level.pair == nullptr ||
-        !readAhead_->Take(*level.pair, level, sourceListed, targetListed, targetRead))
+    if (level.sourceAbsent)
+        sourceListed = {};
+    else if (level.pair == nullptr ||
+             !readAhead_->Take(*level.pair, level, sourceListed, targetListed, targetRead))
         sourceListed = ListLevelSide(fileSystem_, trashFolders_, stop, level.sourceDir, level.source);
     // A source folder that cannot be listed is never taken for an empty one: that would make every
     // item of its target twin look like a delete candidate. The pair is left alone instead.
@@ -153,9 +156,11 @@ void SyncEngine::WalkLevel(Level& level)
     HandleReservedNames(level);
     LeaveTrashFoldersAlone(level.source, level.target);
     deletes_.SeeFirstLevel(level.source.IsEmpty());
-
     // With one job the engine thread does every step itself.
     WalkParts& parts = *parts_;
+    const std::vector<std::string> aroundIgnored =
+        rules_->Ignore().IsActive() ? LeaveIgnoredOut(parts, level) : std::vector<std::string>{};
+
     std::optional<PooledFiles> pooledFiles;
     std::optional<PooledDeletes> pooledDeletes;
     if (pool_ != nullptr) {
@@ -178,6 +183,19 @@ void SyncEngine::WalkLevel(Level& level)
     else
         serial.HandleSourceFolders();
     deleteTargetOnly(ItemKind::Folder);
+    for (const std::string& name : aroundIgnored)
+        if (!runState_.IsStopped())
+            DescendTargetOnly(level.Place(name));
+}
+
+void SyncEngine::DescendTargetOnly(const ItemPlace& place)
+{
+    const std::string sourceDir = place.SourceFolder();
+    const std::string targetDir = place.TargetFolder();
+    Level level{sourceDir, targetDir, {}, {}, {}, {}, nullptr};
+    level.sourceAbsent = true;
+    if (ListLevel(level))
+        WalkLevel(level);
 }
 
 } // namespace twinfol

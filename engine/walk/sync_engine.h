@@ -64,6 +64,8 @@ private:
     // a stop came).
     bool ListLevel(Level& level);
     void WalkLevel(Level& level);
+    // Walks into a target-only folder that holds something ignored, to delete what it holds that is not.
+    void DescendTargetOnly(const ItemPlace& place);
     // The level's entries of the reserved temporary shape: the source's refused with a problem line
     // each, the target's swept when old and unexplained.
     void HandleReservedNames(const Level& level);

@@ -34,6 +34,9 @@ struct Level {
     // The pair the level was read as, when it had one: it holds the pairs of the level's twin
     // sub-folders once the worker that read it has made them.
     std::shared_ptr<ListedPair> pair;
+    // A target-only folder walked into for what it holds that is ignored: the source side is not
+    // there and lists as empty.
+    bool sourceAbsent = false;
 
     ItemPlace Place(const std::string& name) const { return {sourceDir, targetDir, name}; }
 };

@@ -44,11 +44,11 @@ void WalkRecords::Foretell(std::string_view prefix, const std::string& folder, s
 }
 
 void WalkRecords::Tell(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
-                       const FsStatus& outcome, const Compared* compared)
+                       const FsStatus& outcome, const Compared* compared, std::string rule)
 {
     if (!observer_)
         return;
-    PlanStepItem item{step, sourcePath, targetPath, outcome, {}, {}, TwinComparison::Unreadable};
+    PlanStepItem item{step, sourcePath, targetPath, outcome, {}, {}, TwinComparison::Unreadable, std::move(rule)};
     if (compared) {
         item.sourceStamp = compared->source;
         item.targetStamp = compared->target;
@@ -85,7 +85,13 @@ void WalkRecords::FileLeftAlone(const std::string& sourcePath, const std::string
 
 void WalkRecords::Excluded(const std::string& sourcePath, const std::string& targetPath)
 {
-    Tell(PlanStep::Excluded, sourcePath, targetPath);
+    Tell(PlanStep::Excluded, sourcePath, targetPath, {}, nullptr, excludedByPathRule);
+}
+
+void WalkRecords::Ignored(const std::string& sourcePath, const std::string& targetPath, std::string rule)
+{
+    report_.ignoredItems.push_back({targetPath.empty() ? sourcePath : targetPath, rule});
+    Tell(PlanStep::Ignored, sourcePath, targetPath, {}, nullptr, std::move(rule));
 }
 
 void WalkRecords::FileDeleted(const std::string& targetPath, const ChangeResult& result)

@@ -51,6 +51,9 @@ public:
     void FileLeftAlone(const std::string& sourcePath, const std::string& targetPath,
                        const Compared& compared);
     void Excluded(const std::string& sourcePath, const std::string& targetPath);
+    // An item the ignore patterns or size limits left out, with the rule in words; either path may be
+    // empty where that side does not hold it.
+    void Ignored(const std::string& sourcePath, const std::string& targetPath, std::string rule);
     void FileDeleted(const std::string& targetPath, const ChangeResult& result);
     void FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents,
                      FolderCopy copy = FolderCopy::Whole);
@@ -66,7 +69,7 @@ public:
 
 private:
     void Tell(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
-              const FsStatus& outcome = {}, const Compared* compared = nullptr);
+              const FsStatus& outcome = {}, const Compared* compared = nullptr, std::string rule = {});
     void SetText(std::string_view prefix, const std::string& folder, std::string_view name);
 
     SyncReport& report_;
