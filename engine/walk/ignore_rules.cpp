@@ -30,7 +30,8 @@ std::string_view IgnoreRules::BelowRoot(const std::string& path) const
     return below;
 }
 
-std::string IgnoreRules::ReasonFor(const std::string& path, bool folder, std::optional<std::int64_t> size) const
+std::string IgnoreRules::ReasonFor(const std::string& path, bool folder,
+                                   std::optional<std::int64_t> size) const
 {
     if (!patterns_.IsEmpty()) {
         if (const IgnorePattern* pattern = patterns_.OwnMatch(BelowRoot(path), folder)) {

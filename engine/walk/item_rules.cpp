@@ -29,7 +29,8 @@ TwinComparison CompareTwin(const std::optional<FileStamp>& source, const std::op
 
 ItemRules::ItemRules(const SyncOptions& options, const ExclusionList& exclusions, std::string sourceRoot,
                      std::string targetRoot)
-    : options_(options), exclusions_(exclusions), ignore_(options, std::move(sourceRoot), std::move(targetRoot))
+    : options_(options), exclusions_(exclusions),
+      ignore_(options, std::move(sourceRoot), std::move(targetRoot))
 {
 }
 

@@ -35,6 +35,7 @@ private:
     // Whether anything at any depth of the folder is left out.
     bool HoldsIgnored(const std::string& folder) const;
     void Decide(const std::string& name);
+    void DecideEveryName();
     void AddAroundIgnored(const std::string& name);
     bool TargetHoldsAnySpelling(const std::string& name) const;
 
@@ -42,6 +43,10 @@ private:
     const IgnoreRules& ignore_;
     Level& level_;
     bool samePlace_ = false;
+    mutable std::string path_;
+    // The names to take out of each side once every name is decided.
+    std::vector<std::string> leftOut_;
+    std::vector<std::string> leftOutOfTarget_;
 };
 
 std::string LevelFilter::Reason(const std::string& folder, const std::string& name, Held held) const
@@ -49,14 +54,15 @@ std::string LevelFilter::Reason(const std::string& folder, const std::string& na
     if (held == Held::Nothing)
         return {};
     const bool isFolder = held == Held::Folder;
-    const std::string path = folder + name;
+    // One buffer for every path of the level: most entries are matched and let go.
+    path_.assign(folder).append(name);
     std::optional<std::int64_t> size;
     if (!isFolder && ignore_.LimitsSize()) {
         EntryFacts facts;
-        if (parts_.fileSystem.LookAt(path, facts))
+        if (parts_.fileSystem.LookAt(path_, facts))
             size = facts.size;
     }
-    return ignore_.ReasonFor(path, isFolder, size);
+    return ignore_.ReasonFor(path_, isFolder, size);
 }
 
 bool LevelFilter::HoldsIgnored(const std::string& folder) const
@@ -83,9 +89,9 @@ void LevelFilter::Decide(const std::string& name)
     const Held source = HeldIn(level_.source, name);
     const Held target = HeldIn(level_.target, name);
     const std::string sourceReason = Reason(level_.sourceDir, name, source);
-    const std::string targetReason =
-        samePlace_ && source == target && !ignore_.LimitsSize() ? sourceReason
-                                                                 : Reason(level_.targetDir, name, target);
+    const std::string targetReason = samePlace_ && source == target && !ignore_.LimitsSize()
+                                         ? sourceReason
+                                         : Reason(level_.targetDir, name, target);
     if (sourceReason.empty() && targetReason.empty())
         return;
     const auto pathOf = [&name](const std::string& folder, Held held) {
@@ -95,11 +101,28 @@ void LevelFilter::Decide(const std::string& name)
     };
     parts_.records.Ignored(pathOf(level_.sourceDir, source), pathOf(level_.targetDir, target),
                            targetReason.empty() ? sourceReason : targetReason);
-    level_.source.files.erase(name);
-    level_.source.folders.erase(name);
+    leftOut_.push_back(name);
     // Only a target entry the rules leave out on its own account is deleted for the job's asking;
     // one left out for its source twin's size stays.
-    if (targetReason.empty() || !ignore_.DeletesIgnored()) {
+    if (targetReason.empty() || !ignore_.DeletesIgnored())
+        leftOutOfTarget_.push_back(name);
+}
+
+void LevelFilter::DecideEveryName()
+{
+    for (const std::string& name : level_.source.files)
+        Decide(name);
+    for (const std::string& name : level_.source.folders)
+        Decide(name);
+    for (const auto* names : {&level_.target.files, &level_.target.folders})
+        for (const std::string& name : *names)
+            if (HeldIn(level_.source, name) == Held::Nothing)
+                Decide(name);
+    for (const std::string& name : leftOut_) {
+        level_.source.files.erase(name);
+        level_.source.folders.erase(name);
+    }
+    for (const std::string& name : leftOutOfTarget_) {
         level_.target.files.erase(name);
         level_.target.folders.erase(name);
     }
@@ -135,11 +158,7 @@ void LevelFilter::AddAroundIgnored(const std::string& name)
 
 std::vector<std::string> LevelFilter::Apply()
 {
-    std::set<std::string> names(level_.source.files.begin(), level_.source.files.end());
-    for (const auto* side : {&level_.source.folders, &level_.target.files, &level_.target.folders})
-        names.insert(side->begin(), side->end());
-    for (const std::string& name : names)
-        Decide(name);
+    DecideEveryName();
     std::vector<std::string> aroundTargetOnly;
     if (ignore_.DeletesIgnored() || parts_.IsStopped())
         return aroundTargetOnly;
@@ -155,7 +174,8 @@ std::vector<std::string> LevelFilter::Apply()
     for (const std::string& name : std::set<std::string>(level_.source.folders)) {
         const ItemPlace place = level_.Place(name);
         // A name the target holds under any spelling is left to the walk's own rules for it.
-        if (!TargetHoldsAnySpelling(name) && parts_.rules.ForSourceOnlyFolder(place) == ItemAction::AddFolder &&
+        if (!TargetHoldsAnySpelling(name) &&
+            parts_.rules.ForSourceOnlyFolder(place) == ItemAction::AddFolder &&
             HoldsIgnored(place.SourceFolder()))
             AddAroundIgnored(name);
     }

@@ -48,7 +48,8 @@ void WalkRecords::Tell(PlanStep step, const std::string& sourcePath, const std::
 {
     if (!observer_)
         return;
-    PlanStepItem item{step, sourcePath, targetPath, outcome, {}, {}, TwinComparison::Unreadable, std::move(rule)};
+    PlanStepItem item{step,           sourcePath, targetPath, outcome, {}, {}, TwinComparison::Unreadable,
+                      std::move(rule)};
     if (compared) {
         item.sourceStamp = compared->source;
         item.targetStamp = compared->target;

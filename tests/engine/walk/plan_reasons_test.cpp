@@ -67,7 +67,7 @@ TEST(PlanReasons, SaysWhyForEachKindOfItem)
     expect("locked.txt", PlanAction::WillFail, "target is read-only: the overwrite will fail", 3, 1);
     expect("only-source.txt", PlanAction::AddFile, "only in the source", 7, 1);
     expect("only-target.txt", PlanAction::DeleteFile, "only in the target", 3, 1);
-    expect("skip.txt", PlanAction::LeaveAlone, "excluded", 0, 0);
+    expect("skip.txt", PlanAction::Excluded, "excluded by path", 0, 0);
     expect("tree", PlanAction::AddFolder, "only in the source", 5, 2);
     expect("gone", PlanAction::DeleteFolder, "only in the target", 6, 3);
     EXPECT_TRUE(FindRow(rows, "tree")->folder);
