@@ -284,6 +284,11 @@ public:
     // The room on the disk that holds the folder. By default the layer cannot tell: EOPNOTSUPP. One at
     // a time.
     virtual FsResult<SpaceFigures> ReadSpace(const std::string& folder);
+    // Gives the target folder the source folder's last-write time, as a copy gives a file its source's:
+    // a run calls it once it has changed what the folder holds. Neither final component is followed
+    // when it is a symbolic link. By default the layer cannot: EOPNOTSUPP, and nothing changes (a
+    // layer that forwards to another must choose to pass it on). One at a time.
+    virtual FsStatus MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder);
     // Creates the folder and every missing folder above it with the mode (less the umask); folders
     // already there, or links to folders, are left as they are. Succeeds when the whole path is a
     // folder afterwards. By default from MakeFolder, with ResolvePath and LookAt where a link stands.

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/path.h"
 #include "engine/posix/posix_entry_delete.h"
 #include "engine/posix/posix_entry_facts.h"
 #include "engine/posix/posix_file_facts.h"
@@ -133,6 +134,26 @@ FsStatus PosixFileSystem::OpenForReading(const std::string& path)
     if (fstat(opened.Get(), &info) != 0)
         return FsStatus::Failure(errno);
     return S_ISREG(info.st_mode) ? FsStatus{} : FsStatus::Failure(EINVAL);
+}
+
+FsStatus PosixFileSystem::MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder)
+{
+    const PosixLocation from = resolver_.Locate(WithoutTrailingSeparator(sourceFolder));
+    if (!from.status)
+        return from.status;
+    struct stat source {};
+    if (fstatat(from.dirFd, from.name.c_str(), &source, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (!S_ISDIR(source.st_mode))
+        return FsStatus::Failure(ENOTDIR);
+    const PosixLocation to = resolver_.Locate(WithoutTrailingSeparator(targetFolder));
+    if (!to.status)
+        return to.status;
+    // The access time stays the target's own: the walk's reading of the source has just moved its.
+    const struct timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    if (utimensat(to.dirFd, to.name.c_str(), times, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    return {};
 }
 
 FsResult<SpaceFigures> PosixFileSystem::ReadSpace(const std::string& folder)

@@ -64,6 +64,7 @@ public:
     FsStatus OpenForReading(const std::string& path) override;
     // statvfs of the folder: the room left to a process without root's reserve.
     FsResult<SpaceFigures> ReadSpace(const std::string& folder) override;
+    FsStatus MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;

@@ -150,6 +150,8 @@ void LevelFilter::AddAroundIgnored(const std::string& name)
         parts_.changes.FinishAddFolder(targetFolder, parts_.fileSystem.MakeFolder(targetFolder, mode));
     parts_.records.FolderAdded({sourceFolder, targetFolder, level_.sourceDir, name}, made, {},
                                FolderCopy::Whole);
+    // Its time is set from the source's once its level is walked, whatever that walk adds.
+    parts_.records.MarkChanged(targetFolder);
     if (made)
         level_.target.folders.insert(name);
     else

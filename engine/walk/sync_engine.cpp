@@ -18,7 +18,7 @@ SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, 
                        SyncReport& report, SyncHost& host)
     : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host),
       trashFolders_(fileSystem), changes_(fileSystem), spellings_(fileSystem),
-      leftovers_(fileSystem, changes_, report), records_(report, host), figures_(report, host)
+      leftovers_(fileSystem, changes_, report), records_(report, host), figures_(report, host), diskWatch_(fileSystem)
 {
 }
 
@@ -45,6 +45,8 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
             report.refusal = may.Reason();
             return;
         }
+        diskWatch_.BeginRun(sourceRoot, targetRoot);
+        records_.WatchDisks(&diskWatch_, &runState_);
         leftovers_.BeginRun(clock_());
         if (std::string refused = changes_.BeginRun(places_ ? &*places_ : nullptr, clock_, sourceRoot,
                                                     targetRoot, options, report);
@@ -186,6 +188,10 @@ void SyncEngine::WalkLevel(Level& level)
     for (const std::string& name : aroundIgnored)
         if (!runState_.IsStopped())
             DescendTargetOnly(level.Place(name));
+    // A folder whose content the run changed keeps its source's time, as a folder the run added does.
+    // Where the target cannot take it, the folder only keeps the time of the run: no problem line.
+    if (records_.TakeChanged(level.targetDir) && !level.sourceAbsent && !runState_.IsStopped())
+        fileSystem_.MatchFolderTime(level.sourceDir, level.targetDir);
 }
 
 void SyncEngine::DescendTargetOnly(const ItemPlace& place)

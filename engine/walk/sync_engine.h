@@ -84,6 +84,7 @@ private:
     LeftoverSweep leftovers_;
     WalkRecords records_;
     CopyFigures figures_;
+    DiskWatch diskWatch_;
     DeleteAllowance deletes_;
     // Set for the length of one walk (SynchroniseFolder).
     std::optional<ItemRules> rules_;

@@ -36,6 +36,21 @@ void WalkRecords::Show(std::string_view prefix, const std::string& folder, std::
     host_.SetProgressText(text_);
 }
 
+void WalkRecords::Problem(ProblemKind kind, std::string_view path, const FsStatus& status)
+{
+    if (diskLost_)
+        return;
+    if (diskWatch_ != nullptr) {
+        if (const std::optional<std::string> root = diskWatch_->LostRoot(status)) {
+            diskLost_ = true;
+            runState_->RequestStop();
+            report_.RecordProblem(ProblemKind::ReadFolder, *root, lostDiskReason);
+            return;
+        }
+    }
+    report_.RecordProblem(kind, path, status.Reason());
+}
+
 void WalkRecords::Foretell(std::string_view prefix, const std::string& folder, std::string_view name)
 {
     SetText(prefix, folder, name);
@@ -61,20 +76,22 @@ void WalkRecords::Tell(PlanStep step, const std::string& sourcePath, const std::
 void WalkRecords::FileAdded(const std::string& sourcePath, const std::string& targetPath,
                             const ChangeResult& result)
 {
+    EntryChanged(targetPath);
     if (result)
         report_.Record(ReportList::AddedFiles, targetPath);
     else
-        report_.RecordProblem(ProblemKind::CopyFile, targetPath, result.status.Reason());
+        Problem(ProblemKind::CopyFile, targetPath, result.status);
     Tell(PlanStep::AddFile, sourcePath, targetPath, result.status);
 }
 
 void WalkRecords::FileOverwritten(const std::string& sourcePath, const std::string& targetPath,
                                   const ChangeResult& result, const Compared& compared)
 {
+    EntryChanged(targetPath);
     if (result)
         report_.Record(ReportList::OverwrittenFiles, targetPath);
     else
-        report_.RecordProblem(result.ProblemOr(ProblemKind::CopyFile), targetPath, result.status.Reason());
+        Problem(result.ProblemOr(ProblemKind::CopyFile), targetPath, result.status);
     Tell(PlanStep::Overwrite, sourcePath, targetPath, result.status, &compared);
 }
 
@@ -97,16 +114,18 @@ void WalkRecords::Ignored(const std::string& sourcePath, const std::string& targ
 
 void WalkRecords::FileDeleted(const std::string& targetPath, const ChangeResult& result)
 {
+    EntryChanged(targetPath);
     if (result)
         report_.Record(ReportList::DeletedFiles, targetPath);
     else
-        report_.RecordProblem(result.ProblemOr(ProblemKind::DeleteFile), targetPath, result.status.Reason());
+        Problem(result.ProblemOr(ProblemKind::DeleteFile), targetPath, result.status);
     Tell(PlanStep::DeleteFile, {}, targetPath, result.status);
 }
 
 void WalkRecords::FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents,
                               FolderCopy copy)
 {
+    EntryChanged(folder.targetFolder);
     if (result) {
         std::string targetPath = WithoutTrailingSeparator(folder.targetFolder);
         report_.addedFolderContents[targetPath] = contents;
@@ -114,49 +133,50 @@ void WalkRecords::FolderAdded(const FolderItem& folder, const ChangeResult& resu
             report_.incompleteFolders.insert(targetPath);
         report_.Record(ReportList::AddedFolders, std::move(targetPath));
     } else {
-        report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(folder.sourceDir, folder.name),
-                              result.status.Reason());
+        Problem(ProblemKind::CopyFolder, JoinPath(folder.sourceDir, folder.name), result.status);
     }
     Tell(PlanStep::AddFolder, folder.sourceFolder, folder.targetFolder, result.status);
 }
 
 void WalkRecords::FolderDeleted(const std::string& targetFolder, const ChangeResult& result)
 {
+    EntryChanged(targetFolder);
     const std::string targetPath = WithoutTrailingSeparator(targetFolder);
     if (result)
         report_.Record(ReportList::DeletedFolders, targetPath);
     else
-        report_.RecordProblem(result.ProblemOr(ProblemKind::DeleteFolder), targetPath,
-                              result.status.Reason());
+        Problem(result.ProblemOr(ProblemKind::DeleteFolder), targetPath, result.status);
     Tell(PlanStep::DeleteFolder, {}, targetFolder, result.status);
 }
 
 void WalkRecords::FileAddRefused(const std::string& sourcePath, const std::string& targetPath,
                                  const FsStatus& status)
 {
-    report_.RecordProblem(ProblemKind::CopyFile, targetPath, status.Reason());
+    Problem(ProblemKind::CopyFile, targetPath, status);
     Tell(PlanStep::AddFile, sourcePath, targetPath, status);
 }
 
 void WalkRecords::FolderAddRefused(const FolderItem& folder, const FsStatus& status)
 {
-    report_.RecordProblem(ProblemKind::CopyFolder, JoinPath(folder.sourceDir, folder.name), status.Reason());
+    Problem(ProblemKind::CopyFolder, JoinPath(folder.sourceDir, folder.name), status);
     Tell(PlanStep::AddFolder, folder.sourceFolder, folder.targetFolder, status);
 }
 
 void WalkRecords::DeleteRefused(ProblemKind kind, const std::string& path, std::string reason)
 {
-    report_.RecordProblem(kind, path, std::move(reason));
+    if (!diskLost_)
+        report_.RecordProblem(kind, path, std::move(reason));
 }
 
 void WalkRecords::FolderUnreadable(const std::string& folder, const FsStatus& status)
 {
-    report_.RecordProblem(ProblemKind::ReadFolder, WithoutTrailingSeparator(folder), status.Reason());
+    Problem(ProblemKind::ReadFolder, WithoutTrailingSeparator(folder), status);
 }
 
 void WalkRecords::Respelled(const std::string& targetDir, const std::string& listedName,
                             const std::string& name)
 {
+    MarkChanged(targetDir);
     report_.notes.push_back("Renamed " + JoinPath(targetDir, listedName) + " to " + name +
                             ", as the source spells it");
 }

@@ -5,12 +5,16 @@
 
 #include <deque>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
+#include "base/path.h"
 #include "engine/changes/target_changes.h"
 #include "engine/records/sync_host.h"
 #include "engine/records/sync_report.h"
+#include "engine/records/sync_run_state.h"
+#include "engine/walk/disk_watch.h"
 #include "engine/walk/plan_observer.h"
 
 namespace twinfol {
@@ -38,6 +42,14 @@ public:
     // Someone to tell of each item the walk decides on (a plan's preview); nobody by default.
     void SetObserver(PlanObserver* observer) { observer_ = observer; }
     bool HasObserver() const { return observer_ != nullptr; }
+    // Whom to ask whether a failure means a root's disk was lost: the first such failure stops the
+    // run with one problem line naming the root, and no problem line follows it. Nobody by default.
+    void WatchDisks(DiskWatch* watch, SyncRunState* runState)
+    {
+        diskWatch_ = watch;
+        runState_ = runState;
+        diskLost_ = false;
+    }
 
     // Shows the prefix followed by the path of the name in the folder.
     void Show(std::string_view prefix, const std::string& folder, std::string_view name);
@@ -67,7 +79,17 @@ public:
     // A target entry given the source's spelling of its name.
     void Respelled(const std::string& targetDir, const std::string& listedName, const std::string& name);
 
+    // Notes that the run changed (or tried to change) what the target folder (ending with the
+    // separator) holds; the records of adds, overwrites, deletes and new spellings note it themselves.
+    void MarkChanged(const std::string& targetFolder) { changedFolders_.insert(targetFolder); }
+    // Whether the run changed what the folder holds; forgets it.
+    bool TakeChanged(const std::string& targetFolder) { return changedFolders_.erase(targetFolder) != 0; }
+
 private:
+    // Notes the change of an entry (a folder's path may end with the separator) in its folder.
+    void EntryChanged(const std::string& targetPath) { MarkChanged(FolderOf(WithoutTrailingSeparator(targetPath))); }
+    // Records the problem of an item, unless the failure means a disk was lost.
+    void Problem(ProblemKind kind, std::string_view path, const FsStatus& status);
     void Tell(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
               const FsStatus& outcome = {}, const Compared* compared = nullptr, std::string rule = {});
     void SetText(std::string_view prefix, const std::string& folder, std::string_view name);
@@ -75,6 +97,10 @@ private:
     SyncReport& report_;
     SyncHost& host_;
     PlanObserver* observer_ = nullptr;
+    DiskWatch* diskWatch_ = nullptr;
+    SyncRunState* runState_ = nullptr;
+    bool diskLost_ = false;
+    std::set<std::string> changedFolders_;
     // The last text shown, rebuilt in place.
     std::string text_;
     // The texts foretold and not yet reached by the records that show them, oldest first.
