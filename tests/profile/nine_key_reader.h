@@ -24,9 +24,9 @@ struct NineKeyFields {
 };
 
 // The keys that reader knows.
-inline constexpr const char* nineKeys[] = {"twin_fol_version", "location1",         "location2",
-                                           "delete_files",     "confirm_deletes",   "add_files",
-                                           "check_sub_folders", "auto_start",       "exclusions"};
+inline constexpr const char* nineKeys[] = {"twin_fol_version",  "location1",       "location2",
+                                           "delete_files",      "confirm_deletes", "add_files",
+                                           "check_sub_folders", "auto_start",      "exclusions"};
 
 // Reads the text as that reader does: a key is everything up to the next "=" with its white space
 // removed; an unknown key consumes no value, so its value and the next line's key make up the next

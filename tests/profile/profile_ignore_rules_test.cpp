@@ -19,8 +19,17 @@ const std::string version = "twin_fol_version=1.01\r\n";
 // that a reader cuts it into keys of its own.
 std::vector<std::string> NastyPatterns()
 {
-    return {"node_modules/", "location1=/etc/", "a=b", "%41", "100%",  "=",   "%3D",
-            " spaced \\ ",   "exclusions=",     "auto_start=1",   std::string(1030, 'x') + "location2=/x/"};
+    return {"node_modules/",
+            "location1=/etc/",
+            "a=b",
+            "%41",
+            "100%",
+            "=",
+            "%3D",
+            " spaced \\ ",
+            "exclusions=",
+            "auto_start=1",
+            std::string(1030, 'x') + "location2=/x/"};
 }
 
 Profile ProfileWithRules(const std::string& origin)
@@ -66,8 +75,10 @@ Profile ReadFrom(const std::string& text)
 TEST(ProfileIgnoreRules, WrittenAfterTheFlagsEscapedAndReadBack)
 {
     Profile profile;
-    profile.options.ignorePatterns = {{"node_modules/", "job.twp"}, {"location1=/etc/", "job.twp"},
-                                      {"%41", "--ignore"},          {"100%", "job.twp"}};
+    profile.options.ignorePatterns = {{"node_modules/", "job.twp"},
+                                      {"location1=/etc/", "job.twp"},
+                                      {"%41", "--ignore"},
+                                      {"100%", "job.twp"}};
     profile.options.maxFileSize = 104857600;
     profile.options.minFileSize = 512;
     profile.options.deleteIgnored = true;
@@ -82,7 +93,8 @@ TEST(ProfileIgnoreRules, WrittenAfterTheFlagsEscapedAndReadBack)
     const Profile read = ReadFrom(text);
     ASSERT_EQ(read.options.ignorePatterns.size(), 4u);
     for (std::size_t at = 0; at < 4; ++at)
-        EXPECT_EQ(read.options.ignorePatterns[at], (IgnorePattern{profile.options.ignorePatterns[at].text, ""}));
+        EXPECT_EQ(read.options.ignorePatterns[at],
+                  (IgnorePattern{profile.options.ignorePatterns[at].text, ""}));
     EXPECT_EQ(read.options.maxFileSize, 104857600);
     EXPECT_EQ(read.options.minFileSize, 512);
     EXPECT_TRUE(read.options.deleteIgnored);
@@ -153,8 +165,7 @@ TEST(ProfileIgnoreRules, HandMadeValuesAreReadTolerantly)
     const Profile read = ReadFrom(version + "ignore_pattern=50%off\r\nignore_pattern=a%3db\r\n"
                                             "max_file_size= 1.5G \r\nmin_file_size=9007199254740993\r\n");
     EXPECT_TRUE(read.valid);
-    EXPECT_EQ(read.options.ignorePatterns,
-              (std::vector<IgnorePattern>{{"50%off", ""}, {"a=b", ""}}));
+    EXPECT_EQ(read.options.ignorePatterns, (std::vector<IgnorePattern>{{"50%off", ""}, {"a=b", ""}}));
     EXPECT_EQ(read.options.maxFileSize, 1536LL * 1024 * 1024);
     // A whole number of bytes is read exactly, past what a floating-point number holds.
     EXPECT_EQ(read.options.minFileSize, 9007199254740993LL);
@@ -164,8 +175,8 @@ TEST(ProfileIgnoreRules, ASizeThatDoesNotReadIsDroppedAndEndsTheReading)
 {
     for (const std::string bad : {"lots", "-5", "", "12 KB more", "99999999999999999999"}) {
         SCOPED_TRACE(bad);
-        const Profile read = ReadFrom(version + "ignore_pattern=*.tmp\r\nmax_file_size=" + bad +
-                                      "\r\nmin_file_size=5\r\n");
+        const Profile read =
+            ReadFrom(version + "ignore_pattern=*.tmp\r\nmax_file_size=" + bad + "\r\nmin_file_size=5\r\n");
         EXPECT_TRUE(read.valid);
         EXPECT_FALSE(read.options.maxFileSize);
         EXPECT_FALSE(read.options.minFileSize);
