@@ -106,8 +106,9 @@ Exclusions: PATH names one file or folder inside SOURCE or TARGET, as a full pat
 the current folder ("SOURCE/doc", "./TARGET/keep/", "/home/me/TARGET/keep" all work). It is put
 into the spelling of the folder it lies in, and a folder gets its trailing "/", so that it
 matches what the run compares. A PATH inside neither folder, one naming a folder itself, and a
-pattern such as "*.log" (an exclusion is no pattern: give patterns with --ignore) are refused; a PATH that names nothing
-present is a warning. A profile's exclusions are taken as they stand, with the same warnings.
+pattern such as "*.log" (an exclusion is no pattern: give patterns with --ignore) are refused; a
+PATH that names nothing present is a warning. A profile's exclusions are taken as they stand,
+with the same warnings.
 
 Safety in front of deletes:
   - With --delete, an empty SOURCE folder whose TARGET holds anything the run would delete is
@@ -138,7 +139,9 @@ Without a terminal on standard error, or with -q, nothing is drawn.
 Report: on standard output, text or --json. The text report starts with a header line ("=== ",
 date and time, SOURCE ==>> TARGET, the duration), then the heading, the two folders, the five
 counts (and "Ignored items: N" when the run ignored any), the files and bytes copied and the
-duration, the five lists (sorted by bytes; with -v the ignored items after them) and the problem log (in the order the problems happened), each problem with its reason in parentheses.
+duration, the five lists (sorted by bytes; with -v the ignored items after them, each with its
+rule) and the problem log (in the order the problems happened), each problem with its reason in
+parentheses.
 Control characters in names, the C1 characters (U+0080 to U+009F) included, and bytes that are
 not UTF-8 are shown as \xNN, on standard output, in the progress line and in questions.
 
@@ -197,8 +200,8 @@ Exit status:
   1  the run finished with problems (see the problem log), or its report could not be written
      to the log file
   2  refused: bad arguments, unreadable or invalid profile, bad folders or exclusions, an
-     unreadable ignore file, an empty source, more deletes than --max-delete allows, a log file that cannot be opened; nothing
-     was touched
+     unreadable ignore file, an empty source, more deletes than --max-delete allows, a log file
+     that cannot be opened; nothing was touched
   3  interrupted: by a signal, or by Cancel at a delete question (problems or not)
 )";
 }
