@@ -195,8 +195,8 @@ const IgnorePattern* IgnorePatternSet::IgnoredBy(std::string_view relativePath, 
         return nullptr;
     // A folder that is ignored takes everything below it along: no pattern can bring a path back out
     // of it, so the parents are asked first, from the root down.
-    for (std::size_t separator = relativePath.find('/'); separator != std::string_view::npos &&
-                                                         separator + 1 < relativePath.size();
+    for (std::size_t separator = relativePath.find('/');
+         separator != std::string_view::npos && separator + 1 < relativePath.size();
          separator = relativePath.find('/', separator + 1)) {
         if (const IgnorePattern* pattern = OwnMatch(relativePath.substr(0, separator), true))
             return pattern;

@@ -157,8 +157,8 @@ Verdict Matcher::From(std::size_t p, std::size_t t) const
 bool Matcher::DoubleStarStandsAlone(std::size_t first, std::size_t end) const
 {
     const bool startsName = first == 0 || pattern_[first - 1] == '/';
-    const bool endsName = end == pattern_.size() || pattern_[end] == '/' ||
-                          (pattern_[end] == '\\' && At(end + 1) == '/');
+    const bool endsName =
+        end == pattern_.size() || pattern_[end] == '/' || (pattern_[end] == '\\' && At(end + 1) == '/');
     return startsName && endsName;
 }
 

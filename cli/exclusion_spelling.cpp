@@ -79,7 +79,8 @@ std::string SpellOne(FileSystem& fileSystem, const std::string& typed, const std
     }
     if (LooksLikePattern(typed))
         return "the exclusion " + typed +
-               " looks like a pattern; patterns are not supported: an exclusion names one file or folder";
+               " looks like a pattern; an exclusion names one file or folder (patterns are not supported "
+               "here: give them with --ignore)";
     return "the exclusion " + typed + " lies in neither the source folder nor the target folder";
 }
 

@@ -29,6 +29,13 @@ Options:
                       for the same age: FAT and exFAT disks after a daylight-saving change
   --undo TARGET       undo the last run into TARGET (see "Undo" below)
   --exclude PATH      leave PATH alone; repeatable. See "Exclusions" below
+  --ignore PATTERN    leave out what PATTERN matches (the syntax of .gitignore files), on either
+                      side; repeatable. See "Ignore patterns" below
+  --ignore-file FILE  leave out what the patterns in FILE (a file like .gitignore) match; repeatable
+  --max-size SIZE     leave out files larger than SIZE: bytes, or a number with K, M, G or T
+                      (1024-based): 512K, 100M, 1.5G
+  --min-size SIZE     leave out files smaller than SIZE
+  --delete-ignored    with deletes on, delete ignored items found only in the target too
   --direction DIR     for a profile: 1to2 (Location 1 to Location 2) or 2to1; without it the
                       profile's auto-start direction is used, and a profile without one is refused
   --max-delete N      refuse the run when it would delete more than N items (a folder counts as
@@ -43,7 +50,8 @@ Options:
   --no-plan           never walk before the run
   --json              print the report as one JSON object instead of text
   -q, --quiet         no progress line, no warnings, and no report unless something went wrong
-  -v, --verbose       also list each action (add, overwrite, delete) as it happens
+  -v, --verbose       also list each action (add, overwrite, delete) as it happens, and in the
+                      report each ignored item with the rule that left it out
   --log-file FILE     append the report to FILE, under a header with the date and time, the two
                       folders and the duration; a log that cannot be written after the run (a full
                       disk) is said on standard error and makes the exit status at least 1
@@ -54,7 +62,20 @@ Options:
 The defaults: add on, delete off, sub-folders on, confirmation off, Trash off. A profile (.twp)
 holds its own locations, options and exclusions (and whether it uses the Trash), so --no-add,
 --delete, --no-subfolders, --confirm, --trash, --ignore-hour-shift and --exclude cannot be given
-with one.
+with one. It may hold ignore rules too; --ignore, --ignore-file, --max-size, --min-size and
+--delete-ignored add to them: the patterns after the profile's (so they win where the two
+disagree), a size limit in place of the profile's.
+
+Ignore patterns (--ignore, --ignore-file): each pattern is a line of .gitignore syntax ("*.tmp",
+"build/", "/notes.txt", "!keep.tmp", "**/cache/"), matched against each item's path below SOURCE
+and below TARGET; later patterns override earlier ones. An ignore file's blank lines and "#"
+comments are skipped; a FILE that cannot be read is refused (exit 2). An ignored item is neither
+copied nor compared, and an item is ignored when the rules ignore it on either side. A folder
+added whole leaves its ignored items out. In the target an ignored item is never deleted, even
+with --delete and inside a folder found only in the target, which is then deleted around it and
+stays if anything ignored remains inside; --delete-ignored (with deletes on) deletes them too. The
+size limits (--max-size, --min-size) apply to files only. The report counts the ignored items
+("Ignored items: N"); -v lists them, each with its rule.
 
 The Trash (--trash): each deleted item and each overwritten file's old content goes to the Trash
 of its disk, where the desktop's file manager shows it and can restore it: the home Trash
@@ -85,8 +106,9 @@ Exclusions: PATH names one file or folder inside SOURCE or TARGET, as a full pat
 the current folder ("SOURCE/doc", "./TARGET/keep/", "/home/me/TARGET/keep" all work). It is put
 into the spelling of the folder it lies in, and a folder gets its trailing "/", so that it
 matches what the run compares. A PATH inside neither folder, one naming a folder itself, and a
-pattern such as "*.log" (patterns are not supported) are refused; a PATH that names nothing
-present is a warning. A profile's exclusions are taken as they stand, with the same warnings.
+pattern such as "*.log" (an exclusion is no pattern: give patterns with --ignore) are refused; a
+PATH that names nothing present is a warning. A profile's exclusions are taken as they stand,
+with the same warnings.
 
 Safety in front of deletes:
   - With --delete, an empty SOURCE folder whose TARGET holds anything the run would delete is
@@ -116,8 +138,10 @@ Without a terminal on standard error, or with -q, nothing is drawn.
 
 Report: on standard output, text or --json. The text report starts with a header line ("=== ",
 date and time, SOURCE ==>> TARGET, the duration), then the heading, the two folders, the five
-counts, the files and bytes copied and the duration, the five lists (sorted by bytes) and the
-problem log (in the order the problems happened), each problem with its reason in parentheses.
+counts (and "Ignored items: N" when the run ignored any), the files and bytes copied and the
+duration, the five lists (sorted by bytes; with -v the ignored items after them, each with its
+rule) and the problem log (in the order the problems happened), each problem with its reason in
+parentheses.
 Control characters in names, the C1 characters (U+0080 to U+009F) included, and bytes that are
 not UTF-8 are shown as \xNN, on standard output, in the progress line and in questions.
 
@@ -125,8 +149,9 @@ JSON output: one object with the keys source, target, dryRun, interrupted, start
 local time), durationSeconds, overwrittenFileCount, addedFileCount, deletedFileCount,
 addedFolderCount, deletedFolderCount, filesCopied, bytesCopied (files inside added folders
 included), overwrittenFiles, addedFiles, deletedFiles, addedFolders, deletedFolders,
-addedFolderContents (per added folder its "files" and "bytes"), problemLog, problems (each
-problem's "line" and "reason") and notes (remarks on the run as a whole, such as an undo that
+addedFolderContents (per added folder its "files" and "bytes"), incompleteFolders, ignoredCount,
+ignored (each ignored item's "path" and "reason"), problemLog, problems (each problem's "line" and
+"reason") and notes (remarks on the run as a whole, such as an undo that
 cannot bring deleted files back). An undo's object has "undo": true and, in place of the five
 counts, filesCopied, bytesCopied, the five lists and addedFolderContents: restoredCount,
 trashedCount, leftAloneCount, restored, trashed and leftAlone (each item's "path" and "reason"). Names are written as UTF-8 where they are well-formed UTF-8, with
@@ -174,9 +199,9 @@ Exit status:
   0  the run finished and recorded no problem
   1  the run finished with problems (see the problem log), or its report could not be written
      to the log file
-  2  refused: bad arguments, unreadable or invalid profile, bad folders or exclusions, an empty
-     source, more deletes than --max-delete allows, a log file that cannot be opened; nothing
-     was touched
+  2  refused: bad arguments, unreadable or invalid profile, bad folders or exclusions, an
+     unreadable ignore file, an empty source, more deletes than --max-delete allows, a log file
+     that cannot be opened; nothing was touched
   3  interrupted: by a signal, or by Cancel at a delete question (problems or not)
 )";
 }

@@ -22,6 +22,17 @@ std::optional<SyncDirection> DirectionOf(const RunArguments& arguments, AutoStar
     return std::nullopt;
 }
 
+// The command line's size limits replace the profile's, and --delete-ignored turns on what the profile
+// may leave off. Its patterns come after the profile's when the run starts (see ReadIgnoreRules).
+void AddCommandLineLimits(const SyncOptions& given, SyncOptions& job)
+{
+    if (given.maxFileSize)
+        job.maxFileSize = given.maxFileSize;
+    if (given.minFileSize)
+        job.minFileSize = given.minFileSize;
+    job.deleteIgnored = job.deleteIgnored || given.deleteIgnored;
+}
+
 } // namespace
 
 ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& arguments)
@@ -51,6 +62,7 @@ ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& argu
     // The profile holds the job's options; how this one run goes (how long the Trash keeps things, the
     // safety limits, the workers) is the command line's to say.
     job.options = profile.OptionsForRun(arguments.options);
+    AddCommandLineLimits(arguments.options, job.options);
     job.exclusions = profile.exclusions.Entries();
     return {std::move(job), {}};
 }

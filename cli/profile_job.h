@@ -18,7 +18,8 @@ struct ProfileJobResult {
 
 // Reads the profile named on the command line through the file-system layer and turns it into a job:
 // its locations in the chosen direction (the --direction option, else the profile's auto-start
-// direction), its options and its exclusions.
+// direction), its options and its exclusions, with the size limits and --delete-ignored of the
+// command line added to its own.
 ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& arguments);
 
 } // namespace twinfol::cli

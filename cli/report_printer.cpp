@@ -109,10 +109,18 @@ const char* Heading(const SyncReport& report)
     return report.interrupted ? "Synchronisation interrupted" : "Synchronisation done:";
 }
 
-void PrintRunText(const SyncReport& report, std::ostream& out)
+std::string IgnoredText(const IgnoredItem& item)
+{
+    return item.reason.empty() ? item.path : item.path + " (" + item.reason + ")";
+}
+
+void PrintRunText(const SyncReport& report, IgnoredDetail ignored, std::ostream& out)
 {
     for (const ListLabels& labels : lists)
         out << labels.countLabel << ": " << report.Count(labels.list) << '\n';
+    // Only a run with ignore rules meets ignored items; every other report reads as it always did.
+    if (!report.ignoredItems.empty())
+        out << "Ignored items: " << report.ignoredItems.size() << '\n';
     out << "Files copied: " << report.filesCopied << '\n';
     out << "Bytes copied: " << report.bytesCopied;
     if (report.bytesCopied >= 1024)
@@ -125,6 +133,11 @@ void PrintRunText(const SyncReport& report, std::ostream& out)
         out << '\n' << labels.listTitle << ":\n";
         for (const std::string& path : paths)
             out << "  " << ForTerminal(path) << '\n';
+    }
+    if (ignored == IgnoredDetail::List && !report.ignoredItems.empty()) {
+        out << "\nIgnored Items:\n";
+        for (const IgnoredItem& item : report.ignoredItems)
+            out << "  " << ForTerminal(IgnoredText(item)) << '\n';
     }
 }
 
@@ -169,6 +182,14 @@ void PrintRunJson(const SyncReport& report, std::ostream& out)
     PrintFolderContents(report, out);
     out << ", \"incompleteFolders\": ";
     PrintJsonArray(report.incompleteFolders, out);
+    out << ", \"ignoredCount\": " << report.ignoredItems.size() << ", \"ignored\": [";
+    bool first = true;
+    for (const IgnoredItem& item : report.ignoredItems) {
+        out << (first ? "" : ", ") << "{\"path\": " << JsonQuoted(item.path)
+            << ", \"reason\": " << JsonQuoted(item.reason) << '}';
+        first = false;
+    }
+    out << ']';
 }
 
 void PrintUndoJson(const SyncReport& report, std::ostream& out)
@@ -216,7 +237,7 @@ std::string DurationText(double seconds)
     return text.data();
 }
 
-void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out)
+void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out, IgnoredDetail ignored)
 {
     const bool undo = report.kind == ReportKind::Undo;
     out << RunHeader(report.startTime, RunSubject(report.source, report.target),
@@ -230,7 +251,7 @@ void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out)
     if (undo)
         PrintUndoText(report, out);
     else
-        PrintRunText(report, out);
+        PrintRunText(report, ignored, out);
     // An undo's items left alone are listed above with their reasons; the log keeps the rest.
     std::vector<const ProblemRecord*> problems;
     for (const ProblemRecord& problem : report.problemLog)

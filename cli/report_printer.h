@@ -23,14 +23,26 @@ std::string RunHeader(std::chrono::system_clock::time_point start, const std::st
 // The outcome of a run that went through: "12.3 seconds".
 std::string DurationText(double seconds);
 
-// The header, the heading, the two roots, the five counts, what was copied and how long it took, the
-// five lists in their sorted order and the problem log in recorded order, each line with its reason
-// in parentheses. An undo's report has its own heading ("Undo done:"), counts and lists instead: what
-// it restored, what it moved to the Trash and what it left alone, each of those with its reason.
-void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out);
+// How much the text report says of the items that ignore patterns and size limits left out.
+enum class IgnoredDetail {
+    // Their number, when there are any.
+    Count,
+    // Their number, and each with its reason after the five lists (-v).
+    List,
+};
+
+// The header, the heading, the two roots, the five counts (and the ignored items' count when the run
+// ignored any), what was copied and how long it took, the five lists in their sorted order (the
+// ignored items in the walk's order after them, with IgnoredDetail::List) and the problem log in
+// recorded order, each line with its reason in parentheses. An undo's report has its own heading
+// ("Undo done:"), counts and lists instead: what it restored, what it moved to the Trash and what it
+// left alone, each of those with its reason.
+void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out,
+                     IgnoredDetail ignored = IgnoredDetail::Count);
 
 // One JSON object whose keys are the report's field names, plus "dryRun", "addedFolderContents" (per
-// added folder its files and bytes) and "problems" (each problem line with its reason). An undo's
+// added folder its files and bytes), "ignoredCount" and "ignored" (each ignored item's path and reason)
+// and "problems" (each problem line with its reason). An undo's
 // object has "undo": true and, in place of a run's counts and lists, "restoredCount", "trashedCount",
 // "leftAloneCount", "restored", "trashed" and "leftAlone" (each item's path and reason).
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out);

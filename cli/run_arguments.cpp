@@ -3,6 +3,9 @@
 
 #include <string_view>
 
+#include "base/ignore_patterns.h"
+#include "base/size_text.h"
+
 namespace twinfol::cli {
 namespace {
 
@@ -120,6 +123,8 @@ bool TakeRunSwitch(const std::string& argument, RunArguments& run)
         run.plan = PlanChoice::Never;
     else if (argument == "--allow-empty-source")
         run.options.emptySource = EmptySource::Allow;
+    else if (argument == "--delete-ignored")
+        run.options.deleteIgnored = true;
     else
         return false;
     return true;
@@ -192,6 +197,48 @@ bool TakeValueOption(const std::vector<std::string>& arguments, std::size_t& ind
     return true;
 }
 
+// A size limit's value: the size, or the refusal set in error.
+std::optional<std::int64_t> SizeLimit(std::string_view name, const std::string& value, std::string& error)
+{
+    const std::optional<std::int64_t> size = ParseSizeText(value);
+    if (!size)
+        error = std::string(name) + " needs a size such as 100M, 1.5G or 2048 (bytes), not \"" + value + "\"";
+    return size;
+}
+
+// Takes an option of the ignore rules that has a value, as TakeValueOption does.
+bool TakeIgnoreOption(const std::vector<std::string>& arguments, std::size_t& index, RunArguments& run,
+                      std::string& error)
+{
+    const std::string& argument = arguments[index];
+    std::string value;
+    if (HasOptionName(argument, "--ignore")) {
+        if (TakeValue(arguments, index, "--ignore", value, error) && !IsPatternLine(value))
+            error = "--ignore needs a pattern, not \"" + value +
+                    "\" (that is blank, a comment, or a pattern that matches nothing)";
+        run.ignoreRules.push_back({IgnoreRule::Kind::Pattern, value});
+    } else if (HasOptionName(argument, "--ignore-file")) {
+        if (TakeValue(arguments, index, "--ignore-file", value, error) && value.empty())
+            error = "--ignore-file needs a file";
+        run.ignoreRules.push_back({IgnoreRule::Kind::File, value});
+    } else if (HasOptionName(argument, "--max-size")) {
+        if (TakeValue(arguments, index, "--max-size", value, error))
+            run.options.maxFileSize = SizeLimit("--max-size", value, error);
+    } else if (HasOptionName(argument, "--min-size")) {
+        if (TakeValue(arguments, index, "--min-size", value, error))
+            run.options.minFileSize = SizeLimit("--min-size", value, error);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+bool HasIgnoreOptions(const RunArguments& run)
+{
+    return !run.ignoreRules.empty() || run.options.maxFileSize || run.options.minFileSize ||
+           run.options.deleteIgnored;
+}
+
 // Takes the option at index (and its value, moving index past it); answers the refusal, empty when
 // the option was taken.
 std::string TakeOption(const std::vector<std::string>& arguments, std::size_t& index, RunArguments& run)
@@ -200,7 +247,7 @@ std::string TakeOption(const std::vector<std::string>& arguments, std::size_t& i
     if (TakeJobSwitch(argument, run) || TakeRunSwitch(argument, run))
         return {};
     std::string error;
-    if (TakeValueOption(arguments, index, run, error))
+    if (TakeValueOption(arguments, index, run, error) || TakeIgnoreOption(arguments, index, run, error))
         return error;
     return "unknown option " + argument;
 }
@@ -212,7 +259,7 @@ ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::
     if (run.invocation == Invocation::Undo) {
         if (!positional.empty())
             return Refuse("--undo takes its target folder and no other folder or profile");
-        if (!run.jobSwitches.empty() || run.direction || run.trashDaysGiven)
+        if (!run.jobSwitches.empty() || run.direction || run.trashDaysGiven || HasIgnoreOptions(run))
             return Refuse("--undo takes only --dry-run and --json besides its folder");
         return parsed;
     }
@@ -262,6 +309,10 @@ ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
             return Refuse(std::move(refused));
         }
     }
+    const SyncOptions& options = run.options;
+    if (options.minFileSize && options.maxFileSize && *options.minFileSize > *options.maxFileSize)
+        return Refuse("--min-size " + SizeLimitText(*options.minFileSize) + " is larger than --max-size " +
+                      SizeLimitText(*options.maxFileSize) + ": every file would be ignored");
     return SettleInvocation(std::move(parsed), positional);
 }
 

@@ -28,6 +28,17 @@ enum class PlanChoice {
     Never,
 };
 
+// One ignore rule as the command line gives it, kept in the order given, since a later pattern
+// overrides an earlier one: a pattern (--ignore), or an ignore file (--ignore-file) whose lines are
+// read when the run starts.
+struct IgnoreRule {
+    enum class Kind { Pattern, File };
+    Kind kind = Kind::Pattern;
+    std::string text;
+
+    friend bool operator==(const IgnoreRule&, const IgnoreRule&) = default;
+};
+
 struct RunArguments {
     Invocation invocation = Invocation::Folders;
     // The Folders form.
@@ -40,10 +51,13 @@ struct RunArguments {
     std::string undoTarget;
 
     // The run's options as the switches give them: the job's flags for the Folders form (a profile
-    // holds its own), and for either form how long the Trash keeps things, the safety limits and the
-    // number of workers.
+    // holds its own), and for either form how long the Trash keeps things, the safety limits, the
+    // number of workers, the size limits and --delete-ignored. Its patterns stay empty: they are in
+    // ignoreRules.
     SyncOptions options;
     std::vector<std::string> exclusions;
+    // --ignore and --ignore-file in the order given; with a profile they come after its own patterns.
+    std::vector<IgnoreRule> ignoreRules;
     // The switches given that change the job itself (its flags and exclusions); a profile holds those,
     // so they are refused with one.
     std::vector<std::string> jobSwitches;

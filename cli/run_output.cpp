@@ -57,7 +57,7 @@ ExitCode RunOutput::Report(const SyncReport& report, ExitCode code)
         if (arguments_.json)
             PrintReportJson(report, mode, environment_.out);
         else
-            PrintReportText(report, mode, environment_.out);
+            PrintReportText(report, mode, environment_.out, IgnoredDetailWanted());
         environment_.out.flush();
     }
     return code;
@@ -68,7 +68,7 @@ FsStatus RunOutput::AppendToLog(const SyncReport& report, RunMode mode)
     if (!log_.IsOpen())
         return {};
     std::ostringstream text;
-    PrintReportText(report, mode, text);
+    PrintReportText(report, mode, text, IgnoredDetailWanted());
     std::string entry = text.str();
     // The warnings belong to this run: right below its header.
     std::string warnings;

@@ -35,6 +35,11 @@ public:
 
 private:
     FsStatus AppendToLog(const SyncReport& report, RunMode mode);
+    // The ignored items are listed with -v, on standard output and in the log alike.
+    IgnoredDetail IgnoredDetailWanted() const
+    {
+        return arguments_.verbosity == Verbosity::Verbose ? IgnoredDetail::List : IgnoredDetail::Count;
+    }
 
     CommandEnvironment& environment_;
     const RunArguments& arguments_;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/exclusion_spelling.h"
+#include "cli/ignore_rules.h"
 #include "cli/profile_job.h"
 #include "cli/progress_display.h"
 #include "cli/run_output.h"
@@ -53,6 +54,7 @@ private:
     {
         return output_.Refuse(message, RunSubject(job_.source, job_.target));
     }
+    std::string SettleIgnoreRules();
     std::string SettleExclusions();
     std::string ConfirmationRefusal() const;
     std::string EmptySourceRefusal();
@@ -72,10 +74,12 @@ ExitCode JobRun::Run()
 {
     if (std::string refused = output_.OpenLog(); !refused.empty())
         return Refuse(refused);
+    options_ = job_.options;
+    if (std::string refused = SettleIgnoreRules(); !refused.empty())
+        return Refuse(refused);
     roots_ = CheckRoots(environment_.fileSystem, job_.source, job_.target);
     if (!roots_.IsOk())
         return Refuse(roots_.message);
-    options_ = job_.options;
     if (std::string refused = SettleExclusions(); !refused.empty())
         return Refuse(refused);
     if (std::string refused = ConfirmationRefusal(); !refused.empty())
@@ -97,6 +101,18 @@ ExitCode JobRun::Run()
     if (!report.refusal.empty())
         return Refuse(report.refusal);
     return output_.Report(report, ExitCodeOf(report));
+}
+
+// The command line's patterns after the job's own (a profile's), so that they win where they disagree.
+std::string JobRun::SettleIgnoreRules()
+{
+    IgnoreRulesResult read =
+        ReadIgnoreRules(environment_.fileSystem, arguments_.ignoreRules, environment_.workingFolder);
+    if (!read.refusal.empty())
+        return read.refusal;
+    for (IgnorePattern& pattern : read.patterns)
+        options_.ignorePatterns.push_back(std::move(pattern));
+    return SizeLimitsRefusal(options_);
 }
 
 std::string JobRun::SettleExclusions()

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <streambuf>
 
+#include "base/path.h"
+#include "profile/escaped_value.h"
 #include "profile/profile_keys.h"
 #include "profile/profile_reader.h"
 
@@ -48,6 +50,28 @@ void AppendFlags(std::string& text, const SyncOptions& options, KeyPlace place)
             AppendLine(text, flag.key, Digit(options.*flag.member));
 }
 
+// The ignore rules after the flags: each pattern in the order it applies, then the size limits that
+// are set, all of them escaped.
+void AppendIgnoreRules(std::string& text, const SyncOptions& options)
+{
+    for (const IgnorePattern& pattern : options.ignorePatterns)
+        AppendLine(text, ignorePatternKey, EscapeValue(pattern.text));
+    if (options.maxFileSize)
+        AppendLine(text, maxFileSizeKey, EscapeValue(std::to_string(*options.maxFileSize)));
+    if (options.minFileSize)
+        AppendLine(text, minFileSizeKey, EscapeValue(std::to_string(*options.minFileSize)));
+}
+
+bool HoldsLineBreak(std::string_view text)
+{
+    return text.find('\n') != std::string_view::npos;
+}
+
+bool IsNegative(const std::optional<std::int64_t>& size)
+{
+    return size && *size < 0;
+}
+
 } // namespace
 
 std::string Profile::ToText() const
@@ -66,6 +90,7 @@ std::string Profile::ToText() const
     text += "end_exclusions";
     text += lineEnd;
     AppendFlags(text, options, KeyPlace::AfterExclusions);
+    AppendIgnoreRules(text, options);
     return text;
 }
 
@@ -119,6 +144,9 @@ ProfileLoadResult Profile::ReadFile(FileSystem& fileSystem, const std::string& p
         return {ProfileLoadStatus::CannotOpen, read.Error()};
     if (!ReadText(bytes))
         return {ProfileLoadStatus::NotAProfile, 0, readPastLimits_};
+    // A pattern's reasons name the file it came from; the path says where, the name is enough to see it.
+    for (IgnorePattern& pattern : options.ignorePatterns)
+        pattern.origin = BaseNameOf(path);
     return {ProfileLoadStatus::Loaded, 0, false};
 }
 
@@ -137,6 +165,9 @@ SyncOptions Profile::OptionsForRun(SyncOptions run) const
     for (const ProfileFlag& flag : profileFlags)
         run.*flag.member = options.*flag.member;
     run.autoStart = options.autoStart;
+    run.ignorePatterns = options.ignorePatterns;
+    run.maxFileSize = options.maxFileSize;
+    run.minFileSize = options.minFileSize;
     return run;
 }
 
@@ -147,11 +178,16 @@ SyncOptions Profile::OptionsForRun(SyncOptions run) const
 // path is blank.
 bool Profile::CanBeWritten() const
 {
-    if (location1.find('\n') != std::string::npos || location2.find('\n') != std::string::npos)
+    if (HoldsLineBreak(location1) || HoldsLineBreak(location2))
+        return false;
+    for (const IgnorePattern& pattern : options.ignorePatterns)
+        if (HoldsLineBreak(pattern.text))
+            return false;
+    if (IsNegative(options.maxFileSize) || IsNegative(options.minFileSize))
         return false;
     bool beforeFirstEntry = true;
     for (const std::string& entry : exclusions.Entries()) {
-        if (entry.find('\n') != std::string::npos || entry == "end_exclusions")
+        if (HoldsLineBreak(entry) || entry == "end_exclusions")
             return false;
         if (beforeFirstEntry && !IsBlank(entry)) {
             if (IsBlank(entry.substr(0, 1)))

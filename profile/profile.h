@@ -37,6 +37,7 @@ public:
     static constexpr std::size_t maxInputBytes = 16 * 1024 * 1024;
     static constexpr std::size_t maxLineBytes = 64 * 1024;
     static constexpr std::size_t maxExclusions = 256 * 1024;
+    static constexpr std::size_t maxIgnorePatterns = 64 * 1024;
 
     Profile() = default;
 
@@ -54,15 +55,16 @@ public:
     std::string ToText() const;
     // Reads a profile held in memory; returns `valid`.
     bool ReadText(std::string_view text);
-    // Reads a profile file. The profile is changed only when the file could be read.
+    // Reads a profile file. The profile is changed only when the file could be read. Its ignore
+    // patterns get the file's name as their origin (a profile read from a stream or text has none).
     ProfileLoadResult ReadFile(FileSystem& fileSystem, const std::string& path);
     // Replaces the file with this profile atomically; clears `modified` only when the file was saved.
     // A read-only file is never replaced: the save fails.
     FsStatus WriteFile(FileSystem& fileSystem, const std::string& path);
 
-    // The options a run of this job starts from: those the file keeps (the flags and the automatic
-    // start) from this profile, every other one (the Trash's keeping days, the safety limits, the
-    // workers) from `run`, which whoever starts the run decides.
+    // The options a run of this job starts from: those the file keeps (the flags, the automatic start
+    // and the ignore rules) from this profile, every other one (the Trash's keeping days, the safety limits,
+    // the workers) from `run`, which whoever starts the run decides.
     SyncOptions OptionsForRun(SyncOptions run) const;
 
     // Back to the defaults of a new profile, `valid` excepted.
@@ -75,8 +77,9 @@ public:
     std::string location1;
     std::string location2;
     ExclusionList exclusions;
-    // The flags under the keys of profile/profile_keys.h and the automatic start under "auto_start";
-    // the other members keep their defaults. An automatic start the format does not know (one a later
+    // The flags and the ignore rules (patterns and size limits) under the keys of
+    // profile/profile_keys.h and the automatic start under "auto_start"; the other members keep their
+    // defaults. An automatic start the format does not know (one a later
     // version wrote) is kept and written back unchanged; whoever reads it takes it for Off.
     SyncOptions options;
 

@@ -24,7 +24,7 @@ struct ProfileFlag {
 };
 
 // In the order the writer puts them.
-inline constexpr std::array<ProfileFlag, 6> profileFlags = {{
+inline constexpr std::array<ProfileFlag, 7> profileFlags = {{
     {"delete_files", &SyncOptions::deleteMissing, KeyPlace::BeforeExclusions, true},
     {"confirm_deletes", &SyncOptions::confirmDeletes, KeyPlace::BeforeExclusions, true},
     {"add_files", &SyncOptions::addMissing, KeyPlace::BeforeExclusions, true},
@@ -32,6 +32,16 @@ inline constexpr std::array<ProfileFlag, 6> profileFlags = {{
     // A profile made before the Trash keeps running as it did, without it.
     {"use_trash", &SyncOptions::useTrash, KeyPlace::AfterExclusions, false},
     {"ignore_hour_shift", &SyncOptions::ignoreHourShift, KeyPlace::AfterExclusions, false},
+    {"delete_ignored", &SyncOptions::deleteIgnored, KeyPlace::AfterExclusions, false},
 }};
+
+// The keys of the ignore rules, written after the flags above: one line per pattern, in the order the
+// patterns apply, then the size limits in bytes, each only when it is set. Their values are written
+// with "%" as "%25" and "=" as "%3D" (profile/escaped_value.h): a reader that knows only the format's
+// first nine keys joins an unknown key's value onto the next key, up to the next "=", and a raw "="
+// would let a pattern such as "location1=/etc/" read there as a location.
+inline constexpr std::string_view ignorePatternKey = "ignore_pattern";
+inline constexpr std::string_view maxFileSizeKey = "max_file_size";
+inline constexpr std::string_view minFileSizeKey = "min_file_size";
 
 } // namespace twinfol

@@ -1,9 +1,12 @@
 // Reading a profile: keys up to "=", white space removed from them, one value reader per key.
 #include "profile/profile_reader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 
+#include "base/size_text.h"
+#include "profile/escaped_value.h"
 #include "profile/profile.h"
 #include "profile/profile_keys.h"
 
@@ -28,6 +31,22 @@ bool IsDigit(int c)
 void RemoveWhiteSpace(std::string& key)
 {
     std::erase_if(key, [](char c) { return IsWhiteSpace(static_cast<unsigned char>(c)); });
+}
+
+// A size limit: the whole number of bytes the writer puts, read exactly, or a size as a person types
+// one ("100M") into the file by hand.
+std::optional<std::int64_t> SizeFromText(std::string_view text)
+{
+    while (!text.empty() && IsWhiteSpace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && IsWhiteSpace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    if (text.empty() || text.size() > 18 || !std::ranges::all_of(text, [](char c) { return IsDigit(c); }))
+        return ParseSizeText(text);
+    std::int64_t bytes = 0;
+    for (const char digit : text)
+        bytes = bytes * 10 + (digit - '0');
+    return bytes;
 }
 
 } // namespace
@@ -96,6 +115,12 @@ std::optional<ProfileReader::Outcome> ProfileReader::ReadValue(const std::string
             return ReadFlag(profile_.options.*flag.member);
     if (key == "exclusions")
         return ReadExclusionBlock();
+    if (key == ignorePatternKey)
+        return ReadIgnorePattern();
+    if (key == maxFileSizeKey)
+        return ReadSize(profile_.options.maxFileSize);
+    if (key == minFileSizeKey)
+        return ReadSize(profile_.options.minFileSize);
     if (key == "auto_start") {
         const auto number = ReadInteger();
         if (!number || *number < std::numeric_limits<std::int32_t>::min() ||
@@ -128,6 +153,31 @@ std::optional<ProfileReader::Outcome> ProfileReader::ReadLocation(std::string& f
     case LineRead::TooLong: return Outcome::LimitExceeded;
     }
     return Outcome::ValueFailed;
+}
+
+// One pattern per line, unescaped; its origin is the file's, which only the caller knows.
+std::optional<ProfileReader::Outcome> ProfileReader::ReadIgnorePattern()
+{
+    std::string line;
+    if (const auto stop = ReadLocation(line))
+        return stop;
+    if (profile_.options.ignorePatterns.size() >= Profile::maxIgnorePatterns)
+        return Outcome::LimitExceeded;
+    profile_.options.ignorePatterns.push_back({UnescapeValue(line), {}});
+    return std::nullopt;
+}
+
+// A size that does not read as one is dropped and ends the reading, as a flag that is not 0 or 1 does.
+std::optional<ProfileReader::Outcome> ProfileReader::ReadSize(std::optional<std::int64_t>& field)
+{
+    std::string line;
+    if (const auto stop = ReadLocation(line))
+        return stop;
+    const std::optional<std::int64_t> size = SizeFromText(UnescapeValue(line));
+    if (!size)
+        return Outcome::ValueFailed;
+    field = size;
+    return std::nullopt;
 }
 
 // Whole lines up to "end_exclusions"; an input that ends first keeps the entries read until then.

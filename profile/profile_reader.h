@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <streambuf>
 #include <string>
@@ -36,6 +37,8 @@ private:
     std::optional<Outcome> ReadFlag(bool& field);
     std::optional<Outcome> ReadLocation(std::string& field);
     std::optional<Outcome> ReadExclusionBlock();
+    std::optional<Outcome> ReadIgnorePattern();
+    std::optional<Outcome> ReadSize(std::optional<std::int64_t>& field);
     bool ReadVersionNumber();
     std::optional<long long> ReadInteger();
     std::size_t TakeDigits();

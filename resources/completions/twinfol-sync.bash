@@ -11,7 +11,7 @@ _twinfol_sync()
         COMPREPLY=($(compgen -W $'1to2\n2to1' -- "$cur"))
         return
         ;;
-    --max-delete | --trash-days | --jobs | -j)
+    --max-delete | --trash-days | --jobs | -j | --ignore | --max-size | --min-size)
         COMPREPLY=()
         return
         ;;
@@ -20,16 +20,17 @@ _twinfol_sync()
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
-    --exclude | --log-file)
+    --exclude | --log-file | --ignore-file)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))
         return
         ;;
     esac
     if [[ $cur == -* ]]; then
-        local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days --ignore-hour-shift --undo --exclude --direction
-            --max-delete -j --jobs --allow-empty-source -n --dry-run --plan --no-plan --json -q --quiet -v
-            --verbose --log-file --help -h --version --'
+        local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days
+            --ignore-hour-shift --undo --exclude --ignore --ignore-file --max-size --min-size
+            --delete-ignored --direction --max-delete -j --jobs --allow-empty-source -n --dry-run --plan
+            --no-plan --json -q --quiet -v --verbose --log-file --help -h --version --'
         COMPREPLY=($(IFS=$' \n' compgen -W "$options" -- "$cur"))
         return
     fi

@@ -35,7 +35,8 @@ Paths Ignored(const std::vector<std::string>& lines, const Paths& paths)
 
 TEST(IgnorePatterns, StarQuestionMarkAndClassesStayWithinOneName)
 {
-    EXPECT_EQ(Ignored({"*.tmp"}, {"a.tmp", "b/c.tmp", "a.tmpx", "tmp", ".tmp"}), (Paths{"a.tmp", "b/c.tmp", ".tmp"}));
+    EXPECT_EQ(Ignored({"*.tmp"}, {"a.tmp", "b/c.tmp", "a.tmpx", "tmp", ".tmp"}),
+              (Paths{"a.tmp", "b/c.tmp", ".tmp"}));
     EXPECT_EQ(Ignored({"f?o"}, {"foo", "fxo", "fo", "fooo", "d/f.o"}), (Paths{"foo", "fxo", "d/f.o"}));
     EXPECT_EQ(Ignored({"x[ab]"}, {"xa", "xb", "xc", "x"}), (Paths{"xa", "xb"}));
     EXPECT_EQ(Ignored({"x[a-c]y"}, {"xay", "xby", "xcy", "xdy", "x-y"}), (Paths{"xay", "xby", "xcy"}));
@@ -69,7 +70,8 @@ TEST(IgnorePatterns, MalformedWildcardsMatchNothing)
     EXPECT_FALSE(WildcardMatches("a*c", "a/b/c", WildcardText::Path));
     // Many stars against a long text that cannot match end quickly rather than by trying every split.
     EXPECT_FALSE(WildcardMatches("*a*a*a*a*a*a*a*a*a*b", std::string(200, 'a'), WildcardText::Path));
-    EXPECT_FALSE(WildcardMatches("**/a/**/a/**/a/**/b", "a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a", WildcardText::Path));
+    EXPECT_FALSE(
+        WildcardMatches("**/a/**/a/**/a/**/b", "a/a/a/a/a/a/a/a/a/a/a/a/a/a/a/a", WildcardText::Path));
 }
 
 TEST(IgnorePatterns, DoubleStarSpansFoldersOnlyWhenItStandsAlone)
@@ -137,7 +139,8 @@ TEST(IgnorePatterns, LastMatchingPatternWinsButNoneReachesBelowAnIgnoredFolder)
     EXPECT_EQ(nested.IgnoredBy("a/b/c", false)->text, "a/");
     EXPECT_EQ(nested.IgnoredBy("x/b/c", false)->text, "b/");
     // A negated folder lets the walk go in, where later patterns decide again.
-    EXPECT_EQ(Ignored({"*", "!d/", "!*.c"}, {"x", "d/", "d/y", "d/y.c", "e/y.c"}), (Paths{"x", "d/y", "e/y.c"}));
+    EXPECT_EQ(Ignored({"*", "!d/", "!*.c"}, {"x", "d/", "d/y", "d/y.c", "e/y.c"}),
+              (Paths{"x", "d/y", "e/y.c"}));
     // The order of the lines matters: the negation first is overruled.
     EXPECT_EQ(Ignored({"!keep", "k*"}, {"keep", "kx"}), (Paths{"keep", "kx"}));
 }
@@ -169,9 +172,10 @@ TEST(IgnorePatterns, BackslashEscapesAndIgnoreFileLines)
     EXPECT_EQ(set.Size(), 8u);
     EXPECT_NE(set.OwnMatch("crlf", false), nullptr);
     EXPECT_NE(set.OwnMatch("x.tmp", false), nullptr);
-    EXPECT_EQ(Ignored({"trail\\ ", "\\#hash", "\\!bang", " lead", "star\\*", "x\\\\ "},
-                      {"trail ", "trail", "#hash", "!bang", "bang", " lead", "lead", "star*", "starx", "x\\"}),
-              (Paths{"trail ", "#hash", "!bang", " lead", "star*", "x\\"}));
+    EXPECT_EQ(
+        Ignored({"trail\\ ", "\\#hash", "\\!bang", " lead", "star\\*", "x\\\\ "},
+                {"trail ", "trail", "#hash", "!bang", "bang", " lead", "lead", "star*", "starx", "x\\"}),
+        (Paths{"trail ", "#hash", "!bang", " lead", "star*", "x\\"}));
     EXPECT_EQ(Ignored({"\\a\\b"}, {"ab"}), (Paths{"ab"}));
 }
 

@@ -105,13 +105,17 @@ TEST(Completions, BashCompletesOptionsTheirValuesFoldersAndProfiles)
         return RunShell("bash --norc --noprofile '" + script + "' '" + tree.Root() + "' " + words + " 2>&1");
     };
     EXPECT_EQ(complete("--dr"), "--dry-run\n");
-    EXPECT_EQ(complete("--max"), "--max-delete\n");
+    EXPECT_EQ(complete("--max-d"), "--max-delete\n");
+    EXPECT_EQ(complete("--ignore-"), "--ignore-hour-shift\n--ignore-file\n");
     EXPECT_EQ(complete("--direction ''"), "1to2\n2to1\n");
     const std::string positional = complete("--delete ''");
     EXPECT_NE(positional.find("work\n"), std::string::npos) << positional;
     EXPECT_NE(positional.find("job.twp\n"), std::string::npos) << positional;
     EXPECT_EQ(positional.find("notes.txt"), std::string::npos) << positional;
     EXPECT_NE(complete("--log-file ''").find("notes.txt\n"), std::string::npos);
+    EXPECT_NE(complete("--ignore-file ''").find("notes.txt\n"), std::string::npos);
+    // A size is typed, not chosen: nothing is offered.
+    EXPECT_EQ(complete("--max-size ''"), "\n");
 }
 
 TEST(Completions, InstallPutsEachWhereItsShellLooks)

@@ -92,6 +92,44 @@ TEST(ReportPrinter, AnIncompleteAddedFolderIsMarkedInTheTextAndListedInTheJson)
     EXPECT_NE(json.str().find("\"incompleteFolders\": [\"/t/big\"]"), std::string::npos) << json.str();
 }
 
+// Items that ignore rules left out: counted in the text, listed with their reasons only when asked,
+// always in the JSON, in the order the walk met them.
+TEST(ReportPrinter, IgnoredItemsAreCountedListedOnRequestAndInTheJson)
+{
+    SyncReport report;
+    report.Record(ReportList::AddedFiles, "/t/a");
+    report.ignoredItems = {{"/t/z.tmp", "excluded by pattern `*.tmp` (from job.twp)"},
+                           {"/t/cache/", "excluded by pattern `cache/` (from --ignore)"},
+                           {"/s/\"big\".iso", ""}};
+    report.RecordRun("/s/", "/t/", false);
+    std::ostringstream counted;
+    PrintReportText(report, RunMode::Real, counted);
+    EXPECT_NE(counted.str().find("Deleted Folders: 0\nIgnored items: 3\nFiles copied"), std::string::npos)
+        << counted.str();
+    EXPECT_EQ(counted.str().find("z.tmp"), std::string::npos);
+    std::ostringstream listed;
+    PrintReportText(report, RunMode::Real, listed, IgnoredDetail::List);
+    EXPECT_NE(listed.str().find("\nAdded Files:\n  /t/a\n\nIgnored Items:\n"
+                                "  /t/z.tmp (excluded by pattern `*.tmp` (from job.twp))\n"
+                                "  /t/cache/ (excluded by pattern `cache/` (from --ignore))\n"
+                                "  /s/\"big\".iso\n"),
+              std::string::npos)
+        << listed.str();
+    std::ostringstream json;
+    PrintReportJson(report, RunMode::Real, json);
+    EXPECT_NE(json.str().find(
+                  "\"ignoredCount\": 3, \"ignored\": ["
+                  "{\"path\": \"/t/z.tmp\", \"reason\": \"excluded by pattern `*.tmp` (from job.twp)\"}, "
+                  "{\"path\": \"/t/cache/\", \"reason\": \"excluded by pattern `cache/` (from --ignore)\"}, "
+                  "{\"path\": \"/s/\\\"big\\\".iso\", \"reason\": \"\"}]"),
+              std::string::npos)
+        << json.str();
+    // A report without ignored items reads as it did before there were any.
+    std::ostringstream none;
+    PrintReportText(SyncReport(), RunMode::Real, none, IgnoredDetail::List);
+    EXPECT_EQ(none.str().find("Ignored"), std::string::npos);
+}
+
 TEST(ReportPrinter, JsonHoldsEveryFieldInReportOrder)
 {
     std::ostringstream out;
@@ -111,7 +149,7 @@ TEST(ReportPrinter, JsonHoldsEveryFieldInReportOrder)
         "\"overwrittenFiles\": [\"/t/caf\\u00e9\"], \"addedFiles\": [\"/t/A.txt\", \"/t/b.txt\"], "
         "\"deletedFiles\": [], \"addedFolders\": [], \"deletedFolders\": [\"/t/old\"], "
         "\"addedFolderContents\": {\"/t/new\\u001b\": {\"files\": 3, \"bytes\": 1000}}, "
-        "\"incompleteFolders\": [], "
+        "\"incompleteFolders\": [], \"ignoredCount\": 0, \"ignored\": [], "
         "\"problemLog\": [\"Could not delete file: /t/z\", \"Could not copy folder: /s/\\\"q\\\"\"], "
         "\"problems\": [{\"line\": \"Could not delete file: /t/z\", \"reason\": \"Permission denied\"}, "
         "{\"line\": \"Could not copy folder: /s/\\\"q\\\"\", \"reason\": \"Input/output error\"}], "

@@ -32,8 +32,10 @@ inline constexpr OptionForms everyJobFlag[] = {
 // Names every member of SyncOptions once, so that a new member stops the tests from compiling until
 // it is named here: the moment to give a yes-or-no option of the job its row above. The members that
 // have no row are no job flag: the automatic start (the profile's "auto_start", the window's "Auto
-// Start" box) and the run's own settings (the Trash's keeping days, the empty-source guard, the delete
-// limit and the workers), which no profile keeps.
+// Start" box), the run's own settings (the Trash's keeping days, the empty-source guard, the delete
+// limit and the workers), which no profile keeps, and the ignore rules: the patterns and size limits,
+// which are no yes-or-no option, and deleteIgnored, which the profile and the runner keep under their
+// own names ("delete_ignored", --delete-ignored) while the window has no box of that name.
 inline void NameEveryOption(const SyncOptions& options)
 {
     [[maybe_unused]] const auto& [addMissing, deleteMissing, confirmDeletes, checkSubFolders, useTrash,
