@@ -15,6 +15,7 @@
 #include "engine/changes/run_undo.h"
 #include "engine/fs/dry_run_file_system.h"
 #include "engine/walk/deletion_guard.h"
+#include "engine/walk/plan_reasons.h"
 #include "engine/walk/run_plan.h"
 #include "engine/walk/sync_engine.h"
 #include "engine/walk/sync_roots.h"
@@ -59,6 +60,9 @@ private:
     std::string ConfirmationRefusal() const;
     std::string EmptySourceRefusal();
     std::string Plan(ProgressDisplay* display);
+    // What follows a finished plan: its totals shown, a warning when it will not fit, and the refusal of a
+    // plan that deletes more than --max-delete allows.
+    std::string PlanRefusal(const RunPlan& plan, ProgressDisplay* display);
     SyncReport RunEngine(ProgressDisplay* display);
 
     const SyncJob& job_;
@@ -175,13 +179,29 @@ std::string JobRun::Plan(ProgressDisplay* display)
     const auto deadline = std::chrono::steady_clock::now() + cheapPlanBudget;
     if (display != nullptr)
         display->SetPlanning(true);
-    const RunPlan plan = MakeRunPlan(environment_.fileSystem, roots_.source, roots_.target, options_,
-                                     ExclusionList(exclusions_), [&](const std::string& text) {
-                                         if (display != nullptr)
-                                             display->SetOperation(text);
-                                         return !environment_.runState.IsStopped() &&
-                                                (!budgeted || std::chrono::steady_clock::now() < deadline);
-                                     });
+    const PlanProgress onProgress = [&](const std::string& text) {
+        if (display != nullptr)
+            display->SetOperation(text);
+        return !environment_.runState.IsStopped() &&
+               (!budgeted || std::chrono::steady_clock::now() < deadline);
+    };
+    // With -v the plan also says what it leaves out and by which rule, as the window's preview does.
+    const bool explained = arguments_.verbosity == Verbosity::Verbose;
+    const ExplainedPlan plan =
+        explained ? MakeExplainedPlan(environment_.fileSystem, roots_.source, roots_.target, options_,
+                                      ExclusionList(exclusions_), onProgress)
+                  : ExplainedPlan{MakeRunPlan(environment_.fileSystem, roots_.source, roots_.target, options_,
+                                              ExclusionList(exclusions_), onProgress),
+                                  {}};
+    for (const PlanRow& row : plan.rows)
+        if (row.action == PlanAction::Excluded)
+            environment_.err << "Left out: " << ForTerminal(row.path + (row.folder ? "/" : "")) << " ("
+                             << ForTerminal(row.reason) << ")\n";
+    return PlanRefusal(plan.plan, display);
+}
+
+std::string JobRun::PlanRefusal(const RunPlan& plan, ProgressDisplay* display)
+{
     if (display != nullptr) {
         display->SetPlanning(false);
         if (plan.complete)

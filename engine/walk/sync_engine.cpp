@@ -18,7 +18,8 @@ SyncEngine::SyncEngine(FileSystem& fileSystem, const ExclusionList& exclusions, 
                        SyncReport& report, SyncHost& host)
     : fileSystem_(fileSystem), exclusions_(exclusions), runState_(runState), report_(report), host_(host),
       trashFolders_(fileSystem), changes_(fileSystem), spellings_(fileSystem),
-      leftovers_(fileSystem, changes_, report), records_(report, host), figures_(report, host), diskWatch_(fileSystem)
+      leftovers_(fileSystem, changes_, report), records_(report, host), figures_(report, host),
+      diskWatch_(fileSystem)
 {
 }
 

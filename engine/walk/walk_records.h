@@ -87,7 +87,10 @@ public:
 
 private:
     // Notes the change of an entry (a folder's path may end with the separator) in its folder.
-    void EntryChanged(const std::string& targetPath) { MarkChanged(FolderOf(WithoutTrailingSeparator(targetPath))); }
+    void EntryChanged(const std::string& targetPath)
+    {
+        MarkChanged(FolderOf(WithoutTrailingSeparator(targetPath)));
+    }
     // Records the problem of an item, unless the failure means a disk was lost.
     void Problem(ProblemKind kind, std::string_view path, const FsStatus& status);
     void Tell(PlanStep step, const std::string& sourcePath, const std::string& targetPath,

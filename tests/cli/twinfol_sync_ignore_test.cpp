@@ -81,6 +81,22 @@ TEST_F(TwinfolSyncIgnore, AFolderFoundOnlyInTheTargetIsDeletedAroundWhatIsIgnore
     EXPECT_FALSE(tree.Exists("target/gone"));
 }
 
+TEST_F(TwinfolSyncIgnore, APlanWithVerboseOutputNamesTheRuleOfEachItemLeftOut)
+{
+    tree.WriteFile("source/a.tmp", "a");
+    tree.WriteFile("source/cache/x", "x");
+    tree.WriteFile("target/old/b.tmp", "b");
+    const Outcome result = Run(
+        {"--plan", "-v", "--dry-run", "--delete", "--ignore", "*.tmp", "--ignore", "cache/", source, target});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_TRUE(Has(result.err, "Left out: a.tmp (excluded by pattern `*.tmp` (from --ignore))"))
+        << result.err;
+    EXPECT_TRUE(Has(result.err, "Left out: cache/ (excluded by pattern `cache/` (from --ignore))"))
+        << result.err;
+    EXPECT_TRUE(Has(result.err, "Left out: old/b.tmp")) << result.err;
+    EXPECT_TRUE(tree.Exists("target/old/b.tmp"));
+}
+
 TEST_F(TwinfolSyncIgnore, AProfilesRulesComeWithItAndTheCommandLineAddsToThem)
 {
     tree.WriteFile("source/a.tmp", "a");
