@@ -328,12 +328,12 @@ bench_patterns() {
     echo "== Ignore patterns: a no-change re-run with 200 patterns, against the same without"
     make_source small "$source" "$small_files" "$small_folders"
     python3 "$here/make_tree.py" patterns "$scratch/patterns.ignore"
-    mkdir -p "$work"
-    "$twinfol" -q "${twinfol_args[@]}" --delete "$source" "$work/target" >/dev/null || true
+    mkdir -p "$work/target"
+    "$twinfol" -q "${twinfol_args[@]}" --delete "$source" "$work/target" >/dev/null
     echo "   $tree_rounds rounds; $(grep -vc "^#" "$scratch/patterns.ignore") patterns"
     for ((round = 1; round <= tree_rounds; round++)); do
         for tool in $(rotated "$round" twinfol patterns); do
-            run_tool small noop200 "$round" "$tool" "$source" "$work/target"
+            run_tool patterns noop200 "$round" "$tool" "$source" "$work/target"
         done
     done
     mv "$work" "$trash/work-patterns.$$"
@@ -371,7 +371,7 @@ echo "   round by round, the order rotated each round). Within five minutes of d
 echo "   skips the freed inodes when it allocates new ones, which slows every tool's copies alike: leave"
 echo "   a few minutes between runs when absolute copy times matter."
 for tree in $trees; do
-    [ "$tree" = trash ] && echo "Trash cases (5,000 files):" || echo "Tree \"$tree\":"
+    case $tree in trash) echo "Trash cases (5,000 files):" ;; patterns) echo "Ignore patterns (small tree):" ;; *) echo "Tree \"$tree\":" ;; esac
     python3 "$here/summarise.py" "$results" "$tree"
 done
 if [ $memory_check = 1 ]; then

@@ -192,7 +192,8 @@ void SyncEngine::WalkLevel(Level& level)
     // A folder whose content the run changed keeps its source's time, as a folder the run added does.
     // Where the target cannot take it, the folder only keeps the time of the run: no problem line.
     if (records_.TakeChanged(level.targetDir) && !level.sourceAbsent && !runState_.IsStopped())
-        fileSystem_.MatchFolderTime(level.sourceDir, level.targetDir);
+        [[maybe_unused]]
+        const FsStatus timed = fileSystem_.MatchFolderTime(level.sourceDir, level.targetDir);
 }
 
 void SyncEngine::DescendTargetOnly(const ItemPlace& place)
