@@ -284,16 +284,46 @@ ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::
     return parsed;
 }
 
+// Short options joined as other tools take them: "-qn" for "-q -n", "-j4" for "-j 4", "-vj4" for
+// "-v -j 4". Nothing for an argument that is no such group, which is then read as it stands.
+std::optional<std::vector<std::string>> SplitJoinedShortOptions(const std::string& argument)
+{
+    if (argument.size() < 3 || argument[0] != '-' || argument[1] == '-')
+        return std::nullopt;
+    std::vector<std::string> pieces;
+    for (std::size_t at = 1; at < argument.size(); ++at) {
+        const char letter = argument[at];
+        if (letter == 'j') {
+            pieces.emplace_back("-j");
+            if (at + 1 < argument.size())
+                pieces.push_back(argument.substr(at + 1));
+            return pieces;
+        }
+        if (std::string_view("nqvh").find(letter) == std::string_view::npos)
+            return std::nullopt;
+        pieces.push_back(std::string("-") + letter);
+    }
+    return pieces;
+}
+
 } // namespace
 
-ParsedArguments ParseArguments(const std::vector<std::string>& arguments)
+ParsedArguments ParseArguments(const std::vector<std::string>& given)
 {
     ParsedArguments parsed;
     RunArguments& run = parsed.arguments;
     SetUnsaidOptions(run.options);
     std::vector<std::string> positional;
+    std::vector<std::string> arguments = given;
     bool optionsEnded = false;
     for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (!optionsEnded) {
+            if (auto pieces = SplitJoinedShortOptions(arguments[index])) {
+                arguments.erase(arguments.begin() + static_cast<std::ptrdiff_t>(index));
+                arguments.insert(arguments.begin() + static_cast<std::ptrdiff_t>(index), pieces->begin(),
+                                 pieces->end());
+            }
+        }
         const std::string& argument = arguments[index];
         if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
             positional.push_back(argument);

@@ -175,6 +175,26 @@ TEST(RunArguments, ShortFormsOutputAndSafetyOptionsGoWithEitherForm)
         EXPECT_FALSE(ParseArguments({"--jobs", value, "/src", "/dst"}).IsOk()) << value;
 }
 
+TEST(RunArguments, ShortOptionsJoinAsInOtherTools)
+{
+    ParsedArguments parsed = ParseArguments({"-qn", "-j4", "/src", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.verbosity, Verbosity::Quiet);
+    EXPECT_TRUE(parsed.arguments.dryRun);
+    EXPECT_EQ(parsed.arguments.options.jobs, 4);
+    parsed = ParseArguments({"-nvj", "2", "/src", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.verbosity, Verbosity::Verbose);
+    EXPECT_EQ(parsed.arguments.options.jobs, 2);
+    EXPECT_EQ(ParseArguments({"-nh"}).arguments.invocation, Invocation::Help);
+    // A letter no short option has keeps the whole group unknown; after "--" nothing is split.
+    EXPECT_FALSE(ParseArguments({"-qx", "/src", "/dst"}).IsOk());
+    EXPECT_FALSE(ParseArguments({"-j0", "/src", "/dst"}).IsOk());
+    parsed = ParseArguments({"--", "-qn", "/dst"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_FALSE(parsed.arguments.dryRun);
+}
+
 TEST(RunArguments, HelpDocumentsExitCodesAndJsonBytes)
 {
     const std::string help = HelpText();
