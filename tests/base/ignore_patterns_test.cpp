@@ -145,6 +145,26 @@ TEST(IgnorePatterns, LastMatchingPatternWinsButNoneReachesBelowAnIgnoredFolder)
     EXPECT_EQ(Ignored({"!keep", "k*"}, {"keep", "kx"}), (Paths{"keep", "kx"}));
 }
 
+TEST(IgnorePatterns, TheOrderOfLinesDecidesWhateverKindOfPatternTheyAre)
+{
+    // Plain names, "*" endings, anchored paths and other wildcards are looked up in different ways;
+    // the last line that matches still decides between them.
+    EXPECT_EQ(Ignored({"*.tmp", "!a.tmp"}, {"a.tmp", "b.tmp"}), (Paths{"b.tmp"}));
+    EXPECT_EQ(Ignored({"a.tmp", "!*.tmp"}, {"a.tmp", "b.tmp"}), Paths{});
+    EXPECT_EQ(Ignored({"d/*.c", "!?.c"}, {"d/a.c", "d/ab.c"}), (Paths{"d/ab.c"}));
+    EXPECT_EQ(Ignored({"!?.c", "d/*.c"}, {"d/a.c", "d/ab.c"}), (Paths{"d/a.c", "d/ab.c"}));
+    EXPECT_EQ(Ignored({"*", "!keep", "!*.md"}, {"keep", "x", "y.md"}), (Paths{"x"}));
+    EXPECT_EQ(Ignored({"tmp", "!tmp/"}, {"tmp", "tmp/", "a/tmp"}), (Paths{"tmp", "a/tmp"}));
+    EXPECT_EQ(Ignored({"*.x", "!*.x/", "*~"}, {"a.x", "a.x/", "b~", "b~/", "~"}),
+              (Paths{"a.x", "b~", "b~/", "~"}));
+    // Endings that share their last byte are told apart.
+    EXPECT_EQ(Ignored({"*.tmp", "*.bmp", "!*p.tmp"}, {"a.tmp", "ap.tmp", "a.bmp", "a.mp"}),
+              (Paths{"a.tmp", "a.bmp"}));
+    // A wildcard name without a star matches names of its own length only.
+    EXPECT_EQ(Ignored({"f?le.[ch]"}, {"file.c", "fxle.h", "file.cc", "files.c"}),
+              (Paths{"file.c", "fxle.h"}));
+}
+
 TEST(IgnorePatterns, BackslashEscapesAndIgnoreFileLines)
 {
     const std::string file = "\xEF\xBB\xBF# a comment\n"
