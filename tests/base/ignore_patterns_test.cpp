@@ -199,6 +199,40 @@ TEST(IgnorePatterns, BackslashEscapesAndIgnoreFileLines)
     EXPECT_EQ(Ignored({"\\a\\b"}, {"ab"}), (Paths{"ab"}));
 }
 
+// The examples of the manual's table, which git answers the same way.
+TEST(IgnorePatterns, TheManualsExamplesHold)
+{
+    struct Example {
+        std::vector<std::string> lines;
+        std::string path;
+        bool folder;
+        bool ignored;
+    };
+    const std::vector<Example> examples = {
+        {{"*.tmp"}, "a/b/notes.tmp", false, true},
+        {{"build/"}, "build", false, false},
+        {{"build/"}, "src/build/out.o", false, true},
+        {{"/build"}, "src/build", false, false},
+        {{"doc/*.txt"}, "doc/sub/a.txt", false, false},
+        {{"doc/**/a.txt"}, "doc/a.txt", false, true},
+        {{"**/cache"}, "x/y/cache", false, true},
+        {{"logs/**"}, "logs", true, false},
+        {{"logs/**"}, "logs/a/b", false, true},
+        {{"*.log", "!keep.log"}, "keep.log", false, false},
+        {{"logs/", "!logs/keep.log"}, "logs/keep.log", false, true},
+        {{"*", "!*/", "!*.c"}, "src/main.c", false, false},
+        {{"*", "!*/", "!*.c"}, "src/main.o", false, true},
+        {{"file[0-9].txt"}, "file10.txt", false, false},
+        {{"\\#notes"}, "#notes", false, true},
+        {{"*.JPG"}, "a.jpg", false, false},
+    };
+    for (const Example& example : examples) {
+        const IgnorePatternSet set(Patterns(example.lines));
+        EXPECT_EQ(set.IgnoredBy(example.path, example.folder) != nullptr, example.ignored)
+            << example.lines.front() << " on " << example.path;
+    }
+}
+
 TEST(IgnorePatterns, OnlyRealPatternsAreCompiled)
 {
     for (const char* line : {"", "#x", "# *", "/", "!", "!/", "//", " ", "    "})
