@@ -315,6 +315,9 @@ const IgnorePattern* IgnorePatternSet::OwnMatch(std::string_view relativePath, b
     const std::size_t lastSeparator = relativePath.rfind('/');
     const std::string_view name =
         lastSeparator == std::string_view::npos ? relativePath : relativePath.substr(lastSeparator + 1);
+    // A path that ends in two separators names nothing.
+    if (name.empty())
+        return nullptr;
     // The last pattern that matches decides. Plain names and endings are looked up; the rest are tried
     // from the end, down to the best match found so far.
     int best = lookup_->LatestForName(name, folder);

@@ -120,6 +120,10 @@ TEST(IgnorePatterns, SeparatorsAnchorThePatternAndATrailingOneKeepsItToFolders)
     EXPECT_NE(set.OwnMatch("a/tmp/", true), nullptr);
     EXPECT_NE(set.OwnMatch("a/tmp/", false), nullptr);
     EXPECT_EQ(set.OwnMatch("a/tmp", false), nullptr);
+    // A path that ends in two separators names nothing, even for a pattern that matches every name.
+    const IgnorePatternSet everything(Patterns({"*"}));
+    EXPECT_EQ(everything.OwnMatch("a//", true), nullptr);
+    EXPECT_NE(everything.OwnMatch("a/", true), nullptr);
 }
 
 TEST(IgnorePatterns, LastMatchingPatternWinsButNoneReachesBelowAnIgnoredFolder)
