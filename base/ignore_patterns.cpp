@@ -1,10 +1,17 @@
 // Ignore patterns: each line is taken apart once (negation, folders only, anchoring) and sorted into
 // the cheapest test that decides it, so that a run can ask about every entry against many patterns.
+// Plain names and "*" endings are looked up by the name; of the others, a path tries only those that
+// can match where it lies.
 #include "base/ignore_patterns.h"
 
 #include "base/wildcard_match.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <iterator>
+#include <limits>
+#include <unordered_map>
 #include <utility>
 
 namespace twinfol {
@@ -69,6 +76,59 @@ bool IsBlankOrComment(std::string_view line)
     return line.empty() || line.front() == '#';
 }
 
+struct TextHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+template <typename Value> using TextMap = std::unordered_map<std::string, Value, TextHash, std::equal_to<>>;
+
+// The highest number among the patterns of one group, for a file and for a folder (a pattern for
+// folders only does not count for a file); -1 for none.
+struct Latest {
+    int forFiles = -1;
+    int forFolders = -1;
+
+    // The patterns come in ascending order.
+    void Add(int number, bool foldersOnly)
+    {
+        forFolders = number;
+        if (!foldersOnly)
+            forFiles = number;
+    }
+    int For(bool folder) const { return folder ? forFolders : forFiles; }
+};
+
+// How many bytes at the end of a pattern are plain characters, each matching one character of the
+// text, itself: no wildcard, bracket or escape, and no separator, which "**/" may stand for with none.
+std::size_t PlainEnding(std::string_view pattern)
+{
+    const std::size_t last = pattern.find_last_of("*?[]\\/");
+    return last == std::string_view::npos ? pattern.size() : pattern.size() - last - 1;
+}
+
+// Compared from the back, where endings mostly differ.
+bool EndsWith(std::string_view text, std::string_view ending)
+{
+    if (ending.size() > text.size())
+        return false;
+    for (std::size_t i = 1; i <= ending.size(); ++i) {
+        if (text[text.size() - i] != ending[ending.size() - i])
+            return false;
+    }
+    return true;
+}
+
+struct Ending {
+    std::string text;
+    Latest latest;
+};
+
+std::string_view FirstName(std::string_view path)
+{
+    return path.substr(0, path.find('/'));
+}
+
 } // namespace
 
 struct IgnorePatternSet::Compiled {
@@ -76,31 +136,102 @@ struct IgnorePatternSet::Compiled {
     // The pattern without its "!", its trailing "/" and, when anchored, its leading "/".
     std::string body;
     PatternKind kind = PatternKind::Name;
-    // For a path pattern: how many leading bytes hold no wildcard and are compared as they are.
+    // For a wildcard or path pattern: how many bytes at its start and at its end hold no wildcard, so
+    // that a text that does not start and end with them is turned away before the wildcard matcher.
     std::size_t plainPrefix = 0;
+    std::size_t plainSuffix = 0;
+    // For a wildcard name pattern: how long a name it can match may be.
+    WildcardLength nameLength;
     bool negated = false;
     bool foldersOnly = false;
 
+    // For a wildcard name pattern or a path pattern; the lookup answers for the others.
     bool Matches(std::string_view path, std::string_view name) const;
 };
 
+struct IgnorePatternSet::Lookup {
+    TextMap<Latest> names;
+    // The endings of "*" patterns ("*.tmp", "*~") by their last byte; "*" alone matches every name.
+    std::array<std::vector<Ending>, 256> endingsByLastByte;
+    Latest everyName;
+    // Anchored patterns whose first name holds no wildcard, by that name. Each list also holds every
+    // pattern of `others`, all in ascending order, so that a path has one list to try.
+    TextMap<std::vector<int>> byFirstName;
+    // The patterns any path has to try.
+    std::vector<int> others;
+
+    explicit Lookup(const std::vector<Compiled>& compiled);
+    void AddEnding(std::string_view ending, int number, bool foldersOnly);
+    // The latest plain-name or ending pattern that matches the name, or -1.
+    int LatestForName(std::string_view name, bool folder) const;
+};
+
+void IgnorePatternSet::Lookup::AddEnding(std::string_view ending, int number, bool foldersOnly)
+{
+    if (ending.empty()) {
+        everyName.Add(number, foldersOnly);
+        return;
+    }
+    std::vector<Ending>& bucket = endingsByLastByte[static_cast<unsigned char>(ending.back())];
+    auto same =
+        std::find_if(bucket.begin(), bucket.end(), [&](const Ending& known) { return known.text == ending; });
+    if (same == bucket.end())
+        same = bucket.insert(bucket.end(), Ending{std::string(ending), {}});
+    same->latest.Add(number, foldersOnly);
+}
+
+IgnorePatternSet::Lookup::Lookup(const std::vector<Compiled>& compiled)
+{
+    for (int number = 0; number < static_cast<int>(compiled.size()); ++number) {
+        const Compiled& pattern = compiled[static_cast<std::size_t>(number)];
+        const std::string_view body = pattern.body;
+        if (pattern.kind == PatternKind::Name)
+            names[pattern.body].Add(number, pattern.foldersOnly);
+        else if (pattern.kind == PatternKind::NameEnding)
+            AddEnding(body.substr(1), number, pattern.foldersOnly);
+        else if (pattern.kind == PatternKind::Path && FirstName(body).size() <= pattern.plainPrefix)
+            byFirstName[std::string(FirstName(body))].push_back(number);
+        else
+            others.push_back(number);
+    }
+    for (auto& [firstName, numbers] : byFirstName) {
+        std::vector<int> merged;
+        std::merge(numbers.begin(), numbers.end(), others.begin(), others.end(), std::back_inserter(merged));
+        numbers = std::move(merged);
+    }
+}
+
+int IgnorePatternSet::Lookup::LatestForName(std::string_view name, bool folder) const
+{
+    int latest = everyName.For(folder);
+    if (const auto named = names.find(name); named != names.end())
+        latest = std::max(latest, named->second.For(folder));
+    for (const Ending& ending : endingsByLastByte[static_cast<unsigned char>(name.back())]) {
+        if (EndsWith(name, ending.text))
+            latest = std::max(latest, ending.latest.For(folder));
+    }
+    return latest;
+}
+
 bool IgnorePatternSet::Compiled::Matches(std::string_view path, std::string_view name) const
 {
-    switch (kind) {
-    case PatternKind::Name: return name == body;
-    case PatternKind::NameEnding: return name.ends_with(std::string_view(body).substr(1));
-    case PatternKind::NameWildcard: return WildcardMatches(body, name, WildcardText::Name);
-    case PatternKind::Path: break;
-    }
     const std::string_view pattern(body);
-    if (!path.starts_with(pattern.substr(0, plainPrefix)))
+    const std::string_view text = kind == PatternKind::Path ? path : name;
+    if (kind == PatternKind::NameWildcard &&
+        (text.size() < nameLength.least || (!nameLength.unbounded && text.size() != nameLength.least)))
         return false;
-    // The wildcard part starts after the plain one, so a "**" right after it counts as standing at the
-    // start of the pattern ("foo**/bar" matches "foo/x/bar" and "foobar"), as git has it.
+    if (!text.starts_with(pattern.substr(0, plainPrefix)))
+        return false;
     const std::string_view rest = pattern.substr(plainPrefix);
     if (rest.empty())
-        return path.size() == plainPrefix;
-    return WildcardMatches(rest, path.substr(plainPrefix), WildcardText::Path);
+        return text.size() == plainPrefix;
+    if (!text.substr(plainPrefix).ends_with(rest.substr(rest.size() - plainSuffix)))
+        return false;
+    if (kind == PatternKind::NameWildcard)
+        return WildcardMatches(rest, text.substr(plainPrefix), WildcardText::Name);
+    // The wildcard part starts after the plain one, so a "**" right after it counts as standing at the
+    // start of the pattern ("foo**/bar" matches "foo/x/bar" and "foobar"), as git has it.
+    return WildcardMatches(rest, text.substr(plainPrefix), WildcardText::Path);
 }
 
 std::vector<IgnorePattern> ReadIgnoreLines(std::string_view content, const std::string& origin)
@@ -135,22 +266,28 @@ IgnorePatternSet::IgnorePatternSet(const std::vector<IgnorePattern>& patterns)
         if (!IsPatternLine(pattern.text))
             continue;
         const PatternParts parts = SplitPattern(WithoutTrailingSpaces(pattern.text));
-        Compiled compiled{pattern, std::string(parts.body)};
+        Compiled compiled;
+        compiled.source = pattern;
+        compiled.body = parts.body;
         compiled.negated = parts.negated;
         compiled.foldersOnly = parts.foldersOnly;
         const std::string_view body = parts.body;
-        if (parts.anchored) {
+        if (parts.anchored)
             compiled.kind = PatternKind::Path;
-            compiled.plainPrefix = std::min(body.find_first_of("*?[\\"), body.size());
-        } else if (!HasWildcard(body)) {
+        else if (!HasWildcard(body))
             compiled.kind = PatternKind::Name;
-        } else if (body.front() == '*' && !HasWildcard(body.substr(1))) {
+        else if (body.front() == '*' && !HasWildcard(body.substr(1)))
             compiled.kind = PatternKind::NameEnding;
-        } else {
+        else
             compiled.kind = PatternKind::NameWildcard;
-        }
+        compiled.plainPrefix = std::min(body.find_first_of("*?[\\"), body.size());
+        compiled.plainSuffix = PlainEnding(body.substr(compiled.plainPrefix));
+        // A malformed pattern matches nothing: no name is that long.
+        compiled.nameLength =
+            NameLengthFor(body).value_or(WildcardLength{std::numeric_limits<std::size_t>::max()});
         compiled_.push_back(std::move(compiled));
     }
+    lookup_ = std::make_unique<Lookup>(compiled_);
 }
 
 IgnorePatternSet::~IgnorePatternSet() = default;
@@ -173,25 +310,35 @@ const IgnorePattern* IgnorePatternSet::OwnMatch(std::string_view relativePath, b
         relativePath.remove_suffix(1);
         folder = true;
     }
-    if (relativePath.empty())
+    if (relativePath.empty() || lookup_ == nullptr)
         return nullptr;
     const std::size_t lastSeparator = relativePath.rfind('/');
     const std::string_view name =
         lastSeparator == std::string_view::npos ? relativePath : relativePath.substr(lastSeparator + 1);
-    // The last pattern that matches decides, so the search runs from the end and stops there.
-    for (std::size_t i = compiled_.size(); i-- > 0;) {
-        const Compiled& compiled = compiled_[i];
-        if (compiled.foldersOnly && !folder)
-            continue;
-        if (compiled.Matches(relativePath, name))
-            return compiled.negated ? nullptr : &compiled.source;
+    // A path that ends in two separators names nothing.
+    if (name.empty())
+        return nullptr;
+    // The last pattern that matches decides. Plain names and endings are looked up; the rest are tried
+    // from the end, down to the best match found so far.
+    int best = lookup_->LatestForName(name, folder);
+    const auto listed = lookup_->byFirstName.find(FirstName(relativePath));
+    const std::vector<int>& candidates =
+        listed != lookup_->byFirstName.end() ? listed->second : lookup_->others;
+    for (auto number = candidates.rbegin(); number != candidates.rend() && *number > best; ++number) {
+        const Compiled& compiled = compiled_[static_cast<std::size_t>(*number)];
+        if ((!compiled.foldersOnly || folder) && compiled.Matches(relativePath, name)) {
+            best = *number;
+            break;
+        }
     }
-    return nullptr;
+    if (best < 0 || compiled_[static_cast<std::size_t>(best)].negated)
+        return nullptr;
+    return &compiled_[static_cast<std::size_t>(best)].source;
 }
 
 const IgnorePattern* IgnorePatternSet::IgnoredBy(std::string_view relativePath, bool folder) const
 {
-    if (compiled_.empty())
+    if (compiled_.empty() || lookup_ == nullptr)
         return nullptr;
     // A folder that is ignored takes everything below it along: no pattern can bring a path back out
     // of it, so the parents are asked first, from the root down.

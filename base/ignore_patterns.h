@@ -49,7 +49,10 @@ public:
 
 private:
     struct Compiled;
+    struct Lookup;
     std::vector<Compiled> compiled_;
+    // Which patterns can match a given name or path at all, so that a match tries few of them.
+    std::unique_ptr<Lookup> lookup_;
 };
 
 } // namespace twinfol

@@ -99,6 +99,7 @@ public:
     }
 
     Verdict From(std::size_t p, std::size_t t) const;
+    std::optional<WildcardLength> NameLength() const;
 
 private:
     unsigned char At(std::size_t p) const
@@ -270,7 +271,30 @@ bool Matcher::MatchNamedClass(std::size_t& p, unsigned char c, bool& in, unsigne
     return false;
 }
 
+// Every element of the pattern but a star takes one character.
+std::optional<WildcardLength> Matcher::NameLength() const
+{
+    WildcardLength length;
+    for (std::size_t p = 0; p < pattern_.size(); ++p) {
+        const unsigned char element = At(p);
+        if (element == '*') {
+            length.unbounded = true;
+            continue;
+        }
+        if ((element == '\\' && At(++p) == '\0') ||
+            (element == '[' && MatchClass(p, '\0') == ClassVerdict::Malformed))
+            return std::nullopt;
+        ++length.least;
+    }
+    return length;
+}
+
 } // namespace
+
+std::optional<WildcardLength> NameLengthFor(std::string_view pattern)
+{
+    return Matcher(pattern, {}, WildcardText::Name).NameLength();
+}
 
 bool WildcardMatches(std::string_view pattern, std::string_view text, WildcardText kind)
 {

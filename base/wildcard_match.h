@@ -2,6 +2,8 @@
 // negation and named classes, "\" escapes, and "**" runs that span folders.
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string_view>
 
 namespace twinfol {
@@ -17,5 +19,13 @@ enum class WildcardText { Name, Path };
 // A pattern that is malformed (an unclosed "[", an unknown "[:name:]", a lone "\" at its end) matches
 // nothing.
 bool WildcardMatches(std::string_view pattern, std::string_view text, WildcardText kind);
+
+// How long a name must be to match the pattern (as WildcardText::Name): at least `least` bytes, and
+// exactly that many unless the pattern holds a star. Nothing when the pattern is malformed.
+struct WildcardLength {
+    std::size_t least = 0;
+    bool unbounded = false;
+};
+std::optional<WildcardLength> NameLengthFor(std::string_view pattern);
 
 } // namespace twinfol

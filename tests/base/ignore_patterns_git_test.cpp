@@ -8,8 +8,8 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <map>
@@ -22,13 +22,17 @@
 namespace twinfol {
 namespace {
 
-constexpr int caseCount = 600;
+// 600 cases: every tree with several pattern lists.
+constexpr int treeCount = 100;
+constexpr int patternListsPerTree = 6;
 constexpr std::array<const char*, 8> names = {"a", "b", "c", "ab", ".x", "foo.tmp", "node_modules", "build"};
-// Pieces of one name in a pattern: the names themselves, wildcards, classes, escapes and "**".
-constexpr std::array<const char*, 30> namePieces = {
-    "a",    "b",     "c",     ".x",  "foo.tmp", "node_modules", "build", "*",     "?",   "[ab]",
-    "[!a]", "[a-c]", "*.tmp", "*.x", "foo.*",   "f*",           "*o*",   "?b",    "b*",  "node_*",
-    "**",   "ab",    "a**",   "**b", "\\f*",    "fo\\o.tmp",    "bu?ld", "[^b]*", "\\*", "[[:alpha:]]"};
+// Pieces of one name in a pattern: the names themselves, wildcards, classes (one left open), escapes
+// and "**".
+constexpr std::array<const char*, 32> namePieces = {
+    "a",    "b",         "c",     ".x",     "foo.tmp", "node_modules", "build", "*",
+    "?",    "[ab]",      "[!a]",  "[a-c]",  "*.tmp",   "*.x",          "foo.*", "f*",
+    "*o*",  "?b",        "b*",    "node_*", "**",      "ab",           "a**",   "**b",
+    "\\f*", "fo\\o.tmp", "bu?ld", "[^b]*",  "\\*",     "[[:alpha:]]",  "[ab",   "*[.]x"};
 
 bool GitIsOnPath()
 {
@@ -108,31 +112,50 @@ std::vector<std::string> RandomPatternLines(std::mt19937& random)
     return lines;
 }
 
-// Runs git check-ignore on every path of the tree at once and gives the paths it prints. One bare
-// repository serves every tree as its work tree, which spares a "git init" per case.
+// Runs git check-ignore in the tree on the paths listed in the scratch folder, all at once, with the
+// patterns of the file given, and gives the paths it prints. One bare repository serves every tree as its
+// work tree, which spares a "git init" per case.
 std::set<std::string> IgnoredByGit(const std::string& repository, const test::TempTree& scratch,
-                                   const std::vector<std::string>& paths)
+                                   const std::string& patternFile)
 {
-    {
-        std::ofstream input(scratch.Path("paths"), std::ios::binary);
-        for (const std::string& path : paths)
-            input << path << '\0';
-    }
     // No configuration of the machine or the person may add patterns of its own.
     const std::string command =
         "cd " + Quoted(scratch.Path("tree")) + " && HOME=" + Quoted(scratch.Root()) +
         " GIT_CONFIG_NOSYSTEM=1 GIT_CONFIG_GLOBAL=/dev/null git --git-dir=" + Quoted(repository) +
-        " --work-tree=. -c core.excludesFile=" + Quoted(scratch.Path("patterns")) +
-        " check-ignore --no-index --stdin -z < " + Quoted(scratch.Path("paths")) + " > " +
-        Quoted(scratch.Path("ignored"));
-    const int status = std::system(command.c_str());
+        " --work-tree=. -c core.excludesFile=" + Quoted(patternFile) +
+        " check-ignore --no-index --stdin -z < " + Quoted(scratch.Path("paths"));
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        ADD_FAILURE() << "cannot start " << command;
+        return {};
+    }
+    std::array<char, 4096> buffer;
+    for (std::size_t read; (read = std::fread(buffer.data(), 1, buffer.size(), pipe)) > 0;)
+        output.append(buffer.data(), read);
+    const int status = pclose(pipe);
     // 1 says that nothing is ignored; anything else but 0 is a failure of git.
     EXPECT_TRUE(WIFEXITED(status) && (WEXITSTATUS(status) == 0 || WEXITSTATUS(status) == 1)) << command;
-    std::ifstream output(scratch.Path("ignored"), std::ios::binary);
     std::set<std::string> ignored;
-    for (std::string path; std::getline(output, path, '\0');)
+    std::istringstream paths(output);
+    for (std::string path; std::getline(paths, path, '\0');)
         ignored.insert(path);
     return ignored;
+}
+
+// Writes the tree below "tree" in the scratch folder, and every path of it (folders without their
+// trailing separator, as git is to look at the disk) to "paths".
+void WriteTree(const test::TempTree& scratch, const std::map<std::string, bool>& tree)
+{
+    std::string paths;
+    for (const auto& [path, folder] : tree) {
+        if (folder)
+            scratch.MakeFolder("tree/" + path);
+        else
+            scratch.WriteFile("tree/" + path, "");
+        paths += path + '\0';
+    }
+    scratch.WriteFile("paths", paths);
 }
 
 std::string Listing(const std::vector<std::string>& lines)
@@ -143,6 +166,41 @@ std::string Listing(const std::vector<std::string>& lines)
     return listing;
 }
 
+struct Tallies {
+    std::size_t cases = 0;
+    std::size_t paths = 0;
+    std::size_t ignoredByGit = 0;
+    std::size_t ignoredThroughParent = 0;
+    std::size_t differingCases = 0;
+};
+
+// Asks the pattern set about every path of the tree and reports the first one on which it and git
+// differ.
+void Compare(const std::map<std::string, bool>& tree, const std::vector<std::string>& lines,
+             const std::set<std::string>& gitIgnored, const std::string& seeds, Tallies& tallies)
+{
+    std::string patternText;
+    for (const std::string& line : lines)
+        patternText += line + "\n";
+    const IgnorePatternSet set(ReadIgnoreLines(patternText, "patterns"));
+    ++tallies.cases;
+    tallies.paths += tree.size();
+    tallies.ignoredByGit += gitIgnored.size();
+    for (const auto& [path, folder] : tree) {
+        const IgnorePattern* ours = set.IgnoredBy(path, folder);
+        tallies.ignoredThroughParent += ours != nullptr && set.OwnMatch(path, folder) == nullptr;
+        if ((ours != nullptr) == gitIgnored.contains(path))
+            continue;
+        ++tallies.differingCases;
+        ADD_FAILURE() << seeds << ", patterns:\n"
+                      << Listing(lines) << "first differing path: " << path << (folder ? "/" : "") << ", git "
+                      << (gitIgnored.contains(path) ? "ignores" : "keeps") << " it";
+        return;
+    }
+}
+
+// Each tree is asked about with several pattern lists, which keeps the files written few: on a busy
+// disk, making and removing thousands of small trees takes far longer than git does.
 TEST(IgnorePatternsAgainstGit, EveryPathOfRandomTreesIsIgnoredExactlyWhenGitIgnoresIt)
 {
     if (!GitIsOnPath())
@@ -150,52 +208,36 @@ TEST(IgnorePatternsAgainstGit, EveryPathOfRandomTreesIsIgnoredExactlyWhenGitIgno
     const test::TempTree shared;
     const std::string repository = shared.Path("repository.git");
     ASSERT_EQ(std::system(("git init -q --bare " + Quoted(repository)).c_str()), 0);
-    int differingCases = 0;
-    std::size_t pathsAsked = 0, ignoredByGit = 0, keptByParentRule = 0;
-    for (int number = 0; number < caseCount; ++number) {
-        const unsigned seed = 20261210u + static_cast<unsigned>(number);
-        std::mt19937 random(seed);
-        const std::map<std::string, bool> tree = RandomTree(random);
-        const std::vector<std::string> lines = RandomPatternLines(random);
-
+    Tallies tallies;
+    for (int treeNumber = 0; treeNumber < treeCount && tallies.differingCases < 5; ++treeNumber) {
+        const unsigned treeSeed = 20261210u + static_cast<unsigned>(treeNumber);
+        std::mt19937 treeRandom(treeSeed);
+        const std::map<std::string, bool> tree = RandomTree(treeRandom);
         const test::TempTree scratch;
-        std::vector<std::string> paths;
-        for (const auto& [path, folder] : tree) {
-            if (folder)
-                scratch.MakeFolder("tree/" + path);
-            else
-                scratch.WriteFile("tree/" + path, "");
-            paths.push_back(path);
+        WriteTree(scratch, tree);
+        for (int list = 0; list < patternListsPerTree; ++list) {
+            const unsigned patternSeed = treeSeed * 100u + static_cast<unsigned>(list);
+            std::mt19937 patternRandom(patternSeed);
+            const std::vector<std::string> lines = RandomPatternLines(patternRandom);
+            std::string patternText;
+            for (const std::string& line : lines)
+                patternText += line + "\n";
+            // A new file each time: rewriting one makes the file system write it out at once.
+            const std::string patternFile =
+                scratch.WriteFile("patterns-" + std::to_string(list), patternText);
+            Compare(tree, lines, IgnoredByGit(repository, scratch, patternFile),
+                    "tree seed " + std::to_string(treeSeed) + ", pattern seed " + std::to_string(patternSeed),
+                    tallies);
         }
-        std::string patternText;
-        for (const std::string& line : lines)
-            patternText += line + "\n";
-        scratch.WriteFile("patterns", patternText);
-        const std::set<std::string> gitIgnored = IgnoredByGit(repository, scratch, paths);
-
-        const IgnorePatternSet set(ReadIgnoreLines(patternText, "patterns"));
-        pathsAsked += paths.size();
-        ignoredByGit += gitIgnored.size();
-        for (const std::string& path : paths) {
-            const IgnorePattern* ours = set.IgnoredBy(path, tree.at(path));
-            keptByParentRule += ours != nullptr && set.OwnMatch(path, tree.at(path)) == nullptr;
-            if ((ours != nullptr) == gitIgnored.contains(path))
-                continue;
-            ++differingCases;
-            ADD_FAILURE() << "seed " << seed << ", patterns:\n"
-                          << Listing(lines) << "first differing path: " << path << (tree.at(path) ? "/" : "")
-                          << ", git " << (gitIgnored.contains(path) ? "ignores" : "keeps") << " it";
-            break;
-        }
-        if (differingCases >= 5)
-            break;
     }
-    std::cout << caseCount << " cases, " << pathsAsked << " paths, " << ignoredByGit << " ignored by git, "
-              << keptByParentRule << " ignored only through an ignored parent\n";
+    std::cout << tallies.cases << " cases, " << tallies.paths << " paths, " << tallies.ignoredByGit
+              << " ignored by git, " << tallies.ignoredThroughParent
+              << " of them only through an ignored parent\n";
+    EXPECT_EQ(tallies.differingCases, 0u);
     // A comparison in which git ignored nothing, or everything, would prove nothing.
-    EXPECT_GT(ignoredByGit, pathsAsked / 10);
-    EXPECT_LT(ignoredByGit, pathsAsked * 9 / 10);
-    EXPECT_GT(keptByParentRule, 0u);
+    EXPECT_GT(tallies.ignoredByGit, tallies.paths / 10);
+    EXPECT_LT(tallies.ignoredByGit, tallies.paths * 9 / 10);
+    EXPECT_GT(tallies.ignoredThroughParent, 0u);
 }
 
 } // namespace

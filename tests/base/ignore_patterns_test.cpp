@@ -120,6 +120,10 @@ TEST(IgnorePatterns, SeparatorsAnchorThePatternAndATrailingOneKeepsItToFolders)
     EXPECT_NE(set.OwnMatch("a/tmp/", true), nullptr);
     EXPECT_NE(set.OwnMatch("a/tmp/", false), nullptr);
     EXPECT_EQ(set.OwnMatch("a/tmp", false), nullptr);
+    // A path that ends in two separators names nothing, even for a pattern that matches every name.
+    const IgnorePatternSet everything(Patterns({"*"}));
+    EXPECT_EQ(everything.OwnMatch("a//", true), nullptr);
+    EXPECT_NE(everything.OwnMatch("a/", true), nullptr);
 }
 
 TEST(IgnorePatterns, LastMatchingPatternWinsButNoneReachesBelowAnIgnoredFolder)
@@ -143,6 +147,26 @@ TEST(IgnorePatterns, LastMatchingPatternWinsButNoneReachesBelowAnIgnoredFolder)
               (Paths{"x", "d/y", "e/y.c"}));
     // The order of the lines matters: the negation first is overruled.
     EXPECT_EQ(Ignored({"!keep", "k*"}, {"keep", "kx"}), (Paths{"keep", "kx"}));
+}
+
+TEST(IgnorePatterns, TheOrderOfLinesDecidesWhateverKindOfPatternTheyAre)
+{
+    // Plain names, "*" endings, anchored paths and other wildcards are looked up in different ways;
+    // the last line that matches still decides between them.
+    EXPECT_EQ(Ignored({"*.tmp", "!a.tmp"}, {"a.tmp", "b.tmp"}), (Paths{"b.tmp"}));
+    EXPECT_EQ(Ignored({"a.tmp", "!*.tmp"}, {"a.tmp", "b.tmp"}), Paths{});
+    EXPECT_EQ(Ignored({"d/*.c", "!?.c"}, {"d/a.c", "d/ab.c"}), (Paths{"d/ab.c"}));
+    EXPECT_EQ(Ignored({"!?.c", "d/*.c"}, {"d/a.c", "d/ab.c"}), (Paths{"d/a.c", "d/ab.c"}));
+    EXPECT_EQ(Ignored({"*", "!keep", "!*.md"}, {"keep", "x", "y.md"}), (Paths{"x"}));
+    EXPECT_EQ(Ignored({"tmp", "!tmp/"}, {"tmp", "tmp/", "a/tmp"}), (Paths{"tmp", "a/tmp"}));
+    EXPECT_EQ(Ignored({"*.x", "!*.x/", "*~"}, {"a.x", "a.x/", "b~", "b~/", "~"}),
+              (Paths{"a.x", "b~", "b~/", "~"}));
+    // Endings that share their last byte are told apart.
+    EXPECT_EQ(Ignored({"*.tmp", "*.bmp", "!*p.tmp"}, {"a.tmp", "ap.tmp", "a.bmp", "a.mp"}),
+              (Paths{"a.tmp", "a.bmp"}));
+    // A wildcard name without a star matches names of its own length only.
+    EXPECT_EQ(Ignored({"f?le.[ch]"}, {"file.c", "fxle.h", "file.cc", "files.c"}),
+              (Paths{"file.c", "fxle.h"}));
 }
 
 TEST(IgnorePatterns, BackslashEscapesAndIgnoreFileLines)
@@ -177,6 +201,40 @@ TEST(IgnorePatterns, BackslashEscapesAndIgnoreFileLines)
                 {"trail ", "trail", "#hash", "!bang", "bang", " lead", "lead", "star*", "starx", "x\\"}),
         (Paths{"trail ", "#hash", "!bang", " lead", "star*", "x\\"}));
     EXPECT_EQ(Ignored({"\\a\\b"}, {"ab"}), (Paths{"ab"}));
+}
+
+// The examples of the manual's table, which git answers the same way.
+TEST(IgnorePatterns, TheManualsExamplesHold)
+{
+    struct Example {
+        std::vector<std::string> lines;
+        std::string path;
+        bool folder;
+        bool ignored;
+    };
+    const std::vector<Example> examples = {
+        {{"*.tmp"}, "a/b/notes.tmp", false, true},
+        {{"build/"}, "build", false, false},
+        {{"build/"}, "src/build/out.o", false, true},
+        {{"/build"}, "src/build", false, false},
+        {{"doc/*.txt"}, "doc/sub/a.txt", false, false},
+        {{"doc/**/a.txt"}, "doc/a.txt", false, true},
+        {{"**/cache"}, "x/y/cache", false, true},
+        {{"logs/**"}, "logs", true, false},
+        {{"logs/**"}, "logs/a/b", false, true},
+        {{"*.log", "!keep.log"}, "keep.log", false, false},
+        {{"logs/", "!logs/keep.log"}, "logs/keep.log", false, true},
+        {{"*", "!*/", "!*.c"}, "src/main.c", false, false},
+        {{"*", "!*/", "!*.c"}, "src/main.o", false, true},
+        {{"file[0-9].txt"}, "file10.txt", false, false},
+        {{"\\#notes"}, "#notes", false, true},
+        {{"*.JPG"}, "a.jpg", false, false},
+    };
+    for (const Example& example : examples) {
+        const IgnorePatternSet set(Patterns(example.lines));
+        EXPECT_EQ(set.IgnoredBy(example.path, example.folder) != nullptr, example.ignored)
+            << example.lines.front() << " on " << example.path;
+    }
 }
 
 TEST(IgnorePatterns, OnlyRealPatternsAreCompiled)
