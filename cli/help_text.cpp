@@ -15,6 +15,8 @@ folders found only in the source are added; with --delete, files and folders fou
 target are deleted. Names are matched byte for byte, case significant; in a target folder that does
 not tell case apart (FAT, exFAT), a file under another spelling takes the source's spelling.
 
+Short options may be joined as in other tools: -qn is -q -n, -j4 is -j 4.
+
 Options:
   --no-add            do not add files and folders found only in the source
   --delete            delete files and folders found only in the target
@@ -35,7 +37,7 @@ Options:
   --max-size SIZE     leave out files larger than SIZE: bytes, or a number with K, M, G or T
                       (1024-based): 512K, 100M, 1.5G
   --min-size SIZE     leave out files smaller than SIZE
-  --delete-ignored    with deletes on, delete ignored items found only in the target too
+  --delete-ignored    with deletes on, delete the target's ignored items too
   --direction DIR     for a profile: 1to2 (Location 1 to Location 2) or 2to1; without it the
                       profile's auto-start direction is used, and a profile without one is refused
   --max-delete N      refuse the run when it would delete more than N items (a folder counts as
@@ -73,7 +75,7 @@ comments are skipped; a FILE that cannot be read is refused (exit 2). An ignored
 copied nor compared, and an item is ignored when the rules ignore it on either side. A folder
 added whole leaves its ignored items out. In the target an ignored item is never deleted, even
 with --delete and inside a folder found only in the target, which is then deleted around it and
-stays if anything ignored remains inside; --delete-ignored (with deletes on) deletes them too. The
+stays if anything ignored remains inside; --delete-ignored (with deletes on) deletes them. The
 size limits (--max-size, --min-size) apply to files only. The report counts the ignored items
 ("Ignored items: N"); -v lists them, each with its rule.
 

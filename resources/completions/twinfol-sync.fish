@@ -16,7 +16,7 @@ complete -c twinfol-sync -l ignore -x -d 'Leave out what a gitignore-style patte
 complete -c twinfol-sync -l ignore-file -r -F -d 'Leave out what the patterns in a file match'
 complete -c twinfol-sync -l max-size -x -d 'Leave out files larger than this size (512K, 100M, 1.5G)'
 complete -c twinfol-sync -l min-size -x -d 'Leave out files smaller than this size (512K, 100M, 1.5G)'
-complete -c twinfol-sync -l delete-ignored -d 'With deletes on, delete ignored items found only in the target too'
+complete -c twinfol-sync -l delete-ignored -d 'With deletes on, delete the ignored items of the target too'
 complete -c twinfol-sync -l direction -x -a '1to2 2to1' -d 'Direction of a profile run'
 complete -c twinfol-sync -l max-delete -x -d 'Refuse a run that would delete more items'
 complete -c twinfol-sync -s j -l jobs -x -d 'Copy, compare and delete with this many workers'
