@@ -149,4 +149,11 @@ void ProfileCommands::SetExclusions(ExclusionList exclusions)
     currentProfile.modified = true;
 }
 
+void ProfileCommands::SetIgnoreRules(const IgnoreRules& rules, MainDialogFields& fields)
+{
+    PutRules(rules, currentProfile.options);
+    PutRules(rules, fields.options);
+    currentProfile.modified = true;
+}
+
 } // namespace twinfol
