@@ -304,7 +304,7 @@ void ExclusionsDialog::UpdateLimitFields()
 void ExclusionsDialog::keyPressEvent(QKeyEvent* event)
 {
     const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && ui->patternEdit->hasFocus()) {
+    if (enter && focusWidget() == ui->patternEdit) {
         OnAddPattern();
         return;
     }

@@ -100,7 +100,8 @@ TEST(ScreenFit, EveryDialogFitsTheScreenWithItsButtonsInReach)
     ExpectFitsAndReachable(confirm, {});
     PosixFileSystem posix;
     ScriptedDialogs dialogs{posix};
-    ExclusionsDialog exclusions(nullptr, ExclusionList({report.target + std::string(200, 'e')}), dialogs);
+    ExclusionsDialog exclusions(nullptr, ExclusionList({report.target + std::string(200, 'e')}), dialogs,
+                                {{{{std::string(200, 'p') + "/", "job.twp"}}, std::int64_t{1} << 40}});
     ExpectFitsAndReachable(exclusions, {"okButton", "cancelButton"});
     AboutDialog about(nullptr, QIcon());
     ExpectFitsAndReachable(about, {});
