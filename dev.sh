@@ -12,8 +12,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make qt6-base-dev libgtest-dev libqt6svg6)
-# The tests that trace a run's system calls run it under strace; without it they skip.
-test_packages=(strace)
+# The tests that trace a run's system calls run it under strace, and the ignore patterns are checked
+# against git; without them those tests skip.
+test_packages=(strace git)
 # The tools the tests on real file systems mount their disks with; those tests run only as root.
 mount_packages=(exfat-fuse exfatprogs fusefat dosfstools e2fsprogs)
 jobs=$(nproc 2>/dev/null || echo 2)
