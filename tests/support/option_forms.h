@@ -37,8 +37,8 @@ inline constexpr OptionForms everyJobFlag[] = {
 inline void NameEveryOption(const SyncOptions& options)
 {
     [[maybe_unused]] const auto& [addMissing, deleteMissing, confirmDeletes, checkSubFolders, useTrash,
-                                  trashKeepDays, autoStart, emptySource, maxDeletes, ignoreHourShift, jobs] =
-        options;
+                                  trashKeepDays, autoStart, emptySource, maxDeletes, ignoreHourShift, jobs,
+                                  ignorePatterns, maxFileSize, minFileSize, deleteIgnored] = options;
 }
 
 } // namespace twinfol::test
