@@ -18,6 +18,14 @@ using namespace twinfol::test;
 
 namespace {
 
+IgnoreRules Patterns(std::initializer_list<const char*> texts)
+{
+    IgnoreRules rules;
+    for (const char* text : texts)
+        rules.patterns.push_back({text, "job.twp"});
+    return rules;
+}
+
 class ExclusionsPatternsTest : public MainDialogTest {
 protected:
     void SetUp() override
@@ -80,7 +88,7 @@ protected:
 
 TEST_F(ExclusionsPatternsTest, EachPatternShowsTheItemsItDecidesOnInBothLocations)
 {
-    auto dialog = MakeDialog({{{"*.tmp", "job.twp"}, {"node_modules/", "job.twp"}}});
+    auto dialog = MakeDialog(Patterns({"*.tmp", "node_modules/"}));
     ASSERT_TRUE(WaitForCounts(*dialog));
     // a.tmp, b.tmp and src/c.tmp (a.tmp in both folders counts once; x.tmp lies in an ignored folder),
     // and node_modules, in both folders.
@@ -105,7 +113,7 @@ TEST_F(ExclusionsPatternsTest, EachPatternShowsTheItemsItDecidesOnInBothLocation
 TEST_F(ExclusionsPatternsTest, ASlowListingLeavesTheDialogUsable)
 {
     faults.Hold(FsOperation::List, disk.Path("one/src/"));
-    auto dialog = MakeDialog({{{"*.tmp", "job.twp"}}});
+    auto dialog = MakeDialog(Patterns({"*.tmp"}));
     ASSERT_TRUE(faults.WaitUntilHeld(std::chrono::seconds(10)));
     EXPECT_TRUE(dialog->IsCounting());
     EXPECT_EQ(PatternRows(*dialog), std::vector<std::string>{"*.tmp=\u2026"});

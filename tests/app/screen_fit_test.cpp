@@ -100,8 +100,11 @@ TEST(ScreenFit, EveryDialogFitsTheScreenWithItsButtonsInReach)
     ExpectFitsAndReachable(confirm, {});
     PosixFileSystem posix;
     ScriptedDialogs dialogs{posix};
+    ExclusionsSetup ruled;
+    ruled.rules.patterns.push_back({std::string(200, 'p') + "/", "job.twp"});
+    ruled.rules.maxFileSize = std::int64_t{1} << 40;
     ExclusionsDialog exclusions(nullptr, ExclusionList({report.target + std::string(200, 'e')}), dialogs,
-                                {{{{std::string(200, 'p') + "/", "job.twp"}}, std::int64_t{1} << 40}});
+                                ruled);
     ExpectFitsAndReachable(exclusions, {"okButton", "cancelButton"});
     AboutDialog about(nullptr, QIcon());
     ExpectFitsAndReachable(about, {});
