@@ -29,7 +29,7 @@ bool EditExclusions(QWidget& window, DialogService& dialogs, FileSystem& fileSys
                     ProfileCommands& profileCommands, MainDialogFields& fields)
 {
     const Profile& profile = profileCommands.Current();
-    ExclusionsSetup setup{RulesOf(profile.options),
+    ExclusionsSetup setup{IgnoreSettingsOf(profile.options),
                           &fileSystem,
                           {CountedFolder(fields.location1), CountedFolder(fields.location2)},
                           NewPatternOrigin(fields.profilePath)};
@@ -38,7 +38,7 @@ bool EditExclusions(QWidget& window, DialogService& dialogs, FileSystem& fileSys
     if (dialogs.Run(dialog) != QDialog::Accepted || dialog.result() != QDialog::Accepted)
         return false;
     profileCommands.SetExclusions(dialog.Entries());
-    profileCommands.SetIgnoreRules(dialog.Rules(), fields);
+    profileCommands.SetIgnoring(dialog.Ignoring(), fields);
     return true;
 }
 

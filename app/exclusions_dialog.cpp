@@ -45,7 +45,7 @@ bool CountsSomewhere(const ExclusionsSetup& setup)
 ExclusionsDialog::ExclusionsDialog(QWidget* parent, const ExclusionList& list, DialogService& dialogs,
                                    ExclusionsSetup setup)
     : QDialog(parent), ui(std::make_unique<Ui::ExclusionsDialog>()), dialogs(dialogs), entries(list),
-      rules(std::move(setup.rules)), origin(std::move(setup.origin)), canCount(CountsSomewhere(setup))
+      ignoring(std::move(setup.ignoring)), origin(std::move(setup.origin)), canCount(CountsSomewhere(setup))
 {
     ui->setupUi(this);
     // Entries read from a profile may repeat or be empty; each is shown as a row of its own.
@@ -133,15 +133,15 @@ bool ExclusionsDialog::IsCounting() const
 
 void ExclusionsDialog::ShowRules()
 {
-    for (const IgnorePattern& pattern : rules.patterns)
+    for (const IgnorePattern& pattern : ignoring.patterns)
         ui->patternList->addTopLevelItem(MakePatternRow(pattern));
-    ui->largerCheck->setChecked(rules.maxFileSize.has_value());
-    ui->largerEdit->setText(rules.maxFileSize ? QString::fromStdString(SizeLimitText(*rules.maxFileSize))
-                                              : QString());
-    ui->smallerCheck->setChecked(rules.minFileSize.has_value());
-    ui->smallerEdit->setText(rules.minFileSize ? QString::fromStdString(SizeLimitText(*rules.minFileSize))
-                                               : QString());
-    ui->deleteIgnoredCheck->setChecked(rules.deleteIgnored);
+    ui->largerCheck->setChecked(ignoring.maxFileSize.has_value());
+    ui->largerEdit->setText(
+        ignoring.maxFileSize ? QString::fromStdString(SizeLimitText(*ignoring.maxFileSize)) : QString());
+    ui->smallerCheck->setChecked(ignoring.minFileSize.has_value());
+    ui->smallerEdit->setText(
+        ignoring.minFileSize ? QString::fromStdString(SizeLimitText(*ignoring.minFileSize)) : QString());
+    ui->deleteIgnoredCheck->setChecked(ignoring.deleteIgnored);
     UpdateLimitFields();
     UpdatePatternButtons();
 }
@@ -321,10 +321,10 @@ void ExclusionsDialog::accept()
     entries.Clear();
     for (int row = 0; row < ui->exclusionList->count(); ++row)
         entries.Append(ui->exclusionList->item(row)->data(Qt::UserRole).toByteArray().toStdString());
-    rules.patterns = ShownPatterns();
-    rules.maxFileSize = limits.maxFileSize;
-    rules.minFileSize = limits.minFileSize;
-    rules.deleteIgnored = ui->deleteIgnoredCheck->isChecked();
+    ignoring.patterns = ShownPatterns();
+    ignoring.maxFileSize = limits.maxFileSize;
+    ignoring.minFileSize = limits.minFileSize;
+    ignoring.deleteIgnored = ui->deleteIgnoredCheck->isChecked();
     QDialog::accept();
 }
 

@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "app/ignore_rules.h"
+#include "app/ignore_settings.h"
 #include "engine/fs/file_system.h"
 #include "engine/records/exclusion_list.h"
 #include "engine/walk/pattern_matches.h"
@@ -26,9 +26,9 @@ namespace twinfol {
 class DialogService;
 class PatternCountTask;
 
-// The job's rules beside the exclusion list, and where the patterns' matches are counted.
+// The job's ignore settings beside the exclusion list, and where the patterns' matches are counted.
 struct ExclusionsSetup {
-    IgnoreRules rules;
+    IgnoreSettings ignoring;
     // Without a layer nothing is counted.
     FileSystem* fileSystem = nullptr;
     // The job's locations as the window has them, each ending with the separator; empty when unset.
@@ -48,7 +48,7 @@ public:
     // The rows as they stand after OK, from the top row down.
     const ExclusionList& Entries() const { return entries; }
     // The patterns, limits and delete box as they stand after OK.
-    const IgnoreRules& Rules() const { return rules; }
+    const IgnoreSettings& Ignoring() const { return ignoring; }
     bool IsCounting() const;
 
     void OnSelectFiles();
@@ -87,7 +87,7 @@ private:
     std::unique_ptr<Ui::ExclusionsDialog> ui;
     DialogService& dialogs;
     ExclusionList entries;
-    IgnoreRules rules;
+    IgnoreSettings ignoring;
     std::string origin;
     bool canCount = false;
     // Owned by the dialog as its child.

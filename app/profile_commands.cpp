@@ -149,10 +149,10 @@ void ProfileCommands::SetExclusions(ExclusionList exclusions)
     currentProfile.modified = true;
 }
 
-void ProfileCommands::SetIgnoreRules(const IgnoreRules& rules, MainDialogFields& fields)
+void ProfileCommands::SetIgnoring(const IgnoreSettings& ignoring, MainDialogFields& fields)
 {
-    PutRules(rules, currentProfile.options);
-    PutRules(rules, fields.options);
+    PutIgnoreSettings(ignoring, currentProfile.options);
+    PutIgnoreSettings(ignoring, fields.options);
     currentProfile.modified = true;
 }
 

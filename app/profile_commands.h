@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "app/ignore_rules.h"
+#include "app/ignore_settings.h"
 #include "app/location_histories.h"
 #include "app/main_dialog_fields.h"
 #include "engine/fs/file_system.h"
@@ -56,7 +56,7 @@ public:
     void SetExclusions(ExclusionList exclusions);
     // The patterns, size limits and delete box as the exclusions dialog left them, also into the
     // fields, whose options the window's runs take.
-    void SetIgnoreRules(const IgnoreRules& rules, MainDialogFields& fields);
+    void SetIgnoring(const IgnoreSettings& ignoring, MainDialogFields& fields);
 
 private:
     void CopyShownState(const MainDialogFields& fields);

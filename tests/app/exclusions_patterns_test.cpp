@@ -1,6 +1,6 @@
 // The Exclusions dialog's ignore patterns, size limits and delete box through the real widgets: what
 // each pattern matches in real folders (counted while the window stays usable), patterns added,
-// replaced and removed, what is refused, and the rules reaching the job and a saved profile.
+// replaced and removed, what is refused, and the settings reaching the job and a saved profile.
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,12 +18,12 @@ using namespace twinfol::test;
 
 namespace {
 
-IgnoreRules Patterns(std::initializer_list<const char*> texts)
+IgnoreSettings Patterns(std::initializer_list<const char*> texts)
 {
-    IgnoreRules rules;
+    IgnoreSettings ignoring;
     for (const char* text : texts)
-        rules.patterns.push_back({text, "job.twp"});
-    return rules;
+        ignoring.patterns.push_back({text, "job.twp"});
+    return ignoring;
 }
 
 class ExclusionsPatternsTest : public MainDialogTest {
@@ -40,11 +40,11 @@ protected:
         disk.WriteFile("two/a.tmp", "1");
     }
 
-    std::unique_ptr<ExclusionsDialog> MakeDialog(IgnoreRules rules)
+    std::unique_ptr<ExclusionsDialog> MakeDialog(IgnoreSettings ignoring)
     {
         auto dialog = std::make_unique<ExclusionsDialog>(
             nullptr, ExclusionList(), dialogs,
-            ExclusionsSetup{std::move(rules), &faults, {disk.Path("one/"), disk.Path("two/")}, "job.twp"});
+            ExclusionsSetup{std::move(ignoring), &faults, {disk.Path("one/"), disk.Path("two/")}, "job.twp"});
         dialog->show();
         return dialog;
     }
@@ -165,7 +165,7 @@ TEST_F(ExclusionsPatternsTest, RefusesALineThatIsNoPatternAndASizeThatIsNone)
 
 TEST_F(ExclusionsPatternsTest, SizeLimitsAreShownByTheirNamesAndReadBackWhole)
 {
-    const IgnoreRules start{{}, std::int64_t{100} << 20, 1536 * 1024, true};
+    const IgnoreSettings start{{}, std::int64_t{100} << 20, 1536 * 1024, true};
     auto dialog = MakeDialog(start);
     EXPECT_TRUE(dialog->findChild<QCheckBox*>("largerCheck")->isChecked());
     EXPECT_EQ(dialog->findChild<QLineEdit*>("largerEdit")->text(), "100 MiB");
@@ -173,7 +173,7 @@ TEST_F(ExclusionsPatternsTest, SizeLimitsAreShownByTheirNamesAndReadBackWhole)
     EXPECT_TRUE(dialog->findChild<QCheckBox*>("deleteIgnoredCheck")->isChecked());
     Press(*dialog, "okButton");
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(dialog->Rules(), start);
+    EXPECT_EQ(dialog->Ignoring(), start);
 
     // Typed the short way, a size is shown by its name once the field is left; a clear box drops it.
     dialog = MakeDialog(start);
@@ -186,7 +186,7 @@ TEST_F(ExclusionsPatternsTest, SizeLimitsAreShownByTheirNamesAndReadBackWhole)
     EXPECT_FALSE(dialog->findChild<QLineEdit*>("smallerEdit")->isEnabled());
     dialog->findChild<QCheckBox*>("deleteIgnoredCheck")->click();
     Press(*dialog, "okButton");
-    EXPECT_EQ(dialog->Rules(), (IgnoreRules{{}, std::int64_t{1536} << 20, std::nullopt, false}));
+    EXPECT_EQ(dialog->Ignoring(), (IgnoreSettings{{}, std::int64_t{1536} << 20, std::nullopt, false}));
 }
 
 // Added, replaced in place and removed in the dialog, the patterns reach the job as the window holds
@@ -222,7 +222,7 @@ TEST_F(ExclusionsPatternsTest, EditedPatternsReachTheJobAndASavedProfile)
     EXPECT_TRUE(options.deleteIgnored);
     EXPECT_TRUE(window->CurrentProfile().modified);
 
-    // Saving a job that has no file yet writes what the window holds: the rules are there too.
+    // Saving a job that has no file yet writes what the window holds: the settings are there too.
     const std::string path = disk.Path("job.twp");
     dialogs.saveAnswers.push_back(path);
     Click("saveAsButton");

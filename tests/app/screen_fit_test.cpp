@@ -101,8 +101,8 @@ TEST(ScreenFit, EveryDialogFitsTheScreenWithItsButtonsInReach)
     PosixFileSystem posix;
     ScriptedDialogs dialogs{posix};
     ExclusionsSetup ruled;
-    ruled.rules.patterns.push_back({std::string(200, 'p') + "/", "job.twp"});
-    ruled.rules.maxFileSize = std::int64_t{1} << 40;
+    ruled.ignoring.patterns.push_back({std::string(200, 'p') + "/", "job.twp"});
+    ruled.ignoring.maxFileSize = std::int64_t{1} << 40;
     ExclusionsDialog exclusions(nullptr, ExclusionList({report.target + std::string(200, 'e')}), dialogs,
                                 ruled);
     ExpectFitsAndReachable(exclusions, {"okButton", "cancelButton"});

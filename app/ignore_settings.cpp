@@ -1,5 +1,5 @@
-// Copying the ignore rules in and out of a job's options, and checking the dialog's fields.
-#include "app/ignore_rules.h"
+// Copying the ignore settings in and out of a job's options, and checking the dialog's fields.
+#include "app/ignore_settings.h"
 
 #include <QCoreApplication>
 
@@ -34,17 +34,17 @@ std::optional<std::int64_t> ReadField(const SizeField& field, QString& problem)
 
 } // namespace
 
-IgnoreRules RulesOf(const SyncOptions& options)
+IgnoreSettings IgnoreSettingsOf(const SyncOptions& options)
 {
     return {options.ignorePatterns, options.maxFileSize, options.minFileSize, options.deleteIgnored};
 }
 
-void PutRules(const IgnoreRules& rules, SyncOptions& options)
+void PutIgnoreSettings(const IgnoreSettings& ignoring, SyncOptions& options)
 {
-    options.ignorePatterns = rules.patterns;
-    options.maxFileSize = rules.maxFileSize;
-    options.minFileSize = rules.minFileSize;
-    options.deleteIgnored = rules.deleteIgnored;
+    options.ignorePatterns = ignoring.patterns;
+    options.maxFileSize = ignoring.maxFileSize;
+    options.minFileSize = ignoring.minFileSize;
+    options.deleteIgnored = ignoring.deleteIgnored;
 }
 
 QString PatternLineProblem(const std::string& line)

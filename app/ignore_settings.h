@@ -1,4 +1,4 @@
-// The rules by which a job leaves items out beside its exclusion list (ignore patterns, size limits,
+// The settings by which a job leaves items out beside its exclusion list (ignore patterns, size limits,
 // and whether ignored items in the target may be deleted), as the Exclusions dialog edits them, and
 // the checks of what the person typed there.
 #pragma once
@@ -15,18 +15,18 @@
 
 namespace twinfol {
 
-struct IgnoreRules {
+struct IgnoreSettings {
     std::vector<IgnorePattern> patterns;
     std::optional<std::int64_t> maxFileSize;
     std::optional<std::int64_t> minFileSize;
     bool deleteIgnored = false;
 
-    friend bool operator==(const IgnoreRules&, const IgnoreRules&) = default;
+    friend bool operator==(const IgnoreSettings&, const IgnoreSettings&) = default;
 };
 
-IgnoreRules RulesOf(const SyncOptions& options);
-// Puts the rules into the options, leaving every other option as it is.
-void PutRules(const IgnoreRules& rules, SyncOptions& options);
+IgnoreSettings IgnoreSettingsOf(const SyncOptions& options);
+// Puts the settings into the options, leaving every other option as it is.
+void PutIgnoreSettings(const IgnoreSettings& ignoring, SyncOptions& options);
 
 // The message for a line that cannot be taken as a pattern; empty when it can.
 QString PatternLineProblem(const std::string& line);
