@@ -11,7 +11,7 @@
 #include "app/about_dialog.h"
 #include "app/dialog_service.h"
 #include "app/empty_source_question.h"
-#include "app/exclusions_dialog.h"
+#include "app/exclusions_command.h"
 #include "app/manual_location.h"
 #include "app/running_frames.h"
 #include "app/screen_fit.h"
@@ -377,11 +377,9 @@ void MainDialog::OnSaveProfileAs()
 
 void MainDialog::OnExclusions()
 {
-    ExclusionsDialog dialog(this, profileCommands.Current().exclusions, dialogs);
-    if (dialogs.Run(dialog) != QDialog::Accepted)
-        return;
-    profileCommands.SetExclusions(dialog.Entries());
-    UpdateControls();
+    ReadControls();
+    if (EditExclusions(*this, dialogs, fileSystem, profileCommands, fields))
+        UpdateControls();
 }
 
 void MainDialog::OnAbout()

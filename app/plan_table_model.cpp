@@ -44,6 +44,12 @@ bool Before(const PlanRow& left, const PlanRow& right, int column)
 
 } // namespace
 
+bool LeavesAlone(PlanAction action)
+{
+    return action == PlanAction::LeaveAlone || action == PlanAction::TargetNewer ||
+           action == PlanAction::Excluded;
+}
+
 PlanTableModel::PlanTableModel(std::vector<PlanRow> rows, QObject* parent)
     : QAbstractTableModel(parent), rows_(std::move(rows))
 {
@@ -69,6 +75,7 @@ QString PlanTableModel::ActionText(const PlanRow& row)
     case PlanAction::DeleteFile: return QStringLiteral("delete file");
     case PlanAction::DeleteFolder: return FolderSummary("delete folder", row);
     case PlanAction::WillFail: return QStringLiteral("will fail");
+    case PlanAction::Excluded: return QStringLiteral("excluded");
     case PlanAction::LeaveAlone:
     case PlanAction::TargetNewer: break;
     }
@@ -77,8 +84,7 @@ QString PlanTableModel::ActionText(const PlanRow& row)
 
 QString PlanTableModel::SizeText(const PlanRow& row)
 {
-    const bool leftAlone = row.action == PlanAction::LeaveAlone || row.action == PlanAction::TargetNewer;
-    return leftAlone ? QString() : QString::fromStdString(FormatBytes(row.bytes));
+    return LeavesAlone(row.action) ? QString() : QString::fromStdString(FormatBytes(row.bytes));
 }
 
 QVariant PlanTableModel::data(const QModelIndex& index, int role) const
@@ -115,8 +121,7 @@ QVariant PlanTableModel::headerData(int section, Qt::Orientation orientation, in
 bool PlanTableModel::Passes(const PlanRow& row) const
 {
     switch (filter_) {
-    case PlanFilter::Changes:
-        return row.action != PlanAction::LeaveAlone && row.action != PlanAction::TargetNewer;
+    case PlanFilter::Changes: return !LeavesAlone(row.action);
     case PlanFilter::Overwrites: return row.action == PlanAction::Overwrite;
     case PlanFilter::Adds: return row.action == PlanAction::AddFile || row.action == PlanAction::AddFolder;
     case PlanFilter::Deletes:
@@ -124,6 +129,7 @@ bool PlanTableModel::Passes(const PlanRow& row) const
     case PlanFilter::Failures: return row.action == PlanAction::WillFail;
     case PlanFilter::LeftAlone: return row.action == PlanAction::LeaveAlone;
     case PlanFilter::TargetNewer: return row.action == PlanAction::TargetNewer;
+    case PlanFilter::Excluded: return row.action == PlanAction::Excluded;
     case PlanFilter::Everything: break;
     }
     return true;

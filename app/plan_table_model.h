@@ -11,9 +11,22 @@
 
 namespace twinfol {
 
-// Which rows the table shows. Items the run leaves alone (within the tolerance, excluded, or newer in
-// the target) are shown only when asked for.
-enum class PlanFilter { Changes, Overwrites, Adds, Deletes, Failures, LeftAlone, TargetNewer, Everything };
+// Which rows the table shows. Items the run leaves alone (within the tolerance, newer in the target, or
+// left out by an exclusion, an ignore pattern or a size limit) are shown only when asked for.
+enum class PlanFilter {
+    Changes,
+    Overwrites,
+    Adds,
+    Deletes,
+    Failures,
+    LeftAlone,
+    TargetNewer,
+    Excluded,
+    Everything
+};
+
+// Whether the run leaves the row's item as it is.
+bool LeavesAlone(PlanAction action);
 
 class PlanTableModel : public QAbstractTableModel {
     Q_OBJECT

@@ -31,6 +31,7 @@ PreviewDialog::PreviewDialog(ExplainedPlan explained, const QString& directionCa
     : QDialog(parent), ui_(std::make_unique<Ui::PreviewDialog>()), plan_(std::move(explained.plan)),
       failures_(RowsOf(explained.rows, PlanAction::WillFail)),
       targetNewer_(RowsOf(explained.rows, PlanAction::TargetNewer)),
+      excluded_(RowsOf(explained.rows, PlanAction::Excluded)),
       model_(new PlanTableModel(std::move(explained.rows), this))
 {
     ui_->setupUi(this);
@@ -65,10 +66,11 @@ PreviewDialog::~PreviewDialog() = default;
 QString PreviewDialog::TotalsText() const
 {
     QString totals =
-        tr("Files to copy: %1 (%2)    Items to delete: %3    Will fail: %4    Newer in the target: %5")
+        tr("Files to copy: %1 (%2)    Items to delete: %3    Will fail: %4    Newer in the "
+           "target: %5    Excluded: %6")
             .arg(Figure(plan_.FilesToCopy()), QString::fromStdString(FormatBytes(plan_.BytesToCopy())),
                  Figure(static_cast<std::uint64_t>(plan_.ItemsToDelete())), Figure(failures_),
-                 Figure(targetNewer_));
+                 Figure(targetNewer_), Figure(excluded_));
     if (plan_.WillNotFit())
         totals +=
             QLatin1Char('\n') + tr("The target's disk: %1").arg(QString::fromStdString(plan_.NoRoomText()));
@@ -83,8 +85,9 @@ void PreviewDialog::FillFilters()
         {tr("Files and folders to add"), PlanFilter::Adds},
         {tr("Files and folders to delete"), PlanFilter::Deletes},
         {tr("What will fail"), PlanFilter::Failures},
-        {tr("Left alone: within the tolerance, or excluded"), PlanFilter::LeftAlone},
+        {tr("Left alone: within the tolerance"), PlanFilter::LeftAlone},
         {tr("Newer in the target, left alone"), PlanFilter::TargetNewer},
+        {tr("Excluded: by path, pattern or size"), PlanFilter::Excluded},
         {tr("Everything"), PlanFilter::Everything},
     };
     for (const auto& [text, filter] : filters)

@@ -36,6 +36,7 @@ private:
     RunPlan plan_;
     std::uint64_t failures_;
     std::uint64_t targetNewer_;
+    std::uint64_t excluded_;
     PlanTableModel* model_;
 };
 

@@ -149,4 +149,11 @@ void ProfileCommands::SetExclusions(ExclusionList exclusions)
     currentProfile.modified = true;
 }
 
+void ProfileCommands::SetIgnoring(const IgnoreSettings& ignoring, MainDialogFields& fields)
+{
+    PutIgnoreSettings(ignoring, currentProfile.options);
+    PutIgnoreSettings(ignoring, fields.options);
+    currentProfile.modified = true;
+}
+
 } // namespace twinfol

@@ -7,6 +7,7 @@
 
 #include <QString>
 
+#include "app/ignore_settings.h"
 #include "app/location_histories.h"
 #include "app/main_dialog_fields.h"
 #include "engine/fs/file_system.h"
@@ -53,6 +54,9 @@ public:
     void SetLocation(LocationSide side, const std::string& path);
     // The list as the exclusions dialog left it, kept sorted.
     void SetExclusions(ExclusionList exclusions);
+    // The patterns, size limits and delete box as the exclusions dialog left them, also into the
+    // fields, whose options the window's runs take.
+    void SetIgnoring(const IgnoreSettings& ignoring, MainDialogFields& fields);
 
 private:
     void CopyShownState(const MainDialogFields& fields);

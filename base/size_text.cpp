@@ -51,7 +51,11 @@ std::optional<std::int64_t> ParseSizeText(std::string_view text)
         else
             break;
     }
-    const std::optional<int> power = SuffixPower(text.substr(end));
+    // A space may stand between the number and its unit, so that what SizeLimitText writes reads back.
+    std::size_t unit = end;
+    while (unit < text.size() && text[unit] == ' ')
+        ++unit;
+    const std::optional<int> power = SuffixPower(text.substr(unit));
     if (!digits || !power)
         return std::nullopt;
     const double number = std::strtod(std::string(text.substr(0, end)).c_str(), nullptr);

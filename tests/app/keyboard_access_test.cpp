@@ -62,7 +62,7 @@ TEST_F(MainDialogTest, EveryWindowHasUniqueMnemonicsAndANameForEveryControl)
     // "Execution" label, whose line the keyboard does not visit.
     EXPECT_EQ(CheckKeyboardAccess(*window), 25);
     ExclusionsDialog exclusions(window.get(), ExclusionList(), dialogs);
-    EXPECT_EQ(CheckKeyboardAccess(exclusions), 5);
+    EXPECT_EQ(CheckKeyboardAccess(exclusions), 13);
     AboutDialog about(window.get(), QIcon());
     EXPECT_EQ(CheckKeyboardAccess(about), 1);
     ConfirmDialog confirm(window.get());

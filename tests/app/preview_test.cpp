@@ -86,7 +86,8 @@ TEST_F(MainDialogPreviewTest, AsksTheDirectionFirstAndCloseChangesNothing)
     ASSERT_TRUE(WaitForPreview(1));
     EXPECT_EQ(previews[0].title, "Preview: Location 1 ==>> Location 2");
     EXPECT_EQ(previews[0].totals,
-              "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0    Newer in the target: 0");
+              "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0    Newer in the target: 0    "
+              "Excluded: 0");
     EXPECT_EQ(previews[0].paths,
               (Rows{{"overwrite", "changed.txt"}, {"add file", "new.txt"}, {"delete file", "stale.txt"}}));
     EXPECT_EQ(disk.Snapshot(), before);
@@ -142,7 +143,7 @@ TEST_F(MainDialogPreviewTest, ATooSmallTargetIsToldAndSynchroniseAsksFirst)
     ASSERT_TRUE(WaitForPreview(1));
     EXPECT_EQ(previews[0].totals.toStdString(),
               "Files to copy: 2 (8 B)    Items to delete: 1    Will fail: 0    Newer in "
-              "the target: 1\nThe target's disk: will not fit: needs 8.0 KiB, 1.0 KiB free");
+              "the target: 1    Excluded: 0\nThe target's disk: will not fit: needs 8.0 KiB, 1.0 KiB free");
     ASSERT_EQ(dialogs.warnings.size(), 1u);
     EXPECT_TRUE(dialogs.warnings[0].startsWith("The run will not fit on the target's disk: needs 8.0 KiB, "
                                                "1.0 KiB free."))
@@ -237,6 +238,53 @@ TEST(PlanTableModel, FiltersSortsAndEscapesNames)
     EXPECT_EQ(model.rowCount(), 4);
     model.SetFilter(PlanFilter::Deletes);
     EXPECT_EQ(Column(model, PlanTableModel::PathColumn), QStringList{"caf\\xe8.txt"});
+}
+
+// Items an exclusion, a pattern or a size limit leaves out have a choice of their own in "Show", with
+// their own total: those rows exactly, each with its rule as the reason; no other choice but
+// "Everything" shows them.
+TEST(PreviewDialog, TheExcludedChoiceShowsExactlyTheExcludedRows)
+{
+    ExplainedPlan explained;
+    explained.plan.complete = true;
+    explained.rows = {
+        Row(PlanAction::AddFile, "new.txt", 5),
+        Row(PlanAction::LeaveAlone, "close.txt", 1,
+            "source is 45 s newer: within the 2-minute "
+            "tolerance, left alone"),
+        Row(PlanAction::Excluded, "node_modules", 0, "excluded by pattern `node_modules/` (from job.twp)"),
+        Row(PlanAction::TargetNewer, "older.txt", 1, "target is 3 d newer"),
+        Row(PlanAction::Excluded, "huge.iso", 200 << 20, "larger than 100 MiB"),
+        Row(PlanAction::Excluded, "private.txt", 3, "excluded by path")};
+    explained.rows[2].folder = true;
+    PreviewDialog preview(std::move(explained), "Location 1 ==>> Location 2");
+    EXPECT_TRUE(preview.TotalsText().endsWith("Newer in the target: 1    Excluded: 3"))
+        << preview.TotalsText().toStdString();
+    auto* show = preview.findChild<QComboBox*>("filterCombo");
+    ASSERT_NE(show, nullptr);
+    QStringList choices;
+    for (int entry = 0; entry < show->count(); ++entry)
+        choices << show->itemText(entry);
+    EXPECT_EQ(choices, (QStringList{"Every change", "Overwrites", "Files and folders to add",
+                                    "Files and folders to delete", "What will fail",
+                                    "Left alone: within the tolerance", "Newer in the target, left alone",
+                                    "Excluded: by path, pattern or size", "Everything"}));
+
+    const PlanTableModel& model = preview.Model();
+    EXPECT_EQ(Column(model, PlanTableModel::PathColumn), QStringList{"new.txt"});
+    show->setCurrentIndex(show->findText("Excluded: by path, pattern or size"));
+    EXPECT_EQ(Column(model, PlanTableModel::PathColumn),
+              (QStringList{"huge.iso", "node_modules/", "private.txt"}));
+    EXPECT_EQ(Column(model, PlanTableModel::ActionColumn), (QStringList{"excluded", "excluded", "excluded"}));
+    EXPECT_EQ(Column(model, PlanTableModel::ReasonColumn),
+              (QStringList{"larger than 100 MiB", "excluded by pattern `node_modules/` (from job.twp)",
+                           "excluded by path"}));
+    // Left alone, as the tolerance's rows are: no size is shown.
+    EXPECT_EQ(Column(model, PlanTableModel::SizeColumn), (QStringList{"", "", ""}));
+    show->setCurrentIndex(show->findText("Left alone: within the tolerance"));
+    EXPECT_EQ(Column(model, PlanTableModel::PathColumn), QStringList{"close.txt"});
+    show->setCurrentIndex(show->findText("Everything"));
+    EXPECT_EQ(model.rowCount(), 6);
 }
 
 // A large preview opens whole: every row is there, in order, and a click on a heading sorts them all.

@@ -100,7 +100,11 @@ TEST(ScreenFit, EveryDialogFitsTheScreenWithItsButtonsInReach)
     ExpectFitsAndReachable(confirm, {});
     PosixFileSystem posix;
     ScriptedDialogs dialogs{posix};
-    ExclusionsDialog exclusions(nullptr, ExclusionList({report.target + std::string(200, 'e')}), dialogs);
+    ExclusionsSetup ruled;
+    ruled.ignoring.patterns.push_back({std::string(200, 'p') + "/", "job.twp"});
+    ruled.ignoring.maxFileSize = std::int64_t{1} << 40;
+    ExclusionsDialog exclusions(nullptr, ExclusionList({report.target + std::string(200, 'e')}), dialogs,
+                                ruled);
     ExpectFitsAndReachable(exclusions, {"okButton", "cancelButton"});
     AboutDialog about(nullptr, QIcon());
     ExpectFitsAndReachable(about, {});

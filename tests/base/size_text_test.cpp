@@ -33,5 +33,15 @@ TEST(SizeText, NamesALimitInTheLargestWholeUnit)
     EXPECT_EQ(SizeLimitText(ParseSizeText("1.5G").value()), "1536 MiB");
 }
 
+// A window shows a limit by its name and reads the field back when the person leaves it unchanged.
+TEST(SizeText, ReadsBackEveryNameItGives)
+{
+    for (const std::int64_t bytes :
+         {std::int64_t{0}, std::int64_t{7}, std::int64_t{1536 * 1024}, std::int64_t{100} << 20,
+          std::int64_t{3} << 40, (std::int64_t{5} << 50) + 1})
+        EXPECT_EQ(ParseSizeText(SizeLimitText(bytes)), bytes) << SizeLimitText(bytes);
+    EXPECT_EQ(ParseSizeText("2 G"), std::int64_t{2} << 30);
+}
+
 } // namespace
 } // namespace twinfol
