@@ -67,6 +67,12 @@ PatternParts SplitPattern(std::string_view text)
     parts.anchored = text.find('/') != std::string_view::npos;
     if (parts.anchored && text.front() == '/')
         text.remove_prefix(1);
+    // "**/" before a single name matches that name in every folder, just as the name alone does: so
+    // compiled, it is looked up by its name instead of being tried on every path.
+    if (text.starts_with("**/") && text.size() > 3 && text.find('/', 3) == std::string_view::npos) {
+        text.remove_prefix(3);
+        parts.anchored = false;
+    }
     parts.body = text;
     return parts;
 }
