@@ -35,7 +35,8 @@ inline constexpr OptionForms everyJobFlag[] = {
 // Start" box), the run's own settings (the Trash's keeping days, the empty-source guard, the delete
 // limit and the workers), which no profile keeps, and the ignore rules: the patterns and size limits,
 // which are no yes-or-no option, and deleteIgnored, which the profile and the runner keep under their
-// own names ("delete_ignored", --delete-ignored) while the window has no box of that name.
+// own names ("delete_ignored", --delete-ignored) and the window sets in the Exclusions dialog beside
+// the patterns, not among the main window's option boxes and stored settings.
 inline void NameEveryOption(const SyncOptions& options)
 {
     [[maybe_unused]] const auto& [addMissing, deleteMissing, confirmDeletes, checkSubFolders, useTrash,
