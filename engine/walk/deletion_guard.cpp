@@ -29,19 +29,29 @@ EmptySourceLosses CountEmptySourceLosses(FileSystem& fileSystem, const std::stri
     LeaveTrashFoldersAlone(source, target);
     if (!source.IsEmpty())
         return {};
-    const ItemRules rules(options, exclusions);
+    const ItemRules rules(options, exclusions, sourceRoot, targetRoot);
+    const IgnoreRules& ignore = rules.Ignore();
+    // What the ignore rules leave out is no loss, unless the job deletes ignored items too.
+    const auto leftOut = [&](const std::string& path, bool folder, std::optional<std::int64_t> size) {
+        return !ignore.DeletesIgnored() && !ignore.ReasonFor(path, folder, size).empty();
+    };
     EmptySourceLosses losses;
     for (const std::string& name : target.files) {
         if (rules.ForTargetOnlyFile({sourceRoot, targetRoot, name}) != ItemAction::DeleteFile)
             continue;
+        EntryFacts facts;
+        const bool looked = fileSystem.LookAt(targetRoot + name, facts).IsOk();
+        if (leftOut(targetRoot + name, false,
+                    looked ? std::optional<std::int64_t>(facts.size) : std::nullopt))
+            continue;
         ++losses.items;
         ++losses.files;
-        EntryFacts facts;
-        if (fileSystem.LookAt(targetRoot + name, facts) && facts.kind == EntryKind::File)
+        if (looked && facts.kind == EntryKind::File)
             losses.bytes += static_cast<std::uint64_t>(facts.size);
     }
     for (const std::string& name : target.folders) {
-        if (rules.ForTargetOnlyFolder({sourceRoot, targetRoot, name}) != ItemAction::DeleteFolder)
+        if (rules.ForTargetOnlyFolder({sourceRoot, targetRoot, name}) != ItemAction::DeleteFolder ||
+            leftOut(targetRoot + name, true, std::nullopt))
             continue;
         ++losses.items;
         const FolderContents held = CountFolderTree(fileSystem, targetRoot + name + pathSeparator);

@@ -96,13 +96,16 @@ bool ItemRules::RefusesReservedName(const ItemPlace& place, bool folder, bool ta
 {
     if ((folder && !options_.checkSubFolders) || (!options_.addMissing && !targetHoldsName))
         return false;
+    // What the person's patterns leave out is no item of the run either.
+    if (!ignore_.ReasonFor(place.SourcePath(), folder).empty())
+        return false;
     return folder ? !IsExcluded(place.SourceFolder()) && !IsExcluded(place.TargetFolder())
                   : !IsExcluded(place.SourcePath()) && !IsExcluded(place.TargetPath());
 }
 
 bool ItemRules::SweepsLeftover(const std::string& targetPath, bool sourceHoldsName) const
 {
-    return !sourceHoldsName && !IsExcluded(targetPath);
+    return !sourceHoldsName && !IsExcluded(targetPath) && ignore_.ReasonFor(targetPath, false).empty();
 }
 
 void DeleteAllowance::BeginRun(const SyncOptions& options)

@@ -104,11 +104,12 @@ public:
     // A source entry named like the program's unfinished copies is never copied: in the target it could
     // not be told from a killed copy's leftover. Whether the run tells of it with a problem line: when
     // it would have reached the entry (the add is on, or the target holds the name; a folder only in a
-    // job that walks sub-folders) and the person did not exclude it.
+    // job that walks sub-folders) and the person did not exclude it, by path or by an ignore pattern.
     bool RefusesReservedName(const ItemPlace& place, bool folder, bool targetHoldsName) const;
     // Whether a temporary file in the target (its whole path) may be swept away as a killed run's
-    // leftover: not when the person excluded it, and not when a source entry of the same name explains
-    // it (a person's own file of that name, refused above, whose copy someone made by hand).
+    // leftover: not when the person excluded it (by path or by an ignore pattern), and not when a
+    // source entry of the same name explains it (a person's own file of that name, refused above, whose
+    // copy someone made by hand).
     bool SweepsLeftover(const std::string& targetPath, bool sourceHoldsName) const;
     // Whether the two stamps of twin files make the source newer, with the job's hour-shift option.
     TwinComparison Compare(const std::optional<FileStamp>& source,

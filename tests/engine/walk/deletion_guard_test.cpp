@@ -128,5 +128,19 @@ TEST_P(DeletionGuardTest, EmptySourceLossesLeaveTrashFoldersOutAsTheWalkDoes)
     EXPECT_TRUE(tree.Exists("target/Trash/files/old"));
 }
 
+TEST_F(EmptySourceLossesTest, WhatTheIgnoreRulesLeaveOutIsNoLossUnlessTheJobDeletesIt)
+{
+    tree.WriteFile("target/a.tmp", "a");
+    tree.WriteFile("target/node_modules/x.js", "x");
+    tree.WriteFile("target/big.iso", std::string(5000, 'b'));
+    tree.WriteFile("target/real.txt", "r");
+    SyncOptions options = unconfirmed;
+    options.ignorePatterns = {{"*.tmp", "job.twp"}, {"node_modules/", "job.twp"}};
+    options.maxFileSize = 4096;
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, {}).items, 1);
+    options.deleteIgnored = true;
+    EXPECT_EQ(CountEmptySourceLosses(fileSystem, source, target, options, {}).items, 4);
+}
+
 } // namespace
 } // namespace twinfol::test

@@ -5,6 +5,7 @@
 #include <random>
 #include <set>
 
+#include "base/temporary_name.h"
 #include "engine/changes/run_undo.h"
 #include "engine/walk/plan_reasons.h"
 #include "support/trash_run_fixture.h"
@@ -133,6 +134,21 @@ TEST_P(SyncEngineIgnoreTest, ANewFolderIsAddedWithoutWhatItHoldsThatIsIgnored)
     report.ResetForRun();
     Run(WithPatterns(unconfirmed, patterns));
     EXPECT_EQ(report.addedFileCount + report.addedFolderCount + report.overwrittenFileCount, 0);
+}
+
+TEST_P(SyncEngineIgnoreTest, AReservedNameThePatternsLeaveOutIsNotRefused)
+{
+    const std::string reserved = MakeTemporaryName();
+    tree.WriteFile(Source(reserved), "mine");
+    tree.WriteFile(Target("sub/" + reserved), "old leftover", baseTime);
+    tree.MakeFolder(Source("sub"));
+    Run(WithPatterns(unconfirmed, {".twinfol-*"}));
+    EXPECT_TRUE(report.problemLog.empty());
+    EXPECT_TRUE(tree.Exists(Target("sub/" + reserved)));
+    // Without the pattern the source's is refused with its problem line.
+    report.ResetForRun();
+    Run(unconfirmed);
+    EXPECT_EQ(report.problemLog.size(), 1u);
 }
 
 TEST_P(SyncEngineIgnoreTest, SizeLimitsLeaveFilesOutOnEitherSideAndNeverFolders)
