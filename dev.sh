@@ -11,11 +11,13 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make qt6-base-dev libgtest-dev libqt6svg6)
+packages=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libqt6svg6 libblkid-dev)
 # The tests that trace a run's system calls run it under strace; without it they skip.
 test_packages=(strace)
-# The tools the tests on real file systems mount their disks with; those tests run only as root.
-mount_packages=(exfat-fuse exfatprogs fusefat dosfstools e2fsprogs)
+# The tools the tests on real file systems mount their disks with; those tests run only as root. The
+# network mounts are an rclone mount of a local folder and sshfs onto an sshd the tests start on the
+# loopback interface (fuse3 stands in for fuse, which exfat-fuse and fusefat ask for).
+mount_packages=(fuse3 exfat-fuse exfatprogs fusefat dosfstools e2fsprogs rclone sshfs openssh-server)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 ensure_packages() {
