@@ -119,7 +119,11 @@ timed() {
     end=$(date +%s.%N)
     echo "$case $round $tool $(python3 -c "print($end - $start)")" >>"$results"
 }
-run_twinfol() { timed "$1" "$2" twinfol "$binary" -q "${twinfol_args[@]}" "$scratch/source/" "$scratch/mnt/tw-$2/"; }
+# The runner wants its target folder to exist; rsync makes its own.
+run_twinfol() {
+    mkdir -p "$scratch/mnt/tw-$2"
+    timed "$1" "$2" twinfol "$binary" -q "${twinfol_args[@]}" "$scratch/source/" "$scratch/mnt/tw-$2/"
+}
 run_rsync() { timed "$1" "$2" rsync rsync -a -e "ssh ${ssh_options[*]}" "$scratch/source/" "$user@127.0.0.1:$server/rs-$2/"; }
 
 for round in $(seq "$rounds"); do
@@ -151,6 +155,7 @@ SUMMARY
 
 if [ $count_calls = 1 ]; then
     echo "== System calls of twinfol-sync (strace -c -f): initial copy, then re-run"
+    mkdir -p "$scratch/mnt/strace"
     strace -c -f -o "$scratch/strace-copy.txt" "$binary" -q "${twinfol_args[@]}" "$scratch/source/" "$scratch/mnt/strace/"
     head -n 25 "$scratch/strace-copy.txt"
     strace -c -f -o "$scratch/strace-noop.txt" "$binary" -q "${twinfol_args[@]}" "$scratch/source/" "$scratch/mnt/strace/"

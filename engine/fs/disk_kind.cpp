@@ -14,18 +14,28 @@ struct NamedRules {
 
 // The kernel's drivers, the FUSE drivers by their subtype, and what a superblock probe answers.
 constexpr NamedRules windowsNameTypes[] = {
-    {"vfat", NameRules::Fat},           {"msdos", NameRules::Fat},         {"fat", NameRules::Fat},
-    {"umsdos", NameRules::Fat},         {"fuse.fusefat", NameRules::Fat},  {"fuse.vfat", NameRules::Fat},
-    {"exfat", NameRules::Exfat},        {"fuse.exfat", NameRules::Exfat},  {"fuse.exfat-fuse", NameRules::Exfat},
-    {"ntfs", NameRules::Ntfs},          {"ntfs3", NameRules::Ntfs},        {"fuse.ntfs-3g", NameRules::Ntfs},
-    {"fuse.ntfs", NameRules::Ntfs},     {"fuse.lowntfs-3g", NameRules::Ntfs},
+    {"vfat", NameRules::Fat},
+    {"msdos", NameRules::Fat},
+    {"fat", NameRules::Fat},
+    {"umsdos", NameRules::Fat},
+    {"fuse.fusefat", NameRules::Fat},
+    {"fuse.vfat", NameRules::Fat},
+    {"exfat", NameRules::Exfat},
+    {"fuse.exfat", NameRules::Exfat},
+    {"fuse.exfat-fuse", NameRules::Exfat},
+    {"ntfs", NameRules::Ntfs},
+    {"ntfs3", NameRules::Ntfs},
+    {"fuse.ntfs-3g", NameRules::Ntfs},
+    {"fuse.ntfs", NameRules::Ntfs},
+    {"fuse.lowntfs-3g", NameRules::Ntfs},
 };
 
 // File systems whose calls travel over a network. FUSE file systems are all waited on through a
 // server in user space and need no list; a FUSE block mount is a local disk's driver and counts as
 // one.
 constexpr std::string_view networkTypes[] = {
-    "nfs", "nfs4", "cifs", "smb3", "smbfs", "9p", "afs", "ceph", "coda", "davfs", "ncpfs", "lustre", "glusterfs",
+    "nfs",  "nfs4", "cifs",  "smb3",  "smbfs",  "9p",        "afs",
+    "ceph", "coda", "davfs", "ncpfs", "lustre", "glusterfs",
 };
 
 } // namespace

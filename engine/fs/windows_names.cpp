@@ -46,7 +46,10 @@ public:
                                               ") cannot hold " + FaultText(fault);
     }
 
-    const char* Reason(NameRules rules, std::size_t fault) const { return reasons_[Row(rules)][fault].c_str(); }
+    const char* Reason(NameRules rules, std::size_t fault) const
+    {
+        return reasons_[Row(rules)][fault].c_str();
+    }
 
 private:
     static std::size_t Row(NameRules rules) { return static_cast<std::size_t>(rules) - 1; }

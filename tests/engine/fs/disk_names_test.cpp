@@ -46,11 +46,12 @@ std::string ReasonFor(const std::string& name, NameRules rules)
 TEST(CheckNewName, EachForbiddenCharacterIsNamedInTheReason)
 {
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {"a:b.txt", "':'"},     {"why?.txt", "'?'"},   {"say \"hi\".txt", "'\"'"}, {"star*.txt", "'*'"},
-        {"less<than", "'<'"},   {"more>than", "'>'"}, {"pipe|d", "'|'"},          {"back\\slash", "'\\'"},
+        {"a:b.txt", "':'"},   {"why?.txt", "'?'"},  {"say \"hi\".txt", "'\"'"}, {"star*.txt", "'*'"},
+        {"less<than", "'<'"}, {"more>than", "'>'"}, {"pipe|d", "'|'"},          {"back\\slash", "'\\'"},
     };
     for (const auto& [name, shown] : cases)
-        EXPECT_EQ(ReasonFor(name, NameRules::Exfat), "the target disk (exFAT) cannot hold " + shown + " in a name");
+        EXPECT_EQ(ReasonFor(name, NameRules::Exfat),
+                  "the target disk (exFAT) cannot hold " + shown + " in a name");
     // The first of several is the one named.
     EXPECT_EQ(ReasonFor("b|c:d", NameRules::Fat), "the target disk (FAT) cannot hold '|' in a name");
 }
@@ -61,22 +62,28 @@ TEST(CheckNewName, ControlCharactersTrailingDotsAndSpacesAndDeviceNamesAreRefuse
               "the target disk (NTFS) cannot hold a control character in a name");
     EXPECT_EQ(ReasonFor(std::string("bell\x07"), NameRules::Fat),
               "the target disk (FAT) cannot hold a control character in a name");
-    EXPECT_EQ(ReasonFor("notes.", NameRules::Exfat), "the target disk (exFAT) cannot hold a dot at the end of a name");
+    EXPECT_EQ(ReasonFor("notes.", NameRules::Exfat),
+              "the target disk (exFAT) cannot hold a dot at the end of a name");
     EXPECT_EQ(ReasonFor("notes ", NameRules::Exfat),
               "the target disk (exFAT) cannot hold a space at the end of a name");
     // With or without an extension, in any case.
-    for (const auto& [name, device] : std::vector<std::pair<std::string, std::string>>{
-             {"CON", "CON"}, {"nul.txt", "NUL"}, {"Aux.tar.gz", "AUX"}, {"prn", "PRN"}, {"com1", "COM1"},
-             {"COM9.log", "COM9"}, {"lpt5", "LPT5"}, {"LPT9.x", "LPT9"}})
-        EXPECT_EQ(ReasonFor(name, NameRules::Fat), "the target disk (FAT) cannot hold the device name " + device +
-                                                        " in a name")
+    for (const auto& [name, device] : std::vector<std::pair<std::string, std::string>>{{"CON", "CON"},
+                                                                                       {"nul.txt", "NUL"},
+                                                                                       {"Aux.tar.gz", "AUX"},
+                                                                                       {"prn", "PRN"},
+                                                                                       {"com1", "COM1"},
+                                                                                       {"COM9.log", "COM9"},
+                                                                                       {"lpt5", "LPT5"},
+                                                                                       {"LPT9.x", "LPT9"}})
+        EXPECT_EQ(ReasonFor(name, NameRules::Fat),
+                  "the target disk (FAT) cannot hold the device name " + device + " in a name")
             << name;
 }
 
 TEST(CheckNewName, OrdinaryNamesAndNamesThatOnlyLookLikeDevicesAreHeld)
 {
-    for (const char* name : {"report.txt", ".hidden", "console", "CONS.txt", "com10", "LPT0", "nul-x", "a.con",
-                             "dots.in.the.middle", " leading space", "über naïve", "résumé.pdf"})
+    for (const char* name : {"report.txt", ".hidden", "console", "CONS.txt", "com10", "LPT0", "nul-x",
+                             "a.con", "dots.in.the.middle", " leading space", "über naïve", "résumé.pdf"})
         EXPECT_TRUE(CheckNewName(name, NameRules::Exfat)) << name;
 }
 

@@ -57,8 +57,8 @@ protected:
 TEST_P(NetworkMountTest, AHundredAddsAnOverwriteAndADeleteAllLandAndASecondRunFindsNothingToDo)
 {
     for (int file = 0; file < 100; ++file)
-        tree.WriteFile(Source("add-" + std::to_string(100 + file) + ".txt"), "content " + std::to_string(file),
-                       baseTime + file);
+        tree.WriteFile(Source("add-" + std::to_string(100 + file) + ".txt"),
+                       "content " + std::to_string(file), baseTime + file);
     tree.WriteFile(Source("sub/inner.txt"), "inner", baseTime);
     tree.WriteFile(Source("changed.txt"), "newer", baseTime + 1000);
     tree.WriteFile(Target("changed.txt"), "older", baseTime);
@@ -84,15 +84,15 @@ TEST_P(NetworkMountTest, AnAddRefusesANameThatStandsAlreadyAndLeavesNoTemporaryF
 {
     tree.WriteFile(Target("taken.txt"), "already there");
     tree.WriteFile(Target(".twinfol-00000000000000ff.part"), "finished copy");
-    const FsStatus placed =
-        PlaceNamedFile(AT_FDCWD, T(".twinfol-00000000000000ff.part"), T("taken.txt"), Placement::Add, nullptr);
+    const FsStatus placed = PlaceNamedFile(AT_FDCWD, T(".twinfol-00000000000000ff.part"), T("taken.txt"),
+                                           Placement::Add, nullptr);
     EXPECT_EQ(placed.Error(), EEXIST);
     EXPECT_EQ(tree.ReadFile(Target("taken.txt")), "already there");
     EXPECT_FALSE(tree.Exists(Target(".twinfol-00000000000000ff.part")));
 
     tree.WriteFile(Target(".twinfol-00000000000000fe.part"), "finished copy");
-    EXPECT_TRUE(
-        PlaceNamedFile(AT_FDCWD, T(".twinfol-00000000000000fe.part"), T("free.txt"), Placement::Add, nullptr));
+    EXPECT_TRUE(PlaceNamedFile(AT_FDCWD, T(".twinfol-00000000000000fe.part"), T("free.txt"), Placement::Add,
+                               nullptr));
     EXPECT_EQ(tree.ReadFile(Target("free.txt")), "finished copy");
     EXPECT_FALSE(tree.Exists(Target(".twinfol-00000000000000fe.part")));
 }
@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(, NetworkMountTest,
                                             ::testing::Values(1, 4)),
                          [](const auto& info) {
                              return std::string(std::get<0>(info.param) == NetworkMount::Rclone ? "Rclone"
-                                                                                               : "Sshfs") +
+                                                                                                : "Sshfs") +
                                     "Jobs" + std::to_string(std::get<1>(info.param));
                          });
 

@@ -79,8 +79,8 @@ TEST_P(WindowsDiskTest, TheDiskIsToldFromTheMountTableOrTheDevicesSuperblock)
 
 TEST_P(WindowsDiskTest, NamesTheDiskCannotHoldAreForetoldAndFailWithTheReason)
 {
-    for (const char* name : {"a:b.txt", "why?.txt", "star*.txt", "pipe|d.txt", "trailing.", "trailing ", "CON",
-                             "nul.txt", "ok.txt"})
+    for (const char* name : {"a:b.txt", "why?.txt", "star*.txt", "pipe|d.txt", "trailing.", "trailing ",
+                             "CON", "nul.txt", "ok.txt"})
         tree.WriteFile(Source(name), name, baseTime);
     tree.WriteFile(Source("bad<dir/inside.txt"), "inside", baseTime);
     // In a folder that is there already, each file is a copy of its own.
