@@ -10,6 +10,7 @@ namespace twinfol {
 
 namespace {
 constexpr unsigned mostDefaultWorkers = 8;
+constexpr unsigned latencyBoundWorkers = 16;
 thread_local WorkPool* poolOfThisThread = nullptr;
 } // namespace
 
@@ -30,10 +31,12 @@ WorkPool::Helping::~Helping()
     poolOfThisThread = previous_;
 }
 
-std::size_t WorkerCountFor(int jobs)
+std::size_t WorkerCountFor(int jobs, WorkBound bound)
 {
     if (jobs > 0)
         return static_cast<std::size_t>(jobs);
+    if (bound == WorkBound::Latency)
+        return latencyBoundWorkers;
     return std::clamp(std::thread::hardware_concurrency(), 1u, mostDefaultWorkers);
 }
 

@@ -93,7 +93,12 @@ private:
     std::vector<std::shared_ptr<Part>> parts_;
 };
 
-// How many workers a run of the given jobs setting uses: 0 means one per core, at most eight.
-std::size_t WorkerCountFor(int jobs);
+// What holds up a run's file work: the processor and the local disk, or the round trips of a network
+// or a FUSE server, where a worker mostly waits and more of them keep more requests under way.
+enum class WorkBound { Processor, Latency };
+
+// How many workers a run of the given jobs setting uses: 0 means one per core, at most eight, or
+// sixteen where latency bounds the work; any other number is taken as it is.
+std::size_t WorkerCountFor(int jobs, WorkBound bound = WorkBound::Processor);
 
 } // namespace twinfol

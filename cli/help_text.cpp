@@ -42,8 +42,10 @@ Options:
                       profile's auto-start direction is used, and a profile without one is refused
   --max-delete N      refuse the run when it would delete more than N items (a folder counts as
                       one), and never delete more than N, even if the folders change meanwhile
-  -j, --jobs N        copy, compare and delete with N workers (default: one per core, at most 8);
-                      the report is the same whatever N is, and --jobs 1 does everything on one thread
+  -j, --jobs N        copy, compare and delete with N workers (default: one per core, at most 8;
+                      16 where either folder lies on a FUSE or network mount such as sshfs, rclone,
+                      NFS or SMB); the report is the same whatever N is, and --jobs 1 does everything
+                      on one thread
   --allow-empty-source  run even when the source folder is empty and the run would delete what
                       the target holds
   -n, --dry-run       walk and report as a real run would, changing nothing

@@ -24,6 +24,7 @@ std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRo
         space_ = {};
         targetRoot_ = targetRoot;
     }
+    targetNames_ = Inner().DiskKindOf(targetRoot).names;
     return Inner().BeginRun(sourceRoot, targetRoot);
 }
 
@@ -125,6 +126,10 @@ FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& 
         return looked;
     if (FsStatus replaceable = CheckCopyTarget(target); !replaceable)
         return replaceable;
+    if (target.kind == EntryKind::Missing)
+        if (FsStatus holdable = CheckNewName(BaseNameOf(WithoutTrailingSeparator(to)), targetNames_);
+            !holdable)
+            return holdable;
     Tally(source, target, to);
     if (progress != nullptr)
         progress->FileCopied(source.kind == EntryKind::File ? static_cast<std::uint64_t>(source.size) : 0);
@@ -171,6 +176,9 @@ FsStatus DryRunFileSystem::MakeFolder(const std::string& folder, mode_t)
     if (FsStatus looked = LookAtPlace(folder, existing); !looked)
         return looked;
     if (existing.kind == EntryKind::Missing) {
+        if (FsStatus holdable = CheckNewName(BaseNameOf(WithoutTrailingSeparator(folder)), targetNames_);
+            !holdable)
+            return holdable;
         const std::lock_guard lock(pretendedMutex_);
         made_.insert(WithoutTrailingSeparator(folder));
         if (folder.starts_with(targetRoot_))

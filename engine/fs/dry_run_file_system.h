@@ -2,9 +2,9 @@
 // is asked for is first checked, with the refusal rules the real layer keeps, against what the change
 // would meet (the kind of the source, the kind of the target entry, the read-only rule), then only
 // pretended. Its tree walks are the ones every layer gets, over these pretended changes, so they meet
-// the tree in the order the real walks do and refuse what those refuse: a trial run reports the
-// problems of the real run, except those only a real write reveals (a full disk, an immutable file, a
-// name the target file system refuses).
+// the tree in the order the real walks do and refuse what those refuse, a new name the target's disk
+// cannot hold among them: a trial run reports the problems of the real run, except those only a real
+// write reveals (a full disk, an immutable file, a name a file system refuses by rules of its own).
 #pragma once
 
 #include <functional>
@@ -64,8 +64,8 @@ public:
     EntryKind KindOf(const std::string& path) override;
 
     // The writing primitives: checked, then pretended. A new entry needs a folder to hold it, a real
-    // one or one this trial run made. A copy's source file must open for reading. A copy tells
-    // progress of the source's size as the copied file's.
+    // one or one this trial run made, and a name the target's disk can hold. A copy's source file must
+    // open for reading. A copy tells progress of the source's size as the copied file's.
     FsStatus CopyFile(const std::string& from, const std::string& to, CopyProgress* progress) override;
     FsStatus DeleteFile(const std::string& path) override;
     FsStatus MakeFolder(const std::string& folder, mode_t mode) override;
@@ -126,6 +126,8 @@ private:
     // Only what is made below the target root takes room on its disk (the Trash and the journals
     // have their own places).
     std::string targetRoot_;
+    // The naming rules of the target's disk, read as the trial run begins, as the real layer reads them.
+    NameRules targetNames_ = NameRules::Posix;
     std::uint64_t unit_ = 1;
     SpaceTally space_;
     // The workers of a run delete, make and look at the same time.

@@ -57,6 +57,11 @@ FsStatus FileSystem::MatchFolderTime(const std::string&, const std::string&)
     return FsStatus::Failure(EOPNOTSUPP);
 }
 
+DiskKind FileSystem::DiskKindOf(const std::string&)
+{
+    return {};
+}
+
 std::unique_ptr<RunScope> FileSystem::BeginRun(const std::string&, const std::string&)
 {
     return std::make_unique<RunScope>();

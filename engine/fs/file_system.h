@@ -15,6 +15,7 @@
 
 #include "base/path.h"
 #include "base/temporary_name.h"
+#include "engine/fs/disk_kind.h"
 #include "engine/fs/file_stamp.h"
 #include "engine/fs/folder_identity.h"
 #include "engine/fs/fs_result.h"
@@ -289,6 +290,10 @@ public:
     // when it is a symbolic link. By default the layer cannot: EOPNOTSUPP, and nothing changes (a
     // layer that forwards to another must choose to pass it on). One at a time.
     virtual FsStatus MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder);
+    // The kind of disk that holds the folder (or, while it is missing, the nearest folder above it):
+    // the names it can hold and whether its calls wait on a network or a FUSE server. By default a
+    // plain local disk. One at a time.
+    virtual DiskKind DiskKindOf(const std::string& folder);
     // Creates the folder and every missing folder above it with the mode (less the umask); folders
     // already there, or links to folders, are left as they are. Succeeds when the whole path is a
     // folder afterwards. By default from MakeFolder, with ResolvePath and LookAt where a link stands.

@@ -153,4 +153,9 @@ FsResult<SpaceFigures> ForwardingFileSystem::ReadSpace(const std::string& folder
     return inner_.ReadSpace(folder);
 }
 
+DiskKind ForwardingFileSystem::DiskKindOf(const std::string& folder)
+{
+    return inner_.DiskKindOf(folder);
+}
+
 } // namespace twinfol

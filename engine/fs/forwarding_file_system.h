@@ -50,6 +50,7 @@ public:
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
     FsStatus OpenForReading(const std::string& path) override;
     FsResult<SpaceFigures> ReadSpace(const std::string& folder) override;
+    DiskKind DiskKindOf(const std::string& folder) override;
 
 protected:
     // The layer beneath, which every call not overridden reaches.

@@ -3,6 +3,7 @@
 
 #include <cerrno>
 
+#include "engine/fs/windows_names.h"
 #include "engine/records/refusal_reasons.h"
 
 namespace twinfol {
@@ -55,6 +56,14 @@ FsStatus CheckSameMount(const EntryFacts& folder, const EntryFacts& parent)
 {
     if (folder.mountId != 0 && parent.mountId != 0 && folder.mountId != parent.mountId)
         return MountedInsideRefusal();
+    return {};
+}
+
+FsStatus CheckNewName(std::string_view name, NameRules rules)
+{
+    // EINVAL is what the kernel's own FAT driver answers for such a name.
+    if (const char* reason = UnholdableNameReason(name, rules))
+        return FsStatus::Refusal(EINVAL, reason);
     return {};
 }
 

@@ -3,6 +3,9 @@
 // trial-run layer to the facts it looks up, so that both refuse the same things for the same reasons.
 #pragma once
 
+#include <string_view>
+
+#include "engine/fs/disk_kind.h"
 #include "engine/fs/file_system.h"
 
 namespace twinfol {
@@ -24,6 +27,11 @@ FsStatus CheckStillFolder(const EntryFacts& folder);
 // another mount (a file system mounted inside the tree, a bind mount included) is never entered.
 // Mounts count only where both ids are known.
 FsStatus CheckSameMount(const EntryFacts& folder, const EntryFacts& parent);
+
+// The name of a new entry (a copy that adds, a folder made) on the target's disk: one the disk's
+// rules forbid (engine/fs/windows_names.h) is refused with the reason, before anything is written.
+// An entry already there under the name is no new entry and is never asked about.
+FsStatus CheckNewName(std::string_view name, NameRules rules);
 
 // The refusals a layer also meets where the kernel decided, with no facts at hand (an open beneath a
 // folder that refused a link or another mount): the same errno values and reasons as the rules'.

@@ -180,7 +180,44 @@ FsStatus CheckStampHeld(int temporary, const struct stat& sourceInfo)
     return {};
 }
 
+// How far a stamp read back may lie from the one set: FAT keeps stamps to 2 seconds.
+constexpr std::int64_t stampSlackSeconds = 2;
+// The stamps every disk holds: from a day into 1980 (FAT's first, in any time zone) to the last second
+// of 32-bit stamps.
+constexpr std::int64_t firstStampEveryDiskHolds = 315532800 + 86400;
+constexpr std::int64_t lastStampEveryDiskHolds = 2147483647;
+
+bool StampKept(const struct stat& sourceInfo, const struct stat& held)
+{
+    const std::int64_t apart = static_cast<std::int64_t>(held.st_mtim.tv_sec) - sourceInfo.st_mtim.tv_sec;
+    return apart >= -stampSlackSeconds && apart <= stampSlackSeconds;
+}
+
+FsStatus StampNotKept(const struct stat& sourceInfo, const struct stat& held)
+{
+    const std::int64_t wanted = sourceInfo.st_mtim.tv_sec;
+    if ((wanted < firstStampEveryDiskHolds || wanted > lastStampEveryDiskHolds) &&
+        !IsNewerForOverwrite(FileStamp::FromUnixTime(sourceInfo.st_mtim.tv_sec),
+                             FileStamp::FromUnixTime(held.st_mtim.tv_sec)))
+        return {};
+    return FsStatus::Refusal(EOVERFLOW, "the target disk did not keep the file's time stamp");
+}
+
 } // namespace
+
+FsStatus KeepStampOnceNamed(int dirFd, const char* name, const struct stat& sourceInfo)
+{
+    // The copy is in place: a stamp that cannot be read back is left for the next run to compare.
+    struct stat held {};
+    if (fstatat(dirFd, name, &held, AT_SYMLINK_NOFOLLOW) != 0 || StampKept(sourceInfo, held))
+        return {};
+    const timespec times[2] = {sourceInfo.st_atim, sourceInfo.st_mtim};
+    if (utimensat(dirFd, name, times, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (fstatat(dirFd, name, &held, AT_SYMLINK_NOFOLLOW) != 0 || StampKept(sourceInfo, held))
+        return {};
+    return StampNotKept(sourceInfo, held);
+}
 
 FsStatus WriteAll(int out, const char* data, std::size_t size)
 {

@@ -72,4 +72,11 @@ enum class FlushData { Now, Later };
 FsStatus FillTemporary(int source, struct stat& sourceInfo, int temporary, bool setMode,
                        const CopyOwnership& ownership, const CopySteps& steps, FlushData flush);
 
+// After a file took its final name by a rename: reads its stamp back and, where the rename changed it
+// (FAT through fusefat stamps a renamed file anew), sets the source's once more on the final name.
+// A stamp that still differs by more than the 2 seconds FAT keeps stamps to fails the copy with the
+// reason, so that no later run copies the file again without a word; a stamp outside what every disk
+// holds (before 1980, after 2038-01-19) fails only where a later run would take the copy for older.
+FsStatus KeepStampOnceNamed(int dirFd, const char* name, const struct stat& sourceInfo);
+
 } // namespace twinfol

@@ -102,6 +102,9 @@ FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to
         placement = *knownPlacement;
     else if (FsStatus decided = DecidePlacement(to, placement, holdReplaced, targetInfo); !decided)
         return decided;
+    if (placement == Placement::Add)
+        if (FsStatus holdable = CheckNewName(BaseNameOf(to.name), run.targetNames); !holdable)
+            return holdable;
 
     if (kind == EntryKind::Link) {
         size = 0;
@@ -187,7 +190,7 @@ FsStatus PosixEntryCopy::CopyRegularFile(int source, struct stat& sourceInfo, co
                 return filled;
             if (copyInfo != nullptr && fstat(temporary.Get(), copyInfo) != 0)
                 return FsStatus::Failure(errno);
-            return PlaceUnnamedFile(temporary.Get(), to, placement, holdReplaced);
+            return PlaceUnnamedFile(temporary.Get(), sourceInfo, to, placement, holdReplaced);
         }
         // EISDIR comes from kernels that do not know O_TMPFILE at all.
         if (errno != EOPNOTSUPP && errno != EISDIR)
@@ -224,11 +227,16 @@ FsStatus PosixEntryCopy::CopyThroughNamedFile(int source, struct stat& sourceInf
         unlinkat(to.dirFd, temporaryPath.c_str(), 0);
         return filled;
     }
-    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement, holdReplaced);
+    PlacedBy placedBy = PlacedBy::Rename;
+    const FsStatus placed =
+        PlaceNamedFile(to.dirFd, temporaryPath, to.name, placement, holdReplaced, &placedBy);
+    if (!placed || placedBy == PlacedBy::Link)
+        return placed;
+    return KeepStampOnceNamed(to.dirFd, to.name.c_str(), sourceInfo);
 }
 
-FsStatus PosixEntryCopy::PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,
-                                          DeferredCloser* holdReplaced)
+FsStatus PosixEntryCopy::PlaceUnnamedFile(int temporary, const struct stat& sourceInfo, const Destination& to,
+                                          Placement placement, DeferredCloser* holdReplaced)
 {
     if (placement == Placement::Add) {
         const int error = LinkUnnamed(temporary, to.dirFd, to.name);
@@ -241,7 +249,10 @@ FsStatus PosixEntryCopy::PlaceUnnamedFile(int temporary, const Destination& to, 
         temporaryPath);
     if (!linked)
         return linked;
-    return PlaceNamedFile(to.dirFd, temporaryPath, to.name, Placement::Replace, holdReplaced);
+    if (FsStatus placed = PlaceNamedFile(to.dirFd, temporaryPath, to.name, Placement::Replace, holdReplaced);
+        !placed)
+        return placed;
+    return KeepStampOnceNamed(to.dirFd, to.name.c_str(), sourceInfo);
 }
 
 FsStatus PosixEntryCopy::CopyLink(const SourceEntry& from, const struct stat& info, const Destination& to,

@@ -88,8 +88,9 @@ private:
                                   struct stat* copyInfo);
     FsStatus CopyLink(const SourceEntry& from, const struct stat& info, const Destination& to,
                       Placement placement, DeferredCloser* holdReplaced, const PosixCredentials& credentials);
-    FsStatus PlaceUnnamedFile(int temporary, const Destination& to, Placement placement,
-                              DeferredCloser* holdReplaced);
+    // A replacement is a rename, after which the stamp is read back (KeepStampOnceNamed).
+    FsStatus PlaceUnnamedFile(int temporary, const struct stat& sourceInfo, const Destination& to,
+                              Placement placement, DeferredCloser* holdReplaced);
 
     TemporaryFileKind temporaryFiles_;
     const PosixPathResolver& resolver_;

@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "base/path.h"
+#include "engine/fs/refusal_rules.h"
+#include "engine/posix/posix_disk_kind.h"
 #include "engine/posix/posix_entry_delete.h"
 #include "engine/posix/posix_entry_facts.h"
 #include "engine/posix/posix_file_facts.h"
@@ -70,8 +72,10 @@ std::unique_ptr<RunScope> PosixFileSystem::BeginRun(const std::string& sourceRoo
     // The lock is taken first and let go last, so that no other run writes while this one has its
     // roots open.
     auto lock = std::make_unique<PosixTargetLock>(targetRoot);
-    return std::make_unique<LockedRunScope>(
-        std::move(lock), resolver_.BeginRun(sourceRoot, targetRoot, std::make_shared<PosixRunState>()));
+    auto state = std::make_shared<PosixRunState>();
+    state->targetNames = DiskKindOf(targetRoot).names;
+    return std::make_unique<LockedRunScope>(std::move(lock),
+                                            resolver_.BeginRun(sourceRoot, targetRoot, std::move(state)));
 }
 
 EntryKind PosixFileSystem::KindOf(const std::string& path)
@@ -165,6 +169,22 @@ FsResult<SpaceFigures> PosixFileSystem::ReadSpace(const std::string& folder)
     return SpaceFigures{static_cast<std::uint64_t>(figures.f_bavail) * unit, unit};
 }
 
+DiskKind PosixFileSystem::DiskKindOf(const std::string& folder)
+{
+    // A folder a run is about to make lies on the disk of the nearest one above it.
+    std::string existing = WithoutTrailingSeparator(folder);
+    for (;;) {
+        const UniqueFd opened(
+            open(existing.empty() ? "/" : existing.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (opened)
+            return DiskKindOfOpenFolder(opened.Get());
+        const std::size_t separator = existing.rfind(pathSeparator);
+        if (errno != ENOENT || separator == std::string::npos || existing.empty())
+            return {};
+        existing.resize(separator);
+    }
+}
+
 FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)
 {
     return CopyFile(from, to, progress, nullptr);
@@ -212,6 +232,12 @@ FsStatus PosixFileSystem::MakeFolder(const std::string& folder, mode_t mode)
     const PosixLocation place = resolver_.Locate(folder);
     if (!place.status)
         return place.status;
+    if (const std::shared_ptr<PosixRunState> run = resolver_.RunStateOf(folder)) {
+        const FsStatus holdable = CheckNewName(BaseNameOf(place.name), run->targetNames);
+        struct stat existing {};
+        if (!holdable && fstatat(place.dirFd, place.name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0)
+            return holdable;
+    }
     bool created = false;
     return MakeFolderAt(place.dirFd, place.name.c_str(), mode, created);
 }

@@ -21,7 +21,7 @@ public:
     explicit PosixFileSystem(TemporaryFileKind temporaryFiles = TemporaryFileKind::UnnamedWhereSupported);
 
     // Holds both roots open and resolves everything below them beneath their descriptors, following
-    // no link, until the scope is destroyed.
+    // no link, until the scope is destroyed. New names below the target keep the rules of its disk.
     std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
     // Keeps the folder open, so that each stamp is read relative to it.
@@ -65,6 +65,8 @@ public:
     // statvfs of the folder: the room left to a process without root's reserve.
     FsResult<SpaceFigures> ReadSpace(const std::string& folder) override;
     FsStatus MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder) override;
+    // From the mount table, and for a FUSE block mount from the device's superblock.
+    DiskKind DiskKindOf(const std::string& folder) override;
     FsStatus LockFile(const std::string& path, std::unique_ptr<FileLock>& lock) override;
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;

@@ -3,6 +3,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -224,6 +225,25 @@ std::optional<std::uint64_t> MountIdOf(int fd)
         (info.stx_mask & STATX_MNT_ID) == 0)
         return std::nullopt;
     return info.stx_mnt_id;
+}
+
+std::optional<MountEntry> MountOf(int fd)
+{
+    const UniqueFd table(open("/proc/self/mountinfo", O_RDONLY | O_CLOEXEC));
+    std::string text;
+    struct stat info {};
+    if (!table || ReadBounded(table.Get(), mountTableBytes, text) != 0 || fstat(fd, &info) != 0)
+        return std::nullopt;
+    const std::optional<std::uint64_t> mountId = MountIdOf(fd);
+    std::optional<MountEntry> found;
+    for (MountEntry& mount : ParseMountTable(text)) {
+        const bool holds =
+            mountId ? mount.id == *mountId
+                    : mount.deviceMajor == major(info.st_dev) && mount.deviceMinor == minor(info.st_dev);
+        if (holds)
+            found = std::move(mount);
+    }
+    return found;
 }
 
 FsResult<FolderIdentity> IdentifyOpenFolder(int folderFd)

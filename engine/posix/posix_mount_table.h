@@ -35,6 +35,11 @@ std::vector<MountEntry> ParseMountTable(std::string_view text);
 // The id of the mount that holds the open file (statx's STATX_MNT_ID); nothing on kernels before 5.8.
 std::optional<std::uint64_t> MountIdOf(int fd);
 
+// The mount that holds the open file or folder: by its mount id, or on kernels before 5.8 by its
+// device (the last mount of that device, the one on top). Nothing when the table cannot be read or
+// does not hold it.
+std::optional<MountEntry> MountOf(int fd);
+
 // The identity of an open folder. The folders an overlay shows count as mounted where it is mounted, so
 // an overlay below the folder whose layer holds or lies inside another folder reaches it, as a bind
 // mount would. A failure, with the reason, when /proc or the mount id is not available, or when an

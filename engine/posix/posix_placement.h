@@ -53,15 +53,27 @@ FsStatus CreateUnderTemporaryName(const std::string& folder, Create&& create, st
     return FsStatus::Refusal(EEXIST, "no free temporary name in the folder");
 }
 
+// Renames without replacing what stands at the destination: the rename that refuses to, or, where the
+// file system answers that one as the table of unsupported answers says, a look at the name and a
+// plain rename straight after it. Answers 0 or an errno value.
+int RenameWithoutReplacing(int fromDir, const char* from, int toDir, const char* to);
+
 // Gives an open file a name: an unnamed O_TMPFILE file, or another name for a file opened with
 // O_PATH; answers 0 or an errno value. The /proc route needs no
 // privilege; AT_EMPTY_PATH is the way when /proc is not mounted.
 int LinkUnnamed(int fd, int dirFd, const std::string& name);
 
+// How a file took its final name: a rename, which some file systems (FAT through fusefat) take as a
+// change that stamps the file anew, or a hard link, which leaves the file as it was.
+enum class PlacedBy { Rename, Link };
+
 // Moves a complete named temporary file to the target's name; the temporary file never outlives a
 // failure. With a closer, the file that a replacement replaces is held open and let go in the
-// background, so that freeing its data does not hold up the copy.
+// background, so that freeing its data does not hold up the copy. An add never replaces a name: it
+// is a rename that refuses to replace, else a hard link, else, where the file system does neither
+// (the answers of one table), a look at the name and a plain rename straight after it. placedBy,
+// when given, receives how the file took its name.
 FsStatus PlaceNamedFile(int dirFd, const std::string& temporaryPath, const std::string& to,
-                        Placement placement, DeferredCloser* holdReplaced);
+                        Placement placement, DeferredCloser* holdReplaced, PlacedBy* placedBy = nullptr);
 
 } // namespace twinfol

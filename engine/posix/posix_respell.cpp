@@ -2,10 +2,6 @@
 // between two spellings of one name as a rename onto itself and may keep the old spelling.
 #include "engine/posix/posix_respell.h"
 
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "base/temporary_name.h"
@@ -19,16 +15,7 @@ namespace {
 // the same folder, in that moment, could still be overwritten. Answers 0 or an errno value.
 int MoveToFreeName(int dirFd, const std::string& from, const std::string& to)
 {
-    if (renameat2(dirFd, from.c_str(), dirFd, to.c_str(), RENAME_NOREPLACE) == 0)
-        return 0;
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return errno;
-    struct stat info {};
-    if (fstatat(dirFd, to.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0)
-        return EEXIST;
-    if (errno != ENOENT)
-        return errno;
-    return renameat(dirFd, from.c_str(), dirFd, to.c_str()) == 0 ? 0 : errno;
+    return RenameWithoutReplacing(dirFd, from.c_str(), dirFd, to.c_str());
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include "engine/posix/posix_beneath.h"
 #include "engine/posix/posix_copy_data.h"
 #include "engine/posix/posix_file_facts.h"
+#include "engine/posix/posix_placement.h"
 #include "engine/posix/posix_trash_check.h"
 
 namespace twinfol {
@@ -23,20 +24,10 @@ namespace {
 // One rename that never replaces what stands at the destination. A file system that does not know
 // RENAME_NOREPLACE (some FUSE ones) gets a look first: the names this program moves to were reserved a
 // moment ago, so the look and the rename cannot race with itself.
-FsStatus RenameWithoutReplacing(int fromDir, const char* from, int toDir, const char* to)
+FsStatus RenameWithoutReplacingAt(int fromDir, const char* from, int toDir, const char* to)
 {
-    if (renameat2(fromDir, from, toDir, to, RENAME_NOREPLACE) == 0)
-        return {};
-    if (errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP)
-        return FsStatus::Failure(errno);
-    struct stat info {};
-    if (fstatat(toDir, to, &info, AT_SYMLINK_NOFOLLOW) == 0)
-        return FsStatus::Failure(EEXIST);
-    if (errno != ENOENT)
-        return FsStatus::Failure(errno);
-    if (renameat(fromDir, from, toDir, to) != 0)
-        return FsStatus::Failure(errno);
-    return {};
+    const int error = RenameWithoutReplacing(fromDir, from, toDir, to);
+    return error == 0 ? FsStatus() : FsStatus::Failure(error);
 }
 
 // The item's own rules, checked where it stands: a read-only file stays, and a folder goes only when
@@ -139,7 +130,7 @@ FsStatus MoveIntoTrash(const PosixPathResolver& resolver, const std::string& pat
     const PosixLocation place = resolver.Locate(trashPath);
     if (!place.status)
         return place.status;
-    return RenameWithoutReplacing(item.dirFd, item.name.c_str(), place.dirFd, place.name.c_str());
+    return RenameWithoutReplacingAt(item.dirFd, item.name.c_str(), place.dirFd, place.name.c_str());
 }
 
 FsStatus LinkIntoTrash(const PosixPathResolver& resolver, const std::string& path,
@@ -174,7 +165,7 @@ FsStatus MoveOutOfTrash(const PosixPathResolver& resolver, const std::string& tr
     if (!to.status)
         return to.status;
     if (existing == ExistingEntry::Keep)
-        return RenameWithoutReplacing(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str());
+        return RenameWithoutReplacingAt(from.dirFd, from.name.c_str(), to.dirFd, to.name.c_str());
     struct stat info {};
     if (fstatat(to.dirFd, to.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(info.st_mode))
         return FsStatus::Refusal(EISDIR, "a folder stands where the file belongs");

@@ -7,6 +7,7 @@
 
 #include "base/work_pool.h"
 #include "engine/fs/path_tree_walk.h"
+#include "engine/fs/refusal_rules.h"
 #include "engine/posix/flushed_ahead.h"
 #include "engine/posix/posix_creation_mode.h"
 #include "engine/posix/posix_entry_facts.h"
@@ -70,11 +71,24 @@ FsStatus PosixTreeCopy::Run(const std::string& sourceFolder, const std::string& 
                       nullptr);
 }
 
+FsStatus PosixTreeCopy::CheckFolderName(const FolderPair& pair) const
+{
+    const std::string_view name = BaseNameOf(pair.targetName);
+    const FsStatus holdable = CheckNewName(name, run_->targetNames);
+    // Only a folder still to be made needs a name the disk can hold; one there already has it.
+    struct stat existing {};
+    if (holdable || fstatat(pair.targetParentFd, pair.targetName, &existing, AT_SYMLINK_NOFOLLOW) == 0)
+        return {};
+    return holdable;
+}
+
 FsStatus PosixTreeCopy::CopyFolder(const FolderPair& pair, const Level* parent)
 {
     struct stat sourceInfo {};
     if (fstat(pair.sourceFd, &sourceInfo) != 0)
         return FsStatus::Failure(errno);
+    if (FsStatus holdable = CheckFolderName(pair); !holdable)
+        return holdable;
     // A new folder makes every copy into it an add.
     bool created = false;
     if (FsStatus made =
@@ -253,6 +267,9 @@ FsStatus PosixTreeCopy::CopyOneFile(const Level& level, const ListedEntry& entry
 {
     FsStatus copied;
     if (prepared) {
+        // Into a new folder every file is an add; the unnamed file is let go unnamed.
+        if (FsStatus holdable = CheckNewName(entry.name, run_->targetNames); !holdable)
+            return holdable;
         const int error = LinkUnnamed(prepared.Get(), level.targetFd, entry.name);
         copied = error == 0 ? FsStatus() : FsStatus::Failure(error);
         if (copied && TellsAhead())

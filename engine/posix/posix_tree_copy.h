@@ -49,6 +49,8 @@ private:
     // Makes or finds the target folder, copies the source's entries into it, and finishes a folder it
     // made, also when the copy of its content failed or was stopped.
     FsStatus CopyFolder(const FolderPair& pair, const Level* parent);
+    // Refuses a folder still to be made under a name the target's disk cannot hold.
+    FsStatus CheckFolderName(const FolderPair& pair) const;
     FsStatus CopySubTree(const Level& parent, const std::string& name);
     FsStatus CopyLevel(const Level& level);
     // Copies a run of listed entries (no folder among them) in order, answering whether the stop

@@ -52,8 +52,9 @@ struct SyncOptions {
     // a FAT or exFAT disk keeps local time, so after a daylight-saving change every file there reads
     // one hour off.
     bool ignoreHourShift = false;
-    // How many workers do a run's file work: 0 one per core (at most eight), 1 the engine thread alone.
-    // Whatever the number, the report is the same.
+    // How many workers do a run's file work: 0 one per core (at most eight), or sixteen where the source
+    // or the target lies on a FUSE or network mount, whose calls wait on a server; 1 the engine thread
+    // alone. Whatever the number, the report is the same.
     int jobs = 0;
     // What the run leaves out beside the exclusion list: patterns in gitignore syntax, matched on both
     // sides against the path below the root, and files larger or smaller than the limits (in bytes).

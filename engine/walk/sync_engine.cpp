@@ -63,11 +63,18 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
 }
 
-WorkPool* SyncEngine::PoolFor(const SyncOptions& options)
+WorkPool* SyncEngine::PoolFor(const SyncOptions& options, const std::string& sourceDir,
+                              const std::string& targetDir)
 {
-    const std::size_t workers = WorkerCountFor(options.jobs);
     // An observer hears of every item as it is decided, so such a walk stays on this thread.
-    if (workers <= 1 || records_.HasObserver())
+    if (records_.HasObserver())
+        return nullptr;
+    // Only the default asks the disks: the mount table is read for nothing when the jobs are given.
+    const bool waited = options.jobs <= 0 && (fileSystem_.DiskKindOf(sourceDir).latencyBound ||
+                                              fileSystem_.DiskKindOf(targetDir).latencyBound);
+    const std::size_t workers =
+        WorkerCountFor(options.jobs, waited ? WorkBound::Latency : WorkBound::Processor);
+    if (workers <= 1)
         return nullptr;
     if (!ownPool_ || ownPool_->WorkerCount() != workers)
         ownPool_ = std::make_unique<WorkPool>(workers);
@@ -80,7 +87,7 @@ void SyncEngine::SynchroniseFolder(const std::string& sourceDir, const std::stri
     rules_.emplace(options, exclusions_, sourceDir, targetDir);
     parts_.emplace(WalkParts{fileSystem_, runState_, host_, *rules_, records_, figures_, changes_, spellings_,
                              deletes_, *this});
-    pool_ = PoolFor(options);
+    pool_ = PoolFor(options, sourceDir, targetDir);
     // With more than one job the workers read the listings of the twin folders ahead of the walk.
     std::optional<ReadAhead> readAhead;
     if (pool_ != nullptr)

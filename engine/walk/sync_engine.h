@@ -69,7 +69,9 @@ private:
     // The level's entries of the reserved temporary shape: the source's refused with a problem line
     // each, the target's swept when old and unexplained.
     void HandleReservedNames(const Level& level);
-    WorkPool* PoolFor(const SyncOptions& options);
+    // The workers of a walk between the two folders: as many as the jobs option says, or by default as
+    // many as what holds up the work on their disks calls for.
+    WorkPool* PoolFor(const SyncOptions& options, const std::string& sourceDir, const std::string& targetDir);
 
     FileSystem& fileSystem_;
     const ExclusionList& exclusions_;

@@ -3,6 +3,7 @@
 // outcome does what it was given to do meanwhile.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -62,6 +63,19 @@ TEST(WorkSplit, NestedPartsOnAPoolAreEachDoneOnceBeforeTheirWaitReturns)
     EXPECT_EQ(waitsBeforeTheirParts.load(), 0);
     for (const std::atomic<int>& leaf : leaves)
         EXPECT_EQ(leaf.load(), 1);
+}
+
+// The default follows the cores up to eight, and is sixteen where latency bounds the work; a number
+// the person gives is taken either way.
+TEST(WorkerCount, TheDefaultRisesToSixteenWhereLatencyBoundsTheWorkAndAGivenNumberStands)
+{
+    const std::size_t cores = std::max(1u, std::min(std::thread::hardware_concurrency(), 8u));
+    EXPECT_EQ(WorkerCountFor(0), cores);
+    EXPECT_EQ(WorkerCountFor(0, WorkBound::Processor), cores);
+    EXPECT_EQ(WorkerCountFor(0, WorkBound::Latency), 16u);
+    EXPECT_EQ(WorkerCountFor(3, WorkBound::Latency), 3u);
+    EXPECT_EQ(WorkerCountFor(1, WorkBound::Latency), 1u);
+    EXPECT_EQ(WorkerCountFor(40, WorkBound::Processor), 40u);
 }
 
 } // namespace

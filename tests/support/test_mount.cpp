@@ -2,12 +2,18 @@
 #include "support/test_mount.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
+#include <thread>
 #include <utility>
 
 namespace twinfol::test {
@@ -35,6 +41,32 @@ bool MakeImageFile(const std::string& image, std::size_t bytes)
     const bool sized = ftruncate(fd, static_cast<off_t>(bytes)) == 0;
     close(fd);
     return sized;
+}
+
+// Whether the mount table shows a mount of the type at the folder (given without a trailing separator).
+bool ShowsMount(const std::string& at, const std::string& type)
+{
+    std::ifstream table("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(table, line)) {
+        std::istringstream fields(line);
+        std::string field;
+        std::string mountPoint;
+        for (int index = 0; index < 5 && fields >> field; ++index)
+            mountPoint = field;
+        while (fields >> field && field != "-") {
+        }
+        if (mountPoint == at && fields >> field && field == type)
+            return true;
+    }
+    return false;
+}
+
+std::string WithoutTrailingSlash(std::string path)
+{
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    return path;
 }
 
 } // namespace
@@ -128,8 +160,63 @@ TestMount TestMount::ExfatImage(const std::string& image, std::size_t bytes, con
     return made;
 }
 
+TestMount TestMount::Rclone(const std::string& backing, const std::string& cacheFolder, const std::string& at)
+{
+    if (geteuid() != 0)
+        return Failed("needs root to mount through rclone");
+    if (!RunQuietly("command -v rclone"))
+        return Failed("needs rclone (apt-get install rclone)");
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+        return Failed("needs /dev/fuse to mount through rclone");
+    TestMount made;
+    made.server_ = fork();
+    if (made.server_ == 0) {
+        const int quiet = open("/dev/null", O_WRONLY);
+        dup2(quiet, STDOUT_FILENO);
+        dup2(quiet, STDERR_FILENO);
+        execlp("rclone", "rclone", "mount", backing.c_str(), at.c_str(), "--vfs-cache-mode", "writes",
+               "--cache-dir", cacheFolder.c_str(), "--config", "/dev/null", nullptr);
+        _exit(127);
+    }
+    const std::string mountPoint = WithoutTrailingSlash(at);
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!ShowsMount(mountPoint, "fuse.rclone")) {
+        const bool ended = made.server_ < 0 || waitpid(made.server_, nullptr, WNOHANG) != 0;
+        if (ended || std::chrono::steady_clock::now() > until) {
+            if (!ended && kill(made.server_, SIGTERM) == 0)
+                waitpid(made.server_, nullptr, 0);
+            made.server_ = -1;
+            return Failed("rclone did not mount the folder");
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    made.at_ = at;
+    return made;
+}
+
+TestMount TestMount::Sshfs(const LoopbackSshd& server, const std::string& remote, const std::string& at)
+{
+    if (!server.IsRunning())
+        return Failed(server.Failure());
+    if (!RunQuietly("command -v sshfs"))
+        return Failed("needs sshfs (apt-get install sshfs)");
+    if (access("/dev/fuse", R_OK | W_OK) != 0)
+        return Failed("needs /dev/fuse to mount through sshfs");
+    const std::string command =
+        "sshfs -F /dev/null -p " + std::to_string(server.Port()) +
+        " -o IdentityFile=" + Quoted(server.UserKey()) +
+        " -o StrictHostKeyChecking=no -o UserKnownHostsFile=/dev/null -o BatchMode=yes " +
+        Quoted(server.RemoteFolder(remote)) + " " + Quoted(at);
+    if (!RunQuietly(command))
+        return Failed("could not mount the loopback server's folder through sshfs");
+    TestMount made;
+    made.at_ = at;
+    return made;
+}
+
 TestMount::TestMount(TestMount&& other) noexcept
-    : at_(std::exchange(other.at_, {})), failure_(std::move(other.failure_))
+    : at_(std::exchange(other.at_, {})), failure_(std::move(other.failure_)),
+      server_(std::exchange(other.server_, -1))
 {
 }
 
@@ -141,6 +228,14 @@ TestMount::~TestMount()
     // detached rather than left in place.
     if (umount2(at_.c_str(), 0) != 0)
         umount2(at_.c_str(), MNT_DETACH);
+    // The server ends once its mount is gone; one still held up is told to.
+    if (server_ > 0) {
+        bool ended = false;
+        for (int wait = 0; wait < 500 && !(ended = waitpid(server_, nullptr, WNOHANG) != 0); ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (!ended && kill(server_, SIGTERM) == 0)
+            waitpid(server_, nullptr, 0);
+    }
 }
 
 } // namespace twinfol::test

@@ -3,8 +3,12 @@
 // skips with the helper's message when it could not mount.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstddef>
 #include <string>
+
+#include "support/loopback_sshd.h"
 
 namespace twinfol::test {
 
@@ -27,11 +31,19 @@ public:
     // (freed again when the mount goes).
     static TestMount ExfatImage(const std::string& image, std::size_t bytes, const std::string& at);
 
+    // The folder `backing` at `at` through rclone's FUSE mount of its local back end, its write cache
+    // in `cacheFolder`, as a person mounts cloud storage: rclone runs in the background until the
+    // mount goes.
+    static TestMount Rclone(const std::string& backing, const std::string& cacheFolder,
+                            const std::string& at);
+    // The server's folder `remote` at `at` through sshfs.
+    static TestMount Sshfs(const LoopbackSshd& server, const std::string& remote, const std::string& at);
+
     TestMount(TestMount&& other) noexcept;
     TestMount& operator=(TestMount&&) = delete;
     TestMount(const TestMount&) = delete;
     TestMount& operator=(const TestMount&) = delete;
-    // Unmounts, lazily when the mount is still busy.
+    // Unmounts, lazily when the mount is still busy, and waits for a FUSE server the mount started.
     ~TestMount();
 
     bool IsMounted() const { return !at_.empty(); }
@@ -44,6 +56,8 @@ private:
 
     std::string at_;
     std::string failure_;
+    // A FUSE server that runs in the foreground, waited for once it is unmounted.
+    pid_t server_ = -1;
 };
 
 } // namespace twinfol::test
