@@ -67,7 +67,8 @@ TEST_F(LostConnectionTest, ACutUnderTheSourceEndsTheRunWithOneLineAndNoDeleteAft
     });
     Run();
     ASSERT_GT(killed, 0) << "the connection was never cut";
-    ASSERT_EQ(report.problemLog.size(), 1u) << (report.problemLog.empty() ? "" : report.problemLog[1 % report.problemLog.size()].line);
+    ASSERT_EQ(report.problemLog.size(), 1u)
+        << (report.problemLog.empty() ? "" : report.problemLog[1 % report.problemLog.size()].line);
     EXPECT_EQ(report.problemLog[0].line, "Could not read folder: " + source.substr(0, source.size() - 1));
     EXPECT_EQ(report.problemLog[0].reason, "the disk or connection was lost");
     EXPECT_TRUE(runState.IsStopped());
