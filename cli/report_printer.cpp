@@ -181,7 +181,7 @@ void PrintRunJson(const SyncReport& report, std::ostream& out)
     out << ", \"addedFolderContents\": ";
     PrintFolderContents(report, out);
     out << ", \"incompleteFolders\": ";
-    PrintJsonArray(report.incompleteFolders, out);
+    PrintJsonArray(report.AllIncompleteFolders(), out);
     out << ", \"ignoredCount\": " << report.ignoredItems.size() << ", \"ignored\": [";
     bool first = true;
     for (const IgnoredItem& item : report.ignoredItems) {

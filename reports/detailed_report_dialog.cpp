@@ -69,11 +69,12 @@ DetailedReportDialog::DetailedReportDialog(std::vector<Page> pages, QWidget* par
 
 DetailedReportDialog::~DetailedReportDialog() = default;
 
-void DetailedReportDialog::MarkIncompleteFolders(const PathSet& folders)
+void DetailedReportDialog::MarkIncompleteFolders(const PathSet& folders, const PathSet* partlyCopied)
 {
     if (Index(DetailView::ViewAddedFolders) >= pages_.size())
         return;
     pages_[Index(DetailView::ViewAddedFolders)].incomplete = &folders;
+    pages_[Index(DetailView::ViewAddedFolders)].partlyCopied = partlyCopied;
     Refresh();
 }
 
@@ -94,14 +95,19 @@ void DetailedReportDialog::Refresh()
     // A screen reader names the list by what it holds now.
     ui_->entryList->setAccessibleName(pages_[Index(currentView_)].nowShowing);
     const PathSet& list = *pages_[Index(currentView_)].list;
-    const PathSet* incomplete = pages_[Index(currentView_)].incomplete;
+    const Page& page = pages_[Index(currentView_)];
+    const auto markOf = [&page](const std::string& path) {
+        if (page.incomplete != nullptr && page.incomplete->contains(path))
+            return incompleteMark;
+        if (page.partlyCopied != nullptr && page.partlyCopied->contains(path))
+            return partlyCopiedMark;
+        return std::string_view();
+    };
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(list.size()));
     // Paths are bytes in the engine; they are shown as UTF-8, bytes that are not UTF-8 as \xNN.
     for (const std::string& path : list)
-        rows.append(QString::fromStdString(ForDisplay(incomplete != nullptr && incomplete->contains(path)
-                                                          ? path + std::string(incompleteMark)
-                                                          : path)));
+        rows.append(QString::fromStdString(ForDisplay(path + std::string(markOf(path)))));
     ui_->entryList->clear();
     ui_->entryList->addItems(rows);
 }

@@ -40,9 +40,9 @@ public:
     DetailedReportDialog(const PathSet& restored, const PathSet& trashed, QWidget* parent = nullptr);
     ~DetailedReportDialog() override;
 
-    // Added folders whose copy a stop cut short: the added folders' view shows them with their mark.
-    // The set must outlive the window.
-    void MarkIncompleteFolders(const PathSet& folders);
+    // Added folders whose copy a stop cut short, and those some of whose entries could not be copied:
+    // the added folders' view shows them with their marks. The sets must outlive the window.
+    void MarkIncompleteFolders(const PathSet& folders, const PathSet* partlyCopied = nullptr);
 
     DetailView CurrentView() const { return currentView_; }
     void ShowView(DetailView view);
@@ -52,8 +52,9 @@ private:
         QString button;
         QString nowShowing;
         const PathSet* list = nullptr;
-        // Entries shown with the incomplete mark.
+        // Entries shown with the incomplete mark, and with the mark of a partly copied folder.
         const PathSet* incomplete = nullptr;
+        const PathSet* partlyCopied = nullptr;
     };
 
     DetailedReportDialog(std::vector<Page> pages, QWidget* parent);

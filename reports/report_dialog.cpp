@@ -140,7 +140,7 @@ void ReportDialog::ViewDetails()
     }
     DetailedReportDialog details(report_.overwrittenFiles, report_.addedFiles, report_.deletedFiles,
                                  report_.addedFolders, report_.deletedFolders, this);
-    details.MarkIncompleteFolders(report_.incompleteFolders);
+    details.MarkIncompleteFolders(report_.incompleteFolders, &report_.partlyCopiedFolders);
     details.exec();
 }
 

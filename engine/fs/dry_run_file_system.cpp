@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/fs/path_tree_walk.h"
 #include "engine/fs/refusal_rules.h"
 #include "engine/records/refusal_reasons.h"
 
@@ -118,6 +119,8 @@ FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& 
         return looked;
     if (FsStatus copyable = CheckCopySource(source); !copyable)
         return copyable;
+    if (FsStatus holdable = CheckNewKind(source.kind, targetNames_); !holdable)
+        return holdable;
     if (source.kind == EntryKind::File)
         if (FsStatus readable = OpenForReading(from); !readable)
             return FsStatus::FailureAt(sourceUnreadableStep, readable.Error());
@@ -218,7 +221,9 @@ FsStatus DryRunFileSystem::Respell(const std::string& path, const std::string&)
 FsStatus DryRunFileSystem::CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,
                                           const StopFlag& stop, CopyProgress* progress)
 {
-    return FileSystem::CopyFolderTree(sourceFolder, targetFolder, stop, progress);
+    PathTreeWalk walk(*this, nullptr, stop, {}, {}, progress);
+    walk.KeepNamesOf(targetNames_);
+    return walk.Copy(sourceFolder, targetFolder);
 }
 
 FsStatus DryRunFileSystem::DeleteFolderTree(const std::string& folder, const StopFlag& stop)

@@ -261,8 +261,13 @@ public:
                                          std::unique_ptr<FolderStampReader>& stamps);
     // Copies everything inside sourceFolder into targetFolder, creating it first when needed. Entries
     // are handled in listing order; a copy's own leftover temporary file is never copied; links are
-    // copied as links and never walked through. The first failure ends the copy; a stop request
-    // ends it after the current entry, with success. Progress, when given, hears of every file copied.
+    // copied as links and never walked through. An entry that cannot be copied (a file or a whole
+    // sub-folder: a name or kind the target's disk cannot hold, a second spelling of a name on a disk
+    // that does not tell case apart, a special file, a source that cannot be read) is told to the
+    // progress and left out, and the copy goes on with the next; the copy then answers the first such
+    // failure. A failure of the folder itself (it cannot be made or listed), or one that means the
+    // connection to a disk is gone, ends the copy. A stop request ends it after the current entry,
+    // with success. Progress, when given, hears of every file copied.
     // By default the walk of engine/fs/path_tree_walk.h over MakeFolder, ListFolder and CopyFile.
     // Concurrent.
     virtual FsStatus CopyFolderTree(const std::string& sourceFolder, const std::string& targetFolder,

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include "engine/fs/file_system.h"
 #include "engine/fs/walk_hook.h"
@@ -29,14 +31,27 @@ public:
     PathTreeWalk(FileSystem& fileSystem, WalkHook* hook, const StopFlag& stop, EnterCheck mayEnter = {},
                  MadeFolderStep onMadeFolder = {}, CopyProgress* progress = nullptr);
 
+    // The naming rules of the target's disk, which the copy's refusals follow; Posix unless set.
+    void KeepNamesOf(NameRules rules) { names_ = rules; }
+
     // What FileSystem::CopyFolderTree does, entry for entry and in the same order.
     FsStatus Copy(const std::string& sourceFolder, const std::string& targetFolder);
+    // The same for a sub-folder of a tree copy that walks on here: answers only the failure of the
+    // folder itself; the entries left out are told to the progress and answered by FirstNotCopied.
+    // intoNew tells whether the folder that holds it was made by the copy.
+    FsStatus CopyFolder(const std::string& sourceFolder, const std::string& targetFolder, bool intoNew);
+    // The first entry a copy left out, or success.
+    const FsStatus& FirstNotCopied() const { return firstNotCopied_; }
+    // Whether a failure ended the copy because the connection to a disk is gone.
+    bool ConnectionLost() const { return connectionLost_; }
     // What FileSystem::DeleteFolderTree does, entry for entry and in the same order. The folder itself
     // is not checked here: a caller that has not opened it yet checks it as it checks the sub-folders.
     FsStatus Delete(const std::string& folder);
 
 private:
-    FsStatus CopyEntries(const std::string& sourceFolder, const std::string& targetFolder);
+    FsStatus CopyEntries(const std::string& sourceFolder, const std::string& targetFolder, bool intoNew);
+    FsStatus CopyEntry(std::string from, std::string to, EntryKind kind, bool intoNew);
+    void NotCopied(const std::string& from, const std::string& to, const FsStatus& why);
     FsStatus Step(WalkStep step, const std::string& path, const std::string& secondPath = {});
 
     FileSystem& fileSystem_;
@@ -45,6 +60,9 @@ private:
     EnterCheck mayEnter_;
     MadeFolderStep onMadeFolder_;
     CopyProgress* progress_;
+    NameRules names_ = NameRules::Posix;
+    FsStatus firstNotCopied_;
+    bool connectionLost_ = false;
 };
 
 // The check a tree delete makes before it enters a folder, decided by the refusal rules from what the

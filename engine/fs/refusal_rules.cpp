@@ -2,7 +2,9 @@
 #include "engine/fs/refusal_rules.h"
 
 #include <cerrno>
+#include <map>
 
+#include "engine/fs/case_folding.h"
 #include "engine/fs/windows_names.h"
 #include "engine/records/refusal_reasons.h"
 
@@ -65,6 +67,53 @@ FsStatus CheckNewName(std::string_view name, NameRules rules)
     if (const char* reason = UnholdableNameReason(name, rules))
         return FsStatus::Refusal(EINVAL, reason);
     return {};
+}
+
+std::set<std::string> LaterCaseTwins(const std::vector<std::string_view>& names, NameRules rules)
+{
+    std::set<std::string> later;
+    // NTFS, as Linux writes it, keeps names that differ only in case apart.
+    if (rules != NameRules::Fat && rules != NameRules::Exfat)
+        return later;
+    // Per folded name, the spellings seen: the first in name order keeps its place.
+    std::map<std::string, std::set<std::string_view>> spellings;
+    for (const std::string_view name : names)
+        spellings[FoldCase(name)].insert(name);
+    for (const auto& [folded, spelled] : spellings)
+        for (auto name = std::next(spelled.begin()); name != spelled.end(); ++name)
+            later.emplace(*name);
+    return later;
+}
+
+FsStatus CaseTwinRefusal()
+{
+    return FsStatus::Refusal(EEXIST, otherSpellingReason);
+}
+
+FsStatus CheckNewKind(EntryKind kind, NameRules rules)
+{
+    if (kind != EntryKind::Link)
+        return {};
+    if (rules == NameRules::Fat)
+        return FsStatus::Refusal(EPERM, "the target disk (FAT) cannot hold a symbolic link");
+    if (rules == NameRules::Exfat)
+        return FsStatus::Refusal(EPERM, "the target disk (exFAT) cannot hold a symbolic link");
+    return {};
+}
+
+bool IsConnectionLoss(const FsStatus& failure)
+{
+    switch (failure.Error()) {
+    case ENOTCONN:
+    case ENODEV:
+    case ENXIO:
+    case ESTALE:
+    case ECONNABORTED:
+    case ECONNRESET:
+    case EHOSTDOWN:
+    case EHOSTUNREACH: return !failure.IsRefusal();
+    default: return false;
+    }
 }
 
 FsStatus LinkWhereFolderWasRefusal()

@@ -3,7 +3,10 @@
 // trial-run layer to the facts it looks up, so that both refuse the same things for the same reasons.
 #pragma once
 
+#include <set>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/fs/disk_kind.h"
 #include "engine/fs/file_system.h"
@@ -32,6 +35,20 @@ FsStatus CheckSameMount(const EntryFacts& folder, const EntryFacts& parent);
 // rules forbid (engine/fs/windows_names.h) is refused with the reason, before anything is written.
 // An entry already there under the name is no new entry and is never asked about.
 FsStatus CheckNewName(std::string_view name, NameRules rules);
+
+// The entries of one source folder that a copy onto a disk that does not tell upper and lower case
+// apart (FAT, exFAT) cannot place beside another of them: every spelling after the first, in name
+// order, of one name folded to one case. Each is refused with CaseTwinRefusal, so that the first
+// spelling keeps its own content and nothing of a twin lands under its name. None on other disks.
+std::set<std::string> LaterCaseTwins(const std::vector<std::string_view>& names, NameRules rules);
+// A second spelling of a name already there, where the target folder does not tell case apart.
+FsStatus CaseTwinRefusal();
+// A copy of an entry of this kind onto the target's disk: a symbolic link on a disk that cannot hold
+// one (FAT, exFAT) is refused with the reason, before anything is written.
+FsStatus CheckNewKind(EntryKind kind, NameRules rules);
+// Whether a failure means the connection to the disk is gone, so that a tree walk going on past
+// failed entries stops instead of failing every entry left.
+bool IsConnectionLoss(const FsStatus& failure);
 
 // The refusals a layer also meets where the kernel decided, with no facts at hand (an open beneath a
 // folder that refused a link or another mount): the same errno values and reasons as the rules'.

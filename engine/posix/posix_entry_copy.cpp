@@ -93,6 +93,8 @@ FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to
     EntryKind kind = EntryKind::Missing;
     if (FsStatus opened = OpenSource(from, source, sourceInfo, kind); !opened)
         return opened;
+    if (FsStatus holdable = CheckNewKind(kind, run.targetNames); !holdable)
+        return holdable;
 
     // An add never replaces a name that appears meanwhile.
     Placement placement = Placement::Add;

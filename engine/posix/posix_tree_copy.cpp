@@ -1,9 +1,15 @@
 // Tree copies relative to open folders. Each level lists its source completely, then handles the
-// entries in listing order: the first failure ends the walk, a stop request ends it after the current
-// entry, and no link is followed (sub-folders are opened with O_NOFOLLOW, links are copied as links).
+// entries in listing order: an entry that cannot be copied is told and left out, a stop request ends
+// the walk after the current entry, and no link is followed (sub-folders are opened with O_NOFOLLOW, links
+// are copied as links).
 #include "engine/posix/posix_tree_copy.h"
 
 #include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+#include <string_view>
 
 #include "base/work_pool.h"
 #include "engine/fs/path_tree_walk.h"
@@ -37,12 +43,13 @@ private:
     std::uint64_t told_ = 0;
 };
 
-bool AnyLeft(const std::vector<ListedEntry>& entries, std::size_t from)
+// An entry's whole path in a folder, a folder's with its trailing separator.
+std::string EntryPath(const std::string& folder, const ListedEntry& entry)
 {
-    for (std::size_t index = from; index < entries.size(); ++index)
-        if (!IsTemporaryName(entries[index].name))
-            return true;
-    return false;
+    std::string path = folder + entry.name;
+    if (entry.kind == EntryKind::Folder)
+        path += pathSeparator;
+    return path;
 }
 
 } // namespace
@@ -67,8 +74,19 @@ FsStatus PosixTreeCopy::Run(const std::string& sourceFolder, const std::string& 
     if (!run_)
         run_ = std::make_shared<PosixRunState>();
     umask_ = ReadUmask();
-    return CopyFolder({source.Get(), targetPlace.dirFd, targetPlace.name.c_str(), sourceFolder, targetFolder},
-                      nullptr);
+    FsStatus own = CopyFolder(
+        {source.Get(), targetPlace.dirFd, targetPlace.name.c_str(), sourceFolder, targetFolder}, nullptr);
+    return own ? firstNotCopied_ : own;
+}
+
+void PosixTreeCopy::NotCopied(const std::string& from, const std::string& to, const FsStatus& why)
+{
+    if (firstNotCopied_)
+        firstNotCopied_ = why;
+    if (context_.progress != nullptr)
+        context_.progress->EntryNotCopied(from, to, why);
+    if (IsConnectionLoss(why))
+        connectionLost_ = true;
 }
 
 FsStatus PosixTreeCopy::CheckFolderName(const FolderPair& pair) const
@@ -91,10 +109,13 @@ FsStatus PosixTreeCopy::CopyFolder(const FolderPair& pair, const Level* parent)
         return holdable;
     // A new folder makes every copy into it an add.
     bool created = false;
-    if (FsStatus made =
-            MakeFolderAt(pair.targetParentFd, pair.targetName, FolderCreationMode(sourceInfo), created);
-        !made)
-        return made;
+    const FsStatus madeHere =
+        MakeFolderAt(pair.targetParentFd, pair.targetName, FolderCreationMode(sourceInfo), created);
+    // In a folder this copy made, whatever stands under the name already came from another spelling.
+    if (parent != nullptr && parent->targetIsNew && (madeHere ? !created : madeHere.Error() == EEXIST))
+        return CaseTwinRefusal();
+    if (!madeHere)
+        return madeHere;
     // A folder made here and left unopened keeps a mode never more open than its source's.
     const UniqueFd target = OpenFolderAt(pair.targetParentFd, pair.targetName);
     struct stat made {};
@@ -133,8 +154,13 @@ FsStatus PosixTreeCopy::CopySubTree(const Level& parent, const std::string& name
             return FinishFolderAt(context_.resolver, run_->credentials, source, target,
                                   made ? FolderStage::Made : FolderStage::Filled);
         };
-        return PathTreeWalk(context_.layer, context_.hook, stop_, {}, finish, context_.progress)
-            .Copy(sourcePath, targetPath);
+        PathTreeWalk walk(context_.layer, context_.hook, stop_, {}, finish, context_.progress);
+        walk.KeepNamesOf(run_->targetNames);
+        FsStatus own = walk.CopyFolder(sourcePath, targetPath, parent.targetIsNew);
+        if (!walk.FirstNotCopied() && firstNotCopied_)
+            firstNotCopied_ = walk.FirstNotCopied();
+        connectionLost_ = connectionLost_ || walk.ConnectionLost();
+        return own;
     }
     if (FsStatus step = context_.Step(WalkStep::MakeFolder, targetPath); !step)
         return step;
@@ -149,40 +175,40 @@ FsStatus PosixTreeCopy::CopyLevel(const Level& level)
     std::vector<ListedEntry> entries;
     if (FsStatus listed = ReadEntries(level.sourceFd, entries); !listed)
         return listed;
-    FsStatus result;
+    // A copy's own leftover temporary file (or anything else of that reserved shape) is never copied.
+    std::erase_if(entries, [](const ListedEntry& entry) { return IsTemporaryName(entry.name); });
+    std::vector<std::string_view> names;
+    names.reserve(entries.size());
+    for (const ListedEntry& entry : entries)
+        names.emplace_back(entry.name);
+    const std::set<std::string> twins = LaterCaseTwins(names, run_->targetNames);
     std::vector<ListedEntry> run;
-    for (std::size_t index = 0; index < entries.size();) {
-        // A copy's own leftover temporary file (or anything else of that reserved shape) is never copied.
-        if (IsTemporaryName(entries[index].name)) {
+    for (std::size_t index = 0; index < entries.size() && !connectionLost_;) {
+        if (entries[index].kind == EntryKind::Folder || twins.contains(entries[index].name)) {
+            const ListedEntry& entry = entries[index];
+            if (FsStatus copied =
+                    twins.contains(entry.name) ? CaseTwinRefusal() : CopySubTree(level, entry.name);
+                !copied)
+                NotCopied(EntryPath(level.sourceFolder, entry), EntryPath(level.targetFolder, entry), copied);
             ++index;
-            continue;
-        }
-        if (entries[index].kind == EntryKind::Folder) {
-            result = CopySubTree(level, entries[index].name);
-            ++index;
-            if (!result)
-                break;
             if (IsStopped()) {
-                TellIfCutShort(AnyLeft(entries, index));
+                TellIfCutShort(index < entries.size());
                 break;
             }
             continue;
         }
-        // The entries up to the next folder form one run, copied in listing order.
+        // The files up to the next folder (or twin) form one run, copied in listing order.
         run.clear();
-        for (; index < entries.size() && entries[index].kind != EntryKind::Folder; ++index)
-            if (!IsTemporaryName(entries[index].name))
-                run.push_back(std::move(entries[index]));
-        bool stopped = false;
-        result = CopyFileRun(level, run, stopped);
-        if (!result)
-            break;
-        if (stopped) {
-            TellIfCutShort(AnyLeft(entries, index));
+        for (; index < entries.size() && entries[index].kind != EntryKind::Folder &&
+               !twins.contains(entries[index].name);
+             ++index)
+            run.push_back(std::move(entries[index]));
+        if (CopyFileRun(level, run)) {
+            TellIfCutShort(index < entries.size());
             break;
         }
     }
-    return result;
+    return {};
 }
 
 bool PosixTreeCopy::TellsAhead() const
@@ -203,8 +229,7 @@ CopySteps PosixTreeCopy::StepsOf(const Level& level, const std::string& name) co
     return {context_.hook, level.sourceFolder + name, level.targetFolder + name};
 }
 
-FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries,
-                                    bool& stopped)
+bool PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries)
 {
     // Into a folder this copy has made, every file is an add through an unnamed temporary file, so the
     // next files can be filled ahead while this thread gives each its name in order: by a helper
@@ -239,26 +264,40 @@ FsStatus PosixTreeCopy::CopyFileRun(const Level& level, const std::vector<Listed
     std::optional<FlushedAhead> ahead;
     if (batched)
         ahead.emplace(helped ? &helper : nullptr, entries.size(), prepare, level.targetFd);
-    FsStatus result;
-    for (std::size_t index = 0; index < entries.size(); ++index) {
+    for (std::size_t index = 0; index < entries.size() && !connectionLost_; ++index) {
         const ListedEntry& entry = entries[index];
-        if (context_.hook != nullptr)
-            result = context_.Step(WalkStep::CopyFile, level.sourceFolder + entry.name,
-                                   level.targetFolder + entry.name);
-        UniqueFd prepared;
-        if (result && ahead)
-            result = ahead->Take(index, prepared);
-        // A file copied twice already from a source that kept changing has failed.
-        if (result)
-            result = finalFailures[index]
-                         ? CopyOneFile(level, entry, std::move(prepared), preparedSizes[index])
-                         : finalFailures[index];
-        stopped = IsStopped();
-        if (result && stopped)
+        const FsStatus result = CopyRunEntry(level, entry, ahead ? &*ahead : nullptr, index,
+                                             finalFailures[index], preparedSizes[index]);
+        if (!result)
+            NotCopied(level.sourceFolder + entry.name, level.targetFolder + entry.name, result);
+        if (IsStopped()) {
             TellIfCutShort(index + 1 < entries.size());
-        if (!result || stopped)
-            break;
+            return true;
+        }
     }
+    return false;
+}
+
+FsStatus PosixTreeCopy::CopyRunEntry(const Level& level, const ListedEntry& entry, FlushedAhead* ahead,
+                                     std::size_t index, const FsStatus& preparedFailure,
+                                     const std::uint64_t& preparedSize)
+{
+    FsStatus result;
+    if (context_.hook != nullptr)
+        result = context_.Step(WalkStep::CopyFile, level.sourceFolder + entry.name,
+                               level.targetFolder + entry.name);
+    // Every prepared file is taken in turn, also one whose copy has failed already.
+    UniqueFd prepared;
+    if (ahead != nullptr)
+        if (FsStatus taken = ahead->Take(index, prepared); !taken && result)
+            result = taken;
+    // A file copied twice already from a source that kept changing has failed.
+    if (result)
+        result =
+            preparedFailure ? CopyOneFile(level, entry, std::move(prepared), preparedSize) : preparedFailure;
+    // In a folder this copy made, a name taken already was taken by another spelling of it.
+    if (!result && level.targetIsNew && result.Error() == EEXIST && !result.IsRefusal())
+        result = CaseTwinRefusal();
     return result;
 }
 

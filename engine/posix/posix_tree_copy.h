@@ -17,6 +17,8 @@
 
 namespace twinfol {
 
+class FlushedAhead;
+
 class PosixTreeCopy {
 public:
     PosixTreeCopy(const PosixWalkContext& context, const StopFlag& stop);
@@ -47,15 +49,23 @@ private:
     };
 
     // Makes or finds the target folder, copies the source's entries into it, and finishes a folder it
-    // made, also when the copy of its content failed or was stopped.
+    // made, also when the copy of its content failed or was stopped. Answers the failure of the
+    // folder itself; its entries left out are told on their own.
     FsStatus CopyFolder(const FolderPair& pair, const Level* parent);
     // Refuses a folder still to be made under a name the target's disk cannot hold.
     FsStatus CheckFolderName(const FolderPair& pair) const;
     FsStatus CopySubTree(const Level& parent, const std::string& name);
     FsStatus CopyLevel(const Level& level);
-    // Copies a run of listed entries (no folder among them) in order, answering whether the stop
-    // request ended it.
-    FsStatus CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries, bool& stopped);
+    // Copies a run of listed entries (no folder among them) in order, each one it cannot copy told and
+    // left out, answering whether the stop request ended it.
+    bool CopyFileRun(const Level& level, const std::vector<ListedEntry>& entries);
+    // Tells of an entry left out, and notes the first and whether the connection to a disk is gone.
+    void NotCopied(const std::string& from, const std::string& to, const FsStatus& why);
+    // Copies one entry of a run of files: its step, its prepared file (taken in turn from ahead, when
+    // files are prepared ahead) and the copy. The preparation's outcome is read only once taken.
+    FsStatus CopyRunEntry(const Level& level, const ListedEntry& entry, FlushedAhead* ahead,
+                          std::size_t index, const FsStatus& preparedFailure,
+                          const std::uint64_t& preparedSize);
     // Gives a prepared file its name, or copies the entry from the start when it was not prepared.
     // A copy made here tells the progress itself; for a prepared one this tells of its size.
     FsStatus CopyOneFile(const Level& level, const ListedEntry& entry, UniqueFd prepared,
@@ -74,6 +84,10 @@ private:
     std::optional<mode_t> umask_;
     // The run's state, or one of the copy's own outside a run.
     std::shared_ptr<PosixRunState> run_;
+    // The first entry left out, or success.
+    FsStatus firstNotCopied_;
+    // Whether a failure meant the connection to a disk is gone: the copy then ends.
+    bool connectionLost_ = false;
 };
 
 } // namespace twinfol

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace twinfol {
+
+class FsStatus;
 
 class CopyProgress {
 public:
@@ -23,6 +26,13 @@ public:
     virtual void DataFilledAhead(std::int64_t) {}
     // A file whose data DataFilledAhead told in full (size bytes) has taken its name in the target.
     virtual void FilledFileCopied(std::uint64_t size) { FileCopied(size); }
+    // An entry of a folder tree copy could not be copied, for the reason given: the copy goes on with
+    // the next entry. The paths are whole, a folder's with its trailing separator; nothing below a
+    // folder told here was copied. Called on the thread that called the tree copy.
+    virtual void EntryNotCopied(const std::string& /*sourcePath*/, const std::string& /*targetPath*/,
+                                const FsStatus& /*why*/)
+    {
+    }
     // A folder tree copy ended at a stop request with entries of the tree still uncopied.
     virtual void CopyCutShort() {}
     // Whether DataCopied is followed at all; one that is not lets the kernel copy a file in one go.

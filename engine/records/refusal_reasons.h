@@ -23,6 +23,11 @@ inline constexpr const char* fileWhereFolderReason =
 // What making a folder path finds where one of its folders belongs (a link to a folder is fine there).
 inline constexpr const char* fileWhereFoldersBelong = "a file stands where the folder belongs";
 
+// A second spelling of one name, where the target folder does not tell upper and lower case apart.
+inline constexpr const char* otherSpellingReason =
+    "the target folder does not tell upper and lower case apart, and another spelling of this name "
+    "is already there";
+
 // A path the layer refuses to take below a run's roots.
 inline constexpr const char* linkWhereFolderWas = "a symbolic link stands where a folder was";
 inline constexpr const char* pathLeavesRoot = "the path leads out of the synchronised folder";

@@ -40,6 +40,7 @@ void SyncReport::ResetForRun()
     addedFolderContents.clear();
     ignoredItems.clear();
     incompleteFolders.clear();
+    partlyCopiedFolders.clear();
 }
 
 void SyncReport::StartUndo(std::chrono::system_clock::time_point start)
@@ -141,9 +142,24 @@ std::vector<std::string> SyncReport::MarkedList(ReportList list) const
     std::vector<std::string> marked(paths.begin(), paths.end());
     if (list == ReportList::AddedFolders)
         for (std::string& path : marked)
-            if (incompleteFolders.contains(path))
-                path += incompleteMark;
+            path += AddedFolderMark(path);
     return marked;
+}
+
+std::string_view SyncReport::AddedFolderMark(const std::string& path) const
+{
+    if (incompleteFolders.contains(path))
+        return incompleteMark;
+    if (partlyCopiedFolders.contains(path))
+        return partlyCopiedMark;
+    return {};
+}
+
+PathSet SyncReport::AllIncompleteFolders() const
+{
+    PathSet all = incompleteFolders;
+    all.insert(partlyCopiedFolders.begin(), partlyCopiedFolders.end());
+    return all;
 }
 
 std::int32_t SyncReport::Count(ReportList list) const

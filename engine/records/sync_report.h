@@ -55,6 +55,9 @@ enum class FolderCopy { Whole, CutShort };
 
 // The mark an added folder whose copy a stop cut short carries in every text of a report.
 inline constexpr std::string_view incompleteMark = " (incomplete: interrupted)";
+// The mark of an added folder some of whose entries could not be copied, each with a problem line of
+// its own (a stop's mark goes first where both apply).
+inline constexpr std::string_view partlyCopiedMark = " (incomplete: some items could not be copied)";
 
 // An item a pattern or a size limit left out of the run: its path (the target's, or the source's where
 // only the source holds it; a folder's ends with the separator) and the rule, in words.
@@ -106,6 +109,8 @@ struct SyncReport {
     // The entries of addedFolders whose copy a stop cut short: the folder is there, part of its tree
     // is not (the next run adds the rest).
     PathSet incompleteFolders;
+    // The entries of addedFolders some of whose entries could not be copied: the rest is there.
+    PathSet partlyCopiedFolders;
     // Every item the run's ignore patterns or size limits left out, in the order the walk met them.
     std::vector<IgnoredItem> ignoredItems;
 
@@ -136,6 +141,10 @@ struct SyncReport {
     }
     // The entries of a list as a report's texts show them: an incomplete added folder with its mark.
     std::vector<std::string> MarkedList(ReportList list) const;
+    // The mark an entry of addedFolders carries: incompleteMark, partlyCopiedMark, or none.
+    std::string_view AddedFolderMark(const std::string& path) const;
+    // The added folders marked incomplete for either reason.
+    PathSet AllIncompleteFolders() const;
     // The items an undo left alone: its problems of kind Undo, each with its reason, in order.
     std::vector<const ProblemRecord*> LeftAlone() const;
     // True when a "Last Report" can be shown: both roots are known.

@@ -7,6 +7,10 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/fs/fs_status.h"
 
 #include "engine/records/copy_progress.h"
 #include "engine/records/sync_host.h"
@@ -15,6 +19,13 @@
 namespace twinfol {
 
 class CopyFigures;
+
+// An entry a tree copy left out, and why: whole paths, a folder's with its trailing separator.
+struct NotCopiedEntry {
+    std::string sourcePath;
+    std::string targetPath;
+    FsStatus why;
+};
 
 // What one copy told of its progress: the files and bytes it copied, for its record, and what it
 // added to the run's figures meanwhile. Attached to the figures before the copy starts; the copy may
@@ -31,12 +42,19 @@ public:
     void DataFilledAhead(std::int64_t bytes) override;
     void FilledFileCopied(std::uint64_t size) override;
     void CopyCutShort() override { cutShort = true; }
+    void EntryNotCopied(const std::string& sourcePath, const std::string& targetPath,
+                        const FsStatus& why) override
+    {
+        notCopied.push_back({sourcePath, targetPath, why});
+    }
     bool FollowsChunks() const override { return followsChunks_; }
 
     std::uint64_t files = 0;
     std::uint64_t bytes = 0;
     // Whether a stop ended a tree copy with entries of it still uncopied.
     bool cutShort = false;
+    // The entries a tree copy left out, in the order it met them.
+    std::vector<NotCopiedEntry> notCopied;
 
 private:
     friend class CopyFigures;

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "base/path.h"
-#include "engine/walk/case_folding.h"
+#include "engine/fs/case_folding.h"
 
 namespace twinfol {
 namespace {
@@ -148,8 +148,7 @@ void LevelFilter::AddAroundIgnored(const std::string& name)
     parts_.records.Show("Adding folder: ", level_.targetDir, name);
     const ChangeResult made =
         parts_.changes.FinishAddFolder(targetFolder, parts_.fileSystem.MakeFolder(targetFolder, mode));
-    parts_.records.FolderAdded({sourceFolder, targetFolder, level_.sourceDir, name}, made, {},
-                               FolderCopy::Whole);
+    parts_.records.FolderAdded({sourceFolder, targetFolder, level_.sourceDir, name}, made);
     // Its time is set from the source's once its level is walked, whatever that walk adds.
     parts_.records.MarkChanged(targetFolder);
     if (made)

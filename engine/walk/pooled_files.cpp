@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "engine/walk/case_folding.h"
+#include "engine/fs/case_folding.h"
 #include "engine/walk/serial_level.h"
 
 namespace twinfol {

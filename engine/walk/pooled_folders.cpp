@@ -3,7 +3,7 @@
 // out before them is recorded.
 #include "engine/walk/pooled_folders.h"
 
-#include "engine/walk/case_folding.h"
+#include "engine/fs/case_folding.h"
 #include "engine/walk/pooled_files.h"
 
 namespace twinfol {
@@ -69,8 +69,7 @@ void PooledFolders::PostAdd(const std::string& name, OrderedResults& results)
             const std::string targetFolder = place.TargetFolder();
             parts_.records.FolderAdded({sourceFolder, targetFolder, level_.sourceDir, name},
                                        parts_.changes.FinishAddFolder(targetFolder, done->result.status),
-                                       {done->tally.files, done->tally.bytes},
-                                       done->tally.cutShort ? FolderCopy::CutShort : FolderCopy::Whole);
+                                       &done->tally);
         },
         [this, &name] {
             parts_.records.Foretell("Checking folder: ", level_.targetDir, name);

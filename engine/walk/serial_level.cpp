@@ -144,8 +144,7 @@ void SerialLevel::AddFolder(const FolderItem& folder)
     const ChangeResult copied = parts_.changes.AddFolder(folder.sourceFolder, folder.targetFolder,
                                                          parts_.runState.stopRequested, &tally);
     parts_.figures.AddCopied(tally);
-    parts_.records.FolderAdded(folder, copied, {tally.files, tally.bytes},
-                               tally.cutShort ? FolderCopy::CutShort : FolderCopy::Whole);
+    parts_.records.FolderAdded(folder, copied, &tally);
 }
 
 } // namespace twinfol

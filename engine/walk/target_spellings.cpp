@@ -3,16 +3,10 @@
 
 #include <cerrno>
 
-#include "engine/walk/case_folding.h"
+#include "engine/fs/case_folding.h"
+#include "engine/fs/refusal_rules.h"
 
 namespace twinfol {
-namespace {
-
-constexpr const char* otherSpellingReason =
-    "the target folder does not tell upper and lower case apart, and another spelling of this name "
-    "is already there";
-
-} // namespace
 
 SpellingCheck TargetSpellings::BeforeAdd(const std::string& targetDir, const std::string& name,
                                          std::set<std::string>& unmatched,
@@ -27,7 +21,7 @@ SpellingCheck TargetSpellings::BeforeAdd(const std::string& targetDir, const std
         return {};
     const std::string listed = FindListedSpelling(targetDir, name, reached, unmatched, sourceNames);
     if (listed.empty())
-        return {SpellingOutcome::Refused, {}, FsStatus::Refusal(EEXIST, otherSpellingReason)};
+        return {SpellingOutcome::Refused, {}, CaseTwinRefusal()};
     unmatched.erase(listed);
     return {SpellingOutcome::OtherSpelling, listed, {}};
 }

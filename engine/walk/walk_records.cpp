@@ -122,20 +122,38 @@ void WalkRecords::FileDeleted(const std::string& targetPath, const ChangeResult&
     Tell(PlanStep::DeleteFile, {}, targetPath, result.status);
 }
 
-void WalkRecords::FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents,
-                              FolderCopy copy)
+void WalkRecords::FolderAdded(const FolderItem& folder, const ChangeResult& result, const CopyTally* tally)
 {
     EntryChanged(folder.targetFolder);
-    if (result) {
+    // A copy that left entries out made the folder and copied the rest: it is added all the same.
+    const bool partly = tally != nullptr && !tally->notCopied.empty();
+    if (result || partly) {
         std::string targetPath = WithoutTrailingSeparator(folder.targetFolder);
-        report_.addedFolderContents[targetPath] = contents;
-        if (copy == FolderCopy::CutShort)
+        report_.addedFolderContents[targetPath] =
+            tally != nullptr ? FolderContents{tally->files, tally->bytes} : FolderContents{};
+        if (tally != nullptr && tally->cutShort)
             report_.incompleteFolders.insert(targetPath);
+        if (partly)
+            report_.partlyCopiedFolders.insert(targetPath);
         report_.Record(ReportList::AddedFolders, std::move(targetPath));
     } else {
         Problem(ProblemKind::CopyFolder, JoinPath(folder.sourceDir, folder.name), result.status);
     }
-    Tell(PlanStep::AddFolder, folder.sourceFolder, folder.targetFolder, result.status);
+    Tell(PlanStep::AddFolder, folder.sourceFolder, folder.targetFolder, partly ? FsStatus() : result.status);
+    if (partly)
+        for (const NotCopiedEntry& entry : tally->notCopied)
+            EntryNotCopied(entry);
+}
+
+void WalkRecords::EntryNotCopied(const NotCopiedEntry& entry)
+{
+    if (entry.sourcePath.ends_with(pathSeparator)) {
+        Problem(ProblemKind::CopyFolder, WithoutTrailingSeparator(entry.sourcePath), entry.why);
+        Tell(PlanStep::AddFolder, entry.sourcePath, entry.targetPath, entry.why);
+    } else {
+        Problem(ProblemKind::CopyFile, entry.targetPath, entry.why);
+        Tell(PlanStep::AddFile, entry.sourcePath, entry.targetPath, entry.why);
+    }
 }
 
 void WalkRecords::FolderDeleted(const std::string& targetFolder, const ChangeResult& result)

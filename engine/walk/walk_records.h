@@ -14,6 +14,7 @@
 #include "engine/records/sync_host.h"
 #include "engine/records/sync_report.h"
 #include "engine/records/sync_run_state.h"
+#include "engine/walk/copy_figures.h"
 #include "engine/walk/disk_watch.h"
 #include "engine/walk/plan_observer.h"
 
@@ -67,8 +68,9 @@ public:
     // empty where that side does not hold it.
     void Ignored(const std::string& sourcePath, const std::string& targetPath, std::string rule);
     void FileDeleted(const std::string& targetPath, const ChangeResult& result);
-    void FolderAdded(const FolderItem& folder, const ChangeResult& result, FolderContents contents,
-                     FolderCopy copy = FolderCopy::Whole);
+    // A folder made, or added whole by a tree copy whose tally tells what it copied and left out: an
+    // entry left out has a problem line of its own, and the folder still counts as added.
+    void FolderAdded(const FolderItem& folder, const ChangeResult& result, const CopyTally* tally = nullptr);
     void FolderDeleted(const std::string& targetFolder, const ChangeResult& result);
     // An add refused before anything was done (another spelling of the name stands in the target).
     void FileAddRefused(const std::string& sourcePath, const std::string& targetPath, const FsStatus& status);
@@ -93,6 +95,8 @@ private:
     }
     // Records the problem of an item, unless the failure means a disk was lost.
     void Problem(ProblemKind kind, std::string_view path, const FsStatus& status);
+    // An entry a tree copy left out: a problem line of its own, and a step of the plan.
+    void EntryNotCopied(const NotCopiedEntry& entry);
     void Tell(PlanStep step, const std::string& sourcePath, const std::string& targetPath,
               const FsStatus& outcome = {}, const Compared* compared = nullptr, std::string rule = {});
     void SetText(std::string_view prefix, const std::string& folder, std::string_view name);

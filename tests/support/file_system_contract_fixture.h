@@ -68,15 +68,27 @@ public:
         const std::lock_guard lock(mutex_);
         files_.push_back(size);
     }
+    void EntryNotCopied(const std::string& sourcePath, const std::string&, const FsStatus& why) override
+    {
+        const std::lock_guard lock(mutex_);
+        notCopied_.emplace_back(sourcePath, why.Reason());
+    }
     std::vector<std::uint64_t> Files() const
     {
         const std::lock_guard lock(mutex_);
         return files_;
     }
+    // Each entry a tree copy left out: its source path and the reason.
+    std::vector<std::pair<std::string, std::string>> NotCopied() const
+    {
+        const std::lock_guard lock(mutex_);
+        return notCopied_;
+    }
 
 private:
     mutable std::mutex mutex_;
     std::vector<std::uint64_t> files_;
+    std::vector<std::pair<std::string, std::string>> notCopied_;
 };
 
 template <typename Layer> class FileSystemFixture : public ::testing::Test {

@@ -181,7 +181,7 @@ TEST_F(FaultInjectingFileSystemTest, StopDuringAHeldCopyEndsTheTreeCopyAfterThat
     EXPECT_EQ(fs.CallCount(FsOperation::CopyFile), 2);
 }
 
-TEST_F(FaultInjectingFileSystemTest, FailureInsideATreeCopyEndsIt)
+TEST_F(FaultInjectingFileSystemTest, FailureInsideATreeCopyLeavesOutOnlyThatEntry)
 {
     for (const char* name : {"a", "b", "c", "d"})
         tree.WriteFile(std::string("src/") + name, name);
@@ -189,8 +189,11 @@ TEST_F(FaultInjectingFileSystemTest, FailureInsideATreeCopyEndsIt)
     fs.FailNthCall(FsOperation::CopyFile, 2, EIO);
 
     EXPECT_EQ(fs.CopyFolderTree(tree.Path("src/"), tree.Path("dst/"), stop).Error(), EIO);
-    EXPECT_EQ(fs.CallCount(FsOperation::CopyFile), 2);
-    const std::map<std::string, std::string> expected = {{"dst/", ""}, {"dst/" + order[0], order[0]}};
+    EXPECT_EQ(fs.CallCount(FsOperation::CopyFile), 4);
+    const std::map<std::string, std::string> expected = {{"dst/", ""},
+                                                         {"dst/" + order[0], order[0]},
+                                                         {"dst/" + order[2], order[2]},
+                                                         {"dst/" + order[3], order[3]}};
     std::map<std::string, std::string> copied;
     for (const auto& [path, content] : tree.Snapshot())
         if (path.starts_with("dst/"))

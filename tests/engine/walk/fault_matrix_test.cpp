@@ -18,7 +18,7 @@ enum class Shape { Flat, Nested };
 enum class Position { First, Middle, Last };
 
 // What a failed call means for its item: left exactly as it was, or a tree copy or delete that
-// ended part-way.
+// ended part-way (an entry of an added folder is the item where a step below the folder failed).
 enum class Effect { LeftAlone, PartialCopy, PartialDelete };
 
 // The item a failed call belongs to: a target-side path relative to the target root (a folder with
@@ -117,10 +117,19 @@ protected:
             const std::string folder = added.substr(refTarget.size()) + "/";
             if (!relative.starts_with(folder))
                 continue;
-            const std::string problem = "Could not copy folder: " + S(folder.substr(0, folder.size() - 1));
-            if (call.operation == FsOperation::CopyTree && relative == folder)
-                return {folder, Effect::LeftAlone, problem};
-            return {folder, Effect::PartialCopy, problem};
+            // The added folder's own steps fail it whole. A step below fails only the entry it
+            // belongs to, and the rest of the folder is copied.
+            if (relative == folder) {
+                const std::string problem =
+                    "Could not copy folder: " + S(folder.substr(0, folder.size() - 1));
+                if (call.operation == FsOperation::CopyTree)
+                    return {folder, Effect::LeftAlone, problem};
+                return {folder, Effect::PartialCopy, problem};
+            }
+            if (call.operation == FsOperation::CopyFile)
+                return {relative, Effect::LeftAlone, "Could not copy file: " + call.secondPath};
+            return {relative, Effect::PartialCopy,
+                    "Could not copy folder: " + S(relative.substr(0, relative.size() - 1))};
         }
         for (const std::string& deleted : reference.deletedFolders) {
             const std::string folder = deleted.substr(refTarget.size()) + "/";

@@ -109,8 +109,8 @@ TEST(PlanReasons, AnHourShiftIsAnOverwriteUnlessTheJobIgnoresIt)
 }
 
 // A source file nobody but root may read is foreseen as a failure, whether it would overwrite, be
-// added, or be copied inside a folder to add; the run's line names the target and its reason the
-// source. Checked as a person who is not root: root reads any file.
+// added, or be copied inside a folder to add (the folder itself is still added); the run's line names the
+// target and its reason the source. Checked as a person who is not root: root reads any file.
 TEST(PlanReasons, AnUnreadableSourceIsForeseenAsAFailureThatNamesTheSource)
 {
     TempTree tree;
@@ -126,7 +126,7 @@ TEST(PlanReasons, AnUnreadableSourceIsForeseenAsAFailureThatNamesTheSource)
         const std::pair<const char*, const char*> expected[] = {
             {"secret.txt", "the source file cannot be read: the overwrite will fail"},
             {"hidden.txt", "the source file cannot be read: the add will fail"},
-            {"folder", "the source file cannot be read: the add will fail"},
+            {"folder/inner.txt", "the source file cannot be read: the add will fail"},
         };
         for (const auto& [path, reason] : expected) {
             const PlanRow* row = FindRow(explained.rows, path);

@@ -118,11 +118,12 @@ TEST_P(SyncEngineCopySafetyTest, ASourceThatKeepsChangingIsLeftUncopied)
     ASSERT_EQ(report.problemLog.size(), 2u);
     EXPECT_EQ(report.problemLog[0].line, "Could not copy file: " + T("growing"));
     EXPECT_EQ(report.problemLog[0].reason, sourceChangedReason);
-    EXPECT_EQ(report.problemLog[1].line, "Could not copy folder: " + S("new"));
+    EXPECT_EQ(report.problemLog[1].line, "Could not copy file: " + T("new/growing"));
     EXPECT_EQ(report.problemLog[1].reason, sourceChangedReason);
     EXPECT_EQ(tree.ReadFile(Target("growing")), "old");
     EXPECT_EQ(tree.Modified(Target("growing")), baseTime);
     EXPECT_FALSE(tree.Exists(Target("new/growing")));
+    EXPECT_EQ(tree.ReadFile(Target("new/z")), "z");
     EXPECT_TRUE(report.overwrittenFiles.empty());
 }
 
@@ -168,10 +169,13 @@ TEST_P(SyncEngineCopySafetyTest, SpecialFilesAreNeverOpened)
     EXPECT_FALSE(treeWriter.Returned());
     const std::vector<std::string> expected = {"Could not copy file: " + T("fifo"),
                                                "Could not copy file: " + T("socket"),
-                                               "Could not copy folder: " + S("new")};
+                                               "Could not copy file: " + T("new/fifo")};
     EXPECT_EQ(report.ProblemLines(), expected);
     EXPECT_FALSE(tree.Exists(Target("fifo")));
     EXPECT_FALSE(tree.Exists(Target("new/fifo")));
+    // The rest of the new folder is copied all the same.
+    for (const std::string name : {"a", "b", "c", "d"})
+        EXPECT_EQ(tree.ReadFile(Target("new/" + name)), name);
 }
 
 TEST_P(SyncEngineCopySafetyTest, AModeTheTargetCannotHoldIsLeftOut)

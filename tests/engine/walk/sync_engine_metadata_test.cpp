@@ -102,7 +102,7 @@ TEST_P(SyncEngineMetadataTest, FoldersMadeByAFailedTreeCopyGetTheirModeAndTime)
     FaultInjectingFileSystem faulty(fileSystem);
     faulty.FailPath(S("new/inner/x"), EIO, FsOperation::CopyFile);
     RunWith(faulty);
-    ASSERT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not copy folder: " + S("new")});
+    ASSERT_EQ(report.ProblemLines(), std::vector<std::string>{"Could not copy file: " + T("new/inner/x")});
     EXPECT_EQ(tree.Mode(Target("new")), 0555u);
     EXPECT_EQ(tree.Mode(Target("new/inner")), 0700u);
     EXPECT_EQ(tree.Modified(Target("new")), baseTime - 60);

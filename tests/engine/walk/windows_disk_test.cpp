@@ -4,12 +4,14 @@
 // hold are foretold by the dry run and the Preview and refused by the run with the same reason; every
 // copy keeps its source's stamp.
 #include <algorithm>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <tuple>
 
 #include "engine/fs/dry_run_file_system.h"
+#include "engine/records/refusal_reasons.h"
 #include "engine/walk/plan_reasons.h"
 #include "support/sync_engine_fixture.h"
 #include "support/test_mount.h"
@@ -47,11 +49,11 @@ protected:
     bool Exfat() const { return std::get<0>(GetParam()) == WindowsDisk::Exfat; }
     std::string Label() const { return Exfat() ? "exFAT" : "FAT"; }
     static std::string OnDisk(const std::string& relative) { return "target/backup/" + relative; }
-    void RunAgain()
+    void RunAgain(const SyncOptions& options = unconfirmed)
     {
         runState.ResetForRun();
         report.ResetForRun();
-        Run();
+        Run(options);
     }
     // Each problem line with its reason.
     std::set<std::pair<std::string, std::string>> Problems() const
@@ -139,6 +141,58 @@ TEST_P(WindowsDiskTest, EveryCopyKeepsItsSourcesStampSoASecondRunCopiesNothing)
     RunAgain();
     EXPECT_EQ(report.ProblemLines(), std::vector<std::string>{});
     EXPECT_EQ(report.filesCopied, 0u);
+}
+
+TEST_P(WindowsDiskTest, CaseTwinsInsideAnAddedFolderNeverMergeAndNoLaterRunDeletesTheFirst)
+{
+    tree.WriteFile(Source("new/perl/Pod/a.pod"), "from Pod", baseTime);
+    tree.WriteFile(Source("new/perl/Pod/only-Pod.pod"), "only Pod", baseTime);
+    tree.WriteFile(Source("new/perl/Pod/Deep/x"), "Deep", baseTime);
+    tree.WriteFile(Source("new/perl/Pod/deep/x"), "deep", baseTime);
+    tree.WriteFile(Source("new/perl/pod/a.pod"), "from pod", baseTime);
+    tree.WriteFile(Source("new/perl/pod/only-pod.pod"), "only pod", baseTime);
+    tree.WriteFile(Source("new/README"), "upper", baseTime);
+    tree.WriteFile(Source("new/readme"), "lower", baseTime);
+    tree.MakeSymlink(Source("new/link"), "README");
+    const std::string twin = otherSpellingReason;
+    const std::set<std::pair<std::string, std::string>> expected{
+        {"Could not copy folder: " + S("new/perl/pod"), twin},
+        {"Could not copy folder: " + S("new/perl/Pod/deep"), twin},
+        {"Could not copy file: " + T("new/readme"), twin},
+        {"Could not copy file: " + T("new/link"),
+         "the target disk (" + Label() + ") cannot hold a symbolic link"},
+    };
+    const std::map<std::string, std::string> copied{
+        {"new/", ""},
+        {"new/README", "upper"},
+        {"new/perl/", ""},
+        {"new/perl/Pod/", ""},
+        {"new/perl/Pod/a.pod", "from Pod"},
+        {"new/perl/Pod/only-Pod.pod", "only Pod"},
+        {"new/perl/Pod/Deep/", ""},
+        {"new/perl/Pod/Deep/x", "Deep"},
+    };
+
+    DryRunFileSystem dryRun(fileSystem);
+    RunWith(dryRun);
+    EXPECT_EQ(Problems(), expected);
+    RunAgain();
+    EXPECT_EQ(Problems(), expected);
+    EXPECT_EQ(SideSnapshot("target/backup"), copied);
+    EXPECT_EQ(report.MarkedList(ReportList::AddedFolders),
+              std::vector<std::string>{T("new") + std::string(partlyCopiedMark)});
+    EXPECT_EQ(report.filesCopied, 4u);
+    EXPECT_EQ(report.addedFolderContents.at(T("new")).files, 4u);
+
+    // The folder is there now: the twins meet the rule of a folder that exists, and nothing the
+    // first spelling brought is deleted as a target-only entry.
+    SyncOptions deleting = unconfirmed;
+    deleting.deleteMissing = true;
+    RunAgain(deleting);
+    EXPECT_TRUE(report.deletedFiles.empty());
+    EXPECT_TRUE(report.deletedFolders.empty());
+    EXPECT_EQ(SideSnapshot("target/backup"), copied);
+    EXPECT_EQ(Problems(), expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(, WindowsDiskTest,

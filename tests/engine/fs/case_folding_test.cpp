@@ -2,7 +2,7 @@
 // would make two different names one.
 #include <gtest/gtest.h>
 
-#include "engine/walk/case_folding.h"
+#include "engine/fs/case_folding.h"
 
 using namespace twinfol;
 

@@ -1,5 +1,5 @@
 // Case folding over UTF-8, one code point at a time, without any locale.
-#include "engine/walk/case_folding.h"
+#include "engine/fs/case_folding.h"
 
 #include <cstdint>
 
