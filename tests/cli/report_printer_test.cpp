@@ -77,19 +77,24 @@ TEST(ReportPrinter, AnIncompleteAddedFolderIsMarkedInTheTextAndListedInTheJson)
 {
     SyncReport report;
     report.Record(ReportList::AddedFolders, "/t/big");
+    report.Record(ReportList::AddedFolders, "/t/part");
     report.Record(ReportList::AddedFolders, "/t/small");
     report.incompleteFolders.insert("/t/big");
+    report.partlyCopiedFolders.insert("/t/part");
     report.RecordRun("/s/", "/t/", true);
     std::ostringstream text;
     PrintReportText(report, RunMode::Real, text);
-    EXPECT_NE(text.str().find("Added Folders: 2\n"), std::string::npos);
-    EXPECT_NE(text.str().find("\nAdded Folders:\n  /t/big (incomplete: interrupted)\n  /t/small\n"),
+    EXPECT_NE(text.str().find("Added Folders: 3\n"), std::string::npos);
+    EXPECT_NE(text.str().find("\nAdded Folders:\n  /t/big (incomplete: interrupted)\n"
+                              "  /t/part (incomplete: some items could not be copied)\n  /t/small\n"),
               std::string::npos)
         << text.str();
     std::ostringstream json;
     PrintReportJson(report, RunMode::Real, json);
-    EXPECT_NE(json.str().find("\"addedFolders\": [\"/t/big\", \"/t/small\"]"), std::string::npos);
-    EXPECT_NE(json.str().find("\"incompleteFolders\": [\"/t/big\"]"), std::string::npos) << json.str();
+    EXPECT_NE(json.str().find("\"addedFolders\": [\"/t/big\", \"/t/part\", \"/t/small\"]"),
+              std::string::npos);
+    EXPECT_NE(json.str().find("\"incompleteFolders\": [\"/t/big\", \"/t/part\"]"), std::string::npos)
+        << json.str();
 }
 
 // Items that ignore rules left out: counted in the text, listed with their reasons only when asked,

@@ -222,8 +222,10 @@ TEST(ReportDialog, AnIncompleteAddedFolderIsNoticedAndMarkedInTheDetails)
 {
     SyncReport report = ReportWithoutProblems();
     report.Record(ReportList::AddedFolders, kTarget + "big");
+    report.Record(ReportList::AddedFolders, kTarget + "part");
     report.Record(ReportList::AddedFolders, kTarget + "small");
     report.incompleteFolders.insert(kTarget + "big");
+    report.partlyCopiedFolders.insert(kTarget + "part");
     report.RecordRun(kSource, kTarget, true);
     ReportDialog dialog(report);
     dialog.Prepare(kSource, kTarget);
@@ -232,14 +234,16 @@ TEST(ReportDialog, AnIncompleteAddedFolderIsNoticedAndMarkedInTheDetails)
     ASSERT_NE(notice, nullptr);
     EXPECT_TRUE(notice->isVisible());
     EXPECT_EQ(notice->text(), "1 added folder (incomplete: interrupted): the rest is added by the next run");
-    EXPECT_EQ(EditText(dialog, "addedFoldersEdit"), "2");
+    EXPECT_EQ(EditText(dialog, "addedFoldersEdit"), "3");
 
     DetailedReportDialog details(report.overwrittenFiles, report.addedFiles, report.deletedFiles,
                                  report.addedFolders, report.deletedFolders);
-    details.MarkIncompleteFolders(report.incompleteFolders);
+    details.MarkIncompleteFolders(report.incompleteFolders, &report.partlyCopiedFolders);
     details.ShowView(DetailView::ViewAddedFolders);
-    EXPECT_EQ(Rows(details, "entryList"),
-              (QStringList{"/srv/target/big (incomplete: interrupted)", "/srv/target/small"}));
+    EXPECT_EQ(
+        Rows(details, "entryList"),
+        (QStringList{"/srv/target/big (incomplete: interrupted)",
+                     "/srv/target/part (incomplete: some items could not be copied)", "/srv/target/small"}));
 
     const SyncReport whole = ReportWithoutProblems();
     ReportDialog wholeDialog(whole);
