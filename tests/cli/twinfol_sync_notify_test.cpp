@@ -41,7 +41,9 @@ protected:
     Outcome Run(std::vector<std::string> arguments, std::map<std::string, std::string> environment = {},
                 const std::string& program = TWINFOL_SYNC_PATH)
     {
-        arguments.insert(arguments.begin(), program);
+        // A minute, far more than any of these runs needs: a runner that kept waiting for an action
+        // fails the test with timeout's status rather than holding the suite for ten minutes.
+        arguments.insert(arguments.begin(), {"timeout", "60", program});
         environment.emplace("DBUS_SESSION_BUS_ADDRESS", bus.Address());
         environment.emplace("XDG_STATE_HOME", scratch.Path("state"));
         environment.emplace("XDG_DATA_HOME", scratch.Path("data"));
@@ -166,6 +168,22 @@ TEST_F(TwinfolSyncNotify, AServerWithoutActionsGetsNone)
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
     ASSERT_EQ(server.Calls().size(), 1u);
     EXPECT_TRUE(server.Calls()[0].actions.empty());
+}
+
+// A dismissed notification ends the wait: the runner exits with the run's status and starts nothing.
+TEST_F(TwinfolSyncNotify, ClosingTheNotificationEndsTheWait)
+{
+    const NotificationServer server(bus.Address(), {"actions"}, test::ActionAnswer::Close);
+    ASSERT_EQ(server.Failure(), "");
+    const test::ProgramCopy runner(TWINFOL_SYNC_PATH);
+    WriteFakeWindow(runner.Path().substr(0, runner.Path().rfind('/')));
+    tree.WriteFile("source/a", "a");
+    const Outcome outcome = Run(
+        {"-q", "--notify-wait", "--log-file", scratch.Path("run.log"), source, target}, {}, runner.Path());
+    EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
+    ASSERT_EQ(server.Calls().size(), 1u);
+    EXPECT_FALSE(server.Calls()[0].actions.empty());
+    EXPECT_FALSE(scratch.Exists("window-arguments"));
 }
 
 } // namespace

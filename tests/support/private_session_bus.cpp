@@ -146,9 +146,14 @@ int NotificationServer::OnNotify(sd_bus_message* message, void* data, sd_bus_err
         id = call.replaces != 0 ? call.replaces : static_cast<std::uint32_t>(server.calls_.size());
     }
     const int replied = sd_bus_reply_method_return(message, "u", id);
-    if (replied >= 0 && server.answer_ == ActionAnswer::InvokeFirst && !call.actions.empty())
+    if (replied < 0 || call.actions.empty())
+        return replied;
+    if (server.answer_ == ActionAnswer::InvokeFirst)
         sd_bus_emit_signal(server.bus_, serverPath, serverInterface, "ActionInvoked", "us", id,
                            call.actions.front().c_str());
+    // Reason 2: dismissed by the user.
+    else if (server.answer_ == ActionAnswer::Close)
+        sd_bus_emit_signal(server.bus_, serverPath, serverInterface, "NotificationClosed", "uu", id, 2u);
     return replied;
 }
 

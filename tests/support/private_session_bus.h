@@ -48,6 +48,8 @@ enum class ActionAnswer {
     None,
     // Invokes the notification's first action at once, as a click would.
     InvokeFirst,
+    // Closes the notification at once, as a person dismissing it would.
+    Close,
 };
 
 // Owns org.freedesktop.Notifications on the bus from construction until destruction, and serves it
