@@ -194,9 +194,11 @@ void DesktopNotices::RunEnded(const RunEnding& ending)
     Notice notice{NoticeTextOf(ending), ending.outcome != RunOutcome::Done || ending.problems > 0, false, 0};
     if (Has(capabilities, "body-markup"))
         notice.text.body = EscapedForMarkup(notice.text.body);
-    // An action needs a server that shows actions, a report to open and this process to receive it.
+    // An action needs a server that shows actions, a report to open and this process to receive it (a
+    // runner asked to stop will not stay).
     notice.offersReport = ending.wait == NoticeWait::Yes && Has(capabilities, "actions") &&
-                          !ending.reportFile.empty() && access(ending.reportFile.c_str(), R_OK) == 0;
+                          !ending.reportFile.empty() && access(ending.reportFile.c_str(), R_OK) == 0 &&
+                          !runState_.IsStopped();
     if (!notice.offersReport) {
         SendNotice(bus.get(), notice);
         return;

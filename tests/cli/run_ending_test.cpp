@@ -5,7 +5,6 @@
 #include <memory>
 #include <vector>
 
-#include "cli/run_arguments.h"
 #include "cli/run_ending.h"
 #include "engine/posix/posix_target_lock.h"
 #include "sync_command_fixture.h"
@@ -78,16 +77,6 @@ TEST(RunEndingText, NamesThatAreNoTextOrMarkupStaySafe)
         << text.body;
 }
 
-TEST(RunEndingText, TheReportFileIsTheLogMadeAbsolute)
-{
-    RunArguments arguments;
-    EXPECT_EQ(ReportFileOf(arguments, "/home/ann"), "");
-    arguments.logFile = "logs/run.log";
-    EXPECT_EQ(ReportFileOf(arguments, "/home/ann"), "/home/ann/logs/run.log");
-    arguments.logFile = "/var/log/run.log";
-    EXPECT_EQ(ReportFileOf(arguments, "/home/ann"), "/var/log/run.log");
-}
-
 class RecordedNotices : public RunNotices {
 public:
     void RunEnded(const RunEnding& ending) override { endings.push_back(ending); }
@@ -116,6 +105,7 @@ TEST_F(RunEndingCommand, EachEndingIsToldOnceOnlyWhenAsked)
     EXPECT_EQ(RunTold({source, target}), ExitCode::Finished);
     EXPECT_TRUE(notices.endings.empty());
 
+    // The log is given relative to the working folder, the tree's root.
     EXPECT_EQ(RunTold({"--notify", "--log-file", "run.log", source, target}), ExitCode::Finished);
     ASSERT_EQ(notices.endings.size(), 1u);
     EXPECT_EQ(notices.endings[0].outcome, RunOutcome::Done);
