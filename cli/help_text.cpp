@@ -59,6 +59,10 @@ Options:
   --log-file FILE     append the report to FILE, under a header with the date and time, the two
                       folders and the duration; a log that cannot be written after the run (a full
                       disk) is said on standard error and makes the exit status at least 1
+  --notify            when the run ends, done or refused, say so in a desktop notification (see
+                      "Notifications" below)
+  --notify-wait       as --notify, and offer "Open report" on it, staying for the click (at most
+                      10 minutes)
   -h, --help          show this help and exit
   --version           print the program's name and version and exit
   --                  end of options (for a folder whose name begins with "-")
@@ -162,6 +166,19 @@ trashedCount, leftAloneCount, restored, trashed and leftAlone (each item's "path
 control characters escaped as \u00XX; each byte that is not part of well-formed UTF-8 is written
 as the escape \u00XX, the character of that byte read as Latin-1 (so such a name cannot be told
 from its Latin-1 characters spelled in UTF-8).
+
+Notifications (--notify, --notify-wait): when the run ends, one notification goes to
+org.freedesktop.Notifications on the session bus (DBUS_SESSION_BUS_ADDRESS, or the user
+manager's bus in XDG_RUNTIME_DIR): "Synchronisation done", "Synchronisation done with N
+problems", "Synchronisation interrupted" or "Synchronisation refused", with the folders and the
+files copied, the first problem or the reason for the refusal. A run refused before it starts (a
+missing folder, more deletes than --max-delete allows, another run writing to the target) is told
+too. Without a session bus or a notification server nothing is sent and nothing is said, and the
+exit status is the same. With --notify-wait and a --log-file, where the desktop shows actions,
+the notification offers "Open report"; the runner stays until it is clicked, the notification is
+closed or 10 minutes have passed, and a click opens the log in the window: "twinfol --report
+FILE", the twinfol beside twinfol-sync, or else the first in PATH. The runner exits only after
+that wait, with the run's own exit status.
 
 A dry run reports the problems the real run would meet where they can be seen without changing
 anything: a folder or a read-only file where a file is to be written, a source that is a folder or

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/run_notice.h"
 #include "cli/stop_signals.h"
 #include "cli/sync_command.h"
 #include "engine/posix/posix_file_system.h"
@@ -55,6 +56,7 @@ int main(int argc, char** argv)
     std::ofstream ttyOut("/dev/tty");
     const bool tty = ttyIn.is_open() && ttyOut.is_open();
     const cli::ErrorStream errorStream = WhatStandardErrorIs();
+    cli::DesktopNotices notices(runState);
     cli::CommandEnvironment environment{std::cout,
                                         std::cerr,
                                         ttyIn,
@@ -65,7 +67,8 @@ int main(int argc, char** argv)
                                         WorkingFolder(),
                                         fileSystem,
                                         runState,
-                                        &places};
+                                        &places,
+                                        &notices};
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return static_cast<int>(cli::RunSyncCommand(arguments, environment));
 }

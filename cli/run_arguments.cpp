@@ -121,6 +121,10 @@ bool TakeRunSwitch(const std::string& argument, RunArguments& run)
         run.plan = PlanChoice::Always;
     else if (argument == "--no-plan")
         run.plan = PlanChoice::Never;
+    else if (argument == "--notify")
+        run.notify = Notify::Send;
+    else if (argument == "--notify-wait")
+        run.notify = Notify::SendAndWait;
     else if (argument == "--allow-empty-source")
         run.options.emptySource = EmptySource::Allow;
     else if (argument == "--delete-ignored")

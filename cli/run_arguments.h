@@ -31,6 +31,10 @@ enum class PlanChoice {
 // One ignore rule as the command line gives it, kept in the order given, since a later pattern
 // overrides an earlier one: a pattern (--ignore), or an ignore file (--ignore-file) whose lines are
 // read when the run starts.
+// Whether the end of the run is told to the desktop (--notify), and whether the runner then stays for
+// the person to open the report from the notification (--notify-wait).
+enum class Notify { No, Send, SendAndWait };
+
 struct IgnoreRule {
     enum class Kind { Pattern, File };
     Kind kind = Kind::Pattern;
@@ -69,6 +73,7 @@ struct RunArguments {
     bool answerYesToAll = false;
     Verbosity verbosity = Verbosity::Normal;
     PlanChoice plan = PlanChoice::WhenCheap;
+    Notify notify = Notify::No;
     // Where the report is appended, with a dated header; empty for none.
     std::string logFile;
 };

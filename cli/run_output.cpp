@@ -25,6 +25,13 @@ ExitCode RunOutput::Refuse(const std::string& message, const std::string& subjec
         // A log that fails now has nowhere to say so but standard error, which has the refusal already.
         (void)log_.Append(entry);
     }
+    RunEnding ending;
+    ending.outcome = RunOutcome::Refused;
+    ending.subject = subject;
+    ending.refusal = message;
+    if (log_.IsOpen())
+        ending.reportFile = ReportFileOf(arguments_, environment_.workingFolder);
+    Notify(std::move(ending));
     return ExitCode::Refused;
 }
 
@@ -44,14 +51,20 @@ void RunOutput::WarnEvenWhenQuiet(const std::string& message)
 ExitCode RunOutput::Report(const SyncReport& report, ExitCode code)
 {
     const RunMode mode = arguments_.dryRun ? RunMode::DryRun : RunMode::Real;
+    RunEnding ending = EndingOfReport(report, arguments_.dryRun);
     // The log is written first: when it fails, the run did not finish as asked, and even with -q the
     // report then goes to standard output, the one record left of what the run did.
     if (const FsStatus logged = AppendToLog(report, mode); !logged) {
-        environment_.err << "twinfol-sync: cannot write the log file " << ForTerminal(arguments_.logFile)
-                         << " (" << logged.Reason() << ")\n"
-                         << std::flush;
+        const std::string problem =
+            "cannot write the log file " + arguments_.logFile + " (" + logged.Reason() + ")";
+        environment_.err << "twinfol-sync: " << ForTerminal(problem) << "\n" << std::flush;
         if (code == ExitCode::Finished)
             code = ExitCode::Problems;
+        // The notification tells of it as the exit status does, and offers no log to open.
+        if (ending.problems++ == 0)
+            ending.firstProblem = problem;
+    } else if (log_.IsOpen()) {
+        ending.reportFile = ReportFileOf(arguments_, environment_.workingFolder);
     }
     if (arguments_.verbosity != Verbosity::Quiet || code != ExitCode::Finished) {
         if (arguments_.json)
@@ -60,7 +73,19 @@ ExitCode RunOutput::Report(const SyncReport& report, ExitCode code)
             PrintReportText(report, mode, environment_.out, IgnoredDetailWanted());
         environment_.out.flush();
     }
+    Notify(std::move(ending));
     return code;
+}
+
+void RunOutput::Notify(RunEnding ending) const
+{
+    if (arguments_.notify == cli::Notify::No || environment_.notices == nullptr)
+        return;
+    ending.undo = arguments_.invocation == Invocation::Undo;
+    ending.dryRun = arguments_.dryRun;
+    ending.profilePath = arguments_.profilePath;
+    ending.wait = arguments_.notify == cli::Notify::SendAndWait ? NoticeWait::Yes : NoticeWait::No;
+    environment_.notices->RunEnded(ending);
 }
 
 FsStatus RunOutput::AppendToLog(const SyncReport& report, RunMode mode)

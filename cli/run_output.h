@@ -35,6 +35,8 @@ public:
 
 private:
     FsStatus AppendToLog(const SyncReport& report, RunMode mode);
+    // Tells the desktop how the invocation ended, when the command line asked for it.
+    void Notify(RunEnding ending) const;
     // The ignored items are listed with -v, on standard output and in the log alike.
     IgnoredDetail IgnoredDetailWanted() const
     {

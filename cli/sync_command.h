@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/exit_code.h"
+#include "cli/run_ending.h"
 #include "engine/fs/file_system.h"
 #include "engine/records/sync_run_state.h"
 #include "engine/records/user_places.h"
@@ -45,6 +46,8 @@ struct CommandEnvironment {
     // Where runs keep their journals and the user's home trash; without them a run keeps no journal,
     // has no Trash and cannot be undone.
     const UserPlaces* places = nullptr;
+    // Where the end of a run is told when --notify or --notify-wait asks for it; without it nothing is.
+    RunNotices* notices = nullptr;
 };
 
 // Runs the command line (the arguments after the program name) and returns the exit status.

@@ -28,6 +28,8 @@ complete -c twinfol-sync -l json -d 'Print the report as JSON'
 complete -c twinfol-sync -s q -l quiet -d 'No progress, and a report only when something went wrong'
 complete -c twinfol-sync -s v -l verbose -d 'List each action as it happens'
 complete -c twinfol-sync -l log-file -r -F -d 'Append the report to a file'
+complete -c twinfol-sync -l notify -d 'Tell the end of the run in a desktop notification'
+complete -c twinfol-sync -l notify-wait -d 'Notify with an action that opens the report, and wait for it'
 complete -c twinfol-sync -s h -l help -d 'Show the help and exit'
 complete -c twinfol-sync -l version -d 'Print the version and exit'
 # The two folders, or one profile: folders, and of the files only profiles.
