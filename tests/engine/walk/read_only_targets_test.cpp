@@ -6,6 +6,7 @@
 #include "engine/fs/dry_run_file_system.h"
 #include "engine/records/refusal_reasons.h"
 #include "engine/walk/run_plan.h"
+#include "support/ordinary_user.h"
 #include "support/trash_run_fixture.h"
 
 namespace twinfol::test {
@@ -65,12 +66,14 @@ protected:
     // What a run without the option leaves of the trees MakeTrees made.
     void ExpectOnlyTheCarriedCopyChanged()
     {
-        EXPECT_EQ(report.ProblemLines(), (std::vector<std::string>{"Could not copy file: " + T("protected.txt"),
-                                                                   "Could not delete file: " + T("stale.txt"),
-                                                                   "Could not delete folder: " + T("old")}));
+        EXPECT_EQ(report.ProblemLines(),
+                  (std::vector<std::string>{"Could not copy file: " + T("protected.txt"),
+                                            "Could not delete file: " + T("stale.txt"),
+                                            "Could not delete folder: " + T("old")}));
         ASSERT_EQ(report.problemLog.size(), 3u);
         // Each reason keeps its start and names the way out.
-        EXPECT_EQ(report.problemLog[0].reason, "the target file is read-only (--replace-read-only replaces it)");
+        EXPECT_EQ(report.problemLog[0].reason,
+                  "the target file is read-only (--replace-read-only replaces it)");
         EXPECT_EQ(report.problemLog[1].reason, "the file is read-only (--replace-read-only deletes it)");
         EXPECT_NE(report.problemLog[2].reason.find("--replace-read-only"), std::string::npos);
         EXPECT_EQ(Items(report.overwrittenFiles), std::vector<std::string>{T("carried.txt")});
@@ -117,7 +120,8 @@ TEST_P(ReadOnlyTargetsTest, ReplacingReadOnlyFilesOverwritesAndDeletesThemAsAnyO
     RunAndExpectTheTrialToAgree(Deleting(false, true));
 
     EXPECT_TRUE(report.problemLog.empty()) << report.ProblemLines().front();
-    EXPECT_EQ(Items(report.overwrittenFiles), (std::vector<std::string>{T("carried.txt"), T("protected.txt")}));
+    EXPECT_EQ(Items(report.overwrittenFiles),
+              (std::vector<std::string>{T("carried.txt"), T("protected.txt")}));
     EXPECT_EQ(Items(report.deletedFiles), std::vector<std::string>{T("stale.txt")});
     EXPECT_EQ(Items(report.deletedFolders), std::vector<std::string>{T("old")});
     EXPECT_EQ(SideSnapshot("target"), (Entries{{"carried.txt", "new"}, {"protected.txt", "new"}}));
@@ -168,6 +172,29 @@ TEST_P(ReadOnlyTargetsTest, AMirroredRepositoryLosesItsStalePackFilesOnlyWithThe
     RunAndExpectTheTrialToAgree(Deleting(false, false));
     EXPECT_TRUE(report.problemLog.empty());
     EXPECT_EQ(report.filesCopied, 0u);
+}
+
+// Root may write any file, so the rule is the program's own; a person who is not root meets the same
+// outcome, where the kernel only asks for a writable folder.
+TEST_P(ReadOnlyTargetsTest, AnOrdinaryUsersRunsKeepAndReplaceWhatRootsDo)
+{
+    MakeTrees();
+    GiveTreeToOrdinaryUser(tree.Root());
+    const auto failures = CheckAsOrdinaryUser([&](std::vector<std::string>& failed) {
+        for (const bool replace : {false, true}) {
+            runState.ResetForRun();
+            report.ResetForRun();
+            Run(Deleting(false, replace));
+            if (report.problemLog.size() != (replace ? 0u : 3u))
+                failed.push_back("problems: " + std::to_string(report.problemLog.size()));
+        }
+        const Entries expected{{"carried.txt", "new"}, {"protected.txt", "new"}};
+        if (SideSnapshot("target") != expected)
+            failed.push_back("the target is not the source");
+    });
+    if (!failures)
+        GTEST_SKIP() << needsRootMessage;
+    EXPECT_EQ(*failures, std::vector<std::string>{});
 }
 
 } // namespace
