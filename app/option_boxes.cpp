@@ -18,6 +18,7 @@ constexpr OptionBox optionBoxes[] = {
     {&Ui::MainDialog::checkSubFoldersCheck, &SyncOptions::checkSubFolders},
     {&Ui::MainDialog::useTrashCheck, &SyncOptions::useTrash},
     {&Ui::MainDialog::ignoreHourShiftCheck, &SyncOptions::ignoreHourShift},
+    {&Ui::MainDialog::replaceReadOnlyCheck, &SyncOptions::replaceReadOnly},
 };
 
 } // namespace

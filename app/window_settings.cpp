@@ -23,6 +23,7 @@ constexpr std::array optionSettings = {
     OptionSetting{"SubFolders", &SyncOptions::checkSubFolders},
     OptionSetting{"UseTrash", &SyncOptions::useTrash},
     OptionSetting{"IgnoreHourShift", &SyncOptions::ignoreHourShift},
+    OptionSetting{"ReplaceReadOnly", &SyncOptions::replaceReadOnly},
 };
 constexpr std::array<std::string_view, LocationHistories::size> location1Names = {
     "Location1A", "Location1B", "Location1C", "Location1D", "Location1E"};

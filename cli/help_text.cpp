@@ -29,6 +29,9 @@ Options:
                       into the same disk (default 30; 0 keeps them until the Trash is emptied)
   --ignore-hour-shift  take files whose times differ by exactly one hour (give or take 2 seconds)
                       for the same age: FAT and exFAT disks after a daylight-saving change
+  --replace-read-only  overwrite and delete (to the Trash too) target files without any write
+                      permission bit like any other; without it such a file is kept, unless its
+                      source file is read-only too, which the copy only carries over
   --undo TARGET       undo the last run into TARGET (see "Undo" below)
   --exclude PATH      leave PATH alone; repeatable. See "Exclusions" below
   --ignore PATTERN    leave out what PATTERN matches (the syntax of .gitignore files), on either
@@ -69,8 +72,8 @@ Options:
 
 The defaults: add on, delete off, sub-folders on, confirmation off, Trash off. A profile (.twp)
 holds its own locations, options and exclusions (and whether it uses the Trash), so --no-add,
---delete, --no-subfolders, --confirm, --trash, --ignore-hour-shift and --exclude cannot be given
-with one. It may hold ignore rules too; --ignore, --ignore-file, --max-size, --min-size and
+--delete, --no-subfolders, --confirm, --trash, --ignore-hour-shift, --replace-read-only and
+--exclude cannot be given with one. It may hold ignore rules too; --ignore, --ignore-file, --max-size, --min-size and
 --delete-ignored add to them: the patterns after the profile's (so they win where the two
 disagree), a size limit in place of the profile's.
 
@@ -89,8 +92,8 @@ The Trash (--trash): each deleted item and each overwritten file's old content g
 of its disk, where the desktop's file manager shows it and can restore it: the home Trash
 ($XDG_DATA_HOME/Trash, ~/.local/share/Trash by default) for the home's disk, a .Trash-UID folder
 (or .Trash/UID where an administrator made .Trash) at the top of any other disk. Moving there is
-one rename, under the rules of a delete: a read-only file stays, and so does a folder holding one or
-with a file system mounted inside it. Where a disk has no usable Trash (mounted read-only, no
+one rename, under the rules of a delete: a read-only file stays (unless --replace-read-only), and so
+does a folder holding one or with a file system mounted inside it. Where a disk has no usable Trash (mounted read-only, no
 permission, another mount), the item is left as it is with the problem line
 "Could not move to the Trash: PATH". Folders named .Trash or .Trash-DIGITS at the top of a disk, and
 the home Trash, are never synchronised.

@@ -32,6 +32,7 @@ constexpr FlagSwitch flagSwitches[] = {
     {"--confirm", &SyncOptions::confirmDeletes, true},
     {"--trash", &SyncOptions::useTrash, true},
     {"--ignore-hour-shift", &SyncOptions::ignoreHourShift, true},
+    {"--replace-read-only", &SyncOptions::replaceReadOnly, true},
 };
 
 // The options of a command line that gives no switch: every flag as its switch's absence says, and an

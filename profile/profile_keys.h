@@ -24,7 +24,7 @@ struct ProfileFlag {
 };
 
 // In the order the writer puts them.
-inline constexpr std::array<ProfileFlag, 7> profileFlags = {{
+inline constexpr std::array<ProfileFlag, 8> profileFlags = {{
     {"delete_files", &SyncOptions::deleteMissing, KeyPlace::BeforeExclusions, true},
     {"confirm_deletes", &SyncOptions::confirmDeletes, KeyPlace::BeforeExclusions, true},
     {"add_files", &SyncOptions::addMissing, KeyPlace::BeforeExclusions, true},
@@ -33,6 +33,7 @@ inline constexpr std::array<ProfileFlag, 7> profileFlags = {{
     {"use_trash", &SyncOptions::useTrash, KeyPlace::AfterExclusions, false},
     {"ignore_hour_shift", &SyncOptions::ignoreHourShift, KeyPlace::AfterExclusions, false},
     {"delete_ignored", &SyncOptions::deleteIgnored, KeyPlace::AfterExclusions, false},
+    {"replace_read_only", &SyncOptions::replaceReadOnly, KeyPlace::AfterExclusions, false},
 }};
 
 // The keys of the ignore rules, written after the flags above: one line per pattern, in the order the

@@ -174,7 +174,7 @@ ChangeResult TargetChanges::Overwrite(const std::string& from, const std::string
     TrashedItem item;
     OldContent how = OldContent::Linked;
     Witness witness(*this, JournalEntry::Overwritten, to);
-    if (const TrashResult kept = trash_->KeepOldContent(to, item, how, &witness); !kept)
+    if (const TrashResult kept = trash_->KeepOldContent(to, from, item, how, &witness); !kept)
         return {kept.status, !kept.refusedByRules};
     const FsStatus copied = fileSystem_.CopyFile(from, to, progress);
     if (!copied) {

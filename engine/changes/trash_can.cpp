@@ -312,8 +312,8 @@ TrashResult TrashCan::Trash(const std::string& path, TrashedItem& item, TrashWit
     return {FsStatus::Refusal(EEXIST, "no free name in the trash folder")};
 }
 
-TrashResult TrashCan::KeepOldContent(const std::string& path, TrashedItem& item, OldContent& how,
-                                     TrashWitness* witness)
+TrashResult TrashCan::KeepOldContent(const std::string& path, const std::string& source, TrashedItem& item,
+                                     OldContent& how, TrashWitness* witness)
 {
     const Choice choice = ReadyFor(twinfol::FolderOf(path));
     if (!choice.status)
@@ -326,7 +326,7 @@ TrashResult TrashCan::KeepOldContent(const std::string& path, TrashedItem& item,
     item.identity = TrashedIdentity::Of(*facts);
     if (witness != nullptr)
         witness->BeforeMove(item);
-    FsStatus kept = fileSystem_.LinkToTrash(path, item.FilesPath());
+    FsStatus kept = fileSystem_.LinkToTrash(path, item.FilesPath(), source);
     how = OldContent::Linked;
     if (!kept && !kept.IsRefusal() && MeansNoHardLinks(kept.Error())) {
         kept = fileSystem_.MoveToTrash(path, item.FilesPath());

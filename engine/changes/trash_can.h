@@ -99,11 +99,11 @@ public:
     // Moves a file, link or whole folder tree (path without a trailing separator) to the Trash. The
     // trash folder is used only while it is the one opened and checked for this run.
     TrashResult Trash(const std::string& path, TrashedItem& item, TrashWitness* witness = nullptr);
-    // Keeps the old content of a file that is about to be replaced: a second name in the Trash where the
-    // file system has hard links (the file stays in place), else the file itself moved there (its name
-    // is then free until the replacement takes it).
-    TrashResult KeepOldContent(const std::string& path, TrashedItem& item, OldContent& how,
-                               TrashWitness* witness = nullptr);
+    // Keeps the old content of a file that the source file is about to replace: a second name in the
+    // Trash where the file system has hard links (the file stays in place), else the file itself moved
+    // there (its name is then free until the replacement takes it).
+    TrashResult KeepOldContent(const std::string& path, const std::string& source, TrashedItem& item,
+                               OldContent& how, TrashWitness* witness = nullptr);
     // Undoes KeepOldContent after the replacement failed: a second name is removed (once it is seen
     // to be the file still in place), a moved file goes back to its name.
     void GiveBack(const TrashedItem& item, const std::string& path, OldContent how,

@@ -15,7 +15,7 @@
 namespace twinfol {
 
 std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRoot,
-                                                     const std::string& targetRoot)
+                                                     const std::string& targetRoot, ReadOnlyTargets readOnly)
 {
     {
         const std::lock_guard lock(pretendedMutex_);
@@ -26,7 +26,8 @@ std::unique_ptr<RunScope> DryRunFileSystem::BeginRun(const std::string& sourceRo
         targetRoot_ = targetRoot;
     }
     targetNames_ = Inner().DiskKindOf(targetRoot).names;
-    return Inner().BeginRun(sourceRoot, targetRoot);
+    readOnly_ = readOnly;
+    return Inner().BeginRun(sourceRoot, targetRoot, readOnly);
 }
 
 bool DryRunFileSystem::IsGone(const std::string& path) const
@@ -127,7 +128,7 @@ FsStatus DryRunFileSystem::CopyFile(const std::string& from, const std::string& 
     EntryFacts target;
     if (FsStatus looked = LookAtPlace(to, target); !looked)
         return looked;
-    if (FsStatus replaceable = CheckCopyTarget(target); !replaceable)
+    if (FsStatus replaceable = CheckCopyTarget(target, source, readOnly_); !replaceable)
         return replaceable;
     if (target.kind == EntryKind::Missing)
         if (FsStatus holdable = CheckNewName(BaseNameOf(WithoutTrailingSeparator(to)), targetNames_);
@@ -167,7 +168,7 @@ FsStatus DryRunFileSystem::DeleteFile(const std::string& path)
     EntryFacts facts;
     if (FsStatus looked = LookAt(path, facts); !looked)
         return looked;
-    if (FsStatus deletable = CheckFileDelete(facts); !deletable)
+    if (FsStatus deletable = CheckFileDelete(facts, readOnly_); !deletable)
         return deletable;
     MarkGone(path);
     return {};
@@ -263,8 +264,9 @@ FsStatus DryRunFileSystem::MoveToTrash(const std::string& path, const std::strin
     EntryFacts item;
     if (FsStatus looked = LookAt(path, item); !looked)
         return looked;
-    if (item.readOnly)
-        return FsStatus::Refusal(EACCES, fileReadOnlyReason);
+    if (item.kind != EntryKind::Folder)
+        if (FsStatus deletable = CheckFileDelete(item, readOnly_); !deletable)
+            return deletable;
     if (item.kind == EntryKind::Folder) {
         EntryFacts parent;
         if (LookAt(FolderOf(WithoutTrailingSeparator(path)), parent))
@@ -291,8 +293,9 @@ FsStatus DryRunFileSystem::CheckTreeForTrash(const std::string& folder, const En
     // The files of a folder first, then its sub-folders, in the order the listing gave them.
     for (const auto& [name, kind] : entries) {
         EntryFacts file;
-        if (kind == EntryKind::File && LookAt(folder + name, file) && file.readOnly)
-            return FsStatus::Refusal(EACCES, readOnlyInside);
+        if (kind == EntryKind::File && LookAt(folder + name, file))
+            if (FsStatus trashable = CheckFileInTrashedFolder(file, readOnly_); !trashable)
+                return trashable;
     }
     for (const auto& [name, kind] : entries) {
         EntryFacts sub;
@@ -308,13 +311,16 @@ FsStatus DryRunFileSystem::CheckTreeForTrash(const std::string& folder, const En
     return {};
 }
 
-FsStatus DryRunFileSystem::LinkToTrash(const std::string& path, const std::string&)
+FsStatus DryRunFileSystem::LinkToTrash(const std::string& path, const std::string&, const std::string& source)
 {
     // A second name for the old content of a file about to be replaced: refused as the replacement is.
     EntryFacts item;
     if (FsStatus looked = LookAt(path, item); !looked)
         return looked;
-    if (FsStatus replaceable = CheckCopyTarget(item); !replaceable)
+    EntryFacts replacement;
+    if (FsStatus looked = LookAt(source, replacement); !looked)
+        return looked;
+    if (FsStatus replaceable = CheckCopyTarget(item, replacement, readOnly_); !replaceable)
         return replaceable;
     const std::lock_guard lock(pretendedMutex_);
     keptInTrash_.insert(WithoutTrailingSeparator(path));

@@ -44,6 +44,7 @@ public:
     // What this trial run's copies would take of the target's disk so far.
     SpaceTally Space() const;
 
+    using FileSystem::BeginRun;
     using FileSystem::CopyFile;
     using FileSystem::CopyFolderTree;
     using FileSystem::LookAt;
@@ -51,7 +52,8 @@ public:
 
     // The reads of a trial run go beneath the roots just as a real run's would; what an earlier trial
     // run pretended is forgotten.
-    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
+                                       ReadOnlyTargets readOnly) override;
     // What the reader sees, except that an entry this trial run has deleted, and whatever lay below it,
     // is missing.
     FsStatus LookAt(const std::string& path, EntryFacts& facts) override;
@@ -89,7 +91,8 @@ public:
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
-    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath,
+                         const std::string& source) override;
     FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
                            ExistingEntry existing) override;
     // A trash folder that is there is checked as the real run checks it; one that is missing counts as
@@ -128,6 +131,8 @@ private:
     std::string targetRoot_;
     // The naming rules of the target's disk, read as the trial run begins, as the real layer reads them.
     NameRules targetNames_ = NameRules::Posix;
+    // The run's rule for read-only target files, as the real layer is given it.
+    ReadOnlyTargets readOnly_ = ReadOnlyTargets::Keep;
     std::uint64_t unit_ = 1;
     SpaceTally space_;
     // The workers of a run delete, make and look at the same time.

@@ -62,7 +62,7 @@ DiskKind FileSystem::DiskKindOf(const std::string&)
     return {};
 }
 
-std::unique_ptr<RunScope> FileSystem::BeginRun(const std::string&, const std::string&)
+std::unique_ptr<RunScope> FileSystem::BeginRun(const std::string&, const std::string&, ReadOnlyTargets)
 {
     return std::make_unique<RunScope>();
 }

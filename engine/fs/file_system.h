@@ -26,6 +26,11 @@ namespace twinfol {
 
 enum class EntryKind { Missing, File, Folder, Link, Other };
 
+// What a run does to target files without any write permission bit. Keep: they stay as the person who
+// protected them left them, except one whose source twin is read-only too, which only carries the
+// source's mode and is overwritten as any other. Replace: they are overwritten and deleted as any other.
+enum class ReadOnlyTargets { Keep, Replace };
+
 // What the layer tells about one entry without opening it or following a final symbolic link.
 struct EntryFacts {
     EntryKind kind = EntryKind::Missing;
@@ -233,9 +238,11 @@ public:
     // below it.
     virtual FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) = 0;
     // Gives a file or link a second name in a trash folder (a hard link) and leaves it in place: the old
-    // content of a file that is about to be replaced. Refuses a read-only file and a folder; a file
-    // system without hard links answers its own error (EPERM, EOPNOTSUPP, EMLINK).
-    virtual FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) = 0;
+    // content of a file that the source file is about to replace. Refuses what the copy from the source
+    // would refuse (a folder, a read-only file); a file system without hard links answers its own error
+    // (EPERM, EOPNOTSUPP, EMLINK).
+    virtual FsStatus LinkToTrash(const std::string& path, const std::string& trashPath,
+                                 const std::string& source) = 0;
     // Moves an item out of a trash folder to the path by one rename. With Keep an entry already at
     // the path stays and the move fails with EEXIST; with Replace a file or link there is replaced in
     // one step (a folder there is refused).
@@ -247,8 +254,14 @@ public:
     // Opens the scope of a run over the two roots (both ending with the separator). While it lives, a
     // layer may hold the roots open and reach everything beneath them from there, without following
     // any symbolic link below a root; the roots' own paths may contain links. By default it does
-    // nothing. One at a time, before the run's workers start.
-    virtual std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot);
+    // nothing. The rule for read-only target files holds for every change below the target root while
+    // the scope lives. One at a time, before the run's workers start.
+    virtual std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
+                                               ReadOnlyTargets readOnly);
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot)
+    {
+        return BeginRun(sourceRoot, targetRoot, ReadOnlyTargets::Keep);
+    }
     // The kind of whatever stands at the path, without following a final symbolic link; Missing when
     // nothing can be looked at there. By default from LookAt. Concurrent.
     virtual EntryKind KindOf(const std::string& path);

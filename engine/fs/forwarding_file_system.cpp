@@ -93,9 +93,10 @@ FsStatus ForwardingFileSystem::MoveToTrash(const std::string& path, const std::s
     return inner_.MoveToTrash(path, trashPath);
 }
 
-FsStatus ForwardingFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath)
+FsStatus ForwardingFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath,
+                                           const std::string& source)
 {
-    return inner_.LinkToTrash(path, trashPath);
+    return inner_.LinkToTrash(path, trashPath, source);
 }
 
 FsStatus ForwardingFileSystem::MoveFromTrash(const std::string& trashPath, const std::string& path,
@@ -105,9 +106,10 @@ FsStatus ForwardingFileSystem::MoveFromTrash(const std::string& trashPath, const
 }
 
 std::unique_ptr<RunScope> ForwardingFileSystem::BeginRun(const std::string& sourceRoot,
-                                                         const std::string& targetRoot)
+                                                         const std::string& targetRoot,
+                                                         ReadOnlyTargets readOnly)
 {
-    return inner_.BeginRun(sourceRoot, targetRoot);
+    return inner_.BeginRun(sourceRoot, targetRoot, readOnly);
 }
 
 EntryKind ForwardingFileSystem::KindOf(const std::string& path)

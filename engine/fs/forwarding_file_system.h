@@ -12,6 +12,7 @@ class ForwardingFileSystem : public FileSystem {
 public:
     explicit ForwardingFileSystem(FileSystem& inner) : inner_(inner) {}
 
+    using FileSystem::BeginRun;
     using FileSystem::CopyFile;
     using FileSystem::CopyFolderTree;
     using FileSystem::LookAt;
@@ -35,11 +36,13 @@ public:
     FsStatus CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
                                   std::unique_ptr<AppendOnlyFile>& file) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
-    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath,
+                         const std::string& source) override;
     FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
                            ExistingEntry existing) override;
 
-    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
+                                       ReadOnlyTargets readOnly) override;
     EntryKind KindOf(const std::string& path) override;
     FsResult<FileStamp> ReadFileStamp(const std::string& path) override;
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,

@@ -19,21 +19,40 @@ FsStatus CheckCopySource(const EntryFacts& source)
     return {};
 }
 
-FsStatus CheckCopyTarget(const EntryFacts& target)
+namespace {
+
+// Whether the read-only rule keeps the file as it is.
+bool KeepsReadOnly(const EntryFacts& file, ReadOnlyTargets readOnly)
+{
+    return file.readOnly && readOnly == ReadOnlyTargets::Keep;
+}
+
+} // namespace
+
+FsStatus CheckCopyTarget(const EntryFacts& target, const EntryFacts& source, ReadOnlyTargets readOnly)
 {
     if (target.kind == EntryKind::Folder)
         return FsStatus::Refusal(EISDIR, folderAtTargetReason);
-    if (target.readOnly)
+    // The copy gives the new content the source's mode again, so the target stays as read-only as
+    // the source is.
+    if (KeepsReadOnly(target, readOnly) && !source.readOnly)
         return FsStatus::Refusal(EACCES, targetReadOnlyReason);
     return {};
 }
 
-FsStatus CheckFileDelete(const EntryFacts& entry)
+FsStatus CheckFileDelete(const EntryFacts& entry, ReadOnlyTargets readOnly)
 {
     if (entry.kind == EntryKind::Folder)
         return FsStatus::Refusal(EISDIR, folderWhereFileReason);
-    if (entry.readOnly)
+    if (KeepsReadOnly(entry, readOnly))
         return FsStatus::Refusal(EACCES, fileReadOnlyReason);
+    return {};
+}
+
+FsStatus CheckFileInTrashedFolder(const EntryFacts& file, ReadOnlyTargets readOnly)
+{
+    if (KeepsReadOnly(file, readOnly))
+        return FsStatus::Refusal(EACCES, readOnlyInside);
     return {};
 }
 

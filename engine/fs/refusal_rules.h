@@ -15,11 +15,16 @@ namespace twinfol {
 
 // A copy's source: a folder, or a special file (FIFO, socket, device), is never copied as a file.
 FsStatus CheckCopySource(const EntryFacts& source);
-// What stands at a copy's target: nothing, or a file or link to replace. A folder, or a read-only
-// file, is never replaced.
-FsStatus CheckCopyTarget(const EntryFacts& target);
-// A file or link to delete: a folder, or a read-only file, is refused.
-FsStatus CheckFileDelete(const EntryFacts& entry);
+// What stands at a copy's target: nothing, or a file or link to replace. A folder is never replaced,
+// nor a read-only file under ReadOnlyTargets::Keep unless the source is a read-only file too: then the
+// target's mode is the one an earlier copy carried over, not a person's protection.
+FsStatus CheckCopyTarget(const EntryFacts& target, const EntryFacts& source, ReadOnlyTargets readOnly);
+// A file or link to delete, or to move to the Trash: a folder is refused, and so is a read-only file
+// under ReadOnlyTargets::Keep.
+FsStatus CheckFileDelete(const EntryFacts& entry, ReadOnlyTargets readOnly);
+// A file inside a folder that is to go to the Trash whole: the folder stays when a delete of the file
+// would be refused for being read-only.
+FsStatus CheckFileInTrashedFolder(const EntryFacts& file, ReadOnlyTargets readOnly);
 // What stands where a folder is made: nothing, or a real folder to reuse. A file, or a link (even to
 // a folder, which a tree copy would otherwise write through), is refused.
 FsStatus CheckFolderPlace(const EntryFacts& existing);

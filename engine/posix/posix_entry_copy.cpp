@@ -102,7 +102,9 @@ FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to
     struct stat targetInfo {};
     if (knownPlacement)
         placement = *knownPlacement;
-    else if (FsStatus decided = DecidePlacement(to, placement, holdReplaced, targetInfo); !decided)
+    else if (FsStatus decided = DecidePlacement(to, FactsFromStat(sourceInfo), run.readOnly, placement,
+                                                holdReplaced, targetInfo);
+             !decided)
         return decided;
     if (placement == Placement::Add)
         if (FsStatus holdable = CheckNewName(BaseNameOf(to.name), run.targetNames); !holdable)
@@ -126,7 +128,8 @@ FsStatus PosixEntryCopy::CopyOnce(const SourceEntry& from, const Destination& to
 
 // Looks at what stands at the target: nothing (an add), a file or link to replace (its data let go
 // in the background when it holds any), or something a copy must not replace.
-FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& placement,
+FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, const EntryFacts& source,
+                                         ReadOnlyTargets readOnly, Placement& placement,
                                          DeferredCloser*& holdReplaced, struct stat& targetInfo)
 {
     if (fstatat(to.dirFd, to.name.c_str(), &targetInfo, AT_SYMLINK_NOFOLLOW) != 0) {
@@ -135,7 +138,7 @@ FsStatus PosixEntryCopy::DecidePlacement(const Destination& to, Placement& place
         placement = Placement::Add;
         return {};
     }
-    if (FsStatus replaceable = CheckCopyTarget(FactsFromStat(targetInfo)); !replaceable)
+    if (FsStatus replaceable = CheckCopyTarget(FactsFromStat(targetInfo), source, readOnly); !replaceable)
         return replaceable;
     placement = Placement::Replace;
     if (HoldsData(targetInfo))

@@ -71,8 +71,9 @@ private:
     // size receives the size of the data copied (0 for a link).
     FsStatus CopyOnce(const SourceEntry& from, const Destination& to, std::optional<Placement> knownPlacement,
                       PosixRunState& run, const CopySteps& steps, std::uint64_t& size);
-    FsStatus DecidePlacement(const Destination& to, Placement& placement, DeferredCloser*& holdReplaced,
-                             struct stat& targetInfo);
+    // The source's facts and the run's rule decide whether a read-only target may be replaced.
+    FsStatus DecidePlacement(const Destination& to, const EntryFacts& source, ReadOnlyTargets readOnly,
+                             Placement& placement, DeferredCloser*& holdReplaced, struct stat& targetInfo);
     // A file with several names: linked to the run's first copy of its inode, or copied and
     // remembered as that first copy.
     FsStatus CopyNamesakeFile(int source, struct stat& sourceInfo, const Destination& to, Placement placement,

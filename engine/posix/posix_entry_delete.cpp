@@ -13,12 +13,12 @@
 
 namespace twinfol {
 
-FsStatus DeleteEntryAt(int dirFd, const char* name, DeferredCloser& closer)
+FsStatus DeleteEntryAt(int dirFd, const char* name, DeferredCloser& closer, ReadOnlyTargets readOnly)
 {
     struct stat info {};
     if (fstatat(dirFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0)
         return FsStatus::Failure(errno);
-    if (FsStatus deletable = CheckFileDelete(FactsFromStat(info)); !deletable)
+    if (FsStatus deletable = CheckFileDelete(FactsFromStat(info), readOnly); !deletable)
         return deletable;
     UniqueFd held;
     if (HoldsData(info))

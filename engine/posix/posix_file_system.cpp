@@ -67,13 +67,14 @@ FsStatus PosixFileSystem::ListFolderForStamps(const std::string& folder, const E
 }
 
 std::unique_ptr<RunScope> PosixFileSystem::BeginRun(const std::string& sourceRoot,
-                                                    const std::string& targetRoot)
+                                                    const std::string& targetRoot, ReadOnlyTargets readOnly)
 {
     // The lock is taken first and let go last, so that no other run writes while this one has its
     // roots open.
     auto lock = std::make_unique<PosixTargetLock>(targetRoot);
     auto state = std::make_shared<PosixRunState>();
     state->targetNames = DiskKindOf(targetRoot).names;
+    state->readOnly = readOnly;
     return std::make_unique<LockedRunScope>(std::move(lock),
                                             resolver_.BeginRun(sourceRoot, targetRoot, std::move(state)));
 }
@@ -224,7 +225,7 @@ FsStatus PosixFileSystem::DeleteFile(const std::string& path)
     const PosixLocation place = resolver_.Locate(path);
     if (!place.status)
         return place.status;
-    return DeleteEntryAt(place.dirFd, place.name.c_str(), closer_);
+    return DeleteEntryAt(place.dirFd, place.name.c_str(), closer_, resolver_.ReadOnlyRuleOf(path));
 }
 
 FsStatus PosixFileSystem::MakeFolder(const std::string& folder, mode_t mode)
@@ -327,9 +328,10 @@ FsStatus PosixFileSystem::MoveToTrash(const std::string& path, const std::string
     return MoveIntoTrash(resolver_, path, trashPath);
 }
 
-FsStatus PosixFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath)
+FsStatus PosixFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath,
+                                      const std::string& source)
 {
-    return LinkIntoTrash(resolver_, path, trashPath);
+    return LinkIntoTrash(resolver_, path, trashPath, source);
 }
 
 FsStatus PosixFileSystem::MoveFromTrash(const std::string& trashPath, const std::string& path,

@@ -22,7 +22,8 @@ public:
 
     // Holds both roots open and resolves everything below them beneath their descriptors, following
     // no link, until the scope is destroyed. New names below the target keep the rules of its disk.
-    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
+                                       ReadOnlyTargets readOnly) override;
     FsStatus ListFolder(const std::string& folder, const EntryVisitor& onEntry) override;
     // Keeps the folder open, so that each stamp is read relative to it.
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,
@@ -36,6 +37,7 @@ public:
     FsResult<FolderIdentity> IdentifyFolder(const std::string& folder) override;
     // One fstatat relative to the folder the run works in.
     FsResult<FileStamp> ReadFileStamp(const std::string& path) override;
+    using FileSystem::BeginRun;
     using FileSystem::CopyFile;
     using FileSystem::CopyFolderTree;
     using FileSystem::LookAt;
@@ -74,7 +76,8 @@ public:
     FsStatus CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
                                   std::unique_ptr<AppendOnlyFile>& file) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
-    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath,
+                         const std::string& source) override;
     FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
                            ExistingEntry existing) override;
 

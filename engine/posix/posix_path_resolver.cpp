@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "engine/posix/posix_beneath.h"
+#include "engine/posix/posix_run_state.h"
 
 namespace twinfol {
 namespace {
@@ -105,6 +106,12 @@ std::shared_ptr<PosixRunState> PosixPathResolver::RunStateOf(const std::string& 
         if (IsAtOrBelow(entry, root.path))
             return root.state;
     return nullptr;
+}
+
+ReadOnlyTargets PosixPathResolver::ReadOnlyRuleOf(const std::string& path) const
+{
+    const std::shared_ptr<PosixRunState> run = RunStateOf(path);
+    return run ? run->readOnly : ReadOnlyTargets::Keep;
 }
 
 void PosixPathResolver::Remember(const BelowRoot& below, std::string relativeFolder, const SharedFd& fd) const

@@ -68,6 +68,8 @@ public:
     std::unique_ptr<RunScope> HoldFolder(const std::string& folder, SharedFd fd);
     // The state of the run whose roots hold the path; nothing outside a run.
     std::shared_ptr<PosixRunState> RunStateOf(const std::string& path) const;
+    // The rule for read-only files of the run whose roots hold the path; outside a run they are kept.
+    ReadOnlyTargets ReadOnlyRuleOf(const std::string& path) const;
 
     // The entry the path names; one trailing separator is dropped, so that a final symbolic link is
     // the entry itself and not what it points to.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/fs/disk_kind.h"
+#include "engine/fs/file_system.h"
 #include "engine/posix/posix_hard_link_memory.h"
 #include "engine/posix/posix_owner.h"
 
@@ -12,6 +13,8 @@ struct PosixRunState {
     PosixCredentials credentials = PosixCredentials::OfProcess();
     // Read once, as the run begins: every new entry's name below the target is checked by them.
     NameRules targetNames = NameRules::Posix;
+    // What the run does to target files without a write bit, as the engine began it.
+    ReadOnlyTargets readOnly = ReadOnlyTargets::Keep;
     HardLinkMemory links;
 };
 

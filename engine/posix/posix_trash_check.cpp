@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/unique_fd.h"
+#include "engine/fs/refusal_rules.h"
 #include "engine/posix/posix_beneath.h"
 #include "engine/posix/posix_file_facts.h"
 #include "engine/posix/posix_listing.h"
@@ -20,7 +21,7 @@
 namespace twinfol {
 namespace {
 
-FsStatus CheckFiles(int folderFd, const std::vector<ListedEntry>& entries)
+FsStatus CheckFiles(int folderFd, const std::vector<ListedEntry>& entries, ReadOnlyTargets readOnly)
 {
     for (const ListedEntry& entry : entries) {
         if (entry.kind != EntryKind::File)
@@ -31,8 +32,8 @@ FsStatus CheckFiles(int folderFd, const std::vector<ListedEntry>& entries)
                 continue; // Gone since the folder was read: nothing of it to keep.
             return FsStatus::Failure(errno);
         }
-        if (IsReadOnlyFile(info))
-            return FsStatus::Refusal(EACCES, readOnlyInside);
+        if (FsStatus trashable = CheckFileInTrashedFolder(FactsFromStat(info), readOnly); !trashable)
+            return trashable;
     }
     return {};
 }
@@ -52,7 +53,7 @@ FsStatus OpenChain(int anchorFd, const std::vector<std::string>& chain, UniqueFd
     return {};
 }
 
-FsStatus CheckByChain(int anchorFd, std::vector<std::string>& chain)
+FsStatus CheckByChain(int anchorFd, std::vector<std::string>& chain, ReadOnlyTargets readOnly)
 {
     std::vector<ListedEntry> entries;
     {
@@ -61,14 +62,14 @@ FsStatus CheckByChain(int anchorFd, std::vector<std::string>& chain)
             return opened;
         if (FsStatus listed = ReadEntries(folder.Get(), entries); !listed)
             return listed;
-        if (FsStatus files = CheckFiles(folder.Get(), entries); !files)
+        if (FsStatus files = CheckFiles(folder.Get(), entries, readOnly); !files)
             return files;
     }
     for (const ListedEntry& entry : entries) {
         if (entry.kind != EntryKind::Folder)
             continue;
         chain.push_back(entry.name);
-        const FsStatus checked = CheckByChain(anchorFd, chain);
+        const FsStatus checked = CheckByChain(anchorFd, chain, readOnly);
         chain.pop_back();
         if (!checked)
             return checked;
@@ -76,12 +77,12 @@ FsStatus CheckByChain(int anchorFd, std::vector<std::string>& chain)
     return {};
 }
 
-FsStatus CheckLevel(int folderFd, int depth)
+FsStatus CheckLevel(int folderFd, int depth, ReadOnlyTargets readOnly)
 {
     std::vector<ListedEntry> entries;
     if (FsStatus listed = ReadEntries(folderFd, entries); !listed)
         return listed;
-    if (FsStatus files = CheckFiles(folderFd, entries); !files)
+    if (FsStatus files = CheckFiles(folderFd, entries, readOnly); !files)
         return files;
     for (const ListedEntry& entry : entries) {
         if (entry.kind != EntryKind::Folder)
@@ -91,10 +92,10 @@ FsStatus CheckLevel(int folderFd, int depth)
             UniqueFd sub;
             checked = OpenSubFolderOnSameMount(folderFd, entry.name.c_str(), sub);
             if (checked)
-                checked = CheckLevel(sub.Get(), depth + 1);
+                checked = CheckLevel(sub.Get(), depth + 1, readOnly);
         } else {
             std::vector<std::string> chain{entry.name};
-            checked = CheckByChain(folderFd, chain);
+            checked = CheckByChain(folderFd, chain, readOnly);
         }
         if (!checked)
             return checked;
@@ -104,9 +105,9 @@ FsStatus CheckLevel(int folderFd, int depth)
 
 } // namespace
 
-FsStatus CheckTreeMayBeTrashed(int folderFd)
+FsStatus CheckTreeMayBeTrashed(int folderFd, ReadOnlyTargets readOnly)
 {
-    return CheckLevel(folderFd, 1);
+    return CheckLevel(folderFd, 1, readOnly);
 }
 
 } // namespace twinfol

@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "base/unique_fd.h"
+#include "engine/fs/refusal_rules.h"
 #include "engine/posix/posix_beneath.h"
 #include "engine/posix/posix_copy_data.h"
 #include "engine/posix/posix_file_facts.h"
@@ -30,21 +31,19 @@ FsStatus RenameWithoutReplacingAt(int fromDir, const char* from, int toDir, cons
     return error == 0 ? FsStatus() : FsStatus::Failure(error);
 }
 
-// The item's own rules, checked where it stands: a read-only file stays, and a folder goes only when
-// its whole tree passes the tree delete's rules.
-FsStatus CheckItem(const PosixLocation& item)
+// The item's own rules, checked where it stands: a file goes as its delete would, and a folder goes
+// only when its whole tree passes the tree delete's rules.
+FsStatus CheckItem(const PosixLocation& item, ReadOnlyTargets readOnly)
 {
     struct stat info {};
     if (fstatat(item.dirFd, item.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return FsStatus::Failure(errno);
-    if (IsReadOnlyFile(info))
-        return FsStatus::Refusal(EACCES, "the file is read-only");
     if (!S_ISDIR(info.st_mode))
-        return {};
+        return CheckFileDelete(FactsFromStat(info), readOnly);
     UniqueFd folder;
     if (FsStatus opened = OpenSubFolderOnSameMount(item.dirFd, item.name.c_str(), folder); !opened)
         return opened;
-    return CheckTreeMayBeTrashed(folder.Get());
+    return CheckTreeMayBeTrashed(folder.Get(), readOnly);
 }
 
 } // namespace
@@ -125,7 +124,7 @@ FsStatus MoveIntoTrash(const PosixPathResolver& resolver, const std::string& pat
     const PosixLocation item = resolver.LocateInOpenFolder(path);
     if (!item.status)
         return item.status;
-    if (FsStatus allowed = CheckItem(item); !allowed)
+    if (FsStatus allowed = CheckItem(item, resolver.ReadOnlyRuleOf(path)); !allowed)
         return allowed;
     const PosixLocation place = resolver.Locate(trashPath);
     if (!place.status)
@@ -134,7 +133,7 @@ FsStatus MoveIntoTrash(const PosixPathResolver& resolver, const std::string& pat
 }
 
 FsStatus LinkIntoTrash(const PosixPathResolver& resolver, const std::string& path,
-                       const std::string& trashPath)
+                       const std::string& trashPath, const std::string& source)
 {
     const PosixLocation item = resolver.Locate(path);
     if (!item.status)
@@ -142,10 +141,16 @@ FsStatus LinkIntoTrash(const PosixPathResolver& resolver, const std::string& pat
     struct stat info {};
     if (fstatat(item.dirFd, item.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
         return FsStatus::Failure(errno);
-    if (S_ISDIR(info.st_mode))
-        return FsStatus::Refusal(EISDIR, "a folder of that name stands at the target");
-    if (IsReadOnlyFile(info))
-        return FsStatus::Refusal(EACCES, "the target file is read-only");
+    const PosixLocation from = resolver.Locate(source);
+    if (!from.status)
+        return from.status;
+    struct stat sourceInfo {};
+    if (fstatat(from.dirFd, from.name.c_str(), &sourceInfo, AT_SYMLINK_NOFOLLOW) != 0)
+        return FsStatus::Failure(errno);
+    if (FsStatus replaceable =
+            CheckCopyTarget(FactsFromStat(info), FactsFromStat(sourceInfo), resolver.ReadOnlyRuleOf(path));
+        !replaceable)
+        return replaceable;
     const PosixLocation place = resolver.Locate(trashPath);
     if (!place.status)
         return place.status;

@@ -25,7 +25,7 @@ FsStatus CreateAppendOnlyFileAt(const PosixPathResolver& resolver, const std::st
 FsStatus MoveIntoTrash(const PosixPathResolver& resolver, const std::string& path,
                        const std::string& trashPath);
 FsStatus LinkIntoTrash(const PosixPathResolver& resolver, const std::string& path,
-                       const std::string& trashPath);
+                       const std::string& trashPath, const std::string& source);
 FsStatus MoveOutOfTrash(const PosixPathResolver& resolver, const std::string& trashPath,
                         const std::string& path, ExistingEntry existing);
 

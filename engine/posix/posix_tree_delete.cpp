@@ -32,6 +32,7 @@ FsStatus PosixTreeDelete::Run(const std::string& folder)
     const PosixLocation place = context_.resolver.LocateInOpenFolder(folder);
     if (!place.status)
         return place.status;
+    readOnly_ = context_.resolver.ReadOnlyRuleOf(folder);
     UniqueFd dir;
     if (FsStatus opened = OpenSubFolderOnSameMount(place.dirFd, place.name.c_str(), dir); !opened)
         return opened;
@@ -116,7 +117,7 @@ void PosixTreeDelete::DeleteLevel(int folderFd, const std::string& folder, int d
             if (context_.hook != nullptr)
                 result = context_.Step(WalkStep::DeleteFile, folder + entry.name);
             if (result)
-                result = DeleteEntryAt(folderFd, entry.name.c_str(), context_.closer);
+                result = DeleteEntryAt(folderFd, entry.name.c_str(), context_.closer, readOnly_);
             Succeeded(std::move(result));
         }
         if (Halted())

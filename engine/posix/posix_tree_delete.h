@@ -29,6 +29,8 @@ private:
 
     const PosixWalkContext& context_;
     const StopFlag& stop_;
+    // The run's rule for the read-only files met on the way.
+    ReadOnlyTargets readOnly_ = ReadOnlyTargets::Keep;
     // Sub-folders may be deleted on several threads at once; the first failure ends them all.
     std::mutex failureMutex_;
     FsStatus failure_;

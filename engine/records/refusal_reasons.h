@@ -13,11 +13,15 @@ inline constexpr const char* folderAtTargetReason = "a folder of that name stand
 // The step at which a copy fails when its source cannot be opened for reading (the system's text
 // follows): the problem line names the target, so the reason must name the source.
 inline constexpr const char* sourceUnreadableStep = "the source file cannot be read";
-inline constexpr const char* targetReadOnlyReason = "the target file is read-only";
+// The read-only reasons name the option that lifts the rule, so that a person who meant the target to
+// follow the source learns how from the problem line itself.
+inline constexpr const char* targetReadOnlyReason =
+    "the target file is read-only (--replace-read-only replaces it)";
 inline constexpr const char* folderWhereFileReason = "a folder stands where a file was to be deleted";
-inline constexpr const char* fileReadOnlyReason = "the file is read-only";
+inline constexpr const char* fileReadOnlyReason = "the file is read-only (--replace-read-only deletes it)";
 // A folder that cannot go to the Trash whole.
-inline constexpr const char* readOnlyInside = "the folder holds a read-only file";
+inline constexpr const char* readOnlyInside =
+    "the folder holds a read-only file (--replace-read-only deletes it)";
 inline constexpr const char* fileWhereFolderReason =
     "a file or link of that name stands where the folder belongs";
 // What making a folder path finds where one of its folders belongs (a link to a folder is fine there).

@@ -64,6 +64,10 @@ struct SyncOptions {
     std::optional<std::int64_t> maxFileSize{};
     std::optional<std::int64_t> minFileSize{};
     bool deleteIgnored = false;
+    // Target files without any write bit are overwritten and deleted (to the Trash too) like any other.
+    // Without it they are kept as a person protected them, except one whose source twin is read-only
+    // too, which only carries the source's mode.
+    bool replaceReadOnly = false;
 
     friend bool operator==(const SyncOptions&, const SyncOptions&) = default;
 };

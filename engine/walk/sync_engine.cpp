@@ -40,7 +40,9 @@ void SyncEngine::Run(const std::string& sourceRoot, const std::string& targetRoo
     figures_.BeginRun();
     deletes_.BeginRun(options);
     {
-        const std::unique_ptr<RunScope> scope = fileSystem_.BeginRun(sourceRoot, targetRoot);
+        const std::unique_ptr<RunScope> scope =
+            fileSystem_.BeginRun(sourceRoot, targetRoot,
+                                 options.replaceReadOnly ? ReadOnlyTargets::Replace : ReadOnlyTargets::Keep);
         // Another run writing into the same target: nothing is touched, not even the journals.
         if (const FsStatus may = scope->Status(); !may) {
             report.refusal = may.Reason();

@@ -60,7 +60,7 @@ TEST_F(MainDialogTest, EveryWindowHasUniqueMnemonicsAndANameForEveryControl)
     Open();
     // All but the radio pair, which Tab reaches from "Auto Start" and the arrow keys switch, and the
     // "Execution" label, whose line the keyboard does not visit.
-    EXPECT_EQ(CheckKeyboardAccess(*window), 25);
+    EXPECT_EQ(CheckKeyboardAccess(*window), 26);
     ExclusionsDialog exclusions(window.get(), ExclusionList(), dialogs);
     EXPECT_EQ(CheckKeyboardAccess(exclusions), 13);
     AboutDialog about(window.get(), QIcon());

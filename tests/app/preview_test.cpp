@@ -127,6 +127,29 @@ TEST_F(MainDialogPreviewTest, PreviewsTheLastRunsDirectionAndSynchroniseAsksItsQ
     EXPECT_FALSE(disk.Exists("two/stale.txt"));
 }
 
+// A target file without write bits whose source is writable: the preview says the overwrite will fail,
+// and once the box lets runs replace read-only files it says overwrite, as the run then does.
+TEST_F(MainDialogPreviewTest, TheReadOnlyBoxDecidesAProtectedFileInThePreviewAsInTheRun)
+{
+    disk.SetMode("two/changed.txt", 0444);
+    Open();
+    ChooseFromMenu(0);
+    Click("previewButton");
+    ASSERT_TRUE(WaitForPreview(1));
+    EXPECT_EQ(previews[0].paths.front(), (std::pair<QString, QString>{"will fail", "changed.txt"}));
+
+    Click("replaceReadOnlyCheck");
+    EXPECT_TRUE(window->CurrentProfile().options.replaceReadOnly);
+    ChooseFromMenu(0);
+    Click("previewButton");
+    ASSERT_TRUE(WaitForPreview(2));
+    EXPECT_EQ(previews[1].paths.front(), (std::pair<QString, QString>{"overwrite", "changed.txt"}));
+    dialogs.deleteAnswers = {ConfirmAnswer::Yes};
+    RunAndWait("location1To2Button");
+    EXPECT_EQ(disk.ReadFile("two/changed.txt"), "new");
+    EXPECT_FALSE(disk.Exists("two/stale.txt"));
+}
+
 // A target disk with too little room: the preview says so below its totals, "Synchronise" then asks
 // (No, the default, runs nothing; Yes runs), and a file newer in the target has a category of its own.
 TEST_F(MainDialogPreviewTest, ATooSmallTargetIsToldAndSynchroniseAsksFirst)

@@ -118,7 +118,7 @@ TEST_F(ProfileCommandsTest, FirstSaveWritesWhatTheWindowShows)
               "twin_fol_version=1.01\r\nlocation1=/shown/one/\r\nlocation2=/shown/two/\r\n"
               "delete_files=1\r\nconfirm_deletes=0\r\nadd_files=0\r\n"
               "check_sub_folders=1\r\nauto_start=0\r\nexclusions=\r\nend_exclusions\r\nuse_trash=0\r\n"
-              "ignore_hour_shift=0\r\ndelete_ignored=0\r\n");
+              "ignore_hour_shift=0\r\ndelete_ignored=0\r\nreplace_read_only=0\r\n");
     EXPECT_FALSE(Enabled("saveButton"));
 }
 

@@ -286,13 +286,42 @@ TEST_F(TwinfolSyncProgram, ADryRunWithTheTrashReportsWhatTheRealRunDoes)
         EXPECT_EQ(WithoutTimes(predicted.out), WithoutTimes(real.out));
         EXPECT_EQ(predicted.err, real.err);
         EXPECT_NE(real.out.find("Could not delete folder: " + tree.Path("target/gone") +
-                                " (the folder holds a read-only file)"),
+                                " (the folder holds a read-only file (--replace-read-only deletes it))"),
                   std::string::npos)
             << real.out;
         EXPECT_EQ(tree.ReadFile("target/x/in.txt"), "in");
         EXPECT_EQ(tree.ReadFile("target/gone/ro.txt"), "read-only");
         std::filesystem::remove_all(tree.Path("target/x"));
     }
+}
+
+TEST_F(TwinfolSyncProgram, ReplaceReadOnlyDeletesAStalePackFileAsItsDryRunForetells)
+{
+    // A mirrored repository after "git gc": the old pack, read-only as git writes it, is gone from the
+    // source.
+    tree.WriteFile("target/pack/old.pack", "old");
+    ASSERT_EQ(chmod(tree.Path("target/pack/old.pack").c_str(), 0444), 0);
+    tree.WriteFile("source/pack/new.pack", "new");
+    ASSERT_EQ(chmod(tree.Path("source/pack/new.pack").c_str(), 0444), 0);
+
+    const ProgramResult kept = RunProgram({"--delete", source, target}, scratch);
+    EXPECT_EQ(kept.exitCode, 1);
+    EXPECT_NE(kept.out.find("Could not delete file: " + tree.Path("target/pack/old.pack") +
+                            " (the file is read-only (--replace-read-only deletes it))"),
+              std::string::npos)
+        << kept.out;
+
+    const std::vector<std::string> options{"--delete", "--replace-read-only", "-v", source, target};
+    std::vector<std::string> trial = options;
+    trial.insert(trial.begin(), "--dry-run");
+    const ProgramResult predicted = RunProgram(trial, scratch);
+    EXPECT_TRUE(tree.Exists("target/pack/old.pack"));
+    const ProgramResult real = RunProgram(options, scratch);
+    EXPECT_EQ(real.exitCode, 0) << real.out;
+    EXPECT_EQ(predicted.exitCode, real.exitCode);
+    EXPECT_EQ(WithoutTimes(predicted.out), WithoutTimes(real.out));
+    EXPECT_FALSE(tree.Exists("target/pack/old.pack"));
+    EXPECT_EQ(tree.ReadFile("target/pack/new.pack"), "new");
 }
 
 } // namespace

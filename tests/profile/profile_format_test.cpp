@@ -25,8 +25,9 @@ const std::string workedExample = "twin_fol_version=1.01\r\n"
                                   "C:\\Work\\notes.txt\r\n"
                                   "end_exclusions\r\n";
 // What the writer adds after the block for a new profile: it uses the Trash, takes no hour shift for
-// the same time and deletes nothing ignored.
-const std::string trashLine = "use_trash=1\r\nignore_hour_shift=0\r\ndelete_ignored=0\r\n";
+// the same time, deletes nothing ignored and replaces no read-only file.
+const std::string trashLine =
+    "use_trash=1\r\nignore_hour_shift=0\r\ndelete_ignored=0\r\nreplace_read_only=0\r\n";
 
 Profile WorkedExampleProfile()
 {
@@ -167,8 +168,8 @@ TEST(ProfileFormat, TheTrashLineFollowsTheBlockAndReadsBack)
     Profile off = WorkedExampleProfile();
     off.options.useTrash = false;
     // Last of all, so that a reader that knows only the first nine keys loses nothing before it.
-    EXPECT_TRUE(off.ToText().ends_with(
-        "end_exclusions\r\nuse_trash=0\r\nignore_hour_shift=0\r\ndelete_ignored=0\r\n"));
+    EXPECT_TRUE(off.ToText().ends_with("end_exclusions\r\nuse_trash=0\r\nignore_hour_shift=0\r\ndelete_"
+                                       "ignored=0\r\nreplace_read_only=0\r\n"));
     EXPECT_FALSE(ReadFrom(off.ToText()).options.useTrash);
     EXPECT_TRUE(ReadFrom(workedExample + trashLine).options.useTrash);
     EXPECT_EQ(ReadFrom(workedExample + trashLine).exclusions.Size(), 2u);
@@ -185,8 +186,8 @@ TEST(ProfileFormat, TheHourShiftLineFollowsTheBlockAndReadsBack)
 {
     Profile shifted = WorkedExampleProfile();
     shifted.options.ignoreHourShift = true;
-    EXPECT_TRUE(shifted.ToText().ends_with(
-        "end_exclusions\r\nuse_trash=1\r\nignore_hour_shift=1\r\ndelete_ignored=0\r\n"));
+    EXPECT_TRUE(shifted.ToText().ends_with("end_exclusions\r\nuse_trash=1\r\nignore_hour_shift=1\r\ndelete_"
+                                           "ignored=0\r\nreplace_read_only=0\r\n"));
     const Profile read = ReadFrom(shifted.ToText());
     EXPECT_TRUE(read.options.ignoreHourShift);
     EXPECT_EQ(read.exclusions.Size(), 2u);

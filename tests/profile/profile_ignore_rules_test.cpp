@@ -84,10 +84,11 @@ TEST(ProfileIgnoreRules, WrittenAfterTheFlagsEscapedAndReadBack)
     profile.options.deleteIgnored = true;
     const std::string text = profile.ToText();
     // The origin is never written: the file it is read from is the origin.
-    EXPECT_TRUE(text.ends_with("end_exclusions\r\nuse_trash=1\r\nignore_hour_shift=0\r\ndelete_ignored=1\r\n"
-                               "ignore_pattern=node_modules/\r\nignore_pattern=location1%3D/etc/\r\n"
-                               "ignore_pattern=%2541\r\nignore_pattern=100%25\r\n"
-                               "max_file_size=104857600\r\nmin_file_size=512\r\n"))
+    EXPECT_TRUE(text.ends_with(
+        "end_exclusions\r\nuse_trash=1\r\nignore_hour_shift=0\r\ndelete_ignored=1\r\nreplace_read_only=0\r\n"
+        "ignore_pattern=node_modules/\r\nignore_pattern=location1%3D/etc/\r\n"
+        "ignore_pattern=%2541\r\nignore_pattern=100%25\r\n"
+        "max_file_size=104857600\r\nmin_file_size=512\r\n"))
         << text;
 
     const Profile read = ReadFrom(text);
@@ -132,7 +133,7 @@ TEST(ProfileIgnoreRules, NoLaterKeyEndsLikeOneOfTheFirstNine)
     for (const ProfileFlag& flag : profileFlags)
         if (flag.place == KeyPlace::AfterExclusions)
             laterKeys.push_back(flag.key);
-    ASSERT_EQ(laterKeys.size(), 6u);
+    ASSERT_EQ(laterKeys.size(), 7u);
     for (const std::string_view later : laterKeys)
         for (const std::string_view original : nineKeys)
             EXPECT_FALSE(original.ends_with(later)) << later << " ends " << original;

@@ -332,10 +332,11 @@ FsStatus FaultInjectingFileSystem::MoveToTrash(const std::string& path, const st
                    [&] { return ForwardingFileSystem::MoveToTrash(path, trashPath); });
 }
 
-FsStatus FaultInjectingFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath)
+FsStatus FaultInjectingFileSystem::LinkToTrash(const std::string& path, const std::string& trashPath,
+                                               const std::string& source)
 {
     return Guarded(FsOperation::LinkToTrash, path, trashPath,
-                   [&] { return ForwardingFileSystem::LinkToTrash(path, trashPath); });
+                   [&] { return ForwardingFileSystem::LinkToTrash(path, trashPath, source); });
 }
 
 FsStatus FaultInjectingFileSystem::MoveFromTrash(const std::string& trashPath, const std::string& path,

@@ -92,6 +92,7 @@ public:
     // as a List call, and each stamp read through its reader as a ReadStamp call of the entry's whole
     // path. For copies and moves, path is the source (the entry, the trash name of MoveFromTrash) and
     // secondPath the target; for a respelling, secondPath is the new name.
+    using ForwardingFileSystem::BeginRun;
     using ForwardingFileSystem::CopyFile;
     using ForwardingFileSystem::CopyFolderTree;
     using ForwardingFileSystem::LookAt;
@@ -115,7 +116,8 @@ public:
     FsStatus CreateNewFile(const std::string& path, std::string_view content, mode_t mode) override;
     FsStatus AppendFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
-    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath,
+                         const std::string& source) override;
     FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
                            ExistingEntry existing) override;
     // Fail-injectable as a whole; otherwise the real layer does the work with this layer as its hook,

@@ -27,6 +27,8 @@ inline constexpr OptionForms everyJobFlag[] = {
     {&SyncOptions::useTrash, "use_trash", "useTrashCheck", "UseTrash", "--trash", true},
     {&SyncOptions::ignoreHourShift, "ignore_hour_shift", "ignoreHourShiftCheck", "IgnoreHourShift",
      "--ignore-hour-shift", true},
+    {&SyncOptions::replaceReadOnly, "replace_read_only", "replaceReadOnlyCheck", "ReplaceReadOnly",
+     "--replace-read-only", true},
 };
 
 // Names every member of SyncOptions once, so that a new member stops the tests from compiling until
@@ -41,7 +43,8 @@ inline void NameEveryOption(const SyncOptions& options)
 {
     [[maybe_unused]] const auto& [addMissing, deleteMissing, confirmDeletes, checkSubFolders, useTrash,
                                   trashKeepDays, autoStart, emptySource, maxDeletes, ignoreHourShift, jobs,
-                                  ignorePatterns, maxFileSize, minFileSize, deleteIgnored] = options;
+                                  ignorePatterns, maxFileSize, minFileSize, deleteIgnored, replaceReadOnly] =
+        options;
 }
 
 } // namespace twinfol::test

@@ -5,9 +5,10 @@
 namespace twinfol::test {
 
 std::unique_ptr<RunScope> PrimitivesOnlyFileSystem::BeginRun(const std::string& sourceRoot,
-                                                             const std::string& targetRoot)
+                                                             const std::string& targetRoot,
+                                                             ReadOnlyTargets readOnly)
 {
-    return FileSystem::BeginRun(sourceRoot, targetRoot);
+    return FileSystem::BeginRun(sourceRoot, targetRoot, readOnly);
 }
 
 EntryKind PrimitivesOnlyFileSystem::KindOf(const std::string& path)

@@ -11,12 +11,14 @@ class PrimitivesOnlyFileSystem : public ForwardingFileSystem {
 public:
     explicit PrimitivesOnlyFileSystem(FileSystem& primitives) : ForwardingFileSystem(primitives) {}
 
+    using FileSystem::BeginRun;
     using FileSystem::CopyFile;
     using FileSystem::CopyFolderTree;
     using FileSystem::LookAt;
     using FileSystem::MakeFolder;
 
-    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot) override;
+    std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
+                                       ReadOnlyTargets readOnly) override;
     EntryKind KindOf(const std::string& path) override;
     FsResult<FileStamp> ReadFileStamp(const std::string& path) override;
     FsStatus ListFolderForStamps(const std::string& folder, const EntryVisitor& onEntry,

@@ -169,13 +169,17 @@ TYPED_TEST(TrashContract, LinkToTrashGivesTheFileASecondNameAndLeavesItInPlace)
     this->tree.WriteFile("target/locked", "l");
     this->tree.SetMode("target/locked", 0444);
     this->tree.MakeFolder("target/folder");
+    this->tree.WriteFile("source/new", "new");
+    const std::string source = this->P("source/new");
 
-    EXPECT_TRUE(this->Fs().LinkToTrash(this->P("target/file"), this->P("trash/file")));
+    EXPECT_TRUE(this->Fs().LinkToTrash(this->P("target/file"), this->P("trash/file"), source));
     EXPECT_EQ(Stat(this->P("target/file")).st_nlink, 2u);
     EXPECT_EQ(Stat(this->P("trash/file")).st_ino, Stat(this->P("target/file")).st_ino);
-    EXPECT_EQ(this->Fs().LinkToTrash(this->P("target/locked"), this->P("trash/locked")).Error(), EACCES);
-    EXPECT_EQ(this->Fs().LinkToTrash(this->P("target/folder"), this->P("trash/folder")).Error(), EISDIR);
-    EXPECT_EQ(this->Fs().LinkToTrash(this->P("target/file"), this->P("trash/file")).Error(), EEXIST);
+    EXPECT_EQ(this->Fs().LinkToTrash(this->P("target/locked"), this->P("trash/locked"), source).Error(),
+              EACCES);
+    EXPECT_EQ(this->Fs().LinkToTrash(this->P("target/folder"), this->P("trash/folder"), source).Error(),
+              EISDIR);
+    EXPECT_EQ(this->Fs().LinkToTrash(this->P("target/file"), this->P("trash/file"), source).Error(), EEXIST);
     EXPECT_FALSE(this->tree.Exists("trash/locked") || this->tree.Exists("trash/folder"));
 }
 

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 
+#include "engine/records/refusal_reasons.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/trash_run_fixture.h"
 
@@ -79,7 +80,7 @@ TEST_P(SyncEngineTrashTest, ReadOnlyFilesAreNeitherTrashedNorReplacedAndNoInfoFi
     EXPECT_EQ(report.ProblemLines(), (std::vector<std::string>{"Could not copy file: " + T("locked.txt"),
                                                                "Could not delete file: " + T("stale.txt"),
                                                                "Could not delete folder: " + T("folder")}));
-    EXPECT_EQ(report.problemLog[0].reason, "the target file is read-only");
+    EXPECT_EQ(report.problemLog[0].reason, targetReadOnlyReason);
     EXPECT_EQ(
         SideSnapshot("target"),
         (Entries{
