@@ -45,6 +45,9 @@ struct CommandEnvironment {
     // Where runs keep their journals and the user's home trash; without them a run keeps no journal,
     // has no Trash and cannot be undone.
     const UserPlaces* places = nullptr;
+    // The runner's own absolute path, which schedules write into their units; empty where it is not
+    // known, and then schedules cannot be made.
+    std::string runnerPath;
 };
 
 // Runs the command line (the arguments after the program name) and returns the exit status.

@@ -59,7 +59,8 @@ std::string RecordedValue(const std::string& record, std::string_view key)
 // udev probes every block device as it appears and keeps what it found where anyone may read it.
 DiskIdentity RecordedIdentity(dev_t device)
 {
-    const std::string path = "/run/udev/data/b" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
+    const std::string path =
+        "/run/udev/data/b" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
     const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
     std::string record;
     if (!file || ReadBounded(file.Get(), udevRecordBytes, record) != 0)
@@ -111,10 +112,11 @@ DiskPlaceResult PlaceOnOtherDisk(const std::string& folder)
     DiskPlace place;
     place.disk = IdentifyDevice(makedev(mount->deviceMajor, mount->deviceMinor));
     if (!place.disk.IsKnown())
-        return {std::nullopt, "the disk that holds " + folder + " (mounted at " + mount->mountPoint +
-                                  ", " + mount->fileSystemType + ") has neither a UUID nor a label"};
+        return {std::nullopt, "the disk that holds " + folder + " (mounted at " + mount->mountPoint + ", " +
+                                  mount->fileSystemType + ") has neither a UUID nor a label"};
     place.mountPoint = mount->mountPoint;
-    const std::string inside = std::string(real.get()).substr(mount->mountPoint == "/" ? 0 : mount->mountPoint.size());
+    const std::string inside =
+        std::string(real.get()).substr(mount->mountPoint == "/" ? 0 : mount->mountPoint.size());
     const std::string root = WithoutTrailingSlash(mount->root);
     place.below = root == "/" ? (inside.empty() ? "/" : inside) : root + inside;
     return {place, {}};

@@ -22,7 +22,8 @@ struct DiskIdentity {
     // The UUID decides when there is one; a label only stands in for a file system without one.
     bool Matches(const DiskIdentity& other) const
     {
-        return uuid.empty() ? other.uuid.empty() && !label.empty() && label == other.label : uuid == other.uuid;
+        return uuid.empty() ? other.uuid.empty() && !label.empty() && label == other.label
+                            : uuid == other.uuid;
     }
 };
 

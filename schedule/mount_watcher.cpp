@@ -48,7 +48,9 @@ std::string EndedText(int status)
 
 } // namespace
 
-MountWatcher::MountWatcher(SchedulePlaces places, std::ostream& log) : places_(std::move(places)), log_(log) {}
+MountWatcher::MountWatcher(SchedulePlaces places, std::ostream& log) : places_(std::move(places)), log_(log)
+{
+}
 
 void MountWatcher::LookAt(const std::vector<MountEntry>& mounts)
 {
@@ -85,8 +87,8 @@ void MountWatcher::StartRun(const MountSchedule& schedule, const std::string& fo
     }
     // The disk is there but the folder is not: never a run against an empty or missing folder.
     if (!IsFolder(folderNow)) {
-        log_ << "Skipped " << profilePath << ": the disk with " << schedule.disk.Text() << " is mounted, but its "
-             << sideName << " folder " << folderNow << " is not on it.\n";
+        log_ << "Skipped " << profilePath << ": the disk with " << schedule.disk.Text()
+             << " is mounted, but its " << sideName << " folder " << folderNow << " is not on it.\n";
         return;
     }
     const ScheduledProfile profile = CheckScheduledProfile(profilePath, schedule.run.direction);
@@ -134,7 +136,8 @@ bool MountWatcher::Run(const std::function<bool()>& stopped)
         if (changed) {
             // Reading the table from the start is also what arms the next POLLPRI.
             std::string text;
-            if (lseek(table.Get(), 0, SEEK_SET) != 0 || ReadBounded(table.Get(), mostMountTableBytes, text) != 0) {
+            if (lseek(table.Get(), 0, SEEK_SET) != 0 ||
+                ReadBounded(table.Get(), mostMountTableBytes, text) != 0) {
                 log_ << "Cannot read /proc/self/mountinfo.\n";
                 return false;
             }

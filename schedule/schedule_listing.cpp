@@ -66,7 +66,8 @@ std::vector<ScheduleEntry> ListSchedules(const SchedulePlaces& places, UserManag
 std::optional<ScheduleEntry> ScheduleOfProfile(const SchedulePlaces& places, const std::string& profilePath,
                                                UserManager manager)
 {
-    const std::unique_ptr<char, decltype(&std::free)> real(realpath(profilePath.c_str(), nullptr), &std::free);
+    const std::unique_ptr<char, decltype(&std::free)> real(realpath(profilePath.c_str(), nullptr),
+                                                           &std::free);
     const std::optional<std::string> unitName = ScheduleUnitName(real ? real.get() : profilePath);
     if (!unitName)
         return std::nullopt;

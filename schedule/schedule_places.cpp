@@ -23,7 +23,8 @@ std::string HomeFolder()
 std::string BaseFolder(const char* variable, const char* fallback)
 {
     const char* value = std::getenv(variable);
-    std::string folder = value != nullptr && value[0] == '/' ? std::string(value) : HomeFolder() + "/" + fallback;
+    std::string folder =
+        value != nullptr && value[0] == '/' ? std::string(value) : HomeFolder() + "/" + fallback;
     if (folder.back() != '/')
         folder += '/';
     return folder;

@@ -34,7 +34,8 @@ bool RunsForward(const std::string& direction, AutoStart autoStart, bool& known)
 
 ScheduledProfile CheckScheduledProfile(const std::string& profilePath, const std::string& direction)
 {
-    const std::unique_ptr<char, decltype(&std::free)> real(realpath(profilePath.c_str(), nullptr), &std::free);
+    const std::unique_ptr<char, decltype(&std::free)> real(realpath(profilePath.c_str(), nullptr),
+                                                           &std::free);
     if (!real)
         return Refused("Could not open file: " + profilePath + " (" + std::strerror(errno) + ")");
     PosixFileSystem fileSystem;

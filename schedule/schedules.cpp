@@ -148,7 +148,8 @@ ScheduleOutcome ScheduleProfile(const SchedulePlaces& places, const ScheduleRequ
         return {profile.error, {}};
     const std::optional<std::string> unitName = ScheduleUnitName(profile.path);
     if (!unitName)
-        return {"the path of the profile " + profile.path + " is too long to name a systemd unit after it", {}};
+        return {"the path of the profile " + profile.path + " is too long to name a systemd unit after it",
+                {}};
     const ScheduledRun run{profile.path, profile.givenDirection, *unitName};
     ScheduleOutcome outcome = when.when.IsOnMount() ? WriteMountSchedule(places, profile, run, manager)
                                                     : WriteTimer(places, run, when.when.calendar, manager);
@@ -167,7 +168,8 @@ ScheduleOutcome ScheduleProfile(const SchedulePlaces& places, const ScheduleRequ
 ScheduleOutcome UnscheduleProfile(const SchedulePlaces& places, const std::string& profilePath,
                                   UserManager manager)
 {
-    const std::unique_ptr<char, decltype(&std::free)> real(realpath(profilePath.c_str(), nullptr), &std::free);
+    const std::unique_ptr<char, decltype(&std::free)> real(realpath(profilePath.c_str(), nullptr),
+                                                           &std::free);
     // A profile already deleted still has its schedule removed, by the path as given.
     const std::optional<std::string> unitName = ScheduleUnitName(real ? real.get() : profilePath);
     if (!unitName)

@@ -79,7 +79,6 @@ std::string TimerText(const ScheduledRun& run, const std::string& when)
     text += "\n[Timer]\n";
     text += "OnCalendar=" + UnitEscapedValue(when) + "\n";
     text += "Persistent=true\n";
-    text += "Unit=" + run.unitName + ".service\n";
     text += "\n[Install]\nWantedBy=timers.target\n";
     return text;
 }
