@@ -57,8 +57,6 @@ ExitCode ListAll(const SchedulePlaces& places, UserManager manager, CommandEnvir
 ExitCode Watch(const SchedulePlaces& places, CommandEnvironment& environment)
 {
     MountWatcher watcher(places, environment.err);
-    environment.err << "Watching for the disks of the on-mount schedules in " << ForTerminal(places.mountScheduleFolder)
-                    << ".\n";
     const bool watched = watcher.Run([&] { return environment.runState.IsStopped(); });
     return watched ? ExitCode::Finished : ExitCode::Refused;
 }
@@ -75,11 +73,14 @@ ExitCode RunScheduleCommand(const RunArguments& arguments, CommandEnvironment& e
     const UserManager manager = UserManagerRuns() ? UserManager::Running : UserManager::Absent;
     switch (arguments.invocation) {
     case Invocation::Schedule: {
-        const std::string direction = arguments.direction ? DirectionText(*arguments.direction) : std::string();
-        return Tell(environment,
-                    ScheduleProfile(places, {arguments.profilePath, arguments.scheduleWhen, direction}, manager));
+        const std::string direction =
+            arguments.direction ? DirectionText(*arguments.direction) : std::string();
+        return Tell(
+            environment,
+            ScheduleProfile(places, {arguments.profilePath, arguments.scheduleWhen, direction}, manager));
     }
-    case Invocation::Unschedule: return Tell(environment, UnscheduleProfile(places, arguments.profilePath, manager));
+    case Invocation::Unschedule:
+        return Tell(environment, UnscheduleProfile(places, arguments.profilePath, manager));
     default: break;
     }
     return ListAll(places, manager, environment);

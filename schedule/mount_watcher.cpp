@@ -107,7 +107,7 @@ void MountWatcher::StartRun(const MountSchedule& schedule, const std::string& fo
         log_ << "Could not start the run of " << profilePath << ".\n";
         return;
     }
-    running_[schedule.run.unitName] = *child;
+    running_[schedule.run.unitName] = {*child, profilePath};
     log_ << "Started the run of " << profilePath << " (its " << sideName << " is " << folderNow << ").\n";
 }
 
@@ -115,8 +115,8 @@ void MountWatcher::CollectEndedRuns()
 {
     for (auto run = running_.begin(); run != running_.end();) {
         int status = 0;
-        if (waitpid(run->second, &status, WNOHANG) == run->second) {
-            log_ << "The run of " << run->first << " " << EndedText(status) << ".\n";
+        if (waitpid(run->second.pid, &status, WNOHANG) == run->second.pid) {
+            log_ << "The run of " << run->second.profilePath << " " << EndedText(status) << ".\n";
             run = running_.erase(run);
         } else {
             ++run;
@@ -134,6 +134,7 @@ bool MountWatcher::Run(const std::function<bool()>& stopped)
     bool changed = true;
     while (!stopped()) {
         if (changed) {
+            const bool first = !looked_;
             // Reading the table from the start is also what arms the next POLLPRI.
             std::string text;
             if (lseek(table.Get(), 0, SEEK_SET) != 0 ||
@@ -142,6 +143,11 @@ bool MountWatcher::Run(const std::function<bool()>& stopped)
                 return false;
             }
             LookAt(ParseMountTable(text));
+            // Said once the disks already there are known, so that whoever waits for this line knows
+            // that a disk mounted from now on starts its run.
+            if (first)
+                log_ << "Watching the mounts for the disks of "
+                     << ReadMountSchedules(places_.mountScheduleFolder).size() << " on-mount schedules.\n";
         }
         CollectEndedRuns();
         pollfd watched{table.Get(), POLLPRI, 0};

@@ -35,10 +35,13 @@ public:
     // Collects the runs that have ended, with a line each.
     void CollectEndedRuns();
 
-    // The runs still going, by unit name.
-    const std::map<std::string, pid_t>& Running() const { return running_; }
-
 private:
+    // A run still going: its process and its profile.
+    struct ChildRun {
+        pid_t pid = -1;
+        std::string profilePath;
+    };
+
     void StartRun(const MountSchedule& schedule, const std::string& folderNow);
 
     SchedulePlaces places_;
@@ -46,7 +49,8 @@ private:
     bool looked_ = false;
     // The schedules whose disks were mounted at the last look, by unit name.
     std::set<std::string> present_;
-    std::map<std::string, pid_t> running_;
+    // The runs still going, by unit name.
+    std::map<std::string, ChildRun> running_;
 };
 
 } // namespace twinfol
