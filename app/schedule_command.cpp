@@ -20,8 +20,8 @@ std::string InstalledRunnerPath()
 
 void ShowScheduleDialog(QWidget& window, DialogService& dialogs, const std::string& profilePath)
 {
-    ScheduleDialog dialog(&window, dialogs, SchedulePlaces::ForCurrentUser(InstalledRunnerPath()), profilePath,
-                          UserManagerRuns() ? UserManager::Running : UserManager::Absent);
+    ScheduleDialog dialog(&window, dialogs, SchedulePlaces::ForCurrentUser(InstalledRunnerPath()),
+                          profilePath, UserManagerRuns() ? UserManager::Running : UserManager::Absent);
     dialogs.Run(dialog);
 }
 

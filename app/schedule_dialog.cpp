@@ -25,8 +25,8 @@ QString Lines(const std::vector<std::string>& notes)
 
 ScheduleDialog::ScheduleDialog(QWidget* parent, DialogService& dialogs, SchedulePlaces places,
                                std::string profilePath, UserManager manager)
-    : QDialog(parent), ui(std::make_unique<Ui::ScheduleDialog>()), dialogs(dialogs), places(std::move(places)),
-      profilePath(std::move(profilePath)), manager(manager)
+    : QDialog(parent), ui(std::make_unique<Ui::ScheduleDialog>()), dialogs(dialogs),
+      places(std::move(places)), profilePath(std::move(profilePath)), manager(manager)
 {
     ui->setupUi(this);
     ui->profileEdit->setText(Shown(this->profilePath));

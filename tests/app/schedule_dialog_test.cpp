@@ -21,7 +21,8 @@ class ScheduleDialogTest : public ::testing::Test {
 protected:
     std::unique_ptr<ScheduleDialog> Opened()
     {
-        auto dialog = std::make_unique<ScheduleDialog>(nullptr, dialogs, places, profile, UserManager::Absent);
+        auto dialog =
+            std::make_unique<ScheduleDialog>(nullptr, dialogs, places, profile, UserManager::Absent);
         dialog->show();
         return dialog;
     }
@@ -33,12 +34,17 @@ protected:
         return *widget;
     }
 
+    // Clicks near the left edge, where a wide radio button has its circle and text.
     static void Click(QDialog& dialog, const char* name)
     {
-        QTest::mouseClick(&Find<QAbstractButton>(dialog, name), Qt::LeftButton);
+        QAbstractButton& button = Find<QAbstractButton>(dialog, name);
+        QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(6, button.height() / 2));
     }
 
-    static std::string Shown(QDialog& dialog) { return Find<QLabel>(dialog, "currentLabel").text().toStdString(); }
+    static std::string Shown(QDialog& dialog)
+    {
+        return Find<QLabel>(dialog, "currentLabel").text().toStdString();
+    }
 
     std::vector<std::string> Timers() const { return NamesEndingWith(places.unitFolder, ".timer"); }
 
@@ -47,9 +53,10 @@ protected:
     test::ScriptedDialogs dialogs{fileSystem};
     SchedulePlaces places{tree.Path("config/systemd/user/"), tree.Path("config/twinfol/on-mount/"),
                           tree.Path("state/twinfol/"), "/usr/bin/twinfol-sync"};
-    std::string profile = tree.WriteFile("job.twp", "twin_fol_version=1.01\r\nlocation1=" + tree.MakeFolder("a") +
-                                                        "\r\nlocation2=" + tree.MakeFolder("b") +
-                                                        "\r\nconfirm_deletes=0\r\nauto_start=1\r\nexclusions=\r\nend_exclusions\r\n");
+    std::string profile = tree.WriteFile(
+        "job.twp", "twin_fol_version=1.01\r\nlocation1=" + tree.MakeFolder("a") +
+                       "\r\nlocation2=" + tree.MakeFolder("b") +
+                       "\r\nconfirm_deletes=0\r\nauto_start=1\r\nexclusions=\r\nend_exclusions\r\n");
 };
 
 TEST_F(ScheduleDialogTest, SchedulesShowsTheScheduleOnReopeningAndRemovesIt)

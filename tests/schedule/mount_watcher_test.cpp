@@ -85,18 +85,21 @@ TEST(MountWatcher, RunsTheProfileWhenItsDiskIsMountedEvenUnderAnotherPathAndSkip
         if (!first.IsMounted())
             GTEST_SKIP() << first.Failure();
         tree.MakeFolder("first/backup");
-        tree.WriteFile("stick.twp", "twin_fol_version=1.01\r\nlocation1=" + tree.Path("source/") +
-                                        "\r\nlocation2=" + tree.Path("first/backup/") +
-                                        "\r\nadd_files=1\r\nconfirm_deletes=0\r\nauto_start=1\r\nexclusions=\r\nend_exclusions\r\n");
-        const test::Outcome scheduled =
-            test::RunCommand({TWINFOL_SYNC_PATH, "--schedule", "on-mount", profile}, scratch,
-                             {{"XDG_CONFIG_HOME", tree.Path("config")}, {"XDG_STATE_HOME", tree.Path("state")}});
+        tree.WriteFile(
+            "stick.twp",
+            "twin_fol_version=1.01\r\nlocation1=" + tree.Path("source/") +
+                "\r\nlocation2=" + tree.Path("first/backup/") +
+                "\r\nadd_files=1\r\nconfirm_deletes=0\r\nauto_start=1\r\nexclusions=\r\nend_exclusions\r\n");
+        const test::Outcome scheduled = test::RunCommand(
+            {TWINFOL_SYNC_PATH, "--schedule", "on-mount", profile}, scratch,
+            {{"XDG_CONFIG_HOME", tree.Path("config")}, {"XDG_STATE_HOME", tree.Path("state")}});
         ASSERT_EQ(scheduled.exitCode, 0) << scheduled.err;
         EXPECT_NE(scheduled.out.find(std::string("UUID ") + stickUuid), std::string::npos) << scheduled.out;
     }
     const std::string log = tree.Path("watch.log");
     WatcherProcess watcher(tree, log);
-    ASSERT_TRUE(WaitFor([&] { return Holds(tree, "watch.log", "Watching the mounts"); })) << *tree.ReadFile("watch.log");
+    ASSERT_TRUE(WaitFor([&] { return Holds(tree, "watch.log", "Watching the mounts"); }))
+        << *tree.ReadFile("watch.log");
     {
         // The desktop mounts the stick under another path than the profile names.
         const test::TestMount second = test::TestMount::Ext4ImageAgain(image, tree.Path("second"));
@@ -110,9 +113,11 @@ TEST(MountWatcher, RunsTheProfileWhenItsDiskIsMountedEvenUnderAnotherPathAndSkip
     }
     const test::TestMount again = test::TestMount::Ext4ImageAgain(image, tree.Path("first"));
     ASSERT_TRUE(again.IsMounted()) << again.Failure();
-    EXPECT_TRUE(WaitFor([&] { return Holds(tree, "watch.log", "backup is not on it"); })) << *tree.ReadFile("watch.log");
+    EXPECT_TRUE(WaitFor([&] { return Holds(tree, "watch.log", "backup is not on it"); }))
+        << *tree.ReadFile("watch.log");
     EXPECT_FALSE(tree.Exists("first/backup"));
-    EXPECT_TRUE(Holds(tree, "watch.log", "Started the run of " + profile + " (its target is " + tree.Path("second/backup")));
+    EXPECT_TRUE(Holds(tree, "watch.log",
+                      "Started the run of " + profile + " (its target is " + tree.Path("second/backup")));
 }
 
 } // namespace

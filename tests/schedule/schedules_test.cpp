@@ -17,12 +17,14 @@ namespace {
 
 class SchedulesTest : public ::testing::Test {
 protected:
-    std::string WriteProfile(const std::string& name, const std::string& autoStart, const std::string& confirm = "0")
+    std::string WriteProfile(const std::string& name, const std::string& autoStart,
+                             const std::string& confirm = "0")
     {
         return tree.WriteFile(name, "twin_fol_version=1.01\r\nlocation1=" + tree.Path("source/") +
                                         "\r\nlocation2=" + tree.Path("target/") +
                                         "\r\ndelete_files=1\r\nconfirm_deletes=" + confirm +
-                                        "\r\nauto_start=" + autoStart + "\r\nexclusions=\r\nend_exclusions\r\n");
+                                        "\r\nauto_start=" + autoStart +
+                                        "\r\nexclusions=\r\nend_exclusions\r\n");
     }
 
     std::string Unit(const std::string& profile, const std::string& suffix) const
@@ -60,7 +62,8 @@ TEST_F(SchedulesTest, ADailyScheduleWritesAOneShotServiceAndAPersistentTimerLink
     ASSERT_TRUE(outcome.IsOk()) << outcome.error;
     const std::string service = Text(Unit("nightly\\x20job", ".service"));
     const std::string timer = Text(Unit("nightly\\x20job", ".timer"));
-    EXPECT_NE(service.find("ExecStart=\"" + std::string(TWINFOL_SYNC_PATH) + "\" \"-q\" \"--notify\" \"--log-file\""),
+    EXPECT_NE(service.find("ExecStart=\"" + std::string(TWINFOL_SYNC_PATH) +
+                           "\" \"-q\" \"--notify\" \"--log-file\""),
               std::string::npos)
         << service;
     EXPECT_NE(service.find("\"" + profile + "\"\n"), std::string::npos) << service;
@@ -83,7 +86,8 @@ TEST_F(SchedulesTest, EveryUnitWrittenPassesSystemdAnalyzeVerify)
         GTEST_SKIP() << "systemd-analyze is not installed (apt-get install systemd)";
     chmod(runtime.c_str(), 0700);
     const std::string awkward = WriteProfile("100% \"quoted\" $HOME\\job.twp", "0");
-    ASSERT_TRUE(ScheduleProfile(places, {awkward, "Mon..Fri *-*-* 18:30", "2to1"}, UserManager::Absent).IsOk());
+    ASSERT_TRUE(
+        ScheduleProfile(places, {awkward, "Mon..Fri *-*-* 18:30", "2to1"}, UserManager::Absent).IsOk());
     // The watcher's unit, written as an on-mount schedule would write it.
     ASSERT_TRUE(WriteWholeFile(places.unitFolder + watchUnitName, WatchServiceText(places)).empty());
     const std::vector<std::string> units{Unit("quoted", ".service"), Unit("quoted", ".timer"),
@@ -124,8 +128,10 @@ TEST_F(SchedulesTest, AProfileThatAsksOrHasNoDirectionIsRefusedWithTheReason)
     EXPECT_NE(outcome.error.find("confirm_deletes=1"), std::string::npos) << outcome.error;
     const std::string still = WriteProfile("still.twp", "0");
     outcome = ScheduleProfile(places, {still, "daily", ""}, UserManager::Absent);
-    EXPECT_NE(outcome.error.find("give --direction 1to2 or --direction 2to1"), std::string::npos) << outcome.error;
-    EXPECT_FALSE(ScheduleProfile(places, {tree.Path("missing.twp"), "daily", ""}, UserManager::Absent).IsOk());
+    EXPECT_NE(outcome.error.find("give --direction 1to2 or --direction 2to1"), std::string::npos)
+        << outcome.error;
+    EXPECT_FALSE(
+        ScheduleProfile(places, {tree.Path("missing.twp"), "daily", ""}, UserManager::Absent).IsOk());
     EXPECT_TRUE(NamesEndingWith(places.unitFolder, ".service").empty());
     EXPECT_TRUE(ScheduleProfile(places, {still, "daily", "2to1"}, UserManager::Absent).IsOk());
 }
@@ -135,7 +141,8 @@ TEST_F(SchedulesTest, ACalendarExpressionIsCheckedBySystemdBeforeAnythingIsWritt
     if (!FindProgram("systemd-analyze"))
         GTEST_SKIP() << "systemd-analyze is not installed (apt-get install systemd)";
     const std::string profile = WriteProfile("job.twp", "1");
-    const ScheduleOutcome refused = ScheduleProfile(places, {profile, "every evening", ""}, UserManager::Absent);
+    const ScheduleOutcome refused =
+        ScheduleProfile(places, {profile, "every evening", ""}, UserManager::Absent);
     EXPECT_NE(refused.error.find("\"every evening\" is not a calendar expression"), std::string::npos)
         << refused.error;
     EXPECT_TRUE(NamesEndingWith(places.unitFolder, ".timer").empty());

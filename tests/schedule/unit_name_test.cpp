@@ -8,9 +8,15 @@ namespace twinfol {
 namespace {
 
 const std::vector<std::string> awkwardPaths = {
-    "/home/ann/job.twp",       "/home/ann/my jobs/nightly-1.twp", "/home/ann/.hidden/a.twp",
-    "/srv//backup/",           "/home/ann/100%_sure.twp",         "/home/ann/ünïcode/büro.twp",
-    "/home/ann/a\\b:c_d.e.twp", "/.dot/x.twp",                     "/",
+    "/home/ann/job.twp",
+    "/home/ann/my jobs/nightly-1.twp",
+    "/home/ann/.hidden/a.twp",
+    "/srv//backup/",
+    "/home/ann/100%_sure.twp",
+    "/home/ann/ünïcode/büro.twp",
+    "/home/ann/a\\b:c_d.e.twp",
+    "/.dot/x.twp",
+    "/",
 };
 
 TEST(UnitName, EscapesAsSystemdEscapeDoes)
