@@ -12,9 +12,10 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libqt6svg6 libblkid-dev libsystemd-dev)
-# The tests that trace a run's system calls run it under strace, and the ignore patterns are checked
-# against git; without them those tests skip. The notification tests start a private session bus.
-test_packages=(strace git dbus-daemon)
+# The tests that trace a run's system calls run it under strace, the ignore patterns are checked
+# against git, and the schedules' unit names and units against systemd-escape and systemd-analyze;
+# the notification tests start a private session bus. Without them those tests skip.
+test_packages=(strace git dbus-daemon systemd)
 # The tools the tests on real file systems mount their disks with; those tests run only as root. The
 # network mounts are an rclone mount of a local folder and sshfs onto an sshd the tests start on the
 # loopback interface (fuse3 stands in for fuse, which exfat-fuse and fusefat ask for).

@@ -14,6 +14,7 @@
 #include "app/exclusions_command.h"
 #include "app/manual_location.h"
 #include "app/running_frames.h"
+#include "app/schedule_command.h"
 #include "app/screen_fit.h"
 #include "base/display_text.h"
 #include "base/path.h"
@@ -70,6 +71,8 @@ void MainDialog::ConnectControls()
     connect(ui->openButton, &QPushButton::clicked, this, &MainDialog::OnOpenProfile);
     connect(ui->saveButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfile);
     connect(ui->saveAsButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfileAs);
+    connect(ui->scheduleButton, &QPushButton::clicked, this,
+            [this] { ShowScheduleDialog(*this, dialogs, fields.profilePath); });
     connect(ui->exclusionsButton, &QPushButton::clicked, this, &MainDialog::OnExclusions);
     connect(ui->aboutButton, &QPushButton::clicked, this, &MainDialog::OnAbout);
     connect(ui->helpButton, &QPushButton::clicked, this, &MainDialog::OnHelp);
@@ -181,6 +184,7 @@ void MainDialog::UpdateControls()
     ui->saveAsButton->setEnabled(true);
     const bool hasProfile = !fields.profilePath.empty();
     ui->autoStartCheck->setEnabled(hasProfile);
+    ui->scheduleButton->setEnabled(hasProfile && !profileCommands.Current().modified);
     const bool autoStarts = fields.options.autoStart != AutoStart::Off;
     ui->direction1To2Radio->setEnabled(hasProfile && autoStarts);
     ui->direction2To1Radio->setEnabled(hasProfile && autoStarts);

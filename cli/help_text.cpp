@@ -8,6 +8,8 @@ std::string HelpText()
     return R"(Usage: twinfol-sync [options] SOURCE TARGET
        twinfol-sync [options] PROFILE.twp
        twinfol-sync [--dry-run] [--json] --undo TARGET
+       twinfol-sync --schedule WHEN [--direction DIR] PROFILE.twp
+       twinfol-sync --unschedule PROFILE.twp | --schedules | --watch
 
 Makes the TARGET folder follow the SOURCE folder, one way: the source is only read. A target file
 is overwritten when its source namesake was last written more than 120 seconds later; files and
@@ -43,6 +45,16 @@ Options:
   --delete-ignored    with deletes on, delete the target's ignored items too
   --direction DIR     for a profile: 1to2 (Location 1 to Location 2) or 2to1; without it the
                       profile's auto-start direction is used, and a profile without one is refused
+  --source-at FOLDER, --target-at FOLDER
+                      for a profile: run with FOLDER as the source (target) in place of the path the
+                      profile names; the disk watcher gives it for a disk mounted elsewhere
+  --notify            tell the desktop how the run ended (scheduled runs give it)
+  --schedule WHEN     run the profile by itself: WHEN is hourly, daily, weekly, a systemd calendar
+                      expression ("Mon..Fri 18:00"), or on-mount (see "Schedules" below)
+  --unschedule        remove the profile's schedule, of either kind
+  --schedules         list the installed schedules with their next and last run
+  --watch             watch for the disks of on-mount schedules and run their profiles (what the
+                      user service twinfol-watch.service runs)
   --max-delete N      refuse the run when it would delete more than N items (a folder counts as
                       one), and never delete more than N, even if the folders change meanwhile
   -j, --jobs N        copy, compare and delete with N workers (default: one per core, at most 8;
@@ -112,6 +124,25 @@ own: the heading "Undo done:" ("Undo interrupted:" after a stop), and in place o
 and lists the items restored (old content back, deleted items back), moved to the Trash (what the
 run added) and left alone (each with its reason). Its exit status is 0, 1 when an item was left
 alone or could not be moved, 2 when there is nothing to undo and 3 when stopped.
+
+Schedules (--schedule WHEN PROFILE.twp): writes a service and a timer for the profile under
+$XDG_CONFIG_HOME/systemd/user (~/.config/systemd/user by default), named twinfol-sync- and the
+profile's absolute path as "systemd-escape --path" writes it, and enables the timer when a user
+manager runs; without one it links the timer to start at the next login and says so. The timer is
+Persistent=true: a run missed while the machine was off happens at the next start. The service runs
+"twinfol-sync -q --notify --log-file LOG PROFILE.twp", the log under $XDG_STATE_HOME/twinfol named
+after the unit. A profile that asks before deletes is refused, and one without an auto-start
+direction needs --direction, which the unit then carries. A calendar expression is checked with
+"systemd-analyze calendar" where that is installed. --schedules says when each runs next and ran
+last, as the user manager tells; without one, that the next run is unknown.
+--schedule on-mount runs the profile whenever the disk that holds its target (or its source, when
+only that one lies on another disk than /) is mounted, wherever it is mounted: the disk is named
+by its file system's UUID (its label when it has none) and the folder by its path below the disk's
+top, kept in $XDG_CONFIG_HOME/twinfol/on-mount, not in the profile. The watcher (twinfol-sync
+--watch, run by the user service twinfol-watch.service, which --schedule on-mount writes and
+enables) starts a run when such a disk appears, one run per profile at a time; a disk already
+mounted when it starts does not start a run. A disk that is there without the folder is skipped
+with a message, never run against.
 
 Exclusions: PATH names one file or folder inside SOURCE or TARGET, as a full path or relative to
 the current folder ("SOURCE/doc", "./TARGET/keep/", "/home/me/TARGET/keep" all work). It is put

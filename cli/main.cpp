@@ -41,6 +41,17 @@ std::string WorkingFolder()
     return folder ? std::string(folder.get()) : std::string("/");
 }
 
+// The schedules' units start the runner by its full path, whatever PATH the user manager has.
+std::string RunnerPath()
+{
+    std::string path(4096, '\0');
+    const ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= path.size())
+        return {};
+    path.resize(static_cast<std::size_t>(length));
+    return path;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -68,7 +79,8 @@ int main(int argc, char** argv)
                                         fileSystem,
                                         runState,
                                         &places,
-                                        &notices};
+                                        &notices,
+                                        RunnerPath()};
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     return static_cast<int>(cli::RunSyncCommand(arguments, environment));
 }

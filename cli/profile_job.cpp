@@ -59,6 +59,11 @@ ProfileJobResult LoadProfileJob(FileSystem& fileSystem, const RunArguments& argu
     SyncJob job;
     job.source = forward ? profile.location1 : profile.location2;
     job.target = forward ? profile.location2 : profile.location1;
+    // The disk watcher says where a folder on a disk mounted under another path is now.
+    if (!arguments.sourceAt.empty())
+        job.source = arguments.sourceAt;
+    if (!arguments.targetAt.empty())
+        job.target = arguments.targetAt;
     // The profile holds the job's options; how this one run goes (how long the Trash keeps things, the
     // safety limits, the workers) is the command line's to say.
     job.options = profile.OptionsForRun(arguments.options);

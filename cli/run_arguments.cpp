@@ -130,6 +130,12 @@ bool TakeRunSwitch(const std::string& argument, RunArguments& run)
         run.options.emptySource = EmptySource::Allow;
     else if (argument == "--delete-ignored")
         run.options.deleteIgnored = true;
+    else if (argument == "--unschedule")
+        run.invocation = Invocation::Unschedule;
+    else if (argument == "--schedules")
+        run.invocation = Invocation::Schedules;
+    else if (argument == "--watch")
+        run.invocation = Invocation::Watch;
     else
         return false;
     return true;
@@ -226,6 +232,17 @@ bool TakeIgnoreOption(const std::vector<std::string>& arguments, std::size_t& in
         if (TakeValue(arguments, index, "--ignore-file", value, error) && value.empty())
             error = "--ignore-file needs a file";
         run.ignoreRules.push_back({IgnoreRule::Kind::File, value});
+    } else if (HasOptionName(argument, "--schedule")) {
+        if (TakeValue(arguments, index, "--schedule", value, error) && value.empty())
+            error = "--schedule needs hourly, daily, weekly, on-mount or a calendar expression";
+        run.invocation = Invocation::Schedule;
+        run.scheduleWhen = value;
+    } else if (HasOptionName(argument, "--source-at") || HasOptionName(argument, "--target-at")) {
+        const bool source = HasOptionName(argument, "--source-at");
+        const char* name = source ? "--source-at" : "--target-at";
+        if (TakeValue(arguments, index, name, value, error) && value.empty())
+            error = std::string(name) + " needs a folder";
+        (source ? run.sourceAt : run.targetAt) = value;
     } else if (HasOptionName(argument, "--max-size")) {
         if (TakeValue(arguments, index, "--max-size", value, error))
             run.options.maxFileSize = SizeLimit("--max-size", value, error);
@@ -257,10 +274,44 @@ std::string TakeOption(const std::vector<std::string>& arguments, std::size_t& i
     return "unknown option " + argument;
 }
 
+// The forms that manage schedules: --schedule and --unschedule take one profile, --schedules and
+// --watch nothing; none of them runs anything now, so they take no run's options.
+ParsedArguments SettleScheduleInvocation(ParsedArguments parsed, const std::vector<std::string>& positional)
+{
+    RunArguments& run = parsed.arguments;
+    const bool takesProfile =
+        run.invocation == Invocation::Schedule || run.invocation == Invocation::Unschedule;
+    const std::string form = run.invocation == Invocation::Schedule     ? "--schedule"
+                             : run.invocation == Invocation::Unschedule ? "--unschedule"
+                             : run.invocation == Invocation::Schedules  ? "--schedules"
+                                                                        : "--watch";
+    for (const std::string& option : run.givenOptions) {
+        const bool allowed =
+            option == form || (option == "--direction" && run.invocation == Invocation::Schedule);
+        if (!allowed)
+            return Refuse(form +
+                          (run.invocation == Invocation::Schedule ? " takes only --direction besides"
+                                                                  : " takes no option besides") +
+                          (takesProfile ? " its profile" : " itself") + ", not " + option);
+    }
+    if (!takesProfile && !positional.empty())
+        return Refuse(form + " takes no folder or profile");
+    if (takesProfile && (positional.size() != 1 || !positional[0].ends_with(".twp")))
+        return Refuse(form + " needs one profile file ending in .twp");
+    if (takesProfile)
+        run.profilePath = positional[0];
+    return parsed;
+}
+
 // What the words that are not options ask for: two folders, or one profile; or nothing, with --undo.
 ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::string>& positional)
 {
     RunArguments& run = parsed.arguments;
+    if (run.invocation == Invocation::Schedule || run.invocation == Invocation::Unschedule ||
+        run.invocation == Invocation::Schedules || run.invocation == Invocation::Watch)
+        return SettleScheduleInvocation(std::move(parsed), positional);
+    if ((!run.sourceAt.empty() || !run.targetAt.empty()) && positional.size() != 1)
+        return Refuse("--source-at and --target-at apply only to a profile");
     if (run.invocation == Invocation::Undo) {
         if (!positional.empty())
             return Refuse("--undo takes its target folder and no other folder or profile");
@@ -342,6 +393,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& given)
             return parsed;
         } else if (std::string refused = TakeOption(arguments, index, run); !refused.empty()) {
             return Refuse(std::move(refused));
+        } else {
+            run.givenOptions.push_back(argument.substr(0, argument.find('=')));
         }
     }
     const SyncOptions& options = run.options;

@@ -9,6 +9,7 @@
 #include "cli/profile_job.h"
 #include "cli/progress_display.h"
 #include "cli/run_output.h"
+#include "cli/schedule_command.h"
 #include "cli/terminal_asker.h"
 #include "cli/terminal_host.h"
 #include "cli/text_encoding.h"
@@ -318,6 +319,10 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
         return JobRun(*loaded.job, arguments, environment).Run();
     }
     case Invocation::Undo: return UndoLastRun(arguments, environment);
+    case Invocation::Schedule:
+    case Invocation::Unschedule:
+    case Invocation::Schedules:
+    case Invocation::Watch: return RunScheduleCommand(arguments, environment);
     case Invocation::Folders: break;
     }
     const SyncJob job = JobFromArguments(arguments);

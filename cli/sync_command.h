@@ -48,6 +48,9 @@ struct CommandEnvironment {
     const UserPlaces* places = nullptr;
     // Where the end of a run is told when --notify or --notify-wait asks for it; without it nothing is.
     RunNotices* notices = nullptr;
+    // The runner's own absolute path, which schedules write into their units; empty where it is not
+    // known, and then schedules cannot be made.
+    std::string runnerPath;
 };
 
 // Runs the command line (the arguments after the program name) and returns the exit status.

@@ -2,7 +2,7 @@
 # include view leaves out. Run by the build (cmake -P) before any library compiles.
 file(GLOB_RECURSE sources RELATIVE ${TWINFOL_SOURCE_DIR}
      ${TWINFOL_SOURCE_DIR}/base/*.[ch]* ${TWINFOL_SOURCE_DIR}/engine/*.[ch]* ${TWINFOL_SOURCE_DIR}/profile/*.[ch]*
-     ${TWINFOL_SOURCE_DIR}/settings/*.[ch]* ${TWINFOL_SOURCE_DIR}/cli/*.[ch]* ${TWINFOL_SOURCE_DIR}/app/*.[ch]*
+     ${TWINFOL_SOURCE_DIR}/settings/*.[ch]* ${TWINFOL_SOURCE_DIR}/schedule/*.[ch]* ${TWINFOL_SOURCE_DIR}/cli/*.[ch]* ${TWINFOL_SOURCE_DIR}/app/*.[ch]*
      ${TWINFOL_SOURCE_DIR}/reports/*.[ch]* ${TWINFOL_SOURCE_DIR}/tests/*.[ch]* ${TWINFOL_SOURCE_DIR}/fuzz/*.[ch]*)
 set(climbing "")
 foreach(source ${sources})

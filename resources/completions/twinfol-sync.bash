@@ -15,7 +15,11 @@ _twinfol_sync()
         COMPREPLY=()
         return
         ;;
-    --undo)
+    --schedule)
+        COMPREPLY=($(compgen -W $'hourly\ndaily\nweekly\non-mount' -- "$cur"))
+        return
+        ;;
+    --undo | --source-at | --target-at)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -d -- "$cur"))
         return
@@ -30,7 +34,8 @@ _twinfol_sync()
         local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days
             --ignore-hour-shift --replace-read-only --undo --exclude --ignore --ignore-file --max-size --min-size
             --delete-ignored --direction --max-delete -j --jobs --allow-empty-source -n --dry-run --plan
-            --no-plan --json -q --quiet -v --verbose --log-file --notify --notify-wait --help -h --version --'
+            --no-plan --json -q --quiet -v --verbose --log-file --source-at --target-at --notify --notify-wait
+            --schedule --unschedule --schedules --watch --help -h --version --'
         COMPREPLY=($(IFS=$' \n' compgen -W "$options" -- "$cur"))
         return
     fi

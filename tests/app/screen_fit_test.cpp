@@ -11,6 +11,7 @@
 #include "app/confirm_dialog.h"
 #include "app/exclusions_dialog.h"
 #include "app/preview_dialog.h"
+#include "app/schedule_dialog.h"
 #include "gui/main_dialog_fixture.h"
 #include "reports/detailed_report_dialog.h"
 #include "reports/folder_browser_dialog.h"
@@ -110,6 +111,10 @@ TEST(ScreenFit, EveryDialogFitsTheScreenWithItsButtonsInReach)
     ExpectFitsAndReachable(about, {});
     FolderBrowserDialog browser(posix);
     ExpectFitsAndReachable(browser, {});
+    const std::string deep = "/" + std::string(200, 's') + "/job.twp";
+    ScheduleDialog schedule(nullptr, dialogs, SchedulePlaces::ForCurrentUser("/usr/bin/twinfol-sync"), deep,
+                            UserManager::Absent);
+    ExpectFitsAndReachable(schedule, {"scheduleButton", "removeButton", "closeButton"});
 }
 
 TEST_F(MainDialogTest, TheMainWindowFitsTheScreenWithStopAndExitInSight)

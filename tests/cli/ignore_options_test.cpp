@@ -145,7 +145,7 @@ TEST_F(IgnoreRulesTest, VerboseListsTheIgnoredItemsInTheReportAndTheLog)
         const RunArguments run = ParseArguments(arguments).arguments;
         CommandEnvironment environment{
             out, err,         in,     ttyOut,   Terminal::No, ErrorStream::NotATerminal,
-            80,  tree.Root(), faults, runState, &places};
+            80,  tree.Root(), faults, runState, &places,      {}};
         out.str("");
         RunOutput output(environment, run);
         EXPECT_EQ(output.OpenLog(), "");

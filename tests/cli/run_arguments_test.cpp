@@ -205,5 +205,41 @@ TEST(RunArguments, HelpDocumentsExitCodesAndJsonBytes)
         EXPECT_NE(help.find(needle), std::string::npos) << needle;
 }
 
+TEST(RunArguments, TheScheduleFormsTakeTheirProfileAndNoRunOptions)
+{
+    ParsedArguments parsed = ParseArguments({"--schedule", "Mon..Fri 18:00", "--direction=2to1", "job.twp"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.invocation, Invocation::Schedule);
+    EXPECT_EQ(parsed.arguments.scheduleWhen, "Mon..Fri 18:00");
+    EXPECT_EQ(parsed.arguments.profilePath, "job.twp");
+    EXPECT_EQ(parsed.arguments.direction, SyncDirection::Location2ToLocation1);
+    EXPECT_EQ(ParseArguments({"--unschedule", "job.twp"}).arguments.invocation, Invocation::Unschedule);
+    EXPECT_EQ(ParseArguments({"--schedules"}).arguments.invocation, Invocation::Schedules);
+    EXPECT_EQ(ParseArguments({"--watch"}).arguments.invocation, Invocation::Watch);
+
+    EXPECT_EQ(ParseArguments({"--schedule", "daily", "-q", "job.twp"}).error,
+              "--schedule takes only --direction besides its profile, not -q");
+    EXPECT_EQ(ParseArguments({"--unschedule", "--direction", "1to2", "job.twp"}).error,
+              "--unschedule takes no option besides its profile, not --direction");
+    EXPECT_EQ(ParseArguments({"--schedule", "daily", "src", "dst"}).error,
+              "--schedule needs one profile file ending in .twp");
+    EXPECT_EQ(ParseArguments({"--schedules", "job.twp"}).error, "--schedules takes no folder or profile");
+    EXPECT_EQ(ParseArguments({"--schedule="}).error,
+              "--schedule needs hourly, daily, weekly, on-mount or a calendar expression");
+}
+
+TEST(RunArguments, AScheduledRunsCommandLineIsAccepted)
+{
+    // The line a unit or the disk watcher starts, with a folder moved to where its disk is mounted now.
+    const ParsedArguments parsed = ParseArguments({"-q", "--notify", "--log-file", "/l.log", "--direction",
+                                                   "1to2", "--target-at", "/media/S/b", "/j.twp"});
+    ASSERT_TRUE(parsed.IsOk()) << parsed.error;
+    EXPECT_EQ(parsed.arguments.invocation, Invocation::Profile);
+    EXPECT_EQ(parsed.arguments.notify, Notify::Send);
+    EXPECT_EQ(parsed.arguments.targetAt, "/media/S/b");
+    EXPECT_EQ(ParseArguments({"--source-at", "/x", "a", "b"}).error,
+              "--source-at and --target-at apply only to a profile");
+}
+
 } // namespace
 } // namespace twinfol::cli

@@ -119,6 +119,13 @@ TestMount TestMount::Ext4Image(const std::string& image, std::size_t bytes, cons
         return Failed("needs root to mount an ext4 image");
     if (!MakeImageFile(image, bytes) || !RunQuietly("mkfs.ext4 -q -F " + mkfsOptions + " " + Quoted(image)))
         return Failed("could not make an ext4 image (is mkfs.ext4 installed?)");
+    return Ext4ImageAgain(image, at);
+}
+
+TestMount TestMount::Ext4ImageAgain(const std::string& image, const std::string& at)
+{
+    if (geteuid() != 0)
+        return Failed("needs root to mount an ext4 image");
     if (!RunQuietly("mount -o loop " + Quoted(image) + " " + Quoted(at)))
         return Failed("could not mount the ext4 image through a loop device");
     TestMount made;

@@ -25,6 +25,8 @@ public:
     // example "-I 128" for inodes whose stamps end in 2038) and mounted at `at` through a loop device.
     static TestMount Ext4Image(const std::string& image, std::size_t bytes, const std::string& mkfsOptions,
                                const std::string& at);
+    // The ext4 image made before, mounted (again) at `at` through a loop device.
+    static TestMount Ext4ImageAgain(const std::string& image, const std::string& at);
     // A new FAT file system in the image file (FAT32 from 34 MiB), mounted at `at` through fusefat.
     static TestMount FatImage(const std::string& image, std::size_t bytes, const std::string& at);
     // A new exFAT file system in the image file, mounted at `at` through exfat-fuse on a loop device
