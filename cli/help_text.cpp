@@ -8,6 +8,7 @@ std::string HelpText()
     return R"(Usage: twinfol-sync [options] SOURCE TARGET
        twinfol-sync [options] PROFILE.twp
        twinfol-sync [--dry-run] [--json] --undo TARGET
+       twinfol-sync [--json] [--trash-days N] --history [TARGET]
 
 Makes the TARGET folder follow the SOURCE folder, one way: the source is only read. A target file
 is overwritten when its source namesake was last written more than 120 seconds later; files and
@@ -30,6 +31,7 @@ Options:
   --ignore-hour-shift  take files whose times differ by exactly one hour (give or take 2 seconds)
                       for the same age: FAT and exFAT disks after a daylight-saving change
   --undo TARGET       undo the last run into TARGET (see "Undo" below)
+  --history [TARGET]  list the past runs (into TARGET), newest first (see "History" below)
   --exclude PATH      leave PATH alone; repeatable. See "Exclusions" below
   --ignore PATTERN    leave out what PATTERN matches (the syntax of .gitignore files), on either
                       side; repeatable. See "Ignore patterns" below
@@ -105,6 +107,16 @@ own: the heading "Undo done:" ("Undo interrupted:" after a stop), and in place o
 and lists the items restored (old content back, deleted items back), moved to the Trash (what the
 run added) and left alone (each with its reason). Its exit status is 0, 1 when an item was left
 alone or could not be moved, 2 when there is nothing to undo and 3 when stopped.
+
+History (--history [TARGET]): every run keeps its report as JSON beside its journal
+(KEY-TIME.report.json), and a run that was refused, stopped or met problems without changing
+anything leaves such a report of its own; a dry run keeps nothing. --history prints one line per
+run, newest first, as the log's headers read: the start, the two folders and in parentheses what
+became of it ("done: ..." with the counts, "refused: why", "undo: ...", the problems, "undone" or
+"can be undone"). With TARGET only the runs into that folder; with --json one JSON array. Journals
+and reports older than the Trash keeping days (--trash-days, default 30; 0 keeps all) that leave
+nothing to undo are removed at the start of a run and of --history. twinfol --report FILE opens a
+kept report in the report window.
 
 Exclusions: PATH names one file or folder inside SOURCE or TARGET, as a full path or relative to
 the current folder ("SOURCE/doc", "./TARGET/keep/", "/home/me/TARGET/keep" all work). It is put

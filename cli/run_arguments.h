@@ -9,7 +9,7 @@
 
 namespace twinfol::cli {
 
-enum class Invocation { Help, Version, Folders, Profile, Undo };
+enum class Invocation { Help, Version, Folders, Profile, Undo, History };
 
 // How much the runner writes while it works and afterwards.
 enum class Verbosity {
@@ -49,6 +49,8 @@ struct RunArguments {
     std::optional<SyncDirection> direction;
     // The Undo form: the target whose last run is undone.
     std::string undoTarget;
+    // The History form: the target whose runs are listed; empty for every run.
+    std::string historyTarget;
 
     // The run's options as the switches give them: the job's flags for the Folders form (a profile
     // holds its own), and for either form how long the Trash keeps things, the safety limits, the

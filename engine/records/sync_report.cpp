@@ -22,6 +22,7 @@ void SyncReport::ResetForRun()
     problemLog.clear();
     notes.clear();
     refusal.clear();
+    journalFile.clear();
     overwrittenFileCount = addedFileCount = deletedFileCount = 0;
     addedFolderCount = deletedFolderCount = 0;
     overwrittenFiles.clear();

@@ -108,6 +108,9 @@ struct SyncReport {
     PathSet incompleteFolders;
     // Every item the run's ignore patterns or size limits left out, in the order the walk met them.
     std::vector<IgnoredItem> ignoredItems;
+    // The journal the run (or undo) wrote, where its report is kept beside it; empty when it wrote
+    // none (it changed nothing, or runs keep no journals).
+    std::string journalFile;
 
     // Empties the counts, lists and problem log and makes it a run's report again; the roots keep the
     // previous run's values.

@@ -15,7 +15,7 @@ _twinfol_sync()
         COMPREPLY=()
         return
         ;;
-    --undo)
+    --undo | --history)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -d -- "$cur"))
         return
@@ -28,7 +28,7 @@ _twinfol_sync()
     esac
     if [[ $cur == -* ]]; then
         local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days
-            --ignore-hour-shift --undo --exclude --ignore --ignore-file --max-size --min-size
+            --ignore-hour-shift --undo --history --exclude --ignore --ignore-file --max-size --min-size
             --delete-ignored --direction --max-delete -j --jobs --allow-empty-source -n --dry-run --plan
             --no-plan --json -q --quiet -v --verbose --log-file --help -h --version --'
         COMPREPLY=($(IFS=$' \n' compgen -W "$options" -- "$cur"))
