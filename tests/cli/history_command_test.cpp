@@ -76,7 +76,8 @@ TEST_F(HistoryCommandTest, TheTextHasOneLinePerRunAndTheTargetFilters)
     const std::string all = out.str();
     EXPECT_EQ(std::count(all.begin(), all.end(), '\n'), 4) << all;
     EXPECT_TRUE(all.starts_with("=== ")) << all;
-    EXPECT_NE(all.find("==>> " + other + "  (done: 0 overwritten, 3 added, 0 deleted files; 0 added, 0 deleted "
+    EXPECT_NE(all.find("==>> " + other +
+                       "  (done: 0 overwritten, 3 added, 0 deleted files; 0 added, 0 deleted "
                        "folders; can be undone)"),
               std::string::npos)
         << all;
