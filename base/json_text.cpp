@@ -63,8 +63,8 @@ public:
 private:
     void SkipSpace()
     {
-        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' ||
-                                      text_[at_] == '\t'))
+        while (at_ < text_.size() &&
+               (text_[at_] == ' ' || text_[at_] == '\n' || text_[at_] == '\r' || text_[at_] == '\t'))
             ++at_;
     }
     bool Take(char c)
@@ -105,7 +105,10 @@ bool Reader::Value(JsonValue& value, int depth)
     case '{': return Object(value, depth);
     case '[': return Array(value, depth);
     case '"': value.type = JsonType::String; return String(value.text);
-    case 't': value.type = JsonType::Bool; value.boolean = true; return Word("true");
+    case 't':
+        value.type = JsonType::Bool;
+        value.boolean = true;
+        return Word("true");
     case 'f': value.type = JsonType::Bool; return Word("false");
     case 'n': return Word("null");
     default: return Number(value);
@@ -115,7 +118,8 @@ bool Reader::Value(JsonValue& value, int depth)
 bool Reader::Number(JsonValue& value)
 {
     const std::size_t start = at_;
-    while (at_ < text_.size() && std::string_view("+-0123456789.eE").find(text_[at_]) != std::string_view::npos)
+    while (at_ < text_.size() &&
+           std::string_view("+-0123456789.eE").find(text_[at_]) != std::string_view::npos)
         ++at_;
     const std::string digits(text_.substr(start, at_ - start));
     char* end = nullptr;

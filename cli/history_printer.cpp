@@ -20,7 +20,8 @@ void PrintHistoryText(const std::vector<RunHistoryEntry>& entries, std::ostream&
     if (entries.empty())
         out << "No runs in the history.\n";
     for (const RunHistoryEntry& entry : entries)
-        out << RunHeader(StartOf(entry), RunSubject(entry.source, entry.target), HistoryOutcome(entry)) << '\n';
+        out << RunHeader(StartOf(entry), RunSubject(entry.source, entry.target), HistoryOutcome(entry))
+            << '\n';
 }
 
 void PrintHistoryJson(const std::vector<RunHistoryEntry>& entries, std::ostream& out)
@@ -31,14 +32,18 @@ void PrintHistoryJson(const std::vector<RunHistoryEntry>& entries, std::ostream&
         out << (first ? "" : ", ") << "{\"startTime\": " << JsonQuoted(ReportTimeText(StartOf(entry)))
             << ", \"kind\": " << (entry.kind == ReportKind::Undo ? "\"undo\"" : "\"run\"")
             << ", \"source\": " << JsonQuoted(entry.source) << ", \"target\": " << JsonQuoted(entry.target)
-            << ", \"overwrittenFileCount\": " << entry.overwrittenFiles << ", \"addedFileCount\": " << entry.addedFiles
-            << ", \"deletedFileCount\": " << entry.deletedFiles << ", \"addedFolderCount\": " << entry.addedFolders
-            << ", \"deletedFolderCount\": " << entry.deletedFolders << ", \"restoredCount\": " << entry.restored
-            << ", \"trashedCount\": " << entry.trashed << ", \"problemCount\": " << entry.problems
+            << ", \"overwrittenFileCount\": " << entry.overwrittenFiles
+            << ", \"addedFileCount\": " << entry.addedFiles
+            << ", \"deletedFileCount\": " << entry.deletedFiles
+            << ", \"addedFolderCount\": " << entry.addedFolders
+            << ", \"deletedFolderCount\": " << entry.deletedFolders
+            << ", \"restoredCount\": " << entry.restored << ", \"trashedCount\": " << entry.trashed
+            << ", \"problemCount\": " << entry.problems
             << ", \"interrupted\": " << (entry.interrupted ? "true" : "false")
             << ", \"undone\": " << (entry.undone ? "true" : "false")
             << ", \"lastOfTarget\": " << (entry.lastOfTarget ? "true" : "false")
-            << ", \"refusal\": " << JsonQuoted(entry.refusal) << ", \"journal\": " << JsonQuoted(entry.journalPath)
+            << ", \"refusal\": " << JsonQuoted(entry.refusal)
+            << ", \"journal\": " << JsonQuoted(entry.journalPath)
             << ", \"report\": " << JsonQuoted(entry.reportPath) << '}';
         first = false;
     }

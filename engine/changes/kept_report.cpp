@@ -57,8 +57,8 @@ FsStatus KeepRunReport(FileSystem& fileSystem, const UserPlaces& places, const S
     path.clear();
     if (!WorthKeeping(report) || !CheckUserPlacesOwner(fileSystem, places).empty())
         return {};
-    const std::string where =
-        report.journalFile.empty() ? KeptRecordPath(fileSystem, places, report) : KeptReportPath(report.journalFile);
+    const std::string where = report.journalFile.empty() ? KeptRecordPath(fileSystem, places, report)
+                                                         : KeptReportPath(report.journalFile);
     if (FsStatus made = fileSystem.MakeFolders(places.journalFolder, privateFolder); !made)
         return made;
     std::ostringstream text;

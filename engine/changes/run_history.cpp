@@ -116,7 +116,8 @@ std::string HistoryOutcome(const RunHistoryEntry& entry)
     else
         text = (entry.interrupted ? "interrupted: " : "done: ") + RunCounts(entry);
     if (entry.problems > 0)
-        text += "; " + Counted(static_cast<std::int64_t>(entry.problems), entry.problems == 1 ? "problem" : "problems");
+        text += "; " + Counted(static_cast<std::int64_t>(entry.problems),
+                               entry.problems == 1 ? "problem" : "problems");
     if (entry.undone)
         text += "; undone";
     else if (entry.lastOfTarget)
@@ -190,7 +191,8 @@ void PruneRunHistory(FileSystem& fileSystem, const std::string& journalFolder, i
             (void)fileSystem.DeleteFile(file.path);
     }
     for (const JournalFile& file : ListRunFiles(fileSystem, journalFolder, keptReportSuffix)) {
-        const std::string journal = journalFolder + StemOf(file, keptReportSuffix) + std::string(journalEnding);
+        const std::string journal =
+            journalFolder + StemOf(file, keptReportSuffix) + std::string(journalEnding);
         if (old(file) && fileSystem.KindOf(journal) == EntryKind::Missing)
             (void)fileSystem.DeleteFile(file.path);
     }

@@ -63,6 +63,7 @@ std::vector<RunHistoryEntry> RunsInto(FileSystem& fileSystem, const std::vector<
 // reports and records as old whose journal is gone. A journal that still names items in a Trash stays
 // for the Trash's expiry (TidyJournalsAndTrash). keepDays 0 keeps everything; now is in seconds since
 // 1970.
-void PruneRunHistory(FileSystem& fileSystem, const std::string& journalFolder, int keepDays, std::int64_t now);
+void PruneRunHistory(FileSystem& fileSystem, const std::string& journalFolder, int keepDays,
+                     std::int64_t now);
 
 } // namespace twinfol

@@ -51,8 +51,8 @@ void WritePathsWithReasons(const std::vector<std::pair<std::string, std::string>
     out << '[';
     bool first = true;
     for (const auto& [path, reason] : items) {
-        out << (first ? "" : ", ") << "{\"path\": " << JsonQuoted(path) << ", \"reason\": " << JsonQuoted(reason)
-            << '}';
+        out << (first ? "" : ", ") << "{\"path\": " << JsonQuoted(path)
+            << ", \"reason\": " << JsonQuoted(reason) << '}';
         first = false;
     }
     out << ']';
@@ -117,9 +117,9 @@ ProblemRecord ProblemFromLine(std::string line, std::string reason)
 {
     ProblemRecord problem{ProblemKind::CopyFile, line, line, std::move(reason)};
     std::size_t best = 0;
-    for (const ProblemKind kind : {ProblemKind::CopyFile, ProblemKind::DeleteFile, ProblemKind::CopyFolder,
-                                   ProblemKind::DeleteFolder, ProblemKind::ReadFolder, ProblemKind::MoveToTrash,
-                                   ProblemKind::Undo}) {
+    for (const ProblemKind kind :
+         {ProblemKind::CopyFile, ProblemKind::DeleteFile, ProblemKind::CopyFolder, ProblemKind::DeleteFolder,
+          ProblemKind::ReadFolder, ProblemKind::MoveToTrash, ProblemKind::Undo}) {
         const std::string_view prefix = ProblemPrefix(kind);
         if (prefix.size() > best && std::string_view(line).starts_with(prefix)) {
             best = prefix.size();
@@ -188,7 +188,8 @@ std::string ReportTimeText(std::chrono::system_clock::time_point time)
     std::tm local{};
     localtime_r(&seconds, &local);
     std::array<char, 64> buffer{};
-    std::string text(buffer.data(), std::strftime(buffer.data(), buffer.size(), "%Y-%m-%dT%H:%M:%S%z", &local));
+    std::string text(buffer.data(),
+                     std::strftime(buffer.data(), buffer.size(), "%Y-%m-%dT%H:%M:%S%z", &local));
     if (text.size() > 2)
         text.insert(text.size() - 2, 1, ':');
     return text;
