@@ -9,8 +9,8 @@
 namespace twinfol {
 
 HistoryCommand::HistoryCommand(QPushButton& button, FileSystem& fileSystem, const UserPlaces& places,
-                               DialogService& dialogs, QWidget& window,
-                               const std::string& location1, UndoHandler undo)
+                               DialogService& dialogs, QWidget& window, const std::string& location1,
+                               UndoHandler undo)
     : QObject(&button), fileSystem_(fileSystem), places_(places), dialogs_(dialogs), window_(window),
       location1_(location1), undo_(std::move(undo))
 {

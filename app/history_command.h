@@ -25,9 +25,8 @@ public:
 
     // The window's location 1 tells which way an undone run went; it is read when the undo is asked
     // for, and must outlive this object.
-    HistoryCommand(QPushButton& button, FileSystem& fileSystem, const UserPlaces& places, DialogService& dialogs,
-                   QWidget& window, const std::string& location1,
-                   UndoHandler undo);
+    HistoryCommand(QPushButton& button, FileSystem& fileSystem, const UserPlaces& places,
+                   DialogService& dialogs, QWidget& window, const std::string& location1, UndoHandler undo);
 
     void Open();
 

@@ -53,8 +53,9 @@ void HistoryDialog::ShowEntries()
 {
     for (std::size_t index = 0; index < entries_.size(); ++index) {
         const RunHistoryEntry& entry = entries_[index];
-        auto* row = new QTreeWidgetItem(
-            {LocalTime(entry.started), Shown(entry.source + " ==>> " + entry.target), Shown(HistoryOutcome(entry))});
+        auto* row =
+            new QTreeWidgetItem({LocalTime(entry.started), Shown(entry.source + " ==>> " + entry.target),
+                                 Shown(HistoryOutcome(entry))});
         row->setData(0, Qt::UserRole, static_cast<qulonglong>(index));
         row->setToolTip(2, row->text(2));
         ui_->runList->addTopLevelItem(row);

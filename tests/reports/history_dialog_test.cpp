@@ -48,7 +48,8 @@ protected:
     std::string source = tree.MakeFolder("source");
     std::string target = tree.MakeFolder("target");
     PosixFileSystem fileSystem;
-    UserPlaces places{tree.Path("home/Trash/"), tree.Path("home/state/"), static_cast<std::uint32_t>(geteuid())};
+    UserPlaces places{tree.Path("home/Trash/"), tree.Path("home/state/"),
+                      static_cast<std::uint32_t>(geteuid())};
 };
 
 TEST_F(HistoryDialogTest, ListsTheRunsAndOpensAKeptReportAndItsProblemLog)
