@@ -19,7 +19,18 @@ StartAction StartActionFromArguments(const std::vector<std::string>& arguments)
         if (argument == "--version")
             return StartAction::PrintVersion;
     }
-    return StartAction::OpenWindow;
+    return ReportFileFromArguments(arguments).empty() ? StartAction::OpenWindow : StartAction::OpenReport;
+}
+
+std::string ReportFileFromArguments(const std::vector<std::string>& arguments)
+{
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        if (arguments[index] == "--report" && index + 1 < arguments.size())
+            return arguments[index + 1];
+        if (arguments[index].starts_with("--report="))
+            return arguments[index].substr(9);
+    }
+    return {};
 }
 
 } // namespace twinfol

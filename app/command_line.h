@@ -10,9 +10,13 @@ namespace twinfol {
 // is none. Only "-" marks a switch: an absolute path begins with "/" and is a profile path.
 std::string ProfileFromArguments(const std::vector<std::string>& arguments);
 
-enum class StartAction { OpenWindow, PrintHelp, PrintVersion };
+enum class StartAction { OpenWindow, PrintHelp, PrintVersion, OpenReport };
 
-// --help and --version end the program before any window opens.
+// --help and --version end the program before any window opens; --report FILE opens only the report
+// window over a kept report.
 StartAction StartActionFromArguments(const std::vector<std::string>& arguments);
+
+// The FILE of "--report FILE" (or "--report=FILE"); empty when there is none.
+std::string ReportFileFromArguments(const std::vector<std::string>& arguments);
 
 } // namespace twinfol

@@ -12,6 +12,7 @@
 #include "app/dialog_service.h"
 #include "app/empty_source_question.h"
 #include "app/exclusions_command.h"
+#include "app/history_command.h"
 #include "app/manual_location.h"
 #include "app/running_frames.h"
 #include "app/schedule_command.h"
@@ -48,6 +49,8 @@ MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogSe
     preview = new PreviewCommand(
         *ui->previewButton, runControl, dialogs, *this, [this](SyncDirection to) { StartPreview(to); },
         [this](SyncDirection to) { StartRun(to); });
+    new HistoryCommand(*ui->historyButton, fileSystem, this->places, dialogs, *this, fields.location1,
+                       [this](const UndoChoice& choice) { AskAndStartUndo(choice); });
     ConnectControls();
     ConnectRunControl();
 }
@@ -76,7 +79,9 @@ void MainDialog::ConnectControls()
     connect(ui->exclusionsButton, &QPushButton::clicked, this, &MainDialog::OnExclusions);
     connect(ui->aboutButton, &QPushButton::clicked, this, &MainDialog::OnAbout);
     connect(ui->helpButton, &QPushButton::clicked, this, &MainDialog::OnHelp);
-    connect(ui->lastReportButton, &QPushButton::clicked, this, &MainDialog::OnLastReport);
+    connect(ui->lastReportButton, &QPushButton::clicked, this, [this] {
+        dialogs.ShowReport(this, runControl.Report(), runControl.Report().source, runControl.Report().target);
+    });
     connect(ui->undoButton, &QPushButton::clicked, this, &MainDialog::OnUndo);
     connect(ui->exitButton, &QPushButton::clicked, this, &MainDialog::OnExit);
     connect(ui->location1To2Button, &QPushButton::clicked, this, &MainDialog::OnLocation1ToLocation2);
@@ -196,7 +201,7 @@ void MainDialog::UpdateControls()
     UpdateUndoButton();
     for (QWidget* control : std::initializer_list<QWidget*>{
              ui->openButton, ui->exclusionsButton, ui->browse1Button, ui->browse2Button, ui->location1Combo,
-             ui->location2Combo, ui->exitButton, ui->previewButton})
+             ui->location2Combo, ui->exitButton, ui->previewButton, ui->historyButton})
         control->setEnabled(!running);
     optionBoxes.SetEnabled(!running);
     ui->stopButton->setEnabled(running);
@@ -274,11 +279,6 @@ void MainDialog::OnAutoStartClicked()
     UpdateControls();
 }
 
-void MainDialog::OnLastReport()
-{
-    dialogs.ShowReport(this, runControl.Report(), runControl.Report().source, runControl.Report().target);
-}
-
 // Looked for again only when the locations changed or a run ended, so that a click elsewhere costs
 // no look at the journals.
 void MainDialog::UpdateUndoButton()
@@ -306,15 +306,19 @@ void MainDialog::OnUndo()
     ReadControls();
     undoChoiceStale = true;
     RefreshUndoChoice();
-    if (!undoChoice) {
+    if (undoChoice)
+        AskAndStartUndo(*undoChoice);
+    else
         UpdateControls();
-        return;
-    }
-    const UndoExtent extent =
-        MeasureUndo(fileSystem, undoChoice->run, WithTrailingSeparator(undoChoice->target));
-    if (!dialogs.AskUndo(this, QString::fromStdString(UndoQuestionText(*undoChoice, extent))))
-        return;
-    runControl.StartUndo(undoChoice->direction, undoChoice->run, undoChoice->target);
+}
+
+// The "Undo Last Run" path, for the History window's "Undo" too.
+void MainDialog::AskAndStartUndo(const UndoChoice& choice)
+{
+    const UndoExtent extent = MeasureUndo(fileSystem, choice.run, WithTrailingSeparator(choice.target));
+    if (!runControl.IsRunning() &&
+        dialogs.AskUndo(this, QString::fromStdString(UndoQuestionText(choice, extent))))
+        runControl.StartUndo(choice.direction, choice.run, choice.target);
 }
 
 // The profile is not saved and nothing is asked about its changes: the options stored are those of

@@ -70,8 +70,8 @@ private:
     void CommitLocationChoices();
     void OnOptionClicked(JobFlag option);
     void OnAutoStartClicked();
-    void OnLastReport();
     void OnUndo();
+    void AskAndStartUndo(const UndoChoice& choice);
     // Looks again for the run "Undo Last Run" would undo when the locations changed or a run ended.
     void RefreshUndoChoice();
     void UpdateUndoButton();

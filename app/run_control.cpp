@@ -1,6 +1,7 @@
 // The life of one run started from the main window.
 #include "app/run_control.h"
 
+#include "engine/changes/kept_report.h"
 #include "engine/walk/sync_roots.h"
 
 namespace twinfol {
@@ -39,8 +40,10 @@ std::string RunControl::Start(SyncDirection direction, const std::string& locati
     const bool forward = direction == SyncDirection::Location1ToLocation2;
     RootCheck roots =
         CheckRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
-    if (!roots.IsOk())
+    if (!roots.IsOk()) {
+        KeepRefusal(forward ? location1 : location2, forward ? location2 : location1, roots.message);
         return roots.message;
+    }
     SyncOptions runOptions = options;
     runOptions.emptySource = EmptySource::Refuse;
     // The exclusions in the order their lookup needs, whatever order a profile file gave them.
@@ -93,6 +96,18 @@ void RunControl::StartUndo(SyncDirection direction, UndoableRun run, const std::
     progressTimer.start();
 }
 
+void RunControl::KeepRefusal(const std::string& from, const std::string& into, const std::string& message)
+{
+    SyncReport refused;
+    refused.source = from;
+    refused.target = into;
+    refused.refusal = message;
+    refused.startTime = std::chrono::system_clock::now();
+    std::string keptAt;
+    // The person sees the refusal now; a record that cannot be kept only leaves the history shorter.
+    (void)KeepRunReport(fileSystem, places, refused, keptAt);
+}
+
 void RunControl::Stop()
 {
     runState.RequestStop();
@@ -117,6 +132,10 @@ void RunControl::OnEngineFinished()
     progressTimer.stop();
     runState.runningDirection = SyncDirection::None;
     report.RecordRun(source, target, runState.IsStopped());
+    // Kept for the history; one that cannot be kept says so among the report's notes.
+    std::string keptAt;
+    if (const FsStatus kept = KeepRunReport(fileSystem, places, report, keptAt); !kept)
+        report.notes.push_back("The report could not be kept for the history (" + kept.Reason() + ").");
     emit Finished();
 }
 

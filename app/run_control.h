@@ -85,6 +85,8 @@ signals:
     void PlanFinished();
 
 private:
+    // Leaves the record of a run refused before it started in the history.
+    void KeepRefusal(const std::string& from, const std::string& into, const std::string& message);
     void PassOnProgress();
     void OnEngineFinished();
     void OnPlanFinished();

@@ -43,6 +43,22 @@ std::string Figures(const FolderContents& contents)
 
 } // namespace
 
+std::optional<UndoChoice> UndoChoiceForTarget(FileSystem& fileSystem, const UserPlaces& places,
+                                              const std::string& target, const std::string& location1,
+                                              std::string& refusal)
+{
+    UndoSearch search = FindLastRun(fileSystem, places, target);
+    if (!search.run) {
+        refusal = search.refusal;
+        return std::nullopt;
+    }
+    const FsResult<std::string> first = fileSystem.ResolvePath(WithoutTrailingSeparator(location1));
+    const bool toLocation1 =
+        !location1.empty() && first && WithTrailingSeparator(*first) == search.run->journal.header.target;
+    return UndoChoice{toLocation1 ? SyncDirection::Location2ToLocation1 : SyncDirection::Location1ToLocation2,
+                      target, std::move(*search.run)};
+}
+
 std::optional<UndoChoice> FindUndoChoice(FileSystem& fileSystem, const UserPlaces& places,
                                          const std::string& location1, const std::string& location2)
 {

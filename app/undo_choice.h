@@ -24,6 +24,13 @@ struct UndoChoice {
 std::optional<UndoChoice> FindUndoChoice(FileSystem& fileSystem, const UserPlaces& places,
                                          const std::string& location1, const std::string& location2);
 
+// The last run into the target, for the History window's "Undo": shown as a run towards location 1
+// when the target is the window's location 1, towards location 2 otherwise. Nothing, with the reason in
+// refusal, when it cannot be undone.
+std::optional<UndoChoice> UndoChoiceForTarget(FileSystem& fileSystem, const UserPlaces& places,
+                                              const std::string& target, const std::string& location1,
+                                              std::string& refusal);
+
 // The question before the undo: which run, and what it would do with how many items, and with how
 // many files and bytes under them (the extent MeasureUndo found). The window measures only when the
 // button is pressed, never when it refreshes the button: a walk of a large added tree is worth it only

@@ -10,6 +10,7 @@ std::string HelpText()
        twinfol-sync [--dry-run] [--json] --undo TARGET
        twinfol-sync --schedule WHEN [--direction DIR] PROFILE.twp
        twinfol-sync --unschedule PROFILE.twp | --schedules | --watch
+       twinfol-sync [--json] [--trash-days N] --history [TARGET]
 
 Makes the TARGET folder follow the SOURCE folder, one way: the source is only read. A target file
 is overwritten when its source namesake was last written more than 120 seconds later; files and
@@ -35,6 +36,7 @@ Options:
                       permission bit like any other; without it such a file is kept, unless its
                       source file is read-only too, which the copy only carries over
   --undo TARGET       undo the last run into TARGET (see "Undo" below)
+  --history [TARGET]  list the past runs (into TARGET), newest first (see "History" below)
   --exclude PATH      leave PATH alone; repeatable. See "Exclusions" below
   --ignore PATTERN    leave out what PATTERN matches (the syntax of .gitignore files), on either
                       side; repeatable. See "Ignore patterns" below
@@ -143,6 +145,15 @@ top, kept in $XDG_CONFIG_HOME/twinfol/on-mount, not in the profile. The watcher 
 enables) starts a run when such a disk appears, one run per profile at a time; a disk already
 mounted when it starts does not start a run. A disk that is there without the folder is skipped
 with a message, never run against.
+History (--history [TARGET]): every run keeps its report as JSON beside its journal
+(KEY-TIME.report.json), and a run that was refused, stopped or met problems without changing
+anything leaves such a report of its own; a dry run keeps nothing. --history prints one line per
+run, newest first, as the log's headers read: the start, the two folders and in parentheses what
+became of it ("done: ..." with the counts, "refused: why", "undo: ...", the problems, "undone" or
+"can be undone"). With TARGET only the runs into that folder; with --json one JSON array. Journals
+and reports older than the Trash keeping days (--trash-days, default 30; 0 keeps all) that leave
+nothing to undo are removed at the start of a run and of --history. twinfol --report FILE opens a
+kept report in the report window.
 
 Exclusions: PATH names one file or folder inside SOURCE or TARGET, as a full path or relative to
 the current folder ("SOURCE/doc", "./TARGET/keep/", "/home/me/TARGET/keep" all work). It is put
@@ -191,7 +202,8 @@ JSON output: one object with the keys source, target, dryRun, interrupted, start
 local time), durationSeconds, overwrittenFileCount, addedFileCount, deletedFileCount,
 addedFolderCount, deletedFolderCount, filesCopied, bytesCopied (files inside added folders
 included), overwrittenFiles, addedFiles, deletedFiles, addedFolders, deletedFolders,
-addedFolderContents (per added folder its "files" and "bytes"), incompleteFolders, ignoredCount,
+addedFolderContents (per added folder its "files" and "bytes"), incompleteFolders,
+partlyCopiedFolders, ignoredCount,
 ignored (each ignored item's "path" and "reason"), problemLog, problems (each problem's "line" and
 "reason") and notes (remarks on the run as a whole, such as an undo that
 cannot bring deleted files back). An undo's object has "undo": true and, in place of the five

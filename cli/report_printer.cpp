@@ -9,6 +9,7 @@
 
 #include "cli/progress_status.h"
 #include "cli/text_encoding.h"
+#include "engine/records/report_json.h"
 
 namespace twinfol::cli {
 namespace {
@@ -17,43 +18,26 @@ struct ListLabels {
     ReportList list;
     std::string_view countLabel; // as the report window labels the count
     std::string_view listTitle;  // as the detailed report names the list
-    std::string_view jsonCount;
-    std::string_view jsonList;
 };
 
 constexpr std::array<ListLabels, 5> lists = {{
-    {ReportList::OverwrittenFiles, "Overwritten files", "Overwritten Files", "overwrittenFileCount",
-     "overwrittenFiles"},
-    {ReportList::AddedFiles, "Added files", "Added Files", "addedFileCount", "addedFiles"},
-    {ReportList::DeletedFiles, "Deleted files", "Deleted Files", "deletedFileCount", "deletedFiles"},
-    {ReportList::AddedFolders, "Added Folders", "Added Folders", "addedFolderCount", "addedFolders"},
-    {ReportList::DeletedFolders, "Deleted Folders", "Deleted Folders", "deletedFolderCount",
-     "deletedFolders"},
+    {ReportList::OverwrittenFiles, "Overwritten files", "Overwritten Files"},
+    {ReportList::AddedFiles, "Added files", "Added Files"},
+    {ReportList::DeletedFiles, "Deleted files", "Deleted Files"},
+    {ReportList::AddedFolders, "Added Folders", "Added Folders"},
+    {ReportList::DeletedFolders, "Deleted Folders", "Deleted Folders"},
 }};
 
 struct UndoLabels {
     UndoList list;
     std::string_view countLabel;
     std::string_view listTitle;
-    std::string_view jsonCount;
-    std::string_view jsonList;
 };
 
 constexpr std::array<UndoLabels, 2> undoLists = {{
-    {UndoList::Restored, "Restored", "Restored", "restoredCount", "restored"},
-    {UndoList::Trashed, "Moved to the Trash", "Moved to the Trash", "trashedCount", "trashed"},
+    {UndoList::Restored, "Restored", "Restored"},
+    {UndoList::Trashed, "Moved to the Trash", "Moved to the Trash"},
 }};
-
-template <typename Strings> void PrintJsonArray(const Strings& strings, std::ostream& out)
-{
-    out << '[';
-    bool first = true;
-    for (const std::string& text : strings) {
-        out << (first ? "" : ", ") << JsonQuoted(text);
-        first = false;
-    }
-    out << ']';
-}
 
 std::string FormatLocalTime(std::chrono::system_clock::time_point time, const char* format)
 {
@@ -64,42 +48,9 @@ std::string FormatLocalTime(std::chrono::system_clock::time_point time, const ch
     return std::string(text.data(), std::strftime(text.data(), text.size(), format, &local));
 }
 
-// RFC 3339: like ISO 8601's "2026-03-01T14:05:09+01:00", the offset with its colon.
-std::string JsonTime(std::chrono::system_clock::time_point time)
-{
-    std::string text = FormatLocalTime(time, "%Y-%m-%dT%H:%M:%S%z");
-    if (text.size() > 2)
-        text.insert(text.size() - 2, 1, ':');
-    return text;
-}
-
 std::string ProblemText(const ProblemRecord& problem)
 {
     return problem.reason.empty() ? problem.line : problem.line + " (" + problem.reason + ")";
-}
-
-void PrintFolderContents(const SyncReport& report, std::ostream& out)
-{
-    out << '{';
-    bool first = true;
-    for (const auto& [path, contents] : report.addedFolderContents) {
-        out << (first ? "" : ", ") << JsonQuoted(path) << ": {\"files\": " << contents.files
-            << ", \"bytes\": " << contents.bytes << '}';
-        first = false;
-    }
-    out << '}';
-}
-
-void PrintProblems(const SyncReport& report, std::ostream& out)
-{
-    out << '[';
-    bool first = true;
-    for (const ProblemRecord& problem : report.problemLog) {
-        out << (first ? "" : ", ") << "{\"line\": " << JsonQuoted(problem.line)
-            << ", \"reason\": " << JsonQuoted(problem.reason) << '}';
-        first = false;
-    }
-    out << ']';
 }
 
 const char* Heading(const SyncReport& report)
@@ -169,49 +120,6 @@ void PrintUndoText(const SyncReport& report, std::ostream& out)
     }
 }
 
-void PrintRunJson(const SyncReport& report, std::ostream& out)
-{
-    for (const ListLabels& labels : lists)
-        out << ", \"" << labels.jsonCount << "\": " << report.Count(labels.list);
-    out << ", \"filesCopied\": " << report.filesCopied << ", \"bytesCopied\": " << report.bytesCopied;
-    for (const ListLabels& labels : lists) {
-        out << ", \"" << labels.jsonList << "\": ";
-        PrintJsonArray(report.List(labels.list), out);
-    }
-    out << ", \"addedFolderContents\": ";
-    PrintFolderContents(report, out);
-    out << ", \"incompleteFolders\": ";
-    PrintJsonArray(report.AllIncompleteFolders(), out);
-    out << ", \"ignoredCount\": " << report.ignoredItems.size() << ", \"ignored\": [";
-    bool first = true;
-    for (const IgnoredItem& item : report.ignoredItems) {
-        out << (first ? "" : ", ") << "{\"path\": " << JsonQuoted(item.path)
-            << ", \"reason\": " << JsonQuoted(item.reason) << '}';
-        first = false;
-    }
-    out << ']';
-}
-
-void PrintUndoJson(const SyncReport& report, std::ostream& out)
-{
-    const std::vector<const ProblemRecord*> leftAlone = report.LeftAlone();
-    for (const UndoLabels& labels : undoLists)
-        out << ", \"" << labels.jsonCount << "\": " << report.Count(labels.list);
-    out << ", \"leftAloneCount\": " << leftAlone.size();
-    for (const UndoLabels& labels : undoLists) {
-        out << ", \"" << labels.jsonList << "\": ";
-        PrintJsonArray(report.List(labels.list), out);
-    }
-    out << ", \"leftAlone\": [";
-    bool first = true;
-    for (const ProblemRecord* problem : leftAlone) {
-        out << (first ? "" : ", ") << "{\"path\": " << JsonQuoted(problem->path)
-            << ", \"reason\": " << JsonQuoted(problem->reason) << '}';
-        first = false;
-    }
-    out << ']';
-}
-
 } // namespace
 
 std::string LocalTimeText(std::chrono::system_clock::time_point time)
@@ -271,27 +179,7 @@ void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out, 
 
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out)
 {
-    const bool undo = report.kind == ReportKind::Undo;
-    out << "{\"source\": " << JsonQuoted(report.source) << ", \"target\": " << JsonQuoted(report.target);
-    if (undo)
-        out << ", \"undo\": true";
-    out << ", \"dryRun\": " << (mode == RunMode::DryRun ? "true" : "false")
-        << ", \"interrupted\": " << (report.interrupted ? "true" : "false")
-        << ", \"startTime\": " << JsonQuoted(JsonTime(report.startTime)) << ", \"durationSeconds\": ";
-    std::array<char, 48> duration{};
-    std::snprintf(duration.data(), duration.size(), "%.3f", report.durationSeconds);
-    out << duration.data();
-    if (undo)
-        PrintUndoJson(report, out);
-    else
-        PrintRunJson(report, out);
-    out << ", \"problemLog\": ";
-    PrintJsonArray(report.ProblemLines(), out);
-    out << ", \"problems\": ";
-    PrintProblems(report, out);
-    out << ", \"notes\": ";
-    PrintJsonArray(report.notes, out);
-    out << "}\n";
+    WriteReportJson(report, mode == RunMode::DryRun ? ReportRunMode::DryRun : ReportRunMode::Real, out);
 }
 
 } // namespace twinfol::cli

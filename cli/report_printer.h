@@ -40,11 +40,8 @@ enum class IgnoredDetail {
 void PrintReportText(const SyncReport& report, RunMode mode, std::ostream& out,
                      IgnoredDetail ignored = IgnoredDetail::Count);
 
-// One JSON object whose keys are the report's field names, plus "dryRun", "addedFolderContents" (per
-// added folder its files and bytes), "ignoredCount" and "ignored" (each ignored item's path and reason)
-// and "problems" (each problem line with its reason). An undo's
-// object has "undo": true and, in place of a run's counts and lists, "restoredCount", "trashedCount",
-// "leftAloneCount", "restored", "trashed" and "leftAlone" (each item's path and reason).
+// The report as the core writes it as JSON (WriteReportJson), so that the printed report and the one
+// kept beside the run's journal read alike.
 void PrintReportJson(const SyncReport& report, RunMode mode, std::ostream& out);
 
 } // namespace twinfol::cli

@@ -303,7 +303,8 @@ ParsedArguments SettleScheduleInvocation(ParsedArguments parsed, const std::vect
     return parsed;
 }
 
-// What the words that are not options ask for: two folders, or one profile; or nothing, with --undo.
+// What the words that are not options ask for: two folders, or one profile; or nothing, with --undo;
+// or at most a target, with --history.
 ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::string>& positional)
 {
     RunArguments& run = parsed.arguments;
@@ -312,6 +313,16 @@ ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::
         return SettleScheduleInvocation(std::move(parsed), positional);
     if ((!run.sourceAt.empty() || !run.targetAt.empty()) && positional.size() != 1)
         return Refuse("--source-at and --target-at apply only to a profile");
+    if (run.invocation == Invocation::History) {
+        if (positional.size() > 1)
+            return Refuse("--history takes at most one target folder");
+        if (!run.jobSwitches.empty() || run.direction || HasIgnoreOptions(run) || !run.undoTarget.empty() ||
+            run.dryRun || !run.logFile.empty())
+            return Refuse("--history takes only --json and --trash-days besides its folder");
+        if (!positional.empty())
+            run.historyTarget = positional[0];
+        return parsed;
+    }
     if (run.invocation == Invocation::Undo) {
         if (!positional.empty())
             return Refuse("--undo takes its target folder and no other folder or profile");
@@ -388,6 +399,8 @@ ParsedArguments ParseArguments(const std::vector<std::string>& given)
         } else if (argument == "--help" || argument == "-h") {
             run.invocation = Invocation::Help;
             return parsed;
+        } else if (argument == "--history") {
+            run.invocation = Invocation::History;
         } else if (argument == "--version") {
             run.invocation = Invocation::Version;
             return parsed;

@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "cli/exclusion_spelling.h"
+#include "cli/history_printer.h"
 #include "cli/ignore_rules.h"
 #include "cli/profile_job.h"
 #include "cli/progress_display.h"
@@ -13,7 +14,10 @@
 #include "cli/terminal_asker.h"
 #include "cli/terminal_host.h"
 #include "cli/text_encoding.h"
+#include "engine/changes/kept_report.h"
+#include "engine/changes/run_history.h"
 #include "engine/changes/run_undo.h"
+#include "engine/changes/user_places_check.h"
 #include "engine/fs/dry_run_file_system.h"
 #include "engine/walk/deletion_guard.h"
 #include "engine/walk/plan_reasons.h"
@@ -31,6 +35,17 @@ constexpr std::chrono::seconds cheapPlanBudget{1};
 SyncJob JobFromArguments(const RunArguments& arguments)
 {
     return {arguments.source, arguments.target, arguments.options, arguments.exclusions};
+}
+
+// Keeps the report of a real run in the journal folder, for the history; a report that cannot be kept
+// says so in its notes.
+void KeepReport(CommandEnvironment& environment, const RunArguments& arguments, SyncReport& report)
+{
+    if (environment.places == nullptr || arguments.dryRun)
+        return;
+    std::string path;
+    if (const FsStatus kept = KeepRunReport(environment.fileSystem, *environment.places, report, path); !kept)
+        report.notes.push_back("The report could not be kept for the history (" + kept.Reason() + ").");
 }
 
 ExitCode ExitCodeOf(const SyncReport& report)
@@ -52,10 +67,7 @@ public:
 
 private:
     bool IsProfile() const { return arguments_.invocation == Invocation::Profile; }
-    ExitCode Refuse(const std::string& message)
-    {
-        return output_.Refuse(message, RunSubject(job_.source, job_.target));
-    }
+    ExitCode Refuse(const std::string& message);
     std::string SettleIgnoreRules();
     std::string SettleExclusions();
     std::string ConfirmationRefusal() const;
@@ -105,7 +117,22 @@ ExitCode JobRun::Run()
     display.reset();
     if (!report.refusal.empty())
         return Refuse(report.refusal);
+    KeepReport(environment_, arguments_, report);
     return output_.Report(report, ExitCodeOf(report));
+}
+
+// A refused run leaves a record of its refusal in the history, named for the target it was to run into.
+ExitCode JobRun::Refuse(const std::string& message)
+{
+    SyncReport refused;
+    refused.source = roots_.IsOk() ? roots_.source : job_.source;
+    refused.target = roots_.IsOk() ? roots_.target : job_.target;
+    refused.refusal = message;
+    refused.startTime = std::chrono::system_clock::now();
+    KeepReport(environment_, arguments_, refused);
+    for (const std::string& note : refused.notes)
+        output_.Warn(note);
+    return output_.Refuse(message, RunSubject(job_.source, job_.target));
 }
 
 // The command line's patterns after the job's own (a profile's), so that they win where they disagree.
@@ -290,7 +317,32 @@ ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environm
     if (!report.refusal.empty())
         return output.Refuse(report.refusal, arguments.undoTarget);
     report.RecordRun(search.run->journal.header.source, target, environment.runState.IsStopped());
+    KeepReport(environment, arguments, report);
     return output.Report(report, ExitCodeOf(report));
+}
+
+// Lists the runs the journal folder tells of, after pruning what is older than the Trash keeps things.
+ExitCode ShowHistory(const RunArguments& arguments, CommandEnvironment& environment)
+{
+    RunOutput output(environment, arguments);
+    const std::string subject = arguments.historyTarget.empty() ? "the history" : arguments.historyTarget;
+    if (environment.places == nullptr)
+        return output.Refuse("no journal folder is known for this user", subject);
+    if (const std::string untrusted = CheckUserPlacesOwner(environment.fileSystem, *environment.places);
+        !untrusted.empty())
+        return output.Refuse("the history cannot be read: " + untrusted, subject);
+    const std::string& folder = environment.places->journalFolder;
+    PruneRunHistory(environment.fileSystem, folder, arguments.options.trashKeepDays,
+                    std::chrono::system_clock::to_time_t(std::chrono::system_clock::now()));
+    std::vector<RunHistoryEntry> entries = ReadRunHistory(environment.fileSystem, folder);
+    if (!arguments.historyTarget.empty())
+        entries = RunsInto(environment.fileSystem, entries, arguments.historyTarget);
+    if (arguments.json)
+        PrintHistoryJson(entries, environment.out);
+    else
+        PrintHistoryText(entries, environment.out);
+    environment.out.flush();
+    return ExitCode::Finished;
 }
 
 } // namespace
@@ -323,6 +375,7 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
     case Invocation::Unschedule:
     case Invocation::Schedules:
     case Invocation::Watch: return RunScheduleCommand(arguments, environment);
+    case Invocation::History: return ShowHistory(arguments, environment);
     case Invocation::Folders: break;
     }
     const SyncJob job = JobFromArguments(arguments);

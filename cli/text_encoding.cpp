@@ -30,47 +30,6 @@ bool IsC1Control(std::string_view text, std::size_t length)
 
 } // namespace
 
-std::string JsonQuoted(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + 2);
-    out += '"';
-    while (!text.empty()) {
-        const auto byte = static_cast<unsigned char>(text[0]);
-        const std::size_t length = Utf8SequenceLength(text);
-        if (IsC1Control(text, length)) {
-            out += "\\u00";
-            AppendHexByte(out, static_cast<unsigned char>(text[1]));
-            text.remove_prefix(length);
-            continue;
-        }
-        if (length > 1) {
-            out += text.substr(0, length);
-            text.remove_prefix(length);
-            continue;
-        }
-        text.remove_prefix(1);
-        switch (byte) {
-        case '"': out += "\\\""; continue;
-        case '\\': out += "\\\\"; continue;
-        case '\n': out += "\\n"; continue;
-        case '\r': out += "\\r"; continue;
-        case '\t': out += "\\t"; continue;
-        case '\b': out += "\\b"; continue;
-        case '\f': out += "\\f"; continue;
-        default: break;
-        }
-        if (IsControl(byte) || length == 0) {
-            out += "\\u00";
-            AppendHexByte(out, byte);
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    out += '"';
-    return out;
-}
-
 std::string ForTerminal(std::string_view text)
 {
     std::string out;

@@ -39,10 +39,12 @@ std::optional<std::int64_t> StartedFromName(std::string_view stamp)
     return static_cast<std::int64_t>(timegm(&fields));
 }
 
-std::optional<JournalFile> FromName(const std::string& folder, std::string_view name)
+std::optional<JournalFile> FromName(const std::string& folder, std::string_view name,
+                                    std::string_view suffix = journalSuffix)
 {
-    if (name.size() != nameLength || !name.ends_with(journalSuffix) || name[keyDigits] != '-' ||
-        name[keyDigits + 16] != '.' || !AllOf(name.substr(0, keyDigits), "0123456789abcdef") ||
+    if (name.size() != nameLength - journalSuffix.size() + suffix.size() || !name.ends_with(suffix) ||
+        name[keyDigits] != '-' || name[keyDigits + 16] != '.' ||
+        !AllOf(name.substr(0, keyDigits), "0123456789abcdef") ||
         !AllOf(name.substr(keyDigits + 17, 9), "0123456789"))
         return std::nullopt;
     const std::optional<std::int64_t> started = StartedFromName(name.substr(keyDigits + 1, 15));
@@ -86,16 +88,29 @@ std::string JournalFileName(std::string_view key, std::chrono::system_clock::tim
 
 std::vector<JournalFile> ListJournals(FileSystem& fileSystem, const std::string& folder)
 {
-    std::vector<JournalFile> journals;
+    return ListRunFiles(fileSystem, folder, journalSuffix);
+}
+
+std::string RunFileName(std::string_view key, std::chrono::system_clock::time_point started,
+                        std::string_view suffix)
+{
+    std::string name = JournalFileName(key, started);
+    return name.replace(name.size() - journalSuffix.size(), journalSuffix.size(), suffix);
+}
+
+std::vector<JournalFile> ListRunFiles(FileSystem& fileSystem, const std::string& folder,
+                                      std::string_view suffix)
+{
+    std::vector<JournalFile> files;
     (void)fileSystem.ListFolder(folder, [&](std::string_view name, EntryKind kind) {
         if (kind == EntryKind::File)
-            if (std::optional<JournalFile> file = FromName(folder, name))
-                journals.push_back(std::move(*file));
+            if (std::optional<JournalFile> file = FromName(folder, name, suffix))
+                files.push_back(std::move(*file));
         return true;
     });
-    std::sort(journals.begin(), journals.end(),
+    std::sort(files.begin(), files.end(),
               [](const JournalFile& a, const JournalFile& b) { return a.name < b.name; });
-    return journals;
+    return files;
 }
 
 std::optional<JournalFile> NewestJournal(const std::vector<JournalFile>& journals, std::string_view key)

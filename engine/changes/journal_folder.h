@@ -26,6 +26,13 @@ struct JournalFile {
 std::string JournalKey(std::string_view resolvedTarget);
 // key-YYYYMMDDTHHMMSS.NNNNNNNNN.journal, in UTC: names of one key sort in the order the runs started.
 std::string JournalFileName(std::string_view key, std::chrono::system_clock::time_point started);
+// The same name with another ending in place of ".journal": the files kept beside a journal, and the
+// records of runs that wrote none, sort with the journals.
+std::string RunFileName(std::string_view key, std::chrono::system_clock::time_point started,
+                        std::string_view suffix);
+// The files of the folder named like journals but with that ending, in name order.
+std::vector<JournalFile> ListRunFiles(FileSystem& fileSystem, const std::string& folder,
+                                      std::string_view suffix);
 // The journals in the folder, in name order; names of any other shape are left out.
 std::vector<JournalFile> ListJournals(FileSystem& fileSystem, const std::string& folder);
 // The newest journal of a target, of whatever kind: the one of the last run into it.

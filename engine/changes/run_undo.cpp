@@ -141,6 +141,8 @@ void RunUndo::Undo(const UndoableRun& run, const std::string& target)
     }
     if (const FsStatus written = undoJournal.Finish(); !written)
         report_.notes.push_back("The journal of this undo could not be written (" + written.Reason() + ").");
+    else
+        report_.journalFile = undoJournal.Path();
     // Marked even after a stop: what was undone stays undone, and a second undo would only meet it.
     (void)fileSystem_.AppendFile(run.file.path, journalUndoneMark, 0600);
     if (!journal.header.useTrash)

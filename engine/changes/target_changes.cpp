@@ -5,6 +5,7 @@
 
 #include "base/path.h"
 #include "engine/changes/journal_folder.h"
+#include "engine/changes/run_history.h"
 #include "engine/changes/trash_expiry.h"
 #include "engine/changes/user_places_check.h"
 
@@ -82,8 +83,9 @@ std::string TargetChanges::BeginRun(const UserPlaces* places, WallClock clock, c
     JournalHeader header{JournalKind::Run, resolved(sourceRoot), resolved(targetRoot), useTrash_,
                          std::chrono::system_clock::to_time_t(clock())};
     trash_ = std::make_unique<TrashCan>(fileSystem_, *places, targetRoot, header.target, clock);
-    TidyJournalsAndTrash(fileSystem_, *trash_, *places, JournalKey(header.target),
-                         trash_->TrashFolderFor(targetRoot), options.trashKeepDays, header.started);
+    TidyJournalsAndTrash(fileSystem_, *trash_, *places, trash_->TrashFolderFor(targetRoot),
+                         options.trashKeepDays, header.started);
+    PruneRunHistory(fileSystem_, places->journalFolder, options.trashKeepDays, header.started);
     journal_ = std::make_unique<RunJournal>(fileSystem_, places->journalFolder, std::move(header), clock);
     return {};
 }
@@ -95,6 +97,8 @@ void TargetChanges::EndRun(SyncReport& report)
     if (const FsStatus written = journal_->Finish(); !written)
         report.notes.push_back("The run journal could not be written (" + written.Reason() +
                                "): this run cannot be undone.");
+    else
+        report.journalFile = journal_->Path();
     journal_.reset();
 }
 

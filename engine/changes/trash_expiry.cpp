@@ -12,8 +12,6 @@ namespace twinfol {
 namespace {
 
 constexpr std::int64_t secondsPerDay = 86400;
-// Enough for any journal's header lines.
-constexpr std::size_t headerBytes = 64 * 1024;
 
 std::optional<Journal> ReadJournal(FileSystem& fileSystem, const std::string& path, std::size_t maxBytes)
 {
@@ -51,8 +49,7 @@ int ExpireItems(FileSystem& fileSystem, TrashCan& trash, const Journal& journal,
 } // namespace
 
 void TidyJournalsAndTrash(FileSystem& fileSystem, TrashCan& trash, const UserPlaces& places,
-                          const std::string& targetKey, const std::optional<TrashFolder>& trashFolder,
-                          int keepDays, std::int64_t now)
+                          const std::optional<TrashFolder>& trashFolder, int keepDays, std::int64_t now)
 {
     const std::vector<JournalFile> journals = ListJournals(fileSystem, places.journalFolder);
     std::map<std::string, std::string> newest;
@@ -64,12 +61,6 @@ void TidyJournalsAndTrash(FileSystem& fileSystem, TrashCan& trash, const UserPla
         if (mayExpire && now - file.started >= keepDays * secondsPerDay) {
             const std::optional<Journal> journal = ReadJournal(fileSystem, file.path, maxJournalBytes);
             if (journal && ExpireItems(fileSystem, trash, *journal, *trashFolder) == 0 && !isNewest)
-                (void)fileSystem.DeleteFile(file.path);
-        } else if (file.key == targetKey && !isNewest) {
-            // A journal of an earlier run into this target serves no undo any more; one without the
-            // Trash holds nothing a later expiry needs either.
-            const std::optional<Journal> journal = ReadJournal(fileSystem, file.path, headerBytes);
-            if (journal && !journal->header.useTrash && journal->header.kind == JournalKind::Run)
                 (void)fileSystem.DeleteFile(file.path);
         }
     }

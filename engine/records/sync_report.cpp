@@ -22,6 +22,7 @@ void SyncReport::ResetForRun()
     problemLog.clear();
     notes.clear();
     refusal.clear();
+    journalFile.clear();
     overwrittenFileCount = addedFileCount = deletedFileCount = 0;
     addedFolderCount = deletedFolderCount = 0;
     overwrittenFiles.clear();
@@ -153,13 +154,6 @@ std::string_view SyncReport::AddedFolderMark(const std::string& path) const
     if (partlyCopiedFolders.contains(path))
         return partlyCopiedMark;
     return {};
-}
-
-PathSet SyncReport::AllIncompleteFolders() const
-{
-    PathSet all = incompleteFolders;
-    all.insert(partlyCopiedFolders.begin(), partlyCopiedFolders.end());
-    return all;
 }
 
 std::int32_t SyncReport::Count(ReportList list) const

@@ -113,6 +113,9 @@ struct SyncReport {
     PathSet partlyCopiedFolders;
     // Every item the run's ignore patterns or size limits left out, in the order the walk met them.
     std::vector<IgnoredItem> ignoredItems;
+    // The journal the run (or undo) wrote, where its report is kept beside it; empty when it wrote
+    // none (it changed nothing, or runs keep no journals).
+    std::string journalFile;
 
     // Empties the counts, lists and problem log and makes it a run's report again; the roots keep the
     // previous run's values.
@@ -143,8 +146,6 @@ struct SyncReport {
     std::vector<std::string> MarkedList(ReportList list) const;
     // The mark an entry of addedFolders carries: incompleteMark, partlyCopiedMark, or none.
     std::string_view AddedFolderMark(const std::string& path) const;
-    // The added folders marked incomplete for either reason.
-    PathSet AllIncompleteFolders() const;
     // The items an undo left alone: its problems of kind Undo, each with its reason, in order.
     std::vector<const ProblemRecord*> LeftAlone() const;
     // True when a "Last Report" can be shown: both roots are known.

@@ -19,7 +19,7 @@ _twinfol_sync()
         COMPREPLY=($(compgen -W $'hourly\ndaily\nweekly\non-mount' -- "$cur"))
         return
         ;;
-    --undo | --source-at | --target-at)
+    --undo | --history | --source-at | --target-at)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -d -- "$cur"))
         return
@@ -32,7 +32,7 @@ _twinfol_sync()
     esac
     if [[ $cur == -* ]]; then
         local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days
-            --ignore-hour-shift --replace-read-only --undo --exclude --ignore --ignore-file --max-size --min-size
+            --ignore-hour-shift --replace-read-only --undo --history --exclude --ignore --ignore-file --max-size --min-size
             --delete-ignored --direction --max-delete -j --jobs --allow-empty-source -n --dry-run --plan
             --no-plan --json -q --quiet -v --verbose --log-file --source-at --target-at --notify --notify-wait
             --schedule --unschedule --schedules --watch --help -h --version --'

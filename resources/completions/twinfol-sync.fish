@@ -12,6 +12,7 @@ complete -c twinfol-sync -l ignore-hour-shift -d 'Take times exactly one hour ap
 complete -c twinfol-sync -l replace-read-only -d 'Overwrite and delete read-only target files'
 complete -c twinfol-sync -l trash-days -x -d 'Days the Trash keeps what runs put there'
 complete -c twinfol-sync -l undo -x -a '(__fish_complete_directories (commandline -ct))' -d 'Undo the last run into a folder'
+complete -c twinfol-sync -l history -d 'List the past runs, newest first'
 complete -c twinfol-sync -l exclude -r -F -d 'Leave a file or folder alone'
 complete -c twinfol-sync -l ignore -x -d 'Leave out what a gitignore-style pattern matches'
 complete -c twinfol-sync -l ignore-file -r -F -d 'Leave out what the patterns in a file match'

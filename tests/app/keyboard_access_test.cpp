@@ -19,6 +19,7 @@
 #include "gui/modal_helpers.h"
 #include "reports/detailed_report_dialog.h"
 #include "reports/folder_browser_dialog.h"
+#include "reports/history_dialog.h"
 #include "reports/problem_log_dialog.h"
 #include "reports/report_dialog.h"
 
@@ -85,6 +86,8 @@ TEST_F(MainDialogTest, EveryWindowHasUniqueMnemonicsAndANameForEveryControl)
     EXPECT_EQ(CheckKeyboardAccess(preview), 4);
     FolderBrowserDialog browser(faults, window.get());
     CheckKeyboardAccess(browser);
+    HistoryDialog history(faults, {}, window.get());
+    EXPECT_EQ(CheckKeyboardAccess(history), 4);
 
     // The letters reach their controls: a label's its field, a button's a click.
     window->activateWindow();

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <sys/wait.h>
 
 #include "app/about_dialog.h"
 #include "app/command_line.h"
@@ -206,6 +207,28 @@ TEST(CommandLine, FirstArgumentWithoutADashIsTheProfile)
     EXPECT_EQ(StartActionFromArguments({"job.twp", "--version"}), StartAction::PrintVersion);
     EXPECT_EQ(StartActionFromArguments({"--help"}), StartAction::PrintHelp);
     EXPECT_EQ(StartActionFromArguments({"-p", "job.twp"}), StartAction::OpenWindow);
+    EXPECT_EQ(StartActionFromArguments({"--report", "/s/k.report.json"}), StartAction::OpenReport);
+    EXPECT_EQ(ReportFileFromArguments({"--report", "/s/k.report.json"}), "/s/k.report.json");
+    EXPECT_EQ(ReportFileFromArguments({"--report=/s/k.report.json"}), "/s/k.report.json");
+    EXPECT_EQ(ReportFileFromArguments({"--report"}), "");
+}
+
+// A file that is no kept report is said so, and no window stays open waiting.
+TEST(CommandLine, TheProgramRefusesAReportFileItCannotRead)
+{
+    const std::string command =
+        std::string("'") + TWINFOL_PATH + "' --report /nonexistent/x.report.json 2>&1";
+    std::string printed;
+    int status = -1;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buffer[256];
+        for (std::size_t got; (got = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            printed.append(buffer, got);
+        status = pclose(pipe);
+    }
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(printed.find("/nonexistent/x.report.json is no run report that can be read"), std::string::npos)
+        << printed;
 }
 
 // The built program names itself and its version, as twinfol-sync does.

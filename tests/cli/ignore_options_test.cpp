@@ -144,8 +144,8 @@ TEST_F(IgnoreRulesTest, VerboseListsTheIgnoredItemsInTheReportAndTheLog)
         arguments.insert(arguments.end(), {"--log-file", tree.Path("run.log"), source, target});
         const RunArguments run = ParseArguments(arguments).arguments;
         CommandEnvironment environment{
-            out, err,         in,     ttyOut,   Terminal::No, ErrorStream::NotATerminal,
-            80,  tree.Root(), faults, runState, &places,      {}};
+            out,      err,     in, ttyOut, Terminal::No, ErrorStream::NotATerminal, 80, tree.Root(), faults,
+            runState, &places, {}, {}};
         out.str("");
         RunOutput output(environment, run);
         EXPECT_EQ(output.OpenLog(), "");

@@ -92,7 +92,8 @@ protected:
         err.str("");
         CommandEnvironment environment{
             out, err,         in,     ttyOut,   Terminal::No, ErrorStream::NotATerminal,
-            40,  tree.Root(), faults, runState, &places,      &notices};
+            40,  tree.Root(), faults, runState, &places,      &notices,
+            {}};
         return RunSyncCommand(arguments, environment);
     }
 

@@ -26,8 +26,8 @@ protected:
         out.str("");
         err.str("");
         ttyOut.str("");
-        CommandEnvironment environment{out, err,         in,     ttyOut,   tty,     errorStream,
-                                       40,  tree.Root(), faults, runState, &places, {}};
+        CommandEnvironment environment{out,         err,    in,       ttyOut,  tty, errorStream, 40,
+                                       tree.Root(), faults, runState, &places, {},  {}};
         return RunSyncCommand(arguments, environment);
     }
 

@@ -124,7 +124,7 @@ TEST_F(TwinfolSyncProgram, RunsAJobAndPrintsJsonForAnyName)
         "\"bytesCopied\": 10, \"overwrittenFiles\": [], \"addedFiles\": [\"" +
         target + "caf\\u00e9\", \"" + target + "\xC3\xA9t\xC3\xA9\"], \"deletedFiles\": [\"" + target +
         "stale\"], \"addedFolders\": [], \"deletedFolders\": [], \"addedFolderContents\": {}, "
-        "\"incompleteFolders\": [], \"ignoredCount\": 0, \"ignored\": [], "
+        "\"incompleteFolders\": [], \"partlyCopiedFolders\": [], \"ignoredCount\": 0, \"ignored\": [], "
         "\"problemLog\": [], \"problems\": [], \"notes\": []}\n";
     EXPECT_EQ(json, expected);
     EXPECT_EQ(tree.ReadFile("target/caf\xE9"), "latin1");

@@ -182,18 +182,24 @@ TEST_P(SyncEngineTrashTest, ItemsLeaveTheTrashAfterTheKeepingDaysOnlyWhileTheirI
     EXPECT_EQ(NewestJournal()->records.at(0).relativePath, "later");
 }
 
-TEST_P(SyncEngineTrashTest, JournalsOfEarlierRunsWithoutTheTrashGoAtTheNextRunIntoTheTarget)
+TEST_P(SyncEngineTrashTest, JournalsOfEarlierRunsWithoutTheTrashStayForTheHistoryUntilTheKeepingDaysEnd)
 {
     for (const char* name : {"a", "b", "c"}) {
         tree.WriteFile(Source(name), name);
         RunWithTrash(unconfirmed);
         testNow += std::chrono::seconds(1);
     }
-    EXPECT_EQ(Journals().size(), 2u);
+    EXPECT_EQ(Journals().size(), 3u);
+    AdvanceDays(30);
+    tree.WriteFile(Source("d"), "d");
+    RunWithTrash(unconfirmed);
+    // The old ones serve no undo any more and go; the one of "c" was the last of the target when the
+    // run started, and the run of "d" is the newest now.
+    ASSERT_EQ(Journals().size(), 2u);
     const std::optional<Journal> newest = NewestJournal();
     ASSERT_TRUE(newest);
     ASSERT_EQ(newest->records.size(), 1u);
-    EXPECT_EQ(newest->records[0].relativePath, "c");
+    EXPECT_EQ(newest->records[0].relativePath, "d");
     EXPECT_EQ(newest->records[0].entry, JournalEntry::AddedFile);
     EXPECT_FALSE(newest->header.useTrash);
 }
