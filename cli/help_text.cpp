@@ -220,10 +220,10 @@ problems", "Synchronisation interrupted" or "Synchronisation refused", with the 
 files copied, the first problem or the reason for the refusal. A run refused before it starts (a
 missing folder, more deletes than --max-delete allows, another run writing to the target) is told
 too. Without a session bus or a notification server nothing is sent and nothing is said, and the
-exit status is the same. With --notify-wait and a --log-file, where the desktop shows actions,
-the notification offers "Open report"; the runner stays until it is clicked, the notification is
-closed or 10 minutes have passed, and a click opens the log in the window: "twinfol --report
-FILE", the twinfol beside twinfol-sync, or else the first in PATH. The runner exits only after
+exit status is the same. With --notify-wait, where the desktop shows actions and the run kept its
+report for the history, the notification offers "Open report"; the runner stays until it is
+clicked, the notification is closed or 10 minutes have passed, and a click opens that report in
+the window: "twinfol --report FILE", the twinfol beside twinfol-sync, or else the first in PATH. The runner exits only after
 that wait, with the run's own exit status.
 
 A dry run reports the problems the real run would meet where they can be seen without changing

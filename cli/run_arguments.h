@@ -64,18 +64,15 @@ struct RunArguments {
     std::optional<SyncDirection> direction;
     // The Undo form: the target whose last run is undone.
     std::string undoTarget;
-    enum class Invocation {
-        Help,
-        Version,
-        Folders,
-        Profile,
-        Undo,
-        History,
-        Schedule,
-        Unschedule,
-        Schedules,
-        Watch
-    };
+    // The History form: the target whose runs are listed; empty for every run.
+    std::string historyTarget;
+    // The Schedule form: hourly, daily, weekly, on-mount or a calendar expression; the profile is in
+    // profilePath, as it is for the Unschedule form.
+    std::string scheduleWhen;
+    // With a profile: its source or target folder where it is now, in place of the path the profile
+    // names (the disk watcher gives it for a disk mounted under another path); empty for the profile's.
+    std::string sourceAt;
+    std::string targetAt;
 
     // The run's options as the switches give them: the job's flags for the Folders form (a profile
     // holds its own), and for either form how long the Trash keeps things, the safety limits, the

@@ -103,14 +103,4 @@ std::string EscapedForMarkup(const std::string& body)
     return escaped;
 }
 
-std::string ReportFileOf(const RunArguments& arguments, const std::string& workingFolder)
-{
-    if (arguments.logFile.empty() || arguments.logFile.front() == '/')
-        return arguments.logFile;
-    std::string folder = workingFolder;
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    return folder + arguments.logFile;
-}
-
 } // namespace twinfol::cli

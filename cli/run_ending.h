@@ -65,8 +65,4 @@ NoticeText NoticeTextOf(const RunEnding& ending);
 // capabilities): such a server would take "<" and "&" in a file name for tags and entities.
 std::string EscapedForMarkup(const std::string& body);
 
-// The file the notification's action opens: the one place that picks it. For now the run's log file
-// (made absolute against the working folder), which holds the report; empty without --log-file.
-std::string ReportFileOf(const RunArguments& arguments, const std::string& workingFolder);
-
 } // namespace twinfol::cli

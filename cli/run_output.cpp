@@ -29,8 +29,7 @@ ExitCode RunOutput::Refuse(const std::string& message, const std::string& subjec
     ending.outcome = RunOutcome::Refused;
     ending.subject = subject;
     ending.refusal = message;
-    if (log_.IsOpen())
-        ending.reportFile = ReportFileOf(arguments_, environment_.workingFolder);
+    ending.reportFile = keptReport_;
     Notify(std::move(ending));
     return ExitCode::Refused;
 }
@@ -63,9 +62,8 @@ ExitCode RunOutput::Report(const SyncReport& report, ExitCode code)
         // The notification tells of it as the exit status does, and offers no log to open.
         if (ending.problems++ == 0)
             ending.firstProblem = problem;
-    } else if (log_.IsOpen()) {
-        ending.reportFile = ReportFileOf(arguments_, environment_.workingFolder);
     }
+    ending.reportFile = keptReport_;
     if (arguments_.verbosity != Verbosity::Quiet || code != ExitCode::Finished) {
         if (arguments_.json)
             PrintReportJson(report, mode, environment_.out);

@@ -32,6 +32,9 @@ public:
     // The report of the run that ended with the exit status; answers the status to exit with, which
     // is 1 rather than 0 when the log file could not be written.
     [[nodiscard]] ExitCode Report(const SyncReport& report, ExitCode code);
+    // The report kept for the history (a file the window opens with --report), which the
+    // notification's action opens; none when the run kept none.
+    void KeptReportAt(std::string path) { keptReport_ = std::move(path); }
 
 private:
     FsStatus AppendToLog(const SyncReport& report, RunMode mode);
@@ -47,6 +50,7 @@ private:
     const RunArguments& arguments_;
     LogFile log_;
     std::vector<std::string> warnings_;
+    std::string keptReport_;
 };
 
 } // namespace twinfol::cli

@@ -37,15 +37,17 @@ SyncJob JobFromArguments(const RunArguments& arguments)
     return {arguments.source, arguments.target, arguments.options, arguments.exclusions};
 }
 
-// Keeps the report of a real run in the journal folder, for the history; a report that cannot be kept
-// says so in its notes.
-void KeepReport(CommandEnvironment& environment, const RunArguments& arguments, SyncReport& report)
+// Keeps the report of a real run in the journal folder, for the history, and tells the output where;
+// a report that cannot be kept says so in its notes.
+void KeepReport(CommandEnvironment& environment, const RunArguments& arguments, SyncReport& report,
+                RunOutput& output)
 {
     if (environment.places == nullptr || arguments.dryRun)
         return;
     std::string path;
     if (const FsStatus kept = KeepRunReport(environment.fileSystem, *environment.places, report, path); !kept)
         report.notes.push_back("The report could not be kept for the history (" + kept.Reason() + ").");
+    output.KeptReportAt(std::move(path));
 }
 
 ExitCode ExitCodeOf(const SyncReport& report)
@@ -117,7 +119,7 @@ ExitCode JobRun::Run()
     display.reset();
     if (!report.refusal.empty())
         return Refuse(report.refusal);
-    KeepReport(environment_, arguments_, report);
+    KeepReport(environment_, arguments_, report, output_);
     return output_.Report(report, ExitCodeOf(report));
 }
 
@@ -129,7 +131,7 @@ ExitCode JobRun::Refuse(const std::string& message)
     refused.target = roots_.IsOk() ? roots_.target : job_.target;
     refused.refusal = message;
     refused.startTime = std::chrono::system_clock::now();
-    KeepReport(environment_, arguments_, refused);
+    KeepReport(environment_, arguments_, refused, output_);
     for (const std::string& note : refused.notes)
         output_.Warn(note);
     return output_.Refuse(message, RunSubject(job_.source, job_.target));
@@ -317,7 +319,7 @@ ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environm
     if (!report.refusal.empty())
         return output.Refuse(report.refusal, arguments.undoTarget);
     report.RecordRun(search.run->journal.header.source, target, environment.runState.IsStopped());
-    KeepReport(environment, arguments, report);
+    KeepReport(environment, arguments, report, output);
     return output.Report(report, ExitCodeOf(report));
 }
 

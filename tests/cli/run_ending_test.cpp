@@ -106,18 +106,21 @@ TEST_F(RunEndingCommand, EachEndingIsToldOnceOnlyWhenAsked)
     EXPECT_EQ(RunTold({source, target}), ExitCode::Finished);
     EXPECT_TRUE(notices.endings.empty());
 
-    // The log is given relative to the working folder, the tree's root.
+    // The action opens the report the run kept for the history.
+    tree.WriteFile("source/b", "b");
     EXPECT_EQ(RunTold({"--notify", "--log-file", "run.log", source, target}), ExitCode::Finished);
     ASSERT_EQ(notices.endings.size(), 1u);
     EXPECT_EQ(notices.endings[0].outcome, RunOutcome::Done);
     EXPECT_EQ(notices.endings[0].wait, NoticeWait::No);
-    EXPECT_EQ(notices.endings[0].reportFile, tree.Path("run.log"));
+    EXPECT_TRUE(notices.endings[0].reportFile.ends_with(".report.json")) << notices.endings[0].reportFile;
+    EXPECT_TRUE(tree.Exists(notices.endings[0].reportFile.substr(tree.Root().size())));
 
     EXPECT_EQ(RunTold({"--notify-wait", source, tree.Path("missing")}), ExitCode::Refused);
     ASSERT_EQ(notices.endings.size(), 1u);
     EXPECT_EQ(notices.endings[0].outcome, RunOutcome::Refused);
     EXPECT_EQ(notices.endings[0].wait, NoticeWait::Yes);
-    EXPECT_EQ(notices.endings[0].reportFile, "");
+    // A refused run keeps a record of its refusal too.
+    EXPECT_TRUE(notices.endings[0].reportFile.ends_with(".report.json")) << notices.endings[0].reportFile;
     EXPECT_NE(err.str().find(notices.endings[0].refusal), std::string::npos) << err.str();
 }
 

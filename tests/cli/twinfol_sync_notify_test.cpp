@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <thread>
@@ -57,6 +58,19 @@ protected:
         for (int attempt = 0; attempt < 400 && !scratch.Exists("window-arguments"); ++attempt)
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         return scratch.ReadFile("window-arguments").value_or("");
+    }
+
+    // The one report the run kept for the history, under the test's state folder; empty unless there
+    // is exactly one.
+    std::string KeptReport() const
+    {
+        std::vector<std::string> kept;
+        if (!scratch.Exists("state"))
+            return {};
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(scratch.Path("state")))
+            if (entry.path().string().ends_with(".report.json"))
+                kept.push_back(entry.path().string());
+        return kept.size() == 1 ? kept[0] : std::string();
     }
 
     // A "twinfol" in the folder that writes the arguments it was started with.
@@ -139,7 +153,8 @@ TEST_F(TwinfolSyncNotify, TheActionStartsTheWindowOnTheReport)
     const std::vector<NotifyCall> calls = server.Calls();
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].actions, (std::vector<std::string>{"open-report", "Open report"}));
-    EXPECT_EQ(WindowArguments(), "--report\n" + scratch.Path("run.log") + "\n");
+    ASSERT_NE(KeptReport(), "");
+    EXPECT_EQ(WindowArguments(), "--report\n" + KeptReport() + "\n");
 }
 
 // Without a window beside it, the runner finds one in PATH.
@@ -151,11 +166,13 @@ TEST_F(TwinfolSyncNotify, TheWindowIsFoundInPath)
     const std::string folder = scratch.MakeFolder("bin");
     WriteFakeWindow(folder);
     const std::string path = folder + ":" + std::getenv("PATH");
+    tree.WriteFile("source/a", "a");
     const Outcome outcome =
         Run({"-q", "--notify-wait", "--log-file", scratch.Path("run.log"), source, target}, {{"PATH", path}},
             runner.Path());
     EXPECT_EQ(outcome.exitCode, 0) << outcome.err;
-    EXPECT_EQ(WindowArguments(), "--report\n" + scratch.Path("run.log") + "\n");
+    ASSERT_NE(KeptReport(), "");
+    EXPECT_EQ(WindowArguments(), "--report\n" + KeptReport() + "\n");
 }
 
 // A server that shows no actions gets none, and the runner does not stay for one.
