@@ -3,7 +3,6 @@
 #include "app/main_dialog.h"
 
 #include <QCoreApplication>
-#include <QGuiApplication>
 #include <QScreen>
 
 #include <utility>
@@ -32,9 +31,8 @@ MainDialog::MainDialog(FileSystem& fileSystem, SettingsStore& settings, DialogSe
                  [this](const ConfirmQuestion& question) { return this->dialogs.AskDelete(this, question); })
 {
     ui->setupUi(this);
-    // The bound values start as the controls were made, every box clear, rather than as a new job:
-    // initialisation fills them from the settings or the command-line profile, and a command-line
-    // profile that cannot be opened leaves the boxes clear.
+    // The bound values start as the controls were made, every box clear: initialisation fills them
+    // from the settings or the command-line profile, and one that cannot be opened leaves them clear.
     ReadControls();
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
@@ -74,8 +72,7 @@ void MainDialog::ConnectControls()
     connect(ui->openButton, &QPushButton::clicked, this, &MainDialog::OnOpenProfile);
     connect(ui->saveButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfile);
     connect(ui->saveAsButton, &QPushButton::clicked, this, &MainDialog::OnSaveProfileAs);
-    connect(ui->scheduleButton, &QPushButton::clicked, this,
-            [this] { ShowScheduleDialog(*this, dialogs, fields.profilePath); });
+    ConnectScheduleCommand(*ui->scheduleButton, *this, dialogs, fields.profilePath);
     connect(ui->exclusionsButton, &QPushButton::clicked, this, &MainDialog::OnExclusions);
     connect(ui->aboutButton, &QPushButton::clicked, this, &MainDialog::OnAbout);
     connect(ui->helpButton, &QPushButton::clicked, this, &MainDialog::OnHelp);
@@ -117,8 +114,7 @@ void MainDialog::showEvent(QShowEvent* event)
         FitToScreen(*this);
     }
     QDialog::showEvent(event);
-    // A message about the command-line profile waits until the window is on screen, so that it
-    // opens centred over the window rather than alone in a corner of the screen.
+    // A message about the command-line profile waits until the window is shown, to open centred on it.
     if (!startupMessage.isEmpty())
         QTimer::singleShot(0, this, [this] {
             const QString message = std::exchange(startupMessage, QString());

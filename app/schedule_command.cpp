@@ -2,6 +2,7 @@
 #include "app/schedule_command.h"
 
 #include <QCoreApplication>
+#include <QPushButton>
 
 #include "app/dialog_service.h"
 #include "app/schedule_dialog.h"
@@ -23,6 +24,13 @@ void ShowScheduleDialog(QWidget& window, DialogService& dialogs, const std::stri
     ScheduleDialog dialog(&window, dialogs, SchedulePlaces::ForCurrentUser(InstalledRunnerPath()),
                           profilePath, UserManagerRuns() ? UserManager::Running : UserManager::Absent);
     dialogs.Run(dialog);
+}
+
+void ConnectScheduleCommand(QPushButton& button, QWidget& window, DialogService& dialogs,
+                            const std::string& profilePath)
+{
+    QObject::connect(&button, &QPushButton::clicked, &window,
+                     [&window, &dialogs, &profilePath] { ShowScheduleDialog(window, dialogs, profilePath); });
 }
 
 } // namespace twinfol
