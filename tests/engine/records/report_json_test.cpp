@@ -26,6 +26,8 @@ TEST(ReportJson, ARunsReportReadsBackWithItsListsProblemsAndNotes)
     report.Record(ReportList::AddedFiles, "/dst/new \"quoted\"\tname");
     report.Record(ReportList::AddedFolders, "/dst/tree/");
     report.incompleteFolders.insert("/dst/tree/");
+    report.Record(ReportList::AddedFolders, "/dst/part/");
+    report.partlyCopiedFolders.insert("/dst/part/");
     report.addedFolderContents["/dst/tree/"] = {3, 4096};
     report.Record(ReportList::DeletedFiles, "/dst/caf\xC3\xA9");
     report.RecordProblem(ProblemKind::CopyFile, "/dst/locked", "Permission denied");
@@ -44,6 +46,7 @@ TEST(ReportJson, ARunsReportReadsBackWithItsListsProblemsAndNotes)
     EXPECT_EQ(read->addedFileCount, 1);
     EXPECT_EQ(read->deletedFiles, report.deletedFiles);
     EXPECT_EQ(read->MarkedList(ReportList::AddedFolders), report.MarkedList(ReportList::AddedFolders));
+    EXPECT_EQ(read->partlyCopiedFolders, report.partlyCopiedFolders);
     EXPECT_EQ(read->addedFolderContents, report.addedFolderContents);
     EXPECT_EQ(read->problemLog, report.problemLog);
     EXPECT_EQ(read->notes, report.notes);
