@@ -1,6 +1,7 @@
 // Command-line parsing of twinfol-sync.
 #include "cli/run_arguments.h"
 
+#include <algorithm>
 #include <string_view>
 
 #include "base/ignore_patterns.h"
@@ -324,6 +325,10 @@ ParsedArguments SettleInvocation(ParsedArguments parsed, const std::vector<std::
         return parsed;
     }
     if (run.invocation == Invocation::Undo) {
+        // --undo after --history took its place; the other order is refused above.
+        if (std::find(run.givenOptions.begin(), run.givenOptions.end(), "--history") !=
+            run.givenOptions.end())
+            return Refuse("--history takes only --json and --trash-days besides its folder");
         if (!positional.empty())
             return Refuse("--undo takes its target folder and no other folder or profile");
         if (!run.jobSwitches.empty() || run.direction || run.trashDaysGiven || HasIgnoreOptions(run))
@@ -401,6 +406,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& given)
             return parsed;
         } else if (argument == "--history") {
             run.invocation = Invocation::History;
+            run.givenOptions.push_back(argument);
         } else if (argument == "--version") {
             run.invocation = Invocation::Version;
             return parsed;

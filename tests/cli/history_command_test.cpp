@@ -110,6 +110,9 @@ TEST_F(HistoryCommandTest, ADryRunKeepsNothingAndHistoryTakesNoRunOptions)
     EXPECT_TRUE(HistoryJson({}).empty());
     EXPECT_EQ(Run({"--history", "--delete"}), ExitCode::Refused);
     EXPECT_EQ(Run({"--history", target, source}), ExitCode::Refused);
+    // An undo is no option of the history, in either order.
+    EXPECT_EQ(Run({"--history", "--undo", target}), ExitCode::Refused);
+    EXPECT_EQ(Run({"--undo", target, "--history"}), ExitCode::Refused);
 }
 
 } // namespace
