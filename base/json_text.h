@@ -22,6 +22,15 @@ enum class JsonType { Null, Bool, Number, String, Array, Object };
 
 // One JSON value; an object keeps its members in the order they were written.
 struct JsonValue {
+    // Defined where the type is complete: a member list of pairs holding the type itself cannot be
+    // made or destroyed before then.
+    JsonValue();
+    JsonValue(const JsonValue&);
+    JsonValue(JsonValue&&) noexcept;
+    JsonValue& operator=(const JsonValue&);
+    JsonValue& operator=(JsonValue&&) noexcept;
+    ~JsonValue();
+
     JsonType type = JsonType::Null;
     bool boolean = false;
     double number = 0;
