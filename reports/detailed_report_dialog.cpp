@@ -96,18 +96,12 @@ void DetailedReportDialog::Refresh()
     ui_->entryList->setAccessibleName(pages_[Index(currentView_)].nowShowing);
     const PathSet& list = *pages_[Index(currentView_)].list;
     const Page& page = pages_[Index(currentView_)];
-    const auto markOf = [&page](const std::string& path) {
-        if (page.incomplete != nullptr && page.incomplete->contains(path))
-            return incompleteMark;
-        if (page.partlyCopied != nullptr && page.partlyCopied->contains(path))
-            return partlyCopiedMark;
-        return std::string_view();
-    };
     QStringList rows;
     rows.reserve(static_cast<qsizetype>(list.size()));
     // Paths are bytes in the engine; they are shown as UTF-8, bytes that are not UTF-8 as \xNN.
     for (const std::string& path : list)
-        rows.append(QString::fromStdString(ForDisplay(path + std::string(markOf(path)))));
+        rows.append(QString::fromStdString(
+            ForDisplay(path + std::string(AddedFolderMark(path, page.incomplete, page.partlyCopied)))));
     ui_->entryList->clear();
     ui_->entryList->addItems(rows);
 }

@@ -1,7 +1,6 @@
 // Naming a disk by its file system's UUID or label, through libblkid, which needs no udev.
 #include "schedule/disk_identity.h"
 
-#include <blkid.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -11,62 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
-#include "base/bounded_read.h"
 #include "base/unique_fd.h"
+#include "engine/posix/block_device_probe.h"
 
 namespace twinfol {
 namespace {
-
-// A udev record is a few hundred bytes.
-constexpr std::size_t udevRecordBytes = 64 * 1024;
-
-std::string ProbedValue(blkid_probe probe, const char* name)
-{
-    const char* value = nullptr;
-    if (blkid_probe_lookup_value(probe, name, &value, nullptr) != 0 || value == nullptr)
-        return {};
-    return value;
-}
-
-DiskIdentity ProbedIdentity(dev_t device)
-{
-    const std::unique_ptr<char, decltype(&std::free)> path(blkid_devno_to_devname(device), &std::free);
-    if (!path)
-        return {};
-    const std::unique_ptr<blkid_struct_probe, decltype(&blkid_free_probe)> probe(
-        blkid_new_probe_from_filename(path.get()), &blkid_free_probe);
-    if (!probe)
-        return {};
-    blkid_probe_enable_superblocks(probe.get(), 1);
-    blkid_probe_set_superblocks_flags(probe.get(), BLKID_SUBLKS_UUID | BLKID_SUBLKS_LABEL);
-    if (blkid_do_safeprobe(probe.get()) != 0)
-        return {};
-    return {ProbedValue(probe.get(), "UUID"), ProbedValue(probe.get(), "LABEL")};
-}
-
-std::string RecordedValue(const std::string& record, std::string_view key)
-{
-    std::size_t at = record.find(key);
-    while (at != std::string::npos && at != 0 && record[at - 1] != '\n')
-        at = record.find(key, at + 1);
-    if (at == std::string::npos)
-        return {};
-    const std::size_t start = at + key.size();
-    return record.substr(start, record.find('\n', start) - start);
-}
-
-// udev probes every block device as it appears and keeps what it found where anyone may read it.
-DiskIdentity RecordedIdentity(dev_t device)
-{
-    const std::string path =
-        "/run/udev/data/b" + std::to_string(major(device)) + ":" + std::to_string(minor(device));
-    const UniqueFd file(open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    std::string record;
-    if (!file || ReadBounded(file.Get(), udevRecordBytes, record) != 0)
-        return {};
-    return {RecordedValue(record, "E:ID_FS_UUID="), RecordedValue(record, "E:ID_FS_LABEL=")};
-}
 
 std::string WithoutTrailingSlash(std::string path)
 {
@@ -79,8 +29,8 @@ std::string WithoutTrailingSlash(std::string path)
 
 DiskIdentity IdentifyDevice(dev_t device)
 {
-    DiskIdentity identity = ProbedIdentity(device);
-    return identity.IsKnown() ? identity : RecordedIdentity(device);
+    const std::vector<std::string> values = BlockDeviceValues(device, {"UUID", "LABEL"});
+    return {values[0], values[1]};
 }
 
 std::optional<std::string> PathInsideMount(const std::string& mountRoot, const std::string& below)

@@ -147,13 +147,19 @@ std::vector<std::string> SyncReport::MarkedList(ReportList list) const
     return marked;
 }
 
-std::string_view SyncReport::AddedFolderMark(const std::string& path) const
+std::string_view AddedFolderMark(const std::string& path, const PathSet* cutShort,
+                                 const PathSet* partlyCopied)
 {
-    if (incompleteFolders.contains(path))
+    if (cutShort != nullptr && cutShort->contains(path))
         return incompleteMark;
-    if (partlyCopiedFolders.contains(path))
+    if (partlyCopied != nullptr && partlyCopied->contains(path))
         return partlyCopiedMark;
     return {};
+}
+
+std::string_view SyncReport::AddedFolderMark(const std::string& path) const
+{
+    return twinfol::AddedFolderMark(path, &incompleteFolders, &partlyCopiedFolders);
 }
 
 std::int32_t SyncReport::Count(ReportList list) const

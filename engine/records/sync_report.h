@@ -58,6 +58,10 @@ inline constexpr std::string_view incompleteMark = " (incomplete: interrupted)";
 // The mark of an added folder some of whose entries could not be copied, each with a problem line of
 // its own (a stop's mark goes first where both apply).
 inline constexpr std::string_view partlyCopiedMark = " (incomplete: some items could not be copied)";
+// The mark an added folder carries, from the folders a stop cut short and those partly copied (either
+// set may be missing): incompleteMark, partlyCopiedMark, or none.
+std::string_view AddedFolderMark(const std::string& path, const PathSet* cutShort,
+                                 const PathSet* partlyCopied);
 
 // An item a pattern or a size limit left out of the run: its path (the target's, or the source's where
 // only the source holds it; a folder's ends with the separator) and the rule, in words.
