@@ -17,7 +17,8 @@ public:
     void DeleteTargetOnly(ItemKind kind);
 
 private:
-    void PostDelete(const std::string& name, ItemKind kind, OrderedResults& results);
+    // How many deletes of the kind go out together, of a level holding items of it.
+    std::size_t PieceSize(ItemKind kind, std::size_t items) const;
 
     WalkParts& parts_;
     Level& level_;
