@@ -2,11 +2,15 @@
 // handed to the pool each claim the most urgent pair waiting when they begin.
 #include "engine/walk/read_ahead.h"
 
+#include <algorithm>
+
 namespace twinfol {
 namespace {
 
 // Pairs read ahead per worker and not yet taken, at all depths together.
 constexpr std::size_t pairsPerWorker = 8;
+// Pairs one read task reads before it goes back to the end of the pool's queue.
+constexpr std::size_t pairsPerTask = 4;
 
 } // namespace
 
@@ -98,45 +102,65 @@ void ReadAhead::HandOut()
 void ReadAhead::HandOut(const std::shared_ptr<Shared>& shared, const PairReader& reader, WorkPool& pool,
                         std::size_t most)
 {
-    // One task per pair waiting, as long as the pairs held and the tasks queued leave room.
-    while (!shared->closed && shared->queued < shared->waiting.size() &&
-           shared->held + shared->queued < most) {
-        ++shared->queued;
-        pool.Post([shared, &reader, &pool, most] { ReadOne(shared, reader, pool, most); });
+    // A task reads pair after pair, so tasks are handed out only to bring the workers reading up to one
+    // per pair waiting, at most one per worker, as long as the pairs held leave room.
+    if (shared->closed)
+        return; // The walk is over: the reader may be gone.
+    const std::size_t readers = std::max<std::size_t>(pool.WorkerCount(), 1);
+    while (shared->tasks < std::min(shared->waiting.size(), readers) && shared->held < most) {
+        ++shared->tasks;
+        pool.Post([shared, &reader, &pool, most] { ReadSome(shared, reader, pool, most); });
     }
 }
 
-void ReadAhead::ReadOne(const std::shared_ptr<Shared>& sharedPtr, const PairReader& reader, WorkPool& pool,
-                        std::size_t most)
+std::shared_ptr<ListedPair> ReadAhead::ClaimNext(Shared& shared, const PairReader& reader, std::size_t most)
 {
-    Shared& shared = *sharedPtr;
-    std::shared_ptr<ListedPair> pair;
-    {
-        const std::lock_guard lock(shared.mutex);
-        --shared.queued;
-        if (shared.closed || shared.waiting.empty() || shared.held >= most ||
-            reader.stop.load(std::memory_order_relaxed))
-            return;
-        pair = std::move(shared.waiting.begin()->second);
-        shared.waiting.erase(shared.waiting.begin());
-        pair->state = ListedPair::State::Claimed;
-        ++shared.held;
-        ++shared.reading;
-    }
-    reader.Read(*pair);
-    const std::lock_guard lock(shared.mutex);
+    if (shared.closed || shared.waiting.empty() || shared.held >= most ||
+        reader.stop.load(std::memory_order_relaxed))
+        return nullptr;
+    std::shared_ptr<ListedPair> pair = std::move(shared.waiting.begin()->second);
+    shared.waiting.erase(shared.waiting.begin());
+    pair->state = ListedPair::State::Claimed;
+    ++shared.held;
+    ++shared.reading;
+    return pair;
+}
+
+void ReadAhead::FinishRead(Shared& shared, ListedPair& pair)
+{
     --shared.reading;
-    if (pair->state == ListedPair::State::Dropped || shared.closed) {
+    if (pair.state == ListedPair::State::Dropped || shared.closed) {
         --shared.held;
-        pair->state = ListedPair::State::Dropped;
+        pair.state = ListedPair::State::Dropped;
     } else {
-        pair->state = ListedPair::State::Done;
-        if (pair->twinPairs)
-            for (const std::shared_ptr<ListedPair>& twin : *pair->twinPairs)
+        pair.state = ListedPair::State::Done;
+        if (pair.twinPairs)
+            for (const std::shared_ptr<ListedPair>& twin : *pair.twinPairs)
                 shared.waiting.emplace(KeyOf(*twin), twin);
     }
-    shared.changed.notify_all();
-    // The pairs just made may be read next.
+    // Only the walk waiting for this very pair, or the end waiting for every read, wants to know.
+    if (shared.awaited == &pair || shared.closed)
+        shared.changed.notify_all();
+}
+
+void ReadAhead::ReadSome(const std::shared_ptr<Shared>& sharedPtr, const PairReader& reader, WorkPool& pool,
+                         std::size_t most)
+{
+    Shared& shared = *sharedPtr;
+    std::unique_lock lock(shared.mutex);
+    // A few pairs per task: the hand-over costs less against the reads, and the other work queued on the
+    // pool (the copies of the level the walk is at) still comes between.
+    for (std::size_t read = 0; read < pairsPerTask; ++read) {
+        const std::shared_ptr<ListedPair> pair = ClaimNext(shared, reader, most);
+        if (!pair)
+            break;
+        lock.unlock();
+        reader.Read(*pair);
+        lock.lock();
+        FinishRead(shared, *pair);
+    }
+    --shared.tasks;
+    // The pairs just made, or those left waiting, may be read next.
     HandOut(sharedPtr, reader, pool, most);
 }
 
@@ -150,7 +174,7 @@ bool ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourceListed, FsS
             pair.state = ListedPair::State::Taken;
             return false;
         }
-        shared_->changed.wait(lock, [&] { return pair.state != ListedPair::State::Claimed; });
+        WaitWhileClaimed(pair, lock);
         if (pair.state != ListedPair::State::Done)
             return false;
         pair.state = ListedPair::State::Taken;
@@ -164,6 +188,24 @@ bool ReadAhead::Take(ListedPair& pair, Level& level, FsStatus& sourceListed, FsS
     targetListed = std::move(pair.targetListed);
     targetRead = pair.targetRead;
     return true;
+}
+
+void ReadAhead::WaitWhileClaimed(ListedPair& pair, std::unique_lock<std::mutex>& lock)
+{
+    // Rather than sleep until a worker is done with the pair, the walk reads the next pairs waiting
+    // itself: time that would be lost becomes a read ahead, and the worker need not wake it.
+    while (pair.state == ListedPair::State::Claimed) {
+        const std::shared_ptr<ListedPair> other = ClaimNext(*shared_, reader_, most_);
+        if (!other)
+            break;
+        lock.unlock();
+        reader_.Read(*other);
+        lock.lock();
+        FinishRead(*shared_, *other);
+    }
+    shared_->awaited = &pair;
+    shared_->changed.wait(lock, [&] { return pair.state != ListedPair::State::Claimed; });
+    shared_->awaited = nullptr;
 }
 
 void ReadAhead::Drop(ListedPair& pair)

@@ -91,9 +91,11 @@ private:
         std::map<WaitingKey, std::shared_ptr<ListedPair>> waiting;
         // Pairs claimed or read and not yet taken or dropped: each holds its two folders open.
         std::size_t held = 0;
-        // Read tasks handed to the pool and not yet begun.
-        std::size_t queued = 0;
+        // Read tasks handed to the pool and not yet ended.
+        std::size_t tasks = 0;
         std::size_t reading = 0;
+        // The pair the walk sleeps for, if any.
+        const ListedPair* awaited = nullptr;
         bool closed = false;
     };
 
@@ -103,8 +105,15 @@ private:
                         std::size_t most);
     // Under the lock.
     void DropHeld(ListedPair& pair);
-    static void ReadOne(const std::shared_ptr<Shared>& shared, const PairReader& reader, WorkPool& pool,
-                        std::size_t most);
+    // Under the lock: until a worker is done with the pair the walk reached.
+    void WaitWhileClaimed(ListedPair& pair, std::unique_lock<std::mutex>& lock);
+    // A read task: claims the most urgent pair waiting and reads it, a few times over.
+    static void ReadSome(const std::shared_ptr<Shared>& shared, const PairReader& reader, WorkPool& pool,
+                         std::size_t most);
+    // Under the lock: the pair a read takes next, claimed; null when none may be read now.
+    static std::shared_ptr<ListedPair> ClaimNext(Shared& shared, const PairReader& reader, std::size_t most);
+    // Under the lock: a read is over, and the walk may take the pair.
+    static void FinishRead(Shared& shared, ListedPair& pair);
 
     const PairReader reader_;
     WorkPool& pool_;
