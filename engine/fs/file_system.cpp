@@ -104,6 +104,11 @@ FsStatus FileSystem::DeleteFolderTree(const std::string& folder, const StopFlag&
     return PathTreeWalk(*this, nullptr, stop, std::ref(mayEnter)).Delete(folder);
 }
 
+std::unique_ptr<PreparedCopies> FileSystem::PrepareCopies(const std::vector<CopyPair>&)
+{
+    return nullptr;
+}
+
 FsStatus FileSystem::MakeFolders(const std::string& folder, mode_t mode)
 {
     const std::string whole = WithoutTrailingSeparator(folder);

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/path.h"
 #include "base/temporary_name.h"
@@ -144,6 +145,21 @@ public:
     virtual ~RunScope() = default;
     // Whether the run may go on: a refusal when another run is writing to the same target.
     virtual FsStatus Status() const { return {}; }
+};
+
+// Copies filled ahead by FileSystem::PrepareCopies, for the CopyFile calls of the thread that asked;
+// whatever is left of them when this object is destroyed is let go without a trace.
+class PreparedCopies {
+public:
+    virtual ~PreparedCopies() = default;
+    // How many of the prepared copies a CopyFile call has used so far.
+    virtual std::size_t Used() const = 0;
+};
+
+// One copy a run is about to make, by whole paths.
+struct CopyPair {
+    std::string from;
+    std::string to;
 };
 
 // Every file access of the program. A layer writes the primitives, the operations that must reach the
@@ -312,6 +328,13 @@ public:
     // the names it can hold and whether its calls wait on a network or a FUSE server. By default a
     // plain local disk. One at a time.
     virtual DiskKind DiskKindOf(const std::string& folder);
+    // A hint before a few copies on this thread: the layer may fill them ahead, unnamed, and put their
+    // data on the disk together, so that the CopyFile calls for the same paths that follow on this
+    // thread, while the answer is held, only give each its name. A copy not prepared, or whose
+    // preparation failed, is made as usual; the outcome of every CopyFile is the same either way. By
+    // default nothing is prepared (nullptr), and a layer that forwards to another does not pass it on.
+    // Concurrent.
+    virtual std::unique_ptr<PreparedCopies> PrepareCopies(const std::vector<CopyPair>& copies);
     // Creates the folder and every missing folder above it with the mode (less the umask); folders
     // already there, or links to folders, are left as they are. Succeeds when the whole path is a
     // folder afterwards. By default from MakeFolder, with ResolvePath and LookAt where a link stands.

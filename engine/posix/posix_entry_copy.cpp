@@ -302,7 +302,7 @@ FsStatus PosixEntryCopy::CopyLink(const SourceEntry& from, const struct stat& in
 
 PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetDirFd,
                                             std::optional<mode_t> createMask, const CopyOwnership& ownership,
-                                            const CopySteps& steps) const
+                                            const CopySteps& steps, std::optional<off_t> largest) const
 {
     PreparedFile prepared;
     if (from.listedKind != EntryKind::File)
@@ -311,7 +311,8 @@ PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetD
         openat(from.dirFd, from.name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     struct stat info {};
     // A file with several names may become a link to a copy made before it, which is decided in order.
-    if (!source || fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1)
+    if (!source || fstat(source.Get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_nlink > 1 ||
+        (largest && info.st_size > *largest))
         return prepared;
     const bool setMode = NeedsModeChange(info, createMask);
     UniqueFd temporary(openat(targetDirFd, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC,
@@ -323,9 +324,29 @@ PreparedFile PosixEntryCopy::PrepareUnnamed(const SourceEntry& from, int targetD
     if (filled) {
         prepared.temporary = std::move(temporary);
         prepared.size = static_cast<std::uint64_t>(info.st_size);
+        prepared.sourceInfo = info;
     } else if (filled.Error() == sourceChangedError)
         prepared.failure = filled; // Copied twice already: doing it again would not be "once more".
     return prepared;
+}
+
+FsStatus PosixEntryCopy::PlacePrepared(int temporary, const struct stat& sourceInfo, const Destination& to,
+                                       PosixRunState& run, const CopySteps& steps)
+{
+    Placement placement = Placement::Add;
+    DeferredCloser* holdReplaced = nullptr;
+    struct stat targetInfo {};
+    if (FsStatus decided =
+            DecidePlacement(to, FactsFromStat(sourceInfo), run.readOnly, placement, holdReplaced, targetInfo);
+        !decided)
+        return decided;
+    if (placement == Placement::Add)
+        if (FsStatus holdable = CheckNewName(BaseNameOf(to.name), run.targetNames); !holdable)
+            return holdable;
+    const FsStatus placed = PlaceUnnamedFile(temporary, sourceInfo, to, placement, holdReplaced);
+    if (placed && steps.progress != nullptr)
+        steps.progress->FileCopied(static_cast<std::uint64_t>(sourceInfo.st_size));
+    return placed;
 }
 
 } // namespace twinfol

@@ -40,6 +40,8 @@ struct PreparedFile {
     FsStatus failure;
     // The size of the data in the temporary file.
     std::uint64_t size = 0;
+    // The source as it was read.
+    struct stat sourceInfo {};
 };
 
 class PosixEntryCopy {
@@ -64,8 +66,14 @@ public:
     // temporary file of the target folder. Only an entry listed as a regular file with one name is
     // opened; anything else (a link, a special file, a file with several names, no O_TMPFILE) answers
     // "not prepared", and the caller copies the entry with Copy.
+    // A file larger than largest, when given, is not prepared either.
     PreparedFile PrepareUnnamed(const SourceEntry& from, int targetDirFd, std::optional<mode_t> createMask,
-                                const CopyOwnership& ownership, const CopySteps& steps) const;
+                                const CopyOwnership& ownership, const CopySteps& steps,
+                                std::optional<off_t> largest = std::nullopt) const;
+    // The second half of a copy prepared ahead (its data on the disk): the unnamed file takes the
+    // destination's name as Copy would have given it one, by the same rules for what stands there.
+    FsStatus PlacePrepared(int temporary, const struct stat& sourceInfo, const Destination& to,
+                           PosixRunState& run, const CopySteps& steps);
 
 private:
     // size receives the size of the data copied (0 for a link).

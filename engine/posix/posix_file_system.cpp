@@ -19,6 +19,7 @@
 #include "engine/posix/posix_file_facts.h"
 #include "engine/posix/posix_listing.h"
 #include "engine/posix/posix_mount_table.h"
+#include "engine/posix/posix_prepared_copies.h"
 #include "engine/posix/posix_respell.h"
 #include "engine/posix/posix_target_lock.h"
 #include "engine/posix/posix_trash_folder.h"
@@ -214,10 +215,48 @@ FsStatus PosixFileSystem::CopyFile(const std::string& from, const std::string& t
     // does not know what the folder's default ACL would make of a mode either, so it always sets the
     // mode itself, nor who owns what is created there, which it looks up only when that matters.
     const int targetDirFd = target.dirFd;
+    if (PreparedCopy prepared; hook == nullptr && PosixPreparedCopies::TakeForThisThread(from, to, prepared))
+        return entryCopy_.PlacePrepared(prepared.temporary.Get(), prepared.sourceInfo,
+                                        Destination{targetDirFd, std::move(target.name),
+                                                    std::move(targetFolder), std::nullopt, std::nullopt,
+                                                    wholeFolder},
+                                        *run, steps);
     return entryCopy_.Copy(SourceEntry{source.dirFd, source.name.c_str(), EntryKind::Missing},
                            Destination{targetDirFd, std::move(target.name), std::move(targetFolder),
                                        std::nullopt, std::nullopt, wholeFolder},
                            std::nullopt, *run, steps);
+}
+
+std::unique_ptr<PreparedCopies> PosixFileSystem::PrepareCopies(const std::vector<CopyPair>& copies)
+{
+    // A flush for one file costs what the copy's own would.
+    if (copies.size() < 2 || entryCopy_.TemporaryFiles() != TemporaryFileKind::UnnamedWhereSupported)
+        return nullptr;
+    std::vector<PreparedCopy> prepared;
+    prepared.reserve(copies.size());
+    // One folder's files: one flush covers them all.
+    const std::string folder = FolderOf(copies.front().to);
+    for (const CopyPair& copy : copies) {
+        if (FolderOf(copy.to) != folder)
+            continue;
+        const PosixLocation source = resolver_.Locate(copy.from);
+        const PosixLocation target = resolver_.Locate(copy.to);
+        const std::shared_ptr<PosixRunState> run = resolver_.RunStateOf(copy.to);
+        if (!source.status || !target.status || !run)
+            continue;
+        PreparedFile file = entryCopy_.PrepareUnnamed(
+            SourceEntry{source.dirFd, source.name.c_str(), EntryKind::File}, target.dirFd, std::nullopt,
+            CopyOwnership{run->credentials, std::nullopt}, {}, largestPreparedCopy);
+        if (file.temporary)
+            prepared.push_back({copy.from, copy.to, std::move(file.temporary), file.sourceInfo});
+    }
+    if (prepared.empty())
+        return nullptr;
+    // One flush for all of them, before any takes a name: a name never shows data a power cut could
+    // still take away. Should it fail, each copy is made as usual, with its own.
+    if (syncfs(prepared.front().temporary.Get()) != 0)
+        return nullptr;
+    return std::make_unique<PosixPreparedCopies>(std::move(prepared));
 }
 
 FsStatus PosixFileSystem::DeleteFile(const std::string& path)

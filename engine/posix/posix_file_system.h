@@ -62,6 +62,9 @@ public:
     FsStatus ReadFile(const std::string& path, std::size_t maxBytes, std::string& bytes) override;
     FsStatus ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode) override;
     FsStatus MakeFolders(const std::string& folder, mode_t mode) override;
+    // Regular files of one name up to a mebibyte, below a run's roots, each into an unnamed file of its
+    // target's folder; one syncfs puts them all on the disk. Only a CopyFile without a hook uses them.
+    std::unique_ptr<PreparedCopies> PrepareCopies(const std::vector<CopyPair>& copies) override;
     // One open beneath the folder the run works in, checked to be a regular file, and closed.
     FsStatus OpenForReading(const std::string& path) override;
     // statvfs of the folder: the room left to a process without root's reserve.

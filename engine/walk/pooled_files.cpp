@@ -19,19 +19,54 @@ constexpr std::size_t filesPerPiece = 16;
 
 } // namespace
 
+std::unique_ptr<PreparedCopies> PooledFiles::PrepareCopies(const Piece& piece, bool onWorker) const
+{
+    // The files of the piece this thread will copy, as far as they are known before the loop: adds,
+    // and the twins compared ahead and found older than their sources.
+    std::vector<CopyPair> copies;
+    for (const PooledFile& file : piece) {
+        const ItemPlace place = level_.Place(*file.name);
+        bool copiesHere = false;
+        if (!onWorker)
+            copiesHere =
+                file.started && file.twin && file.action == ItemAction::Overwrite && !file.copiedHere;
+        else if (!file.twin)
+            copiesHere = true;
+        else
+            copiesHere = file.comparedAhead && file.comparison == TwinComparison::SourceNewer &&
+                         parts_.changes.OverwritesOnWorkers() &&
+                         parts_.rules.ForTwinFile(place, file.comparison) == ItemAction::Overwrite;
+        if (copiesHere)
+            copies.push_back({place.SourcePath(), place.TargetPath()});
+    }
+    if (copies.size() < 2)
+        return nullptr;
+    return parts_.fileSystem.PrepareCopies(copies);
+}
+
 void PooledFiles::CompareAndCopy(Piece& piece)
 {
+    // The twins are compared first, so that every copy of the piece is known before the first begins
+    // and the layer can fill them ahead together. A file is begun (and recorded) only in the loop
+    // after, one at a time, as a stop allows.
+    for (PooledFile& file : piece) {
+        if (parts_.IsStopped())
+            return;
+        if (file.twin && !file.comparedAhead) {
+            file.comparison =
+                CompareTwinFiles(parts_.fileSystem, parts_.rules, level_.source, level_.sourceDir,
+                                 level_.target, level_.targetDir, *file.name, {})
+                    .comparison;
+            file.comparedAhead = true;
+        }
+    }
+    const std::unique_ptr<PreparedCopies> prepared = PrepareCopies(piece, true);
     for (PooledFile& file : piece) {
         if (parts_.IsStopped())
             return;
         file.started = true;
         const ItemPlace place = level_.Place(*file.name);
         if (file.twin) {
-            if (!file.comparedAhead)
-                file.comparison =
-                    CompareTwinFiles(parts_.fileSystem, parts_.rules, level_.source, level_.sourceDir,
-                                     level_.target, level_.targetDir, *file.name, {})
-                        .comparison;
             file.action = parts_.rules.ForTwinFile(place, file.comparison);
             if (file.action != ItemAction::Overwrite || !parts_.changes.OverwritesOnWorkers())
                 continue;
@@ -100,6 +135,8 @@ void PooledFiles::RecordTwin(PooledFile& file)
 
 void PooledFiles::RecordFiles(Piece& piece)
 {
+    // The overwrites left to this thread are filled ahead here, each still named in its turn.
+    const std::unique_ptr<PreparedCopies> prepared = PrepareCopies(piece, false);
     // What one thread shows and records for each file, in the same order.
     for (PooledFile& file : piece) {
         if (!file.started)

@@ -39,6 +39,9 @@ private:
     };
     using Piece = std::vector<PooledFile>;
 
+    // The copies of the piece this thread will make, filled ahead where the layer can: those of a
+    // worker's CompareAndCopy, or the overwrites left to the engine thread.
+    std::unique_ptr<PreparedCopies> PrepareCopies(const Piece& piece, bool onWorker) const;
     // On a worker: touches nothing of the level but its stamp readers.
     void CompareAndCopy(Piece& piece);
     void RecordFiles(Piece& piece);
