@@ -42,11 +42,9 @@ public:
 
     // Overwrites and deletes, those through the Trash too, may be made on the workers of a run at the
     // same time, and adds copied there: the Trash keeps its names and the journal its records under
-    // locks of their own. The records of any change (Finish...) are made on the engine thread.
-    // Overwrites through the Trash stay on the engine thread, one after the other: the journal line that
-    // tells an undo the new content is the run's can only follow the copy, and that order is what the
-    // kill loop's undo check has proved; copies side by side have not been through it.
-    bool OverwritesOnWorkers() const { return !useTrash_; }
+    // locks of their own, and each overwrite writes its own lines in its own order (the old content
+    // kept, then the copy, then the line that tells an undo the new content is the run's). The records
+    // of any change (Finish...) are made on the engine thread.
 
     // The copies tell progress, when given, how they advance.
     ChangeResult AddFile(const std::string& from, const std::string& to, CopyProgress* progress = nullptr);

@@ -19,24 +19,14 @@ constexpr std::size_t filesPerPiece = 16;
 
 } // namespace
 
-std::unique_ptr<PreparedCopies> PooledFiles::PrepareCopies(const Piece& piece, bool onWorker) const
+std::unique_ptr<PreparedCopies> PooledFiles::PrepareCopies(const Piece& piece) const
 {
-    // The files of the piece this thread will copy, as far as they are known before the loop: adds,
-    // and the twins compared ahead and found older than their sources.
+    // The files of the piece the worker will copy: adds, and the twins found older than their sources.
     std::vector<CopyPair> copies;
     for (const PooledFile& file : piece) {
         const ItemPlace place = level_.Place(*file.name);
-        bool copiesHere = false;
-        if (!onWorker)
-            copiesHere =
-                file.started && file.twin && file.action == ItemAction::Overwrite && !file.copiedHere;
-        else if (!file.twin)
-            copiesHere = true;
-        else
-            copiesHere = file.comparedAhead && file.comparison == TwinComparison::SourceNewer &&
-                         parts_.changes.OverwritesOnWorkers() &&
-                         parts_.rules.ForTwinFile(place, file.comparison) == ItemAction::Overwrite;
-        if (copiesHere)
+        if (!file.twin || (file.comparison == TwinComparison::SourceNewer &&
+                           parts_.rules.ForTwinFile(place, file.comparison) == ItemAction::Overwrite))
             copies.push_back({place.SourcePath(), place.TargetPath()});
     }
     if (copies.size() < 2)
@@ -60,7 +50,7 @@ void PooledFiles::CompareAndCopy(Piece& piece)
             file.comparedAhead = true;
         }
     }
-    const std::unique_ptr<PreparedCopies> prepared = PrepareCopies(piece, true);
+    const std::unique_ptr<PreparedCopies> prepared = PrepareCopies(piece);
     for (PooledFile& file : piece) {
         if (parts_.IsStopped())
             return;
@@ -68,14 +58,14 @@ void PooledFiles::CompareAndCopy(Piece& piece)
         const ItemPlace place = level_.Place(*file.name);
         if (file.twin) {
             file.action = parts_.rules.ForTwinFile(place, file.comparison);
-            if (file.action != ItemAction::Overwrite || !parts_.changes.OverwritesOnWorkers())
+            if (file.action != ItemAction::Overwrite)
                 continue;
         }
-        file.copiedHere = true;
         const std::string sourcePath = place.SourcePath();
         const std::string targetPath = place.TargetPath();
-        file.copied = file.twin ? parts_.changes.Overwrite(sourcePath, targetPath, &file.tally).status
-                                : parts_.changes.CopyNewFile(sourcePath, targetPath, &file.tally);
+        file.copied = file.twin
+                          ? parts_.changes.Overwrite(sourcePath, targetPath, &file.tally)
+                          : ChangeResult{parts_.changes.CopyNewFile(sourcePath, targetPath, &file.tally)};
     }
 }
 
@@ -93,18 +83,18 @@ void PooledFiles::ForetellFirstFile(const std::string& name, bool twin, bool kno
         parts_.records.Foretell("Overwriting file: ", level_.targetDir, name);
 }
 
-FsStatus PooledFiles::CopyAgainIfCrowdedOut(const PooledFile& file)
+ChangeResult PooledFiles::CopyAgainIfCrowdedOut(const PooledFile& file)
 {
     // A worker's copy that found the disk full may have found it full of the other workers' copies,
     // which one job would never have had under way beside it. Those are done now: the file gets the
     // one try it would have had alone.
-    const FsStatus& copied = file.copied;
+    const FsStatus& copied = file.copied.status;
     if (copied || (copied.Error() != ENOSPC && copied.Error() != EDQUOT) || parts_.IsStopped())
-        return copied;
+        return file.copied;
     const ItemPlace place = level_.Place(*file.name);
     if (file.twin)
-        return parts_.changes.Overwrite(place.SourcePath(), place.TargetPath(), &parts_.figures).status;
-    return parts_.changes.CopyNewFile(place.SourcePath(), place.TargetPath(), &parts_.figures);
+        return parts_.changes.Overwrite(place.SourcePath(), place.TargetPath(), &parts_.figures);
+    return {parts_.changes.CopyNewFile(place.SourcePath(), place.TargetPath(), &parts_.figures)};
 }
 
 void PooledFiles::RecordTwin(PooledFile& file)
@@ -123,20 +113,13 @@ void PooledFiles::RecordTwin(PooledFile& file)
         return;
     }
     parts_.records.Show("Overwriting file: ", level_.targetDir, name);
-    ChangeResult copied;
-    if (file.copiedHere) {
-        parts_.figures.AddCopied(file.tally);
-        copied = ChangeResult{CopyAgainIfCrowdedOut(file)};
-    } else {
-        copied = parts_.changes.Overwrite(place.SourcePath(), place.TargetPath(), &parts_.figures);
-    }
+    parts_.figures.AddCopied(file.tally);
+    const ChangeResult copied = CopyAgainIfCrowdedOut(file);
     parts_.records.FileOverwritten(place.SourcePath(), place.TargetPath(), copied, compared);
 }
 
 void PooledFiles::RecordFiles(Piece& piece)
 {
-    // The overwrites left to this thread are filled ahead here, each still named in its turn.
-    const std::unique_ptr<PreparedCopies> prepared = PrepareCopies(piece, false);
     // What one thread shows and records for each file, in the same order.
     for (PooledFile& file : piece) {
         if (!file.started)
@@ -149,8 +132,9 @@ void PooledFiles::RecordFiles(Piece& piece)
         const std::string targetPath = place.TargetPath();
         parts_.records.Show("Adding file: ", level_.targetDir, *file.name);
         parts_.figures.AddCopied(file.tally);
-        parts_.records.FileAdded(place.SourcePath(), targetPath,
-                                 parts_.changes.FinishAddFile(targetPath, CopyAgainIfCrowdedOut(file)));
+        parts_.records.FileAdded(
+            place.SourcePath(), targetPath,
+            parts_.changes.FinishAddFile(targetPath, CopyAgainIfCrowdedOut(file).status));
     }
 }
 

@@ -32,23 +32,20 @@ private:
         TwinComparison comparison = TwinComparison::Unreadable;
         // For a twin, what the worker decided once it had compared it; an add is decided already.
         ItemAction action = ItemAction::AddFile;
-        // Whether the worker copied it (an add, or an overwrite the changes allow on a worker).
-        bool copiedHere = false;
-        FsStatus copied;
+        ChangeResult copied;
         CopyTally tally;
     };
     using Piece = std::vector<PooledFile>;
 
-    // The copies of the piece this thread will make, filled ahead where the layer can: those of a
-    // worker's CompareAndCopy, or the overwrites left to the engine thread.
-    std::unique_ptr<PreparedCopies> PrepareCopies(const Piece& piece, bool onWorker) const;
+    // The copies of the piece, once its twins are compared, filled ahead where the layer can.
+    std::unique_ptr<PreparedCopies> PrepareCopies(const Piece& piece) const;
     // On a worker: touches nothing of the level but its stamp readers.
     void CompareAndCopy(Piece& piece);
     void RecordFiles(Piece& piece);
     void RecordTwin(PooledFile& file);
     void ForetellFirstFile(const std::string& name, bool twin, bool knownNewer);
     // Copies a file once more, here, when a worker's copy of it found the disk full.
-    FsStatus CopyAgainIfCrowdedOut(const PooledFile& file);
+    ChangeResult CopyAgainIfCrowdedOut(const PooledFile& file);
     // The spelling check of an add on a target that may fold case, on this thread and after every add
     // whose name folds alike: true when the add goes ahead, else its outcome is handled or recorded.
     bool AddSpelledAsListed(const std::string& name, OrderedResults& results,
