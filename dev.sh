@@ -19,7 +19,8 @@ test_packages=(strace git dbus-daemon systemd)
 # The tools the tests on real file systems mount their disks with; those tests run only as root. The
 # network mounts are an rclone mount of a local folder and sshfs onto an sshd the tests start on the
 # loopback interface (fuse3 stands in for fuse, which exfat-fuse and fusefat ask for).
-mount_packages=(fuse3 exfat-fuse exfatprogs fusefat dosfstools e2fsprogs rclone sshfs openssh-server)
+mount_packages=(fuse3 exfat-fuse exfatprogs fusefat dosfstools e2fsprogs btrfs-progs xfsprogs rclone sshfs
+    openssh-server)
 jobs=$(nproc 2>/dev/null || echo 2)
 
 ensure_packages() {

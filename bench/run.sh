@@ -339,15 +339,29 @@ bench_patterns() {
     mv "$work" "$trash/work-patterns.$$"
 }
 
+# One copy and one re-run of a tree by twinfol-sync (and the binary compared with), for their peaks.
+memory_runs() {
+    local tree=$1 source=$2 work=$3 tool
+    for tool in twinfol "${before[@]}"; do
+        mkdir -p "$work/copy-$tool"
+        run_tool "$tree" copy 1 "$tool" "$source" "$work/copy-$tool"
+        run_tool "$tree" noop 1 "$tool" "$source" "$work/copy-$tool"
+    done
+}
+
 memory_check() {
     local source=$scratch/src-huge work=$scratch/work-huge
     echo
     echo "== Memory check: ten times the small tree, same folder sizes"
+    # Without the small tree's timings there is nothing to compare with: it is copied once here.
+    if [[ " $trees " != *" small "* ]]; then
+        make_source small "$scratch/src-small" "$small_files" "$small_folders"
+        memory_runs small "$scratch/src-small" "$scratch/work-memory-small"
+        mv "$scratch/work-memory-small" "$trash/work-memory-small.$$"
+    fi
     make_source huge "$source" $((small_files * 10)) $((small_folders * 10))
     echo "   $(find "$source" -type f | wc -l) files, $(find "$source" -mindepth 1 -type d | wc -l) folders"
-    mkdir -p "$work/copy"
-    run_tool huge copy 1 twinfol "$source" "$work/copy"
-    run_tool huge noop 1 twinfol "$source" "$work/copy"
+    memory_runs huge "$source" "$work"
     mv "$work" "$trash/work-huge.$$"
 }
 
@@ -380,14 +394,16 @@ import statistics, sys
 peaks = {}
 for line in open(sys.argv[1]):
     tree, case, _, tool, _, kib = line.split()
-    if tool == "twinfol" and tree in ("small", "huge"):
-        peaks.setdefault((tree, case), []).append(int(kib))
-print("Peak memory of twinfol-sync, small tree against ten times the small tree (target: under +20 %):")
-for case in ("copy", "noop"):
-    if ("small", case) in peaks and ("huge", case) in peaks:
-        small, huge = statistics.median(peaks[("small", case)]), statistics.median(peaks[("huge", case)])
-        print("  %-5s %7.1f MiB -> %7.1f MiB  (%+.1f %%)" % (case, small / 1024, huge / 1024,
-                                                            100 * (huge - small) / small))
+    if tool in ("twinfol", "before") and tree in ("small", "huge"):
+        peaks.setdefault((tool, tree, case), []).append(int(kib))
+print("Peak memory, small tree against ten times the small tree (target: under +20 %):")
+for tool in ("twinfol", "before"):
+    for case in ("copy", "noop"):
+        if (tool, "small", case) in peaks and (tool, "huge", case) in peaks:
+            small = statistics.median(peaks[(tool, "small", case)])
+            huge = statistics.median(peaks[(tool, "huge", case)])
+            print("  %-7s %-5s %7.1f MiB -> %7.1f MiB  (%+.1f %%)" % (tool, case, small / 1024, huge / 1024,
+                                                                      100 * (huge - small) / small))
 PY
 fi
 

@@ -54,13 +54,14 @@ inline bool MayHaveHoles(const struct stat& info)
 // where the holes are gets the rest copied whole.
 FsStatus CopySparseData(int in, int out, off_t size, off_t& copied, CopyProgress* progress = nullptr);
 
-// Fills a temporary file with the source's data, then its owner and group as far as the process may
-// give them, its extended attributes (ACLs among them), its mode (when setMode), and last its time
-// stamps: writing would clear set-user-ID bits and move the time stamp, and a change of owner clears
-// the set-ID bits. sourceInfo is the source as it was opened. Once the data is read the source is
-// looked at again (one fstat): when its size or times moved meanwhile the data is copied once more
-// and sourceInfo becomes what the source is then; when it moved again, the copy fails with
-// sourceChangedError. A mode, owner or attribute the target cannot hold is left out.
+// Fills a temporary file with the source's data (a large one cloned whole with FICLONE where the file
+// systems share extents, progress then hearing of all of it at once), then its owner and group as far as the
+// process may give them, its extended attributes (ACLs among them), its mode (when setMode), and last its
+// time stamps: writing would clear set-user-ID bits and move the time stamp, and a change of owner clears the
+// set-ID bits. sourceInfo is the source as it was opened. Once the data is read the source is looked at again
+// (one fstat): when its size or times moved meanwhile the data is copied once more and sourceInfo becomes
+// what the source is then; when it moved again, the copy fails with sourceChangedError. A mode, owner or
+// attribute the target cannot hold is left out.
 //
 // With FlushData::Now the data is put on the disk before the file takes a name: after a power cut a
 // name then shows the whole file or the old one, never a file whose data was lost, which a later run

@@ -128,6 +128,8 @@ private:
             Change(DescriptorAt(call.arguments, 0), false);
         } else if (name == "copy_file_range") {
             Change(DescriptorAt(call.arguments, 2), false);
+        } else if (name == "ioctl" && call.arguments.find("FICLONE") != std::string::npos) {
+            Change(DescriptorAt(call.arguments, 0), false);
         } else if (name == "fsync" || name == "fdatasync") {
             Change(DescriptorAt(call.arguments, 0), true);
         } else if (name == "syncfs") {
@@ -214,7 +216,8 @@ private:
     std::map<std::string, std::string> placed_;
 };
 
-enum class Disk { Local, Exfat };
+// Btrfs holds both folders, so that a large file is cloned rather than written.
+enum class Disk { Local, Exfat, Btrfs };
 
 class PlacementOrder : public ::testing::TestWithParam<std::tuple<Disk, int>> {
 protected:
@@ -227,6 +230,19 @@ protected:
             mount_.emplace(TestMount::ExfatImage(tree.Path("disk.img"), 32 << 20, target));
             if (!mount_->IsMounted())
                 GTEST_SKIP() << mount_->Failure();
+        }
+        if (std::get<0>(GetParam()) == Disk::Btrfs) {
+            mount_.emplace(
+                TestMount::DiskImage("btrfs", tree.Path("disk.img"), 320 << 20, tree.MakeFolder("disk")));
+            if (!mount_->IsMounted())
+                GTEST_SKIP() << mount_->Failure();
+            // The test's paths lead onto the image through links, which a run follows in the two
+            // folders' own paths.
+            for (const char* folder : {"source", "target"}) {
+                tree.MakeFolder(std::string("disk/") + folder);
+                rmdir(tree.Path(folder).c_str());
+                tree.MakeSymlink(folder, tree.Path(std::string("disk/") + folder));
+            }
         }
     }
 
@@ -241,7 +257,7 @@ protected:
                                               log,
                                               "-e",
                                               "trace=openat,write,pwrite64,copy_file_range,sendfile,"
-                                              "ftruncate,fallocate,fsync,fdatasync,syncfs,close,linkat,"
+                                              "ftruncate,fallocate,fsync,fdatasync,syncfs,close,linkat,ioctl,"
                                               "renameat,renameat2",
                                               TWINFOL_SYNC_PATH,
                                               "-q",
@@ -305,10 +321,13 @@ TEST_P(PlacementOrder, EveryPlacedFileIsFlushedBeforeItsName)
 }
 
 INSTANTIATE_TEST_SUITE_P(Disks, PlacementOrder,
-                         ::testing::Combine(::testing::Values(Disk::Local, Disk::Exfat),
+                         ::testing::Combine(::testing::Values(Disk::Local, Disk::Exfat, Disk::Btrfs),
                                             ::testing::Values(1, 4)),
                          [](const auto& info) {
-                             return std::string(std::get<0>(info.param) == Disk::Local ? "Local" : "Exfat") +
+                             const Disk disk = std::get<0>(info.param);
+                             return std::string(disk == Disk::Local   ? "Local"
+                                                : disk == Disk::Exfat ? "Exfat"
+                                                                      : "Btrfs") +
                                     "Jobs" + std::to_string(std::get<1>(info.param));
                          });
 

@@ -133,6 +133,25 @@ TestMount TestMount::Ext4ImageAgain(const std::string& image, const std::string&
     return made;
 }
 
+TestMount TestMount::DiskImage(const std::string& type, const std::string& image, std::size_t bytes,
+                               const std::string& at)
+{
+    if (geteuid() != 0)
+        return Failed("needs root to mount a " + type + " image");
+    const std::string mkfs = "mkfs." + type;
+    if (!RunQuietly("command -v " + mkfs))
+        return Failed("needs " + mkfs + " (apt-get install btrfs-progs xfsprogs)");
+    // Both tools write over an image without asking only when told to.
+    if (!MakeImageFile(image, bytes) || !RunQuietly(mkfs + " -q -f " + Quoted(image)))
+        return Failed("could not make a " + type + " image of " + std::to_string(bytes >> 20) + " MiB");
+    if (!RunQuietly("mount -o loop -t " + type + " " + Quoted(image) + " " + Quoted(at)))
+        return Failed("could not mount the " + type + " image through a loop device (no " + type +
+                      " in this kernel?)");
+    TestMount made;
+    made.at_ = at;
+    return made;
+}
+
 TestMount TestMount::FatImage(const std::string& image, std::size_t bytes, const std::string& at)
 {
     if (geteuid() != 0)

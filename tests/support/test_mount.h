@@ -27,6 +27,10 @@ public:
                                const std::string& at);
     // The ext4 image made before, mounted (again) at `at` through a loop device.
     static TestMount Ext4ImageAgain(const std::string& image, const std::string& at);
+    // A new file system of the type ("btrfs", "xfs") in a sparse image file of the given size, made with
+    // mkfs.TYPE and mounted at `at` through a loop device.
+    static TestMount DiskImage(const std::string& type, const std::string& image, std::size_t bytes,
+                               const std::string& at);
     // A new FAT file system in the image file (FAT32 from 34 MiB), mounted at `at` through fusefat.
     static TestMount FatImage(const std::string& image, std::size_t bytes, const std::string& at);
     // A new exFAT file system in the image file, mounted at `at` through exfat-fuse on a loop device
