@@ -68,7 +68,7 @@ void RunJournal::Record(const JournalRecord& record)
 void RunJournal::RecordAhead(const JournalRecord& record)
 {
     Record(record);
-    WriteOut();
+    WriteOut(false);
 }
 
 void RunJournal::RecordReplaced(const JournalRecord& record)
@@ -80,7 +80,7 @@ void RunJournal::RecordReplaced(const JournalRecord& record)
     }
     // Written at once: until this line is in the file, an undo after a kill cannot tell the new content
     // from a person's later work, and leaves the old content in the Trash.
-    WriteOut();
+    WriteOut(false);
 }
 
 void RunJournal::RecordMovedAs(const TrashedItem& item)
@@ -111,7 +111,7 @@ int RunJournal::FolderIndex(const TrashFolder& folder)
     return index;
 }
 
-void RunJournal::WriteOut()
+void RunJournal::WriteOut(bool sync)
 {
     const std::lock_guard writing(writeMutex_);
     std::string text;
@@ -121,11 +121,17 @@ void RunJournal::WriteOut()
             return;
         text.swap(buffer_);
     }
-    // No flush follows: what a journal promises is that a killed run loses nothing once the write
-    // returned, which the page cache keeps; a power cut is promised whole target files, not an undo.
     FsStatus written;
-    if (!text.empty())
+    if (!text.empty()) {
         written = file_->Append(text);
+        unsynced_ = true;
+    }
+    // The syncs are batched: a kill loses nothing once the write returned, and only a power cut waits
+    // for the next one.
+    if (written && sync && unsynced_) {
+        written = file_->Sync();
+        unsynced_ = false;
+    }
     const std::lock_guard lock(mutex_);
     if (!written && failure_)
         failure_ = written;
@@ -137,7 +143,7 @@ void RunJournal::Flusher()
     while (!ending_) {
         wake_.wait_for(lock, flushInterval, [this] { return ending_; });
         lock.unlock();
-        WriteOut();
+        WriteOut(true);
         lock.lock();
     }
 }
@@ -151,7 +157,7 @@ FsStatus RunJournal::Finish()
     wake_.notify_all();
     if (flusher_.joinable())
         flusher_.join();
-    WriteOut();
+    WriteOut(true);
     {
         const std::lock_guard writing(writeMutex_);
         file_.reset();

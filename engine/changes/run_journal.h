@@ -1,8 +1,8 @@
 // The journal a run writes as it goes. The record of a move into the Trash is written before the move
 // (RecordAhead), so that a killed run's journal names everything that reached the Trash; other records
 // collect in a buffer that goes out with the next such record, or from a background thread at least
-// once a second. Nothing is flushed to the disk: a kill loses nothing that was written, and the undo
-// is not part of what a power cut leaves whole. A run that changes nothing writes no file.
+// once a second, which also puts what was written on the disk. A run that changes nothing writes no
+// file.
 #pragma once
 
 #include <condition_variable>
@@ -49,7 +49,7 @@ public:
 private:
     FsStatus Create();
     void Start();
-    void WriteOut();
+    void WriteOut(bool sync);
     void Flusher();
 
     FileSystem& fileSystem_;
@@ -59,6 +59,7 @@ private:
     std::string path_;
     std::unique_ptr<AppendOnlyFile> file_;
     std::once_flag started_;
+    bool unsynced_ = false;
     // Guards the trash folders, the buffer, the failure and the flusher's state; writing holds
     // writeMutex_ instead, so that the run never waits for the disk when it adds a record.
     std::mutex mutex_;

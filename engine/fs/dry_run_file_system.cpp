@@ -338,6 +338,7 @@ namespace {
 class PretendedAppends : public AppendOnlyFile {
 public:
     FsStatus Append(std::string_view) override { return {}; }
+    FsStatus Sync() override { return {}; }
 };
 
 } // namespace

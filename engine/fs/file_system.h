@@ -112,6 +112,8 @@ public:
     // Writes the content at the file's end, with no buffer of the process's own between: once it
     // returns, a killed process loses nothing of it.
     virtual FsStatus Append(std::string_view content) = 0;
+    // Puts what was appended on the disk.
+    virtual FsStatus Sync() = 0;
 };
 
 // Receives one entry of a listing: its name and its kind as the listing saw it (never Missing; a

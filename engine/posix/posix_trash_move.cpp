@@ -76,6 +76,7 @@ public:
     {
         return WriteAll(file_.Get(), content.data(), content.size());
     }
+    FsStatus Sync() override { return fdatasync(file_.Get()) == 0 ? FsStatus() : FsStatus::Failure(errno); }
 
 private:
     UniqueFd file_;
