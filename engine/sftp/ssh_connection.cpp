@@ -59,14 +59,11 @@ std::string Fingerprint(ssh_key key)
 HostKeyState StateOf(ssh_known_hosts_e known)
 {
     switch (known) {
-    case SSH_KNOWN_HOSTS_OK:
-        return HostKeyState::Known;
+    case SSH_KNOWN_HOSTS_OK: return HostKeyState::Known;
     // A key of another type recorded for the server is treated as a changed key, as OpenSSH does.
     case SSH_KNOWN_HOSTS_CHANGED:
-    case SSH_KNOWN_HOSTS_OTHER:
-        return HostKeyState::Changed;
-    default:
-        return HostKeyState::Unknown;
+    case SSH_KNOWN_HOSTS_OTHER: return HostKeyState::Changed;
+    default: return HostKeyState::Unknown;
     }
 }
 
@@ -145,7 +142,8 @@ SshStatus SshConnection::CheckHostKey()
 {
     ssh_key key = nullptr;
     if (ssh_get_server_publickey(session_, &key) != SSH_OK)
-        return SshStatus::Failure("the server " + serverName_ + " showed no host key: " + LibsshText(session_));
+        return SshStatus::Failure("the server " + serverName_ +
+                                  " showed no host key: " + LibsshText(session_));
     hostKey_.fingerprint = Fingerprint(key);
     hostKey_.keyType = ssh_key_type_to_char(ssh_key_type(key));
     ssh_key_free(key);
@@ -187,7 +185,8 @@ bool SshConnection::TryExtraKey()
 SshStatus SshConnection::Authenticate()
 {
     if (hostKey_.state != HostKeyState::Known)
-        return SshStatus::Failure("the identity of " + serverName_ + " is not confirmed: nothing is sent to it");
+        return SshStatus::Failure("the identity of " + serverName_ +
+                                  " is not confirmed: nothing is sent to it");
     if (authenticated_)
         return {};
     authenticated_ = ssh_userauth_publickey_auto(session_, nullptr, nullptr) == SSH_AUTH_SUCCESS;

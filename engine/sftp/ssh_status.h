@@ -17,7 +17,9 @@ public:
     const std::string& Text() const { return text_; }
 
 private:
-    explicit SshStatus(std::string text) : text_(text.empty() ? "the SSH connection failed" : std::move(text)) {}
+    explicit SshStatus(std::string text) : text_(text.empty() ? "the SSH connection failed" : std::move(text))
+    {
+    }
 
     std::string text_;
 };

@@ -102,7 +102,8 @@ TEST_F(SshConnectionTest, AConfigAliasGivesHostNamePortUserAndIdentityFile)
 {
     home.KnowServerKey(server);
     home.WriteConfig("Host elsewhere\n  Port 1\nHost backup\n  HostName 127.0.0.1\n  Port " +
-                     std::to_string(server.Port()) + "\n  User root\n  IdentityFile " + server.UserKey() + "\n");
+                     std::to_string(server.Port()) + "\n  User root\n  IdentityFile " + server.UserKey() +
+                     "\n");
     std::unique_ptr<SshConnection> connection = Connected({"", "backup", 0, "/~/"});
     ASSERT_TRUE(connection);
     EXPECT_EQ(connection->HostKey().state, HostKeyState::Known);
@@ -135,7 +136,8 @@ TEST_F(SshConnectionTest, AKeyFileNamedByThePersonSignsInAfterTheDefaultsFail)
 TEST_F(SshConnectionTest, NoServerOnThePortIsAFailureThatNamesTheServer)
 {
     std::unique_ptr<SshConnection> connection;
-    const SshStatus status = SshConnection::Connect({"", "127.0.0.1", FreeLoopbackPort(), "/"}, {}, connection);
+    const SshStatus status =
+        SshConnection::Connect({"", "127.0.0.1", FreeLoopbackPort(), "/"}, {}, connection);
     EXPECT_FALSE(connection);
     EXPECT_TRUE(status.Text().starts_with("could not connect to 127.0.0.1: ")) << status.Text();
 }
