@@ -15,9 +15,10 @@ FsStatus NoTrashOnServerRefusal()
     return FsStatus::Refusal(EOPNOTSUPP, "the Trash is not available on a server");
 }
 
-FsStatus ConnectionLostRefusal()
+FsStatus ConnectionLost()
 {
-    return FsStatus::Refusal(ENOTCONN, "the connection to the server was lost");
+    // A failure of the system's, never a refusal of ours: the tree walks end at it as at a lost disk.
+    return FsStatus::FailureAt("the connection to the server", ENOTCONN);
 }
 
 SftpChannel::SftpChannel(std::unique_ptr<SshConnection> connection, sftp_session_struct* sftp)
@@ -40,8 +41,8 @@ SshStatus SftpChannel::Open(std::unique_ptr<SshConnection> connection, std::uniq
         return SshStatus::Failure("could not open SFTP on " + connection->ServerName() + ": " +
                                   ssh_get_error(connection->Session()));
     if (sftp_init(sftp) != SSH_OK) {
-        const std::string text = "the server " + connection->ServerName() + " does not speak SFTP: " +
-                                 ssh_get_error(connection->Session());
+        const std::string text = "the server " + connection->ServerName() +
+                                 " does not speak SFTP: " + ssh_get_error(connection->Session());
         sftp_free(sftp);
         return SshStatus::Failure(text);
     }
@@ -52,7 +53,7 @@ SshStatus SftpChannel::Open(std::unique_ptr<SshConnection> connection, std::uniq
 FsStatus SftpChannel::LastFailure() const
 {
     if (ssh_is_connected(connection_->Session()) == 0)
-        return ConnectionLostRefusal();
+        return ConnectionLost();
     switch (sftp_get_error(sftp_)) {
     case SSH_FX_NO_SUCH_FILE:
     case SSH_FX_NO_SUCH_PATH: return FsStatus::Failure(ENOENT);
@@ -61,7 +62,7 @@ FsStatus SftpChannel::LastFailure() const
     case SSH_FX_FILE_ALREADY_EXISTS: return FsStatus::Failure(EEXIST);
     case SSH_FX_OP_UNSUPPORTED: return FsStatus::Failure(EOPNOTSUPP);
     case SSH_FX_NO_CONNECTION:
-    case SSH_FX_CONNECTION_LOST: return ConnectionLostRefusal();
+    case SSH_FX_CONNECTION_LOST: return ConnectionLost();
     case SSH_FX_BAD_MESSAGE: return FsStatus::Failure(EBADMSG);
     default: return FsStatus::Failure(EIO);
     }

@@ -53,7 +53,7 @@ private:
 EntryFacts FactsFromAttributes(const sftp_attributes_struct& attributes);
 // The refusal for anything that would go to a Trash on a server.
 FsStatus NoTrashOnServerRefusal();
-// The status for a connection that is gone.
-FsStatus ConnectionLostRefusal();
+// The failure for a connection that is gone: ENOTCONN, which IsConnectionLoss recognises.
+FsStatus ConnectionLost();
 
 } // namespace twinfol

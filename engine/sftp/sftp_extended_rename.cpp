@@ -30,7 +30,8 @@ void PutString(std::string& packet, const std::string& text)
 
 std::uint32_t NumberAt(const std::vector<unsigned char>& bytes, std::size_t offset)
 {
-    return static_cast<std::uint32_t>(bytes[offset]) << 24 | static_cast<std::uint32_t>(bytes[offset + 1]) << 16 |
+    return static_cast<std::uint32_t>(bytes[offset]) << 24 |
+           static_cast<std::uint32_t>(bytes[offset + 1]) << 16 |
            static_cast<std::uint32_t>(bytes[offset + 2]) << 8 | bytes[offset + 3];
 }
 
@@ -84,11 +85,11 @@ FsStatus ReplacingRename(SftpChannel& channel, const std::string& from, const st
     packet += body;
     if (ssh_channel_write(sftp->channel, packet.data(), static_cast<std::uint32_t>(packet.size())) !=
         static_cast<int>(packet.size()))
-        return ConnectionLostRefusal();
+        return ConnectionLost();
     const int status = ReadStatus(sftp->channel, id);
     switch (status) {
     case SSH_FX_OK: return {};
-    case -1: return ConnectionLostRefusal();
+    case -1: return ConnectionLost();
     case SSH_FX_NO_SUCH_FILE: return FsStatus::Failure(ENOENT);
     case SSH_FX_PERMISSION_DENIED: return FsStatus::Failure(EACCES);
     default: return FsStatus::Failure(EIO);

@@ -38,8 +38,10 @@ public:
     FsStatus CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
                                   std::unique_ptr<AppendOnlyFile>& file) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
-    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath, const std::string& source) override;
-    FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path, ExistingEntry existing) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath,
+                         const std::string& source) override;
+    FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
+                           ExistingEntry existing) override;
 
     std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
                                        ReadOnlyTargets readOnly) override;
@@ -47,7 +49,8 @@ public:
     FsStatus MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder) override;
     DiskKind DiskKindOf(const std::string& folder) override;
 
-    const SftpChannel& Channel() const { return *channel_; }
+    // The channel, for calls the file-system interface has no word for (the home folder).
+    SftpChannel& Channel() { return *channel_; }
 
 private:
     FsStatus CopyLocked(const std::string& from, const std::string& to, CopyProgress* progress);

@@ -38,7 +38,8 @@ mode_t LessUmask(mode_t mode)
 FsStatus WriteOpenFile(SftpChannel& channel, sftp_file file, std::string_view content)
 {
     FsStatus status;
-    if (!content.empty() && sftp_write(file, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
+    if (!content.empty() &&
+        sftp_write(file, content.data(), content.size()) != static_cast<ssize_t>(content.size()))
         status = channel.LastFailure();
     if (sftp_close(file) != SSH_OK && status)
         status = channel.LastFailure();
@@ -99,8 +100,8 @@ FsStatus SftpFileSystem::ReplaceFile(const std::string& path, std::string_view c
         return FsStatus::Refusal(EACCES, "the file is read-only");
     TemporaryFinish finish;
     finish.mode = existing.kind == EntryKind::File ? existing.mode : LessUmask(newFileMode);
-    return WriteThroughTemporary(*channel_, target, TextSource(content), finish, Placement::Overwrite, nullptr,
-                                 content.size());
+    return WriteThroughTemporary(*channel_, target, TextSource(content), finish, Placement::Overwrite,
+                                 nullptr, content.size());
 }
 
 FsStatus SftpFileSystem::LockFile(const std::string&, std::unique_ptr<FileLock>& lock)
@@ -116,7 +117,8 @@ FsStatus SftpFileSystem::CreateNewFile(const std::string& path, std::string_view
     if (file == nullptr) {
         const FsStatus failure = channel_->LastFailure();
         EntryFacts existing;
-        return !IsConnectionLoss(failure) && channel_->Facts(path, existing) ? FsStatus::Failure(EEXIST) : failure;
+        return !IsConnectionLoss(failure) && channel_->Facts(path, existing) ? FsStatus::Failure(EEXIST)
+                                                                             : failure;
     }
     const FsStatus written = WriteOpenFile(*channel_, file, content);
     if (!written)
@@ -165,7 +167,8 @@ FsStatus SftpFileSystem::MoveFromTrash(const std::string&, const std::string&, E
     return NoTrashOnServerRefusal();
 }
 
-std::unique_ptr<RunScope> SftpFileSystem::BeginRun(const std::string&, const std::string&, ReadOnlyTargets readOnly)
+std::unique_ptr<RunScope> SftpFileSystem::BeginRun(const std::string&, const std::string&,
+                                                   ReadOnlyTargets readOnly)
 {
     readOnly_ = readOnly;
     return std::make_unique<SftpRunScope>(readOnly_);

@@ -96,7 +96,8 @@ FsStatus ReplaceEntry(SftpChannel& channel, const std::string& from, const std::
 
 } // namespace
 
-FsStatus RenameEntry(SftpChannel& channel, const std::string& from, const std::string& to, Placement placement)
+FsStatus RenameEntry(SftpChannel& channel, const std::string& from, const std::string& to,
+                     Placement placement)
 {
     if (placement == Placement::Overwrite)
         return ReplaceEntry(channel, from, to);
@@ -131,7 +132,8 @@ FsStatus WriteThroughTemporary(SftpChannel& channel, const std::string& target, 
     return status;
 }
 
-FsStatus PlaceLink(SftpChannel& channel, const std::string& target, const std::string& text, Placement placement)
+FsStatus PlaceLink(SftpChannel& channel, const std::string& target, const std::string& text,
+                   Placement placement)
 {
     for (int tries = 0; tries < temporaryNameTries; ++tries) {
         const std::string temporary = FolderOf(target) + MakeTemporaryName();
@@ -151,7 +153,8 @@ FsStatus PlaceLink(SftpChannel& channel, const std::string& target, const std::s
 
 FsStatus OpenServerSource(SftpChannel& channel, const std::string& path, ChunkSource& source)
 {
-    std::shared_ptr<sftp_file_struct> file(sftp_open(channel.Sftp(), path.c_str(), O_RDONLY, 0), FileCloser{});
+    std::shared_ptr<sftp_file_struct> file(sftp_open(channel.Sftp(), path.c_str(), O_RDONLY, 0),
+                                           FileCloser{});
     if (!file)
         return FsStatus::FailureAt("reading the source", channel.LastFailure().Error());
     source = [file, &channel](char* buffer, std::size_t size) -> FsResult<std::size_t> {

@@ -40,9 +40,11 @@ FsStatus WriteThroughTemporary(SftpChannel& channel, const std::string& target, 
                                const TemporaryFinish& finish, Placement placement, CopyProgress* progress,
                                std::uint64_t size);
 // Makes a symbolic link with the text under a temporary name beside the target and renames it there.
-FsStatus PlaceLink(SftpChannel& channel, const std::string& target, const std::string& text, Placement placement);
+FsStatus PlaceLink(SftpChannel& channel, const std::string& target, const std::string& text,
+                   Placement placement);
 // Renames an entry: with Add only when nothing stands at the new name.
-FsStatus RenameEntry(SftpChannel& channel, const std::string& from, const std::string& to, Placement placement);
+FsStatus RenameEntry(SftpChannel& channel, const std::string& from, const std::string& to,
+                     Placement placement);
 // A source of the whole content of a file on the server, opened for reading; empty when it cannot be.
 FsStatus OpenServerSource(SftpChannel& channel, const std::string& path, ChunkSource& source);
 // A source of a text in memory.
