@@ -91,44 +91,70 @@ FsResult<FolderIdentity> SftpFileSystem::IdentifyFolder(const std::string&)
     return FsStatus::Failure(EOPNOTSUPP);
 }
 
-FsStatus SftpFileSystem::CopyLocked(const std::string& from, const std::string& to, CopyProgress* progress)
+FsStatus SftpFileSystem::CopyInto(const CopySource& source, const std::string& to, CopyProgress* progress)
 {
-    EntryFacts source;
-    if (FsStatus found = channel_->Facts(from, source); !found)
-        return found;
-    if (FsStatus copyable = CheckCopySource(source); !copyable)
+    if (FsStatus copyable = CheckCopySource(source.facts); !copyable)
         return copyable;
     EntryFacts target;
     if (FsStatus looked = channel_->Facts(to, target); !looked && looked.Error() != ENOENT)
         return looked;
-    if (FsStatus replaceable = CheckCopyTarget(target, source, readOnly_); !replaceable)
+    if (FsStatus replaceable = CheckCopyTarget(target, source.facts, readOnly_); !replaceable)
         return replaceable;
-    const Placement placement = target.kind == EntryKind::Missing ? Placement::Add : Placement::Overwrite;
+    const ServerPlacement placement =
+        target.kind == EntryKind::Missing ? ServerPlacement::Add : ServerPlacement::Overwrite;
+    const bool link = source.facts.kind == EntryKind::Link;
     FsStatus copied;
-    if (source.kind == EntryKind::Link) {
-        char* text = sftp_readlink(channel_->Sftp(), from.c_str());
-        if (text == nullptr)
-            return channel_->LastFailure();
-        const std::string linkText = text;
-        ssh_string_free_char(text);
-        copied = PlaceLink(*channel_, to, linkText, placement);
+    if (link) {
+        const FsResult<std::string> text = source.linkText();
+        if (!text)
+            return text.Status();
+        copied = PlaceLink(*channel_, to, *text, placement);
     } else {
         ChunkSource data;
-        if (FsStatus opened = OpenServerSource(*channel_, from, data); !opened)
+        if (FsStatus opened = source.openData(data); !opened)
             return opened;
-        const TemporaryFinish finish{source.mode, true, source.modifiedSeconds};
-        const auto size = static_cast<std::uint64_t>(source.size);
+        const TemporaryFinish finish{source.facts.mode, true, source.facts.modifiedSeconds};
+        const auto size = static_cast<std::uint64_t>(source.facts.size);
         copied = WriteThroughTemporary(*channel_, to, data, finish, placement, progress, size);
     }
     if (copied && progress != nullptr)
-        progress->FileCopied(source.kind == EntryKind::Link ? 0 : static_cast<std::uint64_t>(source.size));
+        progress->FileCopied(link ? 0 : static_cast<std::uint64_t>(source.facts.size));
     return copied;
+}
+
+FsStatus SftpFileSystem::ServerCopySource(const std::string& path, CopySource& source)
+{
+    if (FsStatus found = channel_->Facts(path, source.facts); !found)
+        return found;
+    source.openData = [this, path](ChunkSource& data) { return OpenServerSource(*channel_, path, data); };
+    source.linkText = [this, path]() -> FsResult<std::string> {
+        char* text = sftp_readlink(channel_->Sftp(), path.c_str());
+        if (text == nullptr)
+            return channel_->LastFailure();
+        std::string linkText = text;
+        ssh_string_free_char(text);
+        return linkText;
+    };
+    return {};
+}
+
+FsStatus SftpFileSystem::UploadFile(const std::string& localPath, const std::string& to,
+                                    CopyProgress* progress)
+{
+    CopySource source;
+    if (FsStatus found = LocalCopySource(localPath, source); !found)
+        return found;
+    auto lock = channel_->Lock();
+    return CopyInto(source, to, progress);
 }
 
 FsStatus SftpFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)
 {
     auto lock = channel_->Lock();
-    return CopyLocked(from, to, progress);
+    CopySource source;
+    if (FsStatus found = ServerCopySource(from, source); !found)
+        return found;
+    return CopyInto(source, to, progress);
 }
 
 FsStatus SftpFileSystem::DeleteFile(const std::string& path)
@@ -178,11 +204,11 @@ FsStatus SftpFileSystem::Respell(const std::string& path, const std::string& new
     const std::string entry = Entry(path);
     const std::string temporary = FolderOf(entry) + MakeTemporaryName();
     const std::string renamed = FolderOf(entry) + newName;
-    if (FsStatus moved = RenameEntry(*channel_, entry, temporary, Placement::Add); !moved)
+    if (FsStatus moved = RenameEntry(*channel_, entry, temporary, ServerPlacement::Add); !moved)
         return moved;
-    const FsStatus respelled = RenameEntry(*channel_, temporary, renamed, Placement::Add);
+    const FsStatus respelled = RenameEntry(*channel_, temporary, renamed, ServerPlacement::Add);
     if (!respelled)
-        (void)RenameEntry(*channel_, temporary, entry, Placement::Add);
+        (void)RenameEntry(*channel_, temporary, entry, ServerPlacement::Add);
     return respelled;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/fs/file_system.h"
+#include "engine/sftp/copy_source.h"
 #include "engine/sftp/sftp_channel.h"
 
 namespace twinfol {
@@ -52,8 +53,15 @@ public:
     // The channel, for calls the file-system interface has no word for (the home folder).
     SftpChannel& Channel() { return *channel_; }
 
+    // Copies a file or link of this machine's onto the server, as CopyFile copies one of the server's.
+    FsStatus UploadFile(const std::string& localPath, const std::string& to, CopyProgress* progress);
+    // Gives a folder on the server a last-write time (whole seconds).
+    FsStatus SetFolderTime(const std::string& folder, std::int64_t modifiedSeconds);
+
 private:
-    FsStatus CopyLocked(const std::string& from, const std::string& to, CopyProgress* progress);
+    FsStatus CopyInto(const CopySource& source, const std::string& to, CopyProgress* progress);
+    FsStatus ServerCopySource(const std::string& path, CopySource& source);
+    FsStatus SetFolderTimeLocked(const std::string& folder, std::int64_t modifiedSeconds);
     FsStatus ExplainFolderFailure(const std::string& folder, FsStatus failure);
 
     std::unique_ptr<SftpChannel> channel_;

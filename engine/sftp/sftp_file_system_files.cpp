@@ -100,7 +100,7 @@ FsStatus SftpFileSystem::ReplaceFile(const std::string& path, std::string_view c
         return FsStatus::Refusal(EACCES, "the file is read-only");
     TemporaryFinish finish;
     finish.mode = existing.kind == EntryKind::File ? existing.mode : LessUmask(newFileMode);
-    return WriteThroughTemporary(*channel_, target, TextSource(content), finish, Placement::Overwrite,
+    return WriteThroughTemporary(*channel_, target, TextSource(content), finish, ServerPlacement::Overwrite,
                                  nullptr, content.size());
 }
 
@@ -186,11 +186,27 @@ FsStatus SftpFileSystem::MatchFolderTime(const std::string& sourceFolder, const 
     // SFTP's setstat follows a link, so a link is never given the time.
     if (FsStatus still = CheckStillFolder(target); !still)
         return still;
+    return SetFolderTimeLocked(targetFolder, source.modifiedSeconds);
+}
+
+FsStatus SftpFileSystem::SetFolderTime(const std::string& folder, std::int64_t modifiedSeconds)
+{
+    auto lock = channel_->Lock();
+    EntryFacts target;
+    if (FsStatus found = channel_->Facts(WithoutTrailingSeparator(folder), target); !found)
+        return found;
+    if (FsStatus still = CheckStillFolder(target); !still)
+        return still;
+    return SetFolderTimeLocked(folder, modifiedSeconds);
+}
+
+FsStatus SftpFileSystem::SetFolderTimeLocked(const std::string& folder, std::int64_t modifiedSeconds)
+{
     sftp_attributes_struct attributes{};
     attributes.flags = SSH_FILEXFER_ATTR_ACMODTIME;
-    attributes.atime = static_cast<std::uint32_t>(source.modifiedSeconds);
-    attributes.mtime = static_cast<std::uint32_t>(source.modifiedSeconds);
-    if (sftp_setstat(channel_->Sftp(), WithoutTrailingSeparator(targetFolder).c_str(), &attributes) != SSH_OK)
+    attributes.atime = static_cast<std::uint32_t>(modifiedSeconds);
+    attributes.mtime = static_cast<std::uint32_t>(modifiedSeconds);
+    if (sftp_setstat(channel_->Sftp(), WithoutTrailingSeparator(folder).c_str(), &attributes) != SSH_OK)
         return channel_->LastFailure();
     return {};
 }

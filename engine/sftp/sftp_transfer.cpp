@@ -97,9 +97,9 @@ FsStatus ReplaceEntry(SftpChannel& channel, const std::string& from, const std::
 } // namespace
 
 FsStatus RenameEntry(SftpChannel& channel, const std::string& from, const std::string& to,
-                     Placement placement)
+                     ServerPlacement placement)
 {
-    if (placement == Placement::Overwrite)
+    if (placement == ServerPlacement::Overwrite)
         return ReplaceEntry(channel, from, to);
     // The plain SFTP rename, which OpenSSH's server does by a hard link and an unlink: it never
     // replaces, and answers only "failure" when the name is taken.
@@ -113,8 +113,8 @@ FsStatus RenameEntry(SftpChannel& channel, const std::string& from, const std::s
 }
 
 FsStatus WriteThroughTemporary(SftpChannel& channel, const std::string& target, const ChunkSource& source,
-                               const TemporaryFinish& finish, Placement placement, CopyProgress* progress,
-                               std::uint64_t size)
+                               const TemporaryFinish& finish, ServerPlacement placement,
+                               CopyProgress* progress, std::uint64_t size)
 {
     std::string temporary;
     OpenFile file;
@@ -133,7 +133,7 @@ FsStatus WriteThroughTemporary(SftpChannel& channel, const std::string& target, 
 }
 
 FsStatus PlaceLink(SftpChannel& channel, const std::string& target, const std::string& text,
-                   Placement placement)
+                   ServerPlacement placement)
 {
     for (int tries = 0; tries < temporaryNameTries; ++tries) {
         const std::string temporary = FolderOf(target) + MakeTemporaryName();

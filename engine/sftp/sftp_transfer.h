@@ -27,7 +27,7 @@ struct TemporaryFinish {
 };
 
 // How the temporary file takes the target's name.
-enum class Placement {
+enum class ServerPlacement {
     // The target must not exist: the rename fails with EEXIST when something has taken the name.
     Add,
     // Whatever file or link stands at the target is replaced in one step (posix-rename@openssh.com).
@@ -37,14 +37,14 @@ enum class Placement {
 // Writes the content into a fresh temporary file beside the target, gives it the finish and renames
 // it to the target. Progress, when given, hears of each chunk; on failure no temporary file is left.
 FsStatus WriteThroughTemporary(SftpChannel& channel, const std::string& target, const ChunkSource& source,
-                               const TemporaryFinish& finish, Placement placement, CopyProgress* progress,
-                               std::uint64_t size);
+                               const TemporaryFinish& finish, ServerPlacement placement,
+                               CopyProgress* progress, std::uint64_t size);
 // Makes a symbolic link with the text under a temporary name beside the target and renames it there.
 FsStatus PlaceLink(SftpChannel& channel, const std::string& target, const std::string& text,
-                   Placement placement);
+                   ServerPlacement placement);
 // Renames an entry: with Add only when nothing stands at the new name.
 FsStatus RenameEntry(SftpChannel& channel, const std::string& from, const std::string& to,
-                     Placement placement);
+                     ServerPlacement placement);
 // A source of the whole content of a file on the server, opened for reading; empty when it cannot be.
 FsStatus OpenServerSource(SftpChannel& channel, const std::string& path, ChunkSource& source);
 // A source of a text in memory.

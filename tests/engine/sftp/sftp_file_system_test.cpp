@@ -60,7 +60,8 @@ TEST_F(SftpFileSystemTest, ALostConnectionIsTheLossOfTheDiskForEveryCall)
     tree.WriteFile("src/sub/b.txt", "b");
     CutConnection();
     EXPECT_EQ(fs->LookAt(tree.Path("src/a.txt")).Error(), ENOTCONN);
-    const FsStatus listed = fs->ListFolder(tree.Path("src/"), [](std::string_view, EntryKind) { return true; });
+    const FsStatus listed =
+        fs->ListFolder(tree.Path("src/"), [](std::string_view, EntryKind) { return true; });
     EXPECT_TRUE(IsConnectionLoss(listed)) << listed.Error() << " " << listed.Reason();
     EXPECT_TRUE(listed.Reason().starts_with("the connection to the server: ")) << listed.Reason();
     EXPECT_TRUE(IsConnectionLoss(fs->MakeFolder(tree.Path("new/"))));
@@ -86,7 +87,8 @@ TEST_F(SftpFileSystemTest, TheTrashAndLocksAreRefusedWithTheirReasons)
 {
     tree.WriteFile("a.txt", "a");
     std::unique_ptr<TrashHold> hold;
-    const FsStatus opened = fs->OpenTrashFolder({tree.Path("trash/"), "", TrashFolderKind::Home, 0, true}, hold);
+    const FsStatus opened =
+        fs->OpenTrashFolder({tree.Path("trash/"), "", TrashFolderKind::Home, 0, true}, hold);
     EXPECT_EQ(opened.Error(), EOPNOTSUPP);
     EXPECT_EQ(opened.Reason(), "the Trash is not available on a server");
     EXPECT_FALSE(hold);
@@ -132,7 +134,8 @@ TEST(SftpChannel, NoSftpOpensOverAConnectionThatHasNotSignedIn)
         GTEST_SKIP() << server.Failure();
     SshTestHome home;
     std::unique_ptr<SshConnection> connection;
-    ASSERT_TRUE(SshConnection::Connect({"", "127.0.0.1", server.Port(), "/"}, {"", server.UserKey()}, connection));
+    ASSERT_TRUE(
+        SshConnection::Connect({"", "127.0.0.1", server.Port(), "/"}, {"", server.UserKey()}, connection));
     ASSERT_EQ(connection->HostKey().state, HostKeyState::Unknown);
     EXPECT_FALSE(connection->Authenticate());
     std::unique_ptr<SftpChannel> channel;
