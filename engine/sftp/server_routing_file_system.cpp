@@ -10,6 +10,8 @@
 namespace twinfol {
 namespace {
 
+constexpr std::uint32_t serverDevice = 0xffffffff;
+
 FsStatus BothSidesRefusal()
 {
     return FsStatus::Refusal(EXDEV, "the paths lie on this machine and on a server");
@@ -57,7 +59,8 @@ std::string ServerRoutingFileSystem::ServerPath(const std::string& path) const
 
 FsStatus ServerRoutingFileSystem::ListFolder(const std::string& folder, const EntryVisitor& onEntry)
 {
-    return OnServer(folder) ? server_.ListFolder(ServerPath(folder), onEntry) : local_.ListFolder(folder, onEntry);
+    return OnServer(folder) ? server_.ListFolder(ServerPath(folder), onEntry)
+                            : local_.ListFolder(folder, onEntry);
 }
 
 FsStatus ServerRoutingFileSystem::LookAt(const std::string& path, EntryFacts& facts)
@@ -82,10 +85,21 @@ FsResult<std::string> ServerRoutingFileSystem::ResolvePath(const std::string& pa
 
 FsResult<FolderIdentity> ServerRoutingFileSystem::IdentifyFolder(const std::string& folder)
 {
-    return OnServer(folder) ? server_.IdentifyFolder(ServerPath(folder)) : local_.IdentifyFolder(folder);
+    if (!OnServer(folder))
+        return local_.IdentifyFolder(folder);
+    // The server's folders lie on another machine: they get a device no local file system has, so
+    // that they are never inside a local folder, and their resolved path on the server, so that two
+    // folders on the server are told apart as two local ones are.
+    const FsResult<std::string> resolved = server_.ResolvePath(ServerPath(folder));
+    if (!resolved)
+        return resolved.Status();
+    FolderIdentity identity;
+    identity.place = {serverDevice, serverDevice, WithTrailingSeparator(*resolved)};
+    return identity;
 }
 
-FsStatus ServerRoutingFileSystem::CopyFile(const std::string& from, const std::string& to, CopyProgress* progress)
+FsStatus ServerRoutingFileSystem::CopyFile(const std::string& from, const std::string& to,
+                                           CopyProgress* progress)
 {
     const bool fromServer = OnServer(from);
     const bool toServer = OnServer(to);
@@ -124,7 +138,8 @@ FsStatus ServerRoutingFileSystem::ReadFile(const std::string& path, std::size_t 
                           : local_.ReadFile(path, maxBytes, bytes);
 }
 
-FsStatus ServerRoutingFileSystem::ReplaceFile(const std::string& path, std::string_view content, mode_t newFileMode)
+FsStatus ServerRoutingFileSystem::ReplaceFile(const std::string& path, std::string_view content,
+                                              mode_t newFileMode)
 {
     return OnServer(path) ? server_.ReplaceFile(ServerPath(path), content, newFileMode)
                           : local_.ReplaceFile(path, content, newFileMode);
@@ -135,25 +150,29 @@ FsStatus ServerRoutingFileSystem::LockFile(const std::string& path, std::unique_
     return OnServer(path) ? server_.LockFile(ServerPath(path), lock) : local_.LockFile(path, lock);
 }
 
-FsStatus ServerRoutingFileSystem::CreateNewFile(const std::string& path, std::string_view content, mode_t mode)
+FsStatus ServerRoutingFileSystem::CreateNewFile(const std::string& path, std::string_view content,
+                                                mode_t mode)
 {
     return OnServer(path) ? server_.CreateNewFile(ServerPath(path), content, mode)
                           : local_.CreateNewFile(path, content, mode);
 }
 
-FsStatus ServerRoutingFileSystem::AppendFile(const std::string& path, std::string_view content, mode_t newFileMode)
+FsStatus ServerRoutingFileSystem::AppendFile(const std::string& path, std::string_view content,
+                                             mode_t newFileMode)
 {
     return OnServer(path) ? server_.AppendFile(ServerPath(path), content, newFileMode)
                           : local_.AppendFile(path, content, newFileMode);
 }
 
-FsStatus ServerRoutingFileSystem::OpenTrashFolder(const TrashFolderRequest& request, std::unique_ptr<TrashHold>& hold)
+FsStatus ServerRoutingFileSystem::OpenTrashFolder(const TrashFolderRequest& request,
+                                                  std::unique_ptr<TrashHold>& hold)
 {
-    return OnServer(request.path) ? server_.OpenTrashFolder(request, hold) : local_.OpenTrashFolder(request, hold);
+    return OnServer(request.path) ? server_.OpenTrashFolder(request, hold)
+                                  : local_.OpenTrashFolder(request, hold);
 }
 
-FsStatus ServerRoutingFileSystem::CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
-                                                       std::unique_ptr<AppendOnlyFile>& file)
+FsStatus ServerRoutingFileSystem::CreateAppendOnlyFile(const std::string& path, std::string_view content,
+                                                       mode_t mode, std::unique_ptr<AppendOnlyFile>& file)
 {
     return OnServer(path) ? server_.CreateAppendOnlyFile(ServerPath(path), content, mode, file)
                           : local_.CreateAppendOnlyFile(path, content, mode, file);
@@ -183,7 +202,8 @@ FsStatus ServerRoutingFileSystem::MoveFromTrash(const std::string& trashPath, co
 }
 
 std::unique_ptr<RunScope> ServerRoutingFileSystem::BeginRun(const std::string& sourceRoot,
-                                                            const std::string& targetRoot, ReadOnlyTargets readOnly)
+                                                            const std::string& targetRoot,
+                                                            ReadOnlyTargets readOnly)
 {
     if (!OnServer(sourceRoot) && !OnServer(targetRoot))
         return local_.BeginRun(sourceRoot, targetRoot, readOnly);
@@ -191,8 +211,8 @@ std::unique_ptr<RunScope> ServerRoutingFileSystem::BeginRun(const std::string& s
     // only read, and its source root is not locked: runs from one folder to two servers go on at once.
     std::unique_ptr<RunScope> local =
         OnServer(targetRoot) ? nullptr : local_.BeginRun(targetRoot, targetRoot, readOnly);
-    return std::make_unique<BothScopes>(std::move(local),
-                                        server_.BeginRun(ServerPath(sourceRoot), ServerPath(targetRoot), readOnly));
+    return std::make_unique<BothScopes>(
+        std::move(local), server_.BeginRun(ServerPath(sourceRoot), ServerPath(targetRoot), readOnly));
 }
 
 FsResult<SpaceFigures> ServerRoutingFileSystem::ReadSpace(const std::string& folder)
@@ -200,7 +220,8 @@ FsResult<SpaceFigures> ServerRoutingFileSystem::ReadSpace(const std::string& fol
     return OnServer(folder) ? server_.ReadSpace(ServerPath(folder)) : local_.ReadSpace(folder);
 }
 
-FsStatus ServerRoutingFileSystem::MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder)
+FsStatus ServerRoutingFileSystem::MatchFolderTime(const std::string& sourceFolder,
+                                                  const std::string& targetFolder)
 {
     const bool fromServer = OnServer(sourceFolder);
     const bool toServer = OnServer(targetFolder);

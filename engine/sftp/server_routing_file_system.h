@@ -43,8 +43,10 @@ public:
     FsStatus CreateAppendOnlyFile(const std::string& path, std::string_view content, mode_t mode,
                                   std::unique_ptr<AppendOnlyFile>& file) override;
     FsStatus MoveToTrash(const std::string& path, const std::string& trashPath) override;
-    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath, const std::string& source) override;
-    FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path, ExistingEntry existing) override;
+    FsStatus LinkToTrash(const std::string& path, const std::string& trashPath,
+                         const std::string& source) override;
+    FsStatus MoveFromTrash(const std::string& trashPath, const std::string& path,
+                           ExistingEntry existing) override;
 
     std::unique_ptr<RunScope> BeginRun(const std::string& sourceRoot, const std::string& targetRoot,
                                        ReadOnlyTargets readOnly) override;

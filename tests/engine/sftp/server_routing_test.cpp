@@ -40,7 +40,8 @@ protected:
                 tree.MakeFolder(side + "/" + folder);
                 tree.MakeSymlink(name + ".link", "f" + std::to_string(draw() % 12));
             } else {
-                tree.WriteFile(name, std::string(draw() % 3 == 0 ? 200000 : draw() % 300, 'a' + char(draw() % 26)),
+                tree.WriteFile(name,
+                               std::string(draw() % 3 == 0 ? 200000 : draw() % 300, 'a' + char(draw() % 26)),
                                baseTime - static_cast<std::time_t>(draw() % 5) * 3600);
             }
         }
@@ -64,7 +65,8 @@ TEST_F(ServerRunTest, ARunOntoTheServerMakesWhatALocalRunMakesOfTheSameTrees)
         RunWith(*routing);
         const SyncReport onServer = report;
         report = {};
-        SyncEngine(fileSystem, exclusions, runState, report, host).Run(source, tree.Path("local/"), WithJobs(unconfirmed));
+        SyncEngine(fileSystem, exclusions, runState, report, host)
+            .Run(source, tree.Path("local/"), WithJobs(unconfirmed));
         EXPECT_EQ(SideSnapshot("target"), SideSnapshot("local")) << "seed " << seed;
         EXPECT_FALSE(onServer.addedFiles.empty());
         EXPECT_EQ(onServer.addedFiles.size(), report.addedFiles.size());
