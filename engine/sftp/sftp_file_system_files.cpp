@@ -10,6 +10,7 @@
 #include "engine/fs/refusal_rules.h"
 #include "engine/records/refusal_reasons.h"
 #include "engine/sftp/sftp_file_system.h"
+#include "engine/sftp/sftp_target_lock.h"
 #include "engine/sftp/sftp_transfer.h"
 
 namespace twinfol {
@@ -17,12 +18,17 @@ namespace {
 
 class SftpRunScope : public RunScope {
 public:
-    explicit SftpRunScope(std::atomic<ReadOnlyTargets>& rule) : rule_(rule) {}
+    SftpRunScope(std::atomic<ReadOnlyTargets>& rule, SftpChannel& channel, const std::string& targetRoot)
+        : rule_(rule), lock_(channel, targetRoot)
+    {
+    }
     // The rule for read-only targets holds only while the run's scope lives.
     ~SftpRunScope() override { rule_ = ReadOnlyTargets::Keep; }
+    FsStatus Status() const override { return lock_.Status(); }
 
 private:
     std::atomic<ReadOnlyTargets>& rule_;
+    SftpTargetLock lock_;
 };
 
 mode_t LessUmask(mode_t mode)
@@ -167,11 +173,11 @@ FsStatus SftpFileSystem::MoveFromTrash(const std::string&, const std::string&, E
     return NoTrashOnServerRefusal();
 }
 
-std::unique_ptr<RunScope> SftpFileSystem::BeginRun(const std::string&, const std::string&,
+std::unique_ptr<RunScope> SftpFileSystem::BeginRun(const std::string&, const std::string& targetRoot,
                                                    ReadOnlyTargets readOnly)
 {
     readOnly_ = readOnly;
-    return std::make_unique<SftpRunScope>(readOnly_);
+    return std::make_unique<SftpRunScope>(readOnly_, *channel_, targetRoot);
 }
 
 FsStatus SftpFileSystem::MatchFolderTime(const std::string& sourceFolder, const std::string& targetFolder)

@@ -38,7 +38,8 @@ protected:
     {
         std::ostringstream key;
         key << std::ifstream(publicKeyFile).rdbuf();
-        scratch.WriteFile("home/.ssh/known_hosts", "[127.0.0.1]:" + std::to_string(server.Port()) + " " + key.str());
+        scratch.WriteFile("home/.ssh/known_hosts",
+                          "[127.0.0.1]:" + std::to_string(server.Port()) + " " + key.str());
     }
 
     Outcome Sync(std::vector<std::string> extra = {}) const
@@ -58,9 +59,10 @@ TEST_F(SyncOntoServer, AnUnknownHostKeyIsRefusedWithItsFingerprintAndNothingIsWr
 {
     const Outcome outcome = Sync({"--ssh-key", server.UserKey()});
     EXPECT_EQ(outcome.exitCode, 2) << outcome.err;
-    EXPECT_NE(outcome.err.find("the server 127.0.0.1 is not known: its ssh-ed25519 host key has the fingerprint " +
-                               KeyFingerprint(server.HostPublicKeyFile())),
-              std::string::npos)
+    EXPECT_NE(
+        outcome.err.find("the server 127.0.0.1 is not known: its ssh-ed25519 host key has the fingerprint " +
+                         KeyFingerprint(server.HostPublicKeyFile())),
+        std::string::npos)
         << outcome.err;
     EXPECT_TRUE(TargetIsEmpty());
     EXPECT_FALSE(scratch.Exists("home/.ssh/known_hosts"));
@@ -73,7 +75,8 @@ TEST_F(SyncOntoServer, AChangedHostKeyIsRefusedWithAWarningAndNothingIsWritten)
     KnowKey(other + ".pub");
     const Outcome outcome = Sync({"--ssh-key", server.UserKey()});
     EXPECT_EQ(outcome.exitCode, 2) << outcome.err;
-    EXPECT_NE(outcome.err.find("WARNING: the host key of 127.0.0.1 is not the one recorded"), std::string::npos)
+    EXPECT_NE(outcome.err.find("WARNING: the host key of 127.0.0.1 is not the one recorded"),
+              std::string::npos)
         << outcome.err;
     EXPECT_NE(outcome.err.find(KeyFingerprint(server.HostPublicKeyFile())), std::string::npos) << outcome.err;
     EXPECT_TRUE(TargetIsEmpty());

@@ -6,6 +6,7 @@
 #include <libssh/libssh.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -125,6 +126,54 @@ TEST_F(SftpFileSystemTest, TheHomeFolderIsTheSignedInUsersOnTheServer)
     ASSERT_TRUE(home);
     EXPECT_EQ(*home, WithTrailingSeparator(user->pw_dir));
     EXPECT_EQ(SftpLocation({"", "h", 0, "/~/backup/"}).PathOnServer(*home), *home + "backup/");
+}
+
+TEST_F(SftpFileSystemTest, ASecondRunIntoTheSameServerFolderIsRefusedUntilTheFirstEnds)
+{
+    tree.MakeFolder("source");
+    tree.MakeFolder("target");
+    std::unique_ptr<RunScope> first = fs->BeginRun(tree.Path("source/"), tree.Path("target/"));
+    ASSERT_TRUE(first->Status()) << first->Status().Reason();
+    EXPECT_TRUE(tree.Exists("target.twinfol-lock"));
+    EXPECT_TRUE(tree.Snapshot().count("target/") == 1 && !tree.Exists("target/.twinfol-lock"));
+
+    std::string otherFailure;
+    std::unique_ptr<SftpFileSystem> other = OpenLoopbackSftp(otherFailure);
+    ASSERT_TRUE(other) << otherFailure;
+    std::unique_ptr<RunScope> second = other->BeginRun(tree.Path("source/"), tree.Path("target/"));
+    EXPECT_EQ(second->Status().Error(), EWOULDBLOCK);
+    EXPECT_EQ(second->Status().Reason(), "Another synchronisation is writing to this folder");
+    second.reset();
+    EXPECT_TRUE(tree.Exists("target.twinfol-lock")) << "a refused run leaves the holder's lock";
+    first.reset();
+    EXPECT_FALSE(tree.Exists("target.twinfol-lock"));
+    std::unique_ptr<RunScope> third = other->BeginRun(tree.Path("source/"), tree.Path("target/"));
+    EXPECT_TRUE(third->Status());
+}
+
+TEST_F(SftpFileSystemTest, AStaleLockOfAGoneProcessHereIsTakenOverOneFromElsewhereIsNot)
+{
+    tree.MakeFolder("target");
+    const pid_t gone = fork();
+    if (gone == 0)
+        _exit(0);
+    waitpid(gone, nullptr, 0);
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    tree.WriteFile("target.twinfol-lock",
+                   "host=" + std::string(host) + "\npid=" + std::to_string(gone) + "\n");
+    std::unique_ptr<RunScope> takenOver = fs->BeginRun(tree.Path("source/"), tree.Path("target/"));
+    EXPECT_TRUE(takenOver->Status()) << takenOver->Status().Reason();
+    EXPECT_NE(tree.ReadFile("target.twinfol-lock")->find("pid=" + std::to_string(getpid())),
+              std::string::npos);
+    takenOver.reset();
+
+    tree.WriteFile("target.twinfol-lock", "host=another-machine\npid=" + std::to_string(gone) + "\n");
+    std::unique_ptr<RunScope> refused = fs->BeginRun(tree.Path("source/"), tree.Path("target/"));
+    EXPECT_EQ(refused->Status().Error(), EWOULDBLOCK);
+    refused.reset();
+    EXPECT_EQ(tree.ReadFile("target.twinfol-lock"),
+              "host=another-machine\npid=" + std::to_string(gone) + "\n");
 }
 
 TEST(SftpChannel, NoSftpOpensOverAConnectionThatHasNotSignedIn)
