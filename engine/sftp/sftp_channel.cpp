@@ -68,10 +68,11 @@ FsStatus SftpChannel::LastFailure() const
     }
 }
 
-FsStatus SftpChannel::Facts(const std::string& path, EntryFacts& facts, bool follow)
+FsStatus SftpChannel::Facts(const std::string& path, EntryFacts& facts, ServerLink link)
 {
     facts = {};
-    sftp_attributes attributes = follow ? sftp_stat(sftp_, path.c_str()) : sftp_lstat(sftp_, path.c_str());
+    sftp_attributes attributes =
+        link == ServerLink::Followed ? sftp_stat(sftp_, path.c_str()) : sftp_lstat(sftp_, path.c_str());
     if (attributes == nullptr)
         return LastFailure();
     facts = FactsFromAttributes(*attributes);

@@ -19,6 +19,9 @@ struct sftp_attributes_struct;
 
 namespace twinfol {
 
+// Whether a look at an entry follows a final symbolic link.
+enum class ServerLink { Kept, Followed };
+
 class SftpChannel {
 public:
     // Opens the SFTP subsystem over a connection whose host key is Known and that has signed in.
@@ -35,8 +38,8 @@ public:
     // The failure of the SFTP call that just failed, as an errno value: ENOTCONN once the connection
     // is gone; SSH_FX_FAILURE, which says nothing more, as EIO (callers look closer where it matters).
     FsStatus LastFailure() const;
-    // The facts of the entry at the path, not following a final symbolic link (follow: following it).
-    FsStatus Facts(const std::string& path, EntryFacts& facts, bool follow = false);
+    // The facts of the entry at the path, a final symbolic link itself or what it points to.
+    FsStatus Facts(const std::string& path, EntryFacts& facts, ServerLink link = ServerLink::Kept);
     // The user's home folder on the server, ending with the separator.
     FsResult<std::string> HomeFolder();
 

@@ -37,7 +37,7 @@ FsStatus SftpFileSystem::ExplainFolderFailure(const std::string& folder, FsStatu
     EntryFacts facts;
     if (!channel_->Facts(Entry(folder), facts))
         return failure;
-    if (facts.kind == EntryKind::Link && channel_->Facts(Entry(folder), facts, true) &&
+    if (facts.kind == EntryKind::Link && channel_->Facts(Entry(folder), facts, ServerLink::Followed) &&
         facts.kind == EntryKind::Folder)
         return failure;
     return facts.kind == EntryKind::Folder ? failure : FsStatus::Failure(ENOTDIR);

@@ -59,7 +59,7 @@ FsStatus SftpFileSystem::ReadFile(const std::string& path, std::size_t maxBytes,
     bytes.clear();
     auto lock = channel_->Lock();
     EntryFacts facts;
-    if (FsStatus found = channel_->Facts(path, facts, true); !found)
+    if (FsStatus found = channel_->Facts(path, facts, ServerLink::Followed); !found)
         return found;
     if (facts.kind == EntryKind::Folder)
         return FsStatus::Failure(EISDIR);

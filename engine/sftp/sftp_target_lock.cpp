@@ -38,7 +38,8 @@ bool CreateExclusively(SftpChannel& channel, const std::string& path)
     if (file == nullptr)
         return false;
     const std::string content = LockContent();
-    const bool written = sftp_write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    const bool written =
+        sftp_write(file, content.data(), content.size()) == static_cast<ssize_t>(content.size());
     return sftp_close(file) == SSH_OK && written;
 }
 
