@@ -21,10 +21,12 @@ std::string HostKeyRefusal(const std::string& server, const HostKeyFacts& key)
                "(a man-in-the-middle attack), or the server's key was replaced. The key it shows now is " +
                key.keyType + " " + key.fingerprint +
                ". Nothing was sent to the server. Once you know the new key is right, remove the old one "
-               "with \"ssh-keygen -R " + server + "\" and connect again.";
+               "with \"ssh-keygen -R " +
+               server + "\" and connect again.";
     return "the server " + server + " is not known: its " + key.keyType + " host key has the fingerprint " +
-           key.fingerprint + ". If that is the server's key, add it to ~/.ssh/known_hosts by connecting once "
-           "with ssh, or confirm it in Twinfol's window.";
+           key.fingerprint +
+           ". If that is the server's key, add it to ~/.ssh/known_hosts by connecting once with ssh and "
+           "answering yes.";
 }
 
 std::string ServerSession::Open(const SyncJob& job, const std::string& sshKey, FileSystem& local,
@@ -58,8 +60,8 @@ std::string ServerSession::Open(const SyncJob& job, const std::string& sshKey, F
     }
     std::unique_ptr<ServerSession> made(new ServerSession());
     made->server_ = std::make_unique<SftpFileSystem>(std::move(channel));
-    made->routing_ = std::make_unique<ServerRoutingFileSystem>(local, *made->server_,
-                                                               WithTrailingSeparator(job.target), serverFolder);
+    made->routing_ = std::make_unique<ServerRoutingFileSystem>(
+        local, *made->server_, WithTrailingSeparator(job.target), serverFolder);
     session = std::move(made);
     return {};
 }
