@@ -217,6 +217,20 @@ FsStatus SftpFileSystem::SetFolderTimeLocked(const std::string& folder, std::int
     return {};
 }
 
+FsResult<SpaceFigures> SftpFileSystem::ReadSpace(const std::string& folder)
+{
+    auto lock = channel_->Lock();
+    if (sftp_extension_supported(channel_->Sftp(), "statvfs@openssh.com", "2") == 0)
+        return FsStatus::Failure(EOPNOTSUPP);
+    sftp_statvfs_t figures = sftp_statvfs(channel_->Sftp(), folder.c_str());
+    if (figures == nullptr)
+        return channel_->LastFailure();
+    const std::uint64_t unit = figures->f_frsize != 0 ? figures->f_frsize : figures->f_bsize;
+    const SpaceFigures space{figures->f_bavail * unit, unit};
+    sftp_statvfs_free(figures);
+    return space;
+}
+
 DiskKind SftpFileSystem::DiskKindOf(const std::string&)
 {
     return {NameRules::Posix, true};

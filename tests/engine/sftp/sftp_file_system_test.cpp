@@ -6,6 +6,7 @@
 #include <libssh/libssh.h>
 #include <pwd.h>
 #include <sys/socket.h>
+#include <sys/statvfs.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -174,6 +175,20 @@ TEST_F(SftpFileSystemTest, AStaleLockOfAGoneProcessHereIsTakenOverOneFromElsewhe
     refused.reset();
     EXPECT_EQ(tree.ReadFile("target.twinfol-lock"),
               "host=another-machine\npid=" + std::to_string(gone) + "\n");
+}
+
+TEST_F(SftpFileSystemTest, TheRoomIsTheServersDisks)
+{
+    tree.MakeFolder("folder");
+    const FsResult<SpaceFigures> space = fs->ReadSpace(tree.Path("folder/"));
+    ASSERT_TRUE(space) << space.Status().Reason();
+    // The loopback server's disk is this machine's: the same unit, and nearly the same free room.
+    struct statvfs local {};
+    ASSERT_EQ(statvfs(tree.Path("folder/").c_str(), &local), 0);
+    EXPECT_EQ(space->blockSize, local.f_frsize);
+    const auto localFree = static_cast<double>(local.f_bavail) * static_cast<double>(local.f_frsize);
+    EXPECT_NEAR(static_cast<double>(space->freeBytes), localFree, 256.0 * 1024 * 1024);
+    EXPECT_EQ(fs->ReadSpace(tree.Path("missing/")).Error(), ENOENT);
 }
 
 TEST(SftpChannel, NoSftpOpensOverAConnectionThatHasNotSignedIn)
