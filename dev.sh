@@ -11,7 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
-packages=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libqt6svg6 libblkid-dev libsystemd-dev)
+packages=(cmake g++ make pkg-config qt6-base-dev libgtest-dev libqt6svg6 libblkid-dev libsystemd-dev libssh-dev)
 # The tests that trace a run's system calls run it under strace, the ignore patterns are checked
 # against git, and the schedules' unit names and units against systemd-escape and systemd-analyze;
 # the notification tests start a private session bus. Without them those tests skip.

@@ -76,6 +76,10 @@ Options:
   --log-file FILE     append the report to FILE, under a header with the date and time, the two
                       folders and the duration; a log that cannot be written after the run (a full
                       disk) is said on standard error and makes the exit status at least 1
+  --ssh-key FILE      where the target is a server (sftp://[user@]host[:port]/path/, /~/ for the
+                      home folder there), sign in with this private key file after the SSH agent
+                      and the default keys in ~/.ssh failed; a server whose host key
+                      ~/.ssh/known_hosts does not hold is refused, with the key's fingerprint
   --notify            when the run ends, done or refused, say so in a desktop notification (see
                       "Notifications" below)
   --notify-wait       as --notify, and offer "Open report" on it, staying for the click (at most

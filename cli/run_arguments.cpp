@@ -203,6 +203,10 @@ bool TakeValueOption(const std::vector<std::string>& arguments, std::size_t& ind
         if (TakeValue(arguments, index, "--log-file", value, error) && value.empty())
             error = "--log-file needs a file";
         run.logFile = value;
+    } else if (HasOptionName(argument, "--ssh-key")) {
+        if (TakeValue(arguments, index, "--ssh-key", value, error) && value.empty())
+            error = "--ssh-key needs a private key file";
+        run.sshKey = value;
     } else {
         return false;
     }

@@ -96,6 +96,8 @@ struct RunArguments {
     Notify notify = Notify::No;
     // Where the report is appended, with a dated header; empty for none.
     std::string logFile;
+    // A private key file tried after the SSH agent and the default key files when a folder is on a server.
+    std::string sshKey;
     // Every option given, by its name, so that the forms that take few options can refuse the others.
     std::vector<std::string> givenOptions;
 };

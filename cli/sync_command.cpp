@@ -11,6 +11,7 @@
 #include "cli/progress_display.h"
 #include "cli/run_output.h"
 #include "cli/schedule_command.h"
+#include "cli/server_session.h"
 #include "cli/terminal_asker.h"
 #include "cli/terminal_host.h"
 #include "cli/text_encoding.h"
@@ -347,6 +348,27 @@ ExitCode ShowHistory(const RunArguments& arguments, CommandEnvironment& environm
     return ExitCode::Finished;
 }
 
+// Runs a job, through a session with its server when a folder lies on one.
+ExitCode RunJob(const SyncJob& job, const RunArguments& arguments, CommandEnvironment& environment)
+{
+    if (!ServerSession::Needed(job))
+        return JobRun(job, arguments, environment).Run();
+    std::unique_ptr<ServerSession> session;
+    if (const std::string refused =
+            ServerSession::Open(job, arguments.sshKey, environment.fileSystem, session);
+        !refused.empty()) {
+        RunOutput output(environment, arguments);
+        (void)output.OpenLog();
+        return output.Refuse(refused, "the target " + job.target);
+    }
+    CommandEnvironment onServer{environment.out,           environment.err,           environment.ttyIn,
+                                environment.ttyOut,        environment.tty,           environment.errorStream,
+                                environment.terminalWidth, environment.workingFolder, session->Routing(),
+                                environment.runState,      environment.places,        environment.notices,
+                                environment.runnerPath};
+    return JobRun(job, arguments, onServer).Run();
+}
+
 } // namespace
 
 ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnvironment& environment)
@@ -370,7 +392,7 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
             (void)output.OpenLog();
             return output.Refuse(loaded.error, "the profile " + arguments.profilePath);
         }
-        return JobRun(*loaded.job, arguments, environment).Run();
+        return RunJob(*loaded.job, arguments, environment);
     }
     case Invocation::Undo: return UndoLastRun(arguments, environment);
     case Invocation::Schedule:
@@ -380,8 +402,7 @@ ExitCode RunSyncCommand(const std::vector<std::string>& argumentList, CommandEnv
     case Invocation::History: return ShowHistory(arguments, environment);
     case Invocation::Folders: break;
     }
-    const SyncJob job = JobFromArguments(arguments);
-    return JobRun(job, arguments, environment).Run();
+    return RunJob(JobFromArguments(arguments), arguments, environment);
 }
 
 } // namespace twinfol::cli

@@ -24,7 +24,7 @@ _twinfol_sync()
         COMPREPLY=($(compgen -d -- "$cur"))
         return
         ;;
-    --exclude | --log-file | --ignore-file)
+    --exclude | --log-file | --ignore-file | --ssh-key)
         compopt -o filenames 2>/dev/null
         COMPREPLY=($(compgen -f -- "$cur"))
         return
@@ -34,7 +34,7 @@ _twinfol_sync()
         local options='--no-add --delete --no-subfolders --confirm --yes --trash --trash-days
             --ignore-hour-shift --replace-read-only --undo --history --exclude --ignore --ignore-file --max-size --min-size
             --delete-ignored --direction --max-delete -j --jobs --allow-empty-source -n --dry-run --plan
-            --no-plan --json -q --quiet -v --verbose --log-file --source-at --target-at --notify --notify-wait
+            --no-plan --json -q --quiet -v --verbose --log-file --ssh-key --source-at --target-at --notify --notify-wait
             --schedule --unschedule --schedules --watch --help -h --version --'
         COMPREPLY=($(IFS=$' \n' compgen -W "$options" -- "$cur"))
         return

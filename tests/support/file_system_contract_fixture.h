@@ -14,6 +14,7 @@
 #include "engine/posix/posix_file_system.h"
 #include "support/fault_injecting_file_system.h"
 #include "support/primitives_only_file_system.h"
+#include "support/sftp_layer.h"
 #include "support/temp_tree.h"
 
 namespace twinfol::test {
@@ -54,6 +55,8 @@ struct LayerNames {
             return "FaultInjecting";
         else if constexpr (std::is_same_v<Layer, PrimitivesOnlyLayer>)
             return "PrimitivesOnly";
+        else if constexpr (std::is_same_v<Layer, SftpLayer>)
+            return "Sftp";
         else
             return "DryRun";
     }
@@ -91,8 +94,22 @@ private:
     std::vector<std::pair<std::string, std::string>> notCopied_;
 };
 
+// The SFTP layer in a typed suite of its own, so that the local layers' suites never wait on a server.
+using ServerLayers = ::testing::Types<SftpLayer>;
+
 template <typename Layer> class FileSystemFixture : public ::testing::Test {
 protected:
+    // Whether the layer reaches the tree through a server, where SFTP version 3 keeps times in whole
+    // seconds, cannot set a link's own time, and a limit of this process does not reach the writes.
+    static constexpr bool onServer = std::is_same_v<Layer, SftpLayer>;
+
+    void SetUp() override
+    {
+        if constexpr (std::is_same_v<Layer, SftpLayer>)
+            if (!layer_.skipReason.empty())
+                GTEST_SKIP() << layer_.skipReason;
+    }
+
     FileSystem& Fs() { return layer_.fs; }
 
     std::map<std::string, EntryKind> List(const std::string& relativeFolder)

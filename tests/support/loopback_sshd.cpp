@@ -70,7 +70,7 @@ int FreeLoopbackPort()
     return port;
 }
 
-LoopbackSshd::LoopbackSshd(const std::string& folder)
+LoopbackSshd::LoopbackSshd(const std::string& folder) : folder_(folder)
 {
     if (!Start(folder) && pid_ > 0) {
         kill(pid_, SIGTERM);

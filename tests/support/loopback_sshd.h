@@ -25,6 +25,8 @@ public:
     int Port() const { return port_; }
     // The private key the server lets in, for this process's user.
     const std::string& UserKey() const { return userKey_; }
+    // The public half of the server's host key, as known_hosts records it after the host's name.
+    std::string HostPublicKeyFile() const { return folder_ + "host_key.pub"; }
     // "user@127.0.0.1:" followed by the folder: what sshfs mounts.
     std::string RemoteFolder(const std::string& folder) const;
 
@@ -33,6 +35,7 @@ private:
 
     pid_t pid_ = -1;
     int port_ = 0;
+    std::string folder_;
     std::string userKey_;
     std::string failure_;
 };

@@ -71,11 +71,11 @@ bool AnotherProcessCouldLock(const std::string& path)
 
 template <typename Layer> class FileSystemDiskContract : public FileSystemFixture<Layer> {
 };
-TYPED_TEST_SUITE(FileSystemDiskContract, WritingLayers, LayerNames);
+TYPED_TEST_SUITE_P(FileSystemDiskContract);
 
 // --- Listings ----------------------------------------------------------------------------------
 
-TYPED_TEST(FileSystemDiskContract, VisitorMayDeleteTheEntriesItIsHanded)
+TYPED_TEST_P(FileSystemDiskContract, VisitorMayDeleteTheEntriesItIsHanded)
 {
     for (const char* name : {"a", "b", "c", "d", "e"}) {
         this->tree.WriteFile(std::string("all/") + name, name);
@@ -94,7 +94,7 @@ TYPED_TEST(FileSystemDiskContract, VisitorMayDeleteTheEntriesItIsHanded)
 
 // --- Copying one file --------------------------------------------------------------------------
 
-TYPED_TEST(FileSystemDiskContract, CopyAddsFileWithContentTimeStampAndExactMode)
+TYPED_TEST_P(FileSystemDiskContract, CopyAddsFileWithContentTimeStampAndExactMode)
 {
     std::string content(300 * 1024, '\0');
     for (std::size_t i = 0; i < content.size(); ++i)
@@ -114,13 +114,13 @@ TYPED_TEST(FileSystemDiskContract, CopyAddsFileWithContentTimeStampAndExactMode)
     EXPECT_EQ(this->tree.Mode("dst/data.bin"), 02751u);
     const timespec modified = ModifiedExactly(this->tree.Path("dst/data.bin"));
     EXPECT_EQ(modified.tv_sec, 1000000000);
-    EXPECT_EQ(modified.tv_nsec, 123456789);
+    EXPECT_EQ(modified.tv_nsec, this->onServer ? 0 : 123456789);
     EXPECT_EQ(this->Fs().ReadFileStamp(this->tree.Path("dst/data.bin")),
               this->Fs().ReadFileStamp(this->tree.Path("src/data.bin")).value_or(FileStamp{}));
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, CopyReplacesNewerTargetAndEmptyFilesCopyToo)
+TYPED_TEST_P(FileSystemDiskContract, CopyReplacesNewerTargetAndEmptyFilesCopyToo)
 {
     this->tree.WriteFile("src/a.txt", "new", 1000);
     this->tree.SetMode("src/a.txt", 0644);
@@ -140,7 +140,7 @@ TYPED_TEST(FileSystemDiskContract, CopyReplacesNewerTargetAndEmptyFilesCopyToo)
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, CopyOverALinkReplacesTheLinkNotWhatItPointsTo)
+TYPED_TEST_P(FileSystemDiskContract, CopyOverALinkReplacesTheLinkNotWhatItPointsTo)
 {
     this->tree.WriteFile("src/a.txt", "new");
     this->tree.WriteFile("outside.txt", "outside");
@@ -152,8 +152,10 @@ TYPED_TEST(FileSystemDiskContract, CopyOverALinkReplacesTheLinkNotWhatItPointsTo
     EXPECT_EQ(this->tree.ReadFile("outside.txt"), "outside");
 }
 
-TYPED_TEST(FileSystemDiskContract, FailedCopyPartWayLeavesOldTargetAndNoTemporaryFile)
+TYPED_TEST_P(FileSystemDiskContract, FailedCopyPartWayLeavesOldTargetAndNoTemporaryFile)
 {
+    if (this->onServer)
+        GTEST_SKIP() << "the file size limit of this process does not reach the server's writes";
     const std::string big(1024 * 1024, 'n');
     this->tree.WriteFile("src/big.bin", big, 1000);
     this->tree.WriteFile("dst/big.bin", "old", 900);
@@ -178,7 +180,7 @@ TYPED_TEST(FileSystemDiskContract, FailedCopyPartWayLeavesOldTargetAndNoTemporar
     EXPECT_EQ(this->tree.ReadFile("dst/big.bin"), big);
 }
 
-TYPED_TEST(FileSystemDiskContract, AnyWriteBitMakesAFileWritableAndReadOnlySourcesCopy)
+TYPED_TEST_P(FileSystemDiskContract, AnyWriteBitMakesAFileWritableAndReadOnlySourcesCopy)
 {
     this->tree.WriteFile("src/ro.txt", "read-only source", 7000);
     this->tree.SetMode("src/ro.txt", 0444);
@@ -199,7 +201,7 @@ TYPED_TEST(FileSystemDiskContract, AnyWriteBitMakesAFileWritableAndReadOnlySourc
 
 // --- Symbolic links ----------------------------------------------------------------------------
 
-TYPED_TEST(FileSystemDiskContract, CopiesLinksAsLinks)
+TYPED_TEST_P(FileSystemDiskContract, CopiesLinksAsLinks)
 {
     this->tree.WriteFile("outside/file.txt", "outside");
     this->tree.MakeSymlink("src/link", "../outside/file.txt");
@@ -214,12 +216,14 @@ TYPED_TEST(FileSystemDiskContract, CopiesLinksAsLinks)
     const std::map<std::string, std::string> expected = {
         {"added", "-> ../outside/file.txt"}, {"dangling", "-> nowhere"}, {"link", "-> ../outside/file.txt"}};
     EXPECT_EQ(this->Under("dst/"), expected);
-    EXPECT_EQ(this->tree.Modified("dst/link"), 777777);
+    if (!this->onServer) {
+        EXPECT_EQ(this->tree.Modified("dst/link"), 777777);
+    }
     EXPECT_EQ(this->tree.ReadFile("outside/file.txt"), "outside");
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, DeletesLinksAsLinksAndRefusesFolders)
+TYPED_TEST_P(FileSystemDiskContract, DeletesLinksAsLinksAndRefusesFolders)
 {
     this->tree.WriteFile("outside/file.txt", "outside");
     this->tree.WriteFile("readOnly.txt", "ro");
@@ -240,7 +244,7 @@ TYPED_TEST(FileSystemDiskContract, DeletesLinksAsLinksAndRefusesFolders)
 
 // --- Folders and trees -------------------------------------------------------------------------
 
-TYPED_TEST(FileSystemDiskContract, MakeFolderAcceptsOnlyRealFoldersAndRemoveFolderOnlyEmptyOnes)
+TYPED_TEST_P(FileSystemDiskContract, MakeFolderAcceptsOnlyRealFoldersAndRemoveFolderOnlyEmptyOnes)
 {
     this->tree.WriteFile("file", "x");
     this->tree.MakeFolder("outside");
@@ -261,7 +265,7 @@ TYPED_TEST(FileSystemDiskContract, MakeFolderAcceptsOnlyRealFoldersAndRemoveFold
     EXPECT_FALSE(this->tree.Exists("new"));
 }
 
-TYPED_TEST(FileSystemDiskContract, TreeCopyIntoExistingFolderReplacesSameNamesAndKeepsOthers)
+TYPED_TEST_P(FileSystemDiskContract, TreeCopyIntoExistingFolderReplacesSameNamesAndKeepsOthers)
 {
     this->tree.WriteFile("src/a.txt", "new a", 3000);
     this->tree.WriteFile("src/.hidden", "h", 3500);
@@ -282,7 +286,7 @@ TYPED_TEST(FileSystemDiskContract, TreeCopyIntoExistingFolderReplacesSameNamesAn
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, TreeCopyKeepsEveryModeWhateverTheUmask)
+TYPED_TEST_P(FileSystemDiskContract, TreeCopyKeepsEveryModeWhateverTheUmask)
 {
     const std::map<std::string, unsigned> modes = {{"rw-all", 0666},  {"normal", 0644},    {"private", 0600},
                                                    {"exec", 0755},    {"read-only", 0444}, {"none", 0},
@@ -316,7 +320,7 @@ TYPED_TEST(FileSystemDiskContract, TreeCopyKeepsEveryModeWhateverTheUmask)
     }
 }
 
-TYPED_TEST(FileSystemDiskContract, TreeCopyCreatesTheTargetAndNeverWalksThroughLinks)
+TYPED_TEST_P(FileSystemDiskContract, TreeCopyCreatesTheTargetAndNeverWalksThroughLinks)
 {
     this->tree.WriteFile("outside/secret.txt", "s");
     this->tree.WriteFile("src/a.txt", "a");
@@ -328,7 +332,7 @@ TYPED_TEST(FileSystemDiskContract, TreeCopyCreatesTheTargetAndNeverWalksThroughL
     EXPECT_EQ(this->Under("dst/new/"), expected);
 }
 
-TYPED_TEST(FileSystemDiskContract, TreeDeleteEndsAtAReadOnlyFileAndKeepsTheFolder)
+TYPED_TEST_P(FileSystemDiskContract, TreeDeleteEndsAtAReadOnlyFileAndKeepsTheFolder)
 {
     for (const char* name : {"f1", "f2", "f3", "f4", "f5"})
         this->tree.WriteFile(std::string("dir/") + name, name);
@@ -345,7 +349,7 @@ TYPED_TEST(FileSystemDiskContract, TreeDeleteEndsAtAReadOnlyFileAndKeepsTheFolde
     EXPECT_EQ(this->tree.ReadFile("dir/" + order[2]), order[2]);
 }
 
-TYPED_TEST(FileSystemDiskContract, TreeDeleteRemovesLinksButNotWhatTheyPointTo)
+TYPED_TEST_P(FileSystemDiskContract, TreeDeleteRemovesLinksButNotWhatTheyPointTo)
 {
     this->tree.WriteFile("outside/file.txt", "outside");
     this->tree.WriteFile("dir/.hidden", "h");
@@ -359,7 +363,7 @@ TYPED_TEST(FileSystemDiskContract, TreeDeleteRemovesLinksButNotWhatTheyPointTo)
 }
 
 // Deeper than any number of folders a layer might keep open at once, under a low descriptor limit.
-TYPED_TEST(FileSystemDiskContract, TreeCopyAndDeleteHandleVeryDeepTrees)
+TYPED_TEST_P(FileSystemDiskContract, TreeCopyAndDeleteHandleVeryDeepTrees)
 {
     std::string folder = "src/";
     for (int level = 0; level < 70; ++level) {
@@ -388,7 +392,7 @@ TYPED_TEST(FileSystemDiskContract, TreeCopyAndDeleteHandleVeryDeepTrees)
 }
 
 // Deleted and replaced files may be let go of after the operation returns; names never linger.
-TYPED_TEST(FileSystemDiskContract, ManyDeletesAndReplacementsOfFilesWithDataLeaveNothingBehind)
+TYPED_TEST_P(FileSystemDiskContract, ManyDeletesAndReplacementsOfFilesWithDataLeaveNothingBehind)
 {
     const std::string data(20000, 'x');
     for (int index = 0; index < 400; ++index) {
@@ -415,7 +419,7 @@ TYPED_TEST(FileSystemDiskContract, ManyDeletesAndReplacementsOfFilesWithDataLeav
 
 // Files of a new folder may be made ready ahead of their turn; a failure among them leaves out only
 // its own entry.
-TYPED_TEST(FileSystemDiskContract, TreeCopyLeavesOutOnlyTheFailedEntry)
+TYPED_TEST_P(FileSystemDiskContract, TreeCopyLeavesOutOnlyTheFailedEntry)
 {
     for (int index = 0; index < 40; ++index)
         this->tree.WriteFile("src/f" + std::to_string(index), "content " + std::to_string(index), 1000);
@@ -435,7 +439,7 @@ TYPED_TEST(FileSystemDiskContract, TreeCopyLeavesOutOnlyTheFailedEntry)
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, StopEndsTreeCopyAfterTheCurrentEntryWithSuccess)
+TYPED_TEST_P(FileSystemDiskContract, StopEndsTreeCopyAfterTheCurrentEntryWithSuccess)
 {
     for (const char* name : {"a", "b", "c", "d"})
         this->tree.WriteFile(std::string("src/") + name, name);
@@ -446,7 +450,7 @@ TYPED_TEST(FileSystemDiskContract, StopEndsTreeCopyAfterTheCurrentEntryWithSucce
     EXPECT_EQ(this->Under("dst/"), (std::map<std::string, std::string>{{order[0], order[0]}}));
 }
 
-TYPED_TEST(FileSystemDiskContract, StopEndsTreeDeleteAndLeavesTheFolderWithFailure)
+TYPED_TEST_P(FileSystemDiskContract, StopEndsTreeDeleteAndLeavesTheFolderWithFailure)
 {
     for (const char* name : {"a", "b", "c", "d"})
         this->tree.WriteFile(std::string("dir/") + name, name);
@@ -460,7 +464,7 @@ TYPED_TEST(FileSystemDiskContract, StopEndsTreeDeleteAndLeavesTheFolderWithFailu
 
 // A copy's own leftover temporary file, or a folder of that reserved shape, is never copied; a user's
 // file that only looks alike is.
-TYPED_TEST(FileSystemDiskContract, TreeCopyLeavesOutEverythingOfTheTemporaryShape)
+TYPED_TEST_P(FileSystemDiskContract, TreeCopyLeavesOutEverythingOfTheTemporaryShape)
 {
     this->tree.WriteFile("src/a.txt", "a");
     this->tree.WriteFile("src/.twinfol-00aa11bb22cc33dd.part", "half a file");
@@ -474,7 +478,7 @@ TYPED_TEST(FileSystemDiskContract, TreeCopyLeavesOutEverythingOfTheTemporaryShap
 }
 
 // A stop ends the walk after the current entry at every level, not only the one it came in.
-TYPED_TEST(FileSystemDiskContract, StopInsideASubFolderEndsTheWholeTreeCopy)
+TYPED_TEST_P(FileSystemDiskContract, StopInsideASubFolderEndsTheWholeTreeCopy)
 {
     for (const char* folder : {"src/d1/", "src/d2/"})
         for (const char* name : {"x", "y", "z"})
@@ -491,7 +495,7 @@ TYPED_TEST(FileSystemDiskContract, StopInsideASubFolderEndsTheWholeTreeCopy)
 
 // --- Whole files -------------------------------------------------------------------------------
 
-TYPED_TEST(FileSystemDiskContract, ReplaceFileGivesNewFilesTheirModeAndKeepsAnExistingMode)
+TYPED_TEST_P(FileSystemDiskContract, ReplaceFileGivesNewFilesTheirModeAndKeepsAnExistingMode)
 {
     this->tree.WriteFile("private.conf", "old");
     this->tree.SetMode("private.conf", 0600);
@@ -515,7 +519,7 @@ TYPED_TEST(FileSystemDiskContract, ReplaceFileGivesNewFilesTheirModeAndKeepsAnEx
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, ReplaceFileNeverReplacesAReadOnlyFileOrAFolder)
+TYPED_TEST_P(FileSystemDiskContract, ReplaceFileNeverReplacesAReadOnlyFileOrAFolder)
 {
     this->tree.WriteFile("ro.twp", "keep");
     this->tree.SetMode("ro.twp", 0444);
@@ -536,8 +540,10 @@ TYPED_TEST(FileSystemDiskContract, ReplaceFileNeverReplacesAReadOnlyFileOrAFolde
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, ReplaceFileFailingPartWayLeavesTheOldFileAndNoTemporaryFile)
+TYPED_TEST_P(FileSystemDiskContract, ReplaceFileFailingPartWayLeavesTheOldFileAndNoTemporaryFile)
 {
+    if (this->onServer)
+        GTEST_SKIP() << "the file size limit of this process does not reach the server's writes";
     this->tree.WriteFile("settings.conf", "old");
     FsStatus replaced;
     {
@@ -550,7 +556,7 @@ TYPED_TEST(FileSystemDiskContract, ReplaceFileFailingPartWayLeavesTheOldFileAndN
     this->ExpectNoTemporaryFiles();
 }
 
-TYPED_TEST(FileSystemDiskContract, MakeFoldersMakesEveryMissingFolderWithTheMode)
+TYPED_TEST_P(FileSystemDiskContract, MakeFoldersMakesEveryMissingFolderWithTheMode)
 {
     this->tree.MakeFolder("kept");
     this->tree.SetMode("kept", 0755);
@@ -569,8 +575,10 @@ TYPED_TEST(FileSystemDiskContract, MakeFoldersMakesEveryMissingFolderWithTheMode
     EXPECT_FALSE(this->Fs().MakeFolders(this->tree.Path("file/"), 0700));
 }
 
-TYPED_TEST(FileSystemDiskContract, LockFileIsExclusiveAcrossProcessesUntilLetGo)
+TYPED_TEST_P(FileSystemDiskContract, LockFileIsExclusiveAcrossProcessesUntilLetGo)
 {
+    if (this->onServer)
+        GTEST_SKIP() << "SFTP has no locks on files: the layer refuses LockFile";
     const std::string path = this->tree.Path("settings.conf.lock");
     {
         std::unique_ptr<FileLock> lock;
@@ -581,6 +589,24 @@ TYPED_TEST(FileSystemDiskContract, LockFileIsExclusiveAcrossProcessesUntilLetGo)
     }
     EXPECT_TRUE(AnotherProcessCouldLock(path));
 }
+
+REGISTER_TYPED_TEST_SUITE_P(
+    FileSystemDiskContract, VisitorMayDeleteTheEntriesItIsHanded,
+    CopyAddsFileWithContentTimeStampAndExactMode, CopyReplacesNewerTargetAndEmptyFilesCopyToo,
+    CopyOverALinkReplacesTheLinkNotWhatItPointsTo, FailedCopyPartWayLeavesOldTargetAndNoTemporaryFile,
+    AnyWriteBitMakesAFileWritableAndReadOnlySourcesCopy, CopiesLinksAsLinks,
+    DeletesLinksAsLinksAndRefusesFolders, MakeFolderAcceptsOnlyRealFoldersAndRemoveFolderOnlyEmptyOnes,
+    TreeCopyIntoExistingFolderReplacesSameNamesAndKeepsOthers, TreeCopyKeepsEveryModeWhateverTheUmask,
+    TreeCopyCreatesTheTargetAndNeverWalksThroughLinks, TreeDeleteEndsAtAReadOnlyFileAndKeepsTheFolder,
+    TreeDeleteRemovesLinksButNotWhatTheyPointTo, TreeCopyAndDeleteHandleVeryDeepTrees,
+    ManyDeletesAndReplacementsOfFilesWithDataLeaveNothingBehind, TreeCopyLeavesOutOnlyTheFailedEntry,
+    StopEndsTreeCopyAfterTheCurrentEntryWithSuccess, StopEndsTreeDeleteAndLeavesTheFolderWithFailure,
+    TreeCopyLeavesOutEverythingOfTheTemporaryShape, StopInsideASubFolderEndsTheWholeTreeCopy,
+    ReplaceFileGivesNewFilesTheirModeAndKeepsAnExistingMode, ReplaceFileNeverReplacesAReadOnlyFileOrAFolder,
+    ReplaceFileFailingPartWayLeavesTheOldFileAndNoTemporaryFile,
+    MakeFoldersMakesEveryMissingFolderWithTheMode, LockFileIsExclusiveAcrossProcessesUntilLetGo);
+INSTANTIATE_TYPED_TEST_SUITE_P(Local, FileSystemDiskContract, WritingLayers, LayerNames);
+INSTANTIATE_TYPED_TEST_SUITE_P(Server, FileSystemDiskContract, ServerLayers, LayerNames);
 
 } // namespace
 } // namespace twinfol::test
