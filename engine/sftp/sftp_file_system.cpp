@@ -53,7 +53,9 @@ FsStatus SftpFileSystem::ListFolder(const std::string& folder, const EntryVisito
             return ExplainFolderFailure(folder, channel_->LastFailure());
         while (sftp_attributes attributes = sftp_readdir(channel_->Sftp(), dir)) {
             const std::string name = attributes->name != nullptr ? attributes->name : "";
-            if (name != "." && name != ".." && !name.empty())
+            // A name is one component: one with a separator (which no honest server sends) would
+            // reach outside the folder listed, and is left out.
+            if (name != "." && name != ".." && !name.empty() && name.find('/') == std::string::npos)
                 entries.emplace_back(name, FactsFromAttributes(*attributes).kind);
             sftp_attributes_free(attributes);
         }

@@ -108,7 +108,7 @@ TEST_F(RunEndingCommand, EachEndingIsToldOnceOnlyWhenAsked)
 
     // The action opens the report the run kept for the history.
     tree.WriteFile("source/b", "b");
-    EXPECT_EQ(RunTold({"--notify", "--log-file", "run.log", source, target}), ExitCode::Finished);
+    EXPECT_EQ(RunTold({"--notify", "--log-file", tree.Path("run.log"), source, target}), ExitCode::Finished);
     ASSERT_EQ(notices.endings.size(), 1u);
     EXPECT_EQ(notices.endings[0].outcome, RunOutcome::Done);
     EXPECT_EQ(notices.endings[0].wait, NoticeWait::No);
