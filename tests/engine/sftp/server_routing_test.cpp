@@ -3,6 +3,9 @@
 // location's words, and the run's paths reach the server only below the location.
 #include <gtest/gtest.h>
 
+#include <libssh/libssh.h>
+#include <sys/socket.h>
+
 #include <filesystem>
 #include <memory>
 #include <random>
@@ -110,6 +113,36 @@ TEST_F(ServerRunTest, OnlyPathsBelowTheLocationGoToTheServer)
     EXPECT_EQ(routing->ResolvePath(target + "sub/../").Error(), 0) << "resolves to the location itself";
     EXPECT_EQ(routing->ResolvePath(target + "../").Error(), EXDEV);
     EXPECT_EQ(routing->CopyFile(target + "x", source + "x").Error(), EXDEV);
+}
+
+TEST_F(ServerRunTest, AConnectionCutMidRunEndsItAsALostDiskAndDeletesNothingAfterIt)
+{
+    for (int folder = 10; folder < 40; ++folder) {
+        const std::string name = "d" + std::to_string(folder) + "/";
+        for (int file = 0; file < 3; ++file)
+            tree.WriteFile(Source(name + "f" + std::to_string(file)), "new");
+        tree.WriteFile(Target(name + "old"), "only in the target");
+    }
+    bool cut = false;
+    host.OnProgress([&](const std::string& text) {
+        // As a dropped network would: the socket goes, the server is not told.
+        if (!cut && text.find("d15") != std::string::npos) {
+            cut = true;
+            shutdown(ssh_get_fd(server->Channel().Connection().Session()), SHUT_RDWR);
+        }
+    });
+    RunWith(*routing);
+    ASSERT_TRUE(cut) << "the connection was never cut";
+    EXPECT_TRUE(runState.IsStopped());
+    ASSERT_FALSE(report.problemLog.empty());
+    EXPECT_LE(report.problemLog.size(), 2u) << report.problemLog.back().line;
+    EXPECT_NE(report.problemLog[0].reason.find("connection"), std::string::npos)
+        << report.problemLog[0].reason;
+    // The folders after the cut keep what only the target holds, and nothing after it was added.
+    for (int folder = 16; folder < 40; ++folder) {
+        EXPECT_TRUE(tree.Exists(Target("d" + std::to_string(folder) + "/old"))) << folder;
+        EXPECT_FALSE(tree.Exists(Target("d" + std::to_string(folder) + "/f0"))) << folder;
+    }
 }
 
 } // namespace
