@@ -20,6 +20,7 @@
 #include "engine/changes/run_undo.h"
 #include "engine/changes/user_places_check.h"
 #include "engine/fs/dry_run_file_system.h"
+#include "engine/sftp/sftp_location.h"
 #include "engine/walk/deletion_guard.h"
 #include "engine/walk/plan_reasons.h"
 #include "engine/walk/run_plan.h"
@@ -294,6 +295,12 @@ ExitCode UndoLastRun(const RunArguments& arguments, CommandEnvironment& environm
         return output.Refuse(refused, arguments.undoTarget);
     if (environment.places == nullptr)
         return output.Refuse("no journal folder is known for this user", arguments.undoTarget);
+    // An undo reaches its target through this machine's layer only: a server's folder is refused
+    // before anything is looked up, rather than taken for a relative path here.
+    if (IsSftpLocation(arguments.undoTarget))
+        return output.Refuse(
+            "an undo on a server is not supported yet: remove the run's additions there by hand",
+            arguments.undoTarget);
     UndoSearch search = FindLastRun(environment.fileSystem, *environment.places, arguments.undoTarget);
     if (!search.run)
         return output.Refuse(search.refusal, arguments.undoTarget);

@@ -100,6 +100,13 @@ TEST_F(SyncOntoServer, AKnownServerAndAKeyFileRunTheCopyOntoIt)
     EXPECT_EQ(scratch.ReadFile("target/a.txt"), "a");
     EXPECT_EQ(scratch.ReadFile("target/sub/b.txt"), "b");
     EXPECT_EQ(scratch.Modified("target/sub/b.txt"), 1700000000);
+
+    // The run's additions stay: an undo on a server is refused before anything is touched.
+    const Outcome undo = RunCommand({TWINFOL_SYNC_PATH, "--undo", Location()}, scratch,
+                                    {{"HOME", scratch.Path("home")}, {"SSH_AUTH_SOCK", ""}});
+    EXPECT_EQ(undo.exitCode, 2) << undo.err;
+    EXPECT_NE(undo.err.find("an undo on a server is not supported yet"), std::string::npos) << undo.err;
+    EXPECT_EQ(scratch.ReadFile("target/a.txt"), "a");
 }
 
 } // namespace
