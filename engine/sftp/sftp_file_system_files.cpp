@@ -138,10 +138,24 @@ FsStatus SftpFileSystem::AppendFile(const std::string& path, std::string_view co
     EntryFacts existing;
     if (channel_->Facts(path, existing) && existing.kind == EntryKind::Link)
         return FsStatus::Failure(ELOOP);
-    sftp_file file =
-        sftp_open(channel_->Sftp(), path.c_str(), O_WRONLY | O_CREAT | O_APPEND, LessUmask(newFileMode));
+    // Not O_APPEND: libssh's own look at the size for it is never freed. The size is read here, and
+    // the writes start at the end.
+    sftp_file file = sftp_open(channel_->Sftp(), path.c_str(), O_WRONLY | O_CREAT, LessUmask(newFileMode));
     if (file == nullptr)
         return channel_->LastFailure();
+    sftp_attributes size = sftp_fstat(file);
+    if (size == nullptr) {
+        const FsStatus failure = channel_->LastFailure();
+        sftp_close(file);
+        return failure;
+    }
+    const int moved = sftp_seek64(file, size->size);
+    sftp_attributes_free(size);
+    if (moved != 0) {
+        const FsStatus failure = channel_->LastFailure();
+        sftp_close(file);
+        return failure;
+    }
     return WriteOpenFile(*channel_, file, content);
 }
 
