@@ -2,6 +2,7 @@
 #include "app/run_control.h"
 
 #include "engine/changes/kept_report.h"
+#include "engine/sftp/sftp_location.h"
 #include "engine/walk/sync_roots.h"
 
 namespace twinfol {
@@ -10,6 +11,25 @@ namespace {
 // At most this many progress texts a second reach the window: enough to follow, and cheap enough
 // never to slow a run.
 constexpr int progressIntervalMs = 50;
+
+} // namespace
+
+namespace {
+
+// The roots' checks for a run from the window, which reaches the folders of this computer only: a
+// server location is refused by name rather than taken for a folder that does not exist.
+RootCheck CheckWindowRoots(FileSystem& fileSystem, const std::string& source, const std::string& target)
+{
+    for (const std::string* root : {&source, &target}) {
+        if (!IsSftpLocation(*root))
+            continue;
+        RootCheck refused;
+        refused.problem = root == &source ? RootProblem::SourceMissing : RootProblem::TargetMissing;
+        refused.message = "A server location can be synchronised by twinfol-sync only so far: " + *root;
+        return refused;
+    }
+    return CheckRoots(fileSystem, source, target);
+}
 
 } // namespace
 
@@ -39,7 +59,7 @@ std::string RunControl::Start(SyncDirection direction, const std::string& locati
 {
     const bool forward = direction == SyncDirection::Location1ToLocation2;
     RootCheck roots =
-        CheckRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
+        CheckWindowRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
     if (!roots.IsOk()) {
         KeepRefusal(forward ? location1 : location2, forward ? location2 : location1, roots.message);
         return roots.message;
@@ -71,7 +91,7 @@ std::string RunControl::StartPlan(SyncDirection direction, const std::string& lo
 {
     const bool forward = direction == SyncDirection::Location1ToLocation2;
     RootCheck roots =
-        CheckRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
+        CheckWindowRoots(fileSystem, forward ? location1 : location2, forward ? location2 : location1);
     if (!roots.IsOk())
         return roots.message;
     planning = true;

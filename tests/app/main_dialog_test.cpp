@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -308,6 +309,22 @@ TEST_F(MainDialogTest, RefusedRootsAreReportedAndNothingIsTouched)
     Click("location1To2Button");
     EXPECT_EQ(dialogs.messages.size(), 2u);
     EXPECT_TRUE(dialogs.reports.empty());
+}
+
+TEST_F(MainDialogTest, AServerLocationIsRefusedByNameAndNothingIsMadeHere)
+{
+    disk.WriteFile("src/a.txt", "a");
+    SetLocations(disk.Path("src/"), "sftp://backup.example/srv/");
+    SetOptions(1, 1, 0, 1);
+    Open();
+    Click("location1To2Button");
+    ASSERT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages[0].contains(
+        "can be synchronised by twinfol-sync only so far: sftp://backup.example/srv/"))
+        << dialogs.messages[0].toStdString();
+    EXPECT_TRUE(dialogs.reports.empty());
+    // Never taken for a folder of this computer's working folder.
+    EXPECT_FALSE(std::filesystem::exists("sftp:"));
 }
 
 TEST_F(MainDialogTest, SaveEnablingFollowsEveryKindOfEdit)
